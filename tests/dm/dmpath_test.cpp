@@ -1,0 +1,66 @@
+// Names in paths, the path-buffer ring and the directory cache.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "dm/dmpath.h"
+
+using namespace nyxDMPath;
+
+TEST(DMPath, NamesRoundTripThroughDirectoryEntries) {
+    EXPECT_EQ(encodeName("a/b"), "a\tb");
+    EXPECT_EQ(encodeName("a\\b"), "a\tb");
+    EXPECT_EQ(encodeName("."), "\n");
+    EXPECT_EQ(encodeName(".."), "\n\n");
+    EXPECT_EQ(encodeName("x.y"), "x.y");  // Dots inside longer names stay.
+    EXPECT_EQ(decodeName("a\tb"), "a/b");
+    EXPECT_EQ(decodeName("\n\n"), "..");
+    // Every encoded name is a single, creatable directory entry.
+    for (const char *name : {"a/b", ".", "..", "p\\q/r"}) {
+        std::string entry = encodeName(name);
+        ASSERT_EQ(mkdir(entry.c_str(), 0777), 0) << name;
+        EXPECT_EQ(decodeName(entry.c_str()), std::string(name) == "p\\q/r" ? "p/q/r" : name);
+    }
+}
+
+TEST(DMPath, PathBuffersLiveForTwentyFourMore) {
+    releasePathBuffers();
+    char *first = pathBuffer("first");
+    for (int i = 0; i < 23; ++i) pathBuffer("x");
+    EXPECT_STREQ(first, "first");  // 23 later buffers: still intact.
+    std::string longPath(5000, 'p');
+    EXPECT_EQ(std::strlen(pathBuffer(longPath)), 5000u);
+    releasePathBuffers();
+}
+
+TEST(DMPath, DirectoryCacheSlotsAndClearing) {
+    clearDirectoryCache();
+    for (int i = 0; i < 9; ++i) ASSERT_EQ(mkdir(("d" + std::to_string(i)).c_str(), 0777), 0);
+    ASSERT_EQ(mkdir("d0/inner", 0777), 0);
+
+    const std::vector<std::string> *d0 = getDiskDirectory("d0");
+    ASSERT_NE(d0, nullptr);
+    EXPECT_EQ(*d0, std::vector<std::string>{"inner"});
+    EXPECT_EQ(getDiskDirectory("d0"), d0);  // Cached: same listing, second use.
+    EXPECT_EQ(getDiskDirectory("missing"), nullptr);
+
+    for (int i = 1; i < 8; ++i) ASSERT_NE(getDiskDirectory("d" + std::to_string(i)), nullptr);
+    EXPECT_EQ(getDiskDirectory("d8"), nullptr);  // All eight slots in use.
+    freeDiskDirectory("d3");
+    ASSERT_NE(getDiskDirectory("d8"), nullptr);  // Reuses the slot whose use count fell to 0.
+
+    // New entries appear only after the cache is cleared; a listing in use stays readable.
+    ASSERT_EQ(mkdir("d0/later", 0777), 0);
+    EXPECT_EQ(getDiskDirectory("d0")->size(), 1u);
+    clearDirectoryCache();
+    EXPECT_EQ(d0->size(), 1u);
+    const std::vector<std::string> *fresh = getDiskDirectory("d0");
+    ASSERT_NE(fresh, nullptr);
+    std::vector<std::string> names = *fresh;
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"inner", "later"}));
+    for (int i = 0; i < 3; ++i) freeDiskDirectory("d0");
+    clearDirectoryCache();
+}
