@@ -70,7 +70,8 @@ NYX_API int zilerrUnregisterPackage(const char *packageName);
 NYX_API zilerrContextT zilerrCreateContext(void);
 
 /* Frees the context and its statuses. NULL destroys the calling thread's default context (a new
- * one is created on the next use). Every text read from the context becomes invalid. */
+ * one is created on the next use); another thread's default context must not be destroyed.
+ * Every text read from the context becomes invalid. */
 NYX_API void zilerrDestroyContext(zilerrContextT context);
 
 /* Removes every status of the context, keeping its storage, and returns the context (NULL when

@@ -39,7 +39,10 @@ void freeContext(zilerrContext_ *c) {
 // The thread's default context, freed when the thread ends.
 struct ThreadContext {
     zilerrContext_ *context = nullptr;
-    ~ThreadContext() { freeContext(context); }
+    ~ThreadContext() {
+        freeContext(context);
+        context = nullptr;
+    }
 };
 thread_local ThreadContext t_context;
 
