@@ -1,0 +1,138 @@
+/*
+ * cfidr.h - the design representation interface of libnyx.
+ *
+ * A design lives in libraries. A library holds cells; a cell holds views; a netlist view holds
+ * ports, nets, instances of other cells' views and the port instances that connect them; any of
+ * these objects may carry properties. Selector sets choose which view of a cell a hierarchy uses.
+ * Every object reaches the caller as a cfiOID (nyxtypes.h), every list as an iterator.
+ *
+ * Life of the library. cfidrPIInit creates the global state (and any function whose name begins
+ * with cfidrPI does so when needed); cfidrPIQuit releases it: unsaved changes are dropped and
+ * every identifier and iterator becomes unusable.
+ *
+ * Identifiers. An identifier is usable from the moment a function hands it out until its object
+ * is destroyed or purged or the library is released. A function given an identifier checks, in
+ * this order: the library is initialised (16), the identifier is not null (16), it is usable
+ * (16), and it is of a class the function handles (15). Further identifier arguments report their
+ * own pairs of codes (a port 17/18, a port instance 19/20, a net 50/44, a port bundle 51/45, a
+ * cell 52/15, a describer view 6/7). In trusted program mode (nyxdr.h) only the null test runs.
+ *
+ * Iterators. A getter returns an iterator; each IterNext function steps iterators of one kind and
+ * returns the null identifier when they are exhausted. A getter that fails returns a null
+ * iterator, which every IterNext function treats as exhausted; cfidrIterQuit frees any iterator,
+ * after which its handle reports 11.
+ *
+ * Strings. Returned strings belong to the library and stay valid until ten further strings have
+ * been returned or the library is released.
+ */
+#ifndef CFIDR_H
+#define CFIDR_H
+
+#include "nyxtypes.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ==== Start and end ======================================================================== */
+
+/* Creates the global state when none exists: the heaps, the libraries of the search path
+ * ZIL_CFI_LIBPATH (read-only) and, when ZIL_NYX_LIBRARYMAP is ".", the libraries and selector sets
+ * of the current directory. Calling it again changes nothing. Reports no error. */
+NYX_API void cfidrPIInit(cfidrErrorT *err);
+
+/* Releases the global state: ends compilations, drops every library, view and selector set without
+ * saving, and frees all memory of the library at once. Every identifier and iterator becomes
+ * unusable. Without a global state it creates one and releases it. Reports no error. */
+NYX_API void cfidrPIQuit(cfidrErrorT *err);
+
+/* Returns the null identifier {0, 0}. Reports no error. */
+NYX_API cfiOID cfidrPIGetNullId(cfidrErrorT *err);
+
+/* Returns the text of an error code 0-53 ("No error occurred." for 0). The string belongs to the
+ * library (see Strings above). A code outside 0-53 reports 9 and returns "". Extension codes are
+ * translated by nyxdwPIGetErrorText (nyxdw.h). */
+NYX_API const char *cfidrPIGetErrorText(cfidrErrorT code, cfidrErrorT *err);
+
+/* ==== Any object =========================================================================== */
+
+/* Returns 1 when the object word of id is 0 (whatever its tag). Otherwise checks id and returns
+ * 0; errors: 16 when id is not usable or the library is not initialised. */
+NYX_API cfiBooleanEnum cfidrObjectIsNull(cfiOID id, cfidrErrorT *err);
+
+/* Returns 1 when both object words are 0, or when both words of a equal both words of b. Each
+ * non-null argument is checked first; errors: 16 (a or b unusable), result 0. */
+NYX_API cfiBooleanEnum cfidrObjectIsSame(cfiOID a, cfiOID b, cfidrErrorT *err);
+
+/* Returns 1 when id is usable (handed out and not destroyed since), else 0; 0 before
+ * initialisation. Never reports an error. */
+NYX_API cfiBooleanEnum cfidrObjectIsUsable(cfiOID id, cfidrErrorT *err);
+
+/* Returns the object's type (cfidrLibType ... nyxdrPortOccPropType, nyxtypes.h). Errors: 16 (null
+ * or unusable id), 15 (an occurrence identifier: typed by the occurrence walk); result 0. */
+NYX_API cfidrObjectTypeT cfidrObjectGetObjectType(cfiOID id, cfidrErrorT *err);
+
+/* Destroys an object with everything it contains; their identifiers become unusable. Errors: 16
+ * (unusable), 15 (an occurrence identifier), 42 (the containing library or view is read-only),
+ * 36 (the class cannot be destroyed, as port instances), 4 (class without a destroy operation,
+ * out of memory). On error nothing is destroyed and every identifier stays usable. */
+NYX_API void cfidrObjectDestroy(cfiOID id, cfidrErrorT *err);
+
+/* ==== Named objects ======================================================================== */
+
+/* Returns the name of a named object: a library, cell, view, port, net, instance, property,
+ * selector set, net alias, occurrence property set or property (its path name), or design
+ * configuration. The string belongs to the library (see Strings above). Errors: 16 (unusable),
+ * 15 (not a named object); result "". */
+NYX_API const char *cfidrNamedObjectGetName(cfiOID id, cfidrErrorT *err);
+
+/* Renames a named object. Instances, nets, net aliases, properties, netlist views and selector
+ * sets can be renamed; any other class reports 36. Errors: 16 (unusable), 15 (not a named
+ * object), 14 (invalid name), 25 (the name is taken), 42 (read-only container), 36. */
+NYX_API void cfidrNamedObjectSetName(cfiOID id, const char *name, cfidrErrorT *err);
+
+/* ==== Libraries and selector sets of the session =========================================== */
+
+/* Returns an iterator (kind: library) over the known libraries, in the order they became known;
+ * step it with cfidrIterNextLib. Errors: 4 (out of memory; a null iterator is returned). */
+NYX_API cfidrIterT cfidrPIGetLibs(cfidrErrorT *err);
+
+/* Returns an iterator over the open selector sets; step it with cfidrIterNextSelectorSet.
+ * Errors: 4 (out of memory; a null iterator is returned). */
+NYX_API cfidrIterT cfidrPIGetSelectorSets(cfidrErrorT *err);
+
+/* ==== Iterators ============================================================================ */
+
+/* Each IterNext function returns the next object of an iterator of its own kind and makes its
+ * identifier usable, or returns the null identifier when the iterator is exhausted. A null
+ * iterator returns the null identifier without error. Errors: 11 (the handle is not a live
+ * iterator, or the library is not initialised), 12 (an iterator of another kind); result null.
+ * cfidrIterNextNet also steps the iterators of cfidrIterNextNetBundle. Functions that step
+ * iterators over several classes (nets, ports, port instances, views, view selectors) return
+ * identifiers of each object's own class. */
+NYX_API cfiOID cfidrIterNextCell(cfidrIterT it, cfidrErrorT *err);
+NYX_API cfiOID cfidrIterNextInst(cfidrIterT it, cfidrErrorT *err);
+NYX_API cfiOID cfidrIterNextLib(cfidrIterT it, cfidrErrorT *err);
+NYX_API cfiOID cfidrIterNextNet(cfidrIterT it, cfidrErrorT *err);
+NYX_API cfiOID cfidrIterNextNetBundle(cfidrIterT it, cfidrErrorT *err);
+NYX_API cfiOID cfidrIterNextPort(cfidrIterT it, cfidrErrorT *err);
+NYX_API cfiOID cfidrIterNextPortInst(cfidrIterT it, cfidrErrorT *err);
+NYX_API cfiOID cfidrIterNextProp(cfidrIterT it, cfidrErrorT *err);
+NYX_API cfiOID cfidrIterNextView(cfidrIterT it, cfidrErrorT *err);
+NYX_API cfiOID cfidrIterNextLibrarySelector(cfidrIterT it, cfidrErrorT *err);
+NYX_API cfiOID cfidrIterNextViewSelector(cfidrIterT it, cfidrErrorT *err);
+NYX_API cfiOID cfidrIterNextSelectorSet(cfidrIterT it, cfidrErrorT *err);
+
+/* Rewinds an iterator to its first element; a null iterator stays as it is. Errors: 11 (the
+ * handle is not a live iterator or null iterator). */
+NYX_API void cfidrIterReset(cfidrIterT it, cfidrErrorT *err);
+
+/* Frees an iterator (real or null); its handle then reports 11. Errors: 11 (the handle is not a
+ * live iterator or null iterator, e.g. one already quit). */
+NYX_API void cfidrIterQuit(cfidrIterT it, cfidrErrorT *err);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* CFIDR_H */

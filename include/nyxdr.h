@@ -1,0 +1,60 @@
+/*
+ * nyxdr.h - extensions of the design representation interface.
+ *
+ * Modes. Two process-wide switches trade safety for speed. In trusted program mode the library
+ * skips every argument check except the null test, keeps no record of handed-out identifiers and
+ * iterators, and returns its own strings instead of copies: the caller guarantees valid
+ * arguments. In trusted data mode creation and renaming skip name validity and uniqueness tests:
+ * the caller guarantees valid, unique names. Both start off, survive cfidrPIQuit, and nest
+ * through the expert-mode stack of nyxpriv.h.
+ *
+ * Iterators. The extension objects (net aliases, occurrence property sets and their properties,
+ * design configurations) are listed by iterators stepped with the functions below, under the same
+ * rules as the iterators of cfidr.h.
+ */
+#ifndef NYXDR_H
+#define NYXDR_H
+
+#include "nyxtypes.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ==== Modes ================================================================================ */
+
+/* Switches trusted program mode on (any non-zero value) or off. Creates the global state when
+ * needed. Reports no error. */
+NYX_API void nyxdrPISetTrustedProgramMode(cfiBooleanEnum on, cfidrErrorT *err);
+
+/* Returns 1 when trusted program mode is on, else 0. Reports no error. */
+NYX_API cfiBooleanEnum nyxdrPIGetTrustedProgramMode(cfidrErrorT *err);
+
+/* Switches trusted data mode on (any non-zero value) or off. Reports no error. */
+NYX_API void nyxdrPISetTrustedDataMode(cfiBooleanEnum on, cfidrErrorT *err);
+
+/* Returns 1 when trusted data mode is on, else 0. Reports no error. */
+NYX_API cfiBooleanEnum nyxdrPIGetTrustedDataMode(cfidrErrorT *err);
+
+/* ==== Version ============================================================================== */
+
+/* Returns the release banner of the library: product name, release number and build date (in
+ * schematic-compiler mode "XA SVC  " followed by the schematic compiler's banner). The text lives
+ * in a static buffer that the next call overwrites. Reports no error. */
+NYX_API const char *nyxdrPIGetVersion(cfidrErrorT *err);
+
+/* ==== Iterators of the extension objects =================================================== */
+
+/* Step iterators over net aliases, occurrence property sets, occurrence properties and design
+ * configurations. Each returns the next object or the null identifier when exhausted (at once
+ * for a null iterator). Errors: 11 (not a live iterator), 12 (an iterator of another kind). */
+NYX_API cfiOID nyxdrIterNextNetAlias(cfidrIterT it, cfidrErrorT *err);
+NYX_API cfiOID nyxdrIterNextOccPropSet(cfidrIterT it, cfidrErrorT *err);
+NYX_API cfiOID nyxdrIterNextOccProp(cfidrIterT it, cfidrErrorT *err);
+NYX_API cfiOID nyxdrIterNextDesignConfig(cfidrIterT it, cfidrErrorT *err);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* NYXDR_H */

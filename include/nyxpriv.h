@@ -1,0 +1,39 @@
+/*
+ * nyxpriv.h - expert mode and diagnostics of libnyx.
+ *
+ * Expert mode switches both trusted modes of nyxdr.h on for a stretch of code and restores them
+ * afterwards; pushes nest. The library itself reads stored data in expert mode. The heap summary
+ * shows how much memory each of the library's heaps holds.
+ */
+#ifndef NYXPRIV_H
+#define NYXPRIV_H
+
+#include "nyxtypes.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ==== Expert mode ========================================================================== */
+
+/* Saves both trusted mode switches on the expert-mode stack and switches both on. Creates the
+ * global state when needed. Errors: 4 (out of memory; the modes are unchanged). The stack is
+ * forgotten by cfidrPIQuit, the modes are not. */
+NYX_API void nyxprivPIPushExpertMode(cfidrErrorT *err);
+
+/* Restores both trusted mode switches from the last push and drops it. Errors: 4 (nothing was
+ * pushed; the modes are unchanged). */
+NYX_API void nyxprivPIPopExpertMode(cfidrErrorT *err);
+
+/* ==== Diagnostics ========================================================================== */
+
+/* Writes one line per live heap to the standard error stream: its name, bytes obtained from the
+ * page manager, bytes and blocks in use, free blocks and growth count, then the page manager's
+ * totals. Creates the global state when needed. Reports no error. */
+NYX_API void nyxprivPIPrintHeapSummary(cfidrErrorT *err);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* NYXPRIV_H */

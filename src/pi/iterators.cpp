@@ -1,0 +1,148 @@
+// The iterator protocol: null iterators, handing out, stepping, rewinding and freeing, and the
+// global state's own getters (libraries, selector sets).
+#include "pi/pi.h"
+
+namespace nyxpi {
+namespace {
+
+inline bool isNullIter(cfidrIterT it) { return (reinterpret_cast<uintptr_t>(it) & 1) != 0; }
+
+// Registers a handle unless trusted program mode is on; false when memory ran out.
+inline bool registerIter(const void *handle) {
+    return trusted() || nyx::session == nullptr || nyx::session->registerIter(handle);
+}
+
+inline const nyxIterOps *iterOps(const nyxIter *it) {
+    int16_t row = it->iterObjType;
+    return row >= 0 && row < nyxClassTableSize ? nyx::iterFuncTables[row] : nullptr;
+}
+
+} // namespace
+
+cfidrIterT nullIter() {
+    nyx::nullIterator += 2;
+    cfidrIterT handle = reinterpret_cast<cfidrIterT>(nyx::nullIterator);
+    registerIter(handle);
+    return handle;
+}
+
+cfidrIterT handOutIter(nyxIter *it, int16_t kind, int16_t makerCode, cfidrErrorT *e) {
+    if (it == nullptr) {
+        // A getter that made nothing reported why (or ran out of memory).
+        if (*e == 0) fail(e, 4);
+        return nullIter();
+    }
+    it->iterFunc = kind;
+    it->iterObjType = makerCode;
+    if (!registerIter(it)) {
+        const nyxIterOps *ops = iterOps(it);
+        if (ops != nullptr && ops->quit != nullptr) ops->quit(it);
+        fail(e, 4);
+        return nullIter();
+    }
+    return reinterpret_cast<cfidrIterT>(it);
+}
+
+cfiOID iterNext(cfidrIterT handle, int16_t kind, cfidrErrorT *e) {
+    if (isNullIter(handle)) return kNullOID;
+    nyxIter *it = reinterpret_cast<nyxIter *>(handle);
+    if (!trusted()) {
+        const nyx *s = nyx::session;
+        if (s == nullptr || handle == nullptr || !s->iterRegistered(handle)) {
+            return fail(e, 11), kNullOID;
+        }
+        if (it->iterFunc != kind && !(kind == nyxIterNet && it->iterFunc == nyxIterNetBundle)) {
+            return fail(e, 12), kNullOID;
+        }
+    } else if (handle == nullptr) {
+        return fail(e, 11), kNullOID;
+    }
+    const nyxIterOps *ops = iterOps(it);
+    int16_t stepKind = it->iterFunc;
+    if (ops == nullptr || stepKind <= 1 || stepKind >= nyxIterKindCount ||
+        ops->next[stepKind] == nullptr) {
+        return fail(e, 4), kNullOID;
+    }
+    nyxObjRef r = ops->next[stepKind](it, e);
+    if (*e != 0) return kNullOID;
+    return handOut(r, e);
+}
+
+// Reset and quit: the handle must be registered (also a null iterator, also in trusted program
+// mode), except that trusted program mode takes a real handle on trust.
+static bool iterLive(cfidrIterT handle, cfidrErrorT *e) {
+    const nyx *s = nyx::session;
+    bool registered = s != nullptr && s->iterRegistered(handle);
+    if (registered || (trusted() && handle != nullptr && !isNullIter(handle))) return true;
+    return fail(e, 11), false;
+}
+
+} // namespace nyxpi
+
+using nyxpi::iterNext;
+
+extern "C" {
+
+NYX_API void cfidrIterReset(cfidrIterT it, cfidrErrorT *err) {
+    nyxpi::guardVoid(err, [&](cfidrErrorT *e) {
+        if (!nyxpi::iterLive(it, e) || nyxpi::isNullIter(it)) return;
+        nyxIter *iter = reinterpret_cast<nyxIter *>(it);
+        const nyxIterOps *ops = nyxpi::iterOps(iter);
+        if (ops == nullptr || ops->reset == nullptr) return nyxpi::fail(e, 4);
+        ops->reset(iter);
+    });
+}
+
+NYX_API void cfidrIterQuit(cfidrIterT it, cfidrErrorT *err) {
+    nyxpi::guardVoid(err, [&](cfidrErrorT *e) {
+        if (!nyxpi::iterLive(it, e)) return;
+        if (nyx::session != nullptr) nyx::session->withdrawIter(it);
+        if (nyxpi::isNullIter(it)) return;
+        nyxIter *iter = reinterpret_cast<nyxIter *>(it);
+        const nyxIterOps *ops = nyxpi::iterOps(iter);
+        if (ops == nullptr || ops->quit == nullptr) return nyxpi::fail(e, 4);
+        ops->quit(iter);
+    });
+}
+
+#define NYX_ITER_NEXT(fn, kind)                                                                    \
+    NYX_API cfiOID fn(cfidrIterT it, cfidrErrorT *err) {                                           \
+        return nyxpi::guard(err, nyxpi::kNullOID,                                                  \
+                            [&](cfidrErrorT *e) { return iterNext(it, kind, e); });                \
+    }
+
+NYX_ITER_NEXT(cfidrIterNextCell, nyxIterCell)
+NYX_ITER_NEXT(cfidrIterNextInst, nyxIterInst)
+NYX_ITER_NEXT(cfidrIterNextLib, nyxIterLib)
+NYX_ITER_NEXT(cfidrIterNextNet, nyxIterNet)
+NYX_ITER_NEXT(nyxdrIterNextNetAlias, nyxIterNetAlias)
+NYX_ITER_NEXT(cfidrIterNextNetBundle, nyxIterNetBundle)
+NYX_ITER_NEXT(cfidrIterNextPort, nyxIterPort)
+NYX_ITER_NEXT(cfidrIterNextPortInst, nyxIterPortInst)
+NYX_ITER_NEXT(cfidrIterNextProp, nyxIterProp)
+NYX_ITER_NEXT(cfidrIterNextView, nyxIterView)
+NYX_ITER_NEXT(cfidrIterNextLibrarySelector, nyxIterLibrarySelector)
+NYX_ITER_NEXT(cfidrIterNextViewSelector, nyxIterViewSelector)
+NYX_ITER_NEXT(nyxdrIterNextOccPropSet, nyxIterOccPropSet)
+NYX_ITER_NEXT(nyxdrIterNextOccProp, nyxIterOccProp)
+NYX_ITER_NEXT(nyxdrIterNextDesignConfig, nyxIterDesignConfig)
+NYX_ITER_NEXT(cfidrIterNextSelectorSet, nyxIterSelectorSet)
+
+// The global state's getters. Their iterators have own type 4 (libraries) and 17 (selector
+// sets) and are served by row 26 of the iterator tables.
+static cfidrIterT sessionList(bool libs, cfidrErrorT *err) {
+    return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
+        nyx *s = nyxpi::session(e);
+        if (s == nullptr) return nyxpi::nullIter();
+        nyxListIter *it = libs ? nyxMakeListIter(&s->libraries(), nyxIterLib, nyxCodeLib)
+                               : nyxMakeListIter(&s->selectorSets(), nyxIterSelectorSet,
+                                                 nyxCodeSelectorSet);
+        return nyxpi::handOutIter(it, libs ? nyxIterLib : nyxIterSelectorSet, nyxCodeSession, e);
+    });
+}
+
+NYX_API cfidrIterT cfidrPIGetLibs(cfidrErrorT *err) { return sessionList(true, err); }
+
+NYX_API cfidrIterT cfidrPIGetSelectorSets(cfidrErrorT *err) { return sessionList(false, err); }
+
+} // extern "C"

@@ -1,0 +1,183 @@
+// Functions on any object: null and sameness tests, usability, type, names, and destruction with
+// the withdrawal of the identifiers of everything the object contains.
+#include "pi/pi.h"
+
+namespace nyxpi {
+namespace {
+
+// What destroying an object of each class takes with it: the iterator kinds whose getters list
+// its contents (each yielded object is taken with its own contents in turn) and whether its
+// properties go too. Net aliases and design configurations go with their nets and cells, so that
+// no identifier of a destroyed object stays usable.
+struct WithdrawRule {
+    bool props;
+    int16_t kinds[3];
+};
+constexpr int16_t kNone = 0;
+
+constexpr WithdrawRule kRules[26] = {
+    {false, {kNone}},                                                  // 0
+    {true, {nyxIterCell}},                                             // 1 library
+    {true, {nyxIterView, nyxIterOccPropSet, nyxIterDesignConfig}},     // 2 cell
+    {true, {nyxIterPort}},                                             // 3 port bundle: members
+    {true, {nyxIterPort}},                                             // 4 port bus: members
+    {true, {kNone}},                                                   // 5 port scalar
+    {true, {nyxIterPortInst}},                                         // 6 instance
+    {true, {nyxIterPortInst}},                                         // 7 port-instance bundle
+    {true, {nyxIterPortInst}},                                         // 8 port-instance bus
+    {true, {kNone}},                                                   // 9 port-instance scalar
+    {true, {nyxIterNetAlias}},                                         // 10 net bundle
+    {true, {nyxIterNetAlias}},                                         // 11 net bus
+    {true, {nyxIterNetAlias}},                                         // 12 net scalar
+    {true, {kNone}},                                                   // 13 property
+    {true, {nyxIterPort, nyxIterNet, nyxIterInst}},                    // 14 netlist view
+    {true, {nyxIterPort, nyxIterNet, nyxIterInst}},                    // 15 encapsulated view
+    {true, {nyxIterLibrarySelector, nyxIterViewSelector}},             // 16 selector set
+    {false, {kNone}},                                                  // 17 library selector
+    {false, {kNone}},                                                  // 18 view-name selector
+    {false, {kNone}},                                                  // 19 view-type selector
+    {true, {kNone}},                                                   // 20 net alias
+    {false, {nyxIterOccProp}},                                         // 21 occurrence prop. set
+    {false, {kNone}},                                                  // 22 view occurrence prop.
+    {false, {kNone}},                                                  // 23 net occurrence prop.
+    {false, {kNone}},                                                  // 24 port occurrence prop.
+    {true, {kNone}},                                                   // 25 design configuration
+};
+
+// Deeper than any real hierarchy of contents (bundles of bundles, properties of properties):
+// a cycle in corrupted data ends here instead of exhausting the stack.
+constexpr int kMaxDepth = 256;
+
+} // namespace
+
+bool Withdrawal::walk(void *obj, int32_t code, uint32_t member, int depth, cfidrErrorT *e) {
+    if (code <= 0 || code > 25 || depth > kMaxDepth) return fail(e, 4), false;
+    const WithdrawRule &rule = kRules[code];
+    const nyxClassOps *ops = classOps(code);
+    if (ops != nullptr) {
+        int16_t kinds[4] = {rule.kinds[0], rule.kinds[1], rule.kinds[2],
+                            rule.props ? int16_t{nyxIterProp} : kNone};
+        for (int16_t kind : kinds) {
+            if (kind == kNone || ops->getters[kind] == nullptr) continue;
+            nyxIter *it = ops->getters[kind](obj, member, e);
+            if (*e != 0) return false;
+            if (it == nullptr) continue;
+            it->iterFunc = kind;
+            it->iterObjType = static_cast<int16_t>(code);
+            const nyxIterOps *iops = nyx::iterFuncTables[code];
+            bool ok = iops != nullptr && iops->next[kind] != nullptr;
+            while (ok) {
+                nyxObjRef r = iops->next[kind](it, e);
+                if (*e != 0) ok = false;
+                if (!ok || r.obj == nullptr) break;
+                ok = walk(r.obj, r.code, r.member, depth + 1, e);
+            }
+            if (iops != nullptr && iops->quit != nullptr) iops->quit(it);
+            if (!ok) {
+                if (*e == 0) fail(e, 4);
+                return false;
+            }
+        }
+    }
+    keys_.push_back(nyxRegistry::oidKey(objectWord(obj), makeTag(code, member)));
+    return true;
+}
+
+bool Withdrawal::collect(void *obj, int32_t code, uint32_t member, cfidrErrorT *e) {
+    keys_.clear();
+    if (trusted()) return true;
+    // A port instance is refused by its class: nothing to withdraw.
+    if (code >= nyxCodePortInstBundle && code <= nyxCodePortInstScalar) return true;
+    return walk(obj, code, member, 0, e);
+}
+
+void Withdrawal::commit() {
+    if (nyx::session == nullptr) return;
+    for (uint64_t key : keys_) {
+        nyx::session->withdrawOID(static_cast<uint32_t>(key), static_cast<uint32_t>(key >> 32));
+    }
+    keys_.clear();
+}
+
+} // namespace nyxpi
+
+using nyxpi::checkArg;
+using nyxpi::classCode;
+
+extern "C" {
+
+NYX_API cfiBooleanEnum cfidrObjectIsNull(cfiOID id, cfidrErrorT *err) {
+    return nyxpi::guard(err, cfiBooleanEnum{0}, [&](cfidrErrorT *e) {
+        if (id.object == 0) return cfiBooleanEnum{1};
+        checkArg(id, nyxCodeAnyObject, e);
+        return cfiBooleanEnum{0};
+    });
+}
+
+NYX_API cfiBooleanEnum cfidrObjectIsSame(cfiOID a, cfiOID b, cfidrErrorT *err) {
+    return nyxpi::guard(err, cfiBooleanEnum{0}, [&](cfidrErrorT *e) {
+        if (a.object == 0 && b.object == 0) return cfiBooleanEnum{1};
+        if (a.object != 0 && !checkArg(a, nyxCodeAnyObject, e)) return cfiBooleanEnum{0};
+        if (b.object != 0 && !checkArg(b, nyxCodeAnyObject, e)) return cfiBooleanEnum{0};
+        return cfiBooleanEnum{a.object == b.object && a.tag == b.tag ? 1 : 0};
+    });
+}
+
+NYX_API cfiBooleanEnum cfidrObjectIsUsable(cfiOID id, cfidrErrorT *err) {
+    return nyxpi::guard(err, cfiBooleanEnum{0}, [&](cfidrErrorT *) {
+        const nyx *s = nyx::session;
+        if (s == nullptr || id.object == 0) return cfiBooleanEnum{0};
+        return cfiBooleanEnum{s->oidUsable(id.object, id.tag) ? 1 : 0};
+    });
+}
+
+NYX_API cfidrObjectTypeT cfidrObjectGetObjectType(cfiOID id, cfidrErrorT *err) {
+    return nyxpi::guard(err, cfidrObjectTypeT{0}, [&](cfidrErrorT *e) -> cfidrObjectTypeT {
+        if (!checkArg(id, nyxCodeAnyObject, e)) return 0;
+        cfidrObjectTypeT type = nyxpi::typeValue(classCode(id.tag));
+        if (type == 0) return nyxpi::fail(e, 15), 0;
+        return type;
+    });
+}
+
+NYX_API void cfidrObjectDestroy(cfiOID id, cfidrErrorT *err) {
+    nyxpi::guardVoid(err, [&](cfidrErrorT *e) {
+        if (!checkArg(id, nyxCodeAnyObject, e)) return;
+        int32_t code = classCode(id.tag);
+        const nyxClassOps *ops = (id.tag & 1) != 0 ? nullptr : nyxpi::classOps(code);
+        if ((id.tag & 1) != 0 || code == 0 || code > 25) return nyxpi::fail(e, 15);
+        if (ops == nullptr || ops->destroy == nullptr) return nyxpi::fail(e, 4);
+        void *obj = nyxpi::address(id.object);
+        uint32_t member = nyxpi::memberIndex(id.tag);
+        // The identifiers are withdrawn only once the class has destroyed the object: a refused
+        // destruction (read-only container, port instance) leaves every identifier usable.
+        nyxpi::Withdrawal withdrawal;
+        if (!withdrawal.collect(obj, code, member, e)) return;
+        ops->destroy(obj, member, e);
+        if (*e == 0) withdrawal.commit();
+    });
+}
+
+NYX_API const char *cfidrNamedObjectGetName(cfiOID id, cfidrErrorT *err) {
+    return nyxpi::guard(err, "", [&](cfidrErrorT *e) -> const char * {
+        if (!checkArg(id, nyxCodeNamedObject, e)) return "";
+        const nyxClassOps *ops = nyxpi::classOps(classCode(id.tag));
+        if (ops == nullptr || ops->getName == nullptr) return nyxpi::fail(e, 15), "";
+        const char *name = ops->getName(nyxpi::address(id.object), nyxpi::memberIndex(id.tag), e);
+        if (*e != 0) return "";
+        return nyxpi::returnString(name, e);
+    });
+}
+
+NYX_API void cfidrNamedObjectSetName(cfiOID id, const char *name, cfidrErrorT *err) {
+    nyxpi::guardVoid(err, [&](cfidrErrorT *e) {
+        if (!checkArg(id, nyxCodeNamedObject, e)) return;
+        const nyxClassOps *ops = nyxpi::classOps(classCode(id.tag));
+        // Classes without a rename operation (libraries, cells, ports, encapsulated views,
+        // occurrence property sets and properties, design configurations) refuse it.
+        if (ops == nullptr || ops->setName == nullptr) return nyxpi::fail(e, 36);
+        ops->setName(nyxpi::address(id.object), nyxpi::memberIndex(id.tag), name, e);
+    });
+}
+
+} // extern "C"

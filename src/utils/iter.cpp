@@ -1,0 +1,49 @@
+// Iterator memory, the caches of freed iterators and the global state's own iterators.
+#include "utils/iter.h"
+
+#include "utils/nyx.h"
+
+void *nyxIterAllocBlock(size_t bytes) {
+    Hx_genheap *heap = nyx::getIterHeap();
+    return heap != nullptr ? heap->allocBlock(bytes) : nullptr;
+}
+
+void nyxIterFreeBlock(void *p, size_t bytes) {
+    if (p != nullptr && nyx::iterHeap != nullptr) nyx::iterHeap->freeBlock(p, bytes);
+}
+
+nyxIterCacheBase *nyxIterCacheBase::head_ = nullptr;
+
+nyxIterCacheBase::nyxIterCacheBase() : next_(head_) { head_ = this; }
+
+void nyxIterCacheBase::emptyAll() {
+    for (nyxIterCacheBase *c = head_; c != nullptr; c = c->next_) c->empty();
+}
+
+namespace {
+
+// The global state's iterators do not recycle: they are made rarely.
+nyxIterCache<nyxListIter, 0> g_listIters;
+
+void listQuit(nyxIter *it) { g_listIters.release(static_cast<nyxListIter *>(it)); }
+
+void listReset(nyxIter *it) { static_cast<nyxListIter *>(it)->index = 0; }
+
+nyxObjRef listNext(nyxIter *it, cfidrErrorT *) {
+    nyxListIter *li = static_cast<nyxListIter *>(it);
+    if (li->index >= li->list->nitems()) return {};
+    return nyxObjRef{(*li->list)[li->index++], li->code, 0};
+}
+
+} // namespace
+
+nyxListIter *nyxMakeListIter(const nyxDynArray *list, int32_t ownType, int32_t code) {
+    return g_listIters.make(list, ownType, code);
+}
+
+const nyxIterOps nyxSessionIterOps = {
+    listQuit,
+    listReset,
+    {nullptr, nullptr, nullptr, nullptr, listNext, nullptr, nullptr, nullptr, nullptr, nullptr,
+     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, listNext},
+};

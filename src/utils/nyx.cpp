@@ -1,0 +1,211 @@
+// The global state: initialisation and release in their fixed order, the process-wide heaps, the
+// registries, the returned-string ring and the expert-mode stack.
+#include "utils/nyx.h"
+
+#include <cstring>
+#include <new>
+
+nyx *nyx::session = nullptr;
+uint32_t nyx::sessionFlags = 0;
+uintptr_t nyx::nullIterator = 1;
+Hx_genheap *nyx::globalNYXHeap = nullptr;
+Hx_genheap *nyx::libCellHeap = nullptr;
+Hx_genheap *nyx::iterHeap = nullptr;
+Hx_genheap *nyx::propMgrHeap = nullptr;
+void *nyx::d_expr_mgr_p = nullptr;
+nyx::ExpertNode *nyx::d_expertStack = nullptr;
+
+// Rows by class code; a class whose table is not linked in has a null row.
+const nyxClassOps *nyx::functionTables[nyxClassTableSize] = {
+    nullptr,
+    &nyxLibOps,
+    &nyxCellOps,
+    &nyxPortBundleOps,
+    &nyxPortBusOps,
+    &nyxPortScalarOps,
+    &nyxInstOps,
+    &nyxPortInstBundleOps,
+    &nyxPortInstBusOps,
+    &nyxPortInstScalarOps,
+    &nyxNetBundleOps,
+    &nyxNetBusOps,
+    &nyxNetScalarOps,
+    &nyxPropOps,
+    &nyxNetlistViewOps,
+    &nyxEncapsulatedViewOps,
+    &nyxSelectorSetOps,
+    &nyxLibrarySelectorOps,
+    &nyxViewNameSelectorOps,
+    &nyxViewTypeSelectorOps,
+    &nyxNetAliasOps,
+    &nyxOccPropSetOps,
+    &nyxViewOccPropOps,
+    &nyxNetOccPropOps,
+    &nyxPortOccPropOps,
+    &nyxDesignConfigOps,
+    nullptr,
+    nullptr,
+};
+
+namespace {
+
+// The iterator rows follow the class rows; row 26 is the global state's own.
+struct IterTableInit {
+    IterTableInit() {
+        for (int c = 0; c < nyxClassTableSize; ++c) {
+            const nyxClassOps *ops = nyx::functionTables[c];
+            nyx::iterFuncTables[c] = ops != nullptr ? ops->iterOps : nullptr;
+        }
+        nyx::iterFuncTables[nyxCodeSession] = &nyxSessionIterOps;
+    }
+};
+
+// Heaps of the global state: name and chunk size in pages.
+constexpr long kPage = 4096;
+
+Hx_genheap *makeHeap(Hx_genheap *&slot, const char *name, long pages) {
+    if (slot == nullptr) slot = new (std::nothrow) Hx_genheap(name, pages * kPage);
+    return slot;
+}
+
+} // namespace
+
+const nyxIterOps *nyx::iterFuncTables[nyxClassTableSize] = {};
+static IterTableInit g_iterTableInit;
+
+Hx_genheap *nyx::getGlobalHeap() {
+    if (globalNYXHeap == nullptr && makeHeap(globalNYXHeap, "NYX Global Object Heap", 4)) {
+        nyxSetDefaultGlobalHeap(globalNYXHeap);
+    }
+    return globalNYXHeap;
+}
+
+Hx_genheap *nyx::getLibCellHeap() { return makeHeap(libCellHeap, "NYX LibCell Object Heap", 8); }
+
+Hx_genheap *nyx::getIterHeap() { return makeHeap(iterHeap, "NYX Iterator Object Heap", 1); }
+
+Hx_genheap *nyx::getPropMgrHeap() {
+    if (propMgrHeap == nullptr && makeHeap(propMgrHeap, "NYX PropMgr Object Heap", 1)) {
+        nyxSetDefaultPropMgrHeap(propMgrHeap);
+    }
+    return propMgrHeap;
+}
+
+// Initialisation. The lists are constructed first (members), then the heap system and the
+// global heap, then the subsystems' steps; the option bits from the environment come last.
+nyx::nyx() : d_libs(nullptr), d_selectorSets(nullptr) {
+    Hx_topheap::init();
+    session = this;
+    getGlobalHeap();
+    d_expertStack = nullptr;
+    if (nyxHookCreateExprManager) nyxHookCreateExprManager(*this);
+    if (nyxHookOpenSearchPathLibraries) nyxHookOpenSearchPathLibraries(*this);
+    if (nyxHookOpenLibraryMap) nyxHookOpenLibraryMap(*this);
+    d_ringCount = 0;
+    nyxSettings::setOptionsFromEnvironment();
+}
+
+// Release, in its fixed order. Nothing is saved and no object is destroyed one by one: the heaps
+// go at once with everything in them.
+nyx::~nyx() {
+    if (nyxSettings::hasNameOption(nyxSettings::kSchematicCompilerMode) && nyxHookTerminateSvc) {
+        nyxHookTerminateSvc(*this);
+    }
+    nyxIterCacheBase::emptyAll();
+    if (nyxHookStopCompilers) nyxHookStopCompilers(*this);
+    if (nyxHookClearPathCaches) nyxHookClearPathCaches(*this);
+    if (nyxHookClearPathNameCache) nyxHookClearPathNameCache(*this);
+    d_expertStack = nullptr;
+    d_libs.clear();
+    d_selectorSets.clear();
+    if (nyxHookDestroyExprManager) nyxHookDestroyExprManager(*this);
+    // The registries and ring strings live in the global heap and go with it.
+    d_oids = nullptr;
+    d_iters = nullptr;
+    d_ringCount = 0;
+    nyxSetDefaultGlobalHeap(nullptr);
+    nyxSetDefaultPropMgrHeap(nullptr);
+    for (Hx_genheap **heap : {&globalNYXHeap, &libCellHeap, &iterHeap, &propMgrHeap}) {
+        delete *heap;
+        *heap = nullptr;
+    }
+    Hx_topheap::quit();
+    d_expr_mgr_p = nullptr;
+    session = nullptr;
+}
+
+nyx *nyx::ensure() {
+    if (session == nullptr) {
+        nyx *state = new (std::nothrow) nyx();
+        if (state != nullptr && globalNYXHeap == nullptr) {
+            // Without its heap the state is unusable: undo it.
+            delete state;
+            return nullptr;
+        }
+    }
+    return session;
+}
+
+void nyx::release() { delete session; }
+
+bool nyx::registerOID(uint32_t word, uint32_t tag) {
+    if (word == 0 || tag == 0) return true;
+    if (d_oids == nullptr) {
+        void *p = globalNYXHeap->allocBlock(sizeof(nyxRegistry));
+        if (p == nullptr) return false;
+        d_oids = new (p) nyxRegistry(globalNYXHeap, nyxRegistry::oidHash, nyxRegistry::oidPrimes);
+    }
+    return d_oids->insert(nyxRegistry::oidKey(word, tag));
+}
+
+bool nyx::registerIter(const void *handle) {
+    if (d_iters == nullptr) {
+        void *p = globalNYXHeap->allocBlock(sizeof(nyxRegistry));
+        if (p == nullptr) return false;
+        d_iters = new (p) nyxRegistry(globalNYXHeap, nyxRegistry::iterHash, nyxRegistry::iterPrimes);
+    }
+    return d_iters->insert(reinterpret_cast<uintptr_t>(handle));
+}
+
+const char *nyx::ringString(const char *s) {
+    if (s == nullptr) s = "";
+    size_t n = std::strlen(s) + 1;
+    char *copy = static_cast<char *>(globalNYXHeap->allocate(n));
+    if (copy == nullptr) return nullptr;
+    std::memcpy(copy, s, n);
+    if (d_ringCount == kRingSlots) {
+        // All slots taken: the oldest copy goes, the others move down one place.
+        d_ring[0].heap->deallocate(d_ring[0].str);
+        std::memmove(&d_ring[0], &d_ring[1], sizeof(RingSlot) * (kRingSlots - 1));
+        --d_ringCount;
+    }
+    d_ring[d_ringCount++] = RingSlot{copy, globalNYXHeap};
+    return copy;
+}
+
+bool nyx::pushExpertMode() {
+    nyx *state = ensure();
+    if (state == nullptr) return false;
+    void *p = globalNYXHeap->allocBlock(sizeof(ExpertNode));
+    if (p == nullptr) return false;
+    d_expertStack = new (p) ExpertNode{sessionFlags & kTrustedProgram,
+                                       (sessionFlags & kTrustedData) >> 1, d_expertStack};
+    sessionFlags |= kTrustedProgram | kTrustedData;
+    return true;
+}
+
+bool nyx::popExpertMode() {
+    ExpertNode *top = d_expertStack;
+    if (top == nullptr) return false;
+    sessionFlags = (sessionFlags & ~(kTrustedProgram | kTrustedData)) | top->program |
+                   (top->data << 1);
+    d_expertStack = top->link;
+    globalNYXHeap->freeBlock(top, sizeof(ExpertNode));
+    return true;
+}
+
+int nyx::expertDepth() {
+    int depth = 0;
+    for (const ExpertNode *n = d_expertStack; n != nullptr; n = n->link) ++depth;
+    return depth;
+}
