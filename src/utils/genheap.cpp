@@ -15,6 +15,7 @@ namespace {
 
 constexpr size_t kPage = Hx_topheap::pageSize;
 constexpr size_t kMaxRequest = size_t{1} << 36;  // beyond the whole reserved range
+constexpr size_t kListMin = 24;                  // size, next and previous link
 
 inline size_t bsize(const char *b) {
     uint64_t v;
@@ -173,15 +174,20 @@ char *Hx_genheap::searchList(char *from, char *stop, size_t s) const {
     return nullptr;
 }
 
-// Hands out the first s bytes of free-list block b; the rest stays free right after it.
+// Hands out the first s bytes of free-list block b; the rest stays free in b's place. The links of
+// b are read before the rest is written, since a small remainder overlaps them.
 void *Hx_genheap::carve(char *b, size_t s) {
     size_t bs = bsize(b);
+    char *prev = bprev(b);
+    char *next = bnext(b);
+    unlink(b);
+    d_rover = next;
     if (bs > s) {
-        addFree(b + s, bs - s, b);
+        char *rest = b + s;
+        addFree(rest, bs - s, prev);
+        if (bs - s > maxClassSize) d_rover = rest;
         ++d_freeBlocks;
     }
-    d_rover = bnext(b);
-    unlink(b);
     --d_freeBlocks;
     ++d_blocksInUse;
     d_bytesInUse += s;
@@ -276,8 +282,12 @@ void Hx_genheap::collect() {
     if (m >= 13) {
         std::stable_sort(all, all + m, [](const char *a, const char *b) { return bsize(a) < bsize(b); });
     }
+    // Blocks too small to hold the list links (size, next, previous) go back to their classes.
     d_freeHead = d_freeTail = d_rover = nullptr;
-    for (size_t i = m; i-- > 0;) pushFront(all[i]);
+    for (size_t i = m; i-- > 0;) {
+        if (bsize(all[i]) < kListMin) addFree(all[i], bsize(all[i]), nullptr);
+        else pushFront(all[i]);
+    }
     d_freeBlocks = static_cast<long>(m);
     d_dirty = false;
     std::free(all);
@@ -373,7 +383,7 @@ bool Hx_genheap::isValid() const {
     const char *prev = nullptr;
     bool roverSeen = d_rover == nullptr;
     for (const char *b = d_freeHead; b && ok; prev = b, b = bnext(b)) {
-        ok = check(b) && bprev(b) == prev;
+        ok = check(b) && bprev(b) == prev && bsize(b) >= kListMin;
         if (b == d_rover) roverSeen = true;
     }
     ok = ok && prev == d_freeTail && roverSeen;

@@ -78,8 +78,8 @@ public:
     static long committedPages();   // pages committed for chunks and large blocks
     static Hx_baseheap *heaps();    // head of the list of live heaps
 
-    // Fault injection for tests: when `pages` > 0, commits that would take the committed page count
-    // beyond it fail. 0 lifts the limit.
+    // Fault injection for tests: commits that would take the committed page count beyond `pages`
+    // fail. A negative value lifts the limit (the default).
     static void setCommitLimit(long pages);
 
     // Walks the directory and the large blocks: slot states, free counts and the page map agree.
@@ -144,7 +144,8 @@ private:
 // Invariants (checked by isValid()):
 //   bytesObtained == bytesInUse + sum(size of every free block)
 //   freeBlockCount == sum(|size class i|) + |free list|
-//   every block in size class i has size 16 + 4 i; every free block is >= 16 bytes, a multiple of
+//   every block in size class i has size 16 + 4 i; every block on the free list is at least 24
+//   bytes (its size and two links); every free block is >= 16 bytes, a multiple of
 //   the alignment, and lies in pages owned by this heap; no two free blocks overlap;
 //   the free list is doubly linked consistently (head->prev == null, tail->next == null) and the
 //   rover is null or on the free list.
