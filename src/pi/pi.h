@@ -91,6 +91,9 @@ bool typeWalk(int32_t c, int32_t expected);
 // cfidrObjectTypeT value of class code c (0 for codes without a class).
 int32_t typeValue(int32_t c);
 
+// Static text of an error code (0-53, 30001-30012, 31001-31014), or null.
+const char *errorText(int32_t code);
+
 // --- Error out-parameter and boundary guard ---------------------------------------------------
 
 inline void fail(cfidrErrorT *e, cfidrErrorT code) { *e = code; }

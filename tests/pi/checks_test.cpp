@@ -1,0 +1,195 @@
+// Argument checks in their fixed order, the type walk, and the functions on any object.
+#include <gtest/gtest.h>
+
+#include "pi/fake_classes.h"
+
+namespace {
+
+struct Session : testing::Test {
+    void SetUp() override { cfidrPIInit(&e); }
+    void TearDown() override {
+        nyx::sessionFlags = 0;
+        cfidrPIQuit(&e);
+    }
+    cfidrErrorT e = -1;
+};
+
+TEST(TypeWalk, MasksAgreeWithTheParentChains) {
+    for (int32_t c = 0; c < nyxpi::kClassCodes; ++c) {
+        for (int32_t t = -8; t < nyxpi::kClassCodes; ++t) {
+            EXPECT_EQ(nyxpi::typeMatches(c, t), nyxpi::typeWalk(c, t)) << c << " " << t;
+        }
+    }
+    EXPECT_TRUE(nyxpi::typeMatches(nyxCodePortBus, nyxCodePortBundle));  // a bus is a bundle
+    EXPECT_FALSE(nyxpi::typeMatches(nyxCodePortBundle, nyxCodePortBus));
+    EXPECT_TRUE(nyxpi::typeMatches(nyxCodeNetBus, nyxCodeNet));
+    EXPECT_TRUE(nyxpi::typeMatches(nyxCodeDesignConfig, nyxCodeNamedObject));
+    // Port instances and library selectors are objects but not named objects.
+    EXPECT_FALSE(nyxpi::typeMatches(nyxCodePortInstScalar, nyxCodeNamedObject));
+    EXPECT_FALSE(nyxpi::typeMatches(nyxCodeLibrarySelector, nyxCodeNamedObject));
+    EXPECT_TRUE(nyxpi::typeMatches(nyxCodeLibrarySelector, nyxCodeAnyObject));
+    // Occurrences (odd tags) are objects of no data-model family; code 0 matches nothing.
+    EXPECT_TRUE(nyxpi::typeMatches(29, nyxCodeAnyObject));
+    EXPECT_FALSE(nyxpi::typeMatches(29, nyxCodeNamedObject));
+    EXPECT_FALSE(nyxpi::typeMatches(0, 0));
+    EXPECT_FALSE(nyxpi::typeMatches(0, nyxCodeAnyObject));
+    EXPECT_EQ(nyxpi::typeValue(nyxCodeNetAlias), 20001);
+    EXPECT_EQ(nyxpi::typeValue(nyxCodeDesignConfig), 20002);
+}
+
+// One case per step of the check order; each failing step must report its own code even when
+// later steps would fail too.
+TEST(ArgumentChecks, OrderOfSteps) {
+    cfidrErrorT e = -1;
+    // Step 2: no global state (an identifier that would otherwise be fine).
+    EXPECT_FALSE(nyxpi::checkArg({8, 2}, nyxCodeLib, &e));
+    EXPECT_EQ(e, 16);
+    cfidrPIInit(&e);
+    fake::Node *cell = fake::makeNode(nyxCodeCell, "c");
+    cfiOID id = fake::handOut(cell, nyxCodeCell);
+    // Step 3: null object word, reported in trusted program mode too.
+    nyx::sessionFlags = nyx::kTrustedProgram;
+    EXPECT_FALSE(nyxpi::checkArg({0, 4}, nyxCodeLib, &e));
+    EXPECT_EQ(e, 16);
+    // Trusted program mode skips registry, class and enumeration checks.
+    EXPECT_TRUE(nyxpi::checkArg({12345, 2}, nyxCodeNet, &e));
+    EXPECT_TRUE(nyxpi::checkAccessMode(7, &e));
+    nyx::sessionFlags = 0;
+    // Step 4: registry.
+    EXPECT_FALSE(nyxpi::checkArg({id.object + 1, id.tag}, nyxCodeCell, &e));
+    EXPECT_EQ(e, 16);
+    // Step 5: class.
+    EXPECT_FALSE(nyxpi::checkArg(id, nyxCodeLib, &e));
+    EXPECT_EQ(e, 15);
+    EXPECT_TRUE(nyxpi::checkArg(id, nyxCodeNamedObject, &e));
+    // Step 6: further arguments report their own pairs.
+    EXPECT_FALSE(nyxpi::checkArg({id.object + 1, id.tag}, nyxCodePort, &e, nyxpi::kPortCodes));
+    EXPECT_EQ(e, 17);
+    EXPECT_FALSE(nyxpi::checkArg(id, nyxCodePort, &e, nyxpi::kPortCodes));
+    EXPECT_EQ(e, 18);
+    EXPECT_FALSE(nyxpi::checkArg(id, nyxCodeNet, &e, nyxpi::kNetCodes));
+    EXPECT_EQ(e, 44);
+    EXPECT_FALSE(nyxpi::checkArg(id, nyxCodeView, &e, nyxpi::kDescriberCodes));
+    EXPECT_EQ(e, 7);
+    // Step 7: enumerations.
+    EXPECT_FALSE(nyxpi::checkAccessMode(3, &e));
+    EXPECT_EQ(e, 41);
+    EXPECT_FALSE(nyxpi::checkIterMode(0, &e));
+    EXPECT_EQ(e, 35);
+    EXPECT_FALSE(nyxpi::checkAttachMode(3, &e));
+    EXPECT_EQ(e, 5);
+    EXPECT_TRUE(nyxpi::checkIterMode(4, &e));
+    cfidrPIQuit(&e);
+}
+
+TEST_F(Session, NullAndSameness) {
+    fake::Node *cell = fake::makeNode(nyxCodeCell, "c");
+    cfiOID id = fake::handOut(cell, nyxCodeCell);
+    EXPECT_EQ(cfidrObjectIsNull({0, 0}, &e), 1);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(cfidrObjectIsNull(id, &e), 0);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(cfidrObjectIsNull({id.object + 2, id.tag}, &e), 0);
+    EXPECT_EQ(e, 16);
+    EXPECT_EQ(cfidrObjectIsSame({0, 2}, {0, 4}, &e), 1);  // only the object words count
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(cfidrObjectIsSame(id, id, &e), 1);
+    // A copy with an altered tag was never handed out.
+    EXPECT_EQ(cfidrObjectIsSame(id, {id.object, id.tag + 2}, &e), 0);
+    EXPECT_EQ(e, 16);
+    EXPECT_EQ(cfidrObjectIsSame(id, {0, 0}, &e), 0);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(cfidrObjectIsUsable(id, &e), 1);
+    EXPECT_EQ(cfidrObjectIsUsable({id.object, 6}, &e), 0);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(cfidrObjectGetObjectType(id, &e), cfidrCellType);
+    EXPECT_EQ(cfidrObjectGetObjectType({0, 0}, &e), 0);
+    EXPECT_EQ(e, 16);
+}
+
+TEST_F(Session, OddTagsAreUsableButHaveNoClass) {
+    fake::Install rows;
+    cfiOID occ = {4242, 2 * 3 + 1};  // built by the caller, never handed out
+    EXPECT_EQ(cfidrObjectIsUsable(occ, &e), 1);
+    EXPECT_EQ(cfidrObjectIsNull(occ, &e), 0);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(cfidrObjectGetObjectType(occ, &e), 0);
+    EXPECT_EQ(e, 15);
+    EXPECT_STREQ(cfidrNamedObjectGetName(occ, &e), "");
+    EXPECT_EQ(e, 15);
+    cfidrObjectDestroy(occ, &e);
+    EXPECT_EQ(e, 15);
+    EXPECT_TRUE(nyxpi::checkArg(occ, nyxCodeAnyObject, &e));
+    EXPECT_FALSE(nyxpi::checkArg(occ, nyxCodeLib, &e));
+}
+
+TEST_F(Session, NamesDispatchToTheClass) {
+    fake::Install rows;
+    fake::Node *lib = fake::makeNode(nyxCodeLib, "mylib");
+    fake::Node *cell = fake::makeNode(nyxCodeCell, "mycell");
+    cfiOID libId = fake::handOut(lib, nyxCodeLib);
+    cfiOID cellId = fake::handOut(cell, nyxCodeCell);
+    const char *name = cfidrNamedObjectGetName(libId, &e);
+    EXPECT_STREQ(name, "mylib");
+    EXPECT_NE(name, lib->name);  // a ring copy, not the object's own string
+    cfidrNamedObjectSetName(libId, "other", &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_STREQ(cfidrNamedObjectGetName(libId, &e), "other");
+    cfidrNamedObjectSetName(libId, "", &e);
+    EXPECT_EQ(e, 14);
+    cfidrNamedObjectSetName(cellId, "x", &e);  // no rename operation
+    EXPECT_EQ(e, 36);
+    EXPECT_STREQ(cell->name, "mycell");
+    // In trusted program mode the object's own string comes back.
+    nyx::sessionFlags = nyx::kTrustedProgram;
+    EXPECT_EQ(cfidrNamedObjectGetName(cellId, &e), static_cast<const char *>(cell->name));
+    nyx::sessionFlags = 0;
+    // A class whose table is absent cannot answer.
+    cfiOID alias = fake::handOut(fake::makeNode(nyxCodeNetAlias, "a"), nyxCodeNetAlias);
+    EXPECT_STREQ(cfidrNamedObjectGetName(alias, &e), "");
+    EXPECT_EQ(e, 15);
+}
+
+TEST_F(Session, DestroyWithdrawsTheWholeTree) {
+    fake::Install rows;
+    fake::Node *lib = fake::makeNode(nyxCodeLib, "lib");
+    lib->nprops = 1;
+    fake::Node *cells[2] = {fake::makeNode(nyxCodeCell, "a"), fake::makeNode(nyxCodeCell, "b")};
+    for (fake::Node *c : cells) {
+        c->nprops = 2;
+        lib->kids[lib->nkids++] = c;
+    }
+    cfiOID libId = fake::handOut(lib, nyxCodeLib);
+    cfiOID cellId = fake::handOut(cells[1], nyxCodeCell);
+    cfiOID propId = fake::handOut(cells[0]->propList, nyxCodeProp, 2);
+    cfiOID libPropId = fake::handOut(lib->propList, nyxCodeProp, 1);
+    fake::Node *other = fake::makeNode(nyxCodeCell, "other");
+    cfiOID otherId = fake::handOut(other, nyxCodeCell);
+
+    // A refused destruction leaves every identifier usable.
+    lib->refuseDestroy = true;
+    cfidrObjectDestroy(libId, &e);
+    EXPECT_EQ(e, 42);
+    for (cfiOID id : {libId, cellId, propId, libPropId}) EXPECT_EQ(cfidrObjectIsUsable(id, &e), 1);
+
+    lib->refuseDestroy = false;
+    cfidrObjectDestroy(libId, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(lib->destroyed, 1);
+    for (cfiOID id : {libId, cellId, propId, libPropId}) {
+        EXPECT_EQ(cfidrObjectIsUsable(id, &e), 0);
+        EXPECT_EQ(cfidrObjectGetObjectType(id, &e), 0);
+        EXPECT_EQ(e, 16);
+    }
+    EXPECT_EQ(cfidrObjectIsUsable(otherId, &e), 1);
+    // The walk returned its iterators.
+    EXPECT_EQ(fake::cache().cached(), 1);
+
+    // A class without a destroy operation reports 4 and keeps its identifier.
+    cfiOID alias = fake::handOut(fake::makeNode(nyxCodeNetAlias, "a"), nyxCodeNetAlias);
+    cfidrObjectDestroy(alias, &e);
+    EXPECT_EQ(e, 4);
+    EXPECT_EQ(cfidrObjectIsUsable(alias, &e), 1);
+}
+
+} // namespace

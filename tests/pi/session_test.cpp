@@ -1,0 +1,231 @@
+// Start and end, modes and the expert stack, error texts, the returned-string ring, iterators.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "pi/fake_classes.h"
+
+namespace {
+
+// A getter written the way the class getters are: a library's cells.
+cfidrIterT getCells(cfiOID lib, cfidrErrorT *err) {
+    return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
+        if (!nyxpi::checkArg(lib, nyxCodeLib, e)) return nyxpi::nullIter();
+        nyxIter *it = fake::getKids(nyxpi::object<void>(lib), 0, e);
+        return nyxpi::handOutIter(it, nyxIterCell, nyxCodeLib, e);
+    });
+}
+
+TEST(StartEnd, InitAndQuitRules) {
+    cfidrErrorT e = -1;
+    cfidrPIQuit(&e);  // without a prior init
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(nyx::session, nullptr);
+    cfidrPIInit(&e);
+    nyx *first = nyx::session;
+    ASSERT_NE(first, nullptr);
+    fake::Node *lib = fake::makeNode(nyxCodeLib, "kept");
+    first->libraries().add(lib);
+    cfiOID id = fake::handOut(lib, nyxCodeLib);
+    nyxdwPIInit(&e);  // a second init keeps everything
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(nyx::session, first);
+    EXPECT_EQ(first->libraries().nitems(), 1);
+    EXPECT_EQ(cfidrObjectIsUsable(id, &e), 1);
+    nyxdwPIQuit(&e);  // leaves the library initialised
+    EXPECT_EQ(nyx::session, first);
+    cfidrPIQuit(&e);
+    EXPECT_EQ(nyx::session, nullptr);
+    EXPECT_EQ(nyx::globalNYXHeap, nullptr);
+    // Identifiers of an earlier initialisation are not usable in the next one.
+    cfidrPIInit(&e);
+    EXPECT_EQ(cfidrObjectIsNull(id, &e), 0);
+    EXPECT_EQ(e, 16);
+    EXPECT_EQ(nyx::session->libraries().nitems(), 0);
+    // Without a global state object functions report 16, iterator functions 11.
+    cfidrPIQuit(&e);
+    EXPECT_EQ(cfidrObjectGetObjectType(id, &e), 0);
+    EXPECT_EQ(e, 16);
+    EXPECT_EQ(cfidrObjectIsUsable(id, &e), 0);
+    cfidrIterReset(reinterpret_cast<cfidrIterT>(uintptr_t{64}), &e);
+    EXPECT_EQ(e, 11);
+    cfidrPIQuit(nullptr);  // a null error pointer is tolerated
+}
+
+TEST(StartEnd, ModesAndExpertStack) {
+    cfidrErrorT e = -1;
+    nyxprivPIPopExpertMode(&e);
+    EXPECT_EQ(e, 4);
+    EXPECT_EQ(nyxdrPIGetTrustedProgramMode(&e), 0);
+    EXPECT_EQ(nyxdrPIGetTrustedDataMode(&e), 0);
+    nyxdrPISetTrustedDataMode(7, &e);  // any non-zero value sets the bit
+    EXPECT_EQ(nyxdrPIGetTrustedDataMode(&e), 1);
+    nyxprivPIPushExpertMode(&e);
+    EXPECT_EQ(nyxdrPIGetTrustedProgramMode(&e), 1);
+    nyxdrPISetTrustedDataMode(0, &e);
+    nyxprivPIPushExpertMode(&e);
+    nyxprivPIPopExpertMode(&e);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(nyxdrPIGetTrustedProgramMode(&e), 1);
+    EXPECT_EQ(nyxdrPIGetTrustedDataMode(&e), 0);
+    nyxprivPIPopExpertMode(&e);
+    EXPECT_EQ(nyxdrPIGetTrustedProgramMode(&e), 0);
+    EXPECT_EQ(nyxdrPIGetTrustedDataMode(&e), 1);
+    nyxprivPIPopExpertMode(&e);
+    EXPECT_EQ(e, 4);
+    EXPECT_EQ(nyxdrPIGetTrustedDataMode(&e), 1);
+    // The modes outlive a release; the stack does not.
+    nyxprivPIPushExpertMode(&e);
+    cfidrPIQuit(&e);
+    cfidrPIInit(&e);
+    EXPECT_EQ(nyxdrPIGetTrustedProgramMode(&e), 1);
+    nyxprivPIPopExpertMode(&e);
+    EXPECT_EQ(e, 4);
+    EXPECT_EQ(nyxdrPIGetTrustedProgramMode(&e), 1);
+    nyx::sessionFlags = 0;
+    cfidrPIQuit(&e);
+}
+
+TEST(StartEnd, ErrorTextsAndVersion) {
+    cfidrErrorT e = -1;
+    EXPECT_STREQ(cfidrPIGetErrorText(0, &e), "No error occurred.");
+    EXPECT_EQ(e, 0);
+    EXPECT_STREQ(cfidrPIGetErrorText(53, &e),
+                 "The Instance would reference another view in the same cell.");
+    EXPECT_STREQ(cfidrPIGetErrorText(54, &e), "");
+    EXPECT_EQ(e, 9);
+    EXPECT_STREQ(cfidrPIGetErrorText(-1, &e), "");
+    EXPECT_EQ(e, 9);
+    EXPECT_STREQ(cfidrPIGetErrorText(30001, &e), "");  // the extension table is not reached here
+    EXPECT_EQ(e, 9);
+    // All 26 extension codes have texts through the walk's function, and nothing in the gaps.
+    int found = 0;
+    for (int code = 30000; code <= 31020; ++code) {
+        const char *t = nyxdwPIGetErrorText(code, &e);
+        if (e == 0) {
+            ++found;
+            EXPECT_STRNE(t, "") << code;
+        } else {
+            EXPECT_EQ(e, 9) << code;
+            EXPECT_STREQ(t, "");
+        }
+    }
+    EXPECT_EQ(found, 26);
+    EXPECT_STREQ(nyxdwPIGetErrorText(30001, &e), "Path is empty or contains invalid name strings.");
+    EXPECT_STREQ(nyxdwPIGetErrorText(30012, &e),
+                 "The RootView OID refers to an object that is not a valid NetlistView.");
+    EXPECT_STREQ(nyxdwPIGetErrorText(31001, &e),
+                 "The Object ID does not refer to a usable occurrence.");
+    EXPECT_STREQ(nyxdwPIGetErrorText(31014, &e), "Parameter value not found.");
+    EXPECT_STREQ(nyxdwPIGetErrorText(11, &e), "The Iterator ID refers to a non-existant iterator.");
+    std::string banner = nyxdrPIGetVersion(&e);
+    EXPECT_EQ(banner.rfind("nyx release ", 0), 0u) << banner;
+    cfidrPIQuit(&e);
+}
+
+TEST(StartEnd, StringRingKeepsTenCopies) {
+    cfidrErrorT e = -1;
+    cfidrPIInit(&e);
+    const char *first = cfidrPIGetErrorText(1, &e);
+    const char *copies[10] = {first};
+    for (int i = 1; i < 10; ++i) copies[i] = cfidrPIGetErrorText(i + 1, &e);
+    EXPECT_EQ(nyx::session->ringCount(), 10);
+    long blocks = nyx::globalNYXHeap->blocksInUse();
+    EXPECT_STREQ(first, "Describer Port associated with PortInst not found.");
+    // The eleventh string frees the first: the heap holds no more blocks than before.
+    const char *eleventh = cfidrPIGetErrorText(11, &e);
+    EXPECT_EQ(nyx::globalNYXHeap->blocksInUse(), blocks);
+    EXPECT_EQ(nyx::session->ringCount(), 10);
+    for (int i = 1; i < 10; ++i) EXPECT_STREQ(copies[i], nyxpi::errorText(i + 1));
+    EXPECT_STREQ(eleventh, "The Iterator ID refers to a non-existant iterator.");
+    // Trusted program mode returns the static text itself, without a copy.
+    nyx::sessionFlags = nyx::kTrustedProgram;
+    EXPECT_EQ(cfidrPIGetErrorText(5, &e), cfidrPIGetErrorText(5, &e));
+    nyx::sessionFlags = 0;
+    cfidrPIQuit(&e);
+}
+
+TEST(Iterators, NullIteratorsAndKinds) {
+    cfidrErrorT e = -1;
+    cfidrPIInit(&e);
+    fake::Install rows;
+    // A getter given an unusable object: 16 and a null iterator.
+    cfidrIterT none = getCells({999, 2}, &e);
+    EXPECT_EQ(e, 16);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(none) & 1, 1u);
+    cfidrIterT other = getCells({999, 2}, &e);
+    EXPECT_NE(none, other);
+    EXPECT_EQ(cfidrIterNextCell(none, &e).object, 0u);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(cfidrIterNextProp(none, &e).object, 0u);  // any kind: exhausted at once
+    EXPECT_EQ(e, 0);
+    cfidrIterReset(none, &e);
+    EXPECT_EQ(e, 0);
+    cfidrIterQuit(none, &e);
+    EXPECT_EQ(e, 0);
+    cfidrIterQuit(none, &e);
+    EXPECT_EQ(e, 11);
+    cfidrIterReset(none, &e);
+    EXPECT_EQ(e, 11);
+
+    fake::Node *lib = fake::makeNode(nyxCodeLib, "lib");
+    fake::Node *cell = fake::makeNode(nyxCodeCell, "c");
+    lib->kids[lib->nkids++] = cell;
+    cfidrIterT cells = getCells(fake::handOut(lib, nyxCodeLib), &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_EQ(cfidrIterNextView(cells, &e).object, 0u);
+    EXPECT_EQ(e, 12);
+    EXPECT_EQ(cfidrIterNextCell(reinterpret_cast<cfidrIterT>(cell), &e).object, 0u);
+    EXPECT_EQ(e, 11);  // never handed out
+    cfiOID got = cfidrIterNextCell(cells, &e);
+    EXPECT_EQ(got.tag, 2u * nyxCodeCell);
+    EXPECT_EQ(cfidrObjectIsUsable(got, &e), 1);  // stepping registers what it returns
+    EXPECT_EQ(cfidrIterNextCell(cells, &e).object, 0u);
+    cfidrIterReset(cells, &e);
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrIterNextCell(cells, &e), got, &e));
+    cfidrIterQuit(cells, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(cfidrIterNextCell(cells, &e).object, 0u);
+    EXPECT_EQ(e, 11);
+
+    // Trusted program mode: nothing is registered, a real iterator is still stepped and freed,
+    // but a null iterator (never registered) cannot be quit.
+    nyx::sessionFlags = nyx::kTrustedProgram;
+    size_t registered = nyx::session->iterRegistry()->size();
+    cfidrIterT fast = getCells(fake::handOut(lib, nyxCodeLib), &e);
+    EXPECT_EQ(nyx::session->iterRegistry()->size(), registered);
+    EXPECT_EQ(cfidrIterNextCell(fast, &e).object, got.object);
+    cfidrIterQuit(fast, &e);
+    EXPECT_EQ(e, 0);
+    cfidrIterQuit(nyxpi::nullIter(), &e);
+    EXPECT_EQ(e, 11);
+    nyx::sessionFlags = 0;
+    cfidrPIQuit(&e);
+}
+
+TEST(Iterators, SessionLists) {
+    cfidrErrorT e = -1;
+    cfidrIterT libs = cfidrPIGetLibs(&e);  // creates the global state
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(cfidrIterNextLib(libs, &e).object, 0u);
+    EXPECT_EQ(e, 0);
+    // Objects added while the iterator runs are seen; a reset starts over.
+    fake::Node *lib = fake::makeNode(nyxCodeLib, "l");
+    nyx::session->libraries().add(lib);
+    cfiOID id = cfidrIterNextLib(libs, &e);
+    EXPECT_EQ(id.tag, 2u);
+    EXPECT_EQ(nyxpi::object<fake::Node>(id), lib);
+    cfidrIterReset(libs, &e);
+    EXPECT_EQ(cfidrIterNextLib(libs, &e).object, id.object);
+    EXPECT_EQ(cfidrIterNextSelectorSet(libs, &e).object, 0u);
+    EXPECT_EQ(e, 12);
+    cfidrIterT sets = cfidrPIGetSelectorSets(&e);
+    EXPECT_EQ(cfidrIterNextSelectorSet(sets, &e).object, 0u);
+    EXPECT_EQ(e, 0);
+    cfidrIterQuit(libs, &e);
+    cfidrIterQuit(sets, &e);
+    EXPECT_EQ(e, 0);
+    cfidrPIQuit(&e);
+}
+
+} // namespace
