@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "expr/expr.h"
+#include "utils/heap.h"
 
 // ------------------------------------------------------------------------------------------
 // Operation codes. The first block keeps the order in which the operators are named in
@@ -106,8 +107,8 @@ struct nyxExprParsed {
 cfidrErrorT nyxExprParseText(std::string_view text, nyxExprParsed &out);
 
 // ------------------------------------------------------------------------------------------
-// Allocation seam: every block of the expression manager comes through here, so that the
-// backing store can be exchanged without touching the rest of the subsystem.
+// The heaps of the expression manager. Blocks are header-less: the caller states the size again
+// when freeing. The manager must be destroyed before the page manager quits.
 class nyxExprHeap {
 public:
     nyxExprHeap(const char *name, long chunkBytes);
@@ -116,12 +117,11 @@ public:
     nyxExprHeap &operator=(const nyxExprHeap &) = delete;
     void *allocBlock(size_t bytes);          // null when memory is short
     void freeBlock(void *p, size_t bytes);
-    const char *name() const { return d_name; }
-    long chunkBytes() const { return d_chunk; }
+    const char *name() const { return d_heap.name(); }
+    long chunkBytes() const { return d_heap.chunkSize(); }
 
 private:
-    const char *d_name;
-    long d_chunk;
+    Hx_genheap d_heap;
 };
 
 // Bump allocator over chunks of the string heap. Invariant: used <= capacity of the current

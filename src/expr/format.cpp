@@ -13,8 +13,8 @@ namespace {
 
 constexpr int kMaxField = 255;
 
-bool isIntegerConversion(char c) { return std::strchr("cdilnopuxX", c) != nullptr; }
-bool isRealConversion(char c) { return std::strchr("efgEFG", c) != nullptr; }
+bool isIntegerConversion(char c) { return c != '\0' && std::strchr("cdilnopuxX", c) != nullptr; }
+bool isRealConversion(char c) { return c != '\0' && std::strchr("efgEFG", c) != nullptr; }
 
 // Reads up to three digits' worth of a field, capped at kMaxField.
 int readField(const std::string_view &f, size_t &p) {
@@ -80,7 +80,8 @@ cfidrErrorT nyxExprEngine::evalFormat(const nyxExprTree &t, const nyxExprNode &n
             continue;
         }
         std::string flags;
-        while (p < f.size() && std::strchr("-+ #0", f[p]) != nullptr) flags.push_back(f[p++]);
+        while (p < f.size() && f[p] != '\0' && std::strchr("-+ #0", f[p]) != nullptr)
+            flags.push_back(f[p++]);
         int width = readField(f, p);
         int precision = -1;
         if (p < f.size() && f[p] == '.') {

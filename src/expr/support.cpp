@@ -5,17 +5,18 @@
 #include <new>
 
 #include "expr/exprInt.h"
+#include "status/status.h"
 
 // ------------------------------------------------------------------------------------------
-// Heaps. Blocks come from the system allocator; the heap keeps its name and chunk size so that
-// it can be moved onto the library's page-managed heaps without changing its callers.
-nyxExprHeap::nyxExprHeap(const char *name, long chunkBytes) : d_name(name), d_chunk(chunkBytes) {}
+// Heaps: each is a general heap of the page manager, so the expression manager's memory is
+// accounted to "Eval Ptree Heap" and "Eval String Heap".
+nyxExprHeap::nyxExprHeap(const char *name, long chunkBytes) : d_heap(name, chunkBytes) {}
 
 nyxExprHeap::~nyxExprHeap() = default;
 
-void *nyxExprHeap::allocBlock(size_t bytes) { return std::malloc(bytes == 0 ? 1 : bytes); }
+void *nyxExprHeap::allocBlock(size_t bytes) { return d_heap.allocBlock(bytes == 0 ? 1 : bytes); }
 
-void nyxExprHeap::freeBlock(void *p, size_t) { std::free(p); }
+void nyxExprHeap::freeBlock(void *p, size_t bytes) { d_heap.freeBlock(p, bytes == 0 ? 1 : bytes); }
 
 // ------------------------------------------------------------------------------------------
 // String arena. Chunks are at least the heap's chunk size; a larger request gets a chunk of its
@@ -67,7 +68,15 @@ void nyxExprStrings::reset() {
 // ------------------------------------------------------------------------------------------
 // Status reports: type errors and divisions by zero are recorded in the calling thread's
 // status context, naming the operator and the kind it expected.
-void nyxExprReport(cfidrErrorT, const char *, const char *) {}
+void nyxExprReport(cfidrErrorT code, const char *opName, const char *expected) {
+    if (code == nyxExprErrDivideByZero) {
+        zilerrAddStatus(nullptr, code, "Divide by zero in \"%s\".", "nyxexpr", 3, 0, opName);
+    } else {
+        zilerrAddStatus(nullptr, code,
+                        "Expression function has argument of the wrong type: \"%s\" expects %s.",
+                        "nyxexpr", 3, 0, opName, expected);
+    }
+}
 
 // ------------------------------------------------------------------------------------------
 void nyxExprCompilerContext::propertyMessage(const char *) {}

@@ -1,9 +1,161 @@
+// Scanning and parsing: token forms, the syntax-error and unterminated-string rules, the
+// nesting limit, and the parse cache.
 #include <gtest/gtest.h>
+
+#include <string>
+
 #include "expr/exprInt.h"
-TEST(ExprParse, Smoke) {
-    nyxExprMgr m;
-    cfidrErrorT err;
-    nyxExprValue v = m.evaluate(nullptr, "1 + 2 * 3", nullptr, nullptr, &err);
+#include "expr_test_util.h"
+
+using exprtest::Case;
+using exprtest::eval;
+
+TEST(ExprParse, TokenForms) {
+    static const Case cases[] = {
+        {"007", "int:7"},  // no octal
+        {"2147483647", "int:2147483647"},
+        {"2147483648", "real:2147483648"},
+        {"1.5", "real:1.5"},
+        {"3.", "real:3"},
+        {".25", "real:0.25"},
+        {"1e3", "real:1000"},
+        {"1.5E-1", "real:0.15"},
+        {"2e+2", "real:200"},
+        {"\"dq\"", "str:dq"},
+        {"'sq'", "str:sq"},
+        {"\"it's\"", "str:it's"},
+        {"'a\\nb'", "str:a\nb"},
+        {"'a\\tb'", "str:a\tb"},
+        {"'a\\\\b'", "str:a\\b"},
+        {"'a\\'b'", "str:a'b"},
+        {"\"a\\\"b\"", "str:a\"b"},
+        {"'a\\qb'", "str:aqb"},
+        {"PI - Pi", "real:0"},
+        {"TRUE && True", "bool:true"},
+        {"LEFT", "str:left"},
+        {"zero", "str:zero"},
+        {"$SQRT", "err:31014"},  // a name, not a keyword
+        {" \t1\n+\n2 ", "int:3"},
+    };
+    nyxExprMgr mgr;
+    for (const Case &c : cases) EXPECT_EQ(eval(mgr, c.text), c.expected) << "text: " << c.text;
+}
+
+TEST(ExprParse, SyntaxErrorsKeepTheTextAsAString) {
+    static const char *const unparsable[] = {
+        "f(1)",         // no user functions
+        "1 == 2 == 3",  // comparisons do not chain
+        "1 < 2 > 0",
+        "1 +",
+        "(1",
+        "1)",
+        "a b",
+        "",
+        "3.3V",
+        "1 + #2",       // a stray character spoils a text that otherwise parses
+        "a.b",
+        "a = 1",
+        "a & b",
+        "a | b",
+        "1e",
+        "sqrt(1, 2)",   // fixed arity
+        "pow(1)",
+        "abs()",
+        "$s()",         // at least one argument
+        "$strcat(1,)",
+        "$string_locate(\"a\", \"b\")",
+        "$string_locate",
+        "x[1",
+        "x[1:]",
+        "1 ? 2",
+        "1 ? 2 : ",
+        "sqrt 4",
+    };
+    nyxExprMgr mgr;
+    for (const char *text : unparsable) {
+        cfidrErrorT err = 0;
+        const nyxExprTree *t = mgr.parse(text, &err);
+        EXPECT_EQ(err, nyxExprErrSyntax) << "text: " << text;
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(t->nodeCount, 1u);
+        EXPECT_EQ(eval(mgr, text), std::string("str:") + text) << "text: " << text;
+    }
+}
+
+TEST(ExprParse, UnterminatedStrings) {
+    struct Hooks : nyxExprCompilerContext {
+        std::string message;
+        void propertyMessage(const char *text) override { message = text; }
+    } hooks;
+    nyxExprMgr mgr;
+    static const char *const texts[] = {"\"abc", "'abc", "1 + \"abc", "\"abc\ndef\"", "'abc\\",
+                                        "\"a'"};
+    for (const char *text : texts) {
+        cfidrErrorT err = 0;
+        mgr.parse(text, &err);
+        EXPECT_EQ(err, nyxExprErrUnterminated) << "text: " << text;
+        nyxExprValue v = mgr.evaluate("W", text, nullptr, &hooks, &err);
+        EXPECT_EQ(err, nyxExprErrUnterminated) << "text: " << text;
+        EXPECT_FALSE(v.defined());
+    }
+    EXPECT_EQ(hooks.message, "Property W");
+    // An unterminated string wins over other syntax errors.
+    cfidrErrorT err = 0;
+    mgr.parse("# 'x", &err);
+    EXPECT_EQ(err, nyxExprErrUnterminated);
+}
+
+TEST(ExprParse, DeepNestingIsASyntaxErrorNotACrash) {
+    nyxExprMgr mgr;
+    cfidrErrorT err = 0;
+    auto nested = [](int depth, const char *open, const char *core, const char *close) {
+        std::string s;
+        for (int k = 0; k < depth; ++k) s += open;
+        s += core;
+        for (int k = 0; k < depth; ++k) s += close;
+        return s;
+    };
+    // Moderate nesting evaluates.
+    EXPECT_EQ(eval(mgr, nested(50, "(", "1", ")")), "int:1");
+    EXPECT_EQ(eval(mgr, nested(50, "-", "1", "")), "int:1");
+    // Deep nesting of every kind is refused by the parser.
+    const std::string deep[] = {
+        nested(100000, "(", "1", ")"),
+        nested(100000, "(", "", ""),
+        nested(100000, "-", "1", ""),
+        nested(100000, "!", "true", ""),
+        nested(100000, "abs(", "1", ")"),
+        nested(100000, "1 ? 1 : ", "1", ""),
+        nested(100000, "\"x\"[", "0", "]"),
+        nested(100000, "", "1", " + 1"),  // a long operator chain is a deep tree as well
+    };
+    for (const std::string &text : deep) {
+        mgr.parse(text.c_str(), &err);
+        EXPECT_EQ(err, nyxExprErrSyntax) << text.substr(0, 20);
+    }
+    EXPECT_EQ(eval(mgr, nested(300, "", "1", "+1")).substr(0, 6), "str:1+");
+}
+
+TEST(ExprParse, CacheReturnsTheSameTree) {
+    nyxExprMgr mgr;
+    cfidrErrorT err = -1;
+    const nyxExprTree *a = mgr.parse("w * 2 + 1", &err);
     EXPECT_EQ(err, 0);
-    EXPECT_EQ(v.i, 7);
+    const nyxExprTree *b = mgr.parse("w * 2 + 1", &err);
+    EXPECT_EQ(a, b);
+    EXPECT_NE(mgr.parse("w * 2 + 2", &err), a);
+    // An unparsable text is cached too, with its error.
+    const nyxExprTree *c = mgr.parse("f(1)", &err);
+    EXPECT_EQ(mgr.parse("f(1)", &err), c);
+    EXPECT_EQ(err, nyxExprErrSyntax);
+    EXPECT_EQ(mgr.cacheSize(), 3u);
+    // Evaluation goes through the same cache; the text is the key, so a copy of it hits.
+    std::string copy = "w * 2 + 1";
+    exprtest::TableLookup names;
+    names.set("w", nyxExprValue::ofInt(3));
+    EXPECT_EQ(eval(mgr, copy, &names), "int:7");
+    EXPECT_EQ(mgr.cacheSize(), 3u);
+    mgr.clearCache();
+    EXPECT_EQ(mgr.cacheSize(), 0u);
+    EXPECT_EQ(eval(mgr, copy, &names), "int:7");
 }
