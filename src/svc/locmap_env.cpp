@@ -4,8 +4,8 @@
 // every path formed in a session uses the same bases.
 //
 // Language map format (text): lines "KEY NAME" with blanks or tabs between the two words; lines
-// that begin with "#", empty lines and lines of more than kMaxLine bytes are skipped; the first
-// line with a key wins.
+// that begin with "#" and empty lines are skipped; the first line with a key wins. Reading stops
+// at a line of more than kMaxLine bytes.
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -62,8 +62,8 @@ bool lookUpLanguage(const std::string &file, const std::vector<std::string> &key
     std::string line;
     std::vector<std::string> tokens;
     int got;
-    while ((got = nyxLocMapReadLine(stream, line, nyxLocMap::kMaxLine)) != 0) {
-        if (got < 0 || line.empty() || line[0] == '#') continue;
+    while ((got = nyxLocMapReadLine(stream, line, nyxLocMap::kMaxLine)) > 0) {
+        if (line.empty() || line[0] == '#') continue;
         nyxLocMapTokens(line, tokens);
         if (tokens.size() < 2) continue;
         for (size_t k = 0; k < keys.size(); ++k) {

@@ -88,13 +88,15 @@ nyxLocMap &nyxLocMapGlobal();
 
 // Writes one diagnostic line to the standard error stream.
 void nyxLocMapReport(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// Sends the diagnostics to another stream (null: back to stderr); the fuzz target silences them.
+void nyxLocMapSetReportStream(FILE *stream);
 
 // Opens path for reading only when it is a regular file (never blocks on a FIFO or device).
 // Returns null when it cannot be opened or is not a regular file; devIno receives its identity.
 FILE *nyxLocMapOpenRegular(const char *path, std::pair<unsigned long, unsigned long> *devIno);
 
 // Reads one line of at most maxLength bytes (newline removed). Returns 1 for a line, 0 at the end
-// of the stream, -1 for a longer line (the rest of which is consumed).
+// of the stream, -1 for a longer line (whose rest is left unread; readers stop there).
 int nyxLocMapReadLine(FILE *stream, std::string &line, size_t maxLength);
 
 // Splits a line into tokens separated by blanks, tabs, carriage returns and NUL bytes.

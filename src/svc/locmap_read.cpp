@@ -11,10 +11,14 @@
 
 #include "svc/locmap_int.h"
 
+static FILE *g_reportStream = nullptr;  // null: the standard error stream
+
+void nyxLocMapSetReportStream(FILE *stream) { g_reportStream = stream; }
+
 void nyxLocMapReport(const char *format, ...) {
     va_list args;
     va_start(args, format);
-    std::vfprintf(stderr, format, args);
+    std::vfprintf(g_reportStream != nullptr ? g_reportStream : stderr, format, args);
     va_end(args);
 }
 
@@ -41,15 +45,13 @@ int nyxLocMapReadLine(FILE *stream, std::string &line, size_t maxLength) {
     line.clear();
     int c = std::getc(stream);
     if (c == EOF) return 0;
-    bool tooLong = false;
     while (c != EOF && c != '\n') {
-        if (line.size() < maxLength)
-            line.push_back(static_cast<char>(c));
-        else
-            tooLong = true;
+        // The rest of an over-long line is left unread: a file without newlines could be huge.
+        if (line.size() == maxLength) return -1;
+        line.push_back(static_cast<char>(c));
         c = std::getc(stream);
     }
-    return tooLong ? -1 : 1;
+    return 1;
 }
 
 void nyxLocMapTokens(const std::string &line, std::vector<std::string> &tokens) {
