@@ -78,9 +78,10 @@ public:
     static long committedPages();   // pages committed for chunks and large blocks
     static Hx_baseheap *heaps();    // head of the list of live heaps
 
-    // Fault injection for tests: commits that would take the committed page count beyond `pages`
-    // fail. A negative value lifts the limit (the default).
-    static void setCommitLimit(long pages);
+    static long pagesInUse();       // pages handed out to heaps
+    // Fault injection for tests: requests that would take pagesInUse() beyond `pages` fail.
+    // A negative value lifts the limit (the default).
+    static void setPageLimit(long pages);
 
     // Walks the directory and the large blocks: slot states, free counts and the page map agree.
     static bool isValid();

@@ -18,8 +18,6 @@ inline bool powerOfTwo(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
 
 } // namespace
 
-constexpr uint32_t nyxListBlock::objectsOffset() { return (sizeof(nyxListBlock) + 7u) & ~7u; }
-
 nyxListBlock::nyxListBlock(int32_t listType, uint32_t blockSize, uint32_t objectSize, int32_t maxCount)
     : d_listType(listType), d_blockSize(blockSize),
       d_objectSize(static_cast<uint16_t>(objectSize < 8 ? 8 : objectSize > 0xFFFF ? 0xFFFF : objectSize)) {

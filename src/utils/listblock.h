@@ -90,3 +90,6 @@ private:
     uint16_t d_highWater = 0;
     uint16_t d_parentType = 0;
 };
+
+// Objects start after the header, on an 8-byte boundary.
+constexpr uint32_t nyxListBlock::objectsOffset() { return (sizeof(nyxListBlock) + 7u) & ~7u; }

@@ -78,7 +78,8 @@ void nyxCharBuf::releaseGrown() {
 bool nyxCharBuf::reserve(size_t need) {
     if (need <= d_cap) return true;
     if (need > (size_t{1} << 40)) return false;
-    size_t cap = d_cap + (need - d_cap + step() - 1) / step() * step();
+    size_t base = d_buf == d_none ? 0 : d_cap;
+    size_t cap = base + (need - base + step() - 1) / step() * step();
     char *grown = obtain(cap);
     if (grown == nullptr) return false;
     std::memcpy(grown, d_buf, d_len + 1);

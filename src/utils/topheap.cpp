@@ -58,7 +58,7 @@ struct Extent {
 Hx_baseheap *g_heaps = nullptr;
 long g_freePages = 0;
 long g_committed = 0;
-long g_commitLimit = -1;  // no limit
+long g_pageLimit = -1;  // pages in use allowed; negative: no limit
 int g_chunks = 0;
 int g_large = 0;
 DirBlock *g_dirs = nullptr;
@@ -133,7 +133,6 @@ void rangeGive(size_t start, size_t n) {
 
 // Commits n pages of the range; returns the first page number or 0.
 size_t commitPages(size_t n) {
-    if (g_commitLimit >= 0 && g_committed + static_cast<long>(n) > g_commitLimit) return 0;
     size_t start = rangeTake(n);
     if (start == 0) return 0;
     if (mprotect(pageAddr(start), n * kPage, PROT_READ | PROT_WRITE) != 0) {
@@ -314,6 +313,7 @@ void *Hx_topheap::allocate(long pages, Hx_baseheap *heap) {
     if (!s_initialised) init();
     if (rangeBase() == 0) return nullptr;
     if (heap && !heap->d_linked) linkHeap(heap);
+    if (g_pageLimit >= 0 && pagesInUse() + pages > g_pageLimit) return nullptr;
     if (pages >= chunkPages) {
         if (static_cast<size_t>(pages) >= g_rangePages) return nullptr;
         return newLarge(static_cast<size_t>(pages), heap);
@@ -376,7 +376,8 @@ int Hx_topheap::chunksInUse() { return g_chunks; }
 int Hx_topheap::largeBlocksInUse() { return g_large; }
 long Hx_topheap::committedPages() { return g_committed; }
 Hx_baseheap *Hx_topheap::heaps() { return g_heaps; }
-void Hx_topheap::setCommitLimit(long pages) { g_commitLimit = pages >= 0 ? pages : -1; }
+long Hx_topheap::pagesInUse() { return g_committed - g_freePages; }
+void Hx_topheap::setPageLimit(long pages) { g_pageLimit = pages >= 0 ? pages : -1; }
 
 void Hx_topheap::linkHeap(Hx_baseheap *heap) {
     heap->d_prev_p = nullptr;

@@ -232,14 +232,14 @@ TEST(TopHeap, ObjectWordsFitThirtyTwoBits) {
 }
 
 TEST(TopHeap, AllocationFailureReturnsNull) {
-    Hx_topheap::setCommitLimit(Hx_topheap::committedPages());
+    Hx_topheap::setPageLimit(Hx_topheap::pagesInUse());
     Hx_genheap h("starved", 4096);
     EXPECT_EQ(h.allocBlock(16), nullptr);
     EXPECT_EQ(h.allocate(1000), nullptr);
     EXPECT_EQ(h.reallocate(nullptr, 10), nullptr);
     EXPECT_EQ(Hx_topheap::allocate(200, &h), nullptr);
     EXPECT_TRUE(h.isValid());
-    Hx_topheap::setCommitLimit(-1);
+    Hx_topheap::setPageLimit(-1);
     EXPECT_NE(h.allocBlock(16), nullptr);
 }
 
