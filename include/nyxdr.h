@@ -53,6 +53,25 @@ NYX_API cfiOID nyxdrIterNextOccPropSet(cfidrIterT it, cfidrErrorT *err);
 NYX_API cfiOID nyxdrIterNextOccProp(cfidrIterT it, cfidrErrorT *err);
 NYX_API cfiOID nyxdrIterNextDesignConfig(cfidrIterT it, cfidrErrorT *err);
 
+/* ==== Path names =========================================================================== */
+
+/* Converts a path name to a hard path through the location map (zil_location_map, found through
+ * ZIL_LOCATION_MAP, the current directory, $HOME/zil, $ZIL_HOME/etc and $ZIL_HOME/shared/etc): a
+ * leading soft name such as "$PROJ" becomes its hard directory (or the value of the environment
+ * variable of that name when the map does not list it), "/obol" and "$ZIL_HOME" become the value
+ * of ZIL_HOME, and a relative path is made absolute ("~" is $HOME). Creates the global state when
+ * needed. Returns the hard path as a returned string. Errors: 14 (path null or empty), 27 (the
+ * path cannot be converted; a diagnostic line is written to the standard error stream). */
+NYX_API const char *nyxdrPIGetHardPathname(const char *path, cfidrErrorT *err);
+
+/* Converts a path name to a soft path: a relative path is made absolute, and the first hard
+ * directory of the location map that begins it (at a "/" boundary) is replaced by its soft name.
+ * A path that no entry covers (every path, when no map exists) comes back unchanged apart from
+ * being made absolute. Creates the global state when needed. Returns the soft path as a returned string. Errors: 14 (path null
+ * or empty), 27 (an unknown soft name, or a path no entry covers in a map marked "force"; a
+ * diagnostic line is written to the standard error stream). */
+NYX_API const char *nyxdrPIGetSoftPathname(const char *path, cfidrErrorT *err);
+
 #ifdef __cplusplus
 }
 #endif
