@@ -67,9 +67,9 @@ bool positionOf(nyxExprValue v, int64_t &pos) {
     return true;
 }
 
-nyxExprValue fromWide(int64_t v) {
-    if (v >= INT32_MIN && v <= INT32_MAX) return nyxExprValue::ofInt(static_cast<int32_t>(v));
-    return nyxExprValue::ofReal(static_cast<double>(v));
+void setWide(nyxExprValue &out, int64_t v) {
+    if (v >= INT32_MIN && v <= INT32_MAX) out.setInt(static_cast<int32_t>(v));
+    else out.setReal(static_cast<double>(v));
 }
 
 int compareNoCase(const nyxExprValue &a, const nyxExprValue &b) {
@@ -96,40 +96,6 @@ nyxExprKind nyxExprValue::primaryKind() const {
     return nyxExprNone;
 }
 
-nyxExprValue nyxExprValue::ofInt(int32_t v) {
-    nyxExprValue x;
-    x.i = v;
-    x.r = v;
-    x.kind = x.written = nyxExprInt;
-    x.integral = true;
-    return x;
-}
-
-nyxExprValue nyxExprValue::ofReal(double v) {
-    nyxExprValue x;
-    x.r = v;
-    x.i = nyxExprTruncate(v);
-    x.kind = x.written = nyxExprReal;
-    x.integral = std::isfinite(v) && v == std::trunc(v);
-    return x;
-}
-
-nyxExprValue nyxExprValue::ofBool(bool v) {
-    nyxExprValue x;
-    x.i = v ? 1 : 0;
-    x.r = x.i;
-    x.kind = x.written = nyxExprBool;
-    return x;
-}
-
-nyxExprValue nyxExprValue::ofString(const char *text, uint32_t length) {
-    nyxExprValue x;
-    x.s = text;
-    x.len = length;
-    x.kind = x.written = nyxExprString;
-    return x;
-}
-
 bool nyxExprConvert(nyxExprValue &v) {
     if (v.kind != nyxExprString) return (v.kind & (nyxExprInt | nyxExprReal)) != 0;
     if (v.s == nullptr || !readsAsNumber(v.s, v.len)) return false;
@@ -152,7 +118,7 @@ cfidrErrorT nyxExprEngine::makeString(const char *s, size_t len, nyxExprValue &o
     if (len > kExprMaxString) return nyxExprErrEvaluation;
     const char *p = d_strings.copy(s, len);
     if (p == nullptr) return 4;
-    out = nyxExprValue::ofString(p, static_cast<uint32_t>(len));
+    out.setString(p, static_cast<uint32_t>(len));
     return 0;
 }
 
@@ -182,27 +148,25 @@ cfidrErrorT nyxExprEngine::eval(const nyxExprTree &t, int32_t idx, nyxExprValue 
 
     const nyxExprNode &n = t.nodes[idx];
     switch (n.op) {
-    case L_INT: out = nyxExprValue::ofInt(n.ival); return 0;
-    case L_REAL: out = nyxExprValue::ofReal(n.rval); return 0;
-    case L_BOOL: out = nyxExprValue::ofBool(n.ival != 0); return 0;
-    case L_VOID: out = nyxExprValue(); return 0;
-    case L_STRING: out = nyxExprValue::ofString(t.pool + n.off, n.len); return 0;
-    case L_TEXT: out = nyxExprValue::ofString(t.text, t.textLen); return 0;
+    case L_INT: out.setInt(n.ival); return 0;
+    case L_REAL: out.setReal(n.rval); return 0;
+    case L_BOOL: out.setBool(n.ival != 0); return 0;
+    case L_VOID: out.clear(); return 0;
+    case L_STRING: out.setString(t.pool + n.off, n.len); return 0;
+    case L_TEXT: out.setString(t.text, t.textLen); return 0;
     case L_NAME: {
         const char *name = t.pool + n.off;
-        nyxExprValue v;
         cfidrErrorT lerr = 0;
-        if (d_lookup == nullptr || !d_lookup->lookup(name, d_cctx, v, &lerr) || !v.defined())
+        out.clear();
+        if (d_lookup == nullptr || !d_lookup->lookup(name, d_cctx, out, &lerr) || !out.defined())
             return lerr != 0 ? lerr : nyxExprErrParamNotFound;
-        if (v.kind & nyxExprString) {
-            size_t len = v.s != nullptr ? v.len : 0;
-            nyxExprValue copy = v;
-            cfidrErrorT e = makeString(v.s != nullptr ? v.s : "", len, copy);
-            if (e != 0) return e;
-            v.s = copy.s;
-            v.len = copy.len;
+        if (out.kind & nyxExprString) {
+            if (out.s == nullptr) out.len = 0;
+            if (out.len > kExprMaxString) return nyxExprErrEvaluation;
+            const char *copy = d_strings.copy(out.s != nullptr ? out.s : "", out.len);
+            if (copy == nullptr) return 4;
+            out.s = copy;
         }
-        out = v;
         return 0;
     }
     case OP_ADD: case OP_SUB: case OP_MUL: case OP_DIV: case OP_MOD: {
@@ -215,27 +179,27 @@ cfidrErrorT nyxExprEngine::eval(const nyxExprTree &t, int32_t idx, nyxExprValue 
         bool ints = a.kind == nyxExprInt && b.kind == nyxExprInt;
         switch (n.op) {
         case OP_ADD:
-            out = ints ? fromWide(int64_t{a.i} + b.i) : nyxExprValue::ofReal(a.r + b.r);
+            ints ? setWide(out, int64_t{a.i} + b.i) : out.setReal(a.r + b.r);
             return 0;
         case OP_SUB:
-            out = ints ? fromWide(int64_t{a.i} - b.i) : nyxExprValue::ofReal(a.r - b.r);
+            ints ? setWide(out, int64_t{a.i} - b.i) : out.setReal(a.r - b.r);
             return 0;
         case OP_MUL:
-            out = ints ? fromWide(int64_t{a.i} * b.i) : nyxExprValue::ofReal(a.r * b.r);
+            ints ? setWide(out, int64_t{a.i} * b.i) : out.setReal(a.r * b.r);
             return 0;
         case OP_DIV:
             if (b.r == 0.0) {
                 nyxExprReport(nyxExprErrDivideByZero, "/", "non-zero divisor");
                 return nyxExprErrDivideByZero;
             }
-            out = nyxExprValue::ofReal(a.r / b.r);
+            out.setReal(a.r / b.r);
             return 0;
         default:
             if (b.r == 0.0) {
                 nyxExprReport(nyxExprErrDivideByZero, "mod", "non-zero divisor");
                 return nyxExprErrDivideByZero;
             }
-            out = ints ? fromWide(int64_t{a.i} % b.i) : nyxExprValue::ofReal(std::fmod(a.r, b.r));
+            ints ? setWide(out, int64_t{a.i} % b.i) : out.setReal(std::fmod(a.r, b.r));
             return 0;
         }
     }
@@ -244,7 +208,7 @@ cfidrErrorT nyxExprEngine::eval(const nyxExprTree &t, int32_t idx, nyxExprValue 
         cfidrErrorT e = eval(t, n.first, a);
         if (e != 0) return e;
         if (!nyxExprConvert(a)) return wrongType(n.op, "numeric");
-        out = a.kind == nyxExprInt ? fromWide(-int64_t{a.i}) : nyxExprValue::ofReal(-a.r);
+        a.kind == nyxExprInt ? setWide(out, -int64_t{a.i}) : out.setReal(-a.r);
         return 0;
     }
     case OP_GE: case OP_GT: case OP_LT: case OP_LE: case OP_EQ: case OP_NE: {
@@ -274,7 +238,7 @@ cfidrErrorT nyxExprEngine::eval(const nyxExprTree &t, int32_t idx, nyxExprValue 
         case OP_EQ: r = c == 0; break;
         default: r = c != 0; break;
         }
-        out = nyxExprValue::ofBool(r);
+        out.setBool(r);
         return 0;
     }
     case OP_AND: case OP_OR: {
@@ -284,7 +248,7 @@ cfidrErrorT nyxExprEngine::eval(const nyxExprTree &t, int32_t idx, nyxExprValue 
         bool left;
         if (!truthOf(a, left)) return wrongType(n.op, "boolean");
         if (left == (n.op == OP_OR)) {
-            out = nyxExprValue::ofBool(left);
+            out.setBool(left);
             return 0;
         }
         nyxExprValue b;
@@ -292,7 +256,7 @@ cfidrErrorT nyxExprEngine::eval(const nyxExprTree &t, int32_t idx, nyxExprValue 
         if (e != 0) return e;
         bool right;
         if (!truthOf(b, right)) return wrongType(n.op, "boolean");
-        out = nyxExprValue::ofBool(right);
+        out.setBool(right);
         return 0;
     }
     case OP_NOT: {
@@ -301,7 +265,7 @@ cfidrErrorT nyxExprEngine::eval(const nyxExprTree &t, int32_t idx, nyxExprValue 
         if (e != 0) return e;
         bool v;
         if (!truthOf(a, v)) return wrongType(n.op, "boolean");
-        out = nyxExprValue::ofBool(!v);
+        out.setBool(!v);
         return 0;
     }
     case OP_COND: {

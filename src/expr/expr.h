@@ -65,6 +65,7 @@
 // its lookup context (nested evaluation of the expressions that names refer to).
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -110,12 +111,46 @@ struct nyxExprValue {
     // The kind a caller should store the value as: integer, real, boolean or string.
     nyxExprKind primaryKind() const;
 
-    static nyxExprValue ofInt(int32_t v);
-    static nyxExprValue ofReal(double v);
-    static nyxExprValue ofBool(bool v);
-    // The text is not copied: it must stay valid while the value is used (the evaluator copies
-    // the strings that lookup contexts hand back).
-    static nyxExprValue ofString(const char *text, uint32_t length);
+    // Setters write the fields in place (cheaper than assigning a temporary in the evaluator's
+    // inner loop). The text of setString is not copied: it must stay valid while the value is
+    // used (the evaluator copies the strings that lookup contexts hand back).
+    void setInt(int32_t v) {
+        i = v;
+        r = v;
+        kind = written = nyxExprInt;
+        integral = true;
+    }
+    void setReal(double v) {
+        r = v;
+        // The integer field saturates; NaN gives 0.
+        i = v != v ? 0
+            : v >= 2147483647.0 ? INT32_MAX
+            : v <= -2147483648.0 ? INT32_MIN
+                                 : static_cast<int32_t>(v);
+        kind = written = nyxExprReal;
+        integral = v - v == 0 && v == std::trunc(v);
+    }
+    void setBool(bool v) {
+        i = v ? 1 : 0;
+        r = i;
+        kind = written = nyxExprBool;
+        integral = false;
+    }
+    void setString(const char *text, uint32_t length) {
+        s = text;
+        len = length;
+        kind = written = nyxExprString;
+    }
+    void clear() { *this = nyxExprValue(); }
+
+    static nyxExprValue ofInt(int32_t v) { nyxExprValue x; x.setInt(v); return x; }
+    static nyxExprValue ofReal(double v) { nyxExprValue x; x.setReal(v); return x; }
+    static nyxExprValue ofBool(bool v) { nyxExprValue x; x.setBool(v); return x; }
+    static nyxExprValue ofString(const char *text, uint32_t length) {
+        nyxExprValue x;
+        x.setString(text, length);
+        return x;
+    }
 };
 
 // Handed through to the lookup context and told of problems that the schematic compiler reports
@@ -159,7 +194,9 @@ public:
     nyxExprMgr(const nyxExprMgr &) = delete;
     nyxExprMgr &operator=(const nyxExprMgr &) = delete;
 
-    // For the global state: a new manager (null when memory is short) and its release.
+    // For the global state: a new manager (null when memory is short) and its release. The
+    // manager's memory lives in heaps of the page manager: destroy it at the latest when the
+    // session quits (destroying it after the page manager has quit is safe, using it is not).
     static nyxExprMgr *create();
     static void destroy(nyxExprMgr *mgr);
 

@@ -152,7 +152,7 @@ cfidrErrorT nyxExprEngine::evalFunction(const nyxExprTree &t, const nyxExprNode 
     if (e != 0) return e;
     if (n.op == F_LENGTH) {
         if (!(a.kind & nyxExprString)) return wrongType(n.op, "string");
-        out = nyxExprValue::ofInt(static_cast<int32_t>(a.len));
+        out.setInt(static_cast<int32_t>(a.len));
         return 0;
     }
     if (!nyxExprConvert(a) || (n.nkids > 1 && !nyxExprConvert(b))) return wrongType(n.op, "numeric");
@@ -160,10 +160,10 @@ cfidrErrorT nyxExprEngine::evalFunction(const nyxExprTree &t, const nyxExprNode 
     switch (n.op) {
     case F_ABS:
         if (a.kind == nyxExprInt) {
-            out = a.i == INT32_MIN ? nyxExprValue::ofReal(2147483648.0)
-                                   : nyxExprValue::ofInt(a.i < 0 ? -a.i : a.i);
+            if (a.i == INT32_MIN) out.setReal(2147483648.0);
+            else out.setInt(a.i < 0 ? -a.i : a.i);
         } else {
-            out = nyxExprValue::ofReal(std::fabs(a.r));
+            out.setReal(std::fabs(a.r));
         }
         return 0;
     case F_ATAN2:
@@ -195,6 +195,6 @@ cfidrErrorT nyxExprEngine::evalFunction(const nyxExprTree &t, const nyxExprNode 
     }
     }
     if (e != 0) return e;
-    out = nyxExprValue::ofReal(r);
+    out.setReal(r);
     return 0;
 }

@@ -21,7 +21,9 @@ nyxExprEngine::nyxExprEngine()
     : d_treeHeap("Eval Ptree Heap", 4096), d_stringHeap("Eval String Heap", 4 * 4096),
       d_strings(d_stringHeap) {}
 
-nyxExprEngine::~nyxExprEngine() { clearCache(); }
+// The trees are not freed one by one: the tree heap gives all its pages back when it is destroyed,
+// and it may have lost them already if the page manager quit first.
+nyxExprEngine::~nyxExprEngine() = default;
 
 void nyxExprEngine::clearCache() {
     for (auto &entry : d_cache) d_treeHeap.freeBlock(entry.second, entry.second->blockSize);

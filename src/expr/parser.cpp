@@ -260,6 +260,8 @@ cfidrErrorT nyxExprParseText(std::string_view text, nyxExprParsed &out) {
     nyxExprScan scan;
     nyxExprScanText(text, scan);
     if (scan.unterminated) return nyxExprErrUnterminated;
+    out.nodes.reserve(scan.tokens.size());
+    out.pool.reserve(scan.pool.size());
     Parser parser(scan, out);
     bool ok = parser.run();
     if (!ok || scan.syntaxError) {

@@ -58,7 +58,7 @@ void scanWord(std::string_view word, nyxExprScan &out, nyxExprToken &t) {
         }
         lower[word.size()] = '\0';
         for (const Keyword &kw : kKeywords) {
-            if (std::strcmp(kw.word, lower) != 0) continue;
+            if (kw.word[0] != lower[0] || std::strcmp(kw.word, lower) != 0) continue;
             t.tok = kw.tok;
             t.op = kw.op;
             if (kw.tok == T_CONST) {
@@ -154,6 +154,8 @@ void nyxExprScanText(std::string_view text, nyxExprScan &out) {
     out.pool.clear();
     out.syntaxError = false;
     out.unterminated = false;
+    out.tokens.reserve(text.size() / 2 + 2);
+    out.pool.reserve(text.size() + 16);
     size_t p = 0;
     while (p < text.size()) {
         char c = text[p];
