@@ -7,6 +7,7 @@
 
 #include "svc/locmap_int.h"
 #include "svc/svc.h"
+#include "utils/nyx.h"
 
 namespace {
 
@@ -88,3 +89,6 @@ void nyxLocMapReset() {
     g_map = nyxLocMap();
     nyxLocMapResetEnvironment();
 }
+
+// The release of the global state empties the path-name cache through this hook.
+void nyxHookClearPathNameCache(nyx &) { nyxLocMapClearCache(); }
