@@ -131,6 +131,61 @@ NYX_API void cfidrIterReset(cfidrIterT it, cfidrErrorT *err);
  * live iterator or null iterator, e.g. one already quit). */
 NYX_API void cfidrIterQuit(cfidrIterT it, cfidrErrorT *err);
 
+/* ==== Properties =========================================================================== */
+
+/* Any object of the data model (library, cell, view, port, net, instance, port instance, selector,
+ * property, ...) can carry named, typed properties. A property is identified by the property list
+ * of its owner and its index there; the index stays valid until the property is destroyed with
+ * cfidrObjectDestroy (which also destroys the properties on it), and a destroyed index is reused
+ * by the next property created on the same object. Names compare without regard to case unless
+ * ZIL_NYX_CASE_SENSITIVE was set when the library was initialised. A property takes the type of
+ * the last value set on it: setting an integer on a string property makes it an integer
+ * property. Value types: 0 none (created, never set), 1 boolean, 2 integer, 3 float, 5 string.
+ * Checks of creation, renaming and setting are skipped in trusted data mode. */
+
+/* Creates a property without a value (type 0) on obj and returns it. Errors: 16 (obj unusable),
+ * 15 (the class carries no properties), 42 (the containing library or view is read-only), 14
+ * (name null, empty, not 7-bit ASCII or with control characters), 26 (obj already has a property
+ * of that name), 4 (out of memory); result null. */
+NYX_API cfiOID cfidrObjectCreateProp(cfiOID obj, const char *name, cfidrErrorT *err);
+
+/* Returns the property of obj with that name (any value type). Errors: 16, 15 as above, 27 (no
+ * such property); result null. */
+NYX_API cfiOID cfidrObjectFindPropByName(cfiOID obj, const char *name, cfidrErrorT *err);
+
+/* Returns an iterator over the properties of obj in index order (destroyed ones skipped); step it
+ * with cfidrIterNextProp. Errors: 16, 15 as above, 4 (out of memory); a null iterator is
+ * returned on error. */
+NYX_API cfidrIterT cfidrObjectGetProps(cfiOID obj, cfidrErrorT *err);
+
+/* Returns the object that carries the property (a property, for a property on a property).
+ * Errors: 16 (prop unusable), 15 (not a property); result null. */
+NYX_API cfiOID cfidrPropGetOwner(cfiOID prop, cfidrErrorT *err);
+
+/* Returns the value type: 0 none, 1 boolean, 2 integer, 3 float, 5 string (also for the extended
+ * string-like types of nyxdrPropGetValueType). Errors: 16, 15; result 0. */
+NYX_API cfidrValueTypeT cfidrPropGetValueType(cfiOID prop, cfidrErrorT *err);
+
+/* Return the value of a property of the matching type (boolean 1, integer 2, float 3; the string
+ * getter takes every string-like type and returns the text as stored, without evaluation). The
+ * string belongs to the library (see Strings above). Errors: 16, 15 (not a property, or a value of
+ * another type; in trusted program mode the type is not checked); result 0 or "". */
+NYX_API cfiBooleanEnum cfidrPropGetBooleanValue(cfiOID prop, cfidrErrorT *err);
+NYX_API int32_t cfidrPropGetInt32Value(cfiOID prop, cfidrErrorT *err);
+NYX_API float cfidrPropGetFloat32Value(cfiOID prop, cfidrErrorT *err);
+NYX_API const char *cfidrPropGetStringValue(cfiOID prop, cfidrErrorT *err);
+
+/* Set the value of a property, giving it the setter's type (a boolean stores any non-zero value
+ * as 1; an expression is a text for the expression language, stored unevaluated and reported as
+ * a string). Texts are copied. Errors: 16, 15, 42 (the containing library or view is read-only),
+ * 10 (a float outside -1e37 .. 1e37 or NaN, a null text), 4 (out of memory); on error the value
+ * is unchanged. */
+NYX_API void cfidrPropSetBooleanValue(cfiOID prop, cfiBooleanEnum value, cfidrErrorT *err);
+NYX_API void cfidrPropSetInt32Value(cfiOID prop, int32_t value, cfidrErrorT *err);
+NYX_API void cfidrPropSetFloat32Value(cfiOID prop, float value, cfidrErrorT *err);
+NYX_API void cfidrPropSetStringValue(cfiOID prop, const char *value, cfidrErrorT *err);
+NYX_API void cfidrPropSetExpressionValue(cfiOID prop, const char *value, cfidrErrorT *err);
+
 #ifdef __cplusplus
 }
 #endif

@@ -72,6 +72,13 @@ NYX_API const char *nyxdrPIGetHardPathname(const char *path, cfidrErrorT *err);
  * diagnostic line is written to the standard error stream). */
 NYX_API const char *nyxdrPIGetSoftPathname(const char *path, cfidrErrorT *err);
 
+/* ==== Properties =========================================================================== */
+
+/* Returns the stored value type of a property: 0 none, 1 boolean, 2 integer, 3 float, 4 deleted
+ * (an occurrence property set's mark of a removed property), 5 string, 7 triplet, 8 case
+ * triplet, 9 expression. Errors: 16 (prop unusable), 15 (not a property); result 0. */
+NYX_API nyxdrValueTypeT nyxdrPropGetValueType(cfiOID prop, cfidrErrorT *err);
+
 #ifdef __cplusplus
 }
 #endif

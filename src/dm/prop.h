@@ -224,6 +224,10 @@ void nyxPropDestroy(nyxPropList *list, uint32_t index, cfidrErrorT *err);
 nyxObjRef nyxPropListOwner(const nyxPropList *list);
 // The list of properties on the property (list, index), or null.
 nyxPropList *nyxPropsOnProp(const nyxPropList *list, uint32_t index);
+// Creates a property on the property (list, index) with the checks of nyxPropCreate; the list of
+// properties on it is made on first use and kept in the session-wide table of properties on
+// properties (16 when the entry is free).
+nyxObjRef nyxPropCreateOnProp(nyxPropList *list, uint32_t index, const char *name, cfidrErrorT *err);
 
 // Records a change of a property of the list's owner: a property on a property records the
 // change of the owning property's list; an owner living in a netlist view runs the view's edit
@@ -239,4 +243,22 @@ void nyxHookRecordViewPropChange(void *owner, uint32_t member, int32_t code) NYX
 nyxPropList *getEvalProplist();
 bool isEvalProplist(const nyxPropList *list);
 
-// The property class (class code 13) operations are nyxPropOps (declared in utils/nyx.h).
+// The stored value type (nyxPropValueType) of a live entry; 16 when the entry is free.
+int32_t nyxPropGetValueType(const nyxPropList *list, uint32_t index, cfidrErrorT *err);
+
+// The property class (class code 13) operations are nyxPropOps (declared in utils/nyx.h). Its
+// `own` slot points at the table below, through which the interface reaches the values without
+// linking this folder: every function takes the list, the index and the error out-parameter.
+struct nyxPropClassOps {
+    nyxObjRef (*owner)(const nyxPropList *list);
+    int32_t (*valueType)(const nyxPropList *list, uint32_t index, cfidrErrorT *err);
+    int32_t (*getBoolean)(const nyxPropList *list, uint32_t index, cfidrErrorT *err);
+    int32_t (*getInt)(const nyxPropList *list, uint32_t index, cfidrErrorT *err);
+    float (*getFloat)(const nyxPropList *list, uint32_t index, cfidrErrorT *err);
+    const char *(*getString)(const nyxPropList *list, uint32_t index, cfidrErrorT *err);
+    void (*setBoolean)(nyxPropList *list, uint32_t index, int32_t value, cfidrErrorT *err);
+    void (*setInt)(nyxPropList *list, uint32_t index, int32_t value, cfidrErrorT *err);
+    void (*setFloat)(nyxPropList *list, uint32_t index, float value, cfidrErrorT *err);
+    void (*setString)(nyxPropList *list, uint32_t index, const char *value, cfidrErrorT *err);
+    void (*setExpression)(nyxPropList *list, uint32_t index, const char *value, cfidrErrorT *err);
+};
