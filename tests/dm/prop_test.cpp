@@ -1,0 +1,274 @@
+// Properties through the exported interface: values and their types, names and their case rule,
+// stable indices, read-only owners, properties on properties and identifier withdrawal.
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "dm/prop_owner.h"
+
+namespace {
+
+using propowner::Owner;
+
+struct Props : propowner::Session {};
+
+// Identifiers an iterator yields, in order.
+std::vector<cfiOID> listProps(cfiOID obj) {
+    cfidrErrorT e = -1;
+    cfidrIterT it = cfidrObjectGetProps(obj, &e);
+    EXPECT_EQ(e, 0);
+    std::vector<cfiOID> out;
+    for (cfiOID p = cfidrIterNextProp(it, &e); p.object != 0; p = cfidrIterNextProp(it, &e)) out.push_back(p);
+    cfidrIterQuit(it, &e);
+    return out;
+}
+
+TEST_F(Props, ValueTypesFollowTheLastValueSet) {
+    cfiOID obj = makeOwner();
+    cfiOID p = create(obj, "width");
+    EXPECT_EQ(nyxdrPropGetValueType(p, &e), 0);
+    EXPECT_EQ(cfidrPropGetValueType(p, &e), 0);
+    EXPECT_EQ(cfidrPropGetInt32Value(p, &e), 0);
+    EXPECT_EQ(e, 15);
+    EXPECT_STREQ(cfidrPropGetStringValue(p, &e), "");
+    EXPECT_EQ(e, 15);
+
+    cfidrPropSetStringValue(p, "a long string value, kept on the heap", &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_STREQ(cfidrPropGetStringValue(p, &e), "a long string value, kept on the heap");
+    // An integer on a string property makes it an integer property.
+    cfidrPropSetInt32Value(p, -7, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_EQ(cfidrPropGetValueType(p, &e), 2);
+    EXPECT_STREQ(cfidrPropGetStringValue(p, &e), "");
+    EXPECT_EQ(e, 15);
+    EXPECT_EQ(cfidrPropGetInt32Value(p, &e), -7);
+    EXPECT_EQ(cfidrPropGetBooleanValue(p, &e), 0);
+    EXPECT_EQ(e, 15);
+
+    cfidrPropSetExpressionValue(p, "w * 2", &e);
+    EXPECT_EQ(cfidrPropGetValueType(p, &e), 5);
+    EXPECT_EQ(nyxdrPropGetValueType(p, &e), 9);
+    EXPECT_STREQ(cfidrPropGetStringValue(p, &e), "w * 2");  // unevaluated
+
+    cfidrPropSetBooleanValue(p, 1, &e);
+    EXPECT_EQ(cfidrPropGetBooleanValue(p, &e), 1);
+    cfidrPropSetFloat32Value(p, 2.5f, &e);
+    EXPECT_EQ(cfidrPropGetValueType(p, &e), 3);
+    EXPECT_EQ(cfidrPropGetFloat32Value(p, &e), 2.5f);
+    // Any type of the name is found by name.
+    cfiOID found = cfidrObjectFindPropByName(obj, "width", &e);
+    EXPECT_EQ(found.object, p.object);
+    EXPECT_EQ(found.tag, p.tag);
+
+    // Trusted program mode skips the type test.
+    nyx::sessionFlags = nyx::kTrustedProgram;
+    EXPECT_EQ(cfidrPropGetInt32Value(p, &e), 0);
+    EXPECT_EQ(e, 0);
+}
+
+TEST_F(Props, RangeAndNullChecksKeepTheOldValue) {
+    cfiOID p = create(makeOwner(), "v");
+    cfidrPropSetFloat32Value(p, 1.5f, &e);
+    for (float bad : {1e38f, -1e38f, std::nanf(""), INFINITY}) {
+        cfidrPropSetFloat32Value(p, bad, &e);
+        EXPECT_EQ(e, 10) << bad;
+    }
+    cfidrPropSetStringValue(p, nullptr, &e);
+    EXPECT_EQ(e, 10);
+    cfidrPropSetExpressionValue(p, nullptr, &e);
+    EXPECT_EQ(e, 10);
+    EXPECT_EQ(cfidrPropGetFloat32Value(p, &e), 1.5f);
+    cfidrPropSetFloat32Value(p, -1e37f, &e);
+    EXPECT_EQ(e, 0);
+    // A property identifier's object word is its list: other classes are refused.
+    cfidrPropGetInt32Value(makeOwner(), &e);
+    EXPECT_EQ(e, 15);
+    cfidrPropSetInt32Value({0, 26}, 1, &e);
+    EXPECT_EQ(e, 16);
+}
+
+TEST_F(Props, NamesDifferingInCaseAreOneName) {
+    cfiOID obj = makeOwner();
+    cfiOID p = create(obj, "Length");
+    cfiOID q = cfidrObjectFindPropByName(obj, "LENGTH", &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(q.tag, p.tag);
+    cfidrObjectCreateProp(obj, "length", &e);
+    EXPECT_EQ(e, 26);
+    EXPECT_STREQ(cfidrNamedObjectGetName(p, &e), "Length");
+}
+
+TEST_F(Props, CaseSensitiveWhenTheVariableIsSetAtInit) {
+    cfidrPIQuit(&e);
+    setenv("ZIL_NYX_CASE_SENSITIVE", "", 1);  // an empty value counts
+    cfidrPIInit(&e);
+    cfiOID obj = makeOwner();
+    cfiOID a = create(obj, "len");
+    cfiOID b = create(obj, "LEN");
+    EXPECT_NE(a.tag, b.tag);
+    EXPECT_EQ(cfidrObjectFindPropByName(obj, "Len", &e).object, 0u);
+    EXPECT_EQ(e, 27);
+    EXPECT_EQ(cfidrObjectFindPropByName(obj, "LEN", &e).tag, b.tag);
+}
+
+TEST_F(Props, IndicesStayStableAcrossDestruction) {
+    cfiOID obj = makeOwner();
+    cfiOID p0 = create(obj, "a");
+    cfiOID p1 = create(obj, "b");
+    cfiOID p2 = create(obj, "c");
+    EXPECT_EQ(index(p0), 0u);
+    EXPECT_EQ(index(p2), 2u);
+    cfidrPropSetStringValue(p0, "a string long enough for the heap", &e);
+    cfidrObjectDestroy(p0, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_EQ(cfidrObjectIsUsable(p0, &e), 0);
+    cfidrPropGetValueType(p0, &e);
+    EXPECT_EQ(e, 16);
+    EXPECT_STREQ(cfidrNamedObjectGetName(p1, &e), "b");
+    EXPECT_STREQ(cfidrNamedObjectGetName(p2, &e), "c");
+    std::vector<cfiOID> live = listProps(obj);
+    ASSERT_EQ(live.size(), 2u);
+    EXPECT_EQ(index(live[0]), 1u);
+    EXPECT_EQ(index(live[1]), 2u);
+    cfidrObjectFindPropByName(obj, "a", &e);
+    EXPECT_EQ(e, 27);
+    cfiOID again = create(obj, "d");
+    EXPECT_EQ(index(again), 0u);
+    EXPECT_EQ(nyxdrPropGetValueType(again, &e), 0);  // nothing of the old value remains
+    EXPECT_EQ(listProps(obj).size(), 3u);
+    // An owner without properties lists nothing.
+    EXPECT_TRUE(listProps(makeOwner()).empty());
+}
+
+TEST_F(Props, ReadOnlyOwnerRefusesEveryChange) {
+    Owner *o = nullptr;
+    cfiOID obj = makeOwner(&o);
+    cfiOID p = create(obj, "keep");
+    cfidrPropSetInt32Value(p, 5, &e);
+    o->readOnly = true;
+    cfidrObjectCreateProp(obj, "x", &e);
+    EXPECT_EQ(e, 42);
+    cfidrObjectCreateProp(obj, "", &e);  // read-only is tested before the name
+    EXPECT_EQ(e, 42);
+    cfidrPropSetInt32Value(p, 6, &e);
+    EXPECT_EQ(e, 42);
+    cfidrPropSetFloat32Value(p, NAN, &e);  // and before the value
+    EXPECT_EQ(e, 42);
+    cfidrNamedObjectSetName(p, "other", &e);
+    EXPECT_EQ(e, 42);
+    cfidrObjectDestroy(p, &e);
+    EXPECT_EQ(e, 42);
+    EXPECT_EQ(cfidrObjectIsUsable(p, &e), 1);
+    // Properties on its properties are read-only with it.
+    o->readOnly = false;
+    cfiOID sub = create(p, "sub");
+    o->readOnly = true;
+    cfidrPropSetInt32Value(sub, 1, &e);
+    EXPECT_EQ(e, 42);
+    EXPECT_EQ(cfidrPropGetInt32Value(p, &e), 5);
+    // Trusted data mode skips the test.
+    nyx::sessionFlags = nyx::kTrustedData;
+    cfidrPropSetInt32Value(p, 6, &e);
+    EXPECT_EQ(e, 0);
+}
+
+TEST_F(Props, NameChecksOnCreateAndRename) {
+    cfiOID obj = makeOwner();
+    for (const char *bad : {"", "tab\there", "caf\xc3\xa9", "del\x7f"}) {
+        cfidrObjectCreateProp(obj, bad, &e);
+        EXPECT_EQ(e, 14) << bad;
+    }
+    cfidrObjectCreateProp(obj, nullptr, &e);
+    EXPECT_EQ(e, 14);
+    cfiOID a = create(obj, "a");
+    cfiOID b = create(obj, "b");
+    cfidrPropSetStringValue(b, "text", &e);
+    cfidrObjectCreateProp(obj, "A", &e);
+    EXPECT_EQ(e, 26);
+    cfidrNamedObjectSetName(a, "B", &e);
+    EXPECT_EQ(e, 25);
+    cfidrNamedObjectSetName(a, "", &e);
+    EXPECT_EQ(e, 14);
+    cfidrNamedObjectSetName(a, "A", &e);  // its own name in another case
+    EXPECT_EQ(e, 0);
+    cfidrNamedObjectSetName(b, "renamed", &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_STREQ(cfidrNamedObjectGetName(b, &e), "renamed");
+    EXPECT_STREQ(cfidrPropGetStringValue(b, &e), "text");
+    EXPECT_EQ(cfidrObjectFindPropByName(obj, "renamed", &e).tag, b.tag);
+    cfidrObjectFindPropByName(obj, "b", &e);
+    EXPECT_EQ(e, 27);
+    // Trusted data mode takes duplicate names.
+    nyx::sessionFlags = nyx::kTrustedData;
+    cfidrObjectCreateProp(obj, "renamed", &e);
+    EXPECT_EQ(e, 0);
+}
+
+TEST_F(Props, OwnersAndPropertiesOnProperties) {
+    cfiOID obj = makeOwner();
+    cfiOID p = create(obj, "p");
+    cfiOID owner = cfidrPropGetOwner(p, &e);
+    EXPECT_EQ(owner.object, obj.object);
+    EXPECT_EQ(owner.tag, obj.tag);
+    cfiOID sub = create(p, "unit");
+    cfidrPropSetStringValue(sub, "ohm", &e);
+    owner = cfidrPropGetOwner(sub, &e);
+    EXPECT_EQ(owner.object, p.object);
+    EXPECT_EQ(owner.tag, p.tag);
+    EXPECT_EQ(cfidrObjectFindPropByName(p, "UNIT", &e).tag, sub.tag);
+    EXPECT_EQ(listProps(p).size(), 1u);
+    // The property list moves as it grows; the properties on its first entry must follow.
+    for (int i = 0; i < 200; ++i) create(obj, ("grow" + std::to_string(i)).c_str());
+    cfiOID found = cfidrObjectFindPropByName(p, "unit", &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_STREQ(cfidrPropGetStringValue(found, &e), "ohm");
+    // A new property on the reused entry of a destroyed one starts without properties.
+    cfiOID deep = create(sub, "deep");
+    cfidrObjectDestroy(p, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_EQ(cfidrObjectIsUsable(sub, &e), 0);
+    EXPECT_EQ(cfidrObjectIsUsable(deep, &e), 0);
+    cfiOID reused = create(obj, "p2");
+    EXPECT_EQ(index(reused), 0u);
+    EXPECT_TRUE(listProps(reused).empty());
+    cfidrObjectFindPropByName(reused, "unit", &e);
+    EXPECT_EQ(e, 27);
+}
+
+TEST_F(Props, DestroyingTheOwnerReleasesPropertiesOnProperties) {
+    Owner *o = nullptr;
+    cfiOID obj = makeOwner(&o);
+    cfiOID p = create(obj, "p");
+    cfiOID sub = create(p, "s");
+    create(sub, "t");
+    ASSERT_NE(nyxPropsOnProp(o->props, 0), nullptr);
+    cfidrObjectDestroy(obj, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_EQ(o->props, nullptr);
+    EXPECT_EQ(cfidrObjectIsUsable(p, &e), 0);
+    EXPECT_EQ(cfidrObjectIsUsable(sub, &e), 0);
+    // Nothing of the owner is left in the table of properties on properties.
+    cfiOID other = makeOwner();
+    cfiOID q = create(other, "q");
+    EXPECT_TRUE(listProps(q).empty());
+}
+
+TEST_F(Props, ClassesWithoutPropertiesAndOccurrencesAreRefused) {
+    static const nyxClassOps kNone = {};
+    const nyxClassOps *saved = nyx::functionTables[nyxCodeOccPropSet];
+    nyx::functionTables[nyxCodeOccPropSet] = &kNone;
+    cfiOID it = {makeOwner().object, 2 * nyxCodeOccPropSet};
+    nyxpi::handOut(nyxpi::address(it.object), nyxCodeOccPropSet, &e);
+    cfidrObjectCreateProp(it, "x", &e);
+    EXPECT_EQ(e, 15);
+    cfidrIterT iter = cfidrObjectGetProps(it, &e);
+    EXPECT_EQ(e, 15);
+    EXPECT_EQ(cfidrIterNextProp(iter, &e).object, 0u);
+    cfidrObjectFindPropByName({5, 2 * 26 + 1}, "x", &e);
+    EXPECT_EQ(e, 15);
+    nyx::functionTables[nyxCodeOccPropSet] = saved;
+}
+
+} // namespace
