@@ -45,10 +45,14 @@
 // * Numbers convert to text with up to 15 significant digits ("%.15g" for reals).
 // * Widths and precisions above 255 are taken as 255, also inside $format conversions; a
 //   negative precision means the default 6. "%n" in $format takes its argument and prints
-//   nothing; "%p" prints the integer in hexadecimal; "%c" of 0 prints nothing.
+//   nothing; "%p" prints the integer in hexadecimal; "%c" of 0 prints nothing; "h" and "l"
+//   before a conversion letter are length modifiers and "l" alone is an integer conversion; a
+//   width or precision taken from the arguments ("*") is an unknown conversion.
+// * A math function whose library call sets errno (domain, pole, overflow or underflow) or gives
+//   a non-finite result for finite arguments fails with 31012.
 // * Texts nested more than 200 levels deep (parentheses, operators, prefix operators) are
-//   unparsable, so no input can exhaust the stack; a string result longer than 1 MiB is
-//   "Error during evaluation.".
+//   unparsable, so no input can exhaust the stack; so is a text longer than 16 MiB. A string
+//   result longer than 1 MiB is "Error during evaluation.".
 // * The recursion guard keys on the property name together with the lookup context's scope
 //   (`nyxExprLookup::scope`): evaluating a name that is already being evaluated in the same scope
 //   fails with 31013 "Recursive expressions detected." instead of evaluating it again. Nested
@@ -58,7 +62,7 @@
 // Errors (cfidrErrorT): 31006 missing arguments, 31007 wrong argument type, 31008 string not
 // found, 31009 syntax error, 31010 string not terminated, 31011 divide by zero, 31012 error
 // during evaluation, 31013 recursive expressions, 31014 parameter value not found; 4 when memory
-// runs short. Type errors and divisions by zero are also recorded in the calling thread's status
+// runs short. 31008 belongs to $string_locate, which no text can reach. Type errors and divisions by zero are also recorded in the calling thread's status
 // context (package "nyxexpr", severity error) with the operator's name and the expected kind.
 //
 // Concurrency: one evaluation at a time per manager; an evaluation may re-enter the manager from
@@ -216,7 +220,7 @@ public:
     // Number of trees in the cache.
     size_t cacheSize() const;
 
-    // Drops every cached tree. Only allowed when no evaluation is running.
+    // Drops every cached tree. Does nothing while an evaluation is running.
     void clearCache();
 
 private:

@@ -98,6 +98,9 @@ struct nyxExprTree {
 // Deepest nesting a text may have before it counts as unparsable.
 constexpr int kExprMaxDepth = 200;
 
+// Longest text that is parsed; a longer one is unparsable (its value is the text itself).
+constexpr size_t kExprMaxText = 16u << 20;
+
 // Parses the tokens into nodes. Returns 0, 31009 or 31010 (the latter two leave `nodes` empty).
 struct nyxExprParsed {
     std::vector<nyxExprNode> nodes;

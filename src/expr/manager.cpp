@@ -26,6 +26,7 @@ nyxExprEngine::nyxExprEngine()
 nyxExprEngine::~nyxExprEngine() = default;
 
 void nyxExprEngine::clearCache() {
+    if (d_depth > 0) return;  // Trees of the running evaluations are in use.
     for (auto &entry : d_cache) d_treeHeap.freeBlock(entry.second, entry.second->blockSize);
     d_cache.clear();
 }

@@ -257,6 +257,8 @@ cfidrErrorT nyxExprParseText(std::string_view text, nyxExprParsed &out) {
     out.nodes.clear();
     out.pool.clear();
     out.root = -1;
+    // Offsets into the text are 32-bit; no property value comes near this size.
+    if (text.size() > kExprMaxText) return nyxExprErrSyntax;
     nyxExprScan scan;
     nyxExprScanText(text, scan);
     if (scan.unterminated) return nyxExprErrUnterminated;

@@ -154,7 +154,7 @@ void nyxExprScanText(std::string_view text, nyxExprScan &out) {
     out.pool.clear();
     out.syntaxError = false;
     out.unterminated = false;
-    out.tokens.reserve(text.size() / 2 + 2);
+    out.tokens.reserve(text.size() < 8192 ? text.size() / 2 + 2 : 4096);
     out.pool.reserve(text.size() + 16);
     size_t p = 0;
     while (p < text.size()) {
