@@ -186,6 +186,74 @@ NYX_API void cfidrPropSetFloat32Value(cfiOID prop, float value, cfidrErrorT *err
 NYX_API void cfidrPropSetStringValue(cfiOID prop, const char *value, cfidrErrorT *err);
 NYX_API void cfidrPropSetExpressionValue(cfiOID prop, const char *value, cfidrErrorT *err);
 
+/* ==== Libraries and cells ==================================================================== */
+
+/* A library is a directory; each of its cells is a subdirectory holding one file per stored view.
+ * The directory of a library comes from its name through ZIL_NYX_LIBRARYMAP (unset: the name as a
+ * path through the location map; ".": a directory of the current directory; otherwise a file of
+ * "expression<tab>replacement" rules) and ZIL_CFI_LIBPATH names libraries known from the start.
+ * Libraries and cells are read from disk on first use and written only by cfidrLibSave. Names of
+ * libraries, cells and views compare without regard to case; a valid name is non-empty 7-bit text
+ * without control characters. */
+
+/* Creates a library in memory, open for update; nothing is written until cfidrLibSave. Errors: 14
+ * (invalid name), 26 (a library of that name is known or its directory exists), 4 (out of
+ * memory); result null. */
+NYX_API cfiOID cfidrPICreateLib(const char *name, cfidrErrorT *err);
+
+/* Opens a library in read (1) or update (2) mode, reading its directory when first used. A library
+ * the caller opened, created, found or listed before is returned in the new mode with error 22.
+ * Errors: 41 (bad mode), 14 (invalid name), 27 (no such library directory, or it cannot be
+ * listed), 4 (out of memory); result null except with 22. */
+NYX_API cfiOID cfidrPIOpenLib(const char *name, cfidrAccessModeT mode, cfidrErrorT *err);
+
+/* Finds a known library, or one whose directory exists (made known in read mode without reading
+ * it). Errors: 14 (invalid name), 27 (not found), 4; result null. */
+NYX_API cfiOID cfidrPIFindLibByName(const char *name, cfidrErrorT *err);
+
+/* Creates a cell in a library (reading the library first when needed). A name with control
+ * characters is tried once without them. Errors: 16/15 (library argument), 42 (library opened
+ * read-only), 14 (invalid name), 26 (a cell of that name exists in memory or on disk), 27 (the
+ * library directory cannot be listed), 4; result null. */
+NYX_API cfiOID cfidrLibCreateCell(cfiOID lib, const char *name, cfidrErrorT *err);
+
+/* Finds a cell of a library by name. Errors: 16/15, 14 (invalid name), 27 (no such cell, or the
+ * library directory cannot be listed), 4; result null. */
+NYX_API cfiOID cfidrLibFindCellByName(cfiOID lib, const char *name, cfidrErrorT *err);
+
+/* Returns an iterator (kind: cell) over a library's cells in the order they became known; step it
+ * with cfidrIterNextCell. Errors: 16/15, 27 (the directory cannot be listed), 4; a null iterator
+ * is returned on error. */
+NYX_API cfidrIterT cfidrLibGetCells(cfiOID lib, cfidrErrorT *err);
+
+/* Saves a library: creates its directory, saves every cell with its views, occurrence property
+ * sets and design configurations, and writes the property files (only for objects that have
+ * properties). Files are replaced durably: an interrupted or failed save leaves the previous file.
+ * Errors: 16/15, 4 (a file or directory could not be written; the save stops there). */
+NYX_API void cfidrLibSave(cfiOID lib, cfidrErrorT *err);
+
+/* Drops a library's in-memory state without saving; the identifiers of the library and of
+ * everything in it become unusable. A library whose directory exists stays known, unopened, and
+ * is read again on next use. Errors: 16/15. */
+NYX_API void cfidrLibPurge(cfiOID lib, cfidrErrorT *err);
+
+/* Returns the library that owns a cell. Errors: 16/15; result null. */
+NYX_API cfiOID cfidrCellGetOwner(cfiOID cell, cfidrErrorT *err);
+
+/* Returns an iterator (kind: view) over a cell's views, reading the cell first when needed; each
+ * view is read before it is handed out and its identifier has the view's own class. Step it with
+ * cfidrIterNextView. Errors: 16/15, 27 (the cell directory cannot be listed), 4; a null iterator
+ * on error. */
+NYX_API cfidrIterT cfidrCellGetViews(cfiOID cell, cfidrErrorT *err);
+
+/* Finds a view of a cell by name (netlist or encapsulated view), reading it first; a view not yet
+ * known to the cell is opened read-only. Errors: 16/15, 14 (invalid name), 27 (no such view), 4;
+ * result null.
+ * Libraries and cells are destroyed (on disk and in memory) with cfidrObjectDestroy (42 for a
+ * cell of a library opened read-only; 4 when a file or directory cannot be removed) and named by
+ * cfidrNamedObjectGetName; renaming them reports 36. */
+NYX_API cfiOID cfidrCellFindViewByName(cfiOID cell, const char *name, cfidrErrorT *err);
+
 #ifdef __cplusplus
 }
 #endif

@@ -32,6 +32,12 @@ NYX_API void nyxprivPIPopExpertMode(cfidrErrorT *err);
  * totals. Creates the global state when needed. Reports no error. */
 NYX_API void nyxprivPIPrintHeapSummary(cfidrErrorT *err);
 
+/* ==== Tuning =============================================================================== */
+
+/* Prepares a netlist view for a known number of objects by growing its heaps at once (a size of 0
+ * or less does nothing). Errors: 16 (view unusable), 15 (not a netlist view). */
+NYX_API void nyxprivPIViewSizeHint(cfiOID view, int32_t size, cfidrErrorT *err);
+
 #ifdef __cplusplus
 }
 #endif

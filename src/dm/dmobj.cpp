@@ -1,0 +1,150 @@
+// The stored-object base: the persistent type table, reading on first use, and the existence test.
+#include <strings.h>
+
+#include <cstring>
+
+#include "dm/dm.h"
+#include "utils/fileio.h"
+
+namespace nyxDMTypes {
+namespace {
+
+// Rows in table order. A "nyx" file is an older form of either view kind; its header decides.
+nyxDMKind g_rows[kRows] = {
+    {nyxCodeLib, 0, "", "", nyxLib::read, nyxLib::write, nyxLib::remove, nullptr, nullptr},
+    {nyxCodeCell, 0, "", "", nyxCell::read, nyxCell::write, nyxCell::remove, nullptr, nullptr},
+    {nyxCodeNetlistView, 1, "nyxNetlistView", "", nullptr, nullptr, nullptr, nullptr, nullptr},
+    {-nyxCodeNetlistView, 1, "nyx", "", nullptr, nullptr, nullptr, nullptr, nullptr},
+    {nyxCodeEncapsulatedView, 1, "nyxEncapsulatedView", "", nullptr, nullptr, nullptr, nullptr,
+     nullptr},
+    {-nyxCodeEncapsulatedView, 1, "nyx", "", nullptr, nullptr, nullptr, nullptr, nullptr},
+    {nyxCodeSelectorSet, 1, "nyxSelectorSet", "", nullptr, nullptr, nullptr, nullptr, nullptr},
+    {nyxCodeSelectorSet, 1, "nyxs1", "", nullptr, nullptr, nullptr, nullptr, nullptr},
+    {nyxCodeDesignConfig, 1, "nyxDesignConfig", "", nullptr, nullptr, nullptr, nullptr, nullptr},
+    {nyxCodeOccPropSet, 1, "nyxOccPropSet", "", nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+const char *const kKindNames[kRows] = {
+    "library",           "cell",
+    "netlist view",      "netlist view (older form)",
+    "encapsulated view", "encapsulated view (older form)",
+    "selector set",      "selector set (older form)",
+    "design configuration", "occurrence property set",
+};
+
+} // namespace
+
+const nyxDMKind &row(int32_t index) {
+    static const nyxDMKind none = {0, 0, "", "", nullptr, nullptr, nullptr, nullptr, nullptr};
+    return index >= 0 && index < kRows ? g_rows[index] : none;
+}
+
+void install(int32_t index, nyxDMReadFn read, nyxDMWriteFn write, nyxDMRemoveFn remove,
+             nyxDMConstructFn construct, nyxDMHeaderFn headerNames) {
+    if (index < 0 || index >= kRows) return;
+    nyxDMKind &r = g_rows[index];
+    if (read != nullptr) r.read = read;
+    if (write != nullptr) r.write = write;
+    if (remove != nullptr) r.remove = remove;
+    if (construct != nullptr) r.construct = construct;
+    if (headerNames != nullptr) r.headerNames = headerNames;
+}
+
+const char *kindName(int32_t index) { return index >= 0 && index < kRows ? kKindNames[index] : ""; }
+
+} // namespace nyxDMTypes
+
+// ---------------------------------------------------------------------------------------------
+
+nyxDMObj::~nyxDMObj() { forgetPathname(); }
+
+void nyxDMObj::forgetPathname() {
+    nyxDMUtil::freeString(d_pathName);
+    d_pathName = nullptr;
+}
+
+void nyxDMObj::saveObj(cfidrErrorT *err) {
+    const nyxDMKind &kind = nyxDMTypes::row(d_typeIndex);
+    if (kind.write == nullptr) return;
+    const char *path = pathnameObj();
+    if (path == nullptr) return (void)(*err = 4);
+    kind.write(this, path, err);
+}
+
+void nyxDMObj::destroyObj(cfidrErrorT *err) {
+    const nyxDMKind &kind = nyxDMTypes::row(d_typeIndex);
+    if (kind.remove == nullptr) return;
+    const char *path = pathnameObj();
+    if (path == nullptr) return (void)(*err = 4);
+    kind.remove(path, err);
+}
+
+bool nyxDMObj::openObj(cfidrErrorT *err) {
+    if (d_fullyOpen != 0) return true;
+    const nyxDMKind &kind = nyxDMTypes::row(d_typeIndex);
+    d_fullyOpen = 1;
+    if (kind.read == nullptr) return true;
+    const char *path = pathnameObj();
+    if (path == nullptr) return *err = 4, false;
+    // Stored data is read without argument checks and identifier registration.
+    if (!nyx::pushExpertMode()) return *err = 4, false;
+    cfidrErrorT local = 0;
+    kind.read(this, path, &local);
+    nyx::popExpertMode();
+    if (local != 0) *err = local;
+    return local == 0;
+}
+
+int32_t nyxDMObj::findDMObj(int32_t code, const char *parentPath, const char *name,
+                            const char *subName) {
+    std::string base = parentPath != nullptr ? parentPath : "";
+    if (name != nullptr) base += "/" + nyxDMPath::encodeName(name);
+    if (subName != nullptr) base += "/" + nyxDMPath::encodeName(subName);
+    for (int32_t i = 0; i < nyxDMTypes::kRows; ++i) {
+        const nyxDMKind &kind = nyxDMTypes::row(i);
+        if (kind.code != code && kind.code != -code) continue;
+        if (kind.ext[0] != '\0') {
+            std::string file = base + "." + kind.ext;
+            if (!nyxFileIO::isFile(file)) continue;
+            // An older form shared by two kinds counts only when its header names the kind.
+            if (kind.code < 0 && kind.headerNames != nullptr && !kind.headerNames(file.c_str(), code)) {
+                continue;
+            }
+            return i;
+        }
+        if (nyxFileIO::isDirectory(base)) return i;
+    }
+    return -1;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace nyxDMUtil {
+
+bool validName(const char *name) {
+    if (name == nullptr || *name == '\0') return false;
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(name); *p != 0; ++p) {
+        if (*p >= 0x80 || *p < 0x20 || *p == 0x7f) return false;
+    }
+    return true;
+}
+
+bool sameName(const char *a, const char *b) {
+    return a != nullptr && b != nullptr && strcasecmp(a, b) == 0;
+}
+
+void freeString(char *s) {
+    if (s == nullptr) return;
+    Hx_baseheap *heap = Hx_baseheap::find_heap(s);
+    if (heap != nullptr) heap->deallocate(s);
+}
+
+std::string pathOf(const char *lib, const char *cell, const char *view) {
+    char *p = getPathname(lib, cell, view);
+    if (p == nullptr) return std::string();
+    std::string out(p);
+    freeString(p);
+    return out;
+}
+
+} // namespace nyxDMUtil

@@ -1,0 +1,124 @@
+// Exported functions of libraries and cells, and the view size hint.
+#include "dm/dm.h"
+#include "pi/pi.h"
+
+using nyxpi::checkArg;
+using nyxpi::fail;
+using nyxpi::kNullOID;
+
+extern "C" {
+
+// --- Libraries ------------------------------------------------------------------------------------
+
+NYX_API cfiOID cfidrPICreateLib(const char *name, cfidrErrorT *err) {
+    return nyxpi::guard(err, kNullOID, [&](cfidrErrorT *e) {
+        if (nyxpi::session(e) == nullptr) return kNullOID;
+        return nyxpi::handOut(nyxLib::createLib(name, e), nyxCodeLib, e);
+    });
+}
+
+NYX_API cfiOID cfidrPIOpenLib(const char *name, cfidrAccessModeT mode, cfidrErrorT *err) {
+    return nyxpi::guard(err, kNullOID, [&](cfidrErrorT *e) {
+        if (nyxpi::session(e) == nullptr || !nyxpi::checkAccessMode(mode, e)) return kNullOID;
+        nyxLib *lib = nyxLib::openLib(name, mode, e);
+        // "Already opened" still hands the library out.
+        cfidrErrorT code = *e;
+        if (code != 0 && code != 22) return kNullOID;
+        *e = 0;
+        cfiOID id = nyxpi::handOut(lib, nyxCodeLib, e);
+        if (*e == 0) *e = code;
+        return id;
+    });
+}
+
+NYX_API cfiOID cfidrPIFindLibByName(const char *name, cfidrErrorT *err) {
+    return nyxpi::guard(err, kNullOID, [&](cfidrErrorT *e) {
+        if (nyxpi::session(e) == nullptr) return kNullOID;
+        return nyxpi::handOut(nyxLib::findLibByName(name, e), nyxCodeLib, e);
+    });
+}
+
+NYX_API cfiOID cfidrLibCreateCell(cfiOID lib, const char *name, cfidrErrorT *err) {
+    return nyxpi::guard(err, kNullOID, [&](cfidrErrorT *e) {
+        if (!checkArg(lib, nyxCodeLib, e)) return kNullOID;
+        nyxCell *cell = nyxLib::createCell(nyxpi::object<nyxLib>(lib), name, e);
+        return nyxpi::handOut(cell, nyxCodeCell, e);
+    });
+}
+
+NYX_API cfiOID cfidrLibFindCellByName(cfiOID lib, const char *name, cfidrErrorT *err) {
+    return nyxpi::guard(err, kNullOID, [&](cfidrErrorT *e) {
+        if (!checkArg(lib, nyxCodeLib, e)) return kNullOID;
+        nyxCell *cell = nyxLib::findCellByName(nyxpi::object<nyxLib>(lib), name, e);
+        return nyxpi::handOut(cell, nyxCodeCell, e);
+    });
+}
+
+NYX_API cfidrIterT cfidrLibGetCells(cfiOID lib, cfidrErrorT *err) {
+    return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
+        if (!checkArg(lib, nyxCodeLib, e)) return nyxpi::nullIter();
+        return nyxpi::handOutIter(nyxLib::getCells(nyxpi::object<nyxLib>(lib), e), nyxIterCell,
+                                  nyxCodeLib, e);
+    });
+}
+
+NYX_API void cfidrLibSave(cfiOID lib, cfidrErrorT *err) {
+    nyxpi::guardVoid(err, [&](cfidrErrorT *e) {
+        if (!checkArg(lib, nyxCodeLib, e)) return;
+        nyxLib::save(nyxpi::object<nyxLib>(lib), e);
+    });
+}
+
+NYX_API void cfidrLibPurge(cfiOID lib, cfidrErrorT *err) {
+    nyxpi::guardVoid(err, [&](cfidrErrorT *e) {
+        if (!checkArg(lib, nyxCodeLib, e)) return;
+        nyxLib *l = nyxpi::object<nyxLib>(lib);
+        // Only what memory holds has identifiers: an unread library has none but its own.
+        nyxpi::Withdrawal withdrawal;
+        {
+            nyxDMNoReads noReads;
+            if (!withdrawal.collect(l, nyxCodeLib, 0, e)) return;
+        }
+        nyxLib::purge(l, e);
+        if (*e == 0) withdrawal.commit();
+    });
+}
+
+// --- Cells ----------------------------------------------------------------------------------------
+
+NYX_API cfiOID cfidrCellGetOwner(cfiOID cell, cfidrErrorT *err) {
+    return nyxpi::guard(err, kNullOID, [&](cfidrErrorT *e) {
+        if (!checkArg(cell, nyxCodeCell, e)) return kNullOID;
+        return nyxpi::handOut(nyxCell::getOwner(nyxpi::object<nyxCell>(cell)), nyxCodeLib, e);
+    });
+}
+
+NYX_API cfidrIterT cfidrCellGetViews(cfiOID cell, cfidrErrorT *err) {
+    return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
+        if (!checkArg(cell, nyxCodeCell, e)) return nyxpi::nullIter();
+        return nyxpi::handOutIter(nyxCell::getViews(nyxpi::object<nyxCell>(cell), e), nyxIterView,
+                                  nyxCodeCell, e);
+    });
+}
+
+NYX_API cfiOID cfidrCellFindViewByName(cfiOID cell, const char *name, cfidrErrorT *err) {
+    return nyxpi::guard(err, kNullOID, [&](cfidrErrorT *e) {
+        if (!checkArg(cell, nyxCodeCell, e)) return kNullOID;
+        if (!nyxpi::trusted() && !nyxDMUtil::validName(name)) return fail(e, 14), kNullOID;
+        nyxObjRef r = nyxCell::findViewByName(nyxpi::object<nyxCell>(cell), name, e);
+        if (*e != 0) return kNullOID;
+        return nyxpi::handOut(r, e);
+    });
+}
+
+// --- Tuning ---------------------------------------------------------------------------------------
+
+NYX_API void nyxprivPIViewSizeHint(cfiOID view, int32_t size, cfidrErrorT *err) {
+    nyxpi::guardVoid(err, [&](cfidrErrorT *e) {
+        if (!checkArg(view, nyxCodeNetlistView, e)) return;
+        if (size <= 0 || nyxHookViewSizeHint == nullptr) return;
+        nyxHookViewSizeHint(nyxpi::address(view.object), size);
+    });
+}
+
+} // extern "C"

@@ -1,0 +1,380 @@
+// Libraries and cells through the exported interface: the failure codes, lazy reading, names in
+// paths, saving, purging and destroying.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "cfidr.h"
+#include "common/test_env.h"
+#include "nyxdr.h"
+#include "nyxpriv.h"
+
+namespace {
+
+bool exists(const std::string &path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+void touch(const std::string &path) { std::ofstream(path) << "x"; }
+
+std::set<std::string> cellNames(cfiOID lib) {
+    cfidrErrorT e = 0;
+    std::set<std::string> names;
+    cfidrIterT it = cfidrLibGetCells(lib, &e);
+    EXPECT_EQ(e, 0);
+    for (cfiOID c = cfidrIterNextCell(it, &e); c.object != 0; c = cfidrIterNextCell(it, &e)) {
+        names.insert(cfidrNamedObjectGetName(c, &e));
+    }
+    cfidrIterQuit(it, &e);
+    return names;
+}
+
+// Starts the library afresh, as a new process would.
+void restart() {
+    cfidrErrorT e = 0;
+    cfidrPIQuit(&e);
+    cfidrPIInit(&e);
+}
+
+} // namespace
+
+TEST(Libraries, FailureCodesOfLibrariesAndCells) {
+    cfidrErrorT e = 0;
+    setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
+    // 14: invalid names, whatever the function.
+    for (const char *bad : {"", "caf\xc3\xa9", "tab\there"}) {
+        cfidrPICreateLib(bad, &e);
+        EXPECT_EQ(e, 14) << bad;
+        cfidrPIOpenLib(bad, 1, &e);
+        EXPECT_EQ(e, 14) << bad;
+        cfidrPIFindLibByName(bad, &e);
+        EXPECT_EQ(e, 14) << bad;
+    }
+    cfidrPICreateLib(nullptr, &e);
+    EXPECT_EQ(e, 14);
+    // 27: no such library; 41: bad mode.
+    cfidrPIOpenLib("nowhere", 1, &e);
+    EXPECT_EQ(e, 27);
+    cfidrPIFindLibByName("nowhere", &e);
+    EXPECT_EQ(e, 27);
+    cfidrPIOpenLib("nowhere", 3, &e);
+    EXPECT_EQ(e, 41);
+
+    cfiOID lib = cfidrPICreateLib("lib", &e);
+    ASSERT_EQ(e, 0);
+    cfidrPICreateLib("lib", &e);
+    EXPECT_EQ(e, 26);  // Known in memory.
+    cfiOID top = cfidrLibCreateCell(lib, "TOP", &e);
+    ASSERT_EQ(e, 0);
+    cfidrLibCreateCell(lib, "Top", &e);
+    EXPECT_EQ(e, 26);  // Cell names ignore case.
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrLibFindCellByName(lib, "top", &e), top, &e));
+    cfidrLibCreateCell(lib, "", &e);
+    EXPECT_EQ(e, 14);
+    // A name with control characters is tried once without them.
+    cfiOID retried = cfidrLibCreateCell(lib, "ne\tw\n", &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_STREQ(cfidrNamedObjectGetName(retried, &e), "new");
+    cfidrLibFindCellByName(lib, "absent", &e);
+    EXPECT_EQ(e, 27);
+    cfidrLibFindCellByName(lib, "", &e);
+    EXPECT_EQ(e, 14);
+    cfidrCellFindViewByName(top, "", &e);
+    EXPECT_EQ(e, 14);
+    cfidrCellFindViewByName(top, "schematic", &e);
+    EXPECT_EQ(e, 27);
+    // Renaming libraries and cells is refused.
+    cfidrNamedObjectSetName(lib, "other", &e);
+    EXPECT_EQ(e, 36);
+    cfidrNamedObjectSetName(top, "other", &e);
+    EXPECT_EQ(e, 36);
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrCellGetOwner(top, &e), lib, &e));
+    cfidrCellGetOwner(lib, &e);
+    EXPECT_EQ(e, 15);
+    cfidrLibGetCells(top, &e);
+    EXPECT_EQ(e, 15);
+
+    // A library on disk that is not known: 26 on create, found otherwise.
+    cfidrLibSave(lib, &e);
+    ASSERT_EQ(e, 0);
+    restart();
+    cfidrPICreateLib("lib", &e);
+    EXPECT_EQ(e, 26);
+    // 22: a library opened before comes back in the new mode; read-only refuses cells (42).
+    lib = cfidrPIOpenLib("lib", 2, &e);
+    ASSERT_EQ(e, 0);
+    cfiOID again = cfidrPIOpenLib("lib", 1, &e);
+    EXPECT_EQ(e, 22);
+    EXPECT_TRUE(cfidrObjectIsSame(again, lib, &e));
+    cfidrLibCreateCell(lib, "fresh", &e);
+    EXPECT_EQ(e, 42);
+    cfiOID cell = cfidrLibFindCellByName(lib, "top", &e);
+    cfidrObjectDestroy(cell, &e);
+    EXPECT_EQ(e, 42);
+    cfidrObjectCreateProp(lib, "p", &e);
+    EXPECT_EQ(e, 42);
+    cfidrPIOpenLib("lib", 2, &e);
+    EXPECT_EQ(e, 22);
+    cfidrLibCreateCell(lib, "fresh", &e);
+    EXPECT_EQ(e, 0);
+    // A cell directory made behind the library's back is found by the on-disk check.
+    ASSERT_EQ(mkdir("lib/late", 0777), 0);
+    cfidrLibCreateCell(lib, "late", &e);
+    EXPECT_EQ(e, 26);
+}
+
+TEST(Libraries, SearchPathLibrariesAreKnownButNotUserOpened) {
+    cfidrErrorT e = 0;
+    ASSERT_EQ(mkdir("alpha", 0777), 0);
+    ASSERT_EQ(mkdir("alpha/cellA", 0777), 0);
+    ASSERT_EQ(mkdir("beta", 0777), 0);
+    const std::string &dir = nyxtest::testDirectory();
+    std::string path = dir + "/alpha:" + dir + "/missing " + dir + "/beta";
+    setenv("ZIL_CFI_LIBPATH", path.c_str(), 1);
+    cfidrPIInit(&e);
+    cfiOID alpha = cfidrPIOpenLib((dir + "/alpha").c_str(), 1, &e);
+    EXPECT_EQ(e, 0);  // Known only from the search path: no 22.
+    cfidrPIOpenLib((dir + "/alpha").c_str(), 1, &e);
+    EXPECT_EQ(e, 22);
+    EXPECT_EQ(cellNames(alpha), std::set<std::string>{"cellA"});
+
+    // Listing the libraries makes them user-opened.
+    cfidrIterT it = cfidrPIGetLibs(&e);
+    int count = 0;
+    for (cfiOID l = cfidrIterNextLib(it, &e); l.object != 0; l = cfidrIterNextLib(it, &e)) ++count;
+    cfidrIterQuit(it, &e);
+    EXPECT_EQ(count, 2);  // The missing directory is not a library.
+    cfidrPIOpenLib((dir + "/beta").c_str(), 1, &e);
+    EXPECT_EQ(e, 22);
+}
+
+TEST(Libraries, LibraryAndCellDirectoriesAreReadOnFirstUse) {
+    cfidrErrorT e = 0;
+    setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
+    ASSERT_EQ(mkdir("lazy", 0777), 0);
+    ASSERT_EQ(mkdir("lazy/one", 0777), 0);
+    ASSERT_EQ(mkdir("gone", 0777), 0);
+    cfidrPIInit(&e);  // Makes "lazy" and "gone" known, unread.
+    cfiOID lib = cfidrPIFindLibByName("lazy", &e);
+    ASSERT_EQ(e, 0);
+    // Not yet listed: a cell made now is seen by the first listing.
+    ASSERT_EQ(mkdir("lazy/two", 0777), 0);
+    EXPECT_EQ(cellNames(lib), (std::set<std::string>{"one", "two"}));
+    // Cells are not listed with their library: one whose directory is gone is still found, and
+    // fails only when its own directory is first listed.
+    ASSERT_EQ(rmdir("lazy/two"), 0);
+    cfiOID two = cfidrLibFindCellByName(lib, "two", &e);
+    ASSERT_EQ(e, 0);
+    cfidrCellGetViews(two, &e);
+    EXPECT_EQ(e, 27);
+    // An empty cell lists no views.
+    cfiOID one = cfidrLibFindCellByName(lib, "one", &e);
+    cfidrIterT views = cfidrCellGetViews(one, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(cfidrIterNextView(views, &e).object, 0u);
+    cfidrIterQuit(views, &e);
+    // Opening a library whose directory vanished after it became known: 27 and nothing returned.
+    ASSERT_EQ(rmdir("gone"), 0);
+    EXPECT_EQ(cfidrPIOpenLib("gone", 1, &e).object, 0u);
+    EXPECT_EQ(e, 27);
+}
+
+TEST(Libraries, CellNamesWithSlashesAndDotsRoundTrip) {
+    cfidrErrorT e = 0;
+    setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
+    cfiOID lib = cfidrPICreateLib("names", &e);
+    const std::set<std::string> names = {"a/b", ".", "..", "x.y", "back\\slash"};
+    for (const std::string &n : names) {
+        cfidrLibCreateCell(lib, n.c_str(), &e);
+        ASSERT_EQ(e, 0) << n;
+    }
+    cfidrLibSave(lib, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_TRUE(exists("names/a\tb"));
+    EXPECT_TRUE(exists("names/\n"));
+    EXPECT_TRUE(exists("names/\n\n"));
+    EXPECT_TRUE(exists("names/x.y"));
+    EXPECT_FALSE(exists("names/_nyx_Lib"));  // No properties, no property file.
+    restart();
+    lib = cfidrPIOpenLib("names", 1, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_EQ(cellNames(lib), (std::set<std::string>{"a/b", ".", "..", "x.y", "back/slash"}));
+}
+
+TEST(Libraries, PropertiesOfEveryStoredTypeSurviveSaveAndReread) {
+    cfidrErrorT e = 0;
+    setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
+    cfiOID lib = cfidrPICreateLib("props", &e);
+    cfiOID cell = cfidrLibCreateCell(lib, "c", &e);
+    for (cfiOID owner : {lib, cell}) {
+        cfidrPropSetBooleanValue(cfidrObjectCreateProp(owner, "flag", &e), 1, &e);
+        cfidrPropSetInt32Value(cfidrObjectCreateProp(owner, "count", &e), -42, &e);
+        cfidrPropSetFloat32Value(cfidrObjectCreateProp(owner, "ratio", &e), 2.5f, &e);
+        cfidrPropSetStringValue(cfidrObjectCreateProp(owner, "text with blanks", &e), "a b\nc", &e);
+        cfidrPropSetStringValue(cfidrObjectCreateProp(owner, "empty", &e), "", &e);
+        cfidrPropSetExpressionValue(cfidrObjectCreateProp(owner, "expr", &e), "1 + 2", &e);
+        cfidrObjectCreateProp(owner, "novalue", &e);
+        ASSERT_EQ(e, 0);
+    }
+    cfidrLibSave(lib, &e);
+    ASSERT_EQ(e, 0);
+    // The records of the plain types keep their documented form.
+    std::ifstream in("props/_nyx_Lib");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.substr(0, 50), "4 flag1 1\n5 count2 -42\n5 ratio3 2.500000\n16 text w");
+    EXPECT_TRUE(exists("props/c/_nyx_Cell"));
+
+    restart();
+    lib = cfidrPIOpenLib("props", 1, &e);
+    cell = cfidrLibFindCellByName(lib, "c", &e);
+    for (cfiOID owner : {lib, cell}) {
+        EXPECT_EQ(cfidrPropGetBooleanValue(cfidrObjectFindPropByName(owner, "flag", &e), &e), 1);
+        EXPECT_EQ(cfidrPropGetInt32Value(cfidrObjectFindPropByName(owner, "count", &e), &e), -42);
+        EXPECT_EQ(cfidrPropGetFloat32Value(cfidrObjectFindPropByName(owner, "ratio", &e), &e), 2.5f);
+        EXPECT_STREQ(cfidrPropGetStringValue(cfidrObjectFindPropByName(owner, "text with blanks", &e), &e),
+                     "a b\nc");
+        EXPECT_STREQ(cfidrPropGetStringValue(cfidrObjectFindPropByName(owner, "empty", &e), &e), "");
+        cfiOID expr = cfidrObjectFindPropByName(owner, "expr", &e);
+        EXPECT_EQ(nyxdrPropGetValueType(expr, &e), 9);
+        EXPECT_STREQ(cfidrPropGetStringValue(expr, &e), "1 + 2");
+        EXPECT_EQ(nyxdrPropGetValueType(cfidrObjectFindPropByName(owner, "novalue", &e), &e), 0);
+        EXPECT_EQ(e, 0);
+    }
+    // Removing every property removes the property file at the next save.
+    cfidrPIOpenLib("props", 2, &e);
+    cfidrIterT it = cfidrObjectGetProps(lib, &e);
+    std::vector<cfiOID> all;
+    for (cfiOID p = cfidrIterNextProp(it, &e); p.object != 0; p = cfidrIterNextProp(it, &e)) all.push_back(p);
+    cfidrIterQuit(it, &e);
+    for (cfiOID p : all) cfidrObjectDestroy(p, &e);
+    cfidrLibSave(lib, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_FALSE(exists("props/_nyx_Lib"));
+}
+
+TEST(Libraries, OlderPropertyFileNamesAreRead) {
+    cfidrErrorT e = 0;
+    setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
+    ASSERT_EQ(mkdir("old", 0777), 0);
+    ASSERT_EQ(mkdir("old/c", 0777), 0);
+    std::ofstream("old/.nyx_lib") << "1 a2 7\n";
+    std::ofstream("old/c/nyx\tCell") << "1 b5 3 xyz\n";
+    std::ofstream("old/c/.nyx") << "1 b5 5 wrong\n";  // The second name wins over the third.
+    cfiOID lib = cfidrPIOpenLib("old", 2, &e);
+    EXPECT_EQ(cfidrPropGetInt32Value(cfidrObjectFindPropByName(lib, "a", &e), &e), 7);
+    cfiOID cell = cfidrLibFindCellByName(lib, "c", &e);
+    EXPECT_STREQ(cfidrPropGetStringValue(cfidrObjectFindPropByName(cell, "b", &e), &e), "xyz");
+    // Not a view: ".nyx" has no name before its extension.
+    cfidrIterT views = cfidrCellGetViews(cell, &e);
+    EXPECT_EQ(cfidrIterNextView(views, &e).object, 0u);
+    // Writing always uses the current names.
+    cfidrLibSave(lib, &e);
+    EXPECT_TRUE(exists("old/_nyx_Lib"));
+    EXPECT_TRUE(exists("old/c/_nyx_Cell"));
+}
+
+TEST(Libraries, PurgeForgetsUnsavedLibrariesAndRereadsSavedOnes) {
+    cfidrErrorT e = 0;
+    setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
+    cfiOID scratch = cfidrPICreateLib("scratch", &e);
+    cfiOID kept = cfidrPICreateLib("kept", &e);
+    cfiOID cell = cfidrLibCreateCell(kept, "c", &e);
+    cfiOID prop = cfidrObjectCreateProp(cell, "p", &e);
+    cfidrLibSave(kept, &e);
+    cfidrLibCreateCell(kept, "unsaved", &e);
+    ASSERT_EQ(e, 0);
+
+    cfidrLibPurge(scratch, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_FALSE(cfidrObjectIsUsable(scratch, &e));
+    cfidrPIFindLibByName("scratch", &e);
+    EXPECT_EQ(e, 27);
+
+    cfidrLibPurge(kept, &e);
+    EXPECT_EQ(e, 0);
+    for (cfiOID id : {kept, cell, prop}) EXPECT_FALSE(cfidrObjectIsUsable(id, &e));
+    cfidrLibGetCells(kept, &e);
+    EXPECT_EQ(e, 16);
+    // Known again and unopened: opening it is no 22 and reads the saved state only.
+    cfiOID back = cfidrPIOpenLib("kept", 1, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(cellNames(back), std::set<std::string>{"c"});
+    cfiOID c = cfidrLibFindCellByName(back, "c", &e);
+    EXPECT_EQ(cfidrObjectFindPropByName(c, "p", &e).object != 0, true);
+}
+
+TEST(Libraries, DestroyRemovesDirectoriesAndFiles) {
+    cfidrErrorT e = 0;
+    setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
+    cfiOID lib = cfidrPICreateLib("doomed", &e);
+    cfidrObjectCreateProp(cfidrLibCreateCell(lib, "a", &e), "p", &e);
+    cfidrLibCreateCell(lib, "b", &e);
+    cfidrObjectCreateProp(lib, "p", &e);
+    cfidrLibSave(lib, &e);
+    ASSERT_EQ(e, 0);
+    touch("doomed/a/v.nyxNetlistView");  // A stored view goes with its cell.
+    touch("doomed/a/_nyx_Cell.bak");
+    touch("doomed/_nyx_Lib.ed");
+    restart();
+    lib = cfidrPIOpenLib("doomed", 2, &e);
+    cfiOID a = cfidrLibFindCellByName(lib, "a", &e);
+    cfiOID b = cfidrLibFindCellByName(lib, "b", &e);
+    ASSERT_EQ(e, 0);
+
+    cfidrObjectDestroy(b, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_FALSE(exists("doomed/b"));
+    EXPECT_FALSE(cfidrObjectIsUsable(b, &e));
+    EXPECT_EQ(cellNames(lib), std::set<std::string>{"a"});
+
+    cfidrObjectDestroy(lib, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_FALSE(exists("doomed"));
+    EXPECT_FALSE(cfidrObjectIsUsable(a, &e));
+    cfidrPIFindLibByName("doomed", &e);
+    EXPECT_EQ(e, 27);
+
+    // A directory that cannot be removed (an unknown file in it) is 4, and the cell stays.
+    lib = cfidrPICreateLib("sticky", &e);
+    cfiOID s = cfidrLibCreateCell(lib, "s", &e);
+    cfidrLibSave(lib, &e);
+    touch("sticky/s/notes.txt");
+    cfidrObjectDestroy(s, &e);
+    EXPECT_EQ(e, 4);
+    EXPECT_TRUE(cfidrObjectIsUsable(s, &e));
+    // Destroying a library that was never saved is not an error.
+    cfiOID mem = cfidrPICreateLib("memonly", &e);
+    cfidrLibCreateCell(mem, "x", &e);
+    cfidrObjectDestroy(mem, &e);
+    EXPECT_EQ(e, 0);
+}
+
+TEST(Libraries, LongNamesDoNotOverflowPaths) {
+    cfidrErrorT e = 0;
+    setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
+    cfiOID lib = cfidrPICreateLib("long", &e);
+    std::string name(3000, 'n');
+    cfiOID cell = cfidrLibCreateCell(lib, name.c_str(), &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_EQ(std::string(cfidrNamedObjectGetName(cell, &e)), name);
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrLibFindCellByName(lib, name.c_str(), &e), cell, &e));
+    cfidrLibSave(lib, &e);
+    EXPECT_EQ(e, 4);  // No file system takes a 3000-byte entry name.
+    cfidrPIOpenLib(std::string(5000, 'l').c_str(), 1, &e);
+    EXPECT_EQ(e, 27);
+}
+
+TEST(Libraries, ViewSizeHintChecksItsArgument) {
+    cfidrErrorT e = 0;
+    cfiOID lib = cfidrPICreateLib("hint", &e);
+    nyxprivPIViewSizeHint(lib, 0, &e);
+    EXPECT_EQ(e, 15);
+    nyxprivPIViewSizeHint(cfiOID{0, 0}, 10, &e);
+    EXPECT_EQ(e, 16);
+}
