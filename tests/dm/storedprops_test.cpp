@@ -1,0 +1,193 @@
+// Property files as hostile input, the types beyond the plain four, durable saves under injected
+// I/O failures, and what a cell's read records of its directory.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "cfidr.h"
+#include "dm/dmInt.h"
+#include "utils/fileio.h"
+
+namespace {
+
+std::vector<std::string> parsedNames(const std::string &text) {
+    std::vector<std::string> names;
+    nyxPropFile::parse(text.data(), text.size(), [&](const nyxPropFile::Record &r) {
+        names.emplace_back(r.name);
+        return true;
+    });
+    return names;
+}
+
+std::string slurp(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool exists(const std::string &path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+} // namespace
+
+TEST(PropertyFiles, MalformedRecordsStopReadingAndKeepEarlierOnes) {
+    const std::string good = "1 a2 1\n";
+    using V = std::vector<std::string>;
+    EXPECT_EQ(parsedNames(good + "1 b5 3 xyz\n1 c3 0.5\n"), (V{"a", "b", "c"}));
+    // Each of these ends the reading after "a".
+    for (const char *bad : {
+             "-1 b2 1\n",           // negative name length
+             "99 b2 1\n",           // name length beyond the end of the file
+             "1 b",                 // missing type
+             "1 b2 ",               // missing value
+             "1 b2 x\n",            // value not a number
+             "1 b2 99999999999\n",  // value out of range
+             "1 b5 -4 abc\n",       // negative string length
+             "1 b5 400 abc\n",      // string length beyond the end
+             "1 b6 1\n",            // type no writer produces
+             "1 b42 1\n",           // unknown type
+             "1 \x01" "2 1\n",      // name breaking the name rule
+             "1 b3 nan\n",          // not a finite float
+             "1 b3 1e300\n",        // float out of range
+             "1",                   // length and nothing else
+         }) {
+        EXPECT_EQ(parsedNames(good + bad), V{"a"}) << bad;
+    }
+    EXPECT_EQ(parsedNames(""), V{});
+    EXPECT_EQ(parsedNames("  \n"), V{});
+}
+
+TEST(PropertyFiles, EveryValueTypeRoundTripsThroughTheFileForm) {
+    cfidrErrorT e = 0;
+    cfidrPIInit(&e);
+    nyxPropList *list = nullptr;
+    int owner = 0;
+    const nyxPropOwner o = {&owner, 0, nyxCodeLib, nyx::getGlobalHeap(), nullptr};
+    auto make = [&](const char *name) {
+        return nyxPropCreate(list, o, name, &e).member;
+    };
+    nyxPropSetBoolean(list, make("b"), 1, &e);
+    nyxPropSetInt(list, make("i"), -7, &e);
+    nyxPropSetFloat(list, make("f"), -1.25f, &e);
+    nyxPropSetString(list, make("s"), "two\nlines", &e);
+    setTripletValue(list, make("t"), "1:2:3", &e);
+    setCasetripletValue(list, make("ct"), "a:b:c", &e);
+    nyxPropSetExpression(list, make("x"), "iPar(\"w\")", &e);
+    setDeletedValue(list, make("d"), &e);
+    make("none");
+    ASSERT_EQ(e, 0);
+    const std::string text = nyxPropFile::format(list);
+    // Records of types 0 and 4 carry no value; the string-valued types carry their text.
+    EXPECT_NE(text.find("1 d4 4 none0 "), std::string::npos) << text;
+    EXPECT_NE(text.find("2 ct8 5 a:b:c\n"), std::string::npos) << text;
+
+    nyxPropList *back = nullptr;
+    int owner2 = 0;
+    const nyxPropOwner o2 = {&owner2, 0, nyxCodeLib, nyx::getGlobalHeap(), nullptr};
+    EXPECT_EQ(nyxPropFile::load(text.data(), text.size(), back, o2), 9u);
+    ASSERT_EQ(nyxPropListSize(back), 9);
+    for (uint32_t k = 0; k < 9; ++k) {
+        const nyxProp *a = nyxPropAt(list, k);
+        const nyxProp *b = nyxPropAt(back, k);
+        ASSERT_NE(b, nullptr);
+        EXPECT_STREQ(a->name(), b->name());
+        EXPECT_EQ(a->type(), b->type()) << a->name();
+        if (a->type() == 3) {
+            EXPECT_EQ(a->floatValue(), b->floatValue());
+        } else if (nyxPropTypeHasString(a->type())) {
+            EXPECT_STREQ(a->stringValue(), b->stringValue()) << a->name();
+        } else {
+            EXPECT_EQ(a->intValue(), b->intValue());
+        }
+    }
+    EXPECT_EQ(nyxPropFile::format(back), text);
+    // A record of a name already on the list sets that property again.
+    const std::string again = "1 i2 99\n";
+    nyxPropFile::load(again.data(), again.size(), back, o2);
+    EXPECT_EQ(nyxPropListSize(back), 9);
+    EXPECT_EQ(nyxPropAt(back, 1)->intValue(), 99);
+    nyxPropListDestroy(list);
+    nyxPropListDestroy(back);
+}
+
+TEST(PropertyFiles, FailedSavesLeaveThePropertyFileAsItWas) {
+    cfidrErrorT e = 0;
+    setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
+    cfiOID lib = cfidrPICreateLib("durable", &e);
+    cfiOID cell = cfidrLibCreateCell(lib, "c", &e);
+    cfiOID lp = cfidrObjectCreateProp(lib, "version", &e);
+    cfiOID cp = cfidrObjectCreateProp(cell, "version", &e);
+    cfidrPropSetInt32Value(lp, 1, &e);
+    cfidrPropSetInt32Value(cp, 1, &e);
+    cfidrLibSave(lib, &e);
+    ASSERT_EQ(e, 0);
+    const std::string oldLib = slurp("durable/_nyx_Lib");
+    const std::string oldCell = slurp("durable/c/_nyx_Cell");
+
+    cfidrPropSetInt32Value(lp, 2, &e);
+    cfidrPropSetStringValue(cfidrObjectCreateProp(lib, "more", &e), "text", &e);
+    cfidrPropSetInt32Value(cp, 2, &e);
+    // Fail each operation of the save in turn, until a save takes no more operations than allowed.
+    int failures = 0;
+    for (long n = 1; n < 200; ++n) {
+        nyxFileIO::failOperation(n);
+        cfidrLibSave(lib, &e);
+        const long used = nyxFileIO::operationCount();
+        nyxFileIO::failOperation(0);
+        if (e == 0) {
+            EXPECT_LT(used, n);
+            break;
+        }
+        ++failures;
+        EXPECT_EQ(e, 4) << "operation " << n;
+        EXPECT_EQ(slurp("durable/_nyx_Lib"), oldLib) << "operation " << n;
+        EXPECT_FALSE(exists("durable/_nyx_Lib.ed")) << "operation " << n;
+        EXPECT_FALSE(exists("durable/c/_nyx_Cell.ed")) << "operation " << n;
+        // The cell's file is either whole old or whole new.
+        const std::string cellNow = slurp("durable/c/_nyx_Cell");
+        EXPECT_TRUE(cellNow == oldCell || cellNow == "7 version2 2\n") << cellNow;
+    }
+    EXPECT_GT(failures, 5);
+    EXPECT_EQ(slurp("durable/_nyx_Lib"), "7 version2 2\n4 more5 4 text\n");
+    EXPECT_EQ(slurp("durable/_nyx_Lib.bak"), oldLib);
+}
+
+TEST(CellRead, RecordsStoredObjectsOfEveryKind) {
+    cfidrErrorT e = 0;
+    setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
+    ASSERT_EQ(mkdir("lib", 0777), 0);
+    ASSERT_EQ(mkdir("lib/c", 0777), 0);
+    for (const char *f : {"x.nyxNetlistView", "old.nyx", "e.NYXENCAPSULATEDVIEW", "cfg.nyxDesignConfig",
+                          "o.nyxOccPropSet", "a\tb.nyxNetlistView", "sel.nyxSelectorSet", "notes.txt",
+                          "x.nyxNetlistView.bak", ".nyx", "noext"}) {
+        std::ofstream(std::string("lib/c/") + f) << "";
+    }
+    cfidrPIInit(&e);
+    nyxLib *lib = nyxLib::openLib("lib", 1, &e);
+    ASSERT_NE(lib, nullptr);
+    nyxCell *cell = nyxLib::findCellByName(lib, "c", &e);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->storedEntries().nitems(), 0);  // Not listed until first used.
+    ASSERT_TRUE(cell->openObj(&e));
+    std::map<std::string, std::string> found;
+    for (int32_t i = 0; i < cell->storedEntries().nitems(); ++i) {
+        const nyxDMEntry *entry = static_cast<const nyxDMEntry *>(cell->storedEntries()[i]);
+        found[entry->name.getString()] = nyxDMTypes::kindName(entry->row);
+    }
+    EXPECT_EQ(found, (std::map<std::string, std::string>{
+                         {"x", "netlist view"},
+                         {"old", "netlist view (older form)"},
+                         {"e", "encapsulated view"},
+                         {"cfg", "design configuration"},
+                         {"o", "occurrence property set"},
+                         {"a/b", "netlist view"},
+                     }));
+}
