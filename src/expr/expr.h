@@ -227,5 +227,9 @@ private:
     nyxExprEngine *d_engine;
 };
 
+// The session's manager (nyx::d_expr_mgr_p): null while the library is not initialised. It is
+// created when the library initialises and destroyed when it is released.
+nyxExprMgr *nyxExprSessionMgr();
+
 // Returns the text of an expression error code (31006-31014), or null for any other code.
 const char *nyxExprErrorText(cfidrErrorT code);
