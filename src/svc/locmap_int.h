@@ -15,6 +15,11 @@
 //   INCLUDE path                 version 2: reads another map file (once); a leading $VAR in the
 //                                path is replaced by the value of that environment variable
 //
+// A soft name that occurs again (later in the file or in an included file) is merged into its
+// entry: its hard names follow the known ones, without repeats and within the limit of 20; -s and
+// -t accumulate, and the type word of the first typed occurrence stays. An environment variable
+// named like the identifier replaces the hard names (the map's are skipped with a warning).
+//
 // Invariants of a map after reading:
 //   every entry's softName is "$" + identifier, and softName values are unique in the table;
 //   1 <= |hardNames| <= kMaxHardNames for every entry that was read without error;
@@ -41,7 +46,7 @@ public:
     static constexpr size_t kMaxHardNames = 20;
     static constexpr int kMaxIncludeDepth = 16;  // nesting of INCLUDE beyond the top-level file
     static constexpr size_t kMaxLine = 2048;     // bytes of a map line, without its newline
-    static constexpr size_t kCacheLimit = 4096;  // remembered conversions per direction
+    static constexpr size_t kCacheLimit = 1024;  // remembered conversions per direction
 
     // Locates the map file (ZIL_LOCATION_MAP, then the search order) and reads it, unless done.
     void ensureLoaded();

@@ -73,7 +73,6 @@ private:
     // Branches separated by "|"; inside a group when paren is true.
     bool alternation(bool paren, int &flags) {
         flags = kHasWidth;
-        int32_t startAll = here();
         std::vector<int32_t> exits;  // Jmp instructions to patch to the end
         for (;;) {
             int32_t start = here();
@@ -91,7 +90,6 @@ private:
             re_.program_[static_cast<size_t>(start)].y = here();
         }
         for (int32_t e : exits) re_.program_[static_cast<size_t>(e)].x = here();
-        (void)startAll;
         if (paren && *p_ != ')') return fail("unmatched ()");
         return true;
     }
@@ -244,9 +242,7 @@ bool nyxRegexp::exec(const char *subject) {
     const unsigned char *s = reinterpret_cast<const unsigned char *>(subject_.data());
     const size_t size = program_.size();
 
-    std::vector<Thread> clist, nlist, stack;
-    clist.reserve(size);
-    nlist.reserve(size);
+    std::vector<Thread> clist, nlist, stack;  // each holds at most one thread per instruction
     std::vector<long> mark(size, -1);  // mark[pc] == position + 1 when pc is in that position's list
 
     // Follows the empty moves from t at position pos, adding the threads that wait for a
