@@ -254,6 +254,110 @@ NYX_API cfidrIterT cfidrCellGetViews(cfiOID cell, cfidrErrorT *err);
  * cfidrNamedObjectGetName; renaming them reports 36. */
 NYX_API cfiOID cfidrCellFindViewByName(cfiOID cell, const char *name, cfidrErrorT *err);
 
+/* ==== Ports ================================================================================ */
+
+/* Ports are the interface of a netlist view. A port scalar (cfidrPortScalarType) is one signal
+ * with a direction (0 undefined, 1 input, 2 output, 3 input-output) and at most one attached net
+ * scalar. A port bus (cfidrPortBusType) is an ordered group of member ports indexed from its start
+ * by its step (member i has index start + i * step); a port bundle (cfidrPortBundleType) is an
+ * ordered, unindexed group. Groups nest without limit and own their members; a port bus is a kind
+ * of port bundle, so every cfidrPortBundle function takes a bus too. A port belongs to the view
+ * (a top-level port) or to exactly one bus or bundle; names are unique among the ports of one
+ * owner and compared exactly. Ports cannot be renamed (cfidrNamedObjectSetName reports 36);
+ * cfidrObjectDestroy destroys a port with its members, detaching scalars from their nets.
+ *
+ * Positions. A position argument p with 0 <= p < size places the port before the one now at p;
+ * any other value appends. Iteration modes of the port iterators (step them with
+ * cfidrIterNextPort; ports of every depth come in pre-order, a group before its members):
+ * 1 port scalars only, 2 buses and bundles only, 3 the owner's direct members only, 4 all.
+ *
+ * Creation checks, skipped in trusted data mode, in this order: 42 (the view is read-only), 14
+ * (invalid name), 26 (the owner has a port of that name and kind), 25 (of another kind), then 8
+ * (direction outside 0-3) or 10 (bus step 0). 4 when memory runs out. Every edit raises the
+ * view's version. */
+
+/* Create a top-level port of a netlist view at a position. Errors: 16/15 (view argument), the
+ * creation checks above; result null. */
+NYX_API cfiOID cfidrNetlistViewCreatePortScalar(cfiOID view, const char *name, int32_t position,
+                                                cfidrPortDirectionT direction, cfidrErrorT *err);
+NYX_API cfiOID cfidrNetlistViewCreatePortBus(cfiOID view, const char *name, int32_t position, int32_t start,
+                                             int32_t step, cfidrErrorT *err);
+NYX_API cfiOID cfidrNetlistViewCreatePortBundle(cfiOID view, const char *name, int32_t position,
+                                                cfidrErrorT *err);
+
+/* Create a member port of a port bundle or bus at a position. Errors: 16/15 (bundle argument),
+ * the creation checks above; result null. */
+NYX_API cfiOID cfidrPortBundleCreatePortScalar(cfiOID bundle, const char *name, int32_t position,
+                                               cfidrPortDirectionT direction, cfidrErrorT *err);
+NYX_API cfiOID cfidrPortBundleCreatePortBus(cfiOID bundle, const char *name, int32_t position, int32_t start,
+                                            int32_t step, cfidrErrorT *err);
+NYX_API cfiOID cfidrPortBundleCreatePortBundle(cfiOID bundle, const char *name, int32_t position,
+                                               cfidrErrorT *err);
+
+/* Returns the top-level port of a view with exactly that name. Errors: 16/15, 14 (invalid name,
+ * not checked in trusted program mode), 27 (no such port); result null. */
+NYX_API cfiOID cfidrNetlistViewFindPortByName(cfiOID view, const char *name, cfidrErrorT *err);
+
+/* Returns an iterator over the ports of a view in the given mode (see above). Errors: 16/15, 35
+ * (mode outside 1-4), 4; a null iterator on error. */
+NYX_API cfidrIterT cfidrNetlistViewGetPorts(cfiOID view, cfidrIterModeT mode, cfidrErrorT *err);
+
+/* Returns the owner of a port: the view, a port bus or a port bundle. Errors: 16/15; result
+ * null. */
+NYX_API cfiOID cfidrPortGetOwner(cfiOID port, cfidrErrorT *err);
+
+/* Returns the index of a port in its owner's list (the view's top-level ports or the group's
+ * members). Errors: 16/15; result 0. */
+NYX_API int32_t cfidrPortGetPosition(cfiOID port, cfidrErrorT *err);
+
+/* Makes a port a top-level port of its view, placed at a position (see above). Errors: 16/15, 42
+ * (read-only view), 25 (another top-level port has its name; not checked when the port is top
+ * level already), 4. */
+NYX_API void cfidrPortSetOwnerView(cfiOID port, int32_t position, cfidrErrorT *err);
+
+/* Makes a port a member of a port bundle or bus of the same view, placed at a position (0 to the
+ * size inserts there, any other value appends). Errors: 16/15 (port), 51/45 (bundle), 42, 25
+ * (another member of the bundle has the port's name), 37 (the bundle is in another view), 47 (the
+ * bundle is the port or lies inside it; also in trusted data mode), 4 (in trusted program mode:
+ * the new owner is not a bundle or bus). */
+NYX_API void cfidrPortSetOwnerPortBundle(cfiOID port, cfiOID bundle, int32_t position, cfidrErrorT *err);
+
+/* Returns the direction of a port scalar: the stored one, except that an undefined direction (0)
+ * reads as 3 while a schematic view is being opened. Errors: 16/15; result 0. */
+NYX_API cfidrPortDirectionT cfidrPortScalarGetDirection(cfiOID port, cfidrErrorT *err);
+
+/* Returns the net scalar a port scalar is attached to, or the null identifier when it is not
+ * attached (no error). Errors: 16/15. */
+NYX_API cfiOID cfidrPortScalarGetNetScalar(cfiOID port, cfidrErrorT *err);
+
+/* Return and set the start index and the step of a port bus. Setting does not rename the bus.
+ * Errors: 16/15, 42 (setting in a read-only view), 10 (step 0); getters return 0 on error. */
+NYX_API int32_t cfidrPortBusGetStart(cfiOID bus, cfidrErrorT *err);
+NYX_API int32_t cfidrPortBusGetStep(cfiOID bus, cfidrErrorT *err);
+NYX_API void cfidrPortBusSetStart(cfiOID bus, int32_t start, cfidrErrorT *err);
+NYX_API void cfidrPortBusSetStep(cfiOID bus, int32_t step, cfidrErrorT *err);
+
+/* Returns the number of direct members of a port bundle or bus. Errors: 16/15; result 0. */
+NYX_API int32_t cfidrPortBundleGetSize(cfiOID bundle, cfidrErrorT *err);
+
+/* Returns the member of a port bundle or bus with exactly that name. Errors: 16/15, 14 (invalid
+ * name, not checked in trusted program mode), 27 (no such member); result null. */
+NYX_API cfiOID cfidrPortBundleFindPortByName(cfiOID bundle, const char *name, cfidrErrorT *err);
+
+/* Returns the member at an index (0 to size - 1) of a port bundle's or bus's member list. Errors:
+ * 16/15, 46 (index out of range); result null. */
+NYX_API cfiOID cfidrPortBundleFindPortByPosition(cfiOID bundle, int32_t position, cfidrErrorT *err);
+
+/* Returns an iterator over the ports below a port bundle or bus in the given mode (the group
+ * itself is not yielded). Errors: 16/15, 35, 4; a null iterator on error. */
+NYX_API cfidrIterT cfidrPortBundleGetPorts(cfiOID bundle, cfidrIterModeT mode, cfidrErrorT *err);
+
+/* Returns an iterator (step it with cfidrIterNextNetBundle or cfidrIterNextNet) over the net
+ * buses and bundles that hold, directly or through nested groups, the net of any port scalar at
+ * any depth below a port bundle or bus, each once, in discovery order. The list is taken when
+ * the iterator is made. Errors: 16/15, 4; a null iterator on error. */
+NYX_API cfidrIterT cfidrPortBundleGetNetBundles(cfiOID bundle, cfidrErrorT *err);
+
 #ifdef __cplusplus
 }
 #endif

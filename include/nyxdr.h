@@ -79,6 +79,29 @@ NYX_API const char *nyxdrPIGetSoftPathname(const char *path, cfidrErrorT *err);
  * triplet, 9 expression. Errors: 16 (prop unusable), 15 (not a property); result 0. */
 NYX_API nyxdrValueTypeT nyxdrPropGetValueType(cfiOID prop, cfidrErrorT *err);
 
+/* ==== Ports ================================================================================ */
+
+/* The full port order of a netlist view lists each top-level port in order and, right after a
+ * bus or bundle, its members in order, each expanded the same way (pre-order). A port's view
+ * position is its index in that order. */
+
+/* Returns the view position of a port, -1 when it cannot be found. Errors: 16/15; result -1. */
+NYX_API int32_t nyxdrPortGetPositionInView(cfiOID port, cfidrErrorT *err);
+
+/* Returns the number of ports in the full order of a view (members of every depth included).
+ * Errors: 16/15, 4; result 0. */
+NYX_API int32_t nyxdrNetlistViewGetPortCount(cfiOID view, cfidrErrorT *err);
+
+/* Returns the port at a view position; a position outside 0 to count - 1 returns the null
+ * identifier without an error. Errors: 16/15, 4; result null. */
+NYX_API cfiOID nyxdrNetlistViewFindPortByPosition(cfiOID view, int32_t position, cfidrErrorT *err);
+
+/* Returns the end index of a port bus read from its name: the name's subscript is read as an
+ * index list (ranges "i:j", items separated by commas, delimiters "()", "[]" or "<>") and the end
+ * is its last index in written order ("d(7:0)" gives 0, "d[0:3,8]" gives 8). Errors: 16/15, 14
+ * (the name carries no index list); result 0. */
+NYX_API int32_t nyxdrPortBusGetEnd(cfiOID bus, cfidrErrorT *err);
+
 #ifdef __cplusplus
 }
 #endif
