@@ -216,14 +216,16 @@ cfidrErrorT nyxExprEngine::eval(const nyxExprTree &t, int32_t idx, nyxExprValue 
         cfidrErrorT e = eval(t, n.first, a);
         if (e == 0) e = eval(t, t.nodes[n.first].next, b);
         if (e != 0) return e;
+        // Strings are converted first: two strings that both read as numbers compare as numbers,
+        // other pairs of strings as text.
         int c;
-        if (a.kind == nyxExprString && b.kind == nyxExprString) {
+        bool aNum = a.kind == nyxExprString ? nyxExprConvert(a) : true;
+        bool bNum = b.kind == nyxExprString ? nyxExprConvert(b) : true;
+        if ((a.kind & nyxExprString) && (b.kind & nyxExprString) && !(aNum && bNum)) {
             c = compareNoCase(a, b);
         } else {
             const uint8_t numeric = nyxExprInt | nyxExprReal | nyxExprBool;
-            if ((a.kind == nyxExprString && !nyxExprConvert(a)) ||
-                (b.kind == nyxExprString && !nyxExprConvert(b)) || !(a.kind & numeric) ||
-                !(b.kind & numeric))
+            if (!aNum || !bNum || !(a.kind & numeric) || !(b.kind & numeric))
                 return wrongType(n.op, "numeric or string");
             bool ints = !(a.kind & nyxExprReal) && !(b.kind & nyxExprReal);
             if (ints) c = a.i < b.i ? -1 : (a.i > b.i ? 1 : 0);

@@ -33,8 +33,8 @@
 //   whole text reads as a number; the converted value counts as a real (marked integral when it
 //   is whole), so "10" + 1 is the real 11. Where an integer is required (index, width,
 //   precision) an integral real is accepted.
-// * Two strings compare as strings ignoring case; booleans compare with booleans and numbers as
-//   0 and 1. && || ! ?: accept booleans and numbers (non-zero is true).
+// * Two strings that both read as numbers compare as numbers, other pairs of strings as text
+//   ignoring case; booleans compare with booleans and numbers as 0 and 1. && || ! ?: accept booleans and numbers (non-zero is true).
 // * Integer + - * and unary minus that overflow 32 bits give the exact result as a real; % by
 //   zero is a division by zero like /; csc and sec of an angle whose sine or cosine is zero, like
 //   cot, report a division by zero.

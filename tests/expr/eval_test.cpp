@@ -76,7 +76,9 @@ TEST(ExprEval, ComparisonsAndLogic) {
         {"\"abc\" < \"ABD\"", "bool:true"},
         {"\"ABC\" == \"abc\"", "bool:true"},
         {"\"ab\" < \"abc\"", "bool:true"},
-        {"\"10\" < \"9\"", "bool:true"},  // two strings compare as text
+        {"\"10\" < \"9\"", "bool:false"},  // two numeric strings compare as numbers
+        {"\"1e1\" == \" 10 \"", "bool:true"},
+        {"\"10\" < \"9x\"", "bool:true"},   // otherwise as text
         {"\"10\" > 9", "bool:true"},      // a string against a number converts
         {"\"abc\" < 3", "err:31007"},
         {"2 >= 2", "bool:true"},
