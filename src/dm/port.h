@@ -11,7 +11,7 @@
 //   d_owner/d_ownerCode name that container (14 the view, 3 or 4 a group);
 //   every port of a tree belongs to one view (getOwningView walks the owner chain);
 //   names are unique among the members of one owner and among the view's top-level ports;
-//   a bus's step is never 0;
+//   a bus's step is never 0 (unless trusted data mode let a caller create it so);
 //   a scalar's d_net is null or a net scalar of the same view that lists the port.
 //
 // Full port order of a view: pre-order, depth first: each top-level port in list order, then,

@@ -1,0 +1,299 @@
+// Ports: creation, queries, moves between owners, start and step of buses, and destruction.
+#include "dm/port.h"
+
+#include <cstring>
+#include <new>
+
+#include "dm/busname.h"
+#include "dm/net.h"
+#include "dm/portInt.h"
+#include "dm/view.h"
+
+namespace nyxPortInt {
+
+nyxDynArray &ownerList(nyxPort *port) {
+    if (port->d_ownerCode == nyxCodeNetlistView) return static_cast<nyxNetlistView *>(port->d_owner)->ports();
+    return static_cast<nyxPortBundle *>(port->d_owner)->members();
+}
+
+nyxPort *findInList(const nyxDynArray &list, const char *name, const nyxPort *except) {
+    const int32_t n = list.nitems();
+    for (int32_t i = 0; i < n; ++i) {
+        nyxPort *p = static_cast<nyxPort *>(list[i]);
+        if (p == nullptr || p == except) continue;
+        const char *pn = p->name();
+        if (pn[0] == name[0] && std::strcmp(pn, name) == 0) return p;
+    }
+    return nullptr;
+}
+
+size_t objectSize(int32_t code) {
+    switch (code) {
+    case nyxCodePortScalar: return sizeof(nyxPortScalar);
+    case nyxCodePortBus: return sizeof(nyxPortBus);
+    default: return sizeof(nyxPortBundle);
+    }
+}
+
+// Returns a port's own storage to the view heap (it has left its owner's list already).
+void release(nyxPort *port, Hx_baseheap *heap) {
+    nyxPropListDestroy(port->d_propList);
+    port->d_name.clear();
+    const size_t bytes = objectSize(port->d_code);
+    if (port->isGroup()) {
+        static_cast<nyxPortBundle *>(port)->members().clear();
+        static_cast<nyxPortBundle *>(port)->~nyxPortBundle();
+    } else {
+        static_cast<nyxPortScalar *>(port)->~nyxPortScalar();
+    }
+    heap->freeBlock(port, bytes);
+}
+
+} // namespace nyxPortInt
+
+using namespace nyxPortInt;
+
+namespace {
+
+// The checks every creation runs (unless trusted data mode): 42, 14, 26/25.
+bool creationChecks(nyxNetlistView *view, const nyxDynArray &list, const char *name, int32_t code,
+                    cfidrErrorT *err) {
+    if (nyx::trustedData()) return true;
+    if (view->readOnly()) return *err = 42, false;
+    if (!nyxNetlistView::validString(name)) return *err = 14, false;
+    if (const nyxPort *clash = findInList(list, name, nullptr)) {
+        return *err = clash->d_code == code ? 26 : 25, false;
+    }
+    return true;
+}
+
+// Builds a port of class `code` in the view heap, names it and puts it into its owner's list.
+template <class T, class... A>
+T *place(nyxNetlistView *view, nyxPortBundle *group, const char *name, int32_t position,
+         cfidrErrorT *err, A... args) {
+    Hx_baseheap *heap = view->viewHeap();
+    void *mem = heap != nullptr ? heap->allocBlock(sizeof(T)) : nullptr;
+    if (mem == nullptr) return *err = 4, nullptr;
+    void *owner = group != nullptr ? static_cast<void *>(group) : static_cast<void *>(view);
+    int32_t ownerCode = group != nullptr ? group->d_code : int32_t{nyxCodeNetlistView};
+    T *port = new (mem) T(owner, ownerCode, args...);
+    nyxDynArray &list = group != nullptr ? group->members() : view->ports();
+    if (!port->d_name.setString(name != nullptr ? name : "", heap) || list.insert(port, position, heap) < 0) {
+        release(port, heap);
+        return *err = 4, nullptr;
+    }
+    nyxNetlistView::viewChanged(view);
+    return port;
+}
+
+// The list a new port of `view`/`group` goes into.
+nyxDynArray &targetList(nyxNetlistView *view, nyxPortBundle *group) {
+    return group != nullptr ? group->members() : view->ports();
+}
+
+} // namespace
+
+nyxNetlistView *nyxPort::getOwningView(const nyxPort *port) {
+    // Moves refuse cycles, so the chain ends; the bound only guards against corrupted memory.
+    for (int64_t steps = 0; port != nullptr && steps < (int64_t{1} << 31); ++steps) {
+        if (port->d_ownerCode == nyxCodeNetlistView) return static_cast<nyxNetlistView *>(port->d_owner);
+        if (port->d_ownerCode != nyxCodePortBundle && port->d_ownerCode != nyxCodePortBus) return nullptr;
+        port = static_cast<const nyxPort *>(port->d_owner);
+    }
+    return nullptr;
+}
+
+bool nyxPort::isUsable(const nyxPort *port) {
+    for (int64_t steps = 0; port != nullptr && steps < (int64_t{1} << 31); ++steps) {
+        if (port->d_code != nyxCodePortScalar && port->d_code != nyxCodePortBus &&
+            port->d_code != nyxCodePortBundle) {
+            return false;
+        }
+        if (port->d_owner == nullptr) return false;
+        if (port->d_ownerCode == nyxCodeNetlistView) return true;
+        if (port->d_ownerCode != nyxCodePortBundle && port->d_ownerCode != nyxCodePortBus) return false;
+        port = static_cast<const nyxPort *>(port->d_owner);
+    }
+    return false;
+}
+
+nyxPortScalar *nyxPort::createPortScalar(nyxNetlistView *view, nyxPortBundle *group, const char *name,
+                                         int32_t position, int32_t direction, cfidrErrorT *err) {
+    if (group == nullptr && !nyxNetlistView::load(view, err)) return nullptr;
+    if (!creationChecks(view, targetList(view, group), name, nyxCodePortScalar, err)) return nullptr;
+    if (!nyx::trustedData() && (direction < 0 || direction > 3)) return *err = 8, nullptr;
+    return place<nyxPortScalar>(view, group, name, position, err, direction);
+}
+
+nyxPortBus *nyxPort::createPortBus(nyxNetlistView *view, nyxPortBundle *group, const char *name,
+                                   int32_t position, int32_t start, int32_t step, cfidrErrorT *err) {
+    if (group == nullptr && !nyxNetlistView::load(view, err)) return nullptr;
+    if (!creationChecks(view, targetList(view, group), name, nyxCodePortBus, err)) return nullptr;
+    if (!nyx::trustedData() && step == 0) return *err = 10, nullptr;
+    return place<nyxPortBus>(view, group, name, position, err, view->viewHeap(), start, step);
+}
+
+nyxPortBundle *nyxPort::createPortBundle(nyxNetlistView *view, nyxPortBundle *group, const char *name,
+                                         int32_t position, cfidrErrorT *err) {
+    if (group == nullptr && !nyxNetlistView::load(view, err)) return nullptr;
+    if (!creationChecks(view, targetList(view, group), name, nyxCodePortBundle, err)) return nullptr;
+    return place<nyxPortBundle>(view, group, name, position, err, view->viewHeap(), nyxCodePortBundle);
+}
+
+int32_t nyxPort::getPosition(const nyxPort *port) {
+    return ownerList(const_cast<nyxPort *>(port)).index_of(port);
+}
+
+nyxPort *nyxPort::findByName(const nyxDynArray &list, const char *name, cfidrErrorT *err) {
+    if (!nyx::trustedProgram() && !nyxNetlistView::validString(name)) return *err = 14, nullptr;
+    if (name == nullptr) return *err = 27, nullptr;
+    nyxPort *p = findInList(list, name, nullptr);
+    if (p == nullptr) *err = 27;
+    return p;
+}
+
+nyxPort *nyxPort::findByPosition(const nyxPortBundle *group, int32_t position, cfidrErrorT *err) {
+    if (position < 0 || position >= group->size()) return *err = 46, nullptr;
+    return group->member(position);
+}
+
+int32_t nyxPort::getDirection(const nyxPortScalar *port) {
+    if (port->d_direction == 0 && nyxSettings::hasNameOption(nyxSettings::kSuppressDirectoryScan)) return 3;
+    return port->d_direction;
+}
+
+int32_t nyxPortBundle::getPortCount(const nyxPortBundle *group) {
+    nyxPortCursor cursor;
+    cursor.start(&group->members(), true);
+    int32_t n = 0;
+    cfidrErrorT e = 0;
+    while (cursor.next(&e) != nullptr) ++n;
+    return n;
+}
+
+// --- Moves -----------------------------------------------------------------------------------------
+
+namespace {
+
+// Takes the port out of its owner's list and puts it into `list` (owned by `owner`).
+void moveTo(nyxPort *port, nyxNetlistView *view, nyxDynArray &list, void *owner, int32_t ownerCode,
+            int32_t position, cfidrErrorT *err) {
+    nyxDynArray &old = ownerList(port);
+    const int32_t oldIndex = old.index_of(port);
+    old.remove(port);
+    // An insertion at the size is an append; nyxDynArray appends for every index outside the list.
+    if (list.insert(port, position, view->viewHeap()) < 0) {
+        // Out of memory: put the port back where it was (the old list still has its block).
+        old.insert(port, oldIndex, view->viewHeap());
+        *err = 4;
+        return;
+    }
+    port->d_owner = owner;
+    port->d_ownerCode = ownerCode;
+    nyxNetlistView::viewChanged(view);
+}
+
+} // namespace
+
+void nyxPort::setOwnerPortBundle(nyxPort *port, nyxPortBundle *group, int32_t position, cfidrErrorT *err) {
+    if (group == nullptr || !group->isGroup()) return void(*err = 4);
+    nyxNetlistView *view = getOwningView(port);
+    if (view == nullptr) return void(*err = 4);
+    if (!nyx::trustedData()) {
+        if (view->readOnly()) return void(*err = 42);
+        if (findInList(group->members(), port->name(), port) != nullptr) return void(*err = 25);
+    }
+    // A port moved into another view or into itself would break the owner chains that every walk
+    // relies on, so these two checks run in trusted data mode as well.
+    if (getOwningView(group) != view) return void(*err = 37);
+    for (const nyxPort *g = group; g != nullptr; g = g->ownerGroup()) {
+        if (g == port) return void(*err = 47);
+    }
+    moveTo(port, view, group->members(), group, group->d_code, position, err);
+}
+
+void nyxPort::setOwnerView(nyxPort *port, int32_t position, cfidrErrorT *err) {
+    nyxNetlistView *view = getOwningView(port);
+    if (view == nullptr) return void(*err = 4);
+    if (!nyx::trustedData()) {
+        if (view->readOnly()) return void(*err = 42);
+        if (port->d_ownerCode != nyxCodeNetlistView && findInList(view->ports(), port->name(), port) != nullptr) {
+            return void(*err = 25);
+        }
+    }
+    moveTo(port, view, view->ports(), view, nyxCodeNetlistView, position, err);
+}
+
+// --- Start and step --------------------------------------------------------------------------------
+
+void nyxPortBus::setStart(nyxPortBus *bus, int32_t start, cfidrErrorT *err) {
+    nyxNetlistView *view = getOwningView(bus);
+    if (view == nullptr) return void(*err = 4);
+    if (view->editRefused()) return void(*err = 42);
+    nyxNetlistView::viewChanged(view);
+    bus->d_start = start;
+}
+
+void nyxPortBus::setStep(nyxPortBus *bus, int32_t step, cfidrErrorT *err) {
+    nyxNetlistView *view = getOwningView(bus);
+    if (view == nullptr) return void(*err = 4);
+    if (view->editRefused()) return void(*err = 42);
+    if (step == 0) return void(*err = 10);
+    nyxNetlistView::viewChanged(view);
+    bus->d_step = step;
+}
+
+int32_t nyxPortBus::getEnd(const nyxPortBus *bus, cfidrErrorT *err) {
+    int32_t end = 0;
+    if (!nyxBusName::busEnd(bus->name(), &end)) return *err = 14, 0;
+    return end;
+}
+
+// --- Destruction -----------------------------------------------------------------------------------
+
+void nyxPort::destroy(nyxPort *port, cfidrErrorT *err) {
+    nyxNetlistView *view = getOwningView(port);
+    if (view == nullptr) return void(*err = 4);
+    if (view->editRefused()) return void(*err = 42);
+    nyxNetlistView::viewChanged(view);
+    Hx_baseheap *heap = view->viewHeap();
+    // Depth first without a stack: descend to the first member until a port without members is
+    // reached, free it, and continue from its owner. Taking the first member keeps each removal
+    // within the first block of the member list.
+    nyxPort *cur = port;
+    for (;;) {
+        if (cur->isGroup() && static_cast<nyxPortBundle *>(cur)->size() > 0) {
+            cur = static_cast<nyxPortBundle *>(cur)->member(0);
+            continue;
+        }
+        if (cur->isScalar()) {
+            nyxPortScalar *s = static_cast<nyxPortScalar *>(cur);
+            if (s->d_net != nullptr) nyxNetScalar::removePort(s->d_net, s);
+            s->d_net = nullptr;
+        }
+        nyxPort *owner = cur == port ? nullptr : static_cast<nyxPort *>(cur->d_owner);
+        ownerList(cur).remove(cur);
+        release(cur, heap);
+        if (owner == nullptr) break;
+        cur = owner;
+    }
+}
+
+// --- Invariants ------------------------------------------------------------------------------------
+
+bool nyxPort::isValid(nyxNetlistView *view) {
+    nyxPortCursor cursor;
+    cursor.start(&view->ports(), true);
+    cfidrErrorT e = 0;
+    while (nyxPort *p = cursor.next(&e)) {
+        if (!isUsable(p) || getOwningView(p) != view) return false;
+        if (ownerList(p).index_of(p) < 0) return false;
+        const nyxDynArray &list = ownerList(p);
+        if (findInList(list, p->name(), p) != nullptr) return false;
+        if (p->isScalar()) {
+            const nyxPortScalar *s = static_cast<nyxPortScalar *>(p);
+            if (s->d_net != nullptr && nyxNet::view(s->d_net) != view) return false;
+        }
+    }
+    return e == 0;
+}
