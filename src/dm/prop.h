@@ -67,6 +67,9 @@ struct nyxPropNameTableBucket {
 // The session-wide property name table, in "NYX PropMgr Object Heap". Created on first use and
 // forgotten when the library is released.
 //
+// The case rule can be switched on during a session (a compiler option): the chains are then
+// formed again under the new rule before the next lookup, so that no name becomes unreachable.
+//
 // Invariants (isValid()): every chain entry hashes to its chain; no two chain entries have equal
 // names (under the case rule); all entries on one nextType list have the name and serial of
 // their head and distinct types; serials run 0 .. nameCount() - 1.
@@ -110,6 +113,10 @@ private:
     bool init(Hx_baseheap *heap);
     void growIfNeeded(int32_t chain);
     static int32_t nextSize(int32_t exponent);
+    // Moves every chain entry into `size` new chains; false (table unchanged) without memory.
+    bool rehash(int32_t size, bool caseSensitive);
+    // Rehashes when the case rule changed since the chains were formed.
+    void followCaseRule() const;
 
     Hx_baseheap *d_heap = nullptr;
     nyxPropNameTableBucket **d_chains = nullptr;
@@ -117,6 +124,7 @@ private:
     int32_t d_exponent = 0;
     int32_t d_serials = 0;
     int32_t d_entries = 0;
+    bool d_caseSensitive = false;  // the case rule the chains were formed under
 };
 
 // One property: its name-table entry (null for a free entry) and 8 bytes of value storage, a

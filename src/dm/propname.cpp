@@ -48,6 +48,7 @@ bool nyxPropNameTable::init(Hx_baseheap *heap) {
     if (d_chains == nullptr) return false;
     std::memset(static_cast<void *>(d_chains), 0, bytes);
     d_size = kInitialSize;
+    d_caseSensitive = caseSensitive();
     d_exponent = 0;
     for (int32_t s = kInitialSize; s != 0; s >>= 1) ++d_exponent;  // bit length: 9
     return true;
@@ -79,7 +80,8 @@ int32_t nyxPropNameTable::hash(const char *name, int32_t size, bool cs) {
 
 nyxPropNameTableBucket *nyxPropNameTable::find_name(const char *name) const {
     if (name == nullptr || d_chains == nullptr) return nullptr;
-    int32_t chain = hash(name, d_size, caseSensitive()) % d_size;
+    followCaseRule();
+    int32_t chain = hash(name, d_size, d_caseSensitive) % d_size;
     for (nyxPropNameTableBucket *b = d_chains[chain]; b != nullptr; b = b->next) {
         if (sameName(b->name, name)) return b;
     }
@@ -101,7 +103,7 @@ nyxPropNameTableBucket *nyxPropNameTable::add_name_type(const char *name, int16_
     }
     auto *e = static_cast<nyxPropNameTableBucket *>(d_heap->allocBlock(sizeof(nyxPropNameTableBucket)));
     if (e == nullptr) return nullptr;
-    int32_t chain = hash(name, d_size, caseSensitive()) % d_size;
+    int32_t chain = hash(name, d_size, d_caseSensitive) % d_size;
     if (head != nullptr) {
         // Another type of a known name: the new entry takes the name's place in the chain and
         // the older types hang from it.
@@ -138,16 +140,11 @@ int32_t nyxPropNameTable::nextSize(int32_t exponent) {
     return (int32_t{1} << exponent) - kBelowPower[exponent % 4];
 }
 
-void nyxPropNameTable::growIfNeeded(int32_t chain) {
-    if (chainLength(chain) <= kMaxChain || d_exponent >= 30) return;
-    int32_t exponent = d_exponent + 1;
-    int32_t size = nextSize(exponent);
+bool nyxPropNameTable::rehash(int32_t size, bool cs) {
     size_t bytes = sizeof(nyxPropNameTableBucket *) * static_cast<size_t>(size);
     auto **chains = static_cast<nyxPropNameTableBucket **>(d_heap->allocBlock(bytes));
-    // Without memory the table keeps its size: longer chains are slower, never wrong.
-    if (chains == nullptr) return;
+    if (chains == nullptr) return false;
     std::memset(static_cast<void *>(chains), 0, bytes);
-    bool cs = caseSensitive();
     for (int32_t i = 0; i < d_size; ++i) {
         for (nyxPropNameTableBucket *b = d_chains[i], *next; b != nullptr; b = next) {
             next = b->next;
@@ -159,7 +156,21 @@ void nyxPropNameTable::growIfNeeded(int32_t chain) {
     d_heap->freeBlock(d_chains, sizeof(nyxPropNameTableBucket *) * static_cast<size_t>(d_size));
     d_chains = chains;
     d_size = size;
-    d_exponent = exponent;
+    d_caseSensitive = cs;
+    return true;
+}
+
+void nyxPropNameTable::growIfNeeded(int32_t chain) {
+    if (chainLength(chain) <= kMaxChain || d_exponent >= 30) return;
+    // Without memory the table keeps its size: longer chains are slower, never wrong.
+    if (rehash(nextSize(d_exponent + 1), d_caseSensitive)) ++d_exponent;
+}
+
+void nyxPropNameTable::followCaseRule() const {
+    bool cs = caseSensitive();
+    if (cs == d_caseSensitive || d_chains == nullptr) return;
+    // The table is the session's one mutable object; lookups keep their const face.
+    const_cast<nyxPropNameTable *>(this)->rehash(d_size, cs);
 }
 
 void nyxPropNameTable::set_all_write_ids(uint16_t id) {
@@ -189,7 +200,8 @@ bool nyxPropNameTable::get_write_props(std::vector<nyxPropNameTableBucket *> &ou
 
 bool nyxPropNameTable::isValid() const {
     if (d_chains == nullptr || d_size <= 0) return false;
-    bool cs = caseSensitive();
+    followCaseRule();
+    bool cs = d_caseSensitive;
     int32_t entries = 0;
     for (int32_t i = 0; i < d_size; ++i) {
         for (const nyxPropNameTableBucket *b = d_chains[i]; b != nullptr; b = b->next) {
