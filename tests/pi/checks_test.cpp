@@ -5,7 +5,7 @@
 
 namespace {
 
-struct Session : testing::Test {
+struct FrameObjects : testing::Test {
     void SetUp() override { cfidrPIInit(&e); }
     void TearDown() override {
         nyx::sessionFlags = 0;
@@ -14,7 +14,7 @@ struct Session : testing::Test {
     cfidrErrorT e = -1;
 };
 
-TEST(TypeWalk, MasksAgreeWithTheParentChains) {
+TEST(FrameTypeWalk, MasksAgreeWithTheParentChains) {
     for (int32_t c = 0; c < nyxpi::kClassCodes; ++c) {
         for (int32_t t = -8; t < nyxpi::kClassCodes; ++t) {
             EXPECT_EQ(nyxpi::typeMatches(c, t), nyxpi::typeWalk(c, t)) << c << " " << t;
@@ -39,7 +39,7 @@ TEST(TypeWalk, MasksAgreeWithTheParentChains) {
 
 // One case per step of the check order; each failing step must report its own code even when
 // later steps would fail too.
-TEST(ArgumentChecks, OrderOfSteps) {
+TEST(FrameChecks, OrderOfSteps) {
     cfidrErrorT e = -1;
     // Step 2: no global state (an identifier that would otherwise be fine).
     EXPECT_FALSE(nyxpi::checkArg({8, 2}, nyxCodeLib, &e));
@@ -82,7 +82,7 @@ TEST(ArgumentChecks, OrderOfSteps) {
     cfidrPIQuit(&e);
 }
 
-TEST_F(Session, NullAndSameness) {
+TEST_F(FrameObjects, NullAndSameness) {
     fake::Node *cell = fake::makeNode(nyxCodeCell, "c");
     cfiOID id = fake::handOut(cell, nyxCodeCell);
     EXPECT_EQ(cfidrObjectIsNull({0, 0}, &e), 1);
@@ -107,7 +107,7 @@ TEST_F(Session, NullAndSameness) {
     EXPECT_EQ(e, 16);
 }
 
-TEST_F(Session, OddTagsAreUsableButHaveNoClass) {
+TEST_F(FrameObjects, OddTagsAreUsableButHaveNoClass) {
     fake::Install rows;
     cfiOID occ = {4242, 2 * 3 + 1};  // built by the caller, never handed out
     EXPECT_EQ(cfidrObjectIsUsable(occ, &e), 1);
@@ -123,7 +123,7 @@ TEST_F(Session, OddTagsAreUsableButHaveNoClass) {
     EXPECT_FALSE(nyxpi::checkArg(occ, nyxCodeLib, &e));
 }
 
-TEST_F(Session, NamesDispatchToTheClass) {
+TEST_F(FrameObjects, NamesDispatchToTheClass) {
     fake::Install rows;
     fake::Node *lib = fake::makeNode(nyxCodeLib, "mylib");
     fake::Node *cell = fake::makeNode(nyxCodeCell, "mycell");
@@ -150,7 +150,7 @@ TEST_F(Session, NamesDispatchToTheClass) {
     EXPECT_EQ(e, 15);
 }
 
-TEST_F(Session, DestroyWithdrawsTheWholeTree) {
+TEST_F(FrameObjects, DestroyWithdrawsTheWholeTree) {
     fake::Install rows;
     fake::Node *lib = fake::makeNode(nyxCodeLib, "lib");
     lib->nprops = 1;

@@ -14,7 +14,7 @@ int64_t referenceBucket(uint32_t sum, uint32_t buckets) {
     return wide % buckets;
 }
 
-TEST(Registry, BucketsFollowTheHashRule) {
+TEST(FrameRegistry, BucketsFollowTheHashRule) {
     Hx_topheap::init();
     Hx_genheap heap("registry test", 4096);
     nyxRegistry oids(&heap, nyxRegistry::oidHash, nyxRegistry::oidPrimes);
@@ -33,7 +33,7 @@ TEST(Registry, BucketsFollowTheHashRule) {
     EXPECT_LT(oids.bucketOf(0x80000000u), 10657u);
 }
 
-TEST(Registry, InsertWithdrawAndGrowth) {
+TEST(FrameRegistry, InsertWithdrawAndGrowth) {
     Hx_topheap::init();
     Hx_genheap heap("registry test", 4096);
     nyxRegistry reg(&heap, nyxRegistry::oidHash, nyxRegistry::oidPrimes);
@@ -63,7 +63,7 @@ TEST(Registry, InsertWithdrawAndGrowth) {
     EXPECT_TRUE(reg.contains(nyxRegistry::oidKey(12, 24)));
 }
 
-TEST(Registry, SessionRegistrationRules) {
+TEST(FrameRegistry, SessionRegistrationRules) {
     cfidrErrorT e;
     cfidrPIInit(&e);
     nyx *s = nyx::session;
