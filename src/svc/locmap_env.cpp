@@ -108,6 +108,7 @@ const char *nyxLocMapLanguage() {
 nyxHomeStatus nyxLocMapExpandHome(const char *path, char *buf, size_t size) {
     if (size == 0) return nyxHomeStatus::TooLong;
     buf[0] = '\0';
+    if (path == nullptr) return nyxHomeStatus::Ok;
     std::string base;
     size_t skip = prefixLength(path, "/obol");
     if (skip == 0) skip = prefixLength(path, "$ZIL_HOME");

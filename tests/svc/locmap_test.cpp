@@ -141,6 +141,12 @@ TEST(LocMap, ConvertsBothWaysAtSeparatorBoundaries) {
     unsetenv("HOME");
     EXPECT_EQ(stderrOf([] { EXPECT_EQ(toHard("~/x"), "<null>"); }),
               "Error:  Cannot get environment variable \"HOME\".\n");
+    // A current directory that was removed cannot make a relative path absolute.
+    makeDirs(dir() + "/gone");
+    ASSERT_EQ(::chdir((dir() + "/gone").c_str()), 0);
+    ::rmdir((dir() + "/gone").c_str());
+    EXPECT_EQ(stderrOf([] { EXPECT_EQ(toSoft("x"), "<null>"); }), "Error:  Can't get current working directory.\n");
+    ASSERT_EQ(::chdir(dir().c_str()), 0);
     // An input returned unchanged is the caller's own string.
     const char *hard = "/elsewhere/x";
     char buf[kLocMapPathMax];
