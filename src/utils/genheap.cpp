@@ -15,7 +15,6 @@ namespace {
 
 constexpr size_t kPage = Hx_topheap::pageSize;
 constexpr size_t kMaxRequest = size_t{1} << 36;  // beyond the whole reserved range
-constexpr size_t kListMin = 24;                  // size, next and previous link
 
 inline size_t bsize(const char *b) {
     uint64_t v;
@@ -118,6 +117,7 @@ void Hx_genheap::reset() {
     d_freeHead = d_freeTail = d_rover = nullptr;
     d_bytesObtained = d_bytesInUse = 0;
     d_blocksInUse = d_freeBlocks = d_growthCount = 0;
+    d_freedSinceCollect = 0;
     d_dirty = false;
     std::fill(std::begin(d_classes), std::end(d_classes), nullptr);
 }
@@ -217,7 +217,10 @@ void *Hx_genheap::allocBlock(size_t n) {
                 d_rover = nullptr;
                 b = searchList(d_freeHead, start, s);
             }
-            if (b == nullptr && !collected && d_freeBlocks >= 3 && d_dirty) {
+            // Collection sorts every free block, so it waits until enough was freed since the
+            // last one to be worth it (a twentieth of the heap, and at least the request).
+            if (b == nullptr && !collected && d_freeBlocks >= 3 && d_dirty &&
+                d_freedSinceCollect >= std::max(s + minBlock, d_bytesObtained / 16)) {
                 collect();
                 collected = true;
                 b = searchList(d_freeHead, nullptr, s);
@@ -237,6 +240,7 @@ void Hx_genheap::freeBlock(void *p, size_t n) {
     d_bytesInUse -= s;
     addFree(static_cast<char *>(p), s, nullptr);
     ++d_freeBlocks;
+    d_freedSinceCollect += s;
     d_dirty = true;
 }
 
@@ -279,17 +283,21 @@ void Hx_genheap::collect() {
         if (m > 0 && all[m - 1] + bsize(all[m - 1]) == all[i]) setSize(all[m - 1], bsize(all[m - 1]) + bsize(all[i]));
         else all[m++] = all[i];
     }
-    if (m >= 13) {
-        std::stable_sort(all, all + m, [](const char *a, const char *b) { return bsize(a) < bsize(b); });
-    }
-    // Blocks too small to hold the list links (size, next, previous) go back to their classes.
-    d_freeHead = d_freeTail = d_rover = nullptr;
-    for (size_t i = m; i-- > 0;) {
-        if (bsize(all[i]) < kListMin) addFree(all[i], bsize(all[i]), nullptr);
-        else pushFront(all[i]);
-    }
     d_freeBlocks = static_cast<long>(m);
+    // Blocks that stay small go back to their classes (in address order), where requests of
+    // their size take them without a search; the list keeps only the larger ones.
+    d_freeHead = d_freeTail = d_rover = nullptr;
+    for (size_t i = m; i-- > 0;)
+        if (bsize(all[i]) <= maxClassSize) addFree(all[i], bsize(all[i]), nullptr);
+    size_t large = 0;
+    for (size_t i = 0; i < m; ++i)
+        if (bsize(all[i]) > maxClassSize) all[large++] = all[i];
+    if (large >= 13) {
+        std::stable_sort(all, all + large, [](const char *a, const char *b) { return bsize(a) < bsize(b); });
+    }
+    for (size_t i = large; i-- > 0;) pushFront(all[i]);
     d_dirty = false;
+    d_freedSinceCollect = 0;
     std::free(all);
 }
 
@@ -383,7 +391,7 @@ bool Hx_genheap::isValid() const {
     const char *prev = nullptr;
     bool roverSeen = d_rover == nullptr;
     for (const char *b = d_freeHead; b && ok; prev = b, b = bnext(b)) {
-        ok = check(b) && bprev(b) == prev && bsize(b) >= kListMin;
+        ok = check(b) && bprev(b) == prev && bsize(b) > maxClassSize;
         if (b == d_rover) roverSeen = true;
     }
     ok = ok && prev == d_freeTail && roverSeen;

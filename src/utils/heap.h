@@ -145,8 +145,8 @@ private:
 // Invariants (checked by isValid()):
 //   bytesObtained == bytesInUse + sum(size of every free block)
 //   freeBlockCount == sum(|size class i|) + |free list|
-//   every block in size class i has size 16 + 4 i; every block on the free list is at least 24
-//   bytes (its size and two links); every free block is >= 16 bytes, a multiple of
+//   every block in size class i has size 16 + 4 i; every block on the free list is larger than
+//   268 bytes (small blocks always live on their classes); every free block is >= 16 bytes, a multiple of
 //   the alignment, and lies in pages owned by this heap; no two free blocks overlap;
 //   the free list is doubly linked consistently (head->prev == null, tail->next == null) and the
 //   rover is null or on the free list.
@@ -167,8 +167,9 @@ public:
     bool grow(size_t n) override;
     void pagesReleased() override;
 
-    // Moves the size classes into the free list, merges touching blocks and orders the list
-    // (by size when 13 or more blocks remain). Does nothing unless blocks were freed or pages added.
+    // Merges touching free blocks: merged blocks larger than a size class form the free list
+    // (ordered by size when there are 13 or more, else by address), the others go back to their
+    // size classes. Does nothing unless blocks were freed or pages added.
     void collect();
     bool isValid() const;
 
@@ -211,6 +212,7 @@ private:
     long d_freeBlocks = 0;
     long d_growthCount = 0;
     bool d_dirty = false;
+    size_t d_freedSinceCollect = 0;
     char *d_classes[numClasses] = {};
 };
 
