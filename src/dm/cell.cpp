@@ -185,8 +185,9 @@ void nyxCell::write(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
         }
     }
     bool good;
-    if (!nyxPropFile::format(cell->d_propList).empty()) {
-        good = nyxPropFile::write(path, kCellPropFiles[0], cell->d_propList);
+    const std::string records = nyxPropFile::format(cell->d_propList);
+    if (!records.empty()) {
+        good = nyxPropFile::write(path, kCellPropFiles[0], records);
     } else {
         good = nyxPropFile::removeAll(path, kCellPropFiles);
     }

@@ -50,8 +50,9 @@ std::string format(const nyxPropList *list);
 bool read(const std::string &directory, const char *const names[3], nyxPropList *&list,
           const nyxPropOwner &owner);
 
-// Writes directory/name through the durable replacement; false on failure.
-bool write(const std::string &directory, const char *name, const nyxPropList *list);
+// Writes records (from format) to directory/name through the durable replacement; false on
+// failure.
+bool write(const std::string &directory, const char *name, const std::string &records);
 
 // Removes directory/name with its ".ed" and ".bak" companions for every name; false on failure.
 bool removeAll(const std::string &directory, const char *const names[3]);

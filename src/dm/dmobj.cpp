@@ -82,12 +82,16 @@ void nyxDMObj::destroyObj(cfidrErrorT *err) {
 bool nyxDMObj::openObj(cfidrErrorT *err) {
     if (d_fullyOpen != 0) return true;
     const nyxDMKind &kind = nyxDMTypes::row(d_typeIndex);
-    d_fullyOpen = 1;
-    if (kind.read == nullptr) return true;
+    if (kind.read == nullptr) {
+        d_fullyOpen = 1;
+        return true;
+    }
+    // Out of memory before the read starts leaves the object unread, to be tried again.
     const char *path = pathnameObj();
     if (path == nullptr) return *err = 4, false;
     // Stored data is read without argument checks and identifier registration.
     if (!nyx::pushExpertMode()) return *err = 4, false;
+    d_fullyOpen = 1;
     cfidrErrorT local = 0;
     kind.read(this, path, &local);
     nyx::popExpertMode();

@@ -99,9 +99,10 @@ void nyxLib::write(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
         static_cast<nyxCell *>(lib->d_cells[i])->saveObj(err);
         if (*err != 0) return;
     }
-    bool good = true;
-    if (nyxPropListSize(lib->d_propList) > 0 && !nyxPropFile::format(lib->d_propList).empty()) {
-        good = nyxPropFile::write(path, kLibPropFiles[0], lib->d_propList);
+    bool good;
+    const std::string records = nyxPropFile::format(lib->d_propList);
+    if (!records.empty()) {
+        good = nyxPropFile::write(path, kLibPropFiles[0], records);
     } else {
         // No properties: a property file left from an earlier save would bring them back.
         good = nyxPropFile::removeAll(path, kLibPropFiles);

@@ -198,8 +198,7 @@ bool read(const std::string &directory, const char *const names[3], nyxPropList 
     return false;
 }
 
-bool write(const std::string &directory, const char *name, const nyxPropList *list) {
-    std::string text = format(list);
+bool write(const std::string &directory, const char *name, const std::string &text) {
     return nyxFileIO::saveFile(directory + "/" + name,
                                [&](nyxFileIO::Writer &out) { return out.put(text); });
 }
