@@ -136,8 +136,16 @@ nyx::~nyx() {
 
 nyx *nyx::ensure() {
     if (session == nullptr) {
-        nyx *state = new (std::nothrow) nyx();
-        if (state != nullptr && globalNYXHeap == nullptr) {
+        nyx *state = nullptr;
+        try {
+            state = new nyx();
+        } catch (...) {
+            // The constructor published itself before a step failed: the object is gone, so
+            // must the pointer be. Whatever the failed step made stays in the heaps until quit.
+            session = nullptr;
+            return nullptr;
+        }
+        if (globalNYXHeap == nullptr) {
             // Without its heap the state is unusable: undo it.
             delete state;
             return nullptr;
@@ -153,7 +161,7 @@ bool nyx::registerOID(uint32_t word, uint32_t tag) {
     if (d_oids == nullptr) {
         void *p = globalNYXHeap->allocBlock(sizeof(nyxRegistry));
         if (p == nullptr) return false;
-        d_oids = new (p) nyxRegistry(globalNYXHeap, nyxRegistry::oidHash, nyxRegistry::oidPrimes);
+        d_oids = new (p) nyxRegistry(globalNYXHeap, nyxRegistry::kOids);
     }
     return d_oids->insert(nyxRegistry::oidKey(word, tag));
 }
@@ -162,7 +170,7 @@ bool nyx::registerIter(const void *handle) {
     if (d_iters == nullptr) {
         void *p = globalNYXHeap->allocBlock(sizeof(nyxRegistry));
         if (p == nullptr) return false;
-        d_iters = new (p) nyxRegistry(globalNYXHeap, nyxRegistry::iterHash, nyxRegistry::iterPrimes);
+        d_iters = new (p) nyxRegistry(globalNYXHeap, nyxRegistry::kIters);
     }
     return d_iters->insert(reinterpret_cast<uintptr_t>(handle));
 }

@@ -136,7 +136,8 @@ public:
     // above at load; tests may install rows of their own.
     static const nyxClassOps *functionTables[nyxClassTableSize];
     static const nyxIterOps *iterFuncTables[nyxClassTableSize];
-    // Last null iterator handed out: 1, 3, 5, ... (odd, so never an iterator address).
+    // Counter of null iterators: starts at 1; each new null iterator adds 2 and is the new
+    // value (3, 5, 7, ...), odd and so never the address of a real iterator.
     static uintptr_t nullIterator;
     // The process-wide heaps, created on first use, dropped by release.
     static Hx_genheap *globalNYXHeap;  // "NYX Global Object Heap"
@@ -148,7 +149,8 @@ public:
     static bool trustedProgram() { return (sessionFlags & kTrustedProgram) != 0; }
     static bool trustedData() { return (sessionFlags & kTrustedData) != 0; }
 
-    // The global state, created when none exists; null only when memory ran out.
+    // The global state, created when none exists; null when memory ran out or a step of the
+    // initialisation failed.
     static nyx *ensure();
     // Releases the global state, if any (nothing is saved; every identifier becomes unusable).
     static void release();

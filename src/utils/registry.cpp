@@ -10,8 +10,8 @@ const uint32_t nyxRegistry::oidPrimes[] = {10657,    42641,    170579,    682321
 const uint32_t nyxRegistry::iterPrimes[] = {107,    431,     1733,    6947,     27791,     111187,
                                             444767, 1779097, 7116409, 28465639, 113862557, 0};
 
-nyxRegistry::nyxRegistry(Hx_baseheap *heap, HashFn hash, const uint32_t *primes)
-    : heap_(heap), hash_(hash), primes_(primes) {
+nyxRegistry::nyxRegistry(Hx_baseheap *heap, Kind kind)
+    : heap_(heap), kind_(kind), primes_(kind == kOids ? oidPrimes : iterPrimes) {
     setBucketCount(*primes_++);
 }
 
@@ -58,7 +58,7 @@ bool nyxRegistry::rehash(uint32_t newCount) {
         for (uint32_t i = 0; i < oldCount; ++i) {
             for (Node *n = old[i]; n != nullptr;) {
                 Node *next = n->next;
-                Node **chain = &buckets_[bucketOf(hash_(n->key))];
+                Node **chain = &buckets_[bucketOf(hashOf(n->key))];
                 n->next = *chain;
                 *chain = n;
                 n = next;
@@ -78,7 +78,7 @@ bool nyxRegistry::insert(uint64_t key) {
     }
     Node *n = newNode();
     if (n == nullptr) return false;
-    Node **chain = &buckets_[bucketOf(hash_(key))];
+    Node **chain = &buckets_[bucketOf(hashOf(key))];
     n->key = key;
     n->next = *chain;
     *chain = n;
@@ -88,7 +88,7 @@ bool nyxRegistry::insert(uint64_t key) {
 
 bool nyxRegistry::remove(uint64_t key) {
     if (buckets_ == nullptr) return false;
-    for (Node **link = &buckets_[bucketOf(hash_(key))]; *link != nullptr; link = &(*link)->next) {
+    for (Node **link = &buckets_[bucketOf(hashOf(key))]; *link != nullptr; link = &(*link)->next) {
         Node *n = *link;
         if (n->key == key) {
             *link = n->next;
@@ -106,7 +106,7 @@ bool nyxRegistry::isValid() const {
     size_t seen = 0;
     for (uint32_t i = 0; i < bucketCount_; ++i) {
         for (const Node *n = buckets_[i]; n != nullptr; n = n->next) {
-            if (bucketOf(hash_(n->key)) != i) return false;
+            if (bucketOf(hashOf(n->key)) != i) return false;
             for (const Node *m = n->next; m != nullptr; m = m->next) {
                 if (m->key == n->key) return false;
             }

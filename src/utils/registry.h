@@ -24,11 +24,12 @@ class Hx_baseheap;
 
 class nyxRegistry {
 public:
-    using HashFn = uint32_t (*)(uint64_t key);
+    // Which of the two hash functions keys are placed by; each kind has its own growth list of
+    // prime bucket counts.
+    enum Kind { kOids, kIters };
 
-    // The registry takes its memory from heap (which must outlive it) and starts with the first
-    // of the given prime bucket counts (a zero-terminated, ascending list).
-    nyxRegistry(Hx_baseheap *heap, HashFn hash, const uint32_t *primes);
+    // The registry takes its memory from heap (which must outlive it).
+    nyxRegistry(Hx_baseheap *heap, Kind kind);
     ~nyxRegistry();
     nyxRegistry(const nyxRegistry &) = delete;
     nyxRegistry &operator=(const nyxRegistry &) = delete;
@@ -39,7 +40,7 @@ public:
     bool remove(uint64_t key);
     bool contains(uint64_t key) const {
         if (buckets_ == nullptr) return false;
-        for (const Node *n = buckets_[bucketOf(hash_(key))]; n != nullptr; n = n->next) {
+        for (const Node *n = buckets_[bucketOf(hashOf(key))]; n != nullptr; n = n->next) {
             if (n->key == key) return true;
         }
         return false;
@@ -79,6 +80,7 @@ private:
     };
     static constexpr size_t kSlabBytes = 16384;
 
+    uint32_t hashOf(uint64_t key) const { return kind_ == kOids ? oidHash(key) : iterHash(key); }
     Node *newNode();
     bool rehash(uint32_t newCount);
     void setBucketCount(uint32_t n) {
@@ -87,7 +89,7 @@ private:
     }
 
     Hx_baseheap *heap_;
-    HashFn hash_;
+    Kind kind_;
     const uint32_t *primes_;  // next growth step
     Node **buckets_ = nullptr;
     uint32_t bucketCount_ = 0;

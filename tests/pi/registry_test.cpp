@@ -17,8 +17,8 @@ int64_t referenceBucket(uint32_t sum, uint32_t buckets) {
 TEST(FrameRegistry, BucketsFollowTheHashRule) {
     Hx_topheap::init();
     Hx_genheap heap("registry test", 4096);
-    nyxRegistry oids(&heap, nyxRegistry::oidHash, nyxRegistry::oidPrimes);
-    nyxRegistry iters(&heap, nyxRegistry::iterHash, nyxRegistry::iterPrimes);
+    nyxRegistry oids(&heap, nyxRegistry::kOids);
+    nyxRegistry iters(&heap, nyxRegistry::kIters);
     EXPECT_EQ(oids.bucketCount(), 10657u);
     EXPECT_EQ(iters.bucketCount(), 107u);
     // Word and tag are summed before multiplying; 0x80000000 is the sum whose product stays
@@ -36,7 +36,7 @@ TEST(FrameRegistry, BucketsFollowTheHashRule) {
 TEST(FrameRegistry, InsertWithdrawAndGrowth) {
     Hx_topheap::init();
     Hx_genheap heap("registry test", 4096);
-    nyxRegistry reg(&heap, nyxRegistry::oidHash, nyxRegistry::oidPrimes);
+    nyxRegistry reg(&heap, nyxRegistry::kOids);
     EXPECT_FALSE(reg.created());
     EXPECT_FALSE(reg.contains(nyxRegistry::oidKey(5, 2)));
     ASSERT_TRUE(reg.insert(nyxRegistry::oidKey(5, 2)));
