@@ -121,6 +121,14 @@ TEST(FrameSession, ErrorTextsAndVersion) {
     EXPECT_STREQ(nyxdwPIGetErrorText(11, &e), "The Iterator ID refers to a non-existant iterator.");
     std::string banner = nyxdrPIGetVersion(&e);
     EXPECT_EQ(banner.rfind("nyx release ", 0), 0u) << banner;
+    // The heap summary names every live heap of the global state.
+    nyx::getIterHeap();
+    testing::internal::CaptureStderr();
+    nyxprivPIPrintHeapSummary(&e);
+    std::string summary = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(e, 0);
+    EXPECT_NE(summary.find("NYX Global Object Heap"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("NYX Iterator Object Heap"), std::string::npos) << summary;
     cfidrPIQuit(&e);
 }
 
