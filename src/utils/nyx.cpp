@@ -107,18 +107,28 @@ nyx::nyx() : d_libs(nullptr), d_selectorSets(nullptr) {
 
 // Release, in its fixed order. Nothing is saved and no object is destroyed one by one: the heaps
 // go at once with everything in them.
+// Runs one subsystem's release step. Release must run to its end whatever a step does: the
+// heaps are dropped below in any case, so a step that fails has nothing left to clean up.
+void nyx::releaseStep(void (*step)(nyx &)) noexcept {
+    if (step == nullptr) return;
+    try {
+        step(*this);
+    } catch (...) {
+    }
+}
+
 nyx::~nyx() {
-    if (nyxSettings::hasNameOption(nyxSettings::kSchematicCompilerMode) && nyxHookTerminateSvc) {
-        nyxHookTerminateSvc(*this);
+    if (nyxSettings::hasNameOption(nyxSettings::kSchematicCompilerMode)) {
+        releaseStep(nyxHookTerminateSvc);
     }
     nyxIterCacheBase::emptyAll();
-    if (nyxHookStopCompilers) nyxHookStopCompilers(*this);
-    if (nyxHookClearPathCaches) nyxHookClearPathCaches(*this);
-    if (nyxHookClearPathNameCache) nyxHookClearPathNameCache(*this);
+    releaseStep(nyxHookStopCompilers);
+    releaseStep(nyxHookClearPathCaches);
+    releaseStep(nyxHookClearPathNameCache);
     d_expertStack = nullptr;
     d_libs.clear();
     d_selectorSets.clear();
-    if (nyxHookDestroyExprManager) nyxHookDestroyExprManager(*this);
+    releaseStep(nyxHookDestroyExprManager);
     // The registries and ring strings live in the global heap and go with it.
     d_oids = nullptr;
     d_iters = nullptr;

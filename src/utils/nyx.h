@@ -206,6 +206,7 @@ private:
     ~nyx();
     nyx(const nyx &) = delete;
     nyx &operator=(const nyx &) = delete;
+    void releaseStep(void (*step)(nyx &)) noexcept;
 
     struct RingSlot {
         char *str;
