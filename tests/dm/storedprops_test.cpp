@@ -74,14 +74,23 @@ TEST(PropertyFiles, EveryValueTypeRoundTripsThroughTheFileForm) {
     auto make = [&](const char *name) {
         return nyxPropCreate(list, o, name, &e).member;
     };
-    nyxPropSetBoolean(list, make("b"), 1, &e);
-    nyxPropSetInt(list, make("i"), -7, &e);
-    nyxPropSetFloat(list, make("f"), -1.25f, &e);
-    nyxPropSetString(list, make("s"), "two\nlines", &e);
-    setTripletValue(list, make("t"), "1:2:3", &e);
-    setCasetripletValue(list, make("ct"), "a:b:c", &e);
-    nyxPropSetExpression(list, make("x"), "iPar(\"w\")", &e);
-    setDeletedValue(list, make("d"), &e);
+    // Each index is taken before the list is passed: the first creation makes the list.
+    uint32_t k = make("b");
+    nyxPropSetBoolean(list, k, 1, &e);
+    k = make("i");
+    nyxPropSetInt(list, k, -7, &e);
+    k = make("f");
+    nyxPropSetFloat(list, k, -1.25f, &e);
+    k = make("s");
+    nyxPropSetString(list, k, "two\nlines", &e);
+    k = make("t");
+    setTripletValue(list, k, "1:2:3", &e);
+    k = make("ct");
+    setCasetripletValue(list, k, "a:b:c", &e);
+    k = make("x");
+    nyxPropSetExpression(list, k, "iPar(\"w\")", &e);
+    k = make("d");
+    setDeletedValue(list, k, &e);
     make("none");
     ASSERT_EQ(e, 0);
     const std::string text = nyxPropFile::format(list);
