@@ -1,9 +1,20 @@
 // Start and end, modes and the expert stack, error texts, the returned-string ring, iterators.
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "pi/fake_classes.h"
+
+// Subsystem steps of initialisation and release, made to fail on demand.
+static bool g_failSteps = false;
+void nyxHookOpenLibraryMap(nyx &) {
+    if (g_failSteps) throw std::bad_alloc();
+}
+void nyxHookStopCompilers(nyx &) {
+    if (g_failSteps) throw std::runtime_error("compiler did not stop");
+}
 
 namespace {
 
@@ -51,6 +62,24 @@ TEST(FrameSession, InitAndQuitRules) {
     cfidrIterReset(reinterpret_cast<cfidrIterT>(uintptr_t{64}), &e);
     EXPECT_EQ(e, 11);
     cfidrPIQuit(nullptr);  // a null error pointer is tolerated
+}
+
+TEST(FrameSession, FailingSubsystemStepsLeaveNoDanglingState) {
+    cfidrErrorT e = -1;
+    g_failSteps = true;
+    cfidrPIInit(&e);
+    EXPECT_EQ(e, 4);
+    EXPECT_EQ(nyx::session, nullptr);
+    g_failSteps = false;
+    cfidrPIInit(&e);
+    ASSERT_EQ(e, 0);
+    ASSERT_NE(nyx::session, nullptr);
+    g_failSteps = true;
+    cfidrPIQuit(&e);  // the failing step does not stop the release
+    g_failSteps = false;
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(nyx::session, nullptr);
+    EXPECT_EQ(nyx::globalNYXHeap, nullptr);
 }
 
 TEST(FrameSession, ModesAndExpertStack) {
