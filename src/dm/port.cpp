@@ -76,7 +76,7 @@ T *place(nyxNetlistView *view, nyxPortBundle *group, const char *name, int32_t p
     if (mem == nullptr) return *err = 4, nullptr;
     void *owner = group != nullptr ? static_cast<void *>(group) : static_cast<void *>(view);
     int32_t ownerCode = group != nullptr ? group->d_code : int32_t{nyxCodeNetlistView};
-    T *port = new (mem) T(owner, ownerCode, args...);
+    T *port = new (mem) T(view, owner, ownerCode, args...);
     nyxDynArray &list = group != nullptr ? group->members() : view->ports();
     if (!port->d_name.setString(name != nullptr ? name : "", heap) || list.insert(port, position, heap) < 0) {
         release(port, heap);
@@ -92,16 +92,6 @@ nyxDynArray &targetList(nyxNetlistView *view, nyxPortBundle *group) {
 }
 
 } // namespace
-
-nyxNetlistView *nyxPort::getOwningView(const nyxPort *port) {
-    // Moves refuse cycles, so the chain ends; the bound only guards against corrupted memory.
-    for (int64_t steps = 0; port != nullptr && steps < (int64_t{1} << 31); ++steps) {
-        if (port->d_ownerCode == nyxCodeNetlistView) return static_cast<nyxNetlistView *>(port->d_owner);
-        if (port->d_ownerCode != nyxCodePortBundle && port->d_ownerCode != nyxCodePortBus) return nullptr;
-        port = static_cast<const nyxPort *>(port->d_owner);
-    }
-    return nullptr;
-}
 
 bool nyxPort::isUsable(const nyxPort *port) {
     for (int64_t steps = 0; port != nullptr && steps < (int64_t{1} << 31); ++steps) {
@@ -286,7 +276,11 @@ bool nyxPort::isValid(nyxNetlistView *view) {
     cursor.start(&view->ports(), true);
     cfidrErrorT e = 0;
     while (nyxPort *p = cursor.next(&e)) {
-        if (!isUsable(p) || getOwningView(p) != view) return false;
+        if (!isUsable(p) || p->d_view != view) return false;
+        // The cached view is the end of the owner chain.
+        const nyxPort *top = p;
+        while (top->d_ownerCode != nyxCodeNetlistView) top = static_cast<const nyxPort *>(top->d_owner);
+        if (top->d_owner != view) return false;
         if (ownerList(p).index_of(p) < 0) return false;
         const nyxDynArray &list = ownerList(p);
         if (findInList(list, p->name(), p) != nullptr) return false;

@@ -9,7 +9,7 @@
 // Invariants (nyxPort::isValid walks them):
 //   a port is held in exactly one list: its owner's members(), or the view's ports();
 //   d_owner/d_ownerCode name that container (14 the view, 3 or 4 a group);
-//   every port of a tree belongs to one view (getOwningView walks the owner chain);
+//   every port of a tree belongs to one view, d_view, the end of its owner chain;
 //   names are unique among the members of one owner and among the view's top-level ports;
 //   a bus's step is never 0 (unless trusted data mode let a caller create it so);
 //   a scalar's d_net is null or a net scalar of the same view that lists the port.
@@ -47,8 +47,12 @@ public:
     void *d_owner;           // the view, port bus or port bundle
     nyxVarString d_name;     // in the view heap
     int32_t d_viewPosition = -1;  // cached position in the view's full port order
+    // The view at the top of the owner chain. Ports never move to another view, so this stays
+    // what walking the chain would give, and finding a port's view costs no walk.
+    nyxNetlistView *d_view;
 
-    nyxPort(int32_t code, void *owner, int32_t ownerCode) : d_code(code), d_ownerCode(ownerCode), d_owner(owner) {}
+    nyxPort(int32_t code, void *owner, int32_t ownerCode, nyxNetlistView *view)
+        : d_code(code), d_ownerCode(ownerCode), d_owner(owner), d_view(view) {}
     nyxPort(const nyxPort &) = delete;
     nyxPort &operator=(const nyxPort &) = delete;
 
@@ -60,8 +64,8 @@ public:
         return d_ownerCode == nyxCodeNetlistView ? nullptr : static_cast<nyxPortBundle *>(d_owner);
     }
 
-    // The view at the top of the owner chain (null when the chain is broken).
-    static nyxNetlistView *getOwningView(const nyxPort *port);
+    // The view at the top of the owner chain.
+    static nyxNetlistView *getOwningView(const nyxPort *port) { return port->d_view; }
     // A port is usable when its class code is its kind's, it has an owner, the owner's class code
     // is 3, 4 or 14, and the owner is usable in turn.
     static bool isUsable(const nyxPort *port);
@@ -114,8 +118,8 @@ public:
     int32_t d_direction = 0;         // 0 undefined, 1 input, 2 output, 3 input-output
     nyxNetScalar *d_net = nullptr;   // the attached net, null when unattached
 
-    nyxPortScalar(void *owner, int32_t ownerCode, int32_t direction)
-        : nyxPort(nyxCodePortScalar, owner, ownerCode), d_direction(direction) {}
+    nyxPortScalar(nyxNetlistView *view, void *owner, int32_t ownerCode, int32_t direction)
+        : nyxPort(nyxCodePortScalar, owner, ownerCode, view), d_direction(direction) {}
 
     nyxNetScalar *net() const { return d_net; }
     // Only the net side calls this, keeping both sides consistent.
@@ -126,8 +130,9 @@ class nyxPortBundle : public nyxPort {
 public:
     nyxDynArray d_members;  // member ports in order; its count is the size
 
-    nyxPortBundle(void *owner, int32_t ownerCode, Hx_baseheap *heap, int32_t code = nyxCodePortBundle)
-        : nyxPort(code, owner, ownerCode), d_members(heap) {}
+    nyxPortBundle(nyxNetlistView *view, void *owner, int32_t ownerCode, Hx_baseheap *heap,
+                  int32_t code = nyxCodePortBundle)
+        : nyxPort(code, owner, ownerCode, view), d_members(heap) {}
 
     const nyxDynArray &members() const { return d_members; }
     nyxDynArray &members() { return d_members; }
@@ -142,8 +147,9 @@ public:
     int32_t d_start;
     int32_t d_step;  // never 0
 
-    nyxPortBus(void *owner, int32_t ownerCode, Hx_baseheap *heap, int32_t start, int32_t step)
-        : nyxPortBundle(owner, ownerCode, heap, nyxCodePortBus), d_start(start), d_step(step) {}
+    nyxPortBus(nyxNetlistView *view, void *owner, int32_t ownerCode, Hx_baseheap *heap, int32_t start,
+               int32_t step)
+        : nyxPortBundle(view, owner, ownerCode, heap, nyxCodePortBus), d_start(start), d_step(step) {}
 
     // 42 read-only view unless trusted data mode; 10 step 0.
     static void setStart(nyxPortBus *bus, int32_t start, cfidrErrorT *err);

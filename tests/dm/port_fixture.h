@@ -1,0 +1,102 @@
+// A session with one netlist view for the port tests, and helpers that list ports by name.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "cfidr.h"
+#include "nyxdr.h"
+#include "utils/nyx.h"
+
+namespace porttest {
+
+struct Session : testing::Test {
+    void SetUp() override {
+        setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
+        cfidrPIInit(&e);
+        lib = cfidrPICreateLib("plib", &e);
+        ASSERT_EQ(e, 0);
+        cell = cfidrLibCreateCell(lib, "pcell", &e);
+        ASSERT_EQ(e, 0);
+        view = newView("netlist");
+    }
+    void TearDown() override {
+        nyx::sessionFlags = 0;
+        cfidrPIQuit(&e);
+    }
+
+    cfiOID newView(const char *name) {
+        cfidrErrorT err = -1;
+        cfiOID v = cfidrCellCreateNetlistView(cell, name, &err);
+        EXPECT_EQ(err, 0) << name;
+        return v;
+    }
+    // Creates a port of kind 's' (scalar), 'b' (bus, start 0 step 1) or 'g' (bundle) in a view
+    // or group; expects success.
+    cfiOID port(cfiOID owner, char kind, const char *name, int32_t position = -1) {
+        cfidrErrorT err = -1;
+        bool inView = cfidrObjectGetObjectType(owner, &err) == cfidrNetlistViewType;
+        cfiOID p{};
+        switch (kind) {
+        case 's':
+            p = inView ? cfidrNetlistViewCreatePortScalar(owner, name, position, 1, &err)
+                       : cfidrPortBundleCreatePortScalar(owner, name, position, 1, &err);
+            break;
+        case 'b':
+            p = inView ? cfidrNetlistViewCreatePortBus(owner, name, position, 0, 1, &err)
+                       : cfidrPortBundleCreatePortBus(owner, name, position, 0, 1, &err);
+            break;
+        default:
+            p = inView ? cfidrNetlistViewCreatePortBundle(owner, name, position, &err)
+                       : cfidrPortBundleCreatePortBundle(owner, name, position, &err);
+        }
+        EXPECT_EQ(err, 0) << name;
+        return p;
+    }
+    // Names of what an iterator yields, blank separated; the iterator is freed.
+    static std::string names(cfidrIterT it) {
+        cfidrErrorT err = 0;
+        std::string out;
+        for (cfiOID p = cfidrIterNextPort(it, &err); p.object != 0; p = cfidrIterNextPort(it, &err)) {
+            if (!out.empty()) out += ' ';
+            out += cfidrNamedObjectGetName(p, &err);
+        }
+        EXPECT_EQ(err, 0);
+        cfidrIterQuit(it, &err);
+        return out;
+    }
+    std::string viewPorts(cfiOID v, int32_t mode) {
+        cfidrErrorT err = -1;
+        cfidrIterT it = cfidrNetlistViewGetPorts(v, mode, &err);
+        EXPECT_EQ(err, 0);
+        return names(it);
+    }
+    std::string groupPorts(cfiOID g, int32_t mode) {
+        cfidrErrorT err = -1;
+        cfidrIterT it = cfidrPortBundleGetPorts(g, mode, &err);
+        EXPECT_EQ(err, 0);
+        return names(it);
+    }
+    // The name of the port at each view position, blank separated.
+    std::string fullOrder(cfiOID v) {
+        cfidrErrorT err = -1;
+        int32_t n = nyxdrNetlistViewGetPortCount(v, &err);
+        EXPECT_EQ(err, 0);
+        std::string out;
+        for (int32_t i = 0; i < n; ++i) {
+            cfiOID p = nyxdrNetlistViewFindPortByPosition(v, i, &err);
+            EXPECT_EQ(err, 0);
+            EXPECT_EQ(nyxdrPortGetPositionInView(p, &err), i);
+            if (!out.empty()) out += ' ';
+            out += cfidrNamedObjectGetName(p, &err);
+        }
+        return out;
+    }
+
+    cfidrErrorT e = 0;
+    cfiOID lib{}, cell{}, view{};
+};
+
+} // namespace porttest

@@ -1,0 +1,181 @@
+// Moving ports between owners, destroying them, and deep nesting.
+#include "dm/port_fixture.h"
+
+#include <set>
+
+#include "dm/port.h"
+#include "dm/view.h"
+#include "pi/pi.h"
+
+using PortMoves = porttest::Session;
+
+TEST_F(PortMoves, MovesBetweenOwnersAndTheirRefusals) {
+    cfiOID a = port(view, 'g', "A");
+    cfiOID a1 = port(a, 'g', "a1");
+    cfiOID a2 = port(a1, 's', "a2");
+    cfiOID b = port(view, 'b', "B");
+    cfiOID s = port(view, 's', "S");
+    port(b, 's', "S");
+
+    // 25: the bundle has a member of that name; 47: into itself or its own member.
+    cfidrPortSetOwnerPortBundle(s, b, 0, &e);
+    EXPECT_EQ(e, 25);
+    cfidrPortSetOwnerPortBundle(a, a, 0, &e);
+    EXPECT_EQ(e, 47);
+    cfidrPortSetOwnerPortBundle(a, a1, 0, &e);
+    EXPECT_EQ(e, 47);
+    // Trusted data mode skips the name check but never lets a group contain itself.
+    nyxdrPISetTrustedDataMode(1, &e);
+    cfidrPortSetOwnerPortBundle(a, a1, 0, &e);
+    EXPECT_EQ(e, 47);
+    nyxdrPISetTrustedDataMode(0, &e);
+    // 37: a bundle of another view.
+    cfiOID other = newView("other");
+    cfiOID og = port(other, 'g', "OG");
+    cfidrPortSetOwnerPortBundle(s, og, 0, &e);
+    EXPECT_EQ(e, 37);
+    // The new owner must be a bundle or bus: 45 from the argument check, 4 when trusted.
+    cfidrPortSetOwnerPortBundle(a1, s, 0, &e);
+    EXPECT_EQ(e, 45);
+    nyxdrPISetTrustedProgramMode(1, &e);
+    cfidrPortSetOwnerPortBundle(a1, s, 0, &e);
+    EXPECT_EQ(e, 4);
+    nyxdrPISetTrustedProgramMode(0, &e);
+    EXPECT_EQ(viewPorts(view, 4), "A a1 a2 B S S");
+
+    // A member moves to the top at a position, then into the bus at its end.
+    cfidrPortSetOwnerView(a2, 1, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_EQ(viewPorts(view, 3), "A a2 B S");
+    EXPECT_EQ(cfidrPortGetPosition(a2, &e), 1);
+    EXPECT_EQ(nyxdrPortGetPositionInView(a2, &e), 2);
+    cfidrPortSetOwnerPortBundle(a2, b, 1, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_EQ(groupPorts(b, 3), "S a2");
+    EXPECT_EQ(cfidrObjectGetObjectType(cfidrPortGetOwner(a2, &e), &e), cfidrPortBusType);
+    // A top-level port moved within the top level keeps its name even when another has it.
+    cfidrPortSetOwnerView(s, 0, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(viewPorts(view, 3), "S A B");
+    // The member S of the bus cannot go to the top while a top-level S exists.
+    cfidrPortSetOwnerView(cfidrPortBundleFindPortByName(b, "S", &e), 0, &e);
+    EXPECT_EQ(e, 25);
+    // A whole group moves with its members.
+    cfidrPortSetOwnerPortBundle(a, b, 5, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_EQ(fullOrder(view), "S B S a2 A a1");
+    EXPECT_EQ(cfidrObjectGetObjectType(cfidrPortGetOwner(a1, &e), &e), cfidrPortBundleType);
+    EXPECT_TRUE(nyxPort::isValid(nyxpi::object<nyxNetlistView>(view)));
+}
+
+TEST_F(PortMoves, DestroyTakesMembersAndKeepsTheRestInOrder) {
+    cfiOID g = port(view, 'g', "G");
+    cfiOID bus = port(g, 'b', "B");
+    cfiOID members[40];
+    for (int i = 0; i < 40; ++i) members[i] = port(bus, 's', ("m" + std::to_string(i)).c_str());
+    cfiOID x = port(g, 's', "x");
+    port(view, 's', "T");
+    EXPECT_EQ(nyxdrNetlistViewGetPortCount(view, &e), 44);
+
+    cfidrObjectDestroy(members[5], &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_EQ(cfidrPortBundleGetSize(bus, &e), 39);
+    EXPECT_EQ(cfidrPortGetPosition(members[6], &e), 5);
+    cfidrObjectDestroy(members[5], &e);
+    EXPECT_EQ(e, 16);
+
+    cfidrObjectDestroy(bus, &e);
+    ASSERT_EQ(e, 0);
+    for (cfiOID m : members) EXPECT_FALSE(cfidrObjectIsUsable(m, &e));
+    EXPECT_EQ(fullOrder(view), "G x T");
+    EXPECT_EQ(cfidrPortGetPosition(x, &e), 0);
+    // A new port may take a destroyed one's name.
+    port(g, 'g', "B");
+    EXPECT_TRUE(nyxPort::isValid(nyxpi::object<nyxNetlistView>(view)));
+    cfidrObjectDestroy(g, &e);
+    EXPECT_EQ(fullOrder(view), "T");
+}
+
+// Nesting has no limit: walks over a chain of groups deeper than any machine stack would allow
+// for recursion must neither overflow nor lose ports.
+TEST_F(PortMoves, DeepNestingIsWalkedWithoutRecursion) {
+    constexpr int kDepth = 20000;
+    nyxdrPISetTrustedProgramMode(1, &e);  // no identifier registration for the chain
+    cfiOID top = port(view, 'g', "g");
+    cfiOID cur = top;
+    for (int i = 1; i < kDepth; ++i) cur = port(cur, i % 2 == 0 ? 'g' : 'b', "g");
+    cfiOID leaf = port(cur, 's', "leaf");
+    nyxdrPISetTrustedProgramMode(0, &e);
+    EXPECT_EQ(nyxdrNetlistViewGetPortCount(view, &e), kDepth + 1);
+    nyxPort *p = nyxpi::object<nyxPort>(leaf);
+    EXPECT_EQ(nyxPort::getPositionInView(p), kDepth);
+    nyxdrPISetTrustedProgramMode(1, &e);
+    cfidrIterT it = cfidrNetlistViewGetPorts(view, 1, &e);
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrIterNextPort(it, &e), leaf, &e));
+    EXPECT_EQ(cfidrIterNextPort(it, &e).object, 0u);
+    cfidrIterQuit(it, &e);
+    cfidrPortSetOwnerPortBundle(top, cur, 0, &e);
+    EXPECT_EQ(e, 47);
+    cfidrObjectDestroy(top, &e);
+    EXPECT_EQ(e, 0);
+    nyxdrPISetTrustedProgramMode(0, &e);
+    EXPECT_EQ(nyxdrNetlistViewGetPortCount(view, &e), 0);
+}
+
+TEST_F(PortMoves, DestroyDetachesScalarsAndGroupsReportTheirNetBundles) {
+    cfiOID g = port(view, 'g', "G");
+    cfiOID inner = port(g, 'g', "I");
+    cfiOID a = port(g, 's', "a");
+    cfiOID b = port(inner, 's', "b");
+    cfiOID c = port(view, 's', "c");
+    cfiOID na = cfidrNetlistViewCreateNetScalar(view, "na", &e);
+    cfiOID nb = cfidrNetlistViewCreateNetScalar(view, "nb", &e);
+    cfiOID bundle1 = cfidrNetlistViewCreateNetBundle(view, "N1", &e);
+    cfiOID bus2 = cfidrNetlistViewCreateNetBus(view, "N2", 0, 1, &e);
+    cfiOID outer = cfidrNetlistViewCreateNetBundle(view, "N3", &e);
+    ASSERT_EQ(e, 0);
+    cfidrNetBundleInsertNet(bundle1, na, -1, &e);
+    cfidrNetBundleInsertNet(bus2, nb, -1, &e);
+    cfidrNetBundleInsertNet(bus2, na, -1, &e);
+    cfidrNetBundleInsertNet(outer, bus2, -1, &e);
+    ASSERT_EQ(e, 0);
+    cfidrNetAttachPort(na, a, 1, &e);
+    cfidrNetAttachPort(nb, b, 1, &e);
+    cfidrNetAttachPort(nb, c, 1, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrPortScalarGetNetScalar(b, &e), nb, &e));
+
+    // The containing groups of a's and b's nets, each once: N1, N2, N3 in some discovery order.
+    cfidrIterT it = cfidrPortBundleGetNetBundles(g, &e);
+    ASSERT_EQ(e, 0);
+    std::multiset<std::string> found;
+    for (cfiOID n = cfidrIterNextNetBundle(it, &e); n.object != 0; n = cfidrIterNextNetBundle(it, &e)) {
+        found.insert(cfidrNamedObjectGetName(n, &e));
+    }
+    EXPECT_EQ(found, (std::multiset<std::string>{"N1", "N2", "N3"}));
+    cfidrIterReset(it, &e);
+    EXPECT_NE(cfidrIterNextNet(it, &e).object, 0u);
+    cfidrIterQuit(it, &e);
+    it = cfidrPortBundleGetNetBundles(inner, &e);
+    found.clear();
+    for (cfiOID n = cfidrIterNextNetBundle(it, &e); n.object != 0; n = cfidrIterNextNetBundle(it, &e)) {
+        found.insert(cfidrNamedObjectGetName(n, &e));
+    }
+    EXPECT_EQ(found, (std::multiset<std::string>{"N2", "N3"}));
+    cfidrIterQuit(it, &e);
+
+    // Destroying the group detaches its scalars; the net keeps its other port.
+    cfidrObjectDestroy(g, &e);
+    ASSERT_EQ(e, 0);
+    auto ports = [&](cfiOID net) {
+        cfidrIterT pit = cfidrNetGetPorts(net, &e);
+        return names(pit);
+    };
+    EXPECT_EQ(ports(na), "");
+    EXPECT_EQ(ports(nb), "c");
+    // The net can be renamed once it has no connection left.
+    cfidrNamedObjectSetName(na, "free", &e);
+    EXPECT_EQ(e, 0);
+    cfidrNamedObjectSetName(nb, "busy", &e);
+    EXPECT_EQ(e, 36);
+}
