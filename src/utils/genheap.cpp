@@ -4,6 +4,7 @@
 // the free list also hold a previous link. Fields are read and written with memcpy so that heaps
 // of 4-byte alignment stay free of misaligned accesses.
 #include "utils/heap.h"
+#include "utils/heapint.h"
 
 #include <algorithm>
 #include <cassert>
@@ -153,6 +154,7 @@ void Hx_genheap::pushFront(char *b) {
 // Makes [b, b + size) a free block: on its size class when small, else on the list (after
 // `after`, or at the head when `after` is null). The caller counts it.
 void Hx_genheap::addFree(char *b, size_t size, char *after) {
+    nyxheap::markFree(b, size);
     setSize(b, size);
     if (size <= maxClassSize) {
         int c = classOf(size);
@@ -191,6 +193,7 @@ void *Hx_genheap::carve(char *b, size_t s) {
     --d_freeBlocks;
     ++d_blocksInUse;
     d_bytesInUse += s;
+    nyxheap::unpoison(b, s);
     return b;
 }
 
@@ -204,6 +207,7 @@ void *Hx_genheap::allocBlock(size_t n) {
             --d_freeBlocks;
             ++d_blocksInUse;
             d_bytesInUse += s;
+            nyxheap::unpoison(b, s);
             return b;
         }
     }
@@ -257,6 +261,7 @@ bool Hx_genheap::grow(size_t n) {
     if (p == nullptr && e > 1) p = Hx_topheap::allocate(pages = m, this);
     if (p == nullptr) return false;
     size_t bytes = static_cast<size_t>(pages) * kPage;
+    nyxheap::markFree(p, bytes);
     setSize(static_cast<char *>(p), bytes);
     pushFront(static_cast<char *>(p));
     ++d_freeBlocks;
@@ -295,7 +300,10 @@ void Hx_genheap::collect() {
     if (large >= 13) {
         std::stable_sort(all, all + large, [](const char *a, const char *b) { return bsize(a) < bsize(b); });
     }
-    for (size_t i = large; i-- > 0;) pushFront(all[i]);
+    for (size_t i = large; i-- > 0;) {
+        nyxheap::markFree(all[i], bsize(all[i]));
+        pushFront(all[i]);
+    }
     d_dirty = false;
     d_freedSinceCollect = 0;
     std::free(all);
@@ -338,6 +346,7 @@ void *Hx_genheap::reallocate(void *p, size_t n) {
     if (char *next = findFreeAt(blk + have, extra)) {
         size_t nsize = bsize(next);
         size_t grown = have + nsize;
+        nyxheap::unpoison(next, nsize);
         if (nsize - extra >= minBlock) {
             addFree(next + extra, nsize - extra, nullptr);
             ++d_freeBlocks;

@@ -7,6 +7,7 @@
 // every committed page to its chunk descriptor or large-block record, so that allocated() and
 // deallocate() find the owner without searching.
 #include "utils/heap.h"
+#include "utils/heapint.h"
 
 #include <sys/mman.h>
 
@@ -314,15 +315,17 @@ void *Hx_topheap::allocate(long pages, Hx_baseheap *heap) {
     if (rangeBase() == 0) return nullptr;
     if (heap && !heap->d_linked) linkHeap(heap);
     if (g_pageLimit >= 0 && pagesInUse() + pages > g_pageLimit) return nullptr;
+    void *p = nullptr;
     if (pages >= chunkPages) {
-        if (static_cast<size_t>(pages) >= g_rangePages) return nullptr;
-        return newLarge(static_cast<size_t>(pages), heap);
+        if (static_cast<size_t>(pages) < g_rangePages) p = newLarge(static_cast<size_t>(pages), heap);
+    } else {
+        int n = static_cast<int>(pages);
+        if (g_freePages >= n) p = fromChunks(n, heap);
+        if (p == nullptr) p = newChunk(n, heap);
     }
-    int n = static_cast<int>(pages);
-    if (g_freePages >= n) {
-        if (void *p = fromChunks(n, heap)) return p;
-    }
-    return newChunk(n, heap);
+    // Pages may come back from an earlier owner that marked its free blocks.
+    if (p != nullptr) nyxheap::unpoison(p, static_cast<size_t>(pages) * kPage);
+    return p;
 }
 
 void Hx_topheap::deallocate(void *addr, long pages) {

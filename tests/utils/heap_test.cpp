@@ -259,3 +259,29 @@ TEST(TopHeap, QuitReleasesPagesAndHeapsStartAfresh) {
     EXPECT_EQ(Hx_topheap::allocated(p), &h);
     EXPECT_TRUE(h.isValid());
 }
+
+#include "utils/heapint.h"
+
+#ifdef NYX_HEAP_ASAN
+// In sanitizer builds the payload of free blocks is poisoned, so use after free is reported.
+TEST(GenHeap, FreedPayloadIsPoisoned) {
+    Hx_genheap h("poison", 4096);
+    char *p = static_cast<char *>(h.allocBlock(200));
+    char *q = static_cast<char *>(h.allocBlock(800));
+    ASSERT_TRUE(p && q);
+    EXPECT_FALSE(__asan_address_is_poisoned(p + 199));
+    EXPECT_TRUE(__asan_address_is_poisoned(q + 900));  // the rest of the page is free
+    h.freeBlock(p, 200);
+    h.freeBlock(q, 800);
+    EXPECT_TRUE(__asan_address_is_poisoned(p + 100));
+    EXPECT_TRUE(__asan_address_is_poisoned(q + 400));
+    h.collect();
+    EXPECT_TRUE(__asan_address_is_poisoned(q + 8));  // a merged-away header
+    char *r = static_cast<char *>(h.allocBlock(1000));
+    ASSERT_NE(r, nullptr);
+    EXPECT_FALSE(__asan_address_is_poisoned(r + 999));
+    char *s = static_cast<char *>(h.allocate(100));
+    EXPECT_FALSE(__asan_address_is_poisoned(h.reallocate(s, 150)));
+    EXPECT_TRUE(h.isValid());
+}
+#endif
