@@ -133,6 +133,8 @@ nyx::~nyx() {
     d_oids = nullptr;
     d_iters = nullptr;
     d_ringCount = 0;
+    // A later step may have freed iterators into the caches again; none may outlive its heap.
+    nyxIterCacheBase::emptyAll();
     nyxSetDefaultGlobalHeap(nullptr);
     nyxSetDefaultPropMgrHeap(nullptr);
     for (Hx_genheap **heap : {&globalNYXHeap, &libCellHeap, &iterHeap, &propMgrHeap}) {
