@@ -4,3 +4,43 @@
 #pragma once
 
 #include "io/codec.h"
+
+#include <cstddef>
+
+#include "dm/dm.h"
+
+class nyxNetlistView;
+
+// The view file of netlist views
+// ------------------------------
+// A netlist view is stored in one file, "<view path>.nyxNetlistView" (or "<view path>.nyx" for a
+// view listed from the older file form), in the record layout documented in io/viewfile.h. This
+// folder installs read and write into the type-table rows of netlist views, and the header probe
+// that tells the two view kinds of the older form apart, when the library is loaded.
+//
+// What a failed read leaves: the view stays listed in its cell, empty and unloaded. Everything
+// the read had built is destroyed again, so no half-built net, port or property stays reachable,
+// and every later touch of the view reads the file again and reports the error again. Codes:
+// 27 the file cannot be opened or read; 4 the marker, format version (above 0) or kind ('N') is
+// wrong, the data is cut short or corrupt (reported on the standard error stream as "I/O Error
+// while reading view data."), the file holds instances, port instances or describer records
+// (which views cannot hold yet), or memory ran out.
+namespace nyxViewIO {
+
+// The write operation of the rows: writes the view's file through the durable replacement of the
+// file layer. 4 when the file cannot be written, or when a count exceeds what the format holds
+// (more than 65535 properties in one list or property names in one file).
+void write(nyxDMObj *view, const char *path, cfidrErrorT *err);
+// The read operation of the rows: loads a listed view (see above for failures).
+void read(nyxDMObj *view, const char *path, cfidrErrorT *err);
+
+// The same two over memory, for tests and the fuzz target. encode does not clear the view's
+// changed flag; decode fills a view that holds nothing yet and leaves it as a failed read does.
+bool encode(nyxNetlistView *view, nyxTagSink &sink, cfidrErrorT *err);
+void decode(nyxNetlistView *view, const void *data, size_t size, cfidrErrorT *err);
+
+// Whether the file at path starts with the header of view kind `code` (14 netlist, 15
+// encapsulated): the marker, a format version of at most 0, and the kind letter.
+bool headerNames(const char *path, int32_t code);
+
+} // namespace nyxViewIO

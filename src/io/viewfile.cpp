@@ -1,0 +1,31 @@
+// The view file in the type table: read, write and the header probe of the older file form.
+#include "dm/view.h"
+#include "io/io.h"
+#include "io/viewfile.h"
+
+namespace nyxViewIO {
+
+bool headerNames(const char *path, int32_t code) {
+    int32_t marker = 0, version = 0, kind = 0;
+    if (!nyxIOReadHeader(path, marker, version, kind)) return false;
+    if (marker != nyxViewFile::kMarker || version > nyxViewFile::kVersion) return false;
+    return kind == (code == nyxCodeNetlistView ? nyxViewFile::kKindNetlist : nyxViewFile::kKindEncapsulated);
+}
+
+} // namespace nyxViewIO
+
+namespace {
+
+// Installed when the library is loaded; the rows keep their other operations. Both forms of
+// netlist view files are read and written in the same layout, each under its own extension.
+[[maybe_unused]] const bool g_installed = [] {
+    for (int32_t row : {nyxDMTypes::kNetlistView, nyxDMTypes::kNetlistViewOld}) {
+        nyxDMTypes::install(row, nyxViewIO::read, nyxViewIO::write, nullptr, nullptr,
+                            row == nyxDMTypes::kNetlistViewOld ? nyxViewIO::headerNames : nullptr);
+    }
+    nyxDMTypes::install(nyxDMTypes::kEncapsulatedViewOld, nullptr, nullptr, nullptr, nullptr,
+                        nyxViewIO::headerNames);
+    return true;
+}();
+
+} // namespace

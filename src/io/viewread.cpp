@@ -1,0 +1,438 @@
+// The view reader: rebuilds a netlist view from its file (layout in viewfile.h) through the
+// ordinary create functions, treating every byte as hostile.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "dm/net.h"
+#include "dm/port.h"
+#include "dm/view.h"
+#include "io/io.h"
+#include "io/viewfile.h"
+#include "utils/fileio.h"
+
+namespace {
+
+using namespace nyxViewFile;
+
+// The thing a property list being read belongs to: an object of class `code`, or the property
+// (list, index) when `onProp` is set.
+struct PropOwner {
+    void *obj;
+    int32_t code;
+    bool onProp;
+    uint32_t index;
+};
+
+void *scratchAlloc(void *context, size_t bytes) {
+    auto *buffer = static_cast<std::string *>(context);
+    buffer->resize(bytes);
+    return buffer->data();
+}
+
+class ViewReader {
+public:
+    ViewReader(nyxNetlistView *view, const void *data, size_t size) : d_view(view), d_in(data, size) {}
+
+    // Reads the whole file into the view; the error code, 0 on success.
+    cfidrErrorT run();
+
+private:
+    // Each returns false when the read must stop; d_err (or corruption of d_in) says why.
+    bool corrupt() { return NYX_IO_CORRUPT(d_in), false; }
+    bool failed(cfidrErrorT code) { return d_err = code, false; }
+    bool readInt(int32_t &v) { return d_in.getInt(v) == nyxTagReader::kRead || corrupt(); }
+    bool readName(const char *&name);
+    bool readWord(int32_t &type, int32_t &arg);
+    // Reads the records of type 0 (and 5 for a net) that follow an object; stops before another.
+    bool readTrailingLists(PropOwner owner, void *net);
+    bool readProps(int32_t count, PropOwner owner, int depth);
+    bool readNet(int32_t arg, void *&net, int depth);
+    bool readAlias(int32_t arg, void *net);
+    bool readBusFields(int32_t startBits, int32_t stepBits, int32_t &start, int32_t &step);
+    bool readPort(int32_t arg, nyxPortBundle *group, int depth);
+    bool readTrailer();
+    bool readBody();
+
+    nyxNetlistView *d_view;
+    nyxTagReader d_in;
+    cfidrErrorT d_err = 0;
+    std::string d_scratch;
+    // Property names by name id, and nets by net id.
+    std::vector<nyxPropNameTableBucket *> d_names;
+    std::vector<void *> d_nets;
+    int32_t d_netCount = 0;
+    // Groups whose members are being read: none of them may become a member of itself.
+    std::vector<void *> d_openGroups;
+};
+
+bool ViewReader::readName(const char *&name) {
+    char *text = nullptr;
+    const int r = d_in.getString(text, scratchAlloc, &d_scratch);
+    if (r != nyxTagReader::kRead) {
+        if (d_in.outOfMemory()) return failed(4);
+        return corrupt();
+    }
+    if (!nyxNetlistView::validString(text)) return corrupt();
+    name = text;
+    return true;
+}
+
+bool ViewReader::readWord(int32_t &type, int32_t &arg) {
+    int32_t w = 0;
+    if (!readInt(w)) return false;
+    type = w & 15;
+    arg = w >> 4;
+    return true;
+}
+
+bool ViewReader::readProps(int32_t count, PropOwner owner, int depth) {
+    if (depth > kMaxDepth || count < 0 || static_cast<size_t>(count) > d_in.size() - d_in.offset()) return corrupt();
+    for (int32_t i = 0; i < count; ++i) {
+        int32_t word = 0;
+        if (!readInt(word)) return false;
+        const bool shortForm = (word & 1) != 0;
+        const uint32_t id = shortForm ? (word >> 1) & 15 : (word >> 1) & 0xFFFF;
+        const bool flag = (word & (shortForm ? 1 << 5 : 1 << 17)) != 0;
+        const bool nested = (word & (shortForm ? 1 << 6 : 1 << 18)) != 0;
+        if (id >= d_names.size() || d_names[id] == nullptr) return corrupt();
+        const nyxPropNameTableBucket *entry = d_names[id];
+        cfidrErrorT e = 0;
+        nyxObjRef ref;
+        if (owner.onProp) {
+            ref = nyxPropCreateOnProp(static_cast<nyxPropList *>(owner.obj), owner.index, entry->name, &e);
+        } else {
+            const nyxClassOps *ops = nyx::functionTables[owner.code];
+            if (ops == nullptr || ops->createProp == nullptr) return failed(4);
+            ref = ops->createProp(owner.obj, 0, entry->name, &e);
+        }
+        if (e != 0 || ref.obj == nullptr) return failed(4);
+        auto *list = static_cast<nyxPropList *>(ref.obj);
+        const uint32_t index = ref.member;
+        switch (entry->type) {
+        case nyxPropNone: break;
+        case nyxPropBoolean: nyxPropSetBoolean(list, index, flag ? 1 : 0, &e); break;
+        case nyxPropInt: {
+            int32_t v = 0;
+            if (!flag && !readInt(v)) return false;
+            nyxPropSetInt(list, index, v, &e);
+            break;
+        }
+        case nyxPropFloat: {
+            double v = 0;
+            if (!flag && d_in.getDouble(v) != nyxTagReader::kRead) return corrupt();
+            nyxPropSetFloat(list, index, static_cast<float>(v), &e);
+            break;
+        }
+        default: {
+            const char *text = "";
+            if (!flag) {
+                char *t = nullptr;
+                if (d_in.getString(t, scratchAlloc, &d_scratch) != nyxTagReader::kRead) {
+                    return d_in.outOfMemory() ? failed(4) : corrupt();
+                }
+                text = t;
+            }
+            switch (entry->type) {
+            case nyxPropDeleted: setDeletedValue(list, index, &e); break;
+            case nyxPropTriplet: setTripletValue(list, index, text, &e); break;
+            case nyxPropCaseTriplet: setCasetripletValue(list, index, text, &e); break;
+            case nyxPropExpression: nyxPropSetExpression(list, index, text, &e); break;
+            default: nyxPropSetString(list, index, text, &e); break;
+            }
+        }
+        }
+        if (e != 0) return failed(4);
+        if (nested) {
+            int32_t type = 0, n = 0;
+            if (!readWord(type, n)) return false;
+            if (type != kPropList) return corrupt();
+            if (!readProps(n, {list, nyxCodeProp, true, index}, depth + 1)) return false;
+        }
+    }
+    return true;
+}
+
+bool ViewReader::readTrailingLists(PropOwner owner, void *net) {
+    for (;;) {
+        const size_t at = d_in.offset();
+        int32_t type = 0, arg = 0;
+        if (d_in.atEnd()) return corrupt();
+        if (!readWord(type, arg)) return false;
+        if (type == kPropList) {
+            if (!readProps(arg, owner, 0)) return false;
+        } else if (type == kNetAlias && net != nullptr) {
+            if (!readAlias(arg, net)) return false;
+        } else {
+            d_in.seek(at);  // the caller's record
+            return true;
+        }
+    }
+}
+
+bool ViewReader::readAlias(int32_t arg, void *net) {
+    const char *name = nullptr;
+    if (!readName(name)) return false;
+    cfidrErrorT e = 0;
+    nyxNetAlias *alias = nyxNet::createAlias(net, name, &e);
+    if (alias == nullptr || e != 0) return failed(4);
+    if ((arg & 1) != 0) nyxNet::setGlobal(alias, true, 1, &e);
+    if (e != 0) return failed(4);
+    return readTrailingLists({alias, nyxCodeNetAlias, false, 0}, nullptr);
+}
+
+bool ViewReader::readBusFields(int32_t startBits, int32_t stepBits, int32_t &start, int32_t &step) {
+    switch (startBits) {
+    case 0: start = 0; break;
+    case 1: start = 1; break;
+    case 2: if (!readInt(start)) return false; break;
+    default: return corrupt();
+    }
+    switch (stepBits) {
+    case 1: step = 1; break;
+    case 2: step = 2; break;
+    case 3: step = -1; break;
+    default: if (!readInt(step)) return false; break;
+    }
+    return step != 0 || corrupt();
+}
+
+bool ViewReader::readNet(int32_t arg, void *&net, int depth) {
+    const int32_t kind = (arg >> 1) & 3;
+    static constexpr int32_t kCodes[4] = {0, nyxCodeNetScalar, nyxCodeNetBundle, nyxCodeNetBus};
+    if (kind == 0 || depth > kMaxDepth) return corrupt();
+    if ((arg & 1) != 0) {
+        // A reference to a net written before, of the kind the record names, and not a group
+        // that is still being read (it would contain itself).
+        int32_t id = 0;
+        if (!readInt(id)) return false;
+        if (id < 0 || static_cast<size_t>(id) >= d_nets.size()) return corrupt();
+        net = d_nets[static_cast<size_t>(id)];
+        if (nyxNet::code(net) != kCodes[kind]) return corrupt();
+        for (void *open : d_openGroups) {
+            if (open == net) return corrupt();
+        }
+        return true;
+    }
+    const char *name = nullptr;
+    if (!readName(name)) return false;
+    int32_t start = 0, step = 1;
+    if (kind == kBus && !readBusFields((arg >> 3) & 3, (arg >> 5) & 3, start, step)) return false;
+    if (static_cast<int32_t>(d_nets.size()) >= d_netCount) return corrupt();
+    cfidrErrorT e = 0;
+    net = nyxNet::create(d_view, name, kCodes[kind], start, step, &e);
+    if (net == nullptr || e != 0) return failed(4);
+    d_nets.push_back(net);
+    if (kind == kScalar && (arg & 8) != 0) {
+        nyxNet::setGlobal(net, false, 1, &e);
+        if (e != 0) return failed(4);
+    }
+    if (!readTrailingLists({net, kCodes[kind], false, 0}, net)) return false;
+    // Aliases were written newest first and each new one went to the head: turn the list
+    // around so that the order is the saved one.
+    nyxNetAlias *reversed = nullptr;
+    for (auto *a = static_cast<nyxNetAlias *>(d_view->aliasHead(net)); a != nullptr;) {
+        nyxNetAlias *next = a->d_next;
+        a->d_next = reversed;
+        reversed = a;
+        a = next;
+    }
+    if (reversed != nullptr && !d_view->setAliasHead(net, reversed)) return failed(4);
+    if (kind == kScalar) return true;
+
+    int32_t mark = 0, count = 0;
+    if (!readInt(mark) || !readInt(count)) return false;
+    if (mark != kEnd || count < 0 || static_cast<size_t>(count) > d_in.size() - d_in.offset()) return corrupt();
+    d_openGroups.push_back(net);
+    for (int32_t i = 0; i < count; ++i) {
+        int32_t type = 0, memberArg = 0;
+        void *member = nullptr;
+        if (!readWord(type, memberArg)) return false;
+        if (type != kNet) return corrupt();
+        if (!readNet(memberArg, member, depth + 1)) return false;
+        nyxNet::insertNet(static_cast<nyxNetBundle *>(net), member, INT32_MAX, &e);
+        if (e != 0) return failed(4);
+    }
+    d_openGroups.pop_back();
+    return true;
+}
+
+bool ViewReader::readPort(int32_t arg, nyxPortBundle *group, int depth) {
+    const int32_t kind = arg & 3;
+    if (kind == 0 || depth > kMaxDepth) return corrupt();
+    const char *name = nullptr;
+    if (!readName(name)) return false;
+    cfidrErrorT e = 0;
+    nyxPort *port = nullptr;
+    if (kind == kScalar) {
+        int32_t id = 0;
+        if (!readInt(id)) return false;
+        if (id < -1 || id >= static_cast<int32_t>(d_nets.size())) return corrupt();
+        void *net = id >= 0 ? d_nets[static_cast<size_t>(id)] : nullptr;
+        if (net != nullptr && nyxNet::code(net) != nyxCodeNetScalar) return corrupt();
+        port = nyxPort::createPortScalar(d_view, group, name, -1, (arg >> 2) & 3, &e);
+        if (port == nullptr || e != 0) return failed(4);
+        if (net != nullptr) nyxNet::attach(net, port, nyxPortSide, 1, &e);
+    } else if (kind == kBus) {
+        int32_t start = 0, step = 1;
+        if (!readBusFields((arg >> 2) & 3, (arg >> 4) & 3, start, step)) return false;
+        port = nyxPort::createPortBus(d_view, group, name, -1, start, step, &e);
+    } else {
+        port = nyxPort::createPortBundle(d_view, group, name, -1, &e);
+    }
+    if (port == nullptr || e != 0) return failed(4);
+    if (!readTrailingLists({port, port->d_code, false, 0}, nullptr)) return false;
+    if (kind == kScalar) return true;
+    int32_t mark = 0, count = 0;
+    if (!readInt(mark) || !readInt(count)) return false;
+    if (mark != kEnd || count < 0 || static_cast<size_t>(count) > d_in.size() - d_in.offset()) return corrupt();
+    for (int32_t i = 0; i < count; ++i) {
+        int32_t type = 0, memberArg = 0;
+        if (!readWord(type, memberArg)) return false;
+        if (type != kPort) return corrupt();
+        if (!readPort(memberArg, static_cast<nyxPortBundle *>(port), depth + 1)) return false;
+    }
+    return true;
+}
+
+bool ViewReader::readTrailer() {
+    if (!readInt(d_netCount)) return false;
+    // Every net takes at least two bytes of the body.
+    if (d_netCount < 0 || static_cast<size_t>(d_netCount) > d_in.size()) return corrupt();
+    nyxPropNameTable *table = nyxPropNameTable::get();
+    if (table == nullptr) return failed(4);
+    for (;;) {
+        int32_t type = 0, arg = 0;
+        if (!readWord(type, arg)) return false;
+        if (type == kEnd) break;
+        if (type != kDictionary) continue;  // unknown records are skipped
+        int32_t count = 0;
+        if (!readInt(count)) return false;
+        if (count < 0 || static_cast<size_t>(count) > d_in.size() - d_in.offset()) return corrupt();
+        for (int32_t i = 0; i < count; ++i) {
+            int32_t id = 0, valueType = 0;
+            const char *name = nullptr;
+            if (!readInt(id) || !readInt(valueType) || !readName(name)) return false;
+            if (id < 1 || id > 0xFFFF) return corrupt();
+            if (valueType < 0 || valueType > nyxPropExpression || valueType == 6) return corrupt();
+            nyxPropNameTableBucket *entry = table->add_name_type(name, static_cast<int16_t>(valueType));
+            if (entry == nullptr) return failed(4);
+            if (d_names.size() <= static_cast<size_t>(id)) d_names.resize(static_cast<size_t>(id) + 1, nullptr);
+            d_names[static_cast<size_t>(id)] = entry;
+        }
+    }
+    // The closing mark: without it the file was cut short.
+    int32_t closing = 0;
+    if (!readInt(closing) || closing != kClosingMark) return corrupt();
+    return true;
+}
+
+bool ViewReader::readBody() {
+    for (;;) {
+        int32_t type = 0, arg = 0;
+        if (!readWord(type, arg)) return false;
+        void *net = nullptr;
+        switch (type) {
+        case kEnd: return true;
+        case kPropList:
+            if (!readProps(arg, {d_view, nyxCodeNetlistView, false, 0}, 0)) return false;
+            break;
+        case kNet:
+            // Only first appearances stand at the top level.
+            if ((arg & 1) != 0) return corrupt();
+            if (!readNet(arg, net, 0)) return false;
+            break;
+        case kPort:
+            if (!readPort(arg, nullptr, 0)) return false;
+            break;
+        case kInstance:
+        case kPortInst:
+        case kDescriber:
+            // Views cannot hold instances yet: refuse the file rather than drop them.
+            return failed(4);
+        default:
+            break;  // skipped
+        }
+    }
+}
+
+cfidrErrorT ViewReader::run() {
+    int32_t marker = 0, version = 0, kind = 0;
+    if (!d_in.skipByte() || d_in.get("%d%d%d", &marker, &version, &kind) != 3) return 4;
+    if (marker != kMarker || version > kVersion || kind != kKindNetlist) return 4;
+    const char *text = nullptr;
+    int32_t viewVersion = 0;
+    uint32_t trailer = 0;
+    // The view keeps the name under which its cell lists it; the stored type is taken.
+    bool ok = readName(text) && readName(text);
+    if (ok && !nyxNetlistView::changeViewType(d_view, text)) ok = failed(4);
+    ok = ok && readInt(viewVersion) && (d_in.getRaw32(trailer) || corrupt());
+    const size_t body = d_in.offset();
+    if (ok && (trailer < body || !d_in.seek(trailer))) ok = corrupt();
+    ok = ok && readTrailer() && d_in.seek(body) && readBody();
+    if (!ok) {
+        if (d_err == 0) {
+            std::fputs("I/O Error while reading view data.\n", stderr);
+            d_err = 4;
+        }
+        return d_err;
+    }
+    d_view->d_version = viewVersion;
+    nyxNetlistView::viewNowClean(d_view);
+    return 0;
+}
+
+// Destroys everything a failed read built, leaving the view empty.
+void emptyView(nyxNetlistView *view) {
+    cfidrErrorT e = 0;
+    while (view->ports().nitems() > 0) {
+        const int32_t before = view->ports().nitems();
+        nyxPort::destroy(static_cast<nyxPort *>(view->ports()[before - 1]), &e);
+        if (view->ports().nitems() >= before) break;
+    }
+    std::vector<void *> nets;
+    for (int32_t k = nyxNetlistView::kChains - 1; k >= 0; --k) {
+        for (nyxListBlock *b = view->chain(k).first; b != nullptr; b = b->next()) {
+            for (int32_t i = 0; i < b->highWater(); ++i) {
+                void *obj = b->objectAt(i);
+                if (obj != nullptr && !b->isFreeObject(obj)) nets.push_back(obj);
+            }
+        }
+    }
+    for (void *net : nets) nyxNet::destroy(net, &e);
+    nyxPropListDestroy(view->d_propList);
+    view->d_version = 0;
+    nyxNetlistView::viewNowClean(view);
+}
+
+} // namespace
+
+namespace nyxViewIO {
+
+void decode(nyxNetlistView *view, const void *data, size_t size, cfidrErrorT *err) {
+    ViewReader reader(view, data, size);
+    const cfidrErrorT code = reader.run();
+    if (code == 0) return;
+    emptyView(view);
+    *err = code;
+}
+
+void read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
+    auto *view = static_cast<nyxNetlistView *>(obj);
+    std::string bytes;
+    cfidrErrorT code = 0;
+    if (path == nullptr) {
+        code = 4;
+    } else {
+        const std::string file = std::string(path) + "." + nyxDMTypes::row(obj->d_typeIndex).ext;
+        // The dictionary offset is 32 bits: no valid file is larger.
+        if (!nyxFileIO::readFile(file, bytes, UINT32_MAX)) code = 27;
+    }
+    if (code == 0) decode(view, bytes.data(), bytes.size(), &code);
+    if (code == 0) return;
+    // The view stays listed and unloaded: the next touch reads the file again.
+    view->d_fullyOpen = 0;
+    *err = code;
+}
+
+} // namespace nyxViewIO

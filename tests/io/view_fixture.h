@@ -1,0 +1,128 @@
+// A session with one netlist view for the view file tests, and a text dump of a view's contents
+// that two views can be compared by.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "cfidr.h"
+#include "dm/net.h"
+#include "dm/port.h"
+#include "dm/view.h"
+#include "nyxdr.h"
+#include "pi/pi.h"
+
+namespace iotest {
+
+// Everything a view holds, in order: properties (with properties on them), nets in iteration
+// mode 3 with members and aliases, ports in their order.
+inline void dumpProps(const nyxPropList *list, std::string &out) {
+    if (nyxPropListSize(list) == 0) return;
+    out += "{";
+    for (int32_t i = 0; i < nyxPropListSize(list); ++i) {
+        const nyxProp *p = nyxPropAt(list, static_cast<uint32_t>(i));
+        if (p == nullptr) continue;
+        out += std::string(p->name()) + ":" + std::to_string(p->type()) + "=";
+        if (p->type() == nyxPropFloat) out += std::to_string(p->floatValue());
+        else if (nyxPropTypeHasString(p->type())) out += std::string("'") + p->stringValue() + "'";
+        else if (p->type() != nyxPropNone) out += std::to_string(p->intValue());
+        dumpProps(nyxPropsOnProp(list, static_cast<uint32_t>(i)), out);
+        out += ";";
+    }
+    out += "}";
+}
+
+inline void dumpNet(nyxNetlistView *v, const void *net, std::string &out) {
+    const int32_t code = nyxNet::code(net);
+    out += std::to_string(code) + ":" + nyxNet::name(net);
+    if (code == nyxCodeNetBus) {
+        auto *bus = static_cast<const nyxNetBus *>(net);
+        out += "[" + std::to_string(bus->d_start) + "," + std::to_string(bus->d_step) + "]";
+    }
+    if (nyxNet::getGlobal(net, false) != 0) out += "!";
+    dumpProps(nyxNet::props(net), out);
+    for (auto *a = static_cast<const nyxNetAlias *>(v->aliasHead(net)); a != nullptr; a = a->d_next) {
+        out += std::string(" alias ") + a->d_name.getString() + (a->d_global ? "!" : "");
+        dumpProps(a->d_props, out);
+    }
+    if (code != nyxCodeNetScalar) {
+        auto *g = static_cast<const nyxNetBundle *>(net);
+        out += " (";
+        for (int32_t i = 0; i < g->size(); ++i) dumpNet(v, g->member(i), out), out += " ";
+        out += ")";
+    }
+}
+
+inline void dumpPort(const nyxPort *p, std::string &out) {
+    out += std::to_string(p->d_code) + ":" + p->name();
+    if (p->isScalar()) {
+        auto *s = static_cast<const nyxPortScalar *>(p);
+        out += "/" + std::to_string(s->d_direction) + "->" + (s->net() != nullptr ? nyxNet::name(s->net()) : "-");
+    }
+    if (p->d_code == nyxCodePortBus) {
+        auto *bus = static_cast<const nyxPortBus *>(p);
+        out += "[" + std::to_string(bus->d_start) + "," + std::to_string(bus->d_step) + "]";
+    }
+    dumpProps(p->d_propList, out);
+    if (p->isGroup()) {
+        auto *g = static_cast<const nyxPortBundle *>(p);
+        out += " (";
+        for (int32_t i = 0; i < g->size(); ++i) dumpPort(g->member(i), out), out += " ";
+        out += ")";
+    }
+}
+
+inline std::string dumpView(nyxNetlistView *v) {
+    std::string out = std::string("type ") + nyxNetlistView::getViewType(v);
+    dumpProps(v->d_propList, out);
+    out += "\n";
+    cfidrErrorT e = 0;
+    nyxIter *it = nyxNet::viewNets(v, 3, &e);
+    for (nyxObjRef r = nyxNet::iterNext(it, &e); r.obj != nullptr; r = nyxNet::iterNext(it, &e)) {
+        dumpNet(v, r.obj, out);
+        out += "\n";
+    }
+    nyxNet::iterQuit(it);
+    for (int32_t i = 0; i < v->ports().nitems(); ++i) {
+        dumpPort(static_cast<const nyxPort *>(v->ports()[i]), out);
+        out += "\n";
+    }
+    return out;
+}
+
+struct ViewSession : testing::Test {
+    void SetUp() override {
+        setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
+        cfidrPIInit(&e);
+        lib = cfidrPICreateLib("iolib", &e);
+        ASSERT_EQ(e, 0);
+        cell = cfidrLibCreateCell(lib, "iocell", &e);
+        ASSERT_EQ(e, 0);
+        view = cfidrCellCreateNetlistView(cell, "netlist", &e);
+        ASSERT_EQ(e, 0);
+    }
+    void TearDown() override {
+        nyx::sessionFlags = 0;
+        cfidrPIQuit(&e);
+    }
+
+    static nyxNetlistView *asView(cfiOID v) { return nyxpi::object<nyxNetlistView>(v); }
+    std::string filePath(const char *name = "netlist") {
+        return std::string(nyxpi::object<nyxCell>(cell)->pathnameObj()) + "/" + name + ".nyxNetlistView";
+    }
+    // Saves the view and purges it: the cell lists it again, to be read when found.
+    void saveAndPurge(cfiOID v) {
+        cfidrErrorT err = -1;
+        cfidrViewSave(v, &err);
+        EXPECT_EQ(err, 0);
+        cfidrViewPurge(v, &err);
+        EXPECT_EQ(err, 0);
+    }
+
+    cfidrErrorT e = 0;
+    cfiOID lib{}, cell{}, view{};
+};
+
+} // namespace iotest
