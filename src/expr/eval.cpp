@@ -96,7 +96,7 @@ nyxExprKind nyxExprValue::primaryKind() const {
     return nyxExprNone;
 }
 
-bool nyxExprConvert(nyxExprValue &v) {
+bool nyxExprConvertString(nyxExprValue &v) {
     if (v.kind != nyxExprString) return (v.kind & (nyxExprInt | nyxExprReal)) != 0;
     if (v.s == nullptr || !readsAsNumber(v.s, v.len)) return false;
     double r = std::strtod(v.s, nullptr);
@@ -280,34 +280,37 @@ cfidrErrorT nyxExprEngine::eval(const nyxExprTree &t, int32_t idx, nyxExprValue 
         if (!v) branch = t.nodes[branch].next;
         return eval(t, branch, out);
     }
-    case OP_INDEX: case OP_RANGE: {
-        nyxExprValue s, a, b;
-        int32_t k = n.first;
-        cfidrErrorT e = eval(t, k, s);
-        k = t.nodes[k].next;
-        if (e == 0) e = eval(t, k, a);
-        if (e == 0 && n.op == OP_RANGE) e = eval(t, t.nodes[k].next, b);
-        if (e != 0) return e;
-        char buf[64];
-        std::string_view text;
-        if (!textOf(s, text, buf, sizeof buf)) return wrongType(n.op, "string");
-        int64_t i, j = -1;
-        if (!positionOf(a, i) || (n.op == OP_RANGE && !positionOf(b, j)))
-            return wrongType(n.op, "integer");
-        const int64_t len = static_cast<int64_t>(text.size());
-        if (n.op == OP_INDEX) {
-            j = len - 1;
-        } else if (i >= 0 && j >= 0 && j < i) {
-            std::swap(i, j);
-        }
-        // Positions below zero count from the end; the range stops at the end of the text.
-        if (i < 0) i = i + len < 0 ? 0 : i + len;
-        if (j < 0) j = j + len;
-        if (j >= len) j = len - 1;
-        if (i >= len || j < i) return makeString("", 0, out);
-        return makeString(text.data() + i, static_cast<size_t>(j - i + 1), out);
-    }
+    case OP_INDEX: case OP_RANGE: return evalIndex(t, n, out);
     default:
         return evalFunction(t, n, out);
     }
+}
+
+// s[i] and s[i:j]. Kept out of eval() so that the hot recursion keeps a small frame.
+cfidrErrorT nyxExprEngine::evalIndex(const nyxExprTree &t, const nyxExprNode &n, nyxExprValue &out) {
+    nyxExprValue s, a, b;
+    int32_t k = n.first;
+    cfidrErrorT e = eval(t, k, s);
+    k = t.nodes[k].next;
+    if (e == 0) e = eval(t, k, a);
+    if (e == 0 && n.op == OP_RANGE) e = eval(t, t.nodes[k].next, b);
+    if (e != 0) return e;
+    char buf[64];
+    std::string_view text;
+    if (!textOf(s, text, buf, sizeof buf)) return wrongType(n.op, "string");
+    int64_t i, j = -1;
+    if (!positionOf(a, i) || (n.op == OP_RANGE && !positionOf(b, j)))
+        return wrongType(n.op, "integer");
+    const int64_t len = static_cast<int64_t>(text.size());
+    if (n.op == OP_INDEX) {
+        j = len - 1;
+    } else if (i >= 0 && j >= 0 && j < i) {
+        std::swap(i, j);
+    }
+    // Positions below zero count from the end; the range stops at the end of the text.
+    if (i < 0) i = i + len < 0 ? 0 : i + len;
+    if (j < 0) j = j + len;
+    if (j >= len) j = len - 1;
+    if (i >= len || j < i) return makeString("", 0, out);
+    return makeString(text.data() + i, static_cast<size_t>(j - i + 1), out);
 }

@@ -132,7 +132,9 @@ struct nyxExprValue {
             : v <= -2147483648.0 ? INT32_MIN
                                  : static_cast<int32_t>(v);
         kind = written = nyxExprReal;
-        integral = v - v == 0 && v == std::trunc(v);
+        // Every finite double of magnitude 2^52 or more is whole; below that the cast is exact.
+        integral = v - v == 0 &&
+                   (std::fabs(v) >= 4503599627370496.0 || static_cast<double>(static_cast<int64_t>(v)) == v);
     }
     void setBool(bool v) {
         i = v ? 1 : 0;

@@ -170,6 +170,7 @@ public:
 
     // Evaluation of nodes (eval.cpp, functions.cpp).
     cfidrErrorT eval(const nyxExprTree &t, int32_t idx, nyxExprValue &out);
+    cfidrErrorT evalIndex(const nyxExprTree &t, const nyxExprNode &n, nyxExprValue &out);
     cfidrErrorT evalFunction(const nyxExprTree &t, const nyxExprNode &n, nyxExprValue &out);
     cfidrErrorT evalFormat(const nyxExprTree &t, const nyxExprNode &n, nyxExprValue &out);
 
@@ -196,6 +197,7 @@ private:
     nyxExprHeap d_stringHeap;
     nyxExprStrings d_strings;
     std::unordered_map<std::string_view, nyxExprTree *> d_cache;
+    const nyxExprTree *d_last = nullptr;  // the tree found last: repeated texts skip the hash
     std::vector<Guard> d_guard;
     nyxExprLookup *d_lookup = nullptr;
     nyxExprCompilerContext *d_cctx = nullptr;
@@ -205,7 +207,11 @@ private:
 
 // String to number conversion: true when the whole text (blanks around it allowed) reads as a
 // number; the value then gains kReal (integral when whole) and keeps its text.
-bool nyxExprConvert(nyxExprValue &v);
+bool nyxExprConvertString(nyxExprValue &v);
+inline bool nyxExprConvert(nyxExprValue &v) {
+    if (v.kind == nyxExprInt || v.kind == nyxExprReal) return true;
+    return nyxExprConvertString(v);
+}
 
 // Truncates a real to 32 bits, saturating, 0 for NaN.
 int32_t nyxExprTruncate(double r);

@@ -27,6 +27,7 @@ nyxExprEngine::~nyxExprEngine() = default;
 
 void nyxExprEngine::clearCache() {
     if (d_depth > 0) return;  // Trees of the running evaluations are in use.
+    d_last = nullptr;
     for (auto &entry : d_cache) d_treeHeap.freeBlock(entry.second, entry.second->blockSize);
     d_cache.clear();
 }
@@ -72,8 +73,14 @@ const nyxExprTree *nyxExprEngine::storeTree(std::string_view text, const nyxExpr
 }
 
 const nyxExprTree *nyxExprEngine::parse(std::string_view text, cfidrErrorT *err) {
+    if (d_last != nullptr && d_last->textLen == text.size() &&
+        std::memcmp(d_last->text, text.data(), text.size()) == 0) {
+        *err = d_last->parseErr;
+        return d_last;
+    }
     auto it = d_cache.find(text);
     if (it != d_cache.end()) {
+        d_last = it->second;
         *err = it->second->parseErr;
         return it->second;
     }
@@ -81,6 +88,7 @@ const nyxExprTree *nyxExprEngine::parse(std::string_view text, cfidrErrorT *err)
     nyxExprParsed parsed;
     cfidrErrorT perr = nyxExprParseText(text, parsed);
     const nyxExprTree *t = storeTree(text, parsed, perr);
+    if (t != nullptr) d_last = t;
     *err = t == nullptr ? 4 : perr;
     return t;
 }
