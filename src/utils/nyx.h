@@ -12,12 +12,16 @@
 // 1. Operations of a class. Each class (by class code) provides one nyxClassOps table under the
 //    fixed name listed below (nyxLibOps, nyxCellOps, ...). Define it in the class's own .cpp as
 //        extern const nyxClassOps nyxCellOps = {...};
-//    The names are weak references here: a class that does not exist yet has a null row in
-//    nyx::functionTables and nyx::iterFuncTables, and the interface answers 15 for it.
+//    with a constant initializer (function addresses only: the rows are read while the library
+//    loads). The names are weak references here: a class that does not exist yet has a null row
+//    in nyx::functionTables and nyx::iterFuncTables, and the interface answers 15 for it.
 // 2. Initialisation and release. The steps that belong to later subsystems are the weak hook
 //    functions below (nyxHookOpenSearchPathLibraries, nyxHookStopCompilers, ...); define the
 //    function with exactly that signature in the subsystem and the step runs. A missing hook is
 //    skipped. The order of the steps is fixed in nyx.cpp.
+// Weak references do not pull members out of a static archive: a program linked with the
+// static archive of the library gets a class or a step only if something else pulls in its
+// object file, so such programs should link the archive whole.
 #pragma once
 
 #include <cstddef>
