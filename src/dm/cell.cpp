@@ -257,3 +257,29 @@ nyxObjRef nyxCell::findViewByName(nyxCell *cell, const char *name, cfidrErrorT *
     if (openErr != 0 || r.obj == nullptr) return *err = 27, nyxObjRef{};
     return r;
 }
+
+// --- Occurrence property sets and design configurations by name -------------------------------------
+
+nyxDMObj *nyxCell::findSetByName(nyxCell *cell, nyxDynArray &list, const char *name, cfidrErrorT *err) {
+    if (name == nullptr) return *err = 27, nullptr;
+    if (nyxSettings::nyxEnableDR("119985")) {
+        for (int32_t i = 0; i < list.nitems(); ++i) {
+            nyxDMObj *obj = static_cast<nyxDMObj *>(list[i]);
+            if (std::strcmp(obj->nameObj(), name) == 0) return obj;
+        }
+    }
+    if (!cell->openObj(err)) return nullptr;
+    for (int32_t i = 0; i < list.nitems(); ++i) {
+        nyxDMObj *obj = static_cast<nyxDMObj *>(list[i]);
+        if (nyxDMUtil::sameName(obj->nameObj(), name)) return obj;
+    }
+    return *err = 27, nullptr;
+}
+
+nyxDMObj *nyxCell::findOccPropSetByName(nyxCell *cell, const char *name, cfidrErrorT *err) {
+    return findSetByName(cell, cell->d_occPropSets, name, err);
+}
+
+nyxDMObj *nyxCell::findDesignConfigByName(nyxCell *cell, const char *name, cfidrErrorT *err) {
+    return findSetByName(cell, cell->d_designConfigs, name, err);
+}

@@ -216,6 +216,11 @@ public:
     // A view by name: {view, 14 or 15}; 27 when none.
     static nyxObjRef findViewByName(nyxCell *cell, const char *name, cfidrErrorT *err);
     static void destroy(nyxCell *cell, cfidrErrorT *err);
+    // An occurrence property set or design configuration of the cell by name. With fix switch
+    // 119985 on, the sets already known are first compared exactly, before the cell is read;
+    // then the cell is read when needed and names compare without regard to case. 27 when none.
+    static nyxDMObj *findOccPropSetByName(nyxCell *cell, const char *name, cfidrErrorT *err);
+    static nyxDMObj *findDesignConfigByName(nyxCell *cell, const char *name, cfidrErrorT *err);
 
     // Lists of the cell's stored objects. View entries are tagged nyxDMObj pointers (bit 0 set
     // for an encapsulated view); the other two hold nyxDMObj pointers.
@@ -245,6 +250,8 @@ private:
     explicit nyxCell(nyxLib *lib, cfidrAccessModeT mode);
     ~nyxCell() override;
     void forgetStored();
+    static nyxDMObj *findSetByName(nyxCell *cell, nyxDynArray &list, const char *name,
+                                   cfidrErrorT *err);
 
     nyxDynArray d_views;
     nyxDynArray d_occPropSets;

@@ -200,3 +200,55 @@ TEST(CellRead, RecordsStoredObjectsOfEveryKind) {
                          {"a/b", "netlist view"},
                      }));
 }
+
+namespace {
+
+// A stored object of a kind whose class does not exist here: just a name in a cell's list.
+class FakeSet final : public nyxDMObj {
+public:
+    explicit FakeSet(const char *name) : nyxDMObj(nyxDMTypes::kOccPropSet, 1), name_(name) {}
+    const char *pathnameObj() override { return name_.c_str(); }
+    const char *nameObj() const override { return name_.c_str(); }
+    void deleteObj() override {}
+
+private:
+    std::string name_;
+};
+
+// Finds "Alpha" and "alpha" in a cell that is known but unread; reports whether each look-up
+// left the cell unread.
+std::pair<bool, bool> lookUpBeforeAndAfterRead() {
+    cfidrErrorT e = 0;
+    setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
+    EXPECT_EQ(mkdir("lib", 0777), 0);
+    EXPECT_EQ(mkdir("lib/c", 0777), 0);
+    cfidrPIInit(&e);
+    nyxLib *lib = nyxLib::openLib("lib", 1, &e);
+    nyxCell *cell = nyxLib::findCellByName(lib, "c", &e);
+    static FakeSet set("Alpha");
+    cell->occPropSets().add(&set);
+    EXPECT_EQ(nyxCell::findOccPropSetByName(cell, "Alpha", &e), &set);
+    const bool exactUnread = cell->d_fullyOpen == 0;
+    EXPECT_EQ(nyxCell::findOccPropSetByName(cell, "ALPHA", &e), &set);
+    const bool caseUnread = cell->d_fullyOpen == 0;
+    EXPECT_EQ(nyxCell::findOccPropSetByName(cell, "beta", &e), nullptr);
+    EXPECT_EQ(e, 27);
+    EXPECT_EQ(nyxCell::findDesignConfigByName(cell, "Alpha", &e), nullptr);
+    cell->occPropSets().remove(&set);
+    return {exactUnread, caseUnread};
+}
+
+} // namespace
+
+TEST(FixSwitches, ExactSetLookUpSkipsReadingUnlessDisabled) {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(lookUpBeforeAndAfterRead(), std::make_pair(true, false));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(FixSwitches, DisabledSwitchReadsFirstAndSaysSo) {
+    setenv("NYX_DISABLE_DR119985", "", 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(lookUpBeforeAndAfterRead(), std::make_pair(false, false));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "nyxDR: DR119985 has been DISABLED\n");
+}
