@@ -358,6 +358,124 @@ NYX_API cfidrIterT cfidrPortBundleGetPorts(cfiOID bundle, cfidrIterModeT mode, c
  * the iterator is made. Errors: 16/15, 4; a null iterator on error. */
 NYX_API cfidrIterT cfidrPortBundleGetNetBundles(cfiOID bundle, cfidrErrorT *err);
 
+/* ==== Netlist views ========================================================================= */
+
+/* A netlist view holds the connectivity of one cell: ports, nets, instances and properties, all
+ * released together when the view is purged. Views listed from a cell directory are read on
+ * first use of their contents; a view whose stored form cannot be read reports 27 then. */
+
+/* Creates a netlist view named name in a cell (a tab in the name is stored as "/", a newline as
+ * "."), open for update and marked changed. Errors: 16/15 (cell), 42 (the library is open for
+ * read only), 14 (bad name), 26 (the cell already lists a view of that name, or a netlist view of
+ * that name is stored in the cell's directory), 4; result null. Checks other than the identifier
+ * are skipped in trusted data mode. */
+NYX_API cfiOID cfidrCellCreateNetlistView(cfiOID cell, const char *name, cfidrErrorT *err);
+
+/* Returns the view type: "CFIDR_NETLISTVIEW" for a created view. Errors: 16/15 (15 also for views
+ * that are not netlist views), 27 (the view's stored form cannot be read); result "". */
+NYX_API const char *cfidrViewGetViewType(cfiOID view, cfidrErrorT *err);
+
+/* Returns the cell that owns a view. Errors: 16/15; result null. */
+NYX_API cfiOID cfidrViewGetOwner(cfiOID view, cfidrErrorT *err);
+
+/* Writes a changed view to its file; an unchanged or never-read view writes nothing. Errors:
+ * 16/15, 4 (the file could not be written). */
+NYX_API void cfidrViewSave(cfiOID view, cfidrErrorT *err);
+
+/* Drops a view from memory without saving; the identifiers of the view and of everything in it
+ * become unusable. A view stored on disk stays listed in its cell and is read again on next use.
+ * Errors: 16/15, 4. */
+NYX_API void cfidrViewPurge(cfiOID view, cfidrErrorT *err);
+
+/* ==== Nets ================================================================================== */
+
+/* Nets of a view share one name space (scalars, buses, bundles and alias names). A net scalar is
+ * one node connected to port scalars and port instance scalars; a net bus (indexed) or bundle is
+ * an ordered group referring to other nets of the view, which one net may join several times.
+ * Positions count slots over blocks of 22 scalars, 27 bundles and 22 buses, scalars first, then
+ * bundles, then buses; they stay put while other nets come and go. Iteration modes: 1 net
+ * scalars, 2 buses and bundles, 3 top level (of a view: nets in no group; of a group: its direct
+ * members), 4 all. Edit checks (42, 14, 25, 26) are skipped in trusted data mode. */
+
+/* Create a net scalar, bus (start, step) or bundle in a view. Errors: 16/15 (view), 27 (the view
+ * cannot be read), 42 (read-only view), 14 (bad name), 26 (a net of the same kind has the name),
+ * 25 (a net of another kind or an alias has it), 10 (bus step 0), 4; result null. */
+NYX_API cfiOID cfidrNetlistViewCreateNetScalar(cfiOID view, const char *name, cfidrErrorT *err);
+NYX_API cfiOID cfidrNetlistViewCreateNetBus(cfiOID view, const char *name, int32_t start, int32_t step,
+                                            cfidrErrorT *err);
+NYX_API cfiOID cfidrNetlistViewCreateNetBundle(cfiOID view, const char *name, cfidrErrorT *err);
+
+/* Returns the net of a name (exact comparison); an alias name gives the net it names. Errors:
+ * 16/15, 14 (bad name, unless trusted program mode), 27 (no such net); result null. */
+NYX_API cfiOID cfidrNetlistViewFindNetByName(cfiOID view, const char *name, cfidrErrorT *err);
+
+/* Returns an iterator over the view's nets in the given mode: scalars, then bundles, then buses,
+ * each in position order. Errors: 16/15, 35 (mode), 27, 4; a null iterator on error. */
+NYX_API cfidrIterT cfidrNetlistViewGetNets(cfiOID view, cfidrIterModeT mode, cfidrErrorT *err);
+
+/* Attach a port (port instance) to a net. Mode 1 pairs the members of a bus or bundle by
+ * position, mode 2 by exact name. A scalar pair: 42 read-only, 37 other view, 38 not a scalar,
+ * 30 (28) already attached, 24 names differ in mode 2. A group pair first checks the whole
+ * pairing (38 a scalar paired with a group, 30 (28) a scalar attached to a net other than its
+ * partner) and then attaches pair by pair, nested groups included; 24 when mode 2 paired nothing.
+ * Further errors: 16/15 (net), 17/18 (port), 19/20 (port instance), 5 (mode), 4. */
+NYX_API void cfidrNetAttachPort(cfiOID net, cfiOID port, cfidrAttachModeT mode, cfidrErrorT *err);
+NYX_API void cfidrNetAttachPortInst(cfiOID net, cfiOID portInst, cfidrAttachModeT mode, cfidrErrorT *err);
+
+/* Detach a port (port instance) from a net; for a group, every scalar under it at any depth that
+ * is attached to a scalar member (at any depth) of the net. Errors: 16/15, 17/18 (19/20), 42,
+ * 32 (29) nothing attached there to detach, 4. */
+NYX_API void cfidrNetDetachPort(cfiOID net, cfiOID port, cfidrErrorT *err);
+NYX_API void cfidrNetDetachPortInst(cfiOID net, cfiOID portInst, cfidrErrorT *err);
+
+/* Iterators over a net scalar's port scalars (port instance scalars); for a bus or bundle over
+ * the port buses and bundles (port instance groups) that hold, at any depth, a scalar attached to
+ * any of its scalar members, each once. The list is taken when the iterator is made. Errors:
+ * 16/15, 4; a null iterator on error. */
+NYX_API cfidrIterT cfidrNetGetPorts(cfiOID net, cfidrErrorT *err);
+NYX_API cfidrIterT cfidrNetGetPortInsts(cfiOID net, cfidrErrorT *err);
+
+/* Returns an iterator over the net buses and bundles that hold a net directly or through nested
+ * groups, each once, in discovery order; or finds one of them by name (27 none, 14 bad name).
+ * Errors: 16/15, 4. */
+NYX_API cfidrIterT cfidrNetGetNetBundles(cfiOID net, cfidrErrorT *err);
+NYX_API cfiOID cfidrNetFindNetBundleByName(cfiOID net, const char *name, cfidrErrorT *err);
+
+/* Returns the view that holds a net. Errors: 16/15; result null. */
+NYX_API cfiOID cfidrNetGetOwner(cfiOID net, cfidrErrorT *err);
+
+/* Inserts a net into a bus or bundle before the member at position (appended when position is
+ * outside 0 to size - 1). Errors: 16/15 (group), 50/44 (net), 42, 37 (other view), 47 (the group
+ * would contain itself), 4. */
+NYX_API void cfidrNetBundleInsertNet(cfiOID bundle, cfiOID net, int32_t position, cfidrErrorT *err);
+
+/* Removes the member at position. Errors: 16/15, 42, 46 (position outside 0 to size - 1). */
+NYX_API void cfidrNetBundleRemoveNet(cfiOID bundle, int32_t position, cfidrErrorT *err);
+
+/* Returns an iterator over a group's members: mode 3 the direct members, the other modes depth
+ * first (each group before its members) filtered by kind. Errors: 16/15, 35, 4. */
+NYX_API cfidrIterT cfidrNetBundleGetNets(cfiOID bundle, cfidrIterModeT mode, cfidrErrorT *err);
+
+/* Member count of a bus or bundle. Errors: 16/15; result 0. */
+NYX_API int32_t cfidrNetBundleGetSize(cfiOID bundle, cfidrErrorT *err);
+
+/* A direct member by exact name (14 bad name, 27 none) or by position (46 outside 0 to size -
+ * 1). Errors: 16/15; result null. */
+NYX_API cfiOID cfidrNetBundleFindNetByName(cfiOID bundle, const char *name, cfidrErrorT *err);
+NYX_API cfiOID cfidrNetBundleFindNetByPosition(cfiOID bundle, int32_t position, cfidrErrorT *err);
+
+/* Start and step of a net bus (member i has index start + i * step). Setting: 42 read-only view,
+ * 10 step 0. Errors: 16/15. */
+NYX_API int32_t cfidrNetBusGetStart(cfiOID bus, cfidrErrorT *err);
+NYX_API int32_t cfidrNetBusGetStep(cfiOID bus, cfidrErrorT *err);
+NYX_API void cfidrNetBusSetStart(cfiOID bus, int32_t start, cfidrErrorT *err);
+NYX_API void cfidrNetBusSetStep(cfiOID bus, int32_t step, cfidrErrorT *err);
+
+/* The global flag of a net scalar. Setting: 10 value not 0 or 1, 42 read-only view (both unless
+ * trusted data mode). Errors: 16/15. */
+NYX_API cfiBooleanEnum cfidrNetScalarGetIsGlobal(cfiOID net, cfidrErrorT *err);
+NYX_API void cfidrNetScalarSetIsGlobal(cfiOID net, cfiBooleanEnum global, cfidrErrorT *err);
+
 #ifdef __cplusplus
 }
 #endif

@@ -102,6 +102,41 @@ NYX_API cfiOID nyxdrNetlistViewFindPortByPosition(cfiOID view, int32_t position,
  * (the name carries no index list); result 0. */
 NYX_API int32_t nyxdrPortBusGetEnd(cfiOID bus, cfidrErrorT *err);
 
+/* ==== Nets and net aliases ================================================================== */
+
+/* The net at a view position (see cfidr.h, Nets). Errors: 16/15, 27 (beyond the last block), 16
+ * (a free slot), 4; result null. */
+NYX_API cfiOID nyxdrNetlistViewFindNetByPosition(cfiOID view, int32_t position, cfidrErrorT *err);
+
+/* The number of net positions of a view (slots, free ones included), so that every position from
+ * 0 to count - 1 may be asked for. Errors: 16/15, 27; result 0. */
+NYX_API int32_t nyxdrNetlistViewGetNetCount(cfiOID view, cfidrErrorT *err);
+
+/* The position of a net in its view. Errors: 16/15; result 0. */
+NYX_API int32_t nyxdrNetGetPosition(cfiOID net, cfidrErrorT *err);
+
+/* The end index of a net bus read from its name, as nyxdrPortBusGetEnd does. Errors: 16/15, 14
+ * (the name carries no index list); result 0. */
+NYX_API int32_t nyxdrNetBusGetEnd(cfiOID bus, cfidrErrorT *err);
+
+/* Gives a net a further name. The alias joins the view's net name space for lookups; no check is
+ * made against other nets' names. With option bit 0x40000 an existing alias of exactly that name
+ * is returned instead. Errors: 16/15, 42, 14 (bad name) (both unless trusted data mode), 4;
+ * result null. */
+NYX_API cfiOID nyxdrNetCreateNetAlias(cfiOID net, const char *name, cfidrErrorT *err);
+
+/* Returns an iterator (nyxdrIterNextNetAlias) over a net's aliases, newest first. Errors: 16/15,
+ * 4. */
+NYX_API cfidrIterT nyxdrNetGetNetAliases(cfiOID net, cfidrErrorT *err);
+
+/* The net an alias names. Errors: 16/15; result null. */
+NYX_API cfiOID nyxdrNetAliasGetOwner(cfiOID alias, cfidrErrorT *err);
+
+/* The global flag of an alias. Setting: 10 value not 0 or 1, 42 read-only view (both unless
+ * trusted data mode). Errors: 16/15. */
+NYX_API cfiBooleanEnum nyxdrNetAliasGetIsGlobal(cfiOID alias, cfidrErrorT *err);
+NYX_API void nyxdrNetAliasSetIsGlobal(cfiOID alias, cfiBooleanEnum global, cfidrErrorT *err);
+
 #ifdef __cplusplus
 }
 #endif

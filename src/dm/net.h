@@ -35,7 +35,8 @@ template <class T = void> inline T *nyxObjPtr(uint32_t word) {
 }
 
 // The beginning every net shares.
-struct nyxNetHead {
+class nyxNetHead {
+public:
     nyxVarString d_name;    // first: a free slot's link overwrites it
     uint32_t d_props;       // word of the property list, 0 until the first property
     uint16_t d_groupCount;  // member lists that hold this net
@@ -47,7 +48,8 @@ struct nyxNetHead {
     static constexpr uint16_t kPortTags = 0x001f;  // bit i: inline slot i holds a port scalar
 };
 
-struct nyxNetScalar : nyxNetHead {
+class nyxNetScalar : public nyxNetHead {
+public:
     static constexpr int32_t kInline = 5;
     uint32_t d_connCount;
     uint32_t d_conn[kInline];
@@ -71,18 +73,21 @@ struct nyxNetMembers {
     void *items[1];
 };
 
-struct nyxNetBundle : nyxNetHead {
+class nyxNetBundle : public nyxNetHead {
+public:
     nyxNetMembers *d_members;  // null while empty
     int32_t size() const { return d_members != nullptr ? d_members->count : 0; }
     void *member(int32_t i) const { return d_members->items[i]; }
 };
 
-struct nyxNetBus : nyxNetBundle {
+class nyxNetBus : public nyxNetBundle {
+public:
     int32_t d_start;
     int32_t d_step;  // never 0
 };
 
-struct nyxNetAlias {
+class nyxNetAlias {
+public:
     nyxNetAlias *d_next;   // next alias of the same net
     nyxPropList *d_props;  // the alias's properties
     void *d_owner;         // the net it names
@@ -90,6 +95,30 @@ struct nyxNetAlias {
     int32_t d_code;        // 20
     int32_t d_global;      // 0 or 1
 };
+
+// One side of connections: ports or port instances. The net code reaches the objects on that
+// side only through these operations, so attach and detach are written once for both.
+struct nyxConnSide {
+    bool isPort;
+    int32_t scalarCode;                  // 5 port scalar, 9 port instance scalar
+    cfidrErrorT attachedElsewhere;       // 30 or 28
+    cfidrErrorT notAttached;             // 32 or 29
+    int32_t (*code)(const void *obj);    // class code of an object of the side
+    nyxNetlistView *(*view)(void *obj);  // its view (null when broken)
+    nyxNetScalar *(*net)(const void *scalar);
+    void (*setNet)(void *scalar, nyxNetScalar *net);
+    // The name compared when pairing by name (a port instance's describer port name).
+    const char *(*name)(const void *obj);
+    // Direct members of a group.
+    int32_t (*size)(const void *group);
+    void *(*member)(const void *group, int32_t i);
+    // The group that holds an object, or null at the top (for the groups seen from a net).
+    void *(*owner)(const void *obj, int32_t *ownerCode);
+};
+
+extern const nyxConnSide nyxPortSide;
+// Supplied by the instances with their port instances (weak: absent until they exist).
+extern const nyxConnSide nyxPortInstSide NYX_WEAK;
 
 // Operations on nets of any kind.
 namespace nyxNet {
@@ -108,5 +137,54 @@ inline bool isGroup(const void *net) { return code(net) != nyxCodeNetScalar; }
 // Every net bus and bundle that holds `net` directly or through nested groups, each once, in
 // discovery order (appended to `out`, which may hold earlier results that are not repeated).
 void getAllNetBundles(void *net, std::vector<void *> &out);
+
+// --- Operations behind the interface (argument checks of the frame done by the caller) -------
+
+// Creation in a view (code 12, 11 or 10): 42 read-only, 14 bad name, 26 a net of that class has
+// the name, 25 another net or an alias has it (unless trusted data mode), 10 bus step 0.
+void *create(nyxNetlistView *view, const char *name, int32_t code, int32_t start, int32_t step,
+             cfidrErrorT *err);
+// The net of a name (aliases give their net) with its class code; 14 bad name unless trusted
+// program mode, 27 none.
+nyxObjRef findByName(nyxNetlistView *view, const char *name, cfidrErrorT *err);
+void setName(void *net, const char *name, cfidrErrorT *err);
+void destroy(void *net, cfidrErrorT *err);
+
+// Attach and detach of a port or port instance (side) in mode 1 (by position) or 2 (by name).
+void attach(void *net, void *obj, const nyxConnSide &side, int32_t mode, cfidrErrorT *err);
+void detach(void *net, void *obj, const nyxConnSide &side, cfidrErrorT *err);
+
+// Group membership.
+void insertNet(nyxNetBundle *group, void *net, int32_t position, cfidrErrorT *err);
+void removeNet(nyxNetBundle *group, int32_t position, cfidrErrorT *err);
+nyxObjRef findMemberByName(nyxNetBundle *group, const char *name, cfidrErrorT *err);
+nyxObjRef findMemberByPosition(nyxNetBundle *group, int32_t position, cfidrErrorT *err);
+// The containing group of `net` named `name` (27 none).
+nyxObjRef findNetBundleByName(void *net, const char *name, cfidrErrorT *err);
+
+void setStart(nyxNetBus *bus, int32_t start, cfidrErrorT *err);
+void setStep(nyxNetBus *bus, int32_t step, cfidrErrorT *err);
+int32_t getEnd(const nyxNetBus *bus, cfidrErrorT *err);
+void setGlobal(void *netOrAlias, bool alias, int32_t value, cfidrErrorT *err);
+int32_t getGlobal(const void *netOrAlias, bool alias);
+
+nyxNetAlias *createAlias(void *net, const char *name, cfidrErrorT *err);
+void destroyAlias(nyxNetAlias *alias, cfidrErrorT *err);
+
+// The property list of a net (null until its first property) and its replacement.
+inline nyxPropList *props(const void *net) { return nyxObjPtr<nyxPropList>(static_cast<const nyxNetHead *>(net)->d_props); }
+inline void setProps(void *net, nyxPropList *list) { static_cast<nyxNetHead *>(net)->d_props = nyxObjWord(list); }
+
+// Iterators (own type kIterType). View nets and group members by mode 1-4; the rest are lists
+// computed when the iterator is made.
+constexpr int32_t kIterType = 0x4e54;
+nyxIter *viewNets(nyxNetlistView *view, int32_t mode, cfidrErrorT *err);
+nyxIter *members(nyxNetBundle *group, int32_t mode, cfidrErrorT *err);
+nyxIter *connections(void *net, const nyxConnSide &side, cfidrErrorT *err);
+nyxIter *netBundles(void *net, cfidrErrorT *err);
+nyxIter *aliases(void *net, cfidrErrorT *err);
+nyxObjRef iterNext(nyxIter *it, cfidrErrorT *err);
+void iterQuit(nyxIter *it);
+void iterReset(nyxIter *it);
 
 } // namespace nyxNet

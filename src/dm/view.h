@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "dm/dm.h"
 
@@ -74,6 +75,8 @@ public:
     // reports 27. False with the error stored.
     static bool load(nyxNetlistView *view, cfidrErrorT *err);
 
+    // A view name as stored: every tab becomes "/" and every newline ".".
+    static std::string storedName(const char *name);
     // The name rule: non-null, non-empty, 7-bit characters, no control characters.
     static bool validString(const char *name) { return nyxDMUtil::validName(name); }
 
@@ -135,16 +138,17 @@ public:
     int32_t d_portPositionsValid = 0;
     int16_t d_describersOnly = 0;
     int16_t d_netDeleted = 0;
+    int32_t d_loaded = 0;  // contents present: created here or read from the view file
 
 private:
-    nyxNetlistView(nyxCell *cell, cfidrAccessModeT mode);
+    nyxNetlistView(nyxCell *cell, cfidrAccessModeT mode, Hx_genheap *viewHeap, Hx_genheap *blockHeap);
     ~nyxNetlistView() override;
 
     nyxCell *d_owner;
     nyxVarString d_name;
     nyxVarString d_viewType;
-    Hx_genheap *d_viewHeap = nullptr;
-    Hx_genheap *d_blockHeap = nullptr;
+    Hx_genheap *d_viewHeap;
+    Hx_genheap *d_blockHeap;
     nyxDynArray d_instRefs;  // instances elsewhere whose describer is this view
     nyxDynArray d_ports;
     nyxDynArray d_describers;
@@ -157,3 +161,16 @@ private:
     nyxOIDHashTable *d_propsOnPortInsts = nullptr;
     nyxOIDHashTable *d_aliasHeads = nullptr;
 };
+
+// Lookups and counts of a view behind the interface.
+namespace nyxViewOps {
+
+// The tolerant port lookup: letter case ignored, a bus or bundle found by the base of its name.
+// 14 bad name (unless trusted program mode), 27 nothing taken.
+nyxObjRef findPortByNearestName(nyxNetlistView *view, const char *name, cfidrErrorT *err);
+// The net at a position: 27 beyond the last block, 16 on a free slot.
+nyxObjRef findNetByPosition(nyxNetlistView *view, int32_t position, cfidrErrorT *err);
+// The number of net slots (positions 0 .. count - 1 may be asked for).
+int32_t getNetCount(nyxNetlistView *view, cfidrErrorT *err);
+
+} // namespace nyxViewOps

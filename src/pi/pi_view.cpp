@@ -1,0 +1,142 @@
+// Exported functions of netlist views: creation in a cell, type, owner, save, purge, and the
+// view's nets by name, position and iteration.
+#include <cstring>
+
+#include "dm/net.h"
+#include "pi/pi.h"
+
+using nyxpi::checkArg;
+using nyxpi::fail;
+using nyxpi::kNullOID;
+
+namespace {
+
+nyxNetlistView *asView(cfiOID id) { return nyxpi::object<nyxNetlistView>(id); }
+
+// Views of other kinds than netlist views have no operations here yet.
+bool netlistView(cfiOID view, cfidrErrorT *e) {
+    if (!checkArg(view, nyxCodeView, e)) return false;
+    if (!nyxpi::trusted() && nyxpi::classCode(view.tag) != nyxCodeNetlistView) return fail(e, 15), false;
+    return true;
+}
+
+} // namespace
+
+extern "C" {
+
+NYX_API cfiOID cfidrCellCreateNetlistView(cfiOID cell, const char *name, cfidrErrorT *err) {
+    return nyxpi::guard(err, kNullOID, [&](cfidrErrorT *e) {
+        if (!checkArg(cell, nyxCodeCell, e)) return kNullOID;
+        nyxCell *c = nyxpi::object<nyxCell>(cell);
+        cfidrErrorT readErr = 0;
+        if (!c->openObj(&readErr) && readErr != 27) return fail(e, readErr), kNullOID;
+        if (name == nullptr) return fail(e, 14), kNullOID;
+        std::string stored = nyxNetlistView::storedName(name);
+        name = stored.c_str();
+        if (!nyx::trustedData()) {
+            if (c->d_lib->readOnly()) return fail(e, 42), kNullOID;
+            if (!nyxNetlistView::validString(name)) return fail(e, 14), kNullOID;
+            for (int32_t i = 0; i < c->views().nitems(); ++i) {
+                if (nyxDMUtil::sameName(nyxCell::viewObject(c->views()[i])->nameObj(), name)) {
+                    return fail(e, 26), kNullOID;
+                }
+            }
+            const char *cellPath = c->pathnameObj();
+            if (cellPath == nullptr) return fail(e, 4), kNullOID;
+            if (std::strlen(cellPath) + std::strlen(name) + 1 < 1024 &&
+                nyxDMObj::findDMObj(nyxCodeNetlistView, cellPath, name, nullptr) >= 0) {
+                return fail(e, 26), kNullOID;
+            }
+        }
+        nyxNetlistView *v = nyxNetlistView::construct(c, name, 2, true, e);
+        return nyxpi::handOut(v, nyxCodeNetlistView, e);
+    });
+}
+
+NYX_API const char *cfidrViewGetViewType(cfiOID view, cfidrErrorT *err) {
+    return nyxpi::guard(err, "", [&](cfidrErrorT *e) -> const char * {
+        if (!netlistView(view, e)) return "";
+        if (!nyxNetlistView::load(asView(view), e)) return "";
+        return nyxpi::returnString(nyxNetlistView::getViewType(asView(view)), e);
+    });
+}
+
+NYX_API cfiOID cfidrViewGetOwner(cfiOID view, cfidrErrorT *err) {
+    return nyxpi::guard(err, kNullOID, [&](cfidrErrorT *e) {
+        if (!netlistView(view, e)) return kNullOID;
+        return nyxpi::handOut(asView(view)->owner(), nyxCodeCell, e);
+    });
+}
+
+NYX_API void cfidrViewSave(cfiOID view, cfidrErrorT *err) {
+    nyxpi::guardVoid(err, [&](cfidrErrorT *e) {
+        if (!netlistView(view, e)) return;
+        nyxNetlistView::save(asView(view), e);
+    });
+}
+
+NYX_API void cfidrViewPurge(cfiOID view, cfidrErrorT *err) {
+    nyxpi::guardVoid(err, [&](cfidrErrorT *e) {
+        if (!netlistView(view, e)) return;
+        nyxpi::Withdrawal withdrawal;
+        if (!withdrawal.collect(asView(view), nyxCodeNetlistView, 0, e)) return;
+        nyxNetlistView::purge(asView(view), e);
+        if (*e == 0) withdrawal.commit();
+    });
+}
+
+// --- Nets of a view ------------------------------------------------------------------------------
+
+static cfiOID createNet(cfiOID view, const char *name, int32_t code, int32_t start, int32_t step,
+                        cfidrErrorT *err) {
+    return nyxpi::guard(err, kNullOID, [&](cfidrErrorT *e) {
+        if (!checkArg(view, nyxCodeNetlistView, e)) return kNullOID;
+        void *net = nyxNet::create(asView(view), name, code, start, step, e);
+        return nyxpi::handOut(net, code, e);
+    });
+}
+
+NYX_API cfiOID cfidrNetlistViewCreateNetScalar(cfiOID view, const char *name, cfidrErrorT *err) {
+    return createNet(view, name, nyxCodeNetScalar, 0, 1, err);
+}
+
+NYX_API cfiOID cfidrNetlistViewCreateNetBus(cfiOID view, const char *name, int32_t start, int32_t step,
+                                            cfidrErrorT *err) {
+    return createNet(view, name, nyxCodeNetBus, start, step, err);
+}
+
+NYX_API cfiOID cfidrNetlistViewCreateNetBundle(cfiOID view, const char *name, cfidrErrorT *err) {
+    return createNet(view, name, nyxCodeNetBundle, 0, 1, err);
+}
+
+NYX_API cfiOID cfidrNetlistViewFindNetByName(cfiOID view, const char *name, cfidrErrorT *err) {
+    return nyxpi::guard(err, kNullOID, [&](cfidrErrorT *e) {
+        if (!checkArg(view, nyxCodeNetlistView, e)) return kNullOID;
+        nyxObjRef r = nyxNet::findByName(asView(view), name, e);
+        return *e != 0 ? kNullOID : nyxpi::handOut(r, e);
+    });
+}
+
+NYX_API cfidrIterT cfidrNetlistViewGetNets(cfiOID view, cfidrIterModeT mode, cfidrErrorT *err) {
+    return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
+        if (!checkArg(view, nyxCodeNetlistView, e) || !nyxpi::checkIterMode(mode, e)) return nyxpi::nullIter();
+        return nyxpi::handOutIter(nyxNet::viewNets(asView(view), mode, e), nyxIterNet, nyxCodeNetlistView, e);
+    });
+}
+
+NYX_API cfiOID nyxdrNetlistViewFindNetByPosition(cfiOID view, int32_t position, cfidrErrorT *err) {
+    return nyxpi::guard(err, kNullOID, [&](cfidrErrorT *e) {
+        if (!checkArg(view, nyxCodeNetlistView, e)) return kNullOID;
+        nyxObjRef r = nyxViewOps::findNetByPosition(asView(view), position, e);
+        return *e != 0 ? kNullOID : nyxpi::handOut(r, e);
+    });
+}
+
+NYX_API int32_t nyxdrNetlistViewGetNetCount(cfiOID view, cfidrErrorT *err) {
+    return nyxpi::guard(err, int32_t{0}, [&](cfidrErrorT *e) {
+        if (!checkArg(view, nyxCodeNetlistView, e)) return int32_t{0};
+        return nyxViewOps::getNetCount(asView(view), e);
+    });
+}
+
+} // extern "C"

@@ -1,0 +1,307 @@
+// Nets through the exported interface: creation codes, iteration modes, positions, connection
+// storage, attach and detach of scalars and groups, membership, aliases, renaming, properties.
+#include "dm/net.h"
+#include "dm/port_fixture.h"
+#include "pi/pi.h"
+#include "utils/settings.h"
+
+using porttest::Session;
+
+namespace {
+
+struct Nets : Session {
+    cfiOID net(char kind, const char *name, cfiOID v = {}) {
+        cfidrErrorT err = -1;
+        if (v.object == 0) v = view;
+        cfiOID n = kind == 's'   ? cfidrNetlistViewCreateNetScalar(v, name, &err)
+                   : kind == 'b' ? cfidrNetlistViewCreateNetBus(v, name, 0, 1, &err)
+                                 : cfidrNetlistViewCreateNetBundle(v, name, &err);
+        EXPECT_EQ(err, 0) << name;
+        return n;
+    }
+    void insert(cfiOID g, cfiOID n) {
+        cfidrErrorT err = -1;
+        cfidrNetBundleInsertNet(g, n, -1, &err);
+        EXPECT_EQ(err, 0);
+    }
+    static std::string names(cfidrIterT it, cfiOID (*next)(cfidrIterT, cfidrErrorT *) = cfidrIterNextNet) {
+        cfidrErrorT err = 0;
+        std::string out;
+        for (cfiOID n = next(it, &err); n.object != 0; n = next(it, &err)) {
+            out += std::string(out.empty() ? "" : " ") + cfidrNamedObjectGetName(n, &err);
+        }
+        EXPECT_EQ(err, 0);
+        cfidrIterQuit(it, &err);
+        return out;
+    }
+    std::string viewNets(int32_t mode) { return names(cfidrNetlistViewGetNets(view, mode, &e)); }
+    std::string members(cfiOID g, int32_t mode) { return names(cfidrNetBundleGetNets(g, mode, &e)); }
+    std::string portsOf(cfiOID n) { return names(cfidrNetGetPorts(n, &e), cfidrIterNextPort); }
+    nyxNetScalar *scalar(cfiOID n) { return nyxpi::object<nyxNetScalar>(n); }
+};
+
+} // namespace
+
+TEST_F(Nets, CreationAndLookupFailureCodes) {
+    cfiOID s = net('s', "a");
+    net('b', "bus(1:0)");
+    cfidrNetlistViewCreateNetScalar(view, "a", &e);
+    EXPECT_EQ(e, 26);
+    cfidrNetlistViewCreateNetScalar(view, "bus(1:0)", &e);
+    EXPECT_EQ(e, 25);
+    cfidrNetlistViewCreateNetBus(view, "z", 0, 0, &e);
+    EXPECT_EQ(e, 10);
+    cfidrNetlistViewCreateNetBundle(view, "bad\x01", &e);
+    EXPECT_EQ(e, 14);
+    nyxdrNetCreateNetAlias(s, "alias", &e);
+    cfidrNetlistViewCreateNetBundle(view, "alias", &e);
+    EXPECT_EQ(e, 25);
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrNetlistViewFindNetByName(view, "alias", &e), s, &e));
+    cfidrNetlistViewFindNetByName(view, "A", &e);
+    EXPECT_EQ(e, 27);
+    cfidrNetlistViewFindNetByName(view, "", &e);
+    EXPECT_EQ(e, 14);
+    cfidrNetlistViewGetNets(view, 5, &e);
+    EXPECT_EQ(e, 35);
+    cfidrNetlistViewCreateNetScalar(lib, "x", &e);
+    EXPECT_EQ(e, 15);
+    nyxpi::object<nyxNetlistView>(view)->d_accessMode = 1;
+    cfidrNetlistViewCreateNetScalar(view, "ro", &e);
+    EXPECT_EQ(e, 42);
+    nyxdrNetCreateNetAlias(s, "ro", &e);
+    EXPECT_EQ(e, 42);
+    cfidrNetScalarSetIsGlobal(s, 1, &e);
+    EXPECT_EQ(e, 42);
+    nyxpi::object<nyxNetlistView>(view)->d_accessMode = 2;
+    cfidrNetScalarSetIsGlobal(s, 2, &e);
+    EXPECT_EQ(e, 10);
+    cfidrNetScalarSetIsGlobal(s, 1, &e);
+    EXPECT_EQ(cfidrNetScalarGetIsGlobal(s, &e), 1);
+    // Trusted data mode skips the name checks.
+    nyx::sessionFlags = nyx::kTrustedData;
+    EXPECT_NE(cfidrNetlistViewCreateNetScalar(view, "a", &e).object, 0u);
+    nyx::sessionFlags = 0;
+}
+
+TEST_F(Nets, IterationModesOverNestedGroups) {
+    cfiOID bus = net('b', "B");
+    cfiOID bundle = net('g', "G");
+    cfiOID inner = net('g', "I");
+    cfiOID b0 = net('s', "b0"), b1 = net('s', "b1"), i0 = net('s', "i0");
+    net('s', "free");
+    insert(bus, b0);
+    insert(bus, b1);
+    insert(inner, i0);
+    insert(bundle, inner);
+    insert(bundle, bus);
+    EXPECT_EQ(viewNets(1), "b0 b1 i0 free");
+    EXPECT_EQ(viewNets(2), "G I B");
+    EXPECT_EQ(viewNets(3), "free G");
+    EXPECT_EQ(viewNets(4), "b0 b1 i0 free G I B");
+    EXPECT_EQ(members(bundle, 3), "I B");
+    EXPECT_EQ(members(bundle, 4), "I i0 B b0 b1");
+    EXPECT_EQ(members(bundle, 1), "i0 b0 b1");
+    EXPECT_EQ(members(bundle, 2), "I B");
+    // A view whose only nets are one bus and its members.
+    cfiOID v2 = newView("busonly");
+    cfiOID only = net('b', "D", v2);
+    insert(only, net('s', "d0", v2));
+    EXPECT_EQ(names(cfidrNetlistViewGetNets(v2, 3, &e)), "D");
+    EXPECT_EQ(names(cfidrNetlistViewGetNets(v2, 1, &e)), "d0");
+    // Containing groups, direct and indirect, each once; the recursion check.
+    EXPECT_EQ(names(cfidrNetGetNetBundles(i0, &e), cfidrIterNextNetBundle), "I G");
+    cfiOID second = net('g', "S");
+    insert(second, b0);
+    EXPECT_EQ(names(cfidrNetGetNetBundles(b0, &e), cfidrIterNextNetBundle), "S B G");
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrNetFindNetBundleByName(i0, "G", &e), bundle, &e));
+    cfidrNetBundleInsertNet(inner, bundle, 0, &e);
+    EXPECT_EQ(e, 47);
+    cfidrNetBundleInsertNet(bundle, bundle, 0, &e);
+    EXPECT_EQ(e, 47);
+    cfidrNetBundleInsertNet(bundle, only, 0, &e);
+    EXPECT_EQ(e, 37);
+    cfidrNetBundleRemoveNet(bundle, 2, &e);
+    EXPECT_EQ(e, 46);
+    cfidrNetBundleRemoveNet(bundle, 0, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(viewNets(3), "free G I S");
+    EXPECT_EQ(cfidrNetBundleGetSize(bundle, &e), 1);
+    cfidrNetBundleFindNetByPosition(bundle, 1, &e);
+    EXPECT_EQ(e, 46);
+}
+
+TEST_F(Nets, PositionsStayStableAcrossDestruction) {
+    std::vector<cfiOID> nets;
+    for (int i = 0; i < 30; ++i) nets.push_back(net('s', ("n" + std::to_string(i)).c_str()));
+    cfiOID bundle = net('g', "G");
+    cfiOID bus = net('b', "B");
+    EXPECT_EQ(nyxdrNetGetPosition(nets[25], &e), 25);
+    EXPECT_EQ(nyxdrNetGetPosition(bundle, &e), 44);       // after two blocks of 22 scalars
+    EXPECT_EQ(nyxdrNetGetPosition(bus, &e), 44 + 27);     // after one block of 27 bundles
+    EXPECT_EQ(nyxdrNetlistViewGetNetCount(view, &e), 44 + 27 + 22);
+    cfidrObjectDestroy(nets[3], &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_FALSE(cfidrObjectIsUsable(nets[3], &e));
+    EXPECT_EQ(nyxdrNetGetPosition(nets[25], &e), 25);
+    nyxdrNetlistViewFindNetByPosition(view, 3, &e);
+    EXPECT_EQ(e, 16);
+    nyxdrNetlistViewFindNetByPosition(view, 44 + 27 + 22, &e);
+    EXPECT_EQ(e, 27);
+    EXPECT_TRUE(cfidrObjectIsSame(nyxdrNetlistViewFindNetByPosition(view, 29, &e), nets[29], &e));
+    EXPECT_TRUE(cfidrObjectIsSame(nyxdrNetlistViewFindNetByPosition(view, 71, &e), bus, &e));
+    // New scalars fill the current block; once it is full, a freed slot of an older block is
+    // taken before a new block is made.
+    for (int i = 30; i < 44; ++i) EXPECT_EQ(nyxdrNetGetPosition(net('s', ("m" + std::to_string(i)).c_str()), &e), i);
+    cfidrObjectDestroy(nets[5], &e);
+    EXPECT_EQ(nyxdrNetGetPosition(net('s', "again"), &e), 3);  // the lowest free slot first
+    EXPECT_EQ(nyxdrNetGetPosition(net('s', "more"), &e), 5);
+    cfidrNetlistViewFindNetByName(view, "n3", &e);
+    EXPECT_EQ(e, 27);
+}
+
+TEST_F(Nets, ConnectionStorageAcrossTheInlineBoundary) {
+    cfiOID n = net('s', "n");
+    std::vector<cfiOID> ports;
+    for (int i = 0; i < 7; ++i) {
+        ports.push_back(port(view, 's', ("p" + std::to_string(i)).c_str()));
+        cfidrNetAttachPort(n, ports.back(), 1, &e);
+        ASSERT_EQ(e, 0);
+    }
+    EXPECT_EQ(portsOf(n), "p0 p1 p2 p3 p4 p5 p6");
+    EXPECT_EQ(scalar(n)->d_connCount, 7u);
+    // Removing an inline connection while the array exists moves the array's first one in.
+    cfidrNetDetachPort(n, ports[1], &e);
+    EXPECT_EQ(portsOf(n), "p0 p4 p2 p3 p5 p6");
+    for (int i = 6; i >= 2; --i) {
+        cfidrNetDetachPort(n, ports[i], &e);
+        ASSERT_EQ(e, 0);
+        // From five connections down, no array is left: every slot is a port.
+        EXPECT_LE(scalar(n)->d_connCount, 5u);
+        EXPECT_EQ(scalar(n)->d_flags & nyxNetHead::kPortTags, (1u << scalar(n)->d_connCount) - 1);
+    }
+    cfidrNetDetachPort(n, ports[0], &e);
+    EXPECT_EQ(scalar(n)->d_connCount, 0u);
+    EXPECT_EQ(portsOf(n), "");
+    cfidrNetDetachPort(n, ports[0], &e);
+    EXPECT_EQ(e, 32);
+    for (auto &p : ports) EXPECT_EQ(cfidrPortScalarGetNetScalar(p, &e).object, 0u);
+}
+
+TEST_F(Nets, ScalarAttachAndDetachCodes) {
+    cfiOID n = net('s', "a"), other = net('s', "b");
+    cfiOID pa = port(view, 's', "a"), pb = port(view, 's', "b");
+    cfiOID foreign = port(newView("v2"), 's', "a");
+    cfiOID pbus = port(view, 'b', "pbus");
+    cfidrNetAttachPort(n, pb, 2, &e);
+    EXPECT_EQ(e, 24);
+    cfidrNetAttachPort(n, foreign, 1, &e);
+    EXPECT_EQ(e, 37);
+    cfidrNetAttachPort(n, pbus, 1, &e);
+    EXPECT_EQ(e, 38);
+    cfidrNetAttachPort(n, pa, 3, &e);
+    EXPECT_EQ(e, 5);
+    cfidrNetAttachPort(n, n, 1, &e);
+    EXPECT_EQ(e, 18);
+    cfidrNetAttachPort(n, pa, 2, &e);
+    EXPECT_EQ(e, 0);
+    cfidrNetAttachPort(other, pa, 1, &e);
+    EXPECT_EQ(e, 30);
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrPortScalarGetNetScalar(pa, &e), n, &e));
+    cfidrNetDetachPort(other, pa, &e);
+    EXPECT_EQ(e, 32);
+    // A connected net cannot be renamed; an unconnected one not to a taken name.
+    cfidrNamedObjectSetName(n, "c", &e);
+    EXPECT_EQ(e, 36);
+    cfidrNamedObjectSetName(other, "a", &e);
+    EXPECT_EQ(e, 25);
+    cfidrNamedObjectSetName(other, "renamed", &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrNetlistViewFindNetByName(view, "renamed", &e), other, &e));
+    cfidrNetlistViewFindNetByName(view, "b", &e);
+    EXPECT_EQ(e, 27);
+    // Destroying the port forgets it on the net; destroying the net forgets it on the port.
+    cfidrNetAttachPort(other, pb, 1, &e);
+    cfidrObjectDestroy(pb, &e);
+    EXPECT_EQ(scalar(other)->d_connCount, 0u);
+    cfidrObjectDestroy(n, &e);
+    EXPECT_EQ(cfidrPortScalarGetNetScalar(pa, &e).object, 0u);
+}
+
+TEST_F(Nets, GroupAttachByPositionAndByName) {
+    cfiOID pbus = port(view, 'b', "P");
+    for (const char *m : {"A", "B", "C"}) port(pbus, 's', m);
+    cfiOID nbus = net('b', "N");
+    cfiOID nc = net('s', "C"), na = net('s', "A");
+    insert(nbus, nc);
+    insert(nbus, na);
+    cfidrNetAttachPort(nbus, pbus, 2, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(portsOf(na), "A");
+    EXPECT_EQ(portsOf(nc), "C");
+    EXPECT_EQ(portsOf(nbus), "P");
+    cfidrNetDetachPort(nbus, pbus, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(portsOf(na), "");
+    cfidrNetDetachPort(nbus, pbus, &e);
+    EXPECT_EQ(e, 32);
+    cfidrNetAttachPort(nbus, pbus, 1, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(portsOf(nc), "A");
+    EXPECT_EQ(portsOf(na), "B");
+    cfidrNetDetachPort(nbus, pbus, &e);
+
+    // No names in common: 24 and nothing attached.
+    cfiOID pother = port(view, 'g', "Q");
+    port(pother, 's', "x");
+    cfidrNetAttachPort(nbus, pother, 2, &e);
+    EXPECT_EQ(e, 24);
+    // A scalar paired with a group, and a member attached elsewhere, fail the dry run.
+    cfiOID nested = net('g', "NG");
+    insert(nested, net('g', "inner"));
+    cfidrNetAttachPort(nested, pother, 1, &e);
+    EXPECT_EQ(e, 38);
+    cfidrNetAttachPort(nbus, port(view, 's', "lone"), 1, &e);
+    EXPECT_EQ(e, 38);
+    cfiOID elsewhere = net('s', "elsewhere");
+    cfidrNetAttachPort(elsewhere, cfidrPortBundleFindPortByName(pbus, "B", &e), 1, &e);
+    cfidrNetAttachPort(nbus, pbus, 1, &e);
+    EXPECT_EQ(e, 30);
+    EXPECT_EQ(portsOf(nc), "");  // the dry run attached nothing
+}
+
+TEST_F(Nets, AliasesAndPropertiesOnNets) {
+    cfiOID n = net('s', "n");
+    cfiOID a1 = nyxdrNetCreateNetAlias(n, "x", &e);
+    cfiOID a2 = nyxdrNetCreateNetAlias(n, "y", &e);
+    EXPECT_EQ(names(nyxdrNetGetNetAliases(n, &e), nyxdrIterNextNetAlias), "y x");
+    EXPECT_TRUE(cfidrObjectIsSame(nyxdrNetAliasGetOwner(a1, &e), n, &e));
+    // Without bit 0x40000 a second alias of the same name is made; with it the first returns.
+    cfiOID again = nyxdrNetCreateNetAlias(n, "x", &e);
+    EXPECT_FALSE(cfidrObjectIsSame(again, a1, &e));
+    nyxSettings::setNameOptionBits(0x40000);
+    EXPECT_TRUE(cfidrObjectIsSame(nyxdrNetCreateNetAlias(n, "y", &e), a2, &e));
+    nyxSettings::clearNameOptionBits(0x40000);
+    nyxdrNetAliasSetIsGlobal(a1, 1, &e);
+    EXPECT_EQ(nyxdrNetAliasGetIsGlobal(a1, &e), 1);
+    EXPECT_EQ(cfidrNetScalarGetIsGlobal(n, &e), 0);
+
+    // Property type changes and the case rule.
+    cfiOID p = cfidrObjectCreateProp(n, "Weight", &e);
+    EXPECT_EQ(nyxdrPropGetValueType(p, &e), 0);
+    cfidrPropSetStringValue(p, "heavy", &e);
+    cfidrPropSetInt32Value(p, 7, &e);
+    EXPECT_EQ(cfidrPropGetValueType(p, &e), 2);
+    cfidrPropGetStringValue(p, &e);
+    EXPECT_EQ(e, 15);
+    EXPECT_EQ(cfidrPropGetInt32Value(cfidrObjectFindPropByName(n, "WEIGHT", &e), &e), 7);
+    cfidrObjectCreateProp(n, "weight", &e);
+    EXPECT_EQ(e, 26);
+    cfiOID ap = cfidrObjectCreateProp(a1, "w", &e);
+    EXPECT_EQ(e, 0);
+    // Destroying the net takes its aliases and their properties.
+    cfidrObjectDestroy(n, &e);
+    EXPECT_EQ(e, 0);
+    for (cfiOID id : {a1, a2, again, p, ap}) EXPECT_FALSE(cfidrObjectIsUsable(id, &e));
+    cfidrNetlistViewFindNetByName(view, "x", &e);
+    EXPECT_EQ(e, 27);
+}

@@ -1,0 +1,212 @@
+// Netlist views: creation in cells, views listed from cell directories, rename, purge, destroy,
+// the edit bookkeeping, the size hint, the tolerant port lookup and the bus-name splitter.
+#include <fstream>
+#include <sys/stat.h>
+
+#include "dm/busname.h"
+#include "dm/port_fixture.h"
+#include "dm/port.h"
+#include "dm/view.h"
+#include "nyxpriv.h"
+#include "pi/pi.h"
+#include "utils/settings.h"
+
+using porttest::Session;
+
+namespace {
+
+std::string viewNames(cfiOID cell) {
+    cfidrErrorT e = 0;
+    std::string out;
+    cfidrIterT it = cfidrCellGetViews(cell, &e);
+    for (cfiOID v = cfidrIterNextView(it, &e); v.object != 0; v = cfidrIterNextView(it, &e)) {
+        out += std::string(out.empty() ? "" : " ") + cfidrNamedObjectGetName(v, &e);
+    }
+    cfidrIterQuit(it, &e);
+    return out;
+}
+
+} // namespace
+
+TEST_F(Session, ViewCreationChecksAndStoredName) {
+    cfiOID v = cfidrCellCreateNetlistView(cell, "a\tb\nc", &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_STREQ(cfidrNamedObjectGetName(v, &e), "a/b.c");
+    EXPECT_STREQ(cfidrViewGetViewType(v, &e), "CFIDR_NETLISTVIEW");
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrViewGetOwner(v, &e), cell, &e));
+
+    cfidrCellCreateNetlistView(cell, "netlist", &e);  // made by the fixture
+    EXPECT_EQ(e, 26);
+    cfidrCellCreateNetlistView(cell, "", &e);
+    EXPECT_EQ(e, 14);
+    cfidrCellCreateNetlistView(lib, "x", &e);
+    EXPECT_EQ(e, 15);
+
+    // Renaming needs option bit 0x80000.
+    cfidrNamedObjectSetName(view, "other", &e);
+    EXPECT_EQ(e, 36);
+    nyxSettings::setNameOptionBits(0x80000);
+    cfidrNamedObjectSetName(view, "other", &e);
+    EXPECT_EQ(e, 0);
+    nyxSettings::clearNameOptionBits(0x80000);
+    EXPECT_STREQ(cfidrNamedObjectGetName(view, &e), "other");
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrCellFindViewByName(cell, "other", &e), view, &e));
+
+    // A view file on disk refuses a new view of that name.
+    cfidrLibSave(lib, &e);
+    std::string dir = nyxpi::object<nyxCell>(cell)->pathnameObj();
+    std::ofstream(dir + "/ondisk.nyxNetlistView") << "x";
+    cfidrCellCreateNetlistView(cell, "ondisk", &e);
+    EXPECT_EQ(e, 26);
+}
+
+TEST(Views, ListedViewsOfACellDirectoryAreNotReadableYet) {
+    cfidrErrorT e = 0;
+    setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
+    cfidrPIInit(&e);
+    cfiOID lib = cfidrPICreateLib("vlib", &e);
+    cfiOID cell = cfidrLibCreateCell(lib, "c", &e);
+    cfidrLibSave(lib, &e);
+    ASSERT_EQ(e, 0);
+    std::string dir = nyxpi::object<nyxCell>(cell)->pathnameObj();
+    std::ofstream(dir + "/stored.nyxNetlistView") << "x";
+    cfidrPIQuit(&e);
+
+    cfidrPIInit(&e);
+    lib = cfidrPIOpenLib("vlib", 2, &e);
+    cell = cfidrLibFindCellByName(lib, "c", &e);
+    ASSERT_EQ(e, 0);
+    // Listed, but its contents have no reader yet.
+    EXPECT_EQ(viewNames(cell), "stored");
+    cfiOID v = cfidrCellFindViewByName(cell, "stored", &e);
+    ASSERT_EQ(e, 0);
+    cfidrNetlistViewCreateNetScalar(v, "n", &e);
+    EXPECT_EQ(e, 27);
+    cfidrViewGetViewType(v, &e);
+    EXPECT_EQ(e, 27);
+    cfidrViewSave(v, &e);
+    EXPECT_EQ(e, 0);
+    // Purging keeps the stored view listed; destroying removes its file.
+    cfidrViewPurge(v, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_FALSE(cfidrObjectIsUsable(v, &e));
+    v = cfidrCellFindViewByName(cell, "stored", &e);
+    ASSERT_EQ(e, 0);
+    cfidrObjectDestroy(v, &e);
+    EXPECT_EQ(e, 0);
+    struct stat st;
+    EXPECT_NE(stat((dir + "/stored.nyxNetlistView").c_str(), &st), 0);
+    EXPECT_EQ(viewNames(cell), "");
+    cfidrPIQuit(&e);
+}
+
+TEST_F(Session, PurgeAndDestroyWithdrawEveryIdentifier) {
+    cfiOID n = cfidrNetlistViewCreateNetScalar(view, "n", &e);
+    cfiOID p = port(view, 's', "p");
+    cfiOID prop = cfidrObjectCreateProp(n, "w", &e);
+    ASSERT_EQ(e, 0);
+    cfidrViewSave(view, &e);
+    EXPECT_EQ(e, 0);
+    cfidrViewPurge(view, &e);
+    EXPECT_EQ(e, 0);
+    for (cfiOID id : {view, n, p, prop}) EXPECT_FALSE(cfidrObjectIsUsable(id, &e));
+    EXPECT_EQ(viewNames(cell), "");
+
+    cfiOID v2 = newView("gone");
+    cfiOID n2 = cfidrNetlistViewCreateNetBus(v2, "b(1:0)", 1, -1, &e);
+    // A read-only library refuses the destruction.
+    nyxpi::object<nyxCell>(cell)->d_lib->d_accessMode = 1;
+    cfidrObjectDestroy(v2, &e);
+    EXPECT_EQ(e, 42);
+    EXPECT_TRUE(cfidrObjectIsUsable(n2, &e));
+    nyxpi::object<nyxCell>(cell)->d_lib->d_accessMode = 2;
+    cfidrObjectDestroy(v2, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_FALSE(cfidrObjectIsUsable(n2, &e));
+}
+
+TEST_F(Session, EditsRaiseTheViewVersionAndReadsDoNot) {
+    auto *v = nyxpi::object<nyxNetlistView>(view);
+    uint32_t before = nyxSettings::getViewVersion();
+    int32_t version = v->d_version;
+    cfiOID n = cfidrNetlistViewCreateNetScalar(view, "n", &e);
+    EXPECT_EQ(nyxSettings::getViewVersion(), before + 1);
+    cfidrNetlistViewFindNetByName(view, "n", &e);
+    cfidrNamedObjectGetName(n, &e);
+    EXPECT_EQ(nyxSettings::getViewVersion(), before + 1);
+    // A property change on a net is an edit of its view.
+    cfiOID prop = cfidrObjectCreateProp(n, "w", &e);
+    cfidrPropSetInt32Value(prop, 3, &e);
+    EXPECT_EQ(v->d_version, version + 3);
+    EXPECT_EQ(v->d_changed, 1);
+
+    // The size hint grows the heaps at once; 0 changes nothing; other classes are refused.
+    nyxprivPIViewSizeHint(view, 0, &e);
+    EXPECT_EQ(e, 0);
+    size_t had = v->blockHeap()->bytesObtained();
+    nyxprivPIViewSizeHint(view, 200000, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_GE(v->blockHeap()->bytesObtained(), had + 100000);
+    nyxprivPIViewSizeHint(lib, 10, &e);
+    EXPECT_EQ(e, 15);
+}
+
+TEST_F(Session, NearestNameIgnoresCaseAndMatchesBusBases) {
+    auto *v = nyxpi::object<nyxNetlistView>(view);
+    auto find = [&](const char *name) -> std::string {
+        cfidrErrorT err = 0;
+        nyxObjRef r = nyxViewOps::findPortByNearestName(v, name, &err);
+        if (err != 0) return std::to_string(err);
+        return static_cast<nyxPort *>(r.obj)->name() + std::string(":") + std::to_string(r.code);
+    };
+    EXPECT_EQ(find("clk"), "27");  // no ports at all
+    port(view, 's', "clk");
+    port(view, 'b', "data(7:0)");
+    port(view, 'g', "grp{a,b}");
+    port(view, 's', "q[3]");
+    cfidrNetlistViewFindPortByName(view, "CLK", &e);
+    EXPECT_EQ(e, 27);
+    EXPECT_EQ(find("CLK"), "clk:5");
+    EXPECT_EQ(find("DATA(3:0)"), "data(7:0):4");
+    EXPECT_EQ(find("Q[3]"), "q[3]:5");  // a scalar named like the whole request
+    EXPECT_EQ(find("GRP{x}"), "grp{a,b}:3");
+    EXPECT_EQ(find("data(7:0"), "27");  // malformed
+    EXPECT_EQ(find("nothing"), "27");
+    EXPECT_EQ(find(""), "14");
+}
+
+TEST(BusNames, SplitterFormsAndIndexLists) {
+    struct Case {
+        const char *name;
+        nyxBusName::Form form;
+        const char *base, *subscript;
+    } cases[] = {
+        {"plain", nyxBusName::kPlain, "", ""},
+        {"d(7:0)", nyxBusName::kSubscript, "d", "(7:0)"},
+        {"d[ 7 : 0 ]", nyxBusName::kSubscript, "d", "[7:0]"},
+        {"d<1>", nyxBusName::kSubscript, "d", "<1>"},
+        {"d(1))", nyxBusName::kMoreClosing, "", ""},
+        {"d((1)", nyxBusName::kMoreOpening, "", ""},
+        {"x{a,b}", nyxBusName::kGroup, "x", "{a,b}"},
+        {"{a,b}", nyxBusName::kGroup, "", "{a,b}"},
+        {"a)b{c}", nyxBusName::kBadGroup, "", ""},
+        {"(x", nyxBusName::kPlain, "", ""},
+    };
+    for (const Case &c : cases) {
+        nyxBusName::Split s = nyxBusName::split(c.name);
+        EXPECT_EQ(s.form, c.form) << c.name;
+        EXPECT_EQ(std::string(s.base), c.base) << c.name;
+        EXPECT_EQ(s.subscript, c.subscript) << c.name;
+    }
+    EXPECT_EQ(nyxBusName::split(nullptr).form, nyxBusName::kPlain);
+    int32_t end = 99;
+    EXPECT_TRUE(nyxBusName::busEnd("d(7:0)", &end));
+    EXPECT_EQ(end, 0);
+    EXPECT_TRUE(nyxBusName::busEnd("d[0:3,8]", &end));
+    EXPECT_EQ(end, 8);
+    EXPECT_TRUE(nyxBusName::busEnd("d<-2>", &end));
+    EXPECT_EQ(end, -2);
+    for (const char *bad : {"d", "d()", "d(a:b)", "d(1,)", "d(99999999999)", "{a,b}"}) {
+        EXPECT_FALSE(nyxBusName::busEnd(bad, &end)) << bad;
+    }
+}
