@@ -111,7 +111,8 @@ cfidrErrorT nyxExprParseText(std::string_view text, nyxExprParsed &out);
 
 // ------------------------------------------------------------------------------------------
 // The heaps of the expression manager. Blocks are header-less: the caller states the size again
-// when freeing. The manager must be destroyed before the page manager quits.
+// when freeing. After the page manager quits the blocks are gone: the manager may then only be
+// destroyed, which frees nothing block by block.
 class nyxExprHeap {
 public:
     nyxExprHeap(const char *name, long chunkBytes);
@@ -127,8 +128,8 @@ private:
     Hx_genheap d_heap;
 };
 
-// Bump allocator over chunks of the string heap. Invariant: used <= capacity of the current
-// chunk; every chunk but the first is released by reset().
+// Bump allocator over chunks of the string heap, newest chunk first. Invariant for every chunk:
+// sizeof(Chunk) <= used <= size. reset() releases every chunk but the newest and empties it.
 class nyxExprStrings {
 public:
     explicit nyxExprStrings(nyxExprHeap &heap) : d_heap(heap) {}
