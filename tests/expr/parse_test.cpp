@@ -6,6 +6,7 @@
 
 #include "expr/exprInt.h"
 #include "expr_test_util.h"
+#include "utils/heap.h"
 
 using exprtest::Case;
 using exprtest::eval;
@@ -158,4 +159,18 @@ TEST(ExprParse, CacheReturnsTheSameTree) {
     mgr.clearCache();
     EXPECT_EQ(mgr.cacheSize(), 0u);
     EXPECT_EQ(eval(mgr, copy, &names), "int:7");
+}
+
+TEST(ExprParse, TreesAndStringsLiveInTheirHeaps) {
+    auto heapName = [](const void *p) -> std::string {
+        auto *heap = dynamic_cast<Hx_genheap *>(Hx_baseheap::find_heap(p));
+        return heap != nullptr ? heap->name() : "(none)";
+    };
+    nyxExprMgr mgr;
+    cfidrErrorT err = -1;
+    const nyxExprTree *t = mgr.parse("1 + 2", &err);
+    EXPECT_EQ(heapName(t), "Eval Ptree Heap");
+    nyxExprValue v = mgr.evaluate(nullptr, "$strcat(\"a\", 1)", nullptr, nullptr, &err);
+    ASSERT_EQ(err, 0);
+    EXPECT_EQ(heapName(v.s), "Eval String Heap");
 }
