@@ -17,12 +17,12 @@ nyxDynArray &ownerList(nyxPort *port) {
 }
 
 nyxPort *findInList(const nyxDynArray &list, const char *name, const nyxPort *except) {
+    const uint32_t hash = nyxPort::nameHash(name);
     const int32_t n = list.nitems();
     for (int32_t i = 0; i < n; ++i) {
         nyxPort *p = static_cast<nyxPort *>(list[i]);
-        if (p == nullptr || p == except) continue;
-        const char *pn = p->name();
-        if (pn[0] == name[0] && std::strcmp(pn, name) == 0) return p;
+        if (p == nullptr || p == except || p->d_nameHash != hash) continue;
+        if (std::strcmp(p->name(), name) == 0) return p;
     }
     return nullptr;
 }
@@ -78,7 +78,9 @@ T *place(nyxNetlistView *view, nyxPortBundle *group, const char *name, int32_t p
     int32_t ownerCode = group != nullptr ? group->d_code : int32_t{nyxCodeNetlistView};
     T *port = new (mem) T(view, owner, ownerCode, args...);
     nyxDynArray &list = group != nullptr ? group->members() : view->ports();
-    if (!port->d_name.setString(name != nullptr ? name : "", heap) || list.insert(port, position, heap) < 0) {
+    if (name == nullptr) name = "";
+    port->d_nameHash = nyxPort::nameHash(name);
+    if (!port->d_name.setString(name, heap) || list.insert(port, position, heap) < 0) {
         release(port, heap);
         return *err = 4, nullptr;
     }
@@ -283,7 +285,7 @@ bool nyxPort::isValid(nyxNetlistView *view) {
         if (top->d_owner != view) return false;
         if (ownerList(p).index_of(p) < 0) return false;
         const nyxDynArray &list = ownerList(p);
-        if (findInList(list, p->name(), p) != nullptr) return false;
+        if (p->d_nameHash != nameHash(p->name()) || findInList(list, p->name(), p) != nullptr) return false;
         if (p->isScalar()) {
             const nyxPortScalar *s = static_cast<nyxPortScalar *>(p);
             if (s->d_net != nullptr && nyxNet::view(s->d_net) != view) return false;

@@ -47,6 +47,9 @@ public:
     void *d_owner;           // the view, port bus or port bundle
     nyxVarString d_name;     // in the view heap
     int32_t d_viewPosition = -1;  // cached position in the view's full port order
+    // Hash of the name (nameHash), set at creation; ports are never renamed. Name searches of an
+    // owner's list compare it before the names, so that a search costs one word per port.
+    uint32_t d_nameHash = 0;
     // The view at the top of the owner chain. Ports never move to another view, so this stays
     // what walking the chain would give, and finding a port's view costs no walk.
     nyxNetlistView *d_view;
@@ -57,6 +60,13 @@ public:
     nyxPort &operator=(const nyxPort &) = delete;
 
     const char *name() const { return d_name.getString(); }
+    static uint32_t nameHash(const char *name) {
+        uint32_t h = 2166136261u;
+        for (const unsigned char *c = reinterpret_cast<const unsigned char *>(name); *c != 0; ++c) {
+            h = (h ^ *c) * 16777619u;
+        }
+        return h;
+    }
     bool isScalar() const { return d_code == nyxCodePortScalar; }
     bool isGroup() const { return d_code == nyxCodePortBundle || d_code == nyxCodePortBus; }
     // The owning group, or null for a top-level port.
