@@ -7,6 +7,7 @@
 #include "utils/heapint.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
@@ -103,8 +104,12 @@ bool Hx_baseheap::grow(size_t) { return false; }
 // Hx_genheap
 
 Hx_genheap::Hx_genheap(const char *name, long chunkSizeBytes)
-    : d_name(name != nullptr && *name != '\0' ? name : "HX Miscellaneous Heap"),
-      d_chunkSize(chunkSizeBytes <= static_cast<long>(kPage) ? static_cast<long>(kPage) : chunkSizeBytes) {}
+    : d_chunkSize(chunkSizeBytes <= static_cast<long>(kPage) ? static_cast<long>(kPage) : chunkSizeBytes) {
+    const char *text = name != nullptr && *name != '\0' ? name : "HX Miscellaneous Heap";
+    size_t n = strnlen(text, sizeof d_name - 1);
+    std::memcpy(d_name, text, n);
+    d_name[n] = '\0';
+}
 
 Hx_genheap::~Hx_genheap() = default;
 

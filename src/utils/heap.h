@@ -35,7 +35,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 class Hx_baseheap;
 
@@ -58,7 +57,9 @@ public:
     static void *allocate(long pages, Hx_baseheap *heap);
     // Gives back `pages` pages at `addr` (an address in a large block frees the whole block).
     static void deallocate(void *addr, long pages);
-    // Gives back every page and large block owned by `heap`.
+    // Gives back every page and large block owned by `heap`. Heaps whose objects live in those
+    // pages (a view's heaps placed in a library heap) are dropped with them: their pages go back
+    // too and they leave the list of live heaps.
     static void remove_heap_pages(Hx_baseheap *heap);
     // The heap that owns the page holding `addr`, or null.
     static Hx_baseheap *allocated(const void *addr);
@@ -176,7 +177,7 @@ public:
     // The size a request of n bytes really takes (0 when n is too large to serve).
     size_t roundSize(size_t n) const;
 
-    const char *name() const { return d_name.c_str(); }
+    const char *name() const { return d_name; }
     long chunkSize() const { return d_chunkSize; }
     size_t bytesObtained() const { return d_bytesObtained; }
     size_t bytesInUse() const { return d_bytesInUse; }
@@ -201,7 +202,9 @@ private:
     char *findFreeAt(const char *addr, size_t minSize);
     void reset();
 
-    std::string d_name;
+    // Kept inline (cut to 63 characters): a heap object placed in another heap's memory is dropped
+    // with it without its destructor running, so it must own no system memory.
+    char d_name[64];
     long d_chunkSize;
     char *d_freeHead = nullptr;
     char *d_freeTail = nullptr;

@@ -342,6 +342,24 @@ void Hx_topheap::deallocate(void *addr, long pages) {
 
 void Hx_topheap::remove_heap_pages(Hx_baseheap *heap) {
     if (heap == nullptr) return;
+    // Heaps living in this heap's pages go first, while their objects can still be read. They
+    // are unlinked and chained through their own link field, then dropped one by one.
+    Hx_baseheap *nested = nullptr;
+    for (Hx_baseheap *h = g_heaps; h;) {
+        Hx_baseheap *next = h->d_next_p;
+        if (h != heap && allocated(h) == heap) {
+            unlinkHeap(h);
+            h->d_next_p = nested;
+            nested = h;
+        }
+        h = next;
+    }
+    while (nested) {
+        Hx_baseheap *h = nested;
+        nested = h->d_next_p;
+        h->d_next_p = nullptr;
+        remove_heap_pages(h);
+    }
     for (DirBlock *d = g_dirs; d; d = d->next) {
         for (ChunkDesc &c : d->chunks) {
             if (c.sysAddr == nullptr) continue;

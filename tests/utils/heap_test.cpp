@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <new>
+#include <string>
 #include <vector>
 
 #include "utils/heap.h"
@@ -24,6 +26,27 @@ TEST(GenHeap, ConstructionRules) {
     EXPECT_EQ(Hx_genheap("a", 4 * 4096).chunkSize(), 4 * 4096);
     EXPECT_STREQ(Hx_genheap("", 0).name(), "HX Miscellaneous Heap");
     EXPECT_STREQ(Hx_genheap(nullptr, 0).name(), "HX Miscellaneous Heap");
+    EXPECT_EQ(std::strlen(Hx_genheap(std::string(100, 'n').c_str(), 0).name()), 63u);
+}
+
+// A heap placed in another heap's memory is dropped with it, pages and all, even though its
+// destructor never runs; later heap operations must not touch it.
+TEST(GenHeap, NestedHeapsGoWithTheirContainer) {
+    PageBaseline base;
+    auto *outer = new Hx_genheap("NYX LibCell Object Heap", 4096);
+    void *mem = outer->allocBlock(sizeof(Hx_genheap));
+    ASSERT_NE(mem, nullptr);
+    auto *inner = new (mem) Hx_genheap("NYX NetlistView Heap", 4096);
+    ASSERT_NE(inner->allocBlock(600000), nullptr);  // a large block
+    ASSERT_NE(inner->allocBlock(5000), nullptr);
+    Hx_genheap after("after", 4096);  // linked in front of both
+    ASSERT_NE(after.allocBlock(16), nullptr);
+    delete outer;
+    for (Hx_baseheap *h = Hx_topheap::heaps(); h; h = h->nextHeap()) EXPECT_NE(h, inner);
+    EXPECT_EQ(Hx_topheap::largeBlocksInUse(), base.large);
+    EXPECT_TRUE(Hx_topheap::isValid());
+    Hx_topheap::quit();
+    EXPECT_EQ(Hx_topheap::committedPages(), 0);
 }
 
 TEST(GenHeap, AccountingAndReturnOfWholeChunks) {
