@@ -198,10 +198,13 @@ void installSessionIterOps() {
     nyx::iterFuncTables[nyxCodeSession] = &g_sessionIterOps;
 }
 
-bool isSeparator(char c) { return c == ':' || c == ';' || c == ' ' || c == '\t' || c == '\n'; }
+bool isSeparator(char c) { return c == ':' || c == ';' || c == '\n'; }
 
 // Makes an unopened, read-only record for a library that exists on disk and is not known yet.
-void knowLibrary(const std::string &name) {
+void knowLibrary(std::string name) {
+    // Blanks around an entry are not part of it; blanks inside a name are.
+    size_t first = name.find_first_not_of(" \t\r");
+    name = first == std::string::npos ? std::string() : name.substr(first, name.find_last_not_of(" \t\r") - first + 1);
     if (name.empty() || nyxLib::findKnown(name.c_str()) != nullptr) return;
     if (nyxDMObj::findDMObj(nyxCodeLib, nyxDMUtil::pathOf(name.c_str()).c_str(), nullptr, nullptr) < 0) {
         return;
@@ -212,7 +215,7 @@ void knowLibrary(const std::string &name) {
 
 } // namespace
 
-// ZIL_CFI_LIBPATH: library names separated by ":", ";" or white space.
+// ZIL_CFI_LIBPATH: library names separated by ":", ";" or newlines.
 void nyxHookOpenSearchPathLibraries(nyx &) {
     installSessionIterOps();
     const char *value = std::getenv("ZIL_CFI_LIBPATH");

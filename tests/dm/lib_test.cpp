@@ -133,9 +133,9 @@ TEST(Libraries, SearchPathLibrariesAreKnownButNotUserOpened) {
     cfidrErrorT e = 0;
     ASSERT_EQ(mkdir("alpha", 0777), 0);
     ASSERT_EQ(mkdir("alpha/cellA", 0777), 0);
-    ASSERT_EQ(mkdir("beta", 0777), 0);
+    ASSERT_EQ(mkdir("be ta", 0777), 0);
     const std::string &dir = nyxtest::testDirectory();
-    std::string path = dir + "/alpha:" + dir + "/missing " + dir + "/beta";
+    std::string path = dir + "/alpha:" + dir + "/missing; " + dir + "/be ta \n";
     setenv("ZIL_CFI_LIBPATH", path.c_str(), 1);
     cfidrPIInit(&e);
     cfiOID alpha = cfidrPIOpenLib((dir + "/alpha").c_str(), 1, &e);
@@ -150,7 +150,7 @@ TEST(Libraries, SearchPathLibrariesAreKnownButNotUserOpened) {
     for (cfiOID l = cfidrIterNextLib(it, &e); l.object != 0; l = cfidrIterNextLib(it, &e)) ++count;
     cfidrIterQuit(it, &e);
     EXPECT_EQ(count, 2);  // The missing directory is not a library.
-    cfidrPIOpenLib((dir + "/beta").c_str(), 1, &e);
+    cfidrPIOpenLib((dir + "/be ta").c_str(), 1, &e);
     EXPECT_EQ(e, 22);
 }
 
