@@ -150,8 +150,11 @@ TEST(Libraries, SearchPathLibrariesAreKnownButNotUserOpened) {
     for (cfiOID l = cfidrIterNextLib(it, &e); l.object != 0; l = cfidrIterNextLib(it, &e)) ++count;
     cfidrIterQuit(it, &e);
     EXPECT_EQ(count, 2);  // The missing directory is not a library.
-    cfidrPIOpenLib((dir + "/be ta").c_str(), 1, &e);
+    // The listing read each library: a cell made afterwards is not seen.
+    ASSERT_EQ(mkdir("be ta/late", 0777), 0);
+    cfiOID beta = cfidrPIOpenLib((dir + "/be ta").c_str(), 1, &e);
     EXPECT_EQ(e, 22);
+    EXPECT_EQ(cellNames(beta), std::set<std::string>{});
 }
 
 TEST(Libraries, LibraryAndCellDirectoriesAreReadOnFirstUse) {
