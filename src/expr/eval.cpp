@@ -171,8 +171,8 @@ cfidrErrorT nyxExprEngine::eval(const nyxExprTree &t, int32_t idx, nyxExprValue 
     }
     case OP_ADD: case OP_SUB: case OP_MUL: case OP_DIV: case OP_MOD: {
         nyxExprValue a, b;
-        cfidrErrorT e = eval(t, n.first, a);
-        if (e == 0) e = eval(t, t.nodes[n.first].next, b);
+        cfidrErrorT e = evalKid(t, n.first, a);
+        if (e == 0) e = evalKid(t, t.nodes[n.first].next, b);
         if (e != 0) return e;
         if (!nyxExprConvert(a) || !nyxExprConvert(b))
             return wrongType(n.op, n.op == OP_DIV ? "number" : "numeric");
@@ -205,7 +205,7 @@ cfidrErrorT nyxExprEngine::eval(const nyxExprTree &t, int32_t idx, nyxExprValue 
     }
     case OP_NEG: {
         nyxExprValue a;
-        cfidrErrorT e = eval(t, n.first, a);
+        cfidrErrorT e = evalKid(t, n.first, a);
         if (e != 0) return e;
         if (!nyxExprConvert(a)) return wrongType(n.op, "numeric");
         a.kind == nyxExprInt ? setWide(out, -int64_t{a.i}) : out.setReal(-a.r);
@@ -213,8 +213,8 @@ cfidrErrorT nyxExprEngine::eval(const nyxExprTree &t, int32_t idx, nyxExprValue 
     }
     case OP_GE: case OP_GT: case OP_LT: case OP_LE: case OP_EQ: case OP_NE: {
         nyxExprValue a, b;
-        cfidrErrorT e = eval(t, n.first, a);
-        if (e == 0) e = eval(t, t.nodes[n.first].next, b);
+        cfidrErrorT e = evalKid(t, n.first, a);
+        if (e == 0) e = evalKid(t, t.nodes[n.first].next, b);
         if (e != 0) return e;
         // Strings are converted first: two strings that both read as numbers compare as numbers,
         // other pairs of strings as text.
@@ -245,7 +245,7 @@ cfidrErrorT nyxExprEngine::eval(const nyxExprTree &t, int32_t idx, nyxExprValue 
     }
     case OP_AND: case OP_OR: {
         nyxExprValue a;
-        cfidrErrorT e = eval(t, n.first, a);
+        cfidrErrorT e = evalKid(t, n.first, a);
         if (e != 0) return e;
         bool left;
         if (!truthOf(a, left)) return wrongType(n.op, "boolean");
@@ -254,7 +254,7 @@ cfidrErrorT nyxExprEngine::eval(const nyxExprTree &t, int32_t idx, nyxExprValue 
             return 0;
         }
         nyxExprValue b;
-        e = eval(t, t.nodes[n.first].next, b);
+        e = evalKid(t, t.nodes[n.first].next, b);
         if (e != 0) return e;
         bool right;
         if (!truthOf(b, right)) return wrongType(n.op, "boolean");
@@ -263,7 +263,7 @@ cfidrErrorT nyxExprEngine::eval(const nyxExprTree &t, int32_t idx, nyxExprValue 
     }
     case OP_NOT: {
         nyxExprValue a;
-        cfidrErrorT e = eval(t, n.first, a);
+        cfidrErrorT e = evalKid(t, n.first, a);
         if (e != 0) return e;
         bool v;
         if (!truthOf(a, v)) return wrongType(n.op, "boolean");
@@ -272,13 +272,13 @@ cfidrErrorT nyxExprEngine::eval(const nyxExprTree &t, int32_t idx, nyxExprValue 
     }
     case OP_COND: {
         nyxExprValue c;
-        cfidrErrorT e = eval(t, n.first, c);
+        cfidrErrorT e = evalKid(t, n.first, c);
         if (e != 0) return e;
         bool v;
         if (!truthOf(c, v)) return wrongType(n.op, "boolean");
         int32_t branch = t.nodes[n.first].next;
         if (!v) branch = t.nodes[branch].next;
-        return eval(t, branch, out);
+        return evalKid(t, branch, out);
     }
     case OP_INDEX: case OP_RANGE: return evalIndex(t, n, out);
     default:

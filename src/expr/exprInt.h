@@ -171,6 +171,15 @@ public:
 
     // Evaluation of nodes (eval.cpp, functions.cpp).
     cfidrErrorT eval(const nyxExprTree &t, int32_t idx, nyxExprValue &out);
+    // eval() for an operand: numeric literals are taken in place, without a call.
+    cfidrErrorT evalKid(const nyxExprTree &t, int32_t idx, nyxExprValue &out) {
+        const nyxExprNode &k = t.nodes[idx];
+        if (k.op == L_INT) {
+            out.setInt(k.ival);
+            return 0;
+        }
+        return eval(t, idx, out);
+    }
     cfidrErrorT evalIndex(const nyxExprTree &t, const nyxExprNode &n, nyxExprValue &out);
     cfidrErrorT evalFunction(const nyxExprTree &t, const nyxExprNode &n, nyxExprValue &out);
     cfidrErrorT evalFormat(const nyxExprTree &t, const nyxExprNode &n, nyxExprValue &out);
