@@ -1,6 +1,7 @@
 // Nets through the exported interface: creation codes, iteration modes, positions, connection
 // storage, attach and detach of scalars and groups, membership, aliases, renaming, properties.
 #include "dm/net.h"
+#include "dm/netmap.h"
 #include "dm/port_fixture.h"
 #include "pi/pi.h"
 #include "utils/settings.h"
@@ -219,6 +220,7 @@ TEST_F(Nets, ScalarAttachAndDetachCodes) {
     EXPECT_TRUE(cfidrObjectIsSame(cfidrNetlistViewFindNetByName(view, "renamed", &e), other, &e));
     cfidrNetlistViewFindNetByName(view, "b", &e);
     EXPECT_EQ(e, 27);
+    EXPECT_TRUE(nyxpi::object<nyxNetlistView>(view)->netNameMap()->isValid());
     // Destroying the port forgets it on the net; destroying the net forgets it on the port.
     cfidrNetAttachPort(other, pb, 1, &e);
     cfidrObjectDestroy(pb, &e);
@@ -304,4 +306,5 @@ TEST_F(Nets, AliasesAndPropertiesOnNets) {
     for (cfiOID id : {a1, a2, again, p, ap}) EXPECT_FALSE(cfidrObjectIsUsable(id, &e));
     cfidrNetlistViewFindNetByName(view, "x", &e);
     EXPECT_EQ(e, 27);
+    EXPECT_TRUE(nyxpi::object<nyxNetlistView>(view)->netNameMap()->isValid());
 }
