@@ -37,14 +37,22 @@ public:
     nyxPortCursor(const nyxPortCursor &) = delete;
     nyxPortCursor &operator=(const nyxPortCursor &) = delete;
 
-    void start(const nyxDynArray *root, bool deep) {
+    // `version`, when given, is the view's edit counter: when it moved since the last step, the
+    // levels are checked again before the walk goes on (see revalidate).
+    void start(const nyxDynArray *root, bool deep, const int32_t *version = nullptr) {
         deep_ = deep;
         depth_ = 0;
+        version_ = version;
+        seen_ = version != nullptr ? *version : 0;
         spill_.clear();
-        if (root != nullptr) push(root);
+        if (root != nullptr) push(root, nullptr);
     }
     // The next port, or null at the end (4 stored when a deeper level could not be had).
     nyxPort *next(cfidrErrorT *err) {
+        if (version_ != nullptr && *version_ != seen_) {
+            revalidate();
+            seen_ = *version_;
+        }
         while (depth_ > 0) {
             Level &l = level(depth_ - 1);
             if (l.index >= l.list->nitems()) {
@@ -57,7 +65,8 @@ public:
                 continue;
             }
             if (deep_ && p->isGroup() && static_cast<nyxPortBundle *>(p)->size() > 0) {
-                if (!push(&static_cast<nyxPortBundle *>(p)->members())) {
+                auto *g = static_cast<nyxPortBundle *>(p);
+                if (!push(&g->members(), g)) {
                     *err = 4;
                     depth_ = 0;
                     return nullptr;
@@ -72,11 +81,28 @@ private:
     struct Level {
         const nyxDynArray *list;
         int32_t index;
+        const nyxPortBundle *group;  // owner of list (null at level 0)
     };
     static constexpr int32_t kInline = 8;
 
     Level &level(int32_t i) { return i < kInline ? inline_[i] : spill_[static_cast<size_t>(i - kInline)]; }
-    bool push(const nyxDynArray *list) {
+    // After an edit of the view the groups whose members are being walked may have been moved or
+    // destroyed. Level i is kept only while the port that level i - 1 yielded last is still its
+    // group; the first level that fails is dropped with every deeper one. Each group is read only
+    // after it was found in a list that is known to be alive, so no freed port is touched; the
+    // walk may then skip or repeat ports that were edited, but it never leaves the live tree.
+    void revalidate() {
+        for (int32_t i = 1; i < depth_; ++i) {
+            const Level &up = level(i - 1);
+            const void *at = up.index > 0 ? (*up.list)[up.index - 1] : nullptr;
+            const Level &l = level(i);
+            if (at != l.group || &l.group->members() != l.list) {
+                while (depth_ > i) pop();
+                return;
+            }
+        }
+    }
+    bool push(const nyxDynArray *list, const nyxPortBundle *group) {
         if (depth_ >= kInline) {
             try {
                 spill_.resize(static_cast<size_t>(depth_ - kInline + 1));
@@ -84,7 +110,7 @@ private:
                 return false;
             }
         }
-        level(depth_) = {list, 0};
+        level(depth_) = {list, 0, group};
         ++depth_;
         return true;
     }
@@ -95,6 +121,8 @@ private:
 
     bool deep_ = true;
     int32_t depth_ = 0;
+    const int32_t *version_ = nullptr;
+    int32_t seen_ = 0;
     Level inline_[kInline] = {};
     std::vector<Level> spill_;
 };

@@ -98,18 +98,23 @@ nyxObjRef nyxPortViewFindByPosition(nyxNetlistView *view, int32_t position, cfid
 
 namespace {
 
+// Ports may be edited while an iterator walks them: the cursor follows the view's edit counter.
 struct nyxPortIter : nyxIter {
     const nyxDynArray *root;
+    const int32_t *version;
     int32_t mode;
     nyxPortCursor cursor;
 
-    nyxPortIter(const nyxDynArray *r, int32_t m) : nyxIter(nyxPortIterType), root(r), mode(m) { rewind(); }
-    void rewind() { cursor.start(mode >= 1 && mode <= 4 ? root : nullptr, mode != 3); }
+    nyxPortIter(const nyxDynArray *r, const int32_t *v, int32_t m)
+        : nyxIter(nyxPortIterType), root(r), version(v), mode(m) {
+        rewind();
+    }
+    void rewind() { cursor.start(mode >= 1 && mode <= 4 ? root : nullptr, mode != 3, version); }
 };
 nyxIterCache<nyxPortIter, 4> g_portIters;
 
-nyxIter *makePortIter(const nyxDynArray *root, int32_t mode, cfidrErrorT *err) {
-    nyxPortIter *it = g_portIters.make(root, mode);
+nyxIter *makePortIter(const nyxDynArray *root, nyxNetlistView *view, int32_t mode, cfidrErrorT *err) {
+    nyxPortIter *it = g_portIters.make(root, view != nullptr ? &view->d_version : nullptr, mode);
     if (it == nullptr) *err = 4;
     return it;
 }
@@ -118,16 +123,17 @@ nyxIter *makePortIter(const nyxDynArray *root, int32_t mode, cfidrErrorT *err) {
 
 nyxIter *nyxPortViewGetPorts(nyxNetlistView *view, int32_t mode, cfidrErrorT *err) {
     if (!nyxNetlistView::load(view, err)) return nullptr;
-    return makePortIter(&view->ports(), mode, err);
+    return makePortIter(&view->ports(), view, mode, err);
 }
 
 nyxIter *nyxPortBundleGetPorts(nyxPortBundle *group, int32_t mode, cfidrErrorT *err) {
-    return makePortIter(&group->members(), mode, err);
+    return makePortIter(&group->members(), group->d_view, mode, err);
 }
 
 nyxIter *nyxPortViewPortsGetter(void *view, uint32_t, cfidrErrorT *err) {
     // Withdrawal of identifiers walks what memory holds: an unloaded view has no ports yet.
-    return makePortIter(&static_cast<nyxNetlistView *>(view)->ports(), 3, err);
+    nyxNetlistView *v = static_cast<nyxNetlistView *>(view);
+    return makePortIter(&v->ports(), v, 3, err);
 }
 
 nyxObjRef nyxPortIterNext(nyxIter *it, cfidrErrorT *err) {

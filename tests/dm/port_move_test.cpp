@@ -179,3 +179,23 @@ TEST_F(PortMoves, DestroyDetachesScalarsAndGroupsReportTheirNetBundles) {
     cfidrNamedObjectSetName(nb, "busy", &e);
     EXPECT_EQ(e, 36);
 }
+
+// A caller that destroys ports while it walks them must never be led into a destroyed group,
+// even when the group's memory is taken by a new group at once.
+TEST_F(PortMoves, IteratorsSurviveDestructionOfTheGroupTheyAreIn) {
+    cfiOID a = port(view, 'g', "A");
+    port(a, 's', "a1");
+    port(a, 's', "a2");
+    port(view, 's', "B");
+    cfidrIterT it = cfidrNetlistViewGetPorts(view, 4, &e);
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrIterNextPort(it, &e), a, &e));
+    cfidrObjectDestroy(a, &e);
+    ASSERT_EQ(e, 0);
+    // The new group reuses the destroyed one's block; its members are not those the walk was in.
+    cfiOID z = port(view, 'g', "Z");
+    port(z, 's', "z1");
+    // The walk leaves the destroyed group and goes on at the top: B was moved into A's place and
+    // is skipped, Z comes before its member.
+    EXPECT_EQ(names(it), "Z z1");
+    EXPECT_TRUE(nyxPort::isValid(nyxpi::object<nyxNetlistView>(view)));
+}
