@@ -8,7 +8,13 @@
 
 namespace {
 
-constexpr uint32_t kAliasBit = 0x80000000u;
+constexpr uint64_t kAliasBit = uint64_t{1} << 63;
+
+inline uint32_t wordOf(uint64_t slot) { return static_cast<uint32_t>(slot); }
+inline uint32_t hashOf(uint64_t slot) { return static_cast<uint32_t>(slot >> 32) & 0x7fffffffu; }
+inline uint64_t makeSlot(uint32_t word, uint32_t h, bool alias) {
+    return word | (uint64_t{h} << 32) | (alias ? kAliasBit : 0);
+}
 
 } // namespace
 
@@ -20,17 +26,22 @@ uint32_t nyxNetMap::hash(const char *name) {
     return (h ^ (h >> 15)) & 0x7fffffffu;
 }
 
+const char *nyxNetMap::nameOf(uint64_t slot) {
+    if ((slot & kAliasBit) != 0) return nyxObjPtr<nyxNetAlias>(wordOf(slot))->d_name.getString();
+    return nyxObjPtr<nyxNetHead>(wordOf(slot))->d_name.getString();
+}
+
 nyxNetMap *nyxNetMap::create(Hx_baseheap *heap, uint32_t expected) {
     uint32_t cap = kInitialSlots;
     while (cap / 2 < expected && cap < (1u << 30)) cap *= 2;
     void *p = heap->allocBlock(sizeof(nyxNetMap));
     if (p == nullptr) return nullptr;
-    auto *slots = static_cast<Slot *>(heap->allocBlock(sizeof(Slot) * cap));
+    auto *slots = static_cast<uint64_t *>(heap->allocBlock(sizeof(uint64_t) * cap));
     if (slots == nullptr) {
         heap->freeBlock(p, sizeof(nyxNetMap));
         return nullptr;
     }
-    for (uint32_t i = 0; i < cap; ++i) slots[i] = Slot{};
+    std::memset(slots, 0, sizeof(uint64_t) * cap);
     nyxNetMap *map = new (p) nyxNetMap;
     map->d_heap = heap;
     map->d_slots = slots;
@@ -41,32 +52,33 @@ nyxNetMap *nyxNetMap::create(Hx_baseheap *heap, uint32_t expected) {
 
 void nyxNetMap::destroy(nyxNetMap *map) {
     if (map == nullptr) return;
-    map->d_heap->freeBlock(map->d_slots, sizeof(Slot) * (map->d_mask + 1));
+    map->d_heap->freeBlock(map->d_slots, sizeof(uint64_t) * (map->d_mask + 1));
     map->d_heap->freeBlock(map, sizeof(nyxNetMap));
 }
 
-void nyxNetMap::place(const Slot &slot) {
-    uint32_t i = slot.hash & d_mask;
-    while (d_slots[i].name != nullptr) i = (i + 1) & d_mask;
+bool nyxNetMap::place(uint64_t slot) {
+    uint32_t i = hashOf(slot) & d_mask;
+    while (d_slots[i] != 0) i = (i + 1) & d_mask;
     d_slots[i] = slot;
     ++d_count;
+    return true;
 }
 
 bool nyxNetMap::grow() {
     uint32_t oldCap = d_mask + 1;
     if (oldCap >= (1u << 30)) return false;
     uint32_t cap = oldCap * 2;
-    auto *slots = static_cast<Slot *>(d_heap->allocBlock(sizeof(Slot) * cap));
+    auto *slots = static_cast<uint64_t *>(d_heap->allocBlock(sizeof(uint64_t) * cap));
     if (slots == nullptr) return false;
-    for (uint32_t i = 0; i < cap; ++i) slots[i] = Slot{};
-    Slot *old = d_slots;
+    std::memset(slots, 0, sizeof(uint64_t) * cap);
+    uint64_t *old = d_slots;
     d_slots = slots;
     d_mask = cap - 1;
     d_count = 0;
     for (uint32_t i = 0; i < oldCap; ++i) {
-        if (old[i].name != nullptr) place(old[i]);
+        if (old[i] != 0) place(old[i]);
     }
-    d_heap->freeBlock(old, sizeof(Slot) * oldCap);
+    d_heap->freeBlock(old, sizeof(uint64_t) * oldCap);
     return true;
 }
 
@@ -74,17 +86,16 @@ bool nyxNetMap::add(void *obj, bool alias) {
     if ((d_count + 1) * 2 > d_mask + 1 && !grow()) return false;
     const char *name = alias ? static_cast<nyxNetAlias *>(obj)->d_name.getString()
                              : static_cast<nyxNetHead *>(obj)->d_name.getString();
-    place({name, nyxObjWord(obj), hash(name) | (alias ? kAliasBit : 0)});
-    return true;
+    return place(makeSlot(nyxObjWord(obj), hash(name), alias));
 }
 
 void *nyxNetMap::find(const char *name, bool *alias) const {
     uint32_t h = hash(name);
-    for (uint32_t i = h & d_mask; d_slots[i].name != nullptr; i = (i + 1) & d_mask) {
-        const Slot &s = d_slots[i];
-        if ((s.hash & ~kAliasBit) == h && std::strcmp(s.name, name) == 0) {
-            if (alias != nullptr) *alias = (s.hash & kAliasBit) != 0;
-            return nyxObjPtr(s.word);
+    for (uint32_t i = h & d_mask; d_slots[i] != 0; i = (i + 1) & d_mask) {
+        uint64_t s = d_slots[i];
+        if (hashOf(s) == h && std::strcmp(nameOf(s), name) == 0) {
+            if (alias != nullptr) *alias = (s & kAliasBit) != 0;
+            return nyxObjPtr(wordOf(s));
         }
     }
     return nullptr;
@@ -93,12 +104,12 @@ void *nyxNetMap::find(const char *name, bool *alias) const {
 bool nyxNetMap::remove(const char *name, const void *obj) {
     uint32_t word = nyxObjWord(obj);
     uint32_t i = hash(name) & d_mask;
-    while (d_slots[i].name != nullptr && d_slots[i].word != word) i = (i + 1) & d_mask;
-    if (d_slots[i].name == nullptr) return false;
+    while (d_slots[i] != 0 && wordOf(d_slots[i]) != word) i = (i + 1) & d_mask;
+    if (d_slots[i] == 0) return false;
     // Backward-shift deletion keeps every probe run without gaps.
     uint32_t hole = i;
-    for (uint32_t j = (i + 1) & d_mask; d_slots[j].name != nullptr; j = (j + 1) & d_mask) {
-        uint32_t home = d_slots[j].hash & ~kAliasBit & d_mask;
+    for (uint32_t j = (i + 1) & d_mask; d_slots[j] != 0; j = (j + 1) & d_mask) {
+        uint32_t home = hashOf(d_slots[j]) & d_mask;
         // The entry at j may move into the hole when its home does not lie in (hole, j].
         bool between = hole <= j ? (home > hole && home <= j) : (home > hole || home <= j);
         if (!between) {
@@ -106,7 +117,7 @@ bool nyxNetMap::remove(const char *name, const void *obj) {
             hole = j;
         }
     }
-    d_slots[hole] = Slot{};
+    d_slots[hole] = 0;
     --d_count;
     return true;
 }
@@ -114,15 +125,11 @@ bool nyxNetMap::remove(const char *name, const void *obj) {
 bool nyxNetMap::isValid() const {
     uint32_t n = 0;
     for (uint32_t i = 0; i <= d_mask; ++i) {
-        const Slot &s = d_slots[i];
-        if (s.name == nullptr) continue;
+        if (d_slots[i] == 0) continue;
         ++n;
-        bool alias = (s.hash & kAliasBit) != 0;
-        const char *own = alias ? nyxObjPtr<nyxNetAlias>(s.word)->d_name.getString()
-                                : nyxObjPtr<nyxNetHead>(s.word)->d_name.getString();
-        if (own != s.name || hash(own) != (s.hash & ~kAliasBit)) return false;
-        for (uint32_t k = s.hash & ~kAliasBit & d_mask; k != i; k = (k + 1) & d_mask) {
-            if (d_slots[k].name == nullptr) return false;
+        if (hash(nameOf(d_slots[i])) != hashOf(d_slots[i])) return false;
+        for (uint32_t k = hashOf(d_slots[i]) & d_mask; k != i; k = (k + 1) & d_mask) {
+            if (d_slots[k] == 0) return false;
         }
     }
     return n == d_count && n * 2 <= d_mask + 1;

@@ -1,11 +1,9 @@
 // netmap.h - the net name map of a netlist view: net and alias names to their objects.
 //
-// An open-addressing table with linear probing. A slot is 16 bytes: a pointer to the net's or
-// alias's own name (the name is not copied; null for an empty slot), the object word of the net
-// or alias, and a 31-bit hash of the name with bit 31 telling an alias from a net. A lookup
-// compares hashes first and then the name in place, without touching the net. The table doubles
-// when it becomes half full, so lookups stay O(1) for any view size. Whoever changes or frees a
-// name takes its entry out first.
+// An open-addressing table with linear probing. A slot is 8 bytes: the object word of a net or
+// alias (0 for an empty slot) and a 31-bit hash of its name, with bit 31 telling an alias from a
+// net. The names themselves are not copied: a lookup compares against the net's or alias's own
+// name. The table doubles when it becomes half full, so lookups stay O(1) for any view size.
 // Invariants:
 //   count == number of non-empty slots; count * 2 <= capacity; capacity is a power of two
 //   every entry lies in the probe run that starts at hash & (capacity - 1), without a gap
@@ -37,16 +35,12 @@ public:
     bool isValid() const;
 
 private:
-    struct Slot {
-        const char *name;
-        uint32_t word;
-        uint32_t hash;  // bit 31: an alias
-    };
+    static const char *nameOf(uint64_t slot);
     bool grow();
-    void place(const Slot &slot);
+    bool place(uint64_t slot);
 
     Hx_baseheap *d_heap;
-    Slot *d_slots;
+    uint64_t *d_slots;
     uint32_t d_mask;
     uint32_t d_count;
 };
