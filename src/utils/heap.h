@@ -35,6 +35,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>  // includers of the heap header have long relied on it
 
 class Hx_baseheap;
 
