@@ -1,6 +1,8 @@
 // The net name map: see netmap.h.
 #include "dm/netmap.h"
 
+#include <sys/mman.h>
+
 #include <cstring>
 #include <new>
 
@@ -14,6 +16,15 @@ inline uint32_t wordOf(uint64_t slot) { return static_cast<uint32_t>(slot); }
 inline uint32_t hashOf(uint64_t slot) { return static_cast<uint32_t>(slot >> 32) & 0x7fffffffu; }
 inline uint64_t makeSlot(uint32_t word, uint32_t h, bool alias) {
     return word | (uint64_t{h} << 32) | (alias ? kAliasBit : 0);
+}
+
+// Lookups in a large table touch one random slot each: backing it with huge pages where the
+// system allows saves a page-table walk per lookup. Only a hint; failure changes nothing.
+void preferHugePages(void *p, size_t bytes) {
+    constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+    uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + kHuge - 1) & ~(kHuge - 1);
+    uintptr_t end = (reinterpret_cast<uintptr_t>(p) + bytes) & ~(kHuge - 1);
+    if (end > begin) madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
 }
 
 } // namespace
@@ -41,6 +52,7 @@ nyxNetMap *nyxNetMap::create(Hx_baseheap *heap, uint32_t expected) {
         heap->freeBlock(p, sizeof(nyxNetMap));
         return nullptr;
     }
+    preferHugePages(slots, sizeof(uint64_t) * cap);
     std::memset(slots, 0, sizeof(uint64_t) * cap);
     nyxNetMap *map = new (p) nyxNetMap;
     map->d_heap = heap;
@@ -70,6 +82,7 @@ bool nyxNetMap::grow() {
     uint32_t cap = oldCap * 2;
     auto *slots = static_cast<uint64_t *>(d_heap->allocBlock(sizeof(uint64_t) * cap));
     if (slots == nullptr) return false;
+    preferHugePages(slots, sizeof(uint64_t) * cap);
     std::memset(slots, 0, sizeof(uint64_t) * cap);
     uint64_t *old = d_slots;
     d_slots = slots;
