@@ -203,6 +203,18 @@ TEST_F(Nets, ScalarAttachAndDetachCodes) {
     EXPECT_EQ(e, 5);
     cfidrNetAttachPort(n, n, 1, &e);
     EXPECT_EQ(e, 18);
+    cfidrNetAttachPort(n, cfiOID{}, 1, &e);
+    EXPECT_EQ(e, 17);
+    cfidrNetAttachPortInst(n, pa, 1, &e);
+    EXPECT_EQ(e, 20);
+    cfidrNetDetachPortInst(n, cfiOID{}, &e);
+    EXPECT_EQ(e, 19);
+    cfidrNetBundleInsertNet(net('g', "grp"), pa, 0, &e);
+    EXPECT_EQ(e, 44);
+    cfidrNetBundleInsertNet(cfidrNetlistViewFindNetByName(view, "grp", &e), cfiOID{}, 0, &e);
+    EXPECT_EQ(e, 50);
+    cfidrNetBundleInsertNet(n, other, 0, &e);
+    EXPECT_EQ(e, 15);
     cfidrNetAttachPort(n, pa, 2, &e);
     EXPECT_EQ(e, 0);
     cfidrNetAttachPort(other, pa, 1, &e);
