@@ -110,9 +110,13 @@ void attachScalar(nyxNetScalar *net, void *obj, const nyxConnSide &side, int32_t
     if (!connect(net, obj, side)) *err = 4;
 }
 
+// Depth of nested group attaches under way (calls are made one at a time).
+int g_attachDepth = 0;
+
 void attachGroup(nyxNetBundle *net, void *obj, const nyxConnSide &side, int32_t mode, cfidrErrorT *err) {
     nyxNetlistView *v = view(net);
     if (isScalarOf(side, obj)) return (void)(*err = 38);
+    if (g_attachDepth > kMaxDepth) return (void)(*err = 4);
     if (!nyx::trustedData()) {
         if (v->readOnly()) return (void)(*err = 42);
         if (side.view(obj) != v) return (void)(*err = 37);
@@ -132,7 +136,9 @@ void attachGroup(nyxNetBundle *net, void *obj, const nyxConnSide &side, int32_t 
         } else {
             // Inner pairs were checked by the dry run; their own errors are not passed on.
             cfidrErrorT ignored = 0;
+            ++g_attachDepth;
             trustedData([&] { attach(p.first, p.second, side, mode, &ignored); });
+            --g_attachDepth;
         }
     }
     if (counted == 0 && mode == 2) *err = 24;

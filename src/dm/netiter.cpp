@@ -157,7 +157,8 @@ nyxIter *connections(void *net, const nyxConnSide &side, cfidrErrorT *err) {
             }
             // A group lists the groups above the connected scalars, at any depth, each once.
             int32_t ownerCode = 0;
-            for (void *o = side.owner(obj, &ownerCode); o != nullptr; o = side.owner(o, &ownerCode)) {
+            size_t up = 0;
+            for (void *o = side.owner(obj, &ownerCode); o != nullptr && up < kMaxDepth; o = side.owner(o, &ownerCode), ++up) {
                 addOnce(it->items, o, ownerCode);
             }
         }
