@@ -401,6 +401,7 @@ void emptyView(nyxNetlistView *view) {
     }
     for (void *net : nets) nyxNet::destroy(net, &e);
     nyxPropListDestroy(view->d_propList);
+    nyxNetlistView::changeViewType(view, nyxNetlistView::kViewType);
     view->d_version = 0;
     nyxNetlistView::viewNowClean(view);
 }

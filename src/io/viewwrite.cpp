@@ -21,7 +21,7 @@ public:
     bool run(cfidrErrorT *err);
 
 private:
-    bool writeProps(const nyxPropList *list);
+    bool writeProps(const nyxPropList *list, int depth = 0);
     bool writeNet(void *net, int depth);
     bool writePort(const nyxPort *port, int depth);
     bool writeDictionary();
@@ -47,14 +47,15 @@ struct WriteIdReset {
     }
 };
 
-bool ViewWriter::writeProps(const nyxPropList *list) {
+bool ViewWriter::writeProps(const nyxPropList *list, int depth) {
     int32_t live = 0;
     for (int32_t i = 0; i < nyxPropListSize(list); ++i) {
         if (nyxPropAt(list, static_cast<uint32_t>(i)) != nullptr) ++live;
     }
     // Lists with no properties are not written at all.
     if (live == 0) return true;
-    if (live > 0xFFFF) return fail();
+    // The count must fit the record; the reader takes no deeper nesting than this.
+    if (live > 0xFFFF || depth > kMaxDepth) return fail();
     d_out.putInt(recordWord(kPropList, live));
     for (int32_t i = 0; i < nyxPropListSize(list); ++i) {
         const nyxProp *p = nyxPropAt(list, static_cast<uint32_t>(i));
@@ -87,7 +88,7 @@ bool ViewWriter::writeProps(const nyxPropList *list) {
             else if (type == nyxPropFloat) d_out.putDouble(p->floatValue());
             else if (nyxPropTypeHasString(type)) d_out.putString(p->stringValue());
         }
-        if (hasNested && !writeProps(nested)) return false;
+        if (hasNested && !writeProps(nested, depth + 1)) return false;
     }
     return d_out.ok();
 }

@@ -245,3 +245,43 @@ TEST_F(ViewSession, CutOrDamagedFilesFailAndLeaveTheViewEmpty) {
         tryDecode(bad);
     }
 }
+
+TEST_F(ViewSession, OlderFileFormAndCountLimits) {
+    // A view file under the older extension is listed, read, and saved back in place.
+    cfidrNetlistViewCreateNetScalar(view, "n", &e);
+    cfidrViewSave(view, &e);
+    ASSERT_EQ(e, 0);
+    const std::string dir = nyxpi::object<nyxCell>(cell)->pathnameObj();
+    writeBytes(dir + "/older.nyx", readBytes(filePath()));
+    cfidrLibSave(lib, &e);
+    cfidrPIQuit(&e);
+    cfidrPIInit(&e);
+    lib = cfidrPIOpenLib("iolib", 2, &e);
+    cell = cfidrLibFindCellByName(lib, "iocell", &e);
+    cfiOID older = cfidrCellFindViewByName(cell, "older", &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_NE(cfidrNetlistViewFindNetByName(older, "n", &e).object, 0u);
+    ASSERT_EQ(e, 0);
+    cfidrNetlistViewCreateNetScalar(older, "m", &e);
+    cfidrViewSave(older, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_FALSE(nyxFileIO::isFile(dir + "/older.nyxNetlistView"));
+    EXPECT_NE(readBytes(dir + "/older.nyx").find("\x31m"), std::string::npos);
+
+    // More properties on one object than a list record counts: the save fails with 4 (rather
+    // than write a count that wrapped) and the file on disk keeps its previous content. The
+    // list is made by hand: creating that many properties one by one takes long.
+    const std::string before = readBytes(dir + "/older.nyx");
+    cfiOID one = prop(older, "one");
+    cfidrPropSetInt32Value(one, 1, &e);
+    nyxPropList *real = listOf(one);
+    std::vector<nyxProp> entries(0x10000, *nyxPropAt(real, indexOf(one)));
+    nyxPropList big = *real;
+    big.d_count = big.d_allocated = 0x10000;
+    big.d_entries = entries.data();
+    asView(older)->d_propList = &big;
+    cfidrViewSave(older, &e);
+    EXPECT_EQ(e, 4);
+    asView(older)->d_propList = real;
+    EXPECT_EQ(readBytes(dir + "/older.nyx"), before);
+}
