@@ -227,7 +227,7 @@ void *Hx_genheap::allocBlock(size_t n) {
                 b = searchList(d_freeHead, start, s);
             }
             // Collection sorts every free block, so it waits until enough was freed since the
-            // last one to be worth it (a twentieth of the heap, and at least the request).
+            // last one to be worth it (a sixteenth of the heap, and at least the request).
             if (b == nullptr && !collected && d_freeBlocks >= 3 && d_dirty &&
                 d_freedSinceCollect >= std::max(s + minBlock, d_bytesObtained / 16)) {
                 collect();

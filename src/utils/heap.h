@@ -19,7 +19,9 @@
 //
 // Hx_baseheap is the abstract heap; Hx_genheap the general heap: 64 exact-size free lists for
 // blocks of 16 to 268 bytes, one address- or size-ordered free list with a rover for larger ones,
-// collection (merging) after frees, and growth in steps that widen as the heap grows.
+// collection (merging) when a search fails after enough was freed (at least the request and a
+// sixteenth of the heap since the last collection), and growth in steps that widen as the heap
+// grows.
 //
 // Alignment: a heap aligns blocks on 8 bytes (the width of a pointer here) unless align_to_word()
 // made it a 4-byte heap, which suits heaps holding character or 32-bit data only. Block sizes are
