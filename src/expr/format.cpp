@@ -27,20 +27,20 @@ int readField(const std::string_view &f, size_t &p) {
     return v;
 }
 
-// Appends snprintf(spec, args...) to out. The spec is built by the caller from checked parts.
+// Appends snprintf(conversion, args...) to out. The conversion is built by the caller from checked parts.
 template <typename... T>
-bool appendFormatted(std::string &out, const char *spec, T... args) {
+bool appendFormatted(std::string &out, const char *conversion, T... args) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
     char small[128];
-    int n = std::snprintf(small, sizeof small, spec, args...);
+    int n = std::snprintf(small, sizeof small, conversion, args...);
     if (n < 0) return false;
     if (static_cast<size_t>(n) < sizeof small) {
         out.append(small, static_cast<size_t>(n));
         return true;
     }
     std::string big(static_cast<size_t>(n) + 1, '\0');
-    std::snprintf(big.data(), big.size(), spec, args...);
+    std::snprintf(big.data(), big.size(), conversion, args...);
 #pragma GCC diagnostic pop
     out.append(big.data(), static_cast<size_t>(n));
     return true;
@@ -106,8 +106,8 @@ cfidrErrorT nyxExprEngine::evalFormat(const nyxExprTree &t, const nyxExprNode &n
         }
         if (next >= args.size()) return nyxExprErrMissingArgs;
         nyxExprValue v = args[next++];
-        std::string spec = "%" + flags;
-        if (width > 0) spec += std::to_string(width);
+        std::string conversion = "%" + flags;
+        if (width > 0) conversion += std::to_string(width);
 
         bool ok = true;
         if (conv == 's') {
@@ -115,34 +115,34 @@ cfidrErrorT nyxExprEngine::evalFormat(const nyxExprTree &t, const nyxExprNode &n
             std::string_view s;
             if (!textOf(v, s, buf, sizeof buf)) return wrongType(n.op, "string");
             if (precision >= 0 && static_cast<size_t>(precision) < s.size()) s = s.substr(0, precision);
-            spec += ".*s";
-            ok = appendFormatted(result, spec.c_str(), static_cast<int>(s.size()), s.data());
+            conversion += ".*s";
+            ok = appendFormatted(result, conversion.c_str(), static_cast<int>(s.size()), s.data());
             if (!ok) return nyxExprErrEvaluation;
             continue;
         }
-        if (precision >= 0) spec += "." + std::to_string(precision);
+        if (precision >= 0) conversion += "." + std::to_string(precision);
         if (!nyxExprConvert(v)) return wrongType(n.op, "numeric");
         if (isRealConversion(conv)) {
-            spec.push_back(conv);
-            ok = appendFormatted(result, spec.c_str(), v.r);
+            conversion.push_back(conv);
+            ok = appendFormatted(result, conversion.c_str(), v.r);
         } else if (conv == 'n') {
             // Takes its argument and prints nothing.
         } else if (conv == 'c') {
             unsigned char ch = static_cast<unsigned char>(v.i);
             if (ch != 0) {
-                spec = "%" + flags + (width > 0 ? std::to_string(width) : "") + "c";
-                ok = appendFormatted(result, spec.c_str(), static_cast<int>(ch));
+                conversion = "%" + flags + (width > 0 ? std::to_string(width) : "") + "c";
+                ok = appendFormatted(result, conversion.c_str(), static_cast<int>(ch));
             }
         } else if (conv == 'p') {
-            spec.insert(1, "#");
-            spec.push_back('x');
-            ok = appendFormatted(result, spec.c_str(), static_cast<unsigned>(v.i));
+            conversion.insert(1, "#");
+            conversion.push_back('x');
+            ok = appendFormatted(result, conversion.c_str(), static_cast<unsigned>(v.i));
         } else if (conv == 'o' || conv == 'u' || conv == 'x' || conv == 'X') {
-            spec.push_back(conv);
-            ok = appendFormatted(result, spec.c_str(), static_cast<unsigned>(v.i));
+            conversion.push_back(conv);
+            ok = appendFormatted(result, conversion.c_str(), static_cast<unsigned>(v.i));
         } else {
-            spec.push_back('d');
-            ok = appendFormatted(result, spec.c_str(), v.i);
+            conversion.push_back('d');
+            ok = appendFormatted(result, conversion.c_str(), v.i);
         }
         if (!ok) return nyxExprErrEvaluation;
     }
