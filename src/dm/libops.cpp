@@ -141,7 +141,7 @@ constexpr nyxIterOps kCellIterOps = {
 
 } // namespace
 
-extern const nyxClassOps nyxLibOps = {
+extern constinit const nyxClassOps nyxLibOps = {
     libCreateProp,
     libDestroy,
     libFindProp,
@@ -153,7 +153,7 @@ extern const nyxClassOps nyxLibOps = {
     nullptr,
 };
 
-extern const nyxClassOps nyxCellOps = {
+extern constinit const nyxClassOps nyxCellOps = {
     cellCreateProp,
     cellDestroy,
     cellFindProp,

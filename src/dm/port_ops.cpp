@@ -58,7 +58,7 @@ void portIterReset(nyxIter *it) {
     }
 }
 
-const nyxIterOps kPortIterOps = [] {
+constexpr nyxIterOps kPortIterOps = [] {
     nyxIterOps ops{};
     ops.quit = portIterQuit;
     ops.reset = portIterReset;
@@ -68,7 +68,7 @@ const nyxIterOps kPortIterOps = [] {
     return ops;
 }();
 
-nyxClassOps makeOps(bool group) {
+constexpr nyxClassOps makeOps(bool group) {
     nyxClassOps ops{};
     ops.createProp = portCreateProp;
     ops.destroy = portDestroy;
@@ -83,6 +83,6 @@ nyxClassOps makeOps(bool group) {
 
 } // namespace
 
-extern const nyxClassOps nyxPortScalarOps = makeOps(false);
-extern const nyxClassOps nyxPortBusOps = makeOps(true);
-extern const nyxClassOps nyxPortBundleOps = makeOps(true);
+extern constinit const nyxClassOps nyxPortScalarOps = makeOps(false);
+extern constinit const nyxClassOps nyxPortBusOps = makeOps(true);
+extern constinit const nyxClassOps nyxPortBundleOps = makeOps(true);

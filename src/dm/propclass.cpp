@@ -62,4 +62,4 @@ constexpr nyxClassOps makeOps() {
 
 } // namespace
 
-extern const nyxClassOps nyxPropOps = makeOps();
+extern constinit const nyxClassOps nyxPropOps = makeOps();

@@ -148,6 +148,12 @@ nyx::~nyx() {
 
 nyx *nyx::ensure() {
     if (session == nullptr) {
+        // The class rows are constant, but a row defined with a dynamic initialiser in another
+        // file may have been read before it was initialised: take the iterator rows again.
+        for (int c = 0; c < nyxClassTableSize; ++c) {
+            const nyxClassOps *ops = functionTables[c];
+            if (c != nyxCodeSession && ops != nullptr) iterFuncTables[c] = ops->iterOps;
+        }
         nyx *state = nullptr;
         try {
             state = new nyx();
