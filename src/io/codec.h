@@ -13,13 +13,15 @@
 //   0x5F         5      string whose length follows as 4 bytes, most significant first
 //   0x70..0x7F   7      small tag 0..15
 //
-// Any other tag byte is corrupt data. Integers take the shortest form; a double or float that is
-// finite, integral and within -1e6 .. 1e6 is written as an integer (and read back exactly).
+// Integers take the shortest form; a double or float that is finite, integral and within
+// -1e6 .. 1e6 is written as an integer (and read back exactly).
 //
 // The writer appends to a sink (a file being saved, or memory). The reader decodes an in-memory
-// byte range; every read is bounded by it. A read that meets a value of another class leaves the
-// tag unread (pushed back) and reports a mismatch; a value cut short or a tag byte outside the
-// table above marks the reader corrupt, records where it was found, and every later read fails.
+// byte range; every read is bounded by it. A read that meets a value of a class it does not take
+// (or a byte of no class above) leaves the tag unread (pushed back) and reports a mismatch. A
+// value cut short, or a tag of a class the read takes whose low bits are outside the table
+// (0x15, 0x29, 0xB0, 0x5E ...), marks the reader corrupt and records where it was found; every
+// later read then fails.
 #pragma once
 
 #include <cstddef>
