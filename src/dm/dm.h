@@ -31,6 +31,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "dm/dmpath.h"
 #include "dm/prop.h"
@@ -263,8 +264,10 @@ private:
 
 namespace nyxDMUtil {
 
-// The name rule: non-null, non-empty, 7-bit characters and no control characters.
+// The name rule: non-null, non-empty, 7-bit characters and no control characters. The second
+// form checks a name read from a file, which need not be terminated.
 bool validName(const char *name);
+bool validName(std::string_view name);
 // Names of libraries, cells and views compare without regard to case.
 bool sameName(const char *a, const char *b);
 

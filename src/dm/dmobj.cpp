@@ -125,13 +125,15 @@ int32_t nyxDMObj::findDMObj(int32_t code, const char *parentPath, const char *na
 
 namespace nyxDMUtil {
 
-bool validName(const char *name) {
-    if (name == nullptr || *name == '\0') return false;
-    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(name); *p != 0; ++p) {
-        if (*p >= 0x80 || *p < 0x20 || *p == 0x7f) return false;
+bool validName(std::string_view name) {
+    if (name.empty()) return false;
+    for (unsigned char c : name) {
+        if (c >= 0x80 || c < 0x20 || c == 0x7f) return false;
     }
     return true;
 }
+
+bool validName(const char *name) { return name != nullptr && validName(std::string_view(name)); }
 
 bool sameName(const char *a, const char *b) {
     return a != nullptr && b != nullptr && strcasecmp(a, b) == 0;

@@ -7,14 +7,6 @@
 
 namespace nyxPropPriv {
 
-bool validName(const char *name) {
-    if (name == nullptr || name[0] == '\0') return false;
-    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(name); *p != 0; ++p) {
-        if (*p < 0x20 || *p >= 0x7f) return false;
-    }
-    return true;
-}
-
 uint32_t entryKey(const nyxProp *entry) {
     return static_cast<uint32_t>((reinterpret_cast<uintptr_t>(entry) - Hx_topheap::rangeBase()) >> 3);
 }

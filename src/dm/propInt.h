@@ -18,10 +18,14 @@ struct nyxPropTables {
     }
 };
 
+namespace nyxDMUtil {
+// The name rule of every object (defined with the stored-object code).
+bool validName(const char *name);
+} // namespace nyxDMUtil
+
 namespace nyxPropPriv {
 
-// The name rule: non-empty, 7-bit ASCII, no control characters.
-bool validName(const char *name);
+using nyxDMUtil::validName;
 
 // Key of an entry in the table of properties on properties: its address as a 32-bit word. The
 // key of an entry changes when its list's array moves; the list re-keys its entries then.

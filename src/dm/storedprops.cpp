@@ -80,14 +80,6 @@ private:
 
 bool knownType(int64_t t) { return (t >= 0 && t <= 5) || (t >= 7 && t <= 9); }
 
-bool validName(std::string_view name) {
-    if (name.empty()) return false;
-    for (unsigned char c : name) {
-        if (c >= 0x80 || c < 0x20 || c == 0x7f) return false;
-    }
-    return true;
-}
-
 bool validText(std::string_view text) { return text.find('\0') == std::string_view::npos; }
 
 } // namespace
@@ -98,7 +90,7 @@ size_t parse(const char *data, size_t size, const std::function<bool(const Recor
     while (!in.atEnd()) {
         Record r;
         int64_t type = 0;
-        if (!in.counted(r.name) || !validName(r.name)) break;
+        if (!in.counted(r.name) || !nyxDMUtil::validName(r.name)) break;
         if (!in.number(type) || !knownType(type)) break;
         r.type = static_cast<int32_t>(type);
         if (type == 1 || type == 2) {
