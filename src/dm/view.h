@@ -26,6 +26,8 @@
 #include "dm/dm.h"
 
 class nyxNetMap;
+class nyxInstMap;
+struct nyxInstListHdr;
 
 // A chain of list blocks of one net kind.
 struct nyxNetChain {
@@ -129,6 +131,16 @@ public:
     void *aliasHead(const void *net) const;
     bool setAliasHead(const void *net, void *alias);
 
+    // --- Instance storage (inst.h) ---------------------------------------------------------------
+    nyxInstListHdr *&instLists() { return d_instLists; }
+    nyxBlkCache *&instPosCache() { return d_instPosCache; }
+    nyxInstMap *&instNameMap() { return d_instNameMap; }
+    // Describer records (nyxFootPrint) of the views instantiated here.
+    nyxDynArray &describers() { return d_describers; }
+    // Instances in other views whose describer is this view.
+    nyxDynArray &instRefs() { return d_instRefs; }
+    void dropInstPosCache();
+
     // Port-instance properties: the list of a port instance (null when none), created with
     // `create` on first use (null when out of memory).
     nyxPropList **propsOnPortInst(const void *portInst, bool create);
@@ -153,10 +165,10 @@ private:
     nyxDynArray d_ports;
     nyxDynArray d_describers;
     nyxNetMap *d_netNameMap = nullptr;
-    void *d_instNameMap = nullptr;  // instance name map (instances arrive later)
+    nyxInstMap *d_instNameMap = nullptr;
     nyxNetChain d_netChains[kChains];
     nyxBlkCache *d_netPosCache = nullptr;
-    void *d_instLists = nullptr;          // instance list headers (instances arrive later)
+    nyxInstListHdr *d_instLists = nullptr;
     nyxBlkCache *d_instPosCache = nullptr;
     nyxOIDHashTable *d_propsOnPortInsts = nullptr;
     nyxOIDHashTable *d_aliasHeads = nullptr;
