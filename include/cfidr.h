@@ -476,6 +476,100 @@ NYX_API void cfidrNetBusSetStep(cfiOID bus, int32_t step, cfidrErrorT *err);
 NYX_API cfiBooleanEnum cfidrNetScalarGetIsGlobal(cfiOID net, cfidrErrorT *err);
 NYX_API void cfidrNetScalarSetIsGlobal(cfiOID net, cfiBooleanEnum global, cfidrErrorT *err);
 
+/* ==== Instances ============================================================================= */
+
+/* An instance places one netlist view, its describer, inside another. The instantiating view
+ * keeps a copy of the describer's port tree (a describer record) shared by all its instances of
+ * that describer and version; each instance gets port instances from that copy, so the describer
+ * itself is opened only when asked for. Names of instances are unique in their view; names,
+ * renaming (cfidrNamedObjectSetName: 42, 14, 25 another instance has the name), destruction
+ * (cfidrObjectDestroy: 42) and properties go through the functions on any object. */
+
+/* Creates an instance named name of describer in view. Errors: 16/15 (view), 6/7 (describer),
+ * 42 (view not open for update), 2 (describer is the view itself), 14 (bad name), 26 (an
+ * instance of that name exists), 53 (describer is a view of the same cell) - these five skipped
+ * in trusted data mode -, 40 (the describer's contents cannot be read), 4; result null. */
+NYX_API cfiOID cfidrNetlistViewCreateInst(cfiOID view, cfiOID describer, const char *name, cfidrErrorT *err);
+
+/* Returns an iterator (cfidrIterNextInst) over the instances of a view, grouped by their number
+ * of top-level port instances (fewest first), in creation order within a group. Errors: 16/15,
+ * 27 (the view's stored form cannot be read), 4. */
+NYX_API cfidrIterT cfidrNetlistViewGetInsts(cfiOID view, cfidrErrorT *err);
+
+/* Returns the instance of a name (exact comparison). Errors: 16/15, 14 (bad name, unless trusted
+ * program mode), 27 (none), 4; result null. */
+NYX_API cfiOID cfidrNetlistViewFindInstByName(cfiOID view, const char *name, cfidrErrorT *err);
+
+/* Returns the describer view of an instance, opening it by library, cell and view name when it
+ * is not open (read-only; its contents are read unless trusted program mode is on). Errors:
+ * 16/15, 3 (no such view), 40 (it exists but cannot be opened or read), 4; result null. */
+NYX_API cfiOID cfidrInstGetDescriber(cfiOID inst, cfidrErrorT *err);
+
+/* Returns the view that holds an instance. Errors: 16/15; result null. */
+NYX_API cfiOID cfidrInstGetOwner(cfiOID inst, cfidrErrorT *err);
+
+/* ==== Port instances ======================================================================= */
+
+/* A port instance is the connection point of an instance that matches one port of its
+ * describer: a port instance scalar (9), bus (8) or bundle (7), nested like the describer's
+ * ports. The instance keeps a copy of the describer's port tree (its describer record) taken when
+ * the first instance of that describer was made, so the names, kinds, directions and bus ranges
+ * seen here are the record's; the checks below compare it with the describer as it now is. Port
+ * instances live and die with their instance: cfidrObjectDestroy refuses them (36). */
+
+/* Find a top-level port instance of an instance (a member of a port instance bus or bundle) by
+ * its describer port name, ignoring case, in slot (member) order. Errors: 16/15, 14 (bad name)
+ * and 27 (the describer cannot be found), both unless trusted program mode; 27 (no match), 4;
+ * result null on error. */
+NYX_API cfiOID cfidrInstFindPortInstByDescriberName(cfiOID inst, const char *name, cfidrErrorT *err);
+NYX_API cfiOID cfidrPortInstBundleFindPortInstByDescriberName(cfiOID bundle, const char *name,
+                                                              cfidrErrorT *err);
+
+/* Iterators over the port instances of an instance (the members of a port instance bus or
+ * bundle): mode 1 scalars at every depth, 2 buses and bundles at every depth, 3 the direct ones,
+ * 4 everything, each group before its members. The list is taken when the iterator is made.
+ * Errors: 16/15, 35 (mode), 4; a null iterator on error. */
+NYX_API cfidrIterT cfidrInstGetPortInsts(cfiOID inst, cfidrIterModeT mode, cfidrErrorT *err);
+NYX_API cfidrIterT cfidrPortInstBundleGetPortInsts(cfiOID bundle, cfidrIterModeT mode, cfidrErrorT *err);
+
+/* Compare the instance's describer record with its describer (one port instance's record port
+ * with the describer port at the same path). The result is the error: 0 no difference (names
+ * compared ignoring case), 1 a port differs or is missing on the describer, 23 the describer has
+ * a top-level port the record lacks, 31 members of a bus or bundle differ, 4 a broken record, 3
+ * the describer cannot be found, 40 it exists but cannot be opened. Errors: 16/15. */
+NYX_API void cfidrInstCheckDescriber(cfiOID inst, cfidrErrorT *err);
+NYX_API void cfidrPortInstCheckDescriber(cfiOID portInst, cfidrErrorT *err);
+
+/* The instance that holds a top-level port instance, or the bus or bundle that holds a member.
+ * Errors: 16/15, 4; result null on error. */
+NYX_API cfiOID cfidrPortInstGetOwner(cfiOID portInst, cfidrErrorT *err);
+
+/* The describer's port at the port instance's path, of the same kind and name (ignoring case).
+ * Errors: 16/15, 3 / 40 (describer not found / not opened), 1 (no such port); result null. */
+NYX_API cfiOID cfidrPortInstGetDescriber(cfiOID portInst, cfidrErrorT *err);
+
+/* The name of the port instance's record port. Unless trusted program mode, the describer must
+ * be found (3 / 40) and its port at the same path must have the same kind and exactly the same
+ * name, else 1 and "". The string lives in the returned-string ring. Errors: 16/15, 4. */
+NYX_API const char *cfidrPortInstGetDescriberName(cfiOID portInst, cfidrErrorT *err);
+
+/* The direction of a port instance scalar's record port (0 reads as 3 while the option bit
+ * 0x800 is set, as for ports). Errors: 16/15. */
+NYX_API cfidrPortDirectionT cfidrPortInstScalarGetDescriberDirection(cfiOID portInst, cfidrErrorT *err);
+
+/* The net scalar attached to a port instance scalar (null when none). Errors: 16/15. */
+NYX_API cfiOID cfidrPortInstScalarGetNetScalar(cfiOID portInst, cfidrErrorT *err);
+
+/* Member count of a port instance bus or bundle; start and step of a bus. Errors: 16/15. */
+NYX_API int32_t cfidrPortInstBundleGetSize(cfiOID bundle, cfidrErrorT *err);
+NYX_API int32_t cfidrPortInstBusGetStart(cfiOID bus, cfidrErrorT *err);
+NYX_API int32_t cfidrPortInstBusGetStep(cfiOID bus, cfidrErrorT *err);
+
+/* An iterator over the net buses and bundles that hold, directly or through nested groups, the
+ * net of any port instance scalar under a port instance bus or bundle, each once. Errors: 16/15,
+ * 4; a null iterator on error. */
+NYX_API cfidrIterT cfidrPortInstBundleGetNetBundles(cfiOID bundle, cfidrErrorT *err);
+
 #ifdef __cplusplus
 }
 #endif

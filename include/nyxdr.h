@@ -137,6 +137,41 @@ NYX_API cfiOID nyxdrNetAliasGetOwner(cfiOID alias, cfidrErrorT *err);
 NYX_API cfiBooleanEnum nyxdrNetAliasGetIsGlobal(cfiOID alias, cfidrErrorT *err);
 NYX_API void nyxdrNetAliasSetIsGlobal(cfiOID alias, cfiBooleanEnum global, cfidrErrorT *err);
 
+/* ==== Instances ============================================================================= */
+
+/* Instance positions count slots over the view's instance blocks, free slots included, so that a
+ * position stays the same while other instances come and go. */
+
+/* The instance at a position. Errors: 16/15, 27 (beyond the last slot), 16 (a free slot), 4;
+ * result null. */
+NYX_API cfiOID nyxdrNetlistViewFindInstByPosition(cfiOID view, int32_t position, cfidrErrorT *err);
+
+/* The number of instance positions of a view (slots, free ones included). Errors: 16/15, 27;
+ * result 0. */
+NYX_API int32_t nyxdrNetlistViewGetInstCount(cfiOID view, cfidrErrorT *err);
+
+/* The position of an instance in its view. Errors: 16/15; result 0. */
+NYX_API int32_t nyxdrInstGetPosition(cfiOID inst, cfidrErrorT *err);
+
+/* The primitive describer (symbol view) of an instance's describer record. Errors: 16/15, 3
+ * (none); result null. */
+NYX_API cfiOID nyxdrInstGetPrimitiveDescriber(cfiOID inst, cfidrErrorT *err);
+
+/* The interface name of an instance's describer record ("" when none was given). The string
+ * lives in the returned-string ring. Errors: 16/15, 4; result "". */
+NYX_API const char *nyxdrInstGetInterfaceName(cfiOID inst, cfidrErrorT *err);
+
+/* ==== Port instances ======================================================================= */
+
+/* Port instances of an instance numbered in pre-order over the whole tree: each top-level port
+ * instance in slot order, a bus or bundle right before its members. FindPortInstByPosition gives
+ * the one at a position (27 outside 0 .. count - 1), GetPositionInInst is its inverse and
+ * GetPortInstCount the number of port instances of the tree, groups and members included.
+ * Errors: 16/15, 4. */
+NYX_API cfiOID nyxdrInstFindPortInstByPosition(cfiOID inst, int32_t position, cfidrErrorT *err);
+NYX_API int32_t nyxdrPortInstGetPositionInInst(cfiOID portInst, cfidrErrorT *err);
+NYX_API int32_t nyxdrInstGetPortInstCount(cfiOID inst, cfidrErrorT *err);
+
 #ifdef __cplusplus
 }
 #endif
