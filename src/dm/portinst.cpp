@@ -1,20 +1,337 @@
-// Port instances: the tree of an instance (first cut: the entry points the instance code calls).
+// Port instances: group storage, building and tearing down an instance's tree, the word
+// accessors, owners and record ports, pre-order positions and the net side of connections.
 #include "dm/portinst.h"
+
+#include <cstring>
+#include <utility>
+
+#include "dm/portinstInt.h"
+#include "dm/prop.h"
+
+static_assert(nyxPortInst::kBlockSize == nyxInst::kBlockSize,
+              "port-instance words are found by masking with one block size");
+
+using namespace nyxPortInstInt;
+
+namespace nyxPortInst {
+namespace {
+
+nyxListBlock *newBlock(nyxNetlistView *view, int32_t code, int32_t words, bool first) {
+    uint32_t bytes = static_cast<uint32_t>(words) * 8u + (first ? sizeof(GroupHead) : 0u);
+    nyxListBlock *b = nyxListBlock::create(view->blockHeap(), code, kBlockSize, bytes, 1);
+    if (b == nullptr) return nullptr;
+    void *obj = b->allocObject();
+    if (obj == nullptr) {
+        nyxListBlock::destroy(view->blockHeap(), b);
+        return nullptr;
+    }
+    std::memset(obj, 0, bytes);
+    b->setParentType(static_cast<uint16_t>(code));
+    return b;
+}
+
+void freeChain(nyxNetlistView *view, nyxListBlock *first) {
+    while (first != nullptr) {
+        nyxListBlock *next = first->next();
+        nyxListBlock::destroy(view->blockHeap(), first);
+        first = next;
+    }
+}
+
+// Makes the port instance of `rec` in the (zero) word, members depth first.
+bool make(nyxNetlistView *view, uintptr_t *word, const nyxFootPrintPort *rec, int depth, cfidrErrorT *err) {
+    if (!rec->isGroup()) {
+        if (rec->d_code != nyxCodePortScalar) return *err = 4, false;
+        *word = 0;
+        return true;
+    }
+    int32_t code = rec->d_code == nyxCodePortBus ? nyxCodePortInstBus : nyxCodePortInstBundle;
+    int32_t n = rec->d_memberCount, cap = firstCapacity(code);
+    if (depth > kMaxDepth || n < 0 || (n > 0 && rec->d_members == nullptr)) return *err = 4, false;
+    // The whole chain exists before the word points at it, so a failure leaves a plain zero word.
+    nyxListBlock *first = newBlock(view, code, n < cap ? n : cap, true);
+    if (first == nullptr) return *err = 4, false;
+    nyxListBlock *last = first;
+    for (int32_t at = cap; at < n; at += kContinuation) {
+        int32_t words = n - at < kContinuation ? n - at : kContinuation;
+        nyxListBlock *b = newBlock(view, code, words, false);
+        if (b == nullptr) {
+            freeChain(view, first);
+            return *err = 4, false;
+        }
+        b->setUserData(at);
+        b->setPrev(last);
+        last->setNext(b);
+        last = b;
+    }
+    for (nyxListBlock *b = first; b != nullptr; b = b->next()) b->setParent(word);
+    GroupHead *h = headOf(first);
+    h->start = code == nyxCodePortInstBus ? rec->d_dirOrStart : n;
+    h->step = code == nyxCodePortInstBus ? rec->d_step : 0;
+    h->record = rec;
+    *word = reinterpret_cast<uintptr_t>(first) | kGroupBit;
+    for (int32_t i = 0; i < n; ++i) {
+        if (!make(view, member(word, i), &rec->d_members[i], depth + 1, err)) return false;
+    }
+    return true;
+}
+
+void dropProps(nyxNetlistView *view, uintptr_t *word) {
+    if (!isGroup(word) && (*word & kPropsBit) == 0) return;
+    nyxPropList **list = view->propsOnPortInst(word, false);
+    if (list != nullptr && *list != nullptr) nyxPropListDestroy(*list);
+    *word &= ~kPropsBit;
+}
+
+void unmake(nyxNetlistView *view, uintptr_t *word, int depth) {
+    dropProps(view, word);
+    if (!isGroup(word)) {
+        if (nyxNetScalar *n = net(word)) nyxNetScalar::removeConnection(n, word, false);
+        *word = 0;
+        return;
+    }
+    nyxListBlock *first = firstBlock(word);
+    if (depth <= kMaxDepth) forEachMember(word, [&](uintptr_t *m) { unmake(view, m, depth + 1); });
+    *word = 0;
+    freeChain(view, first);
+}
+
+// Port instances in the subtree of a record port (the port itself included).
+int32_t subtree(const nyxFootPrintPort *rec, int depth) {
+    if (!rec->isGroup() || depth > kMaxDepth) return 1;
+    int32_t n = 1;
+    for (int32_t i = 0; i < rec->d_memberCount; ++i) n += subtree(&rec->d_members[i], depth + 1);
+    return n;
+}
+
+
+uintptr_t *descend(uintptr_t *word, const nyxFootPrintPort *rec, int32_t pos, int32_t *code) {
+    for (int depth = 0; depth <= kMaxDepth; ++depth) {
+        if (pos == 0) {
+            *code = nyxPortInst::code(word);
+            return word;
+        }
+        --pos;
+        int32_t i = 0;
+        for (; i < rec->d_memberCount; ++i) {
+            int32_t s = subtree(&rec->d_members[i], 0);
+            if (pos < s) break;
+            pos -= s;
+        }
+        if (i >= rec->d_memberCount) return nullptr;
+        word = member(word, i);
+        rec = &rec->d_members[i];
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// --- The tree ----------------------------------------------------------------------------------------
+
+bool createTree(nyxInst *inst, cfidrErrorT *err) {
+    nyxFootPrint *fp = inst->footPrint();
+    nyxNetlistView *v = inst->view();
+    for (int32_t i = 0; i < fp->d_portCount; ++i) {
+        uintptr_t *word = inst->slot(i);
+        if (word == nullptr) return *err = 4, false;
+        if (!make(v, word, &fp->d_ports[i], 0, err)) return false;
+    }
+    return true;
+}
+
+void destroyTree(nyxInst *inst) {
+    nyxFootPrint *fp = inst->footPrint();
+    if (fp == nullptr) return;
+    nyxNetlistView *v = inst->view();
+    for (int32_t i = 0; i < fp->d_portCount; ++i) {
+        if (uintptr_t *word = inst->slot(i)) unmake(v, word, 0);
+    }
+}
+
+// --- Words ---------------------------------------------------------------------------------------------
+
+int32_t code(const void *word) {
+    if (!isGroup(word)) return nyxCodePortInstScalar;
+    return firstBlock(word)->listType();
+}
+
+int32_t size(const void *group) {
+    const GroupHead *h = headOf(firstBlock(group));
+    return h->record->d_memberCount;
+}
+
+uintptr_t *member(const void *group, int32_t i) {
+    nyxListBlock *b = firstBlock(group);
+    if (i < 0 || i >= headOf(b)->record->d_memberCount) return nullptr;
+    int32_t cap = firstCapacity(b->listType());
+    if (i < cap) return wordsOf(b) + i;
+    for (int32_t k = (i - cap) / kContinuation; k >= 0 && b != nullptr; --k) b = b->next();
+    return b != nullptr ? wordsOf(b) + (i - b->userData()) : nullptr;
+}
+
+int32_t start(const void *bus) { return headOf(firstBlock(bus))->start; }
+int32_t step(const void *bus) { return headOf(firstBlock(bus))->step; }
+
+nyxInst *instOf(const void *word, const uintptr_t **top, int32_t *slot) {
+    const void *w = word;
+    for (int depth = 0; depth <= kMaxDepth + 1; ++depth) {
+        nyxListBlock *b = blockOfWord(w);
+        if (!isStorage(b)) {
+            int32_t index = -1;
+            nyxInst *inst = nyxInst::ofSlot(w, &index);
+            if (inst == nullptr) return nullptr;
+            if (top != nullptr) *top = static_cast<const uintptr_t *>(w);
+            if (slot != nullptr) *slot = index;
+            return inst;
+        }
+        w = b->parent();
+    }
+    return nullptr;
+}
+
+nyxNetlistView *view(const void *word) {
+    nyxInst *inst = instOf(word);
+    return inst != nullptr ? inst->view() : nullptr;
+}
+
+void *owner(const void *word, int32_t *ownerCode) {
+    nyxListBlock *b = blockOfWord(word);
+    if (isStorage(b)) {
+        *ownerCode = b->listType();
+        return b->parent();
+    }
+    *ownerCode = nyxCodeInst;
+    int32_t index = -1;
+    return nyxInst::ofSlot(word, &index);
+}
+
+const nyxFootPrintPort *recordPort(const void *word) {
+    if (isGroup(word)) return headOf(firstBlock(word))->record;
+    nyxListBlock *b = blockOfWord(word);
+    if (isStorage(b)) {
+        const nyxFootPrintPort *g = headOf(firstBlock(b->parent()))->record;
+        int32_t i = indexInGroup(b, word);
+        return i >= 0 && i < g->d_memberCount ? &g->d_members[i] : nullptr;
+    }
+    int32_t index = -1;
+    nyxInst *inst = nyxInst::ofSlot(word, &index);
+    if (inst == nullptr || index < 0 || index >= inst->footPrint()->d_portCount) return nullptr;
+    return &inst->footPrint()->d_ports[index];
+}
+
+const char *describerName(const void *word) {
+    const nyxFootPrintPort *rec = recordPort(word);
+    return rec != nullptr ? rec->name() : "";
+}
+
+// --- Paths and positions ---------------------------------------------------------------------------------------
+
+} // namespace nyxPortInst
+
+bool nyxPortInstInt::pathOf(const void *word, std::vector<int32_t> &path, nyxInst **inst) {
+    path.clear();
+    const void *w = word;
+    for (int depth = 0; depth <= kMaxDepth + 1; ++depth) {
+        nyxListBlock *b = blockOfWord(w);
+        if (!isStorage(b)) {
+            int32_t index = -1;
+            *inst = nyxInst::ofSlot(w, &index);
+            if (*inst == nullptr) return false;
+            path.push_back(index);
+            for (size_t i = 0, j = path.size() - 1; i < j; ++i, --j) std::swap(path[i], path[j]);
+            return true;
+        }
+        path.push_back(indexInGroup(b, w));
+        w = b->parent();
+    }
+    return false;
+}
 
 namespace nyxPortInst {
 
-bool createTree(nyxInst *, cfidrErrorT *) { return true; }
+int32_t positionInInst(const void *word) {
+    int32_t pos = 0;
+    const void *w = word;
+    for (int depth = 0; depth <= kMaxDepth + 1; ++depth) {
+        nyxListBlock *b = blockOfWord(w);
+        if (!isStorage(b)) {
+            int32_t index = -1;
+            nyxInst *inst = nyxInst::ofSlot(w, &index);
+            if (inst == nullptr) return -1;
+            for (int32_t j = 0; j < index; ++j) pos += subtree(&inst->footPrint()->d_ports[j], 0);
+            return pos;
+        }
+        const nyxFootPrintPort *g = headOf(firstBlock(b->parent()))->record;
+        int32_t i = indexInGroup(b, w);
+        pos += 1;
+        for (int32_t j = 0; j < i && j < g->d_memberCount; ++j) pos += subtree(&g->d_members[j], 0);
+        w = b->parent();
+    }
+    return -1;
+}
 
-void destroyTree(nyxInst *) {}
+uintptr_t *atPosition(nyxInst *inst, int32_t position, int32_t *code) {
+    if (position < 0) return nullptr;
+    nyxFootPrint *fp = inst->footPrint();
+    for (int32_t i = 0; i < fp->d_portCount; ++i) {
+        int32_t s = subtree(&fp->d_ports[i], 0);
+        if (position < s) return descend(inst->slot(i), &fp->d_ports[i], position, code);
+        position -= s;
+    }
+    return nullptr;
+}
 
-nyxIter *instGetter(void *, uint32_t, cfidrErrorT *) { return nullptr; }
+int32_t countInInst(nyxInst *inst) {
+    nyxFootPrint *fp = inst->footPrint();
+    int32_t n = 0;
+    for (int32_t i = 0; i < fp->d_portCount; ++i) n += subtree(&fp->d_ports[i], 0);
+    return n;
+}
 
-nyxObjRef iterNext(nyxIter *, cfidrErrorT *) { return {}; }
+// --- Properties and the reader's attach ---------------------------------------------------------------
 
-void iterQuit(nyxIter *) {}
+nyxPropList *props(const void *word) {
+    if (!isGroup(word) && (wordOf(word) & kPropsBit) == 0) return nullptr;
+    nyxNetlistView *v = view(word);
+    nyxPropList **list = v != nullptr ? v->propsOnPortInst(word, false) : nullptr;
+    return list != nullptr ? *list : nullptr;
+}
 
-void iterReset(nyxIter *) {}
-
-bool attachTrusted(nyxNetScalar *, void *) { return false; }
+bool attachTrusted(nyxNetScalar *n, void *scalar) {
+    if (isGroup(scalar) || net(scalar) != nullptr) return false;
+    if (!nyxNetScalar::addConnection(n, scalar, false)) return false;
+    auto *w = static_cast<uintptr_t *>(scalar);
+    *w = reinterpret_cast<uintptr_t>(n) | (*w & kPropsBit);
+    return true;
+}
 
 } // namespace nyxPortInst
+
+// --- The port-instance side of connections --------------------------------------------------------------
+
+namespace {
+
+int32_t sideCode(const void *obj) { return nyxPortInst::code(obj); }
+nyxNetlistView *sideView(void *obj) { return nyxPortInst::view(obj); }
+nyxNetScalar *sideNet(const void *obj) { return nyxPortInst::net(obj); }
+void sideSetNet(void *obj, nyxNetScalar *n) {
+    auto *w = static_cast<uintptr_t *>(obj);
+    *w = reinterpret_cast<uintptr_t>(n) | (*w & nyxPortInst::kPropsBit);
+}
+const char *sideName(const void *obj) { return nyxPortInst::describerName(obj); }
+int32_t sideSize(const void *g) { return nyxPortInst::size(g); }
+void *sideMember(const void *g, int32_t i) { return nyxPortInst::member(g, i); }
+void *sideOwner(const void *obj, int32_t *ownerCode) {
+    int32_t c = 0;
+    void *o = nyxPortInst::owner(obj, &c);
+    if (c == nyxCodeInst) return nullptr;
+    *ownerCode = c;
+    return o;
+}
+
+} // namespace
+
+const nyxConnSide nyxPortInstSide = {false,    nyxCodePortInstScalar, 28,         29,       sideCode,
+                                     sideView, sideNet,               sideSetNet, sideName, sideSize,
+                                     sideMember, sideOwner};

@@ -1,0 +1,159 @@
+// The class rows of port-instance bundles, buses and scalars (nyxPortInstBundleOps,
+// nyxPortInstBusOps, nyxPortInstScalarOps): properties kept in the view's table, the refusal to
+// be destroyed on their own, and the iterators over port instances and over the net groups that
+// hold their nets.
+#include <vector>
+
+#include "dm/portinstInt.h"
+#include "dm/prop.h"
+
+using namespace nyxPortInstInt;
+
+namespace nyxPortInst {
+namespace {
+
+// Iterators take their list when they are made: the tree of an instance never changes shape, and
+// stepping then reads nothing that an edit could have freed.
+struct nyxPortInstIter : nyxIter {
+    std::vector<nyxObjRef> items;
+    size_t index = 0;
+
+    nyxPortInstIter() : nyxIter(kIterType) {}
+};
+nyxIterCache<nyxPortInstIter, 4> g_iters;
+
+bool wanted(int32_t mode, int32_t c) {
+    switch (mode) {
+    case 1: return c == nyxCodePortInstScalar;
+    case 2: return c != nyxCodePortInstScalar;
+    case 3:
+    case 4: return true;
+    default: return false;
+    }
+}
+
+// Appends the port instance and, unless only direct members are wanted, everything below it in
+// pre-order.
+void collect(uintptr_t *word, int32_t mode, std::vector<nyxObjRef> &out, int depth) {
+    int32_t c = code(word);
+    if (wanted(mode, c)) out.push_back({word, c, 0});
+    if (mode == 3 || c == nyxCodePortInstScalar || depth > kMaxDepth) return;
+    forEachMember(word, [&](uintptr_t *m) { collect(m, mode, out, depth + 1); });
+}
+
+template <class F> nyxIter *makeIter(F &&fill, cfidrErrorT *err) {
+    nyxPortInstIter *it = g_iters.make();
+    if (it == nullptr) return *err = 4, nullptr;
+    try {
+        fill(it->items);
+    } catch (...) {
+        g_iters.release(it);
+        return *err = 4, nullptr;
+    }
+    return it;
+}
+
+// --- Class rows ------------------------------------------------------------------------------------
+
+bool readOnly(const void *owner, uint32_t) {
+    nyxNetlistView *v = view(owner);
+    return v == nullptr || v->readOnly();
+}
+
+nyxObjRef createProp(void *obj, uint32_t, const char *name, cfidrErrorT *err) {
+    nyxNetlistView *v = view(obj);
+    if (v == nullptr) return *err = 4, nyxObjRef{};
+    if (!nyx::trustedData() && v->readOnly()) return *err = 42, nyxObjRef{};
+    nyxPropList **list = v->propsOnPortInst(obj, true);
+    if (list == nullptr) return *err = 4, nyxObjRef{};
+    nyxPropOwner owner = {obj, 0, code(obj), v->viewHeap(), readOnly};
+    nyxObjRef r = nyxPropCreate(*list, owner, name, err);
+    if (*list != nullptr && !isGroup(obj)) *static_cast<uintptr_t *>(obj) |= kPropsBit;
+    return r;
+}
+nyxObjRef findProp(void *obj, uint32_t, const char *name, cfidrErrorT *err) {
+    return nyxPropFind(props(obj), name, err);
+}
+nyxIter *getProps(void *obj, uint32_t, cfidrErrorT *err) { return nyxPropGetProps(props(obj), err); }
+// A port instance lives and dies with its instance.
+void refuseDestroy(void *, uint32_t, cfidrErrorT *err) { *err = 36; }
+nyxIter *membersGetter(void *obj, uint32_t, cfidrErrorT *err) { return groupPortInsts(obj, 3, err); }
+
+void rowQuit(nyxIter *it) {
+    if (it->type == nyxPropIterType) return nyxPropIterQuit(it);
+    iterQuit(it);
+}
+void rowReset(nyxIter *it) {
+    if (it->type == nyxPropIterType) return nyxPropIterReset(it);
+    iterReset(it);
+}
+
+constexpr nyxIterOps kIterOps = [] {
+    nyxIterOps ops{};
+    ops.quit = rowQuit;
+    ops.reset = rowReset;
+    ops.next[nyxIterPortInst] = iterNext;
+    ops.next[nyxIterNetBundle] = iterNext;
+    ops.next[nyxIterProp] = nyxPropIterNext;
+    return ops;
+}();
+
+constexpr nyxClassOps makeOps(bool group) {
+    nyxClassOps ops{};
+    ops.createProp = createProp;
+    ops.destroy = refuseDestroy;
+    ops.findPropByName = findProp;
+    ops.getters[nyxIterProp] = getProps;
+    if (group) ops.getters[nyxIterPortInst] = membersGetter;
+    ops.iterOps = &kIterOps;
+    return ops;
+}
+
+} // namespace
+
+// --- Iterators -----------------------------------------------------------------------------------------
+
+nyxIter *instPortInsts(nyxInst *inst, int32_t mode, cfidrErrorT *err) {
+    return makeIter([&](std::vector<nyxObjRef> &out) {
+        for (int32_t i = 0, n = inst->slotCount(); i < n; ++i) collect(inst->slot(i), mode, out, 0);
+    }, err);
+}
+
+nyxIter *groupPortInsts(void *group, int32_t mode, cfidrErrorT *err) {
+    return makeIter([&](std::vector<nyxObjRef> &out) {
+        forEachMember(group, [&](uintptr_t *m) { collect(m, mode, out, 0); });
+    }, err);
+}
+
+nyxIter *instGetter(void *inst, uint32_t, cfidrErrorT *err) {
+    return instPortInsts(static_cast<nyxInst *>(inst), 3, err);
+}
+
+nyxIter *netBundles(void *group, cfidrErrorT *err) {
+    return makeIter([&](std::vector<nyxObjRef> &out) {
+        std::vector<nyxObjRef> scalars;
+        forEachMember(group, [&](uintptr_t *m) { collect(m, 1, scalars, 0); });
+        std::vector<void *> nets;
+        for (const nyxObjRef &s : scalars) {
+            if (nyxNetScalar *n = net(s.obj)) nyxNet::getAllNetBundles(n, nets);
+        }
+        for (void *n : nets) out.push_back({n, nyxNet::code(n), 0});
+    }, err);
+}
+
+nyxObjRef iterNext(nyxIter *it, cfidrErrorT *) {
+    auto *pi = static_cast<nyxPortInstIter *>(it);
+    if (pi->index >= pi->items.size()) return {};
+    return pi->items[pi->index++];
+}
+
+void iterQuit(nyxIter *it) { g_iters.release(static_cast<nyxPortInstIter *>(it)); }
+
+void iterReset(nyxIter *it) { static_cast<nyxPortInstIter *>(it)->index = 0; }
+
+} // namespace nyxPortInst
+
+// Constant-initialised: the frame copies the iterator rows during static initialisation.
+extern constinit const nyxClassOps nyxPortInstBundleOps = nyxPortInst::makeOps(true);
+extern constinit const nyxClassOps nyxPortInstBusOps = nyxPortInst::makeOps(true);
+extern constinit const nyxClassOps nyxPortInstScalarOps = nyxPortInst::makeOps(false);
