@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dm/dmInt.h"
+#include "dm/instInt.h"
 #include "dm/net.h"
 #include "dm/netmap.h"
 #include "dm/port.h"
@@ -49,12 +50,17 @@ std::string nyxNetlistView::storedName(const char *name) {
 nyxNetlistView::nyxNetlistView(nyxCell *cell, cfidrAccessModeT mode, Hx_genheap *viewHeap,
                                Hx_genheap *blockHeap)
     : nyxDMObj(nyxDMTypes::kNetlistView, mode), d_owner(cell), d_viewHeap(viewHeap),
-      d_blockHeap(blockHeap), d_instRefs(viewHeap), d_ports(viewHeap), d_describers(viewHeap) {}
+      d_blockHeap(blockHeap), d_instRefs(viewHeap), d_ports(viewHeap), d_describers(viewHeap),
+      d_cachedBy(viewHeap) {}
 
 nyxNetlistView::~nyxNetlistView() {
+    // Pointers between views go first: records elsewhere that cache this view forget it, and
+    // this view's records and instances leave the lists of the views they cache.
+    nyxFootPrintOps::viewGoing(this);
     // Everything the view holds lives in its two heaps and goes with them; the arrays of the view
     // record itself let go of their blocks first.
     d_instRefs.clear();
+    d_cachedBy.clear();
     d_ports.clear();
     d_describers.clear();
     if (d_viewHeap != nullptr) nyxPropForgetHeap(d_viewHeap);
@@ -212,6 +218,12 @@ nyxNetlistView *nyxNetlistView::ofObject(void *obj, int32_t code) {
     case nyxCodeNetBus:
     case nyxCodeNetBundle:
         return static_cast<nyxNetlistView *>(nyxListBlock::getHeader(obj, kBlockSize)->parent());
+    case nyxCodeInst:
+        return static_cast<nyxInst *>(obj)->view();
+    case nyxCodePortInstBundle:
+    case nyxCodePortInstBus:
+    case nyxCodePortInstScalar:
+        return &nyxPortInst::view != nullptr ? nyxPortInst::view(obj) : nullptr;
     case nyxCodeNetAlias:
         return nyxNet::view(static_cast<nyxNetAlias *>(obj)->d_owner);
     case nyxCodePortScalar:

@@ -139,6 +139,8 @@ public:
     nyxDynArray &describers() { return d_describers; }
     // Instances in other views whose describer is this view.
     nyxDynArray &instRefs() { return d_instRefs; }
+    // Describer records of other views that cache this view (as describer or symbol view).
+    nyxDynArray &cachedBy() { return d_cachedBy; }
     void dropInstPosCache();
 
     // Port-instance properties: the list of a port instance (null when none), created with
@@ -164,6 +166,7 @@ private:
     nyxDynArray d_instRefs;  // instances elsewhere whose describer is this view
     nyxDynArray d_ports;
     nyxDynArray d_describers;
+    nyxDynArray d_cachedBy;
     nyxNetMap *d_netNameMap = nullptr;
     nyxInstMap *d_instNameMap = nullptr;
     nyxNetChain d_netChains[kChains];

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "dm/busname.h"
+#include "dm/inst.h"
 #include "dm/net.h"
 #include "dm/port.h"
 
@@ -45,8 +46,15 @@ nyxIter *viewGetPorts(void *obj, uint32_t member, cfidrErrorT *err) {
     return nyxPortViewPortsGetter(obj, member, err);
 }
 
+nyxIter *viewGetInsts(void *obj, uint32_t, cfidrErrorT *err) {
+    nyxNetlistView *v = asView(obj);
+    if (v->d_loaded == 0) return nullptr;
+    return nyxInstance::viewInsts(v, err);
+}
+
 void iterQuit(nyxIter *it) {
     switch (it->type) {
+    case nyxInstance::kIterType: return nyxInstance::iterQuit(it);
     case nyxPropIterType: return nyxPropIterQuit(it);
     case nyxPortIterType: return nyxPortIterQuit(it);
     case nyxNet::kIterType: return nyxNet::iterQuit(it);
@@ -55,6 +63,7 @@ void iterQuit(nyxIter *it) {
 }
 void iterReset(nyxIter *it) {
     switch (it->type) {
+    case nyxInstance::kIterType: return nyxInstance::iterReset(it);
     case nyxPropIterType: return nyxPropIterReset(it);
     case nyxPortIterType: return nyxPortIterReset(it);
     case nyxNet::kIterType: return nyxNet::iterReset(it);
@@ -68,6 +77,7 @@ constexpr nyxIterOps kViewIterOps = [] {
     ops.reset = iterReset;
     ops.next[nyxIterNet] = nyxNet::iterNext;
     ops.next[nyxIterPort] = nyxPortIterNext;
+    ops.next[nyxIterInst] = nyxInstance::iterNext;
     ops.next[nyxIterProp] = nyxPropIterNext;
     return ops;
 }();
@@ -82,6 +92,7 @@ constexpr nyxClassOps makeViewOps() {
     ops.getters[nyxIterProp] = viewGetProps;
     ops.getters[nyxIterPort] = viewGetPorts;
     ops.getters[nyxIterNet] = viewGetNets;
+    ops.getters[nyxIterInst] = viewGetInsts;
     ops.iterOps = &kViewIterOps;
     return ops;
 }

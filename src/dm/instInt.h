@@ -1,0 +1,76 @@
+// Private declarations of the instance code: the instance name map and the storage steps that
+// the instance files share.
+#pragma once
+
+#include <cstdint>
+
+#include "dm/inst.h"
+#include "dm/portinst.h"
+
+// The instance name map of a view: names to instances, open addressing with linear probing over
+// slots that hold the instance pointer (null: empty). The names are not copied: a lookup compares
+// with the instance's own name, so a rename removes the entry under the old name first.
+// Invariants: count * 2 <= capacity; capacity a power of two, at least 512 (503 rounded up); every
+// entry lies in the probe run that starts at its hash, without a gap.
+class nyxInstMap {
+public:
+    static nyxInstMap *create(Hx_baseheap *heap, uint32_t expected);
+    static void destroy(nyxInstMap *map);
+
+    bool add(nyxInst *inst);
+    // Removes the entry of `inst`, which sits under `name`.
+    bool remove(const char *name, const nyxInst *inst);
+    nyxInst *find(const char *name) const;
+    uint32_t size() const { return d_count; }
+    bool isValid() const;
+
+private:
+    static uint32_t hash(const char *name);
+    bool grow();
+    void place(nyxInst *inst);
+
+    Hx_baseheap *d_heap;
+    nyxInst **d_slots;
+    uint32_t d_mask;
+    uint32_t d_count;
+};
+
+namespace nyxInstStore {
+
+// A slot for a new instance of n top-level ports (the body is zeroed, the words too), with the
+// continuation blocks of a large instance; null when storage could not be had.
+nyxInst *newInstance(nyxNetlistView *view, int32_t n);
+// Frees the instance's slot (and its continuation blocks); its record pointer is cleared first.
+void freeInstance(nyxNetlistView *view, nyxInst *inst);
+// The instance name map, built from every live instance on first use; null when out of memory.
+nyxInstMap *nameMap(nyxNetlistView *view);
+
+} // namespace nyxInstStore
+
+namespace nyxFootPrintOps {
+
+// Makes a record of the describer (names, version, port tree in the describer's port order) and
+// appends it to the view's describer list. Null when storage could not be had.
+nyxFootPrint *fromView(nyxNetlistView *view, nyxNetlistView *describer);
+// Caches `describer` in the record: the record joins the describer's cachedBy list and every
+// instance of the record joins its instance references.
+void cacheDescriber(nyxFootPrint *record, nyxNetlistView *describer);
+// Removes a record from its view's describer list and frees it.
+void release(nyxFootPrint *record);
+// A view going away: the records of other views that cache it forget it, and its own records
+// and instances leave the lists of the describers they cache.
+void viewGoing(nyxNetlistView *view);
+
+} // namespace nyxFootPrintOps
+
+// The port instances' side (portinst.h), referenced weakly so that instances build and run
+// before the port-instance code is complete: a missing function is skipped.
+namespace nyxPortInst {
+bool createTree(nyxInst *inst, cfidrErrorT *err) NYX_WEAK;
+void destroyTree(nyxInst *inst) NYX_WEAK;
+nyxIter *instGetter(void *inst, uint32_t member, cfidrErrorT *err) NYX_WEAK;
+nyxObjRef iterNext(nyxIter *it, cfidrErrorT *err) NYX_WEAK;
+void iterQuit(nyxIter *it) NYX_WEAK;
+void iterReset(nyxIter *it) NYX_WEAK;
+nyxNetlistView *view(const void *word) NYX_WEAK;
+} // namespace nyxPortInst
