@@ -1,0 +1,370 @@
+// Port instances through the exported interface: group storage of large buses and bundles,
+// pre-order positions, lookups by describer name, attach and detach, describer checks,
+// properties, and what destroying an instance does to its nets.
+#include <string>
+#include <vector>
+
+#include "dm/port_fixture.h"
+#include "dm/portinstInt.h"
+#include "pi/pi.h"
+
+namespace {
+
+struct PortInsts : porttest::Session {
+    void SetUp() override {
+        Session::SetUp();
+        leafCell = cfidrLibCreateCell(lib, "leaf", &e);
+        ASSERT_EQ(e, 0);
+        leaf = cfidrCellCreateNetlistView(leafCell, "netlist", &e);
+        ASSERT_EQ(e, 0);
+    }
+    cfiOID inst(const char *name, cfiOID describer = {}) {
+        cfidrErrorT err = -1;
+        cfiOID i = cfidrNetlistViewCreateInst(view, describer.object != 0 ? describer : leaf, name, &err);
+        EXPECT_EQ(err, 0) << name;
+        return i;
+    }
+    cfiOID find(cfiOID owner, const char *name) {
+        cfidrErrorT err = -1;
+        cfiOID p = cfidrObjectGetObjectType(owner, &err) == cfidrInstType
+                       ? cfidrInstFindPortInstByDescriberName(owner, name, &err)
+                       : cfidrPortInstBundleFindPortInstByDescriberName(owner, name, &err);
+        EXPECT_EQ(err, 0) << name;
+        return p;
+    }
+    cfiOID net(const char *name) {
+        cfidrErrorT err = -1;
+        cfiOID n = cfidrNetlistViewCreateNetScalar(view, name, &err);
+        EXPECT_EQ(err, 0) << name;
+        return n;
+    }
+    std::string describerName(cfiOID pi) {
+        cfidrErrorT err = -1;
+        std::string s = cfidrPortInstGetDescriberName(pi, &err);
+        EXPECT_EQ(err, 0);
+        return s;
+    }
+    // Describer names of what a port-instance iterator yields, blank separated.
+    std::string names(cfidrIterT it) {
+        cfidrErrorT err = 0;
+        std::string out;
+        for (cfiOID p = cfidrIterNextPortInst(it, &err); p.object != 0; p = cfidrIterNextPortInst(it, &err)) {
+            out += (out.empty() ? "" : " ") + describerName(p);
+        }
+        EXPECT_EQ(err, 0);
+        cfidrIterQuit(it, &err);
+        return out;
+    }
+    // Every position of the instance maps to a port instance whose position is that number.
+    void checkPositions(cfiOID i, int32_t expectedCount) {
+        cfidrErrorT err = -1;
+        int32_t n = nyxdrInstGetPortInstCount(i, &err);
+        ASSERT_EQ(n, expectedCount);
+        for (int32_t k = 0; k < n; ++k) {
+            cfiOID p = nyxdrInstFindPortInstByPosition(i, k, &err);
+            ASSERT_EQ(err, 0) << k;
+            ASSERT_EQ(nyxdrPortInstGetPositionInInst(p, &err), k);
+        }
+        nyxdrInstFindPortInstByPosition(i, n, &err);
+        EXPECT_EQ(err, 27);
+        nyxdrInstFindPortInstByPosition(i, -1, &err);
+        EXPECT_EQ(err, 27);
+    }
+
+    cfiOID leafCell{}, leaf{};
+};
+
+using namespace nyxPortInstInt;
+
+} // namespace
+
+TEST_F(PortInsts, LargeGroupsFillFirstAndContinuationBlocks) {
+    cfiOID bus = port(leaf, 'b', "d");
+    for (int k = 0; k < 300; ++k) port(bus, 's', ("d" + std::to_string(k)).c_str());
+    cfiOID bundle = port(leaf, 'g', "g");
+    for (int k = 0; k < 250; ++k) port(bundle, 's', ("g" + std::to_string(k)).c_str());
+    cfiOID i = inst("i1");
+
+    cfiOID pb = find(i, "d"), pg = find(i, "G");
+    EXPECT_EQ(cfidrObjectGetObjectType(pb, &e), cfidrPortInstBusType);
+    EXPECT_EQ(cfidrObjectGetObjectType(pg, &e), cfidrPortInstBundleType);
+    EXPECT_EQ(cfidrPortInstBundleGetSize(pb, &e), 300);
+    EXPECT_EQ(cfidrPortInstBundleGetSize(pg, &e), 250);
+    EXPECT_EQ(cfidrPortInstBusGetStart(pb, &e), 0);
+    EXPECT_EQ(cfidrPortInstBusGetStep(pb, &e), 1);
+
+    // 244 + 56 bus members and 246 + 4 bundle members, chained blocks of the group's class.
+    auto blocks = [](cfiOID g) {
+        std::vector<int32_t> counts;
+        void *w = nyxpi::address(g.object);
+        for (nyxListBlock *b = firstBlock(w); b != nullptr; b = b->next()) {
+            EXPECT_EQ(b->listType(), nyxPortInst::code(w));
+            EXPECT_EQ(b->parent(), w);
+            counts.push_back(wordsIn(b, nyxPortInst::size(w)));
+        }
+        return counts;
+    };
+    EXPECT_EQ(blocks(pb), (std::vector<int32_t>{244, 56}));
+    EXPECT_EQ(blocks(pg), (std::vector<int32_t>{246, 4}));
+
+    // Members on both sides of a block boundary keep their names, owners and positions.
+    for (const char *name : {"d243", "d244", "d299"}) {
+        cfiOID m = find(pb, name);
+        EXPECT_EQ(describerName(m), name);
+        EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstGetOwner(m, &e), pb, &e));
+    }
+    EXPECT_EQ(nyxdrPortInstGetPositionInInst(find(pb, "d244"), &e), 1 + 244);
+    EXPECT_EQ(nyxdrPortInstGetPositionInInst(find(pg, "g249"), &e), 301 + 1 + 249);
+    checkPositions(i, 1 + 300 + 1 + 250);
+    EXPECT_EQ(names(cfidrPortInstBundleGetPortInsts(pg, 3, &e)).size(), names(cfidrPortInstBundleGetPortInsts(pg, 1, &e)).size());
+}
+
+TEST_F(PortInsts, PreOrderPositionsAndIterationModesOverNestedGroups) {
+    port(leaf, 's', "a");
+    cfiOID g = port(leaf, 'g', "g");
+    port(g, 's', "x");
+    cfiOID b = port(g, 'b', "b");
+    port(b, 's', "b0");
+    port(b, 's', "b1");
+    port(g, 's', "y");
+    port(leaf, 's', "z");
+    cfiOID i = inst("i1");
+
+    checkPositions(i, 8);
+    std::string order;
+    for (int32_t k = 0; k < 8; ++k) order += (k ? " " : "") + describerName(nyxdrInstFindPortInstByPosition(i, k, &e));
+    EXPECT_EQ(order, "a g x b b0 b1 y z");
+    EXPECT_EQ(names(cfidrInstGetPortInsts(i, 4, &e)), order);
+    EXPECT_EQ(names(cfidrInstGetPortInsts(i, 1, &e)), "a x b0 b1 y z");
+    EXPECT_EQ(names(cfidrInstGetPortInsts(i, 2, &e)), "g b");
+    EXPECT_EQ(names(cfidrInstGetPortInsts(i, 3, &e)), "a g z");
+    EXPECT_EQ(names(cfidrPortInstBundleGetPortInsts(find(i, "g"), 4, &e)), "x b b0 b1 y");
+    cfidrInstGetPortInsts(i, 5, &e);
+    EXPECT_EQ(e, 35);
+
+    // Owners: the instance at the top, the holding group below.
+    cfiOID pb = find(find(i, "g"), "b");
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstGetOwner(find(i, "a"), &e), i, &e));
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstGetOwner(pb, &e), find(i, "g"), &e));
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstGetOwner(find(pb, "B1"), &e), pb, &e));
+
+    // A second instance has its own tree of the same shape.
+    cfiOID i2 = inst("i2");
+    EXPECT_FALSE(cfidrObjectIsSame(find(i2, "z"), find(i, "z"), &e));
+    EXPECT_EQ(nyxdrPortInstGetPositionInInst(find(i2, "z"), &e), 7);
+
+    // Lookup failures.
+    cfidrInstFindPortInstByDescriberName(i, "nothing", &e);
+    EXPECT_EQ(e, 27);
+    cfidrInstFindPortInstByDescriberName(i, "bad\x01", &e);
+    EXPECT_EQ(e, 14);
+    cfidrPortInstBundleFindPortInstByDescriberName(find(i, "g"), "b0", &e);
+    EXPECT_EQ(e, 27);
+    cfidrPortInstBundleGetSize(find(i, "a"), &e);
+    EXPECT_EQ(e, 15);
+    cfidrObjectDestroy(find(i, "a"), &e);
+    EXPECT_EQ(e, 36);
+}
+
+TEST_F(PortInsts, AttachAndDetachScalarsAndGroups) {
+    port(leaf, 's', "a");
+    cfiOID lb = port(leaf, 'b', "d");
+    port(lb, 's', "d0");
+    port(lb, 's', "d1");
+    cfiOID i = inst("i1"), i2 = inst("i2");
+    cfiOID a = find(i, "a"), n = net("n");
+
+    cfidrNetAttachPortInst(n, a, 1, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstScalarGetNetScalar(a, &e), n, &e));
+    cfidrNetAttachPortInst(n, a, 1, &e);  // again on the same net: nothing changes
+    EXPECT_EQ(e, 28);
+    cfidrNetAttachPortInst(net("other"), a, 1, &e);
+    EXPECT_EQ(e, 28);
+    cfidrNetAttachPortInst(n, find(i2, "a"), 2, &e);  // mode 2: describer name "a" against "n"
+    EXPECT_EQ(e, 24);
+    cfidrNetAttachPortInst(n, find(i, "d"), 1, &e);
+    EXPECT_EQ(e, 38);
+    cfidrIterT it = cfidrNetGetPortInsts(n, &e);
+    cfiOID first = cfidrIterNextPortInst(it, &e);
+    EXPECT_TRUE(cfidrObjectIsSame(first, a, &e));
+    EXPECT_EQ(cfidrIterNextPortInst(it, &e).object, 0u);
+    cfidrIterQuit(it, &e);
+    cfidrNetDetachPortInst(n, a, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(cfidrPortInstScalarGetNetScalar(a, &e).object, 0u);
+    cfidrNetDetachPortInst(n, a, &e);
+    EXPECT_EQ(e, 29);
+
+    // Group attach by position, then by name (net members named like the describer ports).
+    cfiOID bus = cfidrNetlistViewCreateNetBus(view, "bus", 0, 1, &e);
+    cfiOID d0 = net("d0"), d1 = net("d1");
+    cfidrNetBundleInsertNet(bus, d1, -1, &e);
+    cfidrNetBundleInsertNet(bus, d0, -1, &e);
+    cfidrNetAttachPortInst(bus, find(i, "d"), 1, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstScalarGetNetScalar(find(find(i, "d"), "d0"), &e), d1, &e));
+    cfidrNetAttachPortInst(bus, find(i2, "d"), 2, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstScalarGetNetScalar(find(find(i2, "d"), "d0"), &e), d0, &e));
+    // The group of i2 is now on d0/d1: attaching it by position would pair d0 with d1 (28).
+    cfidrNetAttachPortInst(bus, find(i2, "d"), 1, &e);
+    EXPECT_EQ(e, 28);
+    it = cfidrPortInstBundleGetNetBundles(find(i, "d"), &e);
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrIterNextNetBundle(it, &e), bus, &e));
+    EXPECT_EQ(cfidrIterNextNetBundle(it, &e).object, 0u);
+    cfidrIterQuit(it, &e);
+
+    cfidrNetDetachPortInst(bus, find(i, "d"), &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(cfidrPortInstScalarGetNetScalar(find(find(i, "d"), "d1"), &e).object, 0u);
+    cfidrNetDetachPortInst(bus, find(i, "d"), &e);
+    EXPECT_EQ(e, 29);
+
+    // Destroying a net leaves its port instances unattached.
+    cfidrObjectDestroy(d0, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_EQ(cfidrPortInstScalarGetNetScalar(find(find(i2, "d"), "d0"), &e).object, 0u);
+}
+
+TEST_F(PortInsts, DescriberChecksAndNames) {
+    cfiOID pa = port(leaf, 's', "A");
+    cfiOID lb = port(leaf, 'b', "d");
+    port(lb, 's', "d0");
+    cfiOID i = inst("i1");
+    cfidrInstCheckDescriber(i, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstGetDescriber(find(i, "a"), &e), pa, &e));
+    EXPECT_EQ(describerName(find(i, "a")), "A");
+
+    // The describer port renamed in letter case only: no difference, but the checked name is
+    // refused (1 and "") outside trusted program mode.
+    cfidrObjectDestroy(pa, &e);
+    cfidrNetlistViewCreatePortScalar(leaf, "a", 0, 1, &e);
+    ASSERT_EQ(e, 0);
+    cfidrInstCheckDescriber(i, &e);
+    EXPECT_EQ(e, 0);
+    cfidrPortInstCheckDescriber(find(i, "a"), &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_STREQ(cfidrPortInstGetDescriberName(find(i, "a"), &e), "");
+    EXPECT_EQ(e, 1);
+    cfiOID pia = find(i, "a");
+    nyx::sessionFlags = nyx::kTrustedProgram;
+    EXPECT_STREQ(cfidrPortInstGetDescriberName(pia, &e), "A");
+    EXPECT_EQ(e, 0);
+    nyx::sessionFlags = 0;
+
+    // A member more on the describer: 31 for the instance and for the bus port instance.
+    cfiOID extra = port(lb, 's', "d1");
+    cfidrInstCheckDescriber(i, &e);
+    EXPECT_EQ(e, 31);
+    cfidrPortInstCheckDescriber(find(i, "d"), &e);
+    EXPECT_EQ(e, 31);
+    cfidrPortInstCheckDescriber(find(find(i, "d"), "d0"), &e);
+    EXPECT_EQ(e, 0);
+    cfidrObjectDestroy(extra, &e);
+
+    // A top-level port more on the describer: 23; a direction changed: 1.
+    cfiOID z = port(leaf, 's', "z");
+    cfidrInstCheckDescriber(i, &e);
+    EXPECT_EQ(e, 23);
+    cfidrObjectDestroy(z, &e);
+    cfidrObjectDestroy(cfidrNetlistViewFindPortByName(leaf, "a", &e), &e);
+    cfidrNetlistViewCreatePortScalar(leaf, "a", 0, 2, &e);
+    cfidrInstCheckDescriber(i, &e);
+    EXPECT_EQ(e, 1);
+    cfidrPortInstCheckDescriber(find(i, "a"), &e);
+    EXPECT_EQ(e, 1);
+    EXPECT_EQ(cfidrPortInstScalarGetDescriberDirection(find(i, "a"), &e), 1);
+
+    // A port fewer on the describer: 1; the missing port's describer port is not found.
+    cfidrObjectDestroy(lb, &e);
+    cfidrInstCheckDescriber(i, &e);
+    EXPECT_EQ(e, 1);
+    cfidrPortInstGetDescriber(find(i, "d"), &e);
+    EXPECT_EQ(e, 1);
+    cfidrPortInstCheckDescriber(find(i, "d"), &e);
+    EXPECT_EQ(e, 1);
+}
+
+TEST_F(PortInsts, PropertiesOnPortInstances) {
+    port(leaf, 's', "a");
+    cfiOID lb = port(leaf, 'b', "d");
+    port(lb, 's', "d0");
+    cfiOID i = inst("i1");
+    cfiOID a = find(i, "a"), d = find(i, "d"), n = net("n");
+    cfidrNetAttachPortInst(n, a, 1, &e);
+
+    cfidrViewSave(view, &e);
+    ASSERT_EQ(e, 0);
+    cfiOID pa = cfidrObjectCreateProp(a, "cap", &e);
+    ASSERT_EQ(e, 0);
+    cfidrPropSetInt32Value(pa, 7, &e);
+    cfiOID pd = cfidrObjectCreateProp(d, "width", &e);
+    cfidrPropSetStringValue(pd, "wide", &e);
+    cfiOID nested = cfidrObjectCreateProp(pa, "unit", &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrPropGetOwner(pa, &e), a, &e));
+    cfidrObjectCreateProp(a, "cap", &e);
+    EXPECT_EQ(e, 26);
+
+    // The flag bit of the scalar's word leaves its net readable.
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstScalarGetNetScalar(a, &e), n, &e));
+    EXPECT_EQ(cfidrPropGetInt32Value(cfidrObjectFindPropByName(a, "cap", &e), &e), 7);
+    EXPECT_STREQ(cfidrPropGetStringValue(cfidrObjectFindPropByName(d, "width", &e), &e), "wide");
+    cfidrObjectFindPropByName(find(d, "d0"), "width", &e);
+    EXPECT_EQ(e, 27);
+    cfidrIterT it = cfidrObjectGetProps(a, &e);
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrIterNextProp(it, &e), pa, &e));
+    EXPECT_EQ(cfidrIterNextProp(it, &e).object, 0u);
+    cfidrIterQuit(it, &e);
+
+    // Detaching keeps the properties; destroying the instance takes them and the net's side.
+    cfidrNetDetachPortInst(n, a, &e);
+    EXPECT_EQ(cfidrPropGetInt32Value(pa, &e), 7);
+    cfidrNetAttachPortInst(n, a, 1, &e);
+    cfidrObjectDestroy(i, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_FALSE(cfidrObjectIsUsable(pa, &e));
+    EXPECT_FALSE(cfidrObjectIsUsable(nested, &e));
+    EXPECT_FALSE(cfidrObjectIsUsable(a, &e));
+    it = cfidrNetGetPortInsts(n, &e);
+    EXPECT_EQ(cfidrIterNextPortInst(it, &e).object, 0u);
+    cfidrIterQuit(it, &e);
+
+    // A new instance in the freed storage starts without properties.
+    cfiOID i2 = inst("i2");
+    cfidrObjectFindPropByName(find(i2, "d"), "width", &e);
+    EXPECT_EQ(e, 27);
+    cfidrObjectFindPropByName(find(i2, "a"), "cap", &e);
+    EXPECT_EQ(e, 27);
+}
+
+TEST_F(PortInsts, DestroyingAnInstanceDetachesEveryNet) {
+    cfiOID lb = port(leaf, 'g', "g");
+    for (int k = 0; k < 8; ++k) port(lb, 's', ("m" + std::to_string(k)).c_str());
+    cfiOID i = inst("i1"), keep = inst("i2");
+    cfiOID n = net("n");
+    for (cfiOID x : {i, keep}) {
+        for (int k = 0; k < 8; ++k) {
+            cfidrNetAttachPortInst(n, find(find(x, "g"), ("m" + std::to_string(k)).c_str()), 1, &e);
+            ASSERT_EQ(e, 0);
+        }
+    }
+    auto connected = [&] {
+        int count = 0;
+        cfidrIterT it = cfidrNetGetPortInsts(n, &e);
+        while (cfidrIterNextPortInst(it, &e).object != 0) ++count;
+        cfidrIterQuit(it, &e);
+        return count;
+    };
+    EXPECT_EQ(connected(), 16);
+    cfidrObjectDestroy(i, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_EQ(connected(), 8);
+    EXPECT_EQ(nyxpi::object<nyxNetScalar>(n)->d_connCount, 8u);
+    cfiOID m7 = find(find(keep, "g"), "m7");
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstScalarGetNetScalar(m7, &e), n, &e));
+    cfidrNetDetachPortInst(n, m7, &e);
+    EXPECT_EQ(connected(), 7);
+}
