@@ -9,6 +9,7 @@
 
 #include "cfidr.h"
 #include "nyxdr.h"
+#include "dm/inst.h"
 #include "dm/view.h"
 #include "io/io.h"
 #include "pi/pi.h"
@@ -49,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     auto *view = nyxpi::object<nyxNetlistView>(v);
     nyxViewIO::decode(view, data, size, &e);
     if (e != 0) {
-        if (view->hasNet() || view->ports().nitems() != 0 || nyxPropListSize(view->d_propList) != 0) {
+        if (view->hasNet() || view->ports().nitems() != 0 || nyxPropListSize(view->d_propList) != 0 ||
+            nyxInstance::hasInst(view) || view->describers().nitems() != 0) {
             __builtin_trap();
         }
     } else {

@@ -19,12 +19,17 @@ class nyxNetlistView;
 // that tells the two view kinds of the older form apart, when the library is loaded.
 //
 // What a failed read leaves: the view stays listed in its cell, empty and unloaded. Everything
-// the read had built is destroyed again, so no half-built net, port or property stays reachable,
-// and every later touch of the view reads the file again and reports the error again. Codes:
-// 27 the file cannot be opened or read; 4 the marker, format version (above 0) or kind ('N') is
-// wrong, the data is cut short or corrupt (reported on the standard error stream as "I/O Error
-// while reading view data."), the file holds instances, port instances or describer records
-// (which views cannot hold yet), or memory ran out.
+// the read had built is destroyed again, so no half-built net, port, instance, describer record
+// or property stays reachable, and every later touch of the view reads the file again and
+// reports the error again. Codes: 27 the file cannot be opened or read; 4 the marker, format
+// version (above 0) or kind ('N') is wrong, the data is cut short or corrupt (reported on the
+// standard error stream as "I/O Error while reading view data."), or memory ran out. Corrupt
+// includes ids that name nothing read before (nets, describer records, property names) and port
+// instance records that do not follow the shape of their instance's describer record.
+//
+// Describer records are read as stored and the describers themselves are not opened: a view can
+// be read, walked and saved without the views it instantiates. A record that no instance of the
+// file uses is not kept.
 namespace nyxViewIO {
 
 // The write operation of the rows: writes the view's file through the durable replacement of the

@@ -8,7 +8,8 @@
 //   view name, view type  strings
 //   view version          integer                        the view's edit counter
 //   dictionary offset     4 raw bytes, MSB first         offset of the trailer, patched at the end
-//   body                  records                        view properties, top-level nets, ports
+//   body                  records                        view properties, top-level nets, ports,
+//                                                        instances with their describer records
 //   end of body           integer 15
 //   trailer               integer net count, record 12 (dictionary), integer 15
 //   closing mark          integer 81 ('Q')
@@ -31,7 +32,16 @@
 //     bits 4-5 step code. Name; scalar: net id (-1 unattached); bus: [start], [step]; property
 //     lists; group: 15, member count, member port records.
 //   record 12, dictionary: entry count m, then m triples (name id, value type, name).
-//   records 1, 2, 13: port instances, instances, describer records (not held by views yet).
+//   record 13, describer record (argument 0), just before the first instance that uses it; it
+//     takes the next record id (0, 1, ...): library name, cell name, view name (strings),
+//     describer version, port count, then one record port per top-level port: a port record
+//     (type 4, same argument bits, name, start and step) without net id and properties.
+//   record 2, instance: argument bit 0 set: record id in bits 1-4 (ids up to 15); clear: record
+//     id in bits 1-16. Name; property lists; one port instance record per top-level slot.
+//   record 1, port instance: a scalar on net id k <= 255 is the single integer k << 5 | 17
+//     (argument bit 0 marks the short form); another scalar is 1 and its net id (-1
+//     unattached); a bus or bundle is 1. Then its property lists; a group then has 15, its
+//     member count and one port instance record per member.
 #pragma once
 
 #include <cstdint>

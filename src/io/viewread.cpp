@@ -4,25 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "dm/inst.h"
 #include "dm/net.h"
 #include "dm/port.h"
-#include "dm/view.h"
-#include "io/io.h"
-#include "io/viewfile.h"
+#include "io/viewreader.h"
 #include "utils/fileio.h"
 
-namespace {
-
-using namespace nyxViewFile;
-
-// The thing a property list being read belongs to: an object of class `code`, or the property
-// (list, index) when `onProp` is set.
-struct PropOwner {
-    void *obj;
-    int32_t code;
-    bool onProp;
-    uint32_t index;
-};
+namespace nyxViewFile {
 
 void *scratchAlloc(void *context, size_t bytes) {
     auto *buffer = static_cast<std::string *>(context);
@@ -30,45 +18,9 @@ void *scratchAlloc(void *context, size_t bytes) {
     return buffer->data();
 }
 
-class ViewReader {
-public:
-    ViewReader(nyxNetlistView *view, const void *data, size_t size) : d_view(view), d_in(data, size) {}
-
-    // Reads the whole file into the view; the error code, 0 on success.
-    cfidrErrorT run();
-
-private:
-    // Each returns false when the read must stop; d_err (or corruption of d_in) says why.
-    bool corrupt() { return NYX_IO_CORRUPT(d_in), false; }
-    bool failed(cfidrErrorT code) { return d_err = code, false; }
-    bool readInt(int32_t &v) { return d_in.getInt(v) == nyxTagReader::kRead || corrupt(); }
-    bool readName(const char *&name);
-    bool readWord(int32_t &type, int32_t &arg);
-    // Reads the records of type 0 (and 5 for a net) that follow an object; stops before another.
-    bool readTrailingLists(PropOwner owner, void *net);
-    bool readProps(int32_t count, PropOwner owner, int depth);
-    bool readNet(int32_t arg, void *&net, int depth);
-    bool readAlias(int32_t arg, void *net);
-    bool readBusFields(int32_t startBits, int32_t stepBits, int32_t &start, int32_t &step);
-    bool readPort(int32_t arg, nyxPortBundle *group, int depth);
-    bool readTrailer();
-    bool readBody();
-
-    nyxNetlistView *d_view;
-    nyxTagReader d_in;
-    cfidrErrorT d_err = 0;
-    std::string d_scratch;
-    // Property names by name id, and nets by net id.
-    std::vector<nyxPropNameTableBucket *> d_names;
-    std::vector<void *> d_nets;
-    int32_t d_netCount = 0;
-    // Groups whose members are being read: none of them may become a member of itself.
-    std::vector<void *> d_openGroups;
-};
-
-bool ViewReader::readName(const char *&name) {
+bool ViewReader::readName(const char *&name, std::string *buffer) {
     char *text = nullptr;
-    const int r = d_in.getString(text, scratchAlloc, &d_scratch);
+    const int r = d_in.getString(text, scratchAlloc, buffer != nullptr ? buffer : &d_scratch);
     if (r != nyxTagReader::kRead) {
         if (d_in.outOfMemory()) return failed(4);
         return corrupt();
@@ -345,11 +297,15 @@ bool ViewReader::readBody() {
         case kPort:
             if (!readPort(arg, nullptr, 0)) return false;
             break;
-        case kInstance:
-        case kPortInst:
         case kDescriber:
-            // Views cannot hold instances yet: refuse the file rather than drop them.
-            return failed(4);
+            if (!readDescriber(arg)) return false;
+            break;
+        case kInstance:
+            if (!readInst(arg)) return false;
+            break;
+        case kPortInst:
+            // Port instances stand only inside their instance.
+            return corrupt();
         default:
             break;  // skipped
         }
@@ -377,6 +333,7 @@ cfidrErrorT ViewReader::run() {
         }
         return d_err;
     }
+    dropUnusedRecords();
     d_view->d_version = viewVersion;
     nyxNetlistView::viewNowClean(d_view);
     return 0;
@@ -385,6 +342,18 @@ cfidrErrorT ViewReader::run() {
 // Destroys everything a failed read built, leaving the view empty.
 void emptyView(nyxNetlistView *view) {
     cfidrErrorT e = 0;
+    // Instances first (they detach from the nets), then the records nobody uses any more.
+    std::vector<nyxInst *> insts;
+    nyxInstCursor cursor;
+    for (nyxInst *inst = nyxInstance::next(view, cursor); inst != nullptr; inst = nyxInstance::next(view, cursor)) {
+        insts.push_back(inst);
+    }
+    for (nyxInst *inst : insts) nyxInstance::destroy(inst, &e);
+    while (view->describers().nitems() > 0) {
+        const int32_t before = view->describers().nitems();
+        nyxInstance::dropFootPrint(static_cast<nyxFootPrint *>(view->describers()[before - 1]));
+        if (view->describers().nitems() >= before) break;
+    }
     while (view->ports().nitems() > 0) {
         const int32_t before = view->ports().nitems();
         nyxPort::destroy(static_cast<nyxPort *>(view->ports()[before - 1]), &e);
@@ -406,9 +375,13 @@ void emptyView(nyxNetlistView *view) {
     nyxNetlistView::viewNowClean(view);
 }
 
-} // namespace
+} // namespace nyxViewFile
 
 namespace nyxViewIO {
+
+using nyxViewFile::ViewReader;
+using nyxViewFile::emptyView;
+
 
 void decode(nyxNetlistView *view, const void *data, size_t size, cfidrErrorT *err) {
     ViewReader reader(view, data, size);

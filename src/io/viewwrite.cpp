@@ -1,9 +1,12 @@
 // The view writer: a netlist view as records of tagged values (layout in viewfile.h).
-#include <unordered_map>
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
+#include "dm/inst.h"
 #include "dm/net.h"
 #include "dm/port.h"
+#include "dm/portinst.h"
 #include "dm/view.h"
 #include "io/io.h"
 #include "io/viewfile.h"
@@ -12,6 +15,54 @@
 namespace {
 
 using namespace nyxViewFile;
+
+// Net ids by net address: open addressing with linear probing; no deletions while one file is
+// written. Invariants: count * 2 <= capacity, capacity a power of two.
+class NetIds {
+public:
+    // The net's id, or -1 when it has none yet.
+    int32_t find(const void *net) const {
+        if (d_count == 0) return -1;
+        for (size_t i = hash(net) & d_mask;; i = (i + 1) & d_mask) {
+            if (d_keys[i] == net) return d_ids[i];
+            if (d_keys[i] == nullptr) return -1;
+        }
+    }
+    // Gives the net (which has no id yet) the next id.
+    int32_t add(const void *net) {
+        if ((d_count + 1) * 2 > d_keys.size()) grow();
+        place(net, static_cast<int32_t>(d_count));
+        return static_cast<int32_t>(d_count++);
+    }
+    size_t size() const { return d_count; }
+
+private:
+    static size_t hash(const void *p) {
+        const uint64_t v = reinterpret_cast<uintptr_t>(p) >> 3;
+        return static_cast<size_t>((v * 0x9E3779B97F4A7C15ull) >> 20);
+    }
+    void place(const void *net, int32_t id) {
+        size_t i = hash(net) & d_mask;
+        while (d_keys[i] != nullptr) i = (i + 1) & d_mask;
+        d_keys[i] = net;
+        d_ids[i] = id;
+    }
+    void grow() {
+        std::vector<const void *> keys(std::max<size_t>(1024, d_keys.size() * 2), nullptr);
+        std::vector<int32_t> ids(keys.size());
+        keys.swap(d_keys);
+        ids.swap(d_ids);
+        d_mask = d_keys.size() - 1;
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i] != nullptr) place(keys[i], ids[i]);
+        }
+    }
+
+    std::vector<const void *> d_keys;
+    std::vector<int32_t> d_ids;
+    size_t d_mask = 0;
+    size_t d_count = 0;
+};
 
 class ViewWriter {
 public:
@@ -24,6 +75,10 @@ private:
     bool writeProps(const nyxPropList *list, int depth = 0);
     bool writeNet(void *net, int depth);
     bool writePort(const nyxPort *port, int depth);
+    bool writeRecordPort(const nyxFootPrintPort *port, int depth);
+    bool writeDescriber(nyxFootPrint *record);
+    bool writeInst(nyxInst *inst);
+    bool writePortInst(const uintptr_t *word, int depth);
     bool writeDictionary();
     bool fail() { return d_ok = false; }
 
@@ -31,8 +86,9 @@ private:
     nyxTagWriter &d_out;
     nyxPropNameTable *d_names = nullptr;
     uint16_t d_lastNameId = 0;
-    // Net ids in the order nets are first written.
-    std::unordered_map<const void *, int32_t> d_netIds;
+    // Net ids in the order nets are first written; describer records in the order written.
+    NetIds d_netIds;
+    int32_t d_records = 0;
     bool d_ok = true;
 };
 
@@ -96,13 +152,13 @@ bool ViewWriter::writeProps(const nyxPropList *list, int depth) {
 bool ViewWriter::writeNet(void *net, int depth) {
     const int32_t code = nyxNet::code(net);
     const int32_t kind = code == nyxCodeNetScalar ? kScalar : code == nyxCodeNetBundle ? kBundle : kBus;
-    auto known = d_netIds.find(net);
-    if (known != d_netIds.end()) {
+    const int32_t known = d_netIds.find(net);
+    if (known >= 0) {
         d_out.putInt(recordWord(kNet, 1 | kind << 1));
-        return d_out.putInt(known->second);
+        return d_out.putInt(known);
     }
     if (depth > kMaxDepth) return fail();
-    d_netIds.emplace(net, static_cast<int32_t>(d_netIds.size()));
+    d_netIds.add(net);
     int32_t arg = kind << 1;
     const nyxNetBus *bus = code == nyxCodeNetBus ? static_cast<const nyxNetBus *>(net) : nullptr;
     if (code == nyxCodeNetScalar) arg |= nyxNet::getGlobal(net, false) << 3;
@@ -146,8 +202,7 @@ bool ViewWriter::writePort(const nyxPort *port, int depth) {
     d_out.putString(port->name());
     if (port->isScalar()) {
         const nyxNetScalar *net = static_cast<const nyxPortScalar *>(port)->net();
-        auto known = net != nullptr ? d_netIds.find(net) : d_netIds.end();
-        d_out.putInt(known != d_netIds.end() ? known->second : -1);
+        d_out.putInt(net != nullptr ? d_netIds.find(net) : -1);
     }
     if (bus != nullptr) {
         if (startCode(bus->d_start) == 2) d_out.putInt(bus->d_start);
@@ -165,6 +220,115 @@ bool ViewWriter::writePort(const nyxPort *port, int depth) {
     return d_out.ok();
 }
 
+// A record port: a port record without net id and properties.
+bool ViewWriter::writeRecordPort(const nyxFootPrintPort *port, int depth) {
+    if (depth > kMaxDepth) return fail();
+    int32_t arg;
+    if (port->d_code == nyxCodePortScalar) {
+        arg = kScalar | (port->d_dirOrStart & 3) << 2;
+    } else if (port->d_code == nyxCodePortBus) {
+        arg = kBus | startCode(port->d_dirOrStart) << 2 | stepCode(port->d_step) << 4;
+    } else if (port->d_code == nyxCodePortBundle) {
+        arg = kBundle;
+    } else {
+        return fail();  // a record left incomplete
+    }
+    d_out.putInt(recordWord(kPort, arg));
+    d_out.putString(port->name());
+    if (port->d_code == nyxCodePortBus) {
+        if (startCode(port->d_dirOrStart) == 2) d_out.putInt(port->d_dirOrStart);
+        if (stepCode(port->d_step) == 0) d_out.putInt(port->d_step);
+    }
+    if (port->isGroup()) {
+        d_out.putInt(kEnd);
+        d_out.putInt(port->d_memberCount);
+        for (int32_t i = 0; i < port->d_memberCount; ++i) {
+            if (!writeRecordPort(&port->d_members[i], depth + 1)) return false;
+        }
+    }
+    return d_out.ok();
+}
+
+// The describer record, written just before its first instance; it gets the next record id.
+bool ViewWriter::writeDescriber(nyxFootPrint *record) {
+    if (d_records > 0xFFFF) return fail();
+    record->d_writeId = d_records++;
+    d_out.putInt(recordWord(kDescriber, 0));
+    d_out.putString(record->libName());
+    d_out.putString(record->cellName());
+    d_out.putString(record->viewName());
+    d_out.putInt(record->d_version);
+    d_out.putInt(record->d_portCount);
+    for (int32_t i = 0; i < record->d_portCount; ++i) {
+        if (!writeRecordPort(&record->d_ports[i], 0)) return false;
+    }
+    return d_out.ok();
+}
+
+// A port instance: a scalar carries the id of its net (short form for ids up to 255), a group
+// its members after its properties.
+bool ViewWriter::writePortInst(const uintptr_t *word, int depth) {
+    if (depth > kMaxDepth) return fail();
+    const uintptr_t w = *word;
+    const bool group = (w & nyxPortInst::kGroupBit) != 0;
+    if (!group) {
+        const nyxNetScalar *net = nyxPortInst::net(word);
+        const int32_t id = net != nullptr ? d_netIds.find(net) : -1;
+        if (id >= 0 && id <= 255) {
+            d_out.putInt(id << 5 | 17);
+        } else {
+            d_out.putInt(recordWord(kPortInst, 0));
+            d_out.putInt(id);
+        }
+        // Only scalars marked as having properties are looked up in the view's table.
+        if ((w & nyxPortInst::kPropsBit) != 0 && !writeProps(nyxPortInst::props(word))) return false;
+        return d_out.ok();
+    }
+    d_out.putInt(recordWord(kPortInst, 0));
+    if (!writeProps(nyxPortInst::props(word))) return false;
+    const int32_t n = nyxPortInst::size(word);
+    d_out.putInt(kEnd);
+    d_out.putInt(n);
+    for (int32_t i = 0; i < n; ++i) {
+        const uintptr_t *m = nyxPortInst::member(word, i);
+        if (m == nullptr || !writePortInst(m, depth + 1)) return fail();
+    }
+    return d_out.ok();
+}
+
+bool ViewWriter::writeInst(nyxInst *inst) {
+    nyxFootPrint *record = inst->footPrint();
+    if (record->d_writeId < 0 && !writeDescriber(record)) return false;
+    const int32_t id = record->d_writeId;
+    d_out.putInt(recordWord(kInstance, id <= 15 ? (id << 1 | 1) : id << 1));
+    d_out.putString(inst->name());
+    if (!writeProps(inst->d_propList)) return false;
+    const int32_t n = record->d_portCount;
+    // Instances of fewer than 243 ports keep all their words in their own slot.
+    if (n < nyxInst::kOwnBlockSlots) {
+        const uintptr_t *words = inst->words();
+        for (int32_t i = 0; i < n; ++i) {
+            if (!writePortInst(&words[i], 0)) return false;
+        }
+    } else {
+        for (int32_t i = 0; i < n; ++i) {
+            if (!writePortInst(inst->slot(i), 0)) return false;
+        }
+    }
+    return d_out.ok();
+}
+
+// Describer record ids live only while one file is written.
+struct RecordIdReset {
+    nyxNetlistView *view;
+    explicit RecordIdReset(nyxNetlistView *v) : view(v) { reset(); }
+    ~RecordIdReset() { reset(); }
+    void reset() {
+        nyxDynArray &records = view->describers();
+        for (int32_t i = 0; i < records.nitems(); ++i) static_cast<nyxFootPrint *>(records[i])->d_writeId = -1;
+    }
+};
+
 bool ViewWriter::writeDictionary() {
     std::vector<nyxPropNameTableBucket *> used;
     if (d_names != nullptr && !d_names->get_write_props(used)) return fail();
@@ -181,6 +345,7 @@ bool ViewWriter::writeDictionary() {
 bool ViewWriter::run(cfidrErrorT *err) {
     d_names = nyxPropNameTable::peek();
     WriteIdReset reset(d_names);
+    RecordIdReset records(d_view);
     const unsigned char lead = ' ';
     d_out.putRaw(&lead, 1);
     d_out.put("%d%d%d%s%s%d", kMarker, kVersion, kKindNetlist, d_view->nameObj(),
@@ -203,7 +368,12 @@ bool ViewWriter::run(cfidrErrorT *err) {
     for (int32_t i = 0; ok && i < d_view->ports().nitems(); ++i) {
         ok = writePort(static_cast<const nyxPort *>(d_view->ports()[i]), 0);
     }
-    // Instances and their describer records come here once views hold them.
+    // Instances in iteration order, each record just before its first instance.
+    nyxInstCursor cursor;
+    for (nyxInst *inst = ok ? nyxInstance::next(d_view, cursor) : nullptr; ok && inst != nullptr;
+         inst = nyxInstance::next(d_view, cursor)) {
+        ok = writeInst(inst);
+    }
     d_out.putInt(kEnd);
     const uint64_t trailer = d_out.offset();
     d_out.putInt(static_cast<int32_t>(d_netIds.size()));

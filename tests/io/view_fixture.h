@@ -8,8 +8,10 @@
 #include <string>
 
 #include "cfidr.h"
+#include "dm/inst.h"
 #include "dm/net.h"
 #include "dm/port.h"
+#include "dm/portinst.h"
 #include "dm/view.h"
 #include "nyxdr.h"
 #include "pi/pi.h"
@@ -74,6 +76,50 @@ inline void dumpPort(const nyxPort *p, std::string &out) {
     }
 }
 
+inline void dumpRecordPort(const nyxFootPrintPort *p, std::string &out) {
+    out += std::to_string(p->d_code) + ":" + p->name();
+    if (p->d_code != nyxCodePortBundle) out += "/" + std::to_string(p->d_dirOrStart);
+    if (p->d_code == nyxCodePortBus) out += "," + std::to_string(p->d_step);
+    if (p->isGroup()) {
+        out += "(";
+        for (int32_t i = 0; i < p->d_memberCount; ++i) dumpRecordPort(&p->d_members[i], out), out += " ";
+        out += ")";
+    }
+}
+
+inline void dumpPortInst(const uintptr_t *w, std::string &out) {
+    const int32_t code = nyxPortInst::code(w);
+    out += std::to_string(code);
+    if (code == nyxCodePortInstScalar) {
+        const nyxNetScalar *net = nyxPortInst::net(w);
+        out += std::string("->") + (net != nullptr ? nyxNet::name(net) : "-");
+    } else if (code == nyxCodePortInstBus) {
+        out += "[" + std::to_string(nyxPortInst::start(w)) + "," + std::to_string(nyxPortInst::step(w)) + "]";
+    }
+    dumpProps(nyxPortInst::props(w), out);
+    if (code != nyxCodePortInstScalar) {
+        out += "(";
+        for (int32_t i = 0; i < nyxPortInst::size(w); ++i) dumpPortInst(nyxPortInst::member(w, i), out), out += " ";
+        out += ")";
+    }
+}
+
+// Instances in iteration order with their records (names, version, port tree) and port
+// instances.
+inline void dumpInsts(nyxNetlistView *v, std::string &out) {
+    nyxInstCursor cursor;
+    for (nyxInst *inst = nyxInstance::next(v, cursor); inst != nullptr; inst = nyxInstance::next(v, cursor)) {
+        const nyxFootPrint *r = inst->footPrint();
+        out += std::string("inst ") + inst->name() + " of " + r->libName() + "/" + r->cellName() + "/" +
+               r->viewName() + "@" + std::to_string(r->d_version) + " <";
+        for (int32_t i = 0; i < r->d_portCount; ++i) dumpRecordPort(&r->d_ports[i], out), out += " ";
+        out += ">";
+        dumpProps(inst->d_propList, out);
+        for (int32_t i = 0; i < r->d_portCount; ++i) out += " ", dumpPortInst(inst->slot(i), out);
+        out += "\n";
+    }
+}
+
 inline std::string dumpView(nyxNetlistView *v) {
     std::string out = std::string("type ") + nyxNetlistView::getViewType(v);
     dumpProps(v->d_propList, out);
@@ -89,6 +135,7 @@ inline std::string dumpView(nyxNetlistView *v) {
         dumpPort(static_cast<const nyxPort *>(v->ports()[i]), out);
         out += "\n";
     }
+    dumpInsts(v, out);
     return out;
 }
 

@@ -188,7 +188,7 @@ TEST_F(ViewSession, ForeignHeadersAndMissingFilesAreRefused) {
     cfidrCellFindViewByName(cell, "netlist", &e);
     EXPECT_EQ(e, 27);
 
-    // Instances are not held by views yet: a file with an instance record is refused whole.
+    // An instance record naming a describer record that the file never gave is refused whole.
     std::string withInst = good;
     nyxTagReader header(good.data(), good.size());
     char text[256];
@@ -197,7 +197,7 @@ TEST_F(ViewSession, ForeignHeadersAndMissingFilesAreRefused) {
     ASSERT_TRUE(header.skipByte());
     ASSERT_EQ(header.get("%d%d%d%s%s%d", &i, &i, &i, text, text, &i), 6);
     ASSERT_TRUE(header.getRaw32(offset));
-    withInst.insert(header.offset(), std::string{0x11, 0x22});  // record 2 with short describer id 0 and bit 4
+    withInst.insert(header.offset(), std::string{0x11, 0x22});  // record 2, describer id 1 in the long form
     nyxNetlistView *fresh = asView(cfidrCellCreateNetlistView(cell, "fresh", &e));
     nyxViewIO::decode(fresh, withInst.data(), withInst.size(), &e);
     EXPECT_EQ(e, 4);

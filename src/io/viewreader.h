@@ -1,0 +1,83 @@
+// viewreader.h - private to src/io: the view reader, shared by the files that read the records
+// of nets and ports (viewread.cpp) and of describers, instances and port instances
+// (viewread_inst.cpp).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "dm/view.h"
+#include "io/io.h"
+#include "io/viewfile.h"
+
+class nyxFootPrint;
+class nyxPortBundle;
+struct nyxFootPrintPort;
+
+namespace nyxViewFile {
+
+// The allocator of strings read into a std::string (the context).
+void *scratchAlloc(void *context, size_t bytes);
+
+// Destroys everything a failed read built, leaving the view empty.
+void emptyView(nyxNetlistView *view);
+
+// The thing a property list being read belongs to: an object of class `code`, or the property
+// (list, index) when `onProp` is set.
+struct PropOwner {
+    void *obj;
+    int32_t code;
+    bool onProp;
+    uint32_t index;
+};
+
+class ViewReader {
+public:
+    ViewReader(nyxNetlistView *view, const void *data, size_t size) : d_view(view), d_in(data, size) {}
+
+    // Reads the whole file into the view; the error code, 0 on success.
+    cfidrErrorT run();
+
+private:
+    // Each returns false when the read must stop; d_err (or corruption of d_in) says why.
+    bool corrupt() { return NYX_IO_CORRUPT(d_in), false; }
+    bool failed(cfidrErrorT code) { return d_err = code, false; }
+    bool readInt(int32_t &v) { return d_in.getInt(v) == nyxTagReader::kRead || corrupt(); }
+    // A name by the name rule, into `buffer` (the scratch buffer when none is given).
+    bool readName(const char *&name, std::string *buffer = nullptr);
+    bool readWord(int32_t &type, int32_t &arg);
+    // Whether `count` items of at least one byte each can still follow.
+    bool fits(int32_t count) const {
+        return count >= 0 && static_cast<size_t>(count) <= d_in.size() - d_in.offset();
+    }
+    // Reads the records of type 0 (and 5 for a net) that follow an object; stops before another.
+    bool readTrailingLists(PropOwner owner, void *net);
+    bool readProps(int32_t count, PropOwner owner, int depth);
+    bool readNet(int32_t arg, void *&net, int depth);
+    bool readAlias(int32_t arg, void *net);
+    bool readBusFields(int32_t startBits, int32_t stepBits, int32_t &start, int32_t &step);
+    bool readPort(int32_t arg, nyxPortBundle *group, int depth);
+    bool readTrailer();
+    bool readBody();
+    // Describer records, instances and port instances (viewread_inst.cpp).
+    bool readDescriber(int32_t arg);
+    bool readRecordPort(int32_t arg, nyxFootPrint *record, nyxFootPrintPort *port, int depth);
+    bool readInst(int32_t arg);
+    bool readPortInst(uintptr_t *word, const nyxFootPrintPort *port, int depth);
+    // Drops the records that no instance came to use.
+    void dropUnusedRecords();
+
+    nyxNetlistView *d_view;
+    nyxTagReader d_in;
+    cfidrErrorT d_err = 0;
+    std::string d_scratch;
+    // Property names by name id, nets by net id, describer records by record id.
+    std::vector<nyxPropNameTableBucket *> d_names;
+    std::vector<void *> d_nets;
+    std::vector<nyxFootPrint *> d_records;
+    int32_t d_netCount = 0;
+    // Groups whose members are being read: none of them may become a member of itself.
+    std::vector<void *> d_openGroups;
+};
+
+} // namespace nyxViewFile
