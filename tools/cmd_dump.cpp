@@ -12,19 +12,28 @@
 //     member NAME                                     direct members of a group, in order
 //     port NAME                                       port scalars attached to a net scalar
 //     portinst INST PORT                              port instance scalars attached to it
-//   inst NAME of LIB CELL VIEW                        instances in iteration order
+//   inst NAME of LIB CELL VIEW version N             instances in iteration order
 //     portinst scalar PORT [net NET]                  top-level port instances, members below
+//     portinst bus PORT [START:END] step STEP
+//     portinst bundle PORT
 //   prop NAME TYPE = VALUE                            below its owner; properties on it below it
 //
-// Everything is read through the exported interface, read-only; nothing is written.
+// A port instance is named by its describer port, and on the net side by the path from its
+// instance (INST PORT/MEMBER/...). Describers are named from the view's own describer records,
+// so that a view can be dumped without opening the views it instantiates.
+//
+// Everything else is read through the exported interface, read-only; nothing is written.
 #include <cinttypes>
 #include <cstdio>
 #include <string>
 
 #include "cfidr.h"
-#include "command.h"
-#include "nyxdr.h"
 #include "cmd_dump.h"
+#include "command.h"
+#include "dm/inst.h"
+#include "dm/portinst.h"
+#include "nyxdr.h"
+#include "pi/pi.h"
 
 namespace nyxtool {
 
@@ -91,9 +100,77 @@ void dumpProps(FILE *out, cfiOID owner, int depth) {
 
 namespace {
 
-// Instances and port instances come here once views hold them.
-void dumpNetPortInsts(FILE *, cfiOID, int) {}
-void dumpInsts(FILE *, cfiOID) {}
+// The name of a port instance's describer port, from the instance's record.
+std::string describerName(cfiOID portInst) {
+    return copy(nyxPortInst::describerName(nyxpi::object<uintptr_t>(portInst)));
+}
+
+// INST PORT/MEMBER/...: the path of a port instance from its instance.
+std::string portInstPath(cfiOID portInst) {
+    cfidrErrorT e = 0;
+    std::string path = describerName(portInst);
+    cfiOID owner = cfidrPortInstGetOwner(portInst, &e);
+    for (int depth = 0; owner.object != 0 && depth < 1024; ++depth) {
+        if (cfidrObjectGetObjectType(owner, &e) == cfidrInstType) {
+            return copy(cfidrNamedObjectGetName(owner, &e)) + " " + path;
+        }
+        path = describerName(owner) + "/" + path;
+        owner = cfidrPortInstGetOwner(owner, &e);
+    }
+    return "? " + path;
+}
+
+void dumpNetPortInsts(FILE *out, cfiOID net, int depth) {
+    cfidrErrorT e = 0;
+    cfidrIterT it = cfidrNetGetPortInsts(net, &e);
+    for (cfiOID p = cfidrIterNextPortInst(it, &e); p.object != 0; p = cfidrIterNextPortInst(it, &e)) {
+        line(out, depth, "portinst " + portInstPath(p));
+    }
+    cfidrIterQuit(it, &e);
+}
+
+void dumpPortInst(FILE *out, cfiOID portInst, int depth) {
+    cfidrErrorT e = 0;
+    const int32_t type = cfidrObjectGetObjectType(portInst, &e);
+    const std::string name = describerName(portInst);
+    if (type == cfidrPortInstScalarType) {
+        std::string text = "portinst scalar " + name;
+        cfiOID net = cfidrPortInstScalarGetNetScalar(portInst, &e);
+        if (net.object != 0) text += " net " + copy(cfidrNamedObjectGetName(net, &e));
+        line(out, depth, text);
+    } else if (type == cfidrPortInstBusType) {
+        line(out, depth, "portinst bus " + name + " " +
+                             range(cfidrPortInstBusGetStart(portInst, &e), cfidrPortInstBusGetStep(portInst, &e),
+                                   cfidrPortInstBundleGetSize(portInst, &e)));
+    } else {
+        line(out, depth, "portinst bundle " + name);
+    }
+    dumpProps(out, portInst, depth + 1);
+    if (type == cfidrPortInstScalarType) return;
+    cfidrIterT it = cfidrPortInstBundleGetPortInsts(portInst, 3, &e);
+    for (cfiOID m = cfidrIterNextPortInst(it, &e); m.object != 0; m = cfidrIterNextPortInst(it, &e)) {
+        dumpPortInst(out, m, depth + 1);
+    }
+    cfidrIterQuit(it, &e);
+}
+
+void dumpInsts(FILE *out, cfiOID view) {
+    cfidrErrorT e = 0;
+    cfidrIterT it = cfidrNetlistViewGetInsts(view, &e);
+    for (cfiOID i = cfidrIterNextInst(it, &e); i.object != 0; i = cfidrIterNextInst(it, &e)) {
+        const nyxFootPrint *record = nyxpi::object<nyxInst>(i)->footPrint();
+        line(out, 0, "inst " + copy(cfidrNamedObjectGetName(i, &e)) + " of " + copy(record->libName()) + " " +
+                         copy(record->cellName()) + " " + copy(record->viewName()) + " version " +
+                         std::to_string(record->d_version));
+        dumpProps(out, i, 1);
+        cfidrIterT pit = cfidrInstGetPortInsts(i, 3, &e);
+        for (cfiOID p = cfidrIterNextPortInst(pit, &e); p.object != 0; p = cfidrIterNextPortInst(pit, &e)) {
+            dumpPortInst(out, p, 1);
+        }
+        cfidrIterQuit(pit, &e);
+    }
+    cfidrIterQuit(it, &e);
+}
 
 void dumpPort(FILE *out, cfiOID port, int depth) {
     cfidrErrorT e = 0;

@@ -5,7 +5,9 @@
 #include "cfidr.h"
 #include "cmd_dump.h"
 #include "command.h"
+#include "dm/view.h"
 #include "nyxdr.h"
+#include "pi/pi.h"
 
 namespace {
 
@@ -50,6 +52,23 @@ void countView(cfiOID view, Counts &c) {
         cfidrIterQuit(ai, &e);
     }
     cfidrIterQuit(it, &e);
+    it = cfidrNetlistViewGetInsts(view, &e);
+    for (cfiOID i = cfidrIterNextInst(it, &e); i.object != 0; i = cfidrIterNextInst(it, &e)) {
+        ++c.insts;
+        countProps(i, c);
+        cfidrIterT pit = cfidrInstGetPortInsts(i, 4, &e);
+        for (cfiOID p = cfidrIterNextPortInst(pit, &e); p.object != 0; p = cfidrIterNextPortInst(pit, &e)) {
+            const int32_t type = cfidrObjectGetObjectType(p, &e);
+            ++(type == cfidrPortInstScalarType ? c.portInstScalars
+               : type == cfidrPortInstBusType  ? c.portInstBuses
+                                               : c.portInstBundles);
+            countProps(p, c);
+        }
+        cfidrIterQuit(pit, &e);
+    }
+    cfidrIterQuit(it, &e);
+    // Describer records of the view (one per describer and describer version in use).
+    c.describers = nyxpi::object<nyxNetlistView>(view)->describers().nitems();
 }
 
 int runStats(int argc, char **argv) {

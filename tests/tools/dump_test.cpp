@@ -87,6 +87,25 @@ void makeLibrary() {
     cfidrPropSetExpressionValue(prop(alias, "calc"), "1 + 2", &e);
     prop(bus, "bare");
     ASSERT_EQ(e, 0);
+
+    // An instance of a leaf cell: a scalar on net b, one bus member on net a, properties on the
+    // instance and on a port instance.
+    cfiOID leafCell = cfidrLibCreateCell(lib, "leaf", &e);
+    cfiOID leaf = cfidrCellCreateNetlistView(leafCell, "sym", &e);
+    cfidrNetlistViewCreatePortScalar(leaf, "clk", -1, 1, &e);
+    cfiOID lb = cfidrNetlistViewCreatePortBus(leaf, "x", -1, 1, -1, &e);
+    cfidrPortBundleCreatePortScalar(lb, "x1", -1, 2, &e);
+    cfidrPortBundleCreatePortScalar(lb, "x0", -1, 2, &e);
+    ASSERT_EQ(e, 0);
+    cfiOID u1 = cfidrNetlistViewCreateInst(v, leaf, "u1", &e);
+    ASSERT_EQ(e, 0);
+    cfiOID clk = cfidrInstFindPortInstByDescriberName(u1, "clk", &e);
+    cfidrNetAttachPortInst(b, clk, 1, &e);
+    cfiOID x0 = nyxdrInstFindPortInstByPosition(u1, 3, &e);
+    cfidrNetAttachPortInst(a, x0, 1, &e);
+    cfidrPropSetInt32Value(prop(u1, "w"), 2, &e);
+    cfidrPropSetStringValue(prop(x0, "pin"), "p", &e);
+    ASSERT_EQ(e, 0);
     cfidrLibSave(lib, &e);
     ASSERT_EQ(e, 0);
     cfidrPIQuit(&e);
@@ -108,17 +127,26 @@ TEST(DumpTool, PrintsEveryObjectInTheViewsOrder) {
                      "  port scalar q0 dir output\n"
                      "  port scalar q1 dir inout\n"
                      "net scalar b global\n"
+                     "  portinst u1 clk\n"
                      "net scalar a\n"
                      "  alias a_alias global\n"
                      "    prop calc expression = \"1 + 2\"\n"
                      "  port in\n"
+                     "  portinst u1 x/x0\n"
                      "net bundle g\n"
                      "  member b\n"
                      "  member d\n"
                      "net bus d [1:0] step -1\n"
                      "  prop bare none\n"
                      "  member a\n"
-                     "  member b\n");
+                     "  member b\n"
+                     "inst u1 of tlib leaf sym version 4\n"
+                     "  prop w integer = 2\n"
+                     "  portinst scalar clk net b\n"
+                     "  portinst bus x [1:0] step -1\n"
+                     "    portinst scalar x1\n"
+                     "    portinst scalar x0 net a\n"
+                     "      prop pin string = \"p\"\n");
     // A second run over the same files prints the same text.
     EXPECT_EQ(runTool({"dump", "tlib", "top", "netlist"}).out, r.out);
 }
@@ -131,7 +159,10 @@ TEST(DumpTool, StatsCountAndBadArgumentsFail) {
     EXPECT_NE(r.out.find("nets\t4\nnet scalars\t2\nnet buses\t1\nnet bundles\t1\nnet aliases\t1\n"),
               std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("properties\t6\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("instances\t1\ndescribers\t1\nport instances\t4\nport instance scalars\t3\n"
+                         "port instance buses\t1\nport instance bundles\t0\nproperties\t8\n"),
+              std::string::npos)
+        << r.out;
 
     EXPECT_EQ(runTool({"dump", "tlib", "top"}).status, 2);
     EXPECT_EQ(runTool({"stats"}).status, 2);
