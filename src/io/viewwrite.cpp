@@ -16,57 +16,83 @@ namespace {
 
 using namespace nyxViewFile;
 
-// Net ids by net address: open addressing with linear probing; no deletions while one file is
-// written. Invariants: count * 2 <= capacity, capacity a power of two.
+// Net ids by net address. Net scalars, which every port and port instance refers to, are found
+// by their slot position in the view (a table indexed by position: one read of the block header
+// and one of the table); buses and bundles by open addressing with linear probing (no deletions
+// while one file is written; count * 2 <= capacity, capacity a power of two).
 class NetIds {
 public:
-    // The net's id, or -1 when it has none yet.
-    int32_t find(const void *net) const {
-        if (d_count == 0) return -1;
+    explicit NetIds(nyxNetlistView *view) : d_view(view) {
+        d_scalars.assign(static_cast<size_t>(view->chain(nyxNetlistView::kScalarChain).blocks) *
+                             nyxNetlistView::kScalarSlots,
+                         -1);
+    }
+    // The id of a net scalar of the view, or -1 when it has none yet (or is another view's, which
+    // trusted data mode may have let a port instance reach).
+    int32_t findScalar(const void *net) const {
+        if (nyxListBlock::getHeader(net, nyxNetlistView::kBlockSize)->parent() != d_view) return -1;
+        const size_t pos = static_cast<size_t>(d_view->netPosition(net));
+        return pos < d_scalars.size() ? d_scalars[pos] : -1;
+    }
+    // The id of a net of class `code`, or -1 when it has none yet.
+    int32_t find(const void *net, int32_t code) const {
+        if (code == nyxCodeNetScalar) return findScalar(net);
+        if (d_groups == 0) return -1;
         for (size_t i = hash(net) & d_mask;; i = (i + 1) & d_mask) {
-            if (d_keys[i] == net) return d_ids[i];
-            if (d_keys[i] == nullptr) return -1;
+            if (d_slots[i].key == net) return d_slots[i].id;
+            if (d_slots[i].key == nullptr) return -1;
         }
     }
-    // Gives the net (which has no id yet) the next id.
-    int32_t add(const void *net) {
-        if ((d_count + 1) * 2 > d_keys.size()) grow();
-        place(net, static_cast<int32_t>(d_count));
-        return static_cast<int32_t>(d_count++);
+    // Gives the net (which has no id yet) the next id; false when it cannot be recorded.
+    bool add(const void *net, int32_t code) {
+        const int32_t id = d_count++;
+        if (code == nyxCodeNetScalar) {
+            const size_t pos = static_cast<size_t>(d_view->netPosition(net));
+            if (pos >= d_scalars.size()) return false;
+            d_scalars[pos] = id;
+            return true;
+        }
+        if ((d_groups + 1) * 2 > d_slots.size()) grow();
+        place(net, id);
+        ++d_groups;
+        return true;
     }
-    size_t size() const { return d_count; }
+    int32_t size() const { return d_count; }
 
 private:
+    struct Slot {
+        const void *key;
+        int32_t id;
+    };
     static size_t hash(const void *p) {
         const uint64_t v = reinterpret_cast<uintptr_t>(p) >> 3;
         return static_cast<size_t>((v * 0x9E3779B97F4A7C15ull) >> 20);
     }
     void place(const void *net, int32_t id) {
         size_t i = hash(net) & d_mask;
-        while (d_keys[i] != nullptr) i = (i + 1) & d_mask;
-        d_keys[i] = net;
-        d_ids[i] = id;
+        while (d_slots[i].key != nullptr) i = (i + 1) & d_mask;
+        d_slots[i] = {net, id};
     }
     void grow() {
-        std::vector<const void *> keys(std::max<size_t>(1024, d_keys.size() * 2), nullptr);
-        std::vector<int32_t> ids(keys.size());
-        keys.swap(d_keys);
-        ids.swap(d_ids);
-        d_mask = d_keys.size() - 1;
-        for (size_t i = 0; i < keys.size(); ++i) {
-            if (keys[i] != nullptr) place(keys[i], ids[i]);
+        std::vector<Slot> old(std::max<size_t>(256, d_slots.size() * 2), Slot{nullptr, -1});
+        old.swap(d_slots);
+        d_mask = d_slots.size() - 1;
+        for (const Slot &slot : old) {
+            if (slot.key != nullptr) place(slot.key, slot.id);
         }
     }
 
-    std::vector<const void *> d_keys;
-    std::vector<int32_t> d_ids;
+    nyxNetlistView *d_view;
+    std::vector<int32_t> d_scalars;
+    std::vector<Slot> d_slots;
     size_t d_mask = 0;
-    size_t d_count = 0;
+    size_t d_groups = 0;
+    int32_t d_count = 0;
 };
 
 class ViewWriter {
 public:
-    ViewWriter(nyxNetlistView *view, nyxTagWriter &out) : d_view(view), d_out(out) {}
+    ViewWriter(nyxNetlistView *view, nyxTagWriter &out) : d_view(view), d_out(out), d_netIds(view) {}
 
     // Writes the whole file; false with the error code in `err`.
     bool run(cfidrErrorT *err);
@@ -152,13 +178,13 @@ bool ViewWriter::writeProps(const nyxPropList *list, int depth) {
 bool ViewWriter::writeNet(void *net, int depth) {
     const int32_t code = nyxNet::code(net);
     const int32_t kind = code == nyxCodeNetScalar ? kScalar : code == nyxCodeNetBundle ? kBundle : kBus;
-    const int32_t known = d_netIds.find(net);
+    const int32_t known = d_netIds.find(net, code);
     if (known >= 0) {
         d_out.putInt(recordWord(kNet, 1 | kind << 1));
         return d_out.putInt(known);
     }
     if (depth > kMaxDepth) return fail();
-    d_netIds.add(net);
+    if (!d_netIds.add(net, code)) return fail();
     int32_t arg = kind << 1;
     const nyxNetBus *bus = code == nyxCodeNetBus ? static_cast<const nyxNetBus *>(net) : nullptr;
     if (code == nyxCodeNetScalar) arg |= nyxNet::getGlobal(net, false) << 3;
@@ -202,7 +228,7 @@ bool ViewWriter::writePort(const nyxPort *port, int depth) {
     d_out.putString(port->name());
     if (port->isScalar()) {
         const nyxNetScalar *net = static_cast<const nyxPortScalar *>(port)->net();
-        d_out.putInt(net != nullptr ? d_netIds.find(net) : -1);
+        d_out.putInt(net != nullptr ? d_netIds.findScalar(net) : -1);
     }
     if (bus != nullptr) {
         if (startCode(bus->d_start) == 2) d_out.putInt(bus->d_start);
@@ -273,7 +299,7 @@ bool ViewWriter::writePortInst(const uintptr_t *word, int depth) {
     const bool group = (w & nyxPortInst::kGroupBit) != 0;
     if (!group) {
         const nyxNetScalar *net = nyxPortInst::net(word);
-        const int32_t id = net != nullptr ? d_netIds.find(net) : -1;
+        const int32_t id = net != nullptr ? d_netIds.findScalar(net) : -1;
         if (id >= 0 && id <= 255) {
             d_out.putInt(id << 5 | 17);
         } else {
@@ -376,7 +402,7 @@ bool ViewWriter::run(cfidrErrorT *err) {
     }
     d_out.putInt(kEnd);
     const uint64_t trailer = d_out.offset();
-    d_out.putInt(static_cast<int32_t>(d_netIds.size()));
+    d_out.putInt(d_netIds.size());
     ok = ok && writeDictionary();
     d_out.putInt(kEnd);
     if (trailer > UINT32_MAX) ok = false;
