@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "dm/port_fixture.h"
+#include "dm/view.h"
 #include "dm/portinstInt.h"
 #include "pi/pi.h"
 
@@ -285,6 +286,21 @@ TEST_F(PortInsts, DescriberChecksAndNames) {
     EXPECT_EQ(e, 1);
     cfidrPortInstCheckDescriber(find(i, "d"), &e);
     EXPECT_EQ(e, 1);
+
+    // Without its describer the record still answers in trusted program mode only.
+    cfiOID pd = find(i, "d");
+    cfidrObjectDestroy(leaf, &e);
+    ASSERT_EQ(e, 0);
+    cfidrInstCheckDescriber(i, &e);
+    EXPECT_EQ(e, 3);
+    EXPECT_STREQ(cfidrPortInstGetDescriberName(pd, &e), "");
+    EXPECT_EQ(e, 3);
+    cfidrInstFindPortInstByDescriberName(i, "d", &e);
+    EXPECT_EQ(e, 27);
+    nyx::sessionFlags = nyx::kTrustedProgram;
+    EXPECT_EQ(cfidrInstFindPortInstByDescriberName(i, "D", &e).object, pd.object);
+    EXPECT_STREQ(cfidrPortInstGetDescriberName(pd, &e), "d");
+    nyx::sessionFlags = 0;
 }
 
 TEST_F(PortInsts, PropertiesOnPortInstances) {
@@ -295,10 +311,11 @@ TEST_F(PortInsts, PropertiesOnPortInstances) {
     cfiOID a = find(i, "a"), d = find(i, "d"), n = net("n");
     cfidrNetAttachPortInst(n, a, 1, &e);
 
-    cfidrViewSave(view, &e);
-    ASSERT_EQ(e, 0);
+    auto *v = nyxpi::object<nyxNetlistView>(view);
+    nyxNetlistView::viewNowClean(v);
     cfiOID pa = cfidrObjectCreateProp(a, "cap", &e);
     ASSERT_EQ(e, 0);
+    EXPECT_EQ(v->d_changed, 1);  // a property of a port instance is an edit of its view
     cfidrPropSetInt32Value(pa, 7, &e);
     cfiOID pd = cfidrObjectCreateProp(d, "width", &e);
     cfidrPropSetStringValue(pd, "wide", &e);
