@@ -114,10 +114,21 @@ nyxNetlistView *nyxFootPrint::getDescriber(cfidrErrorT *err, bool load) {
         }
         nyxCell *cell = nyxLib::findCellByName(lib, cellName(), &e);
         if (cell == nullptr) return *err = e == 27 || e == 14 ? 3 : 40, nullptr;
-        nyxObjRef r = nyxCell::findViewByName(cell, viewName(), &e);
-        if (r.obj == nullptr) return *err = e == 27 || e == 14 ? 3 : 40, nullptr;
-        if (r.code != nyxCodeNetlistView) return *err = 3, nullptr;
-        view = static_cast<nyxNetlistView *>(r.obj);
+        // A view the cell lists exists: failing to read it is 40. Otherwise the general opening
+        // may still find (or compile) it.
+        for (int32_t i = 0; view == nullptr && i < cell->views().nitems(); ++i) {
+            void *entry = cell->views()[i];
+            nyxDMObj *obj = nyxCell::viewObject(entry);
+            if (!nyxDMUtil::sameName(obj->nameObj(), viewName())) continue;
+            if (nyxCell::viewCode(entry) != nyxCodeNetlistView) return *err = 3, nullptr;
+            view = static_cast<nyxNetlistView *>(obj);
+        }
+        if (view == nullptr) {
+            nyxObjRef r = nyxCell::findViewByName(cell, viewName(), &e);
+            if (r.obj == nullptr) return *err = e == 27 || e == 14 ? 3 : 40, nullptr;
+            if (r.code != nyxCodeNetlistView) return *err = 3, nullptr;
+            view = static_cast<nyxNetlistView *>(r.obj);
+        }
         nyxFootPrintOps::cacheDescriber(this, view);
     }
     if (load) {
@@ -193,6 +204,12 @@ nyxFootPrint *getFootPrint(nyxNetlistView *view, nyxNetlistView *describer, cfid
     nyxCell *cell = describer->owner();
     const char *lib = cell->d_lib->nameObj();
     nyxDynArray &list = view->describers();
+    // A record that caches this describer at its version is the one the name search would find
+    // first: any earlier match would have been found, and cached, when the later one was made.
+    for (int32_t i = 0; i < list.nitems(); ++i) {
+        auto *fp = static_cast<nyxFootPrint *>(list[i]);
+        if (fp->d_describer == describer && fp->d_version == describer->d_version) return fp;
+    }
     for (int32_t i = 0; i < list.nitems(); ++i) {
         auto *fp = static_cast<nyxFootPrint *>(list[i]);
         if (fp->d_version != describer->d_version || !nyxDMUtil::sameName(fp->libName(), lib) ||

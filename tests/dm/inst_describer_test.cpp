@@ -1,0 +1,174 @@
+// Describer records and describers: sharing, versions, release with the last instance, opening
+// describers on demand, views going away on either side, records built from stored data.
+#include "dm/instInt.h"
+#include "dm/inst_fixture.h"
+#include "dm/port.h"
+
+#include <cstdio>
+#include <filesystem>
+
+using insttest::Session;
+
+namespace {
+
+struct Describers : Session {
+    nyxFootPrint *record(cfiOID i) { return object(i)->footPrint(); }
+};
+
+} // namespace
+
+TEST_F(Describers, RecordsSharedPerVersionAndReleasedWithTheLastInstance) {
+    cfiOID d = describer("symbol", 0);
+    addPort(d, "a");
+    cfidrNetlistViewCreatePortBus(d, "bus(3:0)", -1, 3, -1, &e);
+    cfiOID bundle = cfidrNetlistViewCreatePortBundle(d, "grp", -1, &e);
+    cfidrPortBundleCreatePortScalar(bundle, "x", -1, 2, &e);
+    ASSERT_EQ(e, 0);
+    cfiOID i1 = inst("i1", d), i2 = inst("i2", d);
+    EXPECT_EQ(records(), 1);
+    nyxFootPrint *fp = record(i1);
+    EXPECT_EQ(fp, record(i2));
+    EXPECT_EQ(fp->d_useCount, 2);
+    EXPECT_STREQ(fp->libName(), "ilib");
+    EXPECT_STREQ(fp->cellName(), "leaf");
+    EXPECT_STREQ(fp->viewName(), "symbol");
+    // The copy of the port tree: kinds, directions, bus range, members.
+    ASSERT_EQ(fp->d_portCount, 3);
+    EXPECT_EQ(fp->d_ports[0].d_code, 5);
+    EXPECT_EQ(fp->d_ports[0].d_dirOrStart, 1);
+    EXPECT_EQ(fp->d_ports[1].d_code, 4);
+    EXPECT_EQ(fp->d_ports[1].d_dirOrStart, 3);
+    EXPECT_EQ(fp->d_ports[1].d_step, -1);
+    ASSERT_EQ(fp->d_ports[2].d_memberCount, 1);
+    EXPECT_STREQ(fp->d_ports[2].d_members[0].name(), "x");
+    EXPECT_EQ(fp->d_ports[2].d_members[0].d_dirOrStart, 2);
+    EXPECT_EQ(object(i1)->slotCount(), 3);
+
+    // An edit of the describer: the next instance gets a record of the new version.
+    addPort(d, "late");
+    cfiOID i3 = inst("i3", d);
+    EXPECT_EQ(records(), 2);
+    EXPECT_NE(record(i3), fp);
+    EXPECT_EQ(record(i3)->d_portCount, 4);
+    EXPECT_EQ(object(i1)->slotCount(), 3);
+    cfidrObjectDestroy(i1, &e);
+    EXPECT_EQ(records(), 2);
+    cfidrObjectDestroy(i2, &e);
+    EXPECT_EQ(records(), 1);
+    EXPECT_EQ(viewObj(d)->cachedBy().nitems(), 1);
+    EXPECT_EQ(viewObj(d)->instRefs().nitems(), 1);
+    cfidrObjectDestroy(i3, &e);
+    EXPECT_EQ(records(), 0);
+    EXPECT_EQ(viewObj(d)->cachedBy().nitems(), 0);
+    EXPECT_EQ(viewObj(d)->instRefs().nitems(), 0);
+}
+
+TEST_F(Describers, DescriberOfInstanceAndItsReferences) {
+    cfiOID d = describer("symbol", 2);
+    cfiOID i1 = inst("i1", d), i2 = inst("i2", d);
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrInstGetDescriber(i1, &e), d, &e));
+    EXPECT_EQ(viewObj(d)->instRefs().nitems(), 2);
+    EXPECT_STREQ(nyxdrInstGetInterfaceName(i1, &e), "");
+    nyxdrInstGetPrimitiveDescriber(i2, &e);
+    EXPECT_EQ(e, 3);
+    ASSERT_TRUE(record(i1)->setInterfaceName("iface"));
+    EXPECT_STREQ(nyxdrInstGetInterfaceName(i2, &e), "iface");
+
+    // Purging the instantiating view takes its instances out of the describer's references.
+    cfiOID other = cfidrCellCreateNetlistView(topCell, "second", &e);
+    inst("j", d, other);
+    EXPECT_EQ(viewObj(d)->instRefs().nitems(), 3);
+    cfidrViewPurge(other, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(viewObj(d)->instRefs().nitems(), 2);
+    EXPECT_EQ(viewObj(d)->cachedBy().nitems(), 1);
+
+    // Purging the describer (never saved) leaves the record without it; it cannot be found then.
+    nyxFootPrint *fp = record(i1);
+    cfidrViewPurge(d, &e);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(fp->d_describer, nullptr);
+    cfiOID none = cfidrInstGetDescriber(i1, &e);
+    EXPECT_EQ(e, 3);
+    EXPECT_EQ(none.object, 0u);
+    // The instances themselves are untouched.
+    EXPECT_EQ(insts(top), "i1 i2");
+}
+
+TEST_F(Describers, ListedDescriberIsFoundByNameAndReadOnDemand) {
+    cfiOID d = describer("symbol", 2);
+    cfiOID i1 = inst("i1", d);
+    inst("i2", d);
+    // A file of the view's name that is no view file: the cell lists it again after the purge.
+    std::filesystem::create_directories(nyxDMUtil::pathOf("ilib", "leaf"));
+    std::string file = nyxDMUtil::pathOf("ilib", "leaf") + "/symbol.nyxNetlistView";
+    std::FILE *f = std::fopen(file.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    cfidrViewPurge(d, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_EQ(record(i1)->d_describer, nullptr);
+    // Trusted program mode takes the listed view without reading it.
+    nyx::sessionFlags = nyx::kTrustedProgram;
+    cfiOID again = cfidrInstGetDescriber(i1, &e);
+    nyx::sessionFlags = 0;
+    ASSERT_EQ(e, 0);
+    EXPECT_STREQ(viewObj(again)->nameObj(), "symbol");
+    EXPECT_EQ(viewObj(again)->d_loaded, 0);
+    // Every instance of the record is a reference of the describer found.
+    EXPECT_EQ(viewObj(again)->instRefs().nitems(), 2);
+    // Otherwise it is read, and a view that exists but cannot be read is 40.
+    cfidrInstGetDescriber(i1, &e);
+    EXPECT_EQ(e, 40);
+    // A record naming a library that does not exist.
+    nyxFootPrint *gone = nyxInstance::footPrintFromStored(viewObj(top), "nolib", "c", "v", 0, 0, &e);
+    ASSERT_NE(gone, nullptr);
+    EXPECT_EQ(gone->getDescriber(&e), nullptr);
+    EXPECT_EQ(e, 3);
+}
+
+TEST_F(Describers, StoredRecordsAreCheckedBeforeUse) {
+    nyxNetlistView *v = viewObj(top);
+    e = 0;
+    nyxFootPrint *fp = nyxInstance::footPrintFromStored(v, "ilib", "leaf", "sym\tbol\n1", 7, 2, &e);
+    ASSERT_NE(fp, nullptr);
+    EXPECT_STREQ(fp->viewName(), "sym/bol.1");
+    EXPECT_EQ(fp->d_version, 7);
+    EXPECT_EQ(nyxInstance::footPrintFromStored(v, "l", "c", "v", 0, -1, &e), nullptr);
+    EXPECT_EQ(e, 4);
+    e = 0;
+    // Half filled: an instance of it is refused.
+    ASSERT_TRUE(nyxInstance::setPort(fp, &fp->d_ports[0], "a", 5, 0, 1, -1, &e));
+    EXPECT_EQ(nyxInstance::createInstanceOf(v, fp, "x", &e), nullptr);
+    EXPECT_EQ(e, 4);
+    e = 0;
+    // Bad codes, a scalar with members, a port set twice.
+    EXPECT_FALSE(nyxInstance::setPort(fp, &fp->d_ports[1], "b", 6, 0, 0, 0, &e));
+    EXPECT_FALSE(nyxInstance::setPort(fp, &fp->d_ports[1], "b", 5, 2, 0, 0, &e));
+    EXPECT_FALSE(nyxInstance::setPort(fp, &fp->d_ports[0], "a", 5, 0, 0, 0, &e));
+    EXPECT_EQ(e, 4);
+    e = 0;
+    ASSERT_TRUE(nyxInstance::setPort(fp, &fp->d_ports[1], "b(1:0)", 4, 2, 1, -1, &e));
+    EXPECT_EQ(nyxInstance::createInstanceOf(v, fp, "x", &e), nullptr);
+    ASSERT_TRUE(nyxInstance::setPort(fp, &fp->d_ports[1].d_members[0], "b(1)", 5, 0, 0, -1, &e));
+    ASSERT_TRUE(nyxInstance::setPort(fp, &fp->d_ports[1].d_members[1], "b(0)", 5, 0, 0, -1, &e));
+    e = 0;
+    nyxInst *inst = nyxInstance::createInstanceOf(v, fp, "x", &e);
+    ASSERT_NE(inst, nullptr);
+    EXPECT_EQ(inst->slotCount(), 2);
+    EXPECT_EQ(fp->d_useCount, 1);
+    // No describer is cached for a stored record: no references yet.
+    EXPECT_EQ(fp->d_describer, nullptr);
+    EXPECT_EQ(records(), 1);
+    nyxInstance::destroy(inst, &e);
+    EXPECT_EQ(records(), 0);
+}
+
+TEST_F(Describers, FixSwitchOffKeepsStoredViewNames) {
+    setenv("NYX_DISABLE_DR124407", "1", 1);
+    testing::internal::CaptureStderr();
+    nyxFootPrint *fp = nyxInstance::footPrintFromStored(viewObj(top), "l", "c", "a\tb", 0, 0, &e);
+    testing::internal::GetCapturedStderr();
+    ASSERT_NE(fp, nullptr);
+    EXPECT_STREQ(fp->viewName(), "a\tb");
+}
