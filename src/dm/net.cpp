@@ -128,16 +128,24 @@ namespace nyxNet {
 
 void *create(nyxNetlistView *view, const char *name, int32_t code, int32_t start, int32_t step,
              cfidrErrorT *err) {
-    if (!nyxNetlistView::load(view, err)) return nullptr;
+    if (view->d_loaded == 0 && !nyxNetlistView::load(view, err)) return nullptr;
     if (name == nullptr) return *err = 14, nullptr;
+    nyxNetMap *map = view->netNameMap();
+    // Where the duplicate search ended: the new net's slot in the map.
+    nyxNetMap::Probe probe = {0, UINT32_MAX};
+    bool searched = false;
     if (!nyx::trustedData()) {
         if (view->readOnly()) return *err = 42, nullptr;
+        // The name's slot of a large map is far away in memory: fetching starts before the name
+        // is checked, so that the wait overlaps the check.
+        uint32_t h = nyxNetMap::hash(name);
+        if (map != nullptr) map->prefetch(h);
         if (!nyxNetlistView::validString(name)) return *err = 14, nullptr;
-        nyxNetMap *map = view->buildNetNameMap();
-        if (map == nullptr) return *err = 4, nullptr;
-        bool alias = false;
-        void *other = map->find(name, &alias);
-        if (other != nullptr) return *err = (!alias && nyxNet::code(other) == code) ? 26 : 25, nullptr;
+        if (map == nullptr && (map = view->buildNetNameMap()) == nullptr) return *err = 4, nullptr;
+        int32_t otherCode = 0;
+        void *other = map->find(name, h, &otherCode, &probe);
+        if (other != nullptr) return *err = otherCode == code ? 26 : 25, nullptr;
+        searched = true;
     }
     if (code == nyxCodeNetBus && step == 0) return *err = 10, nullptr;
     void *slot = view->newNetSlot(chainOf(code));
@@ -159,7 +167,7 @@ void *create(nyxNetlistView *view, const char *name, int32_t code, int32_t start
         }
     }
     bool ok = head->d_name.setString(name, view->viewHeap());
-    if (ok && view->netNameMap() != nullptr) ok = view->netNameMap()->add(slot, false);
+    if (ok && map != nullptr) ok = searched ? map->addAt(slot, code, probe) : map->add(slot, code);
     if (!ok) {
         head->d_name.clear();
         view->freeNetSlot(slot);
@@ -170,17 +178,21 @@ void *create(nyxNetlistView *view, const char *name, int32_t code, int32_t start
 }
 
 nyxObjRef findByName(nyxNetlistView *view, const char *name, cfidrErrorT *err) {
-    if (!nyxNetlistView::load(view, err)) return {};
-    if (name == nullptr || (!nyx::trustedProgram() && !nyxNetlistView::validString(name))) {
-        return *err = 14, nyxObjRef{};
-    }
-    nyxNetMap *map = view->buildNetNameMap();
-    if (map == nullptr) return *err = 4, nyxObjRef{};
-    bool alias = false;
-    void *obj = map->find(name, &alias);
+    if (view->d_loaded == 0 && !nyxNetlistView::load(view, err)) return {};
+    if (name == nullptr) return *err = 14, nyxObjRef{};
+    uint32_t h = nyxNetMap::hash(name);
+    nyxNetMap *map = view->netNameMap();
+    if (map != nullptr) map->prefetch(h);
+    if (!nyx::trustedProgram() && !nyxNetlistView::validString(name)) return *err = 14, nyxObjRef{};
+    if (map == nullptr && (map = view->buildNetNameMap()) == nullptr) return *err = 4, nyxObjRef{};
+    int32_t c = 0;
+    void *obj = map->find(name, h, &c);
     if (obj == nullptr) return *err = 27, nyxObjRef{};
-    if (alias) obj = static_cast<nyxNetAlias *>(obj)->d_owner;
-    return {obj, code(obj), 0};
+    if (c == nyxCodeNetAlias) {
+        obj = static_cast<nyxNetAlias *>(obj)->d_owner;
+        c = code(obj);
+    }
+    return {obj, c, 0};
 }
 
 void setName(void *net, const char *name, cfidrErrorT *err) {
@@ -195,16 +207,15 @@ void setName(void *net, const char *name, cfidrErrorT *err) {
         if (!nyxNetlistView::validString(name)) return (void)(*err = 14);
         nyxNetMap *map = v->buildNetNameMap();
         if (map == nullptr) return (void)(*err = 4);
-        bool alias = false;
-        void *other = map->find(name, &alias);
-        if (other != nullptr && (alias || other != net)) return (void)(*err = 25);
+        void *other = map->find(name, nullptr);
+        if (other != nullptr && other != net) return (void)(*err = 25);
     }
     nyxNetMap *map = v->netNameMap();
     if (map != nullptr) map->remove(head->d_name.getString(), net);
     // A failed copy keeps the old name, which goes back into the map (there is room: one entry
     // was just taken out).
     bool ok = head->d_name.setString(name, v->viewHeap());
-    if (map != nullptr) map->add(net, false);
+    if (map != nullptr) map->add(net, code(net));
     if (!ok) return (void)(*err = 4);
     nyxNetlistView::viewChanged(v);
 }
@@ -338,7 +349,7 @@ nyxNetAlias *createAlias(void *net, const char *name, cfidrErrorT *err) {
     auto *a = new (p) nyxNetAlias{static_cast<nyxNetAlias *>(v->aliasHead(net)), nullptr, net, {}, nyxCodeNetAlias, 0};
     bool ok = a->d_name.setString(name, heap);
     bool mapped = false;
-    if (ok && v->netNameMap() != nullptr) ok = mapped = v->netNameMap()->add(a, true);
+    if (ok && v->netNameMap() != nullptr) ok = mapped = v->netNameMap()->add(a, nyxCodeNetAlias);
     if (ok) ok = v->setAliasHead(net, a);
     if (!ok) {
         if (mapped) v->netNameMap()->remove(a->d_name.getString(), a);

@@ -22,14 +22,19 @@ struct ViewNetIter : NetIterBase {
     nyxNetlistView *view;
     int32_t mode;
     int32_t chain = 0;
-    nyxListBlock *block;
+    nyxListBlock *block = nullptr;  // null: the chain is done
     int32_t slot = 0;
-    ViewNetIter(nyxNetlistView *v, int32_t m) : NetIterBase(kViewNets), view(v), mode(m), block(v->chain(0).first) {}
+    // The current block's objects, their size and class code, and whether the mode wants them.
+    char *objects = nullptr;
+    uint32_t stride = 0;
+    int32_t code = 0;
+    bool want = false;
+    ViewNetIter(nyxNetlistView *v, int32_t m) : NetIterBase(kViewNets), view(v), mode(m) { rewind(); }
     void rewind() {
         chain = 0;
-        block = view->chain(0).first;
-        slot = 0;
+        enter(view->chain(0).first);
     }
+    void enter(nyxListBlock *b);
 };
 
 struct MemberIter : NetIterBase {
@@ -60,29 +65,38 @@ bool wanted(int32_t mode, int32_t code) {
     }
 }
 
+void ViewNetIter::enter(nyxListBlock *b) {
+    block = b;
+    slot = 0;
+    if (b == nullptr) return;
+    objects = static_cast<char *>(b->objectAt(0));
+    stride = b->objectSize();
+    code = b->listType();
+    want = wanted(mode, code);
+}
+
 nyxObjRef nextViewNet(ViewNetIter *it) {
     // Chains in order: scalars, bundles, buses; mode 1 needs only the first, mode 2 the others.
-    static constexpr int32_t kChainCode[3] = {nyxCodeNetScalar, nyxCodeNetBundle, nyxCodeNetBus};
     for (;;) {
-        while (it->block == nullptr) {
-            if (++it->chain >= nyxNetlistView::kChains) return {};
-            it->block = it->view->chain(it->chain).first;
-            it->slot = 0;
-        }
-        if (!wanted(it->mode, kChainCode[it->chain])) {
-            it->block = nullptr;
+        if (it->block != nullptr && it->want) {
+            // The high-water mark is read at every step: nets made during the walk are seen.
+            int32_t high = it->block->highWater();
+            while (it->slot < high) {
+                char *p = it->objects + static_cast<size_t>(it->slot++) * it->stride;
+                auto *net = reinterpret_cast<nyxNetHead *>(p);
+                if ((net->d_flags & nyxNetHead::kLive) == 0) continue;
+                if (it->mode == 3 && net->d_groupCount != 0) continue;
+                return {net, it->code, 0};
+            }
+            it->enter(it->block->next());
             continue;
         }
-        nyxListBlock *b = it->block;
-        int32_t high = b->highWater();
-        while (it->slot < high) {
-            auto *net = static_cast<nyxNetHead *>(b->objectAt(it->slot++));
-            if ((net->d_flags & nyxNetHead::kLive) == 0) continue;
-            if (it->mode == 3 && net->d_groupCount != 0) continue;
-            return {net, kChainCode[it->chain], 0};
+        if (it->chain >= nyxNetlistView::kChains - 1) {
+            it->chain = nyxNetlistView::kChains;
+            it->block = nullptr;
+            return {};
         }
-        it->block = b->next();
-        it->slot = 0;
+        it->enter(it->view->chain(++it->chain).first);
     }
 }
 
@@ -186,8 +200,9 @@ nyxIter *aliases(void *net, cfidrErrorT *err) {
 
 nyxObjRef iterNext(nyxIter *it, cfidrErrorT *) {
     if (it->type != kIterType) return {};
-    switch (static_cast<NetIterBase *>(it)->sub) {
-    case kViewNets: return nextViewNet(static_cast<ViewNetIter *>(it));
+    int32_t sub = static_cast<NetIterBase *>(it)->sub;
+    if (sub == kViewNets) [[likely]] return nextViewNet(static_cast<ViewNetIter *>(it));
+    switch (sub) {
     case kMembers: return nextMember(static_cast<MemberIter *>(it));
     default: {
         auto *li = static_cast<ListIter *>(it);

@@ -1,12 +1,21 @@
 // netmap.h - the net name map of a netlist view: net and alias names to their objects.
 //
 // An open-addressing table with linear probing. A slot is 8 bytes: the object word of a net or
-// alias (0 for an empty slot) and a 31-bit hash of its name, with bit 31 telling an alias from a
-// net. The names themselves are not copied: a lookup compares against the net's or alias's own
-// name. The table doubles when it becomes half full, so lookups stay O(1) for any view size.
+// alias (bits 0-31, 0 for an empty slot), a 30-bit hash of its name (bits 32-61) and its kind
+// (bits 62-63: net scalar, bundle, bus or alias). The names themselves are not copied: a look-up
+// compares against the net's or alias's own name, and only in a slot whose hash matches, so a
+// probe past other names never touches their objects. The kind in the slot gives a found net's
+// class without a visit to its block. The table doubles when it becomes half full, so look-ups
+// stay O(1) for any view size.
+//
+// A search reports where it ended (`Probe`): on a miss that is the free slot where the name
+// belongs, so that a creation that searched for a duplicate first places its net there without
+// a second search.
+//
 // Invariants:
 //   count == number of non-empty slots; count * 2 <= capacity; capacity is a power of two
 //   every entry lies in the probe run that starts at hash & (capacity - 1), without a gap
+//   the hash and kind of every entry are those of its object's current name and class
 #pragma once
 
 #include <cstdint>
@@ -16,19 +25,38 @@ class Hx_baseheap;
 class nyxNetMap {
 public:
     static constexpr uint32_t kInitialSlots = 4096;
+    static constexpr uint32_t kHashMask = (1u << 30) - 1;
+
+    // Where a search ended: the hash of the name and the slot (the entry found, or the free
+    // slot that ended the run), valid until the map changes.
+    struct Probe {
+        uint32_t hash;
+        uint32_t slot;
+    };
 
     // A map in `heap` with room for at least `expected` names; null when out of memory.
     static nyxNetMap *create(Hx_baseheap *heap, uint32_t expected);
     static void destroy(nyxNetMap *map);
 
+    // The 30-bit hash of a name.
     static uint32_t hash(const char *name);
 
-    // Adds a net (alias false) or alias under its own current name. False when out of memory.
-    bool add(void *obj, bool alias);
+    // Starts fetching the slot where a search for hash h begins.
+    void prefetch(uint32_t h) const { __builtin_prefetch(&d_slots[h & d_mask]); }
+
+    // Adds a net (code 10, 11 or 12) or alias (code 20) under its own current name. False when
+    // out of memory.
+    bool add(void *obj, int32_t code);
+    // The same after a search `p` for the name that failed and no change of the map since.
+    bool addAt(void *obj, int32_t code, Probe p);
     // Removes the entry of that object, found under `name` (its name when it was added).
     bool remove(const char *name, const void *obj);
-    // The first net or alias of the name, or null; *alias tells which.
-    void *find(const char *name, bool *alias) const;
+    // The first net or alias of the name, or null; *code tells its class (10, 11, 12 or 20) and
+    // *probe, when asked for, where the search ended. The second form takes the name's hash.
+    void *find(const char *name, int32_t *code, Probe *probe = nullptr) const {
+        return find(name, hash(name), code, probe);
+    }
+    void *find(const char *name, uint32_t h, int32_t *code, Probe *probe = nullptr) const;
 
     uint32_t size() const { return d_count; }
     uint32_t capacity() const { return d_mask + 1; }
@@ -37,7 +65,7 @@ public:
 private:
     static const char *nameOf(uint64_t slot);
     bool grow();
-    bool place(uint64_t slot);
+    void place(uint64_t slot);
 
     Hx_baseheap *d_heap;
     uint64_t *d_slots;

@@ -139,14 +139,14 @@ nyxNetMap *nyxNetlistView::buildNetNameMap() {
     }
     nyxNetMap *map = nyxNetMap::create(d_viewHeap, n);
     if (map == nullptr) return nullptr;
-    for (const nyxNetChain &c : d_netChains) {
-        for (nyxListBlock *b = c.first; b != nullptr; b = b->next()) {
+    for (int32_t k = 0; k < kChains; ++k) {
+        for (nyxListBlock *b = d_netChains[k].first; b != nullptr; b = b->next()) {
             for (int32_t i = 0; i < b->highWater(); ++i) {
                 if (!liveSlot(b, i)) continue;
                 auto *net = static_cast<nyxNetHead *>(b->objectAt(i));
-                bool ok = map->add(net, false);
+                bool ok = map->add(net, kCodes[k]);
                 for (auto *a = static_cast<nyxNetAlias *>(aliasHead(net)); ok && a != nullptr; a = a->d_next) {
-                    ok = map->add(a, true);
+                    ok = map->add(a, nyxCodeNetAlias);
                 }
                 if (!ok) {
                     nyxNetMap::destroy(map);

@@ -1,20 +1,33 @@
 // The two registries of the interface: the set of handed-out object identifiers and the set of
-// live iterator handles. Both are chained hash sets keyed by 64 bits whose bucket of a key is
+// live iterator handles. Both are sets of 64-bit keys whose bucket of a key is
 // hash(key) mod bucket count, with the hash of the interface:
 //     OID (object word w, tag t):  h = |(w + t) * 15485863|   (32-bit wrapping arithmetic)
 //     iterator handle p:           h = |(uint32_t)p * 15485863|
 // The absolute value is taken on the unsigned 32-bit pattern, so that the one value whose
 // negation overflows (0x80000000) still lands in a bucket inside the array.
 //
-// The first bucket counts are 10657 (identifiers) and 107 (iterators). A registry that holds
-// more than two entries per bucket moves to the next larger prime from its growth list (about
-// four times larger); look-up and insert stay O(1). Nodes are 16 bytes, carved from slabs taken
-// from the owning heap; withdrawn nodes go to a free list and are reused.
+// Layout. Open addressing: the table is an array of 8-byte keys, 0 marking an empty bucket; a key
+// sits in its own bucket or, when that is taken, in the first free bucket after it (wrapping at
+// the end). A look-up reads the home bucket and its neighbours, which share its cache line in the
+// common case; a removal shifts the later keys of the run back, so runs never hold holes. The key
+// 0 cannot be stored in the array and is kept as a flag.
+//
+// The first bucket counts are 10657 (identifiers) and 107 (iterators). A table more than
+// three quarters full moves to the next prime of its growth list (about twice as large).
+//
+// Deferred placement. A large table does not fit in the processor's caches, so placing a key
+// there costs a wait for memory. Once the table is large, insert() records a key in a short
+// queue, starts fetching its home bucket and places the queue's oldest key instead, whose bucket
+// has arrived meanwhile: a program that hands out many identifiers waits for memory in parallel
+// instead of once per identifier. Queued keys are members like the others (contains, remove and
+// size see them); the table always keeps room for every queued key, so placing one never fails.
 //
 // Invariants:
-//     count_ == number of nodes reachable from buckets_
-//     every node n lies in chain hashOf(n->key) mod bucketCount_
-//     no key appears twice
+//     count_ == number of non-zero slots;  queued_ == number of non-zero queue entries
+//     count_ + queued_ < bucketCount_ (and <= maxLoad(bucketCount_) unless growth failed)
+//     every key k in slot i: the slots from bucketOf(hashOf(k)) up to i (wrapping) are non-zero
+//     no key appears twice in the table; queued_ == 0 below kDeferFrom (a key may be queued
+//     more than once, or be queued and in the table: placing it a second time finds it there)
 #pragma once
 
 #include <cstddef>
@@ -39,15 +52,19 @@ public:
     // Removes key; returns whether it was present.
     bool remove(uint64_t key);
     bool contains(uint64_t key) const {
-        if (buckets_ == nullptr) return false;
-        for (const Node *n = buckets_[bucketOf(hashOf(key))]; n != nullptr; n = n->next) {
-            if (n->key == key) return true;
+        if (key == 0) return hasZero_;
+        if (slots_ == nullptr) return false;
+        for (uint32_t i = bucketOf(hashOf(key));; i = nextBucket(i)) {
+            uint64_t s = slots_[i];
+            if (s == key) return true;
+            if (s == 0) break;
         }
-        return false;
+        return queued_ != 0 && isQueued(key);
     }
-    // True once the bucket array exists (made on the first insert).
-    bool created() const { return buckets_ != nullptr; }
-    size_t size() const { return count_; }
+    // True once the table exists (made on the first insert).
+    bool created() const { return slots_ != nullptr; }
+    // Number of keys held.
+    size_t size() const;
     uint32_t bucketCount() const { return bucketCount_; }
     // Bucket of a hash value under the current bucket count (exposed for tests).
     uint32_t bucketOf(uint32_t h) const {
@@ -57,7 +74,9 @@ public:
         uint64_t low = magic_ * h;
         return static_cast<uint32_t>((static_cast<Wide>(low) * bucketCount_) >> 64);
     }
-    // Walks every chain and checks the invariants above.
+    // Places every queued key now (tests use it to reach a settled table).
+    void settle();
+    // Checks the invariants above.
     bool isValid() const;
 
     // The two hash functions of the interface.
@@ -69,19 +88,22 @@ public:
 
     static const uint32_t oidPrimes[];
     static const uint32_t iterPrimes[];
+    // Tables of at least this many buckets defer placement through the queue.
+    static constexpr uint32_t kDeferFrom = 1u << 17;
+    static constexpr int kQueue = 16;
 
 private:
-    struct Node {
-        Node *next;
-        uint64_t key;
-    };
-    struct Slab {
-        Slab *next;
-    };
-    static constexpr size_t kSlabBytes = 16384;
-
     uint32_t hashOf(uint64_t key) const { return kind_ == kOids ? oidHash(key) : iterHash(key); }
-    Node *newNode();
+    uint32_t nextBucket(uint32_t i) const { return i + 1 == bucketCount_ ? 0 : i + 1; }
+    static uint32_t maxLoad(uint32_t buckets) { return buckets - buckets / 4; }
+    bool isQueued(uint64_t key) const;
+    // The table slot that holds key, or -1 (the queue not consulted).
+    int64_t slotOf(uint64_t key) const;
+    // Puts a key into the table (known to have room); false when it was there already.
+    bool place(uint64_t key, uint32_t bucket);
+    // Makes room for one more key: makes the table, or grows it when it is full enough. False
+    // when there is no table or it could not grow and has no free bucket to spare.
+    bool reserveOne();
     bool rehash(uint32_t newCount);
     void setBucketCount(uint32_t n) {
         bucketCount_ = n;
@@ -91,14 +113,18 @@ private:
     Hx_baseheap *heap_;
     Kind kind_;
     const uint32_t *primes_;  // next growth step
-    Node **buckets_ = nullptr;
+    uint64_t *slots_ = nullptr;
     uint32_t bucketCount_ = 0;
+    uint32_t limit_ = 0;  // maxLoad(bucketCount_) once the table exists, 0 before
     uint64_t magic_ = 0;
     size_t count_ = 0;
-    Node *free_ = nullptr;
-    Slab *slabs_ = nullptr;
-    char *slabCursor_ = nullptr;
-    char *slabEnd_ = nullptr;
+    bool hasZero_ = false;
+    // The queue: a ring of entries, each a key (0: free) and its home bucket. The next insert
+    // takes entry queueNext_, placing the key that it held.
+    unsigned queueNext_ = 0;
+    int queued_ = 0;
+    uint64_t queueKeys_[kQueue] = {};
+    uint32_t queueBuckets_[kQueue] = {};
 };
 
 inline uint32_t nyxRegistry::oidHash(uint64_t key) {

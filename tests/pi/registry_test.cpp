@@ -1,7 +1,9 @@
-// The identifier and iterator registries: bucket rule, membership, withdrawal and growth.
+// The identifier and iterator registries: bucket rule, membership, withdrawal, growth, runs that
+// wrap around the table's end and keys whose placement waits.
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <vector>
 
 #include "pi/pi.h"
 
@@ -61,6 +63,76 @@ TEST(FrameRegistry, InsertWithdrawAndGrowth) {
     EXPECT_TRUE(reg.isValid());
     EXPECT_FALSE(reg.contains(nyxRegistry::oidKey(6, 24)));
     EXPECT_TRUE(reg.contains(nyxRegistry::oidKey(12, 24)));
+}
+
+// Keys whose home bucket is the last one run on from bucket 0; withdrawing one must shift the
+// others back across the end without losing any.
+TEST(FrameRegistry, RunsWrapAroundTheTableEnd) {
+    Hx_topheap::init();
+    Hx_genheap heap("registry test", 4096);
+    nyxRegistry reg(&heap, nyxRegistry::kOids);
+    const uint32_t last = reg.bucketCount() - 1;
+    std::vector<uint64_t> atEnd, atZero;
+    for (uint32_t w = 1; atEnd.size() < 3 || atZero.size() < 2; ++w) {
+        uint64_t key = nyxRegistry::oidKey(w, 24);
+        uint32_t b = reg.bucketOf(nyxRegistry::oidHash(key));
+        if (b == last && atEnd.size() < 3) atEnd.push_back(key);
+        if (b == 0 && atZero.size() < 2) atZero.push_back(key);
+    }
+    for (uint64_t k : atEnd) ASSERT_TRUE(reg.insert(k));
+    for (uint64_t k : atZero) ASSERT_TRUE(reg.insert(k));
+    ASSERT_TRUE(reg.isValid());
+    EXPECT_TRUE(reg.remove(atEnd[0]));
+    EXPECT_TRUE(reg.remove(atZero[0]));
+    EXPECT_TRUE(reg.isValid());
+    EXPECT_FALSE(reg.contains(atEnd[0]));
+    EXPECT_FALSE(reg.contains(atZero[0]));
+    for (uint64_t k : {atEnd[1], atEnd[2], atZero[1]}) EXPECT_TRUE(reg.contains(k)) << k;
+    EXPECT_EQ(reg.size(), 3u);
+    // The key 0 has no bucket of its own and is still a member like any other.
+    EXPECT_FALSE(reg.contains(0));
+    ASSERT_TRUE(reg.insert(0));
+    EXPECT_TRUE(reg.contains(0));
+    EXPECT_EQ(reg.size(), 4u);
+    EXPECT_TRUE(reg.remove(0));
+    EXPECT_FALSE(reg.contains(0));
+}
+
+// A large table places keys a few inserts late: a key just registered (twice, or already placed)
+// must be a member at once, counted once, and withdrawn wherever it waits.
+TEST(FrameRegistry, LateKeysAreMembersAtOnce) {
+    Hx_topheap::init();
+    Hx_genheap heap("registry test", 65536);
+    nyxRegistry reg(&heap, nyxRegistry::kOids);
+    uint32_t n = 0;
+    auto key = [](uint32_t i) { return nyxRegistry::oidKey(8 + 5 * i, 24); };
+    while (reg.bucketCount() < nyxRegistry::kDeferFrom) ASSERT_TRUE(reg.insert(key(n++)));
+    ASSERT_TRUE(reg.isValid());
+    size_t held = reg.size();
+    ASSERT_EQ(held, n);
+    // Fresh keys, one of them twice, and placed keys again.
+    for (uint32_t i = n; i < n + 5; ++i) ASSERT_TRUE(reg.insert(key(i)));
+    ASSERT_TRUE(reg.insert(key(n + 2)));
+    ASSERT_TRUE(reg.insert(key(0)));
+    ASSERT_TRUE(reg.insert(key(1)));
+    EXPECT_EQ(reg.size(), held + 5);
+    for (uint32_t i = n; i < n + 5; ++i) EXPECT_TRUE(reg.contains(key(i))) << i;
+    EXPECT_TRUE(reg.isValid());
+    // Withdrawn while waiting (the doubled key in both of its entries) and while placed.
+    EXPECT_TRUE(reg.remove(key(n + 2)));
+    EXPECT_FALSE(reg.contains(key(n + 2)));
+    EXPECT_TRUE(reg.remove(key(1)));
+    EXPECT_FALSE(reg.contains(key(1)));
+    EXPECT_FALSE(reg.remove(key(n + 2)));
+    EXPECT_EQ(reg.size(), held + 3);
+    // Many more inserts push the waiting keys into the table; the set stays the same.
+    for (uint32_t i = n + 5; i < n + 5 + 3 * nyxRegistry::kQueue; ++i) ASSERT_TRUE(reg.insert(key(i)));
+    reg.settle();
+    EXPECT_TRUE(reg.isValid());
+    EXPECT_EQ(reg.size(), held + 3 + 3 * nyxRegistry::kQueue);
+    EXPECT_FALSE(reg.contains(key(n + 2)));
+    EXPECT_TRUE(reg.contains(key(n + 3)));
+    EXPECT_TRUE(reg.contains(key(0)));
 }
 
 TEST(FrameRegistry, SessionRegistrationRules) {
