@@ -18,14 +18,25 @@ void *scratchAlloc(void *context, size_t bytes) {
     return buffer->data();
 }
 
-bool ViewReader::readName(const char *&name, std::string *buffer) {
+bool ViewReader::readName(const char *&name, std::string *buffer, bool storedView) {
     char *text = nullptr;
     const int r = d_in.getString(text, scratchAlloc, buffer != nullptr ? buffer : &d_scratch);
     if (r != nyxTagReader::kRead) {
         if (d_in.outOfMemory()) return failed(4);
         return corrupt();
     }
-    if (!nyxNetlistView::validString(text)) return corrupt();
+    if (storedView) {
+        // The name rule with tab and newline allowed: non-empty 7-bit text, no other control
+        // character.
+        bool valid = text[0] != '\0';
+        for (const char *c = text; valid && *c != '\0'; ++c) {
+            const unsigned char u = static_cast<unsigned char>(*c);
+            valid = u < 0x80 && (u >= 0x20 || u == '\t' || u == '\n') && u != 0x7F;
+        }
+        if (!valid) return corrupt();
+    } else if (!nyxNetlistView::validString(text)) {
+        return corrupt();
+    }
     name = text;
     return true;
 }

@@ -44,7 +44,7 @@ bool ViewReader::readDescriber(int32_t arg) {
     if (arg != 0 || d_records.size() > 0xFFFF) return corrupt();
     std::string lib, cell, view;
     const char *libName = nullptr, *cellName = nullptr, *viewName = nullptr;
-    if (!readName(libName, &lib) || !readName(cellName, &cell) || !readName(viewName, &view)) return false;
+    if (!readName(libName, &lib) || !readName(cellName, &cell) || !readName(viewName, &view, true)) return false;
     int32_t version = 0, count = 0;
     if (!readInt(version) || !readInt(count)) return false;
     if (!fits(count)) return corrupt();

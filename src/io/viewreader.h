@@ -43,8 +43,10 @@ private:
     bool corrupt() { return NYX_IO_CORRUPT(d_in), false; }
     bool failed(cfidrErrorT code) { return d_err = code, false; }
     bool readInt(int32_t &v) { return d_in.getInt(v) == nyxTagReader::kRead || corrupt(); }
-    // A name by the name rule, into `buffer` (the scratch buffer when none is given).
-    bool readName(const char *&name, std::string *buffer = nullptr);
+    // A name by the name rule, into `buffer` (the scratch buffer when none is given). With
+    // `storedView`, tabs and newlines pass too: a describer's view name may hold them, and the
+    // record builder turns them into "/" and "." (fix switch 124407).
+    bool readName(const char *&name, std::string *buffer = nullptr, bool storedView = false);
     bool readWord(int32_t &type, int32_t &arg);
     // Whether `count` items of at least one byte each can still follow.
     bool fits(int32_t count) const {

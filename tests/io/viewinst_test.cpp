@@ -227,6 +227,15 @@ TEST_F(InstSession, InstanceRecordsHaveTheDocumentedBytes) {
     EXPECT_EQ(bytes.substr(pos + 16, 7), std::string("\x11\x31\x11\x01\x12\x01\x2C", 7));
     EXPECT_EQ(bytes.substr(pos + 23, 2), std::string("\x11\x0F", 2));  // end of body
     writeSeed("insts", bytes);
+
+    // A stored describer view name may hold a tab or a newline: read as "/" and ".".
+    std::string tabbed = bytes;
+    tabbed.replace(at + describer.size() - 8, 8, std::string("\x37net\tis\n", 8));
+    nyxNetlistView *fresh = asView(cfidrCellCreateNetlistView(cell, "fresh", &err));
+    nyxViewIO::decode(fresh, tabbed.data(), tabbed.size(), &err);
+    ASSERT_EQ(err, 0);
+    ASSERT_EQ(fresh->describers().nitems(), 1);
+    EXPECT_STREQ(static_cast<nyxFootPrint *>(fresh->describers()[0])->viewName(), "net/is.");
 }
 
 TEST_F(InstSession, CutOrDamagedFilesWithInstancesFailCleanly) {
