@@ -153,6 +153,9 @@ public:
     int16_t d_describersOnly = 0;
     int16_t d_netDeleted = 0;
     int32_t d_loaded = 0;  // contents present: created here or read from the view file
+    // Storage of small port-instance groups, shared slabs by size (the port-instance code owns it;
+    // it lives in the view heap and its blocks in the block heap).
+    void *d_portInstSlabs = nullptr;
 
 private:
     nyxNetlistView(nyxCell *cell, cfidrAccessModeT mode, Hx_genheap *viewHeap, Hx_genheap *blockHeap);
