@@ -14,6 +14,7 @@ namespace nyxViewFile {
 bool ViewReader::readRecordPort(int32_t arg, nyxFootPrint *record, nyxFootPrintPort *port, int depth) {
     const int32_t kind = arg & 3;
     if (kind == 0 || depth > kMaxDepth) return corrupt();
+    --d_pendingPorts;
     const char *name = nullptr;
     if (!readName(name)) return false;
     cfidrErrorT e = 0;
@@ -26,7 +27,8 @@ bool ViewReader::readRecordPort(int32_t arg, nyxFootPrint *record, nyxFootPrintP
     if (kind == kBus && !readBusFields((arg >> 2) & 3, (arg >> 4) & 3, start, step)) return false;
     int32_t mark = 0, count = 0;
     if (!readInt(mark) || !readInt(count)) return false;
-    if (mark != kEnd || !fits(count)) return corrupt();
+    if (mark != kEnd) return corrupt();
+    if (!claimPorts(count)) return false;
     const int32_t code = kind == kBus ? nyxCodePortBus : nyxCodePortBundle;
     if (!nyxInstance::setPort(record, port, name, code, count, start, step, &e)) return failed(4);
     for (int32_t i = 0; i < count; ++i) {
@@ -46,8 +48,7 @@ bool ViewReader::readDescriber(int32_t arg) {
     const char *libName = nullptr, *cellName = nullptr, *viewName = nullptr;
     if (!readName(libName, &lib) || !readName(cellName, &cell) || !readName(viewName, &view, true)) return false;
     int32_t version = 0, count = 0;
-    if (!readInt(version) || !readInt(count)) return false;
-    if (!fits(count)) return corrupt();
+    if (!readInt(version) || !readInt(count) || !claimPorts(count)) return false;
     cfidrErrorT e = 0;
     nyxFootPrint *record = nyxInstance::footPrintFromStored(d_view, libName, cellName, viewName, version, count, &e);
     if (record == nullptr || e != 0) return failed(4);

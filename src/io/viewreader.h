@@ -52,6 +52,17 @@ private:
     bool fits(int32_t count) const {
         return count >= 0 && static_cast<size_t>(count) <= d_in.size() - d_in.offset();
     }
+    // Record ports are made before they are read (a group's member array comes with the group):
+    // the ports claimed so far and not yet read must each still find the 3 bytes that the
+    // smallest record port takes, so that nested groups cannot claim more memory than the file
+    // could ever fill.
+    bool claimPorts(int32_t count) {
+        if (count < 0 || (d_pendingPorts + count) * 3 > static_cast<int64_t>(d_in.size() - d_in.offset())) {
+            return corrupt();
+        }
+        d_pendingPorts += count;
+        return true;
+    }
     // Reads the records of type 0 (and 5 for a net) that follow an object; stops before another.
     bool readTrailingLists(PropOwner owner, void *net);
     bool readProps(int32_t count, PropOwner owner, int depth);
@@ -78,6 +89,7 @@ private:
     std::vector<void *> d_nets;
     std::vector<nyxFootPrint *> d_records;
     int32_t d_netCount = 0;
+    int64_t d_pendingPorts = 0;
     // Groups whose members are being read: none of them may become a member of itself.
     std::vector<void *> d_openGroups;
 };

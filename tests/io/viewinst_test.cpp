@@ -139,6 +139,17 @@ std::string readBytes(const std::string &path) {
     return bytes;
 }
 
+// Peak resident bytes of the process so far.
+long peakResident() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    long kb = 0;
+    while (status >> key) {
+        if (key == "VmHWM:" && status >> kb) return kb * 1024;
+    }
+    return 0;
+}
+
 // Test files for the fuzz target's corpus, when NYX_WRITE_SEEDS names a directory.
 void writeSeed(const char *name, const std::string &bytes) {
     const char *dir = std::getenv("NYX_WRITE_SEEDS");
@@ -310,4 +321,30 @@ TEST_F(InstSession, CutOrDamagedFilesWithInstancesFailCleanly) {
         for (int k = 0; k < flips; ++k) bad[rng() % bad.size()] ^= static_cast<char>(1 + rng() % 255);
         tryDecode(bad);
     }
+}
+
+TEST_F(InstSession, NestedRecordPortsCannotClaimMoreThanTheFileHolds) {
+    // A describer record whose bundles nest fifty deep, each claiming a million members, in a
+    // file of a few megabytes: refused before the claims add up to more than the file holds.
+    nyxMemorySink sink;
+    nyxTagWriter out(sink);
+    const unsigned char lead = ' ';
+    out.putRaw(&lead, 1);
+    out.put("%d%d%d%s%s%d", 1514944819, 0, 'N', "v", "CFIDR_NETLISTVIEW", 0);
+    const uint64_t patchAt = out.offset();
+    out.putRaw("\0\0\0\0", 4);
+    out.put("%d%s%s%s%d%d", 13, "lib", "cell", "view", 0, 1);
+    for (int i = 0; i < 50; ++i) out.put("%d%s%d%d", 4 | 2 << 4, "g", 15, 1000000);
+    out.putInt(15);
+    const uint64_t trailer = out.offset();
+    out.put("%d%d%d%d%d", 0, 12, 0, 15, 81);
+    out.patch32(patchAt, static_cast<uint32_t>(trailer));
+    std::string bytes = sink.bytes() + std::string(4 << 20, '\0');
+    ASSERT_TRUE(out.ok());
+    const long peak = peakResident();
+    nyxViewIO::decode(asView(view), bytes.data(), bytes.size(), &e);
+    EXPECT_EQ(e, 4);
+    // The first claim fits (its member array is made); the second does not.
+    EXPECT_LT(peakResident() - peak, 256L << 20);
+    EXPECT_EQ(asView(view)->describers().nitems(), 0);
 }
