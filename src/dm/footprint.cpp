@@ -94,6 +94,13 @@ bool nyxFootPrint::setInterfaceName(const char *name) {
     return d_interfaceName.setString(name != nullptr ? name : "", d_owner->viewHeap());
 }
 
+void nyxFootPrint::setSymbolView(nyxNetlistView *view) {
+    if (d_symbolView == view) return;
+    if (d_symbolView != d_describer) unlink(this, d_symbolView);
+    d_symbolView = view;
+    if (view != nullptr && view != d_owner) link(this, view);
+}
+
 bool nyxFootPrint::complete() {
     if (d_checked == 0) d_checked = completePorts(d_ports, d_portCount, 0) ? 1 : -1;
     return d_checked > 0;
@@ -168,7 +175,7 @@ nyxFootPrint *fromView(nyxNetlistView *view, nyxNetlistView *describer) {
 
 void cacheDescriber(nyxFootPrint *record, nyxNetlistView *describer) {
     if (record->d_describer == describer) return;
-    unlink(record, record->d_describer);
+    if (record->d_describer != record->d_symbolView) unlink(record, record->d_describer);
     record->d_describer = describer;
     if (describer == record->d_owner) return;
     link(record, describer);

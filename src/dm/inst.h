@@ -78,6 +78,9 @@ public:
     // on success. 3 when it does not exist, 40 when it exists but could not be opened or read.
     nyxNetlistView *getDescriber(cfidrErrorT *err, bool load = true);
     void uncacheDescriber() { d_describer = nullptr; }
+    // Sets the primitive describer (null clears it); the record then follows that view's life
+    // as it follows the describer's.
+    void setSymbolView(nyxNetlistView *view);
 
     // Whether every record port of the tree has a class code 3, 4 or 5 and every group its
     // members (checked once; a reader may leave a record half built).

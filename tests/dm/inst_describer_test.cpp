@@ -73,6 +73,14 @@ TEST_F(Describers, DescriberOfInstanceAndItsReferences) {
     EXPECT_EQ(e, 3);
     ASSERT_TRUE(record(i1)->setInterfaceName("iface"));
     EXPECT_STREQ(nyxdrInstGetInterfaceName(i2, &e), "iface");
+    // A primitive describer follows its view's life like the describer.
+    cfiOID sym = describer("sym", 2);
+    record(i1)->setSymbolView(viewObj(sym));
+    EXPECT_TRUE(record(i1)->symbolView());
+    EXPECT_TRUE(cfidrObjectIsSame(nyxdrInstGetPrimitiveDescriber(i2, &e), sym, &e));
+    cfidrViewPurge(sym, &e);
+    nyxdrInstGetPrimitiveDescriber(i2, &e);
+    EXPECT_EQ(e, 3);
 
     // Purging the instantiating view takes its instances out of the describer's references.
     cfiOID other = cfidrCellCreateNetlistView(topCell, "second", &e);
