@@ -126,30 +126,13 @@ namespace nyxNet {
 
 // --- Creation and names ------------------------------------------------------------------------------
 
-void *create(nyxNetlistView *view, const char *name, int32_t code, int32_t start, int32_t step,
-             cfidrErrorT *err) {
-    if (view->d_loaded == 0 && !nyxNetlistView::load(view, err)) return nullptr;
-    if (name == nullptr) return *err = 14, nullptr;
-    nyxNetMap *map = view->netNameMap();
-    // Where the duplicate search ended: the new net's slot in the map.
-    nyxNetMap::Probe probe = {0, UINT32_MAX};
-    bool searched = false;
-    if (!nyx::trustedData()) {
-        if (view->readOnly()) return *err = 42, nullptr;
-        // The name's slot of a large map is far away in memory: fetching starts before the name
-        // is checked, so that the wait overlaps the check.
-        uint32_t h = nyxNetMap::hash(name);
-        if (map != nullptr) map->prefetch(h);
-        if (!nyxNetlistView::validString(name)) return *err = 14, nullptr;
-        if (map == nullptr && (map = view->buildNetNameMap()) == nullptr) return *err = 4, nullptr;
-        int32_t otherCode = 0;
-        void *other = map->find(name, h, &otherCode, &probe);
-        if (other != nullptr) return *err = otherCode == code ? 26 : 25, nullptr;
-        searched = true;
-    }
-    if (code == nyxCodeNetBus && step == 0) return *err = 10, nullptr;
+namespace {
+
+// A new net of class `code` named `name` in a free slot of its chain, not yet in the name map;
+// null when memory ran out.
+void *makeNet(nyxNetlistView *view, const char *name, int32_t code, int32_t start, int32_t step) {
     void *slot = view->newNetSlot(chainOf(code));
-    if (slot == nullptr) return *err = 4, nullptr;
+    if (slot == nullptr) return nullptr;
     auto *head = static_cast<nyxNetHead *>(slot);
     new (&head->d_name) nyxVarString();
     head->d_props = 0;
@@ -166,15 +149,59 @@ void *create(nyxNetlistView *view, const char *name, int32_t code, int32_t start
             static_cast<nyxNetBus *>(slot)->d_step = step;
         }
     }
-    bool ok = head->d_name.setString(name, view->viewHeap());
-    if (ok && map != nullptr) ok = searched ? map->addAt(slot, code, probe) : map->add(slot, code);
-    if (!ok) {
-        head->d_name.clear();
+    if (!head->d_name.setString(name, view->viewHeap())) {
         view->freeNetSlot(slot);
+        return nullptr;
+    }
+    return slot;
+}
+
+void unmakeNet(nyxNetlistView *view, void *net) {
+    static_cast<nyxNetHead *>(net)->d_name.clear();
+    view->freeNetSlot(net);
+}
+
+} // namespace
+
+void *create(nyxNetlistView *view, const char *name, int32_t code, int32_t start, int32_t step,
+             cfidrErrorT *err) {
+    if (view->d_loaded == 0 && !nyxNetlistView::load(view, err)) return nullptr;
+    if (name == nullptr) return *err = 14, nullptr;
+    bool checked = !nyx::trustedData();
+    if (checked && view->readOnly()) return *err = 42, nullptr;
+    // The name's slot of a large map is far away in memory: it is fetched first, and the name
+    // check and the making of the net run while it arrives. The net is made this early only
+    // when the map exists (a map built now must not hold it yet) and when that adds no block
+    // (a block would change the view's slot count even if a duplicate name undid the
+    // creation); it is unmade when a later check fails.
+    nyxNetMap *map = view->netNameMap();
+    uint32_t h = nyxNetMap::hash(name);
+    if (map != nullptr) map->prefetch(h);
+    if (checked && !nyxNetlistView::validString(name)) return *err = 14, nullptr;
+    const nyxListBlock *current = view->chain(chainOf(code)).current;
+    void *net = nullptr;
+    if (map != nullptr && current != nullptr && !current->isFull()) net = makeNet(view, name, code, start, step);
+    nyxNetMap::Probe probe = {h, UINT32_MAX};
+    if (checked) {
+        if (map == nullptr) map = view->buildNetNameMap();
+        int32_t otherCode = 0;
+        void *other = map != nullptr ? map->find(name, h, &otherCode, &probe) : nullptr;
+        if (map == nullptr || other != nullptr) {
+            if (net != nullptr) unmakeNet(view, net);
+            return *err = map == nullptr ? 4 : otherCode == code ? 26 : 25, nullptr;
+        }
+    }
+    if (code == nyxCodeNetBus && step == 0) {
+        if (net != nullptr) unmakeNet(view, net);
+        return *err = 10, nullptr;
+    }
+    if (net == nullptr && (net = makeNet(view, name, code, start, step)) == nullptr) return *err = 4, nullptr;
+    if (map != nullptr && !map->addAt(net, code, probe)) {
+        unmakeNet(view, net);
         return *err = 4, nullptr;
     }
     nyxNetlistView::viewChanged(view);
-    return slot;
+    return net;
 }
 
 nyxObjRef findByName(nyxNetlistView *view, const char *name, cfidrErrorT *err) {
