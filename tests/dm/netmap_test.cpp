@@ -149,3 +149,29 @@ TEST_F(NetMap, WalkAcrossBlocksWithFreedAndNewSlots) {
     cfidrIterQuit(it, &e);
     EXPECT_EQ(cfidrIterNextNet(it, &e).object, 0u);
 }
+
+// A creation that fails its checks after the net was made in a free slot leaves nothing behind:
+// same slot count, same position for the next net, the name free again.
+TEST_F(NetMap, RefusedCreationLeavesNoNet) {
+    scalar("a");
+    cfiOID bus = cfidrNetlistViewCreateNetBus(view, "B", 0, 1, &e);
+    ASSERT_EQ(e, 0);
+    const int32_t slots = nyxdrNetlistViewGetNetCount(view, &e);
+    cfidrNetlistViewCreateNetScalar(view, "a", &e);
+    EXPECT_EQ(e, 26);
+    cfidrNetlistViewCreateNetScalar(view, "B", &e);
+    EXPECT_EQ(e, 25);
+    cfidrNetlistViewCreateNetBus(view, "C", 0, 0, &e);
+    EXPECT_EQ(e, 10);
+    cfidrNetlistViewCreateNetBus(view, "B", 0, 0, &e);
+    EXPECT_EQ(e, 26);  // the duplicate is reported before the step
+    EXPECT_EQ(nyxdrNetlistViewGetNetCount(view, &e), slots);
+    EXPECT_EQ(walk(4), "a B");
+    cfiOID b = scalar("b");
+    EXPECT_EQ(nyxdrNetGetPosition(b, &e), 1);
+    cfiOID c = cfidrNetlistViewCreateNetBus(view, "C", 0, 1, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_EQ(nyxdrNetGetPosition(c, &e), nyxdrNetGetPosition(bus, &e) + 1);
+    EXPECT_TRUE(v()->netNameMap()->isValid());
+    EXPECT_EQ(v()->netNameMap()->size(), 4u);
+}
