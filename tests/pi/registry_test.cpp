@@ -135,6 +135,31 @@ TEST(FrameRegistry, LateKeysAreMembersAtOnce) {
     EXPECT_TRUE(reg.contains(key(0)));
 }
 
+// A table that cannot grow takes keys until one bucket is left, then refuses new keys (memory
+// ran out) while present keys stay members and look-ups of absent keys still end.
+TEST(FrameRegistry, FullTableWithoutMemoryToGrow) {
+    Hx_topheap::init();
+    Hx_genheap heap("registry test", 4096);
+    nyxRegistry reg(&heap, nyxRegistry::kOids);
+    auto key = [](uint32_t i) { return nyxRegistry::oidKey(8 + 5 * i, 24); };
+    ASSERT_TRUE(reg.insert(key(0)));
+    const uint32_t buckets = reg.bucketCount();
+    Hx_topheap::setPageLimit(Hx_topheap::pagesInUse());
+    uint32_t n = 1;
+    while (n < buckets - 1) ASSERT_TRUE(reg.insert(key(n++))) << n;
+    EXPECT_EQ(reg.bucketCount(), buckets);
+    EXPECT_FALSE(reg.insert(key(n)));
+    EXPECT_TRUE(reg.insert(key(7)));
+    EXPECT_FALSE(reg.contains(key(n)));
+    EXPECT_TRUE(reg.isValid());
+    // Room again: growth resumes and keeps every key.
+    Hx_topheap::setPageLimit(-1);
+    ASSERT_TRUE(reg.insert(key(n)));
+    EXPECT_GT(reg.bucketCount(), buckets);
+    EXPECT_EQ(reg.size(), static_cast<size_t>(n) + 1);
+    EXPECT_TRUE(reg.isValid());
+}
+
 TEST(FrameRegistry, SessionRegistrationRules) {
     cfidrErrorT e;
     cfidrPIInit(&e);
