@@ -3,6 +3,7 @@
 #include "dm/portinst.h"
 
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "dm/portinstInt.h"
@@ -38,26 +39,78 @@ void freeChain(nyxNetlistView *view, nyxListBlock *first) {
     }
 }
 
-// Makes the port instance of `rec` in the (zero) word, members depth first.
-bool make(nyxNetlistView *view, uintptr_t *word, const nyxFootPrintPort *rec, int depth, cfidrErrorT *err) {
-    if (!rec->isGroup()) {
-        if (rec->d_code != nyxCodePortScalar) return *err = 4, false;
-        *word = 0;
-        return true;
+// --- Slabs of small groups ---------------------------------------------------------------------------
+
+// The current slab of each class code (bundle, bus) and capacity class of a view.
+struct Slabs {
+    nyxListBlock *current[2][kSlabClasses];
+};
+
+int capacityClass(int32_t members) {
+    int c = 0;
+    while ((int32_t{1} << c) < members) ++c;
+    return c;
+}
+inline uint32_t slabObjectSize(int cls) { return sizeof(SlabHead) + (uint32_t{8} << cls); }
+
+Slabs *slabsOf(nyxNetlistView *view) {
+    if (view->d_portInstSlabs == nullptr) {
+        void *p = view->viewHeap()->allocBlock(sizeof(Slabs));
+        if (p == nullptr) return nullptr;
+        view->d_portInstSlabs = new (p) Slabs{};
     }
-    int32_t code = rec->d_code == nyxCodePortBus ? nyxCodePortInstBus : nyxCodePortInstBundle;
-    int32_t n = rec->d_memberCount, cap = firstCapacity(code);
-    if (depth > kMaxDepth || n < 0 || (n > 0 && rec->d_members == nullptr)) return *err = 4, false;
-    // The whole chain exists before the word points at it, so a failure leaves a plain zero word.
+    return static_cast<Slabs *>(view->d_portInstSlabs);
+}
+
+// A zeroed group object of a slab for `members` members; null when storage ran out.
+char *slabAlloc(nyxNetlistView *view, int32_t code, int32_t members) {
+    Slabs *slabs = slabsOf(view);
+    if (slabs == nullptr) return nullptr;
+    int cls = capacityClass(members);
+    nyxListBlock *&cur = slabs->current[code == nyxCodePortInstBus ? 1 : 0][cls];
+    if (cur == nullptr || cur->isFull()) {
+        nyxListBlock *b = nyxListBlock::create(view->blockHeap(), code | kSlabFlag, kBlockSize, slabObjectSize(cls));
+        if (b == nullptr) return nullptr;
+        b->setUserData(cls);
+        b->setParent(view);
+        b->setParentType(nyxCodeNetlistView);
+        cur = b;
+    }
+    char *obj = static_cast<char *>(cur->allocObject());
+    if (obj != nullptr) std::memset(obj, 0, slabObjectSize(cls));
+    return obj;
+}
+
+// Gives a group object back to its slab. An emptied slab that is not current goes back to the
+// heap; a slab with room becomes current when the current one is full.
+void slabFree(nyxNetlistView *view, char *obj) {
+    nyxListBlock *b = blockOfWord(obj);
+    Slabs *slabs = static_cast<Slabs *>(view->d_portInstSlabs);
+    b->freeObject(obj);
+    if (slabs == nullptr) return;
+    nyxListBlock *&cur = slabs->current[storageCode(b) == nyxCodePortInstBus ? 1 : 0][b->userData()];
+    if (b == cur) return;
+    if (b->count() == 0) {
+        nyxListBlock::destroy(view->blockHeap(), b);
+    } else if (cur == nullptr || cur->isFull()) {
+        cur = b;
+    }
+}
+
+// --- Building and tearing down -----------------------------------------------------------------------
+
+// Storage for a chained group: the whole chain, parent `word`; null when storage ran out.
+nyxListBlock *newChain(nyxNetlistView *view, uintptr_t *word, int32_t code, int32_t n) {
+    int32_t cap = firstCapacity(code);
     nyxListBlock *first = newBlock(view, code, n < cap ? n : cap, true);
-    if (first == nullptr) return *err = 4, false;
+    if (first == nullptr) return nullptr;
     nyxListBlock *last = first;
     for (int32_t at = cap; at < n; at += kContinuation) {
         int32_t words = n - at < kContinuation ? n - at : kContinuation;
         nyxListBlock *b = newBlock(view, code, words, false);
         if (b == nullptr) {
             freeChain(view, first);
-            return *err = 4, false;
+            return nullptr;
         }
         b->setUserData(at);
         b->setPrev(last);
@@ -65,15 +118,39 @@ bool make(nyxNetlistView *view, uintptr_t *word, const nyxFootPrintPort *rec, in
         last = b;
     }
     for (nyxListBlock *b = first; b != nullptr; b = b->next()) b->setParent(word);
-    GroupHead *h = headOf(first);
-    h->start = code == nyxCodePortInstBus ? rec->d_dirOrStart : n;
-    h->step = code == nyxCodePortInstBus ? rec->d_step : 0;
-    h->record = rec;
-    *word = reinterpret_cast<uintptr_t>(first) | kGroupBit;
-    for (int32_t i = 0; i < n; ++i) {
-        if (!make(view, member(word, i), &rec->d_members[i], depth + 1, err)) return false;
+    return first;
+}
+
+// Makes the port instance of `rec` in the (zero) word, members depth first. The group's storage
+// is complete before the word points at it, so a failure leaves a plain zero word.
+bool make(nyxNetlistView *view, uintptr_t *word, const nyxFootPrintPort *rec, int depth, cfidrErrorT *err) {
+    if (!rec->isGroup()) {
+        if (rec->d_code != nyxCodePortScalar) return *err = 4, false;
+        *word = 0;
+        return true;
     }
-    return true;
+    int32_t code = rec->d_code == nyxCodePortBus ? nyxCodePortInstBus : nyxCodePortInstBundle;
+    int32_t n = rec->d_memberCount;
+    if (depth > kMaxDepth || n < 0 || (n > 0 && rec->d_members == nullptr)) return *err = 4, false;
+    int32_t start = code == nyxCodePortInstBus ? rec->d_dirOrStart : n;
+    int32_t step = code == nyxCodePortInstBus ? rec->d_step : 0;
+    if (n <= kSlabMax) {
+        char *obj = slabAlloc(view, code, n);
+        if (obj == nullptr) return *err = 4, false;
+        *reinterpret_cast<SlabHead *>(obj) = {word, rec, start, step};
+        *word = reinterpret_cast<uintptr_t>(obj) | kGroupBit;
+    } else {
+        nyxListBlock *first = newChain(view, word, code, n);
+        if (first == nullptr) return *err = 4, false;
+        *headOf(first) = {start, step, rec};
+        *word = reinterpret_cast<uintptr_t>(first) | kGroupBit;
+    }
+    bool ok = true;
+    int32_t i = 0;
+    forEachMember(word, [&](uintptr_t *m) {
+        if (ok) ok = make(view, m, &rec->d_members[i++], depth + 1, err);
+    });
+    return ok;
 }
 
 void dropProps(nyxNetlistView *view, uintptr_t *word) {
@@ -90,10 +167,14 @@ void unmake(nyxNetlistView *view, uintptr_t *word, int depth) {
         *word = 0;
         return;
     }
-    nyxListBlock *first = firstBlock(word);
+    char *storage = groupAddr(word);
     if (depth <= kMaxDepth) forEachMember(word, [&](uintptr_t *m) { unmake(view, m, depth + 1); });
     *word = 0;
-    freeChain(view, first);
+    if (isSlab(blockOfWord(storage))) {
+        slabFree(view, storage);
+    } else {
+        freeChain(view, reinterpret_cast<nyxListBlock *>(storage));
+    }
 }
 
 // Port instances in the subtree of a record port (the port itself included).
@@ -153,25 +234,35 @@ void destroyTree(nyxInst *inst) {
 
 int32_t code(const void *word) {
     if (!isGroup(word)) return nyxCodePortInstScalar;
-    return firstBlock(word)->listType();
+    return storageCode(blockOfWord(groupAddr(word)));
 }
 
 int32_t size(const void *group) {
-    const GroupHead *h = headOf(firstBlock(group));
-    return h->record->d_memberCount;
+    return groupRecord(group)->d_memberCount;
 }
 
 uintptr_t *member(const void *group, int32_t i) {
-    nyxListBlock *b = firstBlock(group);
-    if (i < 0 || i >= headOf(b)->record->d_memberCount) return nullptr;
+    if (i < 0 || i >= size(group)) return nullptr;
+    char *a = groupAddr(group);
+    nyxListBlock *b = blockOfWord(a);
+    if (isSlab(b)) return slabWords(a) + i;
     int32_t cap = firstCapacity(b->listType());
     if (i < cap) return wordsOf(b) + i;
     for (int32_t k = (i - cap) / kContinuation; k >= 0 && b != nullptr; --k) b = b->next();
     return b != nullptr ? wordsOf(b) + (i - b->userData()) : nullptr;
 }
 
-int32_t start(const void *bus) { return headOf(firstBlock(bus))->start; }
-int32_t step(const void *bus) { return headOf(firstBlock(bus))->step; }
+int32_t start(const void *bus) {
+    char *a = groupAddr(bus);
+    nyxListBlock *b = blockOfWord(a);
+    return isSlab(b) ? reinterpret_cast<SlabHead *>(a)->start : headOf(b)->start;
+}
+
+int32_t step(const void *bus) {
+    char *a = groupAddr(bus);
+    nyxListBlock *b = blockOfWord(a);
+    return isSlab(b) ? reinterpret_cast<SlabHead *>(a)->step : headOf(b)->step;
+}
 
 nyxInst *instOf(const void *word, const uintptr_t **top, int32_t *slot) {
     const void *w = word;
@@ -185,7 +276,7 @@ nyxInst *instOf(const void *word, const uintptr_t **top, int32_t *slot) {
             if (slot != nullptr) *slot = index;
             return inst;
         }
-        w = b->parent();
+        w = parentOf(b, w);
     }
     return nullptr;
 }
@@ -198,8 +289,8 @@ nyxNetlistView *view(const void *word) {
 void *owner(const void *word, int32_t *ownerCode) {
     nyxListBlock *b = blockOfWord(word);
     if (isStorage(b)) {
-        *ownerCode = b->listType();
-        return b->parent();
+        *ownerCode = storageCode(b);
+        return const_cast<void *>(parentOf(b, word));
     }
     *ownerCode = nyxCodeInst;
     int32_t index = -1;
@@ -207,10 +298,10 @@ void *owner(const void *word, int32_t *ownerCode) {
 }
 
 const nyxFootPrintPort *recordPort(const void *word) {
-    if (isGroup(word)) return headOf(firstBlock(word))->record;
+    if (isGroup(word)) return groupRecord(word);
     nyxListBlock *b = blockOfWord(word);
     if (isStorage(b)) {
-        const nyxFootPrintPort *g = headOf(firstBlock(b->parent()))->record;
+        const nyxFootPrintPort *g = groupRecord(parentOf(b, word));
         int32_t i = indexInGroup(b, word);
         return i >= 0 && i < g->d_memberCount ? &g->d_members[i] : nullptr;
     }
@@ -243,7 +334,7 @@ bool nyxPortInstInt::pathOf(const void *word, std::vector<int32_t> &path, nyxIns
             return true;
         }
         path.push_back(indexInGroup(b, w));
-        w = b->parent();
+        w = parentOf(b, w);
     }
     return false;
 }
@@ -262,11 +353,12 @@ int32_t positionInInst(const void *word) {
             for (int32_t j = 0; j < index; ++j) pos += subtree(&inst->footPrint()->d_ports[j], 0);
             return pos;
         }
-        const nyxFootPrintPort *g = headOf(firstBlock(b->parent()))->record;
+        const void *parent = parentOf(b, w);
+        const nyxFootPrintPort *g = groupRecord(parent);
         int32_t i = indexInGroup(b, w);
         pos += 1;
         for (int32_t j = 0; j < i && j < g->d_memberCount; ++j) pos += subtree(&g->d_members[j], 0);
-        w = b->parent();
+        w = parent;
     }
     return -1;
 }

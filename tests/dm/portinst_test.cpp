@@ -385,3 +385,44 @@ TEST_F(PortInsts, DestroyingAnInstanceDetachesEveryNet) {
     cfidrNetDetachPortInst(n, m7, &e);
     EXPECT_EQ(connected(), 7);
 }
+
+TEST_F(PortInsts, SmallGroupsShareSlabsThroughDestroyAndRebuild) {
+    cfiOID lb = port(leaf, 'b', "b");
+    for (int k = 0; k < 3; ++k) port(lb, 's', ("b" + std::to_string(k)).c_str());
+    port(leaf, 'g', "empty");
+    cfiOID big = port(leaf, 'g', "big");  // one more than a slab takes: a chain of its own
+    for (int k = 0; k < 65; ++k) port(big, 's', ("m" + std::to_string(k)).c_str());
+    std::vector<cfiOID> insts;
+    for (int k = 0; k < 60; ++k) insts.push_back(inst(("i" + std::to_string(k)).c_str()));
+
+    cfiOID b0 = find(insts[0], "b");
+    void *w = nyxpi::address(b0.object);
+    nyxListBlock *slab = blockOfWord(groupAddr(w));
+    EXPECT_TRUE(isSlab(slab));
+    EXPECT_TRUE(isSlab(blockOfWord(groupAddr(nyxpi::address(find(insts[0], "empty").object)))));
+    EXPECT_FALSE(isSlab(blockOfWord(groupAddr(nyxpi::address(find(insts[0], "big").object)))));
+    EXPECT_GT(slab->count(), 1);  // shared with the buses of other instances
+
+    // Destroy every other instance, then build as many again: the freed objects are reused and
+    // every tree still reads back whole.
+    for (size_t k = 0; k < insts.size(); k += 2) {
+        cfidrObjectDestroy(insts[k], &e);
+        ASSERT_EQ(e, 0);
+    }
+    for (size_t k = 0; k < insts.size(); k += 2) insts[k] = inst(("j" + std::to_string(k)).c_str());
+    cfiOID n = net("n");
+    for (cfiOID i : insts) {
+        checkPositions(i, 1 + 3 + 1 + 1 + 65);
+        cfiOID pb = find(i, "b");
+        EXPECT_EQ(cfidrPortInstBusGetStart(pb, &e), 0);
+        EXPECT_EQ(cfidrPortInstBundleGetSize(find(i, "empty"), &e), 0);
+        cfiOID m = find(pb, "b2");
+        EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstGetOwner(m, &e), pb, &e));
+        cfidrNetAttachPortInst(n, m, 1, &e);
+        ASSERT_EQ(e, 0);
+        EXPECT_EQ(describerName(find(find(i, "big"), "m64")), "m64");
+    }
+    EXPECT_EQ(nyxpi::object<nyxNetScalar>(n)->d_connCount, insts.size());
+    for (cfiOID i : insts) cfidrObjectDestroy(i, &e);
+    EXPECT_EQ(nyxpi::object<nyxNetScalar>(n)->d_connCount, 0u);
+}
