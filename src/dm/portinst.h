@@ -15,25 +15,27 @@
 //
 // Group storage
 // -------------
-// Every group has a chain of list blocks of kBlockSize real bytes, aligned on that size, so that
-// the block of a member word is found by masking its address. The first block holds the group
-// header and at most 244 (bus) or 246 (bundle) member words; each continuation block holds at
-// most 247 more. Block header fields:
-//   listType   the group's class code (8 bus, 7 bundle), in every block of the chain
-//   parent     the owning port-instance word (the group's own word); parentType its class code
-//   userData   index of the block's first member (0 in the first block)
-//   prev/next  the chain (first block: prev null)
-// The first block's single object begins with the group header:
-//   int32 start, int32 step     bus: the record port's start and step
-//                               bundle: start = member count, step = 0 (the one header word of
-//                               a bundle is its member count)
-//   const nyxFootPrintPort *    the record port the group was made from
-// followed by the member words. Invariants:
-//   size(group) == recordPort(group)->member count == sum of the member counts of the chain
-//   member i lies in block k = 0 while i < first capacity, else 1 + (i - first) / 247
+// Storage lives in list blocks of kBlockSize real bytes from the view's block heap, aligned on
+// that size, so that masking the address of a member word finds the header of its block.
+// - A group of at most 64 members is one object of a slab shared with other groups of the view
+//   (list type = class code | 0x100, one slab chain per class code and member capacity 1, 2, 4 ...
+//   64, parent the view). The object is a header (owning word, record port, start, step) and the
+//   member words.
+// - A larger group owns a chain of blocks: the first holds the group header and at most 244
+//   (bus) or 246 (bundle) member words, each continuation block at most 247 more. Header fields:
+//   list type the class code (8 bus, 7 bundle); parent the owning port-instance word (the
+//   group's own word), parent type its class code; user data the index of the block's first
+//   member; prev/next the chain (first block: prev null). The first block's object begins with
+//   the group header: int32 start, int32 step, the record port; then the member words.
+// Group header: for a bus the record port's start and step; for a bundle, start = member count
+// and step = 0 (the one header word of a bundle is its member count).
+// Invariants:
+//   size(group) == recordPort(group)->member count == number of member words
+//   member i of a chain lies in block 0 while i < first capacity, else 1 + (i - first) / 247
 //   every word of the tree belongs to exactly one instance; recordPort(word) is the record port
 //   at the word's path (top-level slot index, then member indices)
-//
+//   a slab that is not its chain's current slab holds at least one group
+
 // Positions
 // ---------
 // The port instances of an instance are numbered in pre-order over the whole tree: each
