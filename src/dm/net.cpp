@@ -180,7 +180,9 @@ void *create(nyxNetlistView *view, const char *name, int32_t code, int32_t start
     if (checked && !nyxNetlistView::validString(name)) return *err = 14, nullptr;
     const nyxListBlock *current = view->chain(chainOf(code)).current;
     void *net = nullptr;
-    if (map != nullptr && current != nullptr && !current->isFull()) net = makeNet(view, name, code, start, step);
+    if (map != nullptr && current != nullptr && !current->isFull()) {
+        net = makeNet(view, name, code, start, step);
+    }
     nyxNetMap::Probe probe = {h, UINT32_MAX};
     if (checked) {
         if (map == nullptr) map = view->buildNetNameMap();
@@ -195,7 +197,8 @@ void *create(nyxNetlistView *view, const char *name, int32_t code, int32_t start
         if (net != nullptr) unmakeNet(view, net);
         return *err = 10, nullptr;
     }
-    if (net == nullptr && (net = makeNet(view, name, code, start, step)) == nullptr) return *err = 4, nullptr;
+    if (net == nullptr) net = makeNet(view, name, code, start, step);
+    if (net == nullptr) return *err = 4, nullptr;
     if (map != nullptr && !map->addAt(net, code, probe)) {
         unmakeNet(view, net);
         return *err = 4, nullptr;

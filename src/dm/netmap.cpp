@@ -10,13 +10,16 @@
 namespace {
 
 // Kinds in slot bits 62-63, in the order of the class codes 10, 11, 12, then aliases.
-constexpr int32_t kKindCode[4] = {nyxCodeNetBundle, nyxCodeNetBus, nyxCodeNetScalar, nyxCodeNetAlias};
+constexpr int32_t kKindCode[4] = {nyxCodeNetBundle, nyxCodeNetBus, nyxCodeNetScalar,
+                                  nyxCodeNetAlias};
 
 inline uint64_t kindOf(int32_t code) {
     return code == nyxCodeNetAlias ? 3u : static_cast<uint64_t>(code - nyxCodeNetBundle) & 3u;
 }
 inline uint32_t wordOf(uint64_t slot) { return static_cast<uint32_t>(slot); }
-inline uint32_t hashOf(uint64_t slot) { return static_cast<uint32_t>(slot >> 32) & nyxNetMap::kHashMask; }
+inline uint32_t hashOf(uint64_t slot) {
+    return static_cast<uint32_t>(slot >> 32) & nyxNetMap::kHashMask;
+}
 inline int32_t codeOf(uint64_t slot) { return kKindCode[slot >> 62]; }
 inline uint64_t makeSlot(uint32_t word, uint32_t h, int32_t code) {
     return word | (uint64_t{h} << 32) | (kindOf(code) << 62);
@@ -179,7 +182,8 @@ bool nyxNetMap::isValid() const {
         ++n;
         if (hash(nameOf(s)) != hashOf(s)) return false;
         void *obj = nyxObjPtr(wordOf(s));
-        int32_t code = codeOf(s) == nyxCodeNetAlias ? static_cast<nyxNetAlias *>(obj)->d_code : nyxNet::code(obj);
+        int32_t code = codeOf(s) == nyxCodeNetAlias ? static_cast<nyxNetAlias *>(obj)->d_code
+                                                    : nyxNet::code(obj);
         if (code != codeOf(s)) return false;
         for (uint32_t k = hashOf(s) & d_mask; k != i; k = (k + 1) & d_mask) {
             if (d_slots[k] == 0) return false;

@@ -62,7 +62,8 @@ TEST_F(NetMap, ClassesAndNamesOfEveryLength) {
         EXPECT_EQ(cfidrObjectGetObjectType(n, &e), cfidrNetScalarType);
     }
     // The class of what was found comes with the entry: bus, bundle, and an alias's net.
-    EXPECT_EQ(cfidrObjectGetObjectType(cfidrNetlistViewFindNetByName(view, "bus", &e), &e), cfidrNetBusType);
+    cfiOID foundBus = cfidrNetlistViewFindNetByName(view, "bus", &e);
+    EXPECT_EQ(cfidrObjectGetObjectType(foundBus, &e), cfidrNetBusType);
     cfiOID viaAlias = cfidrNetlistViewFindNetByName(view, "other", &e);
     EXPECT_EQ(cfidrObjectIsSame(viaAlias, bundle, &e), 1);
     int32_t code = 0;
@@ -127,7 +128,7 @@ TEST_F(NetMap, WalkAcrossBlocksWithFreedAndNewSlots) {
     EXPECT_EQ(walk(1), expected);
     EXPECT_EQ(walk(4), expected + " B");
     EXPECT_EQ(walk(2), "B");
-    EXPECT_EQ(walk(3), expected.substr(0, expected.find("s1 ")) + expected.substr(expected.find("s1 ") + 3) + " B");
+    EXPECT_EQ(walk(3), expected.substr(3) + " B");  // s1 is in the bus
 
     // Made during the walk: new nets take the free slots of the last block, ahead of the walk,
     // which meets them.

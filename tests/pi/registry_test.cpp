@@ -126,7 +126,9 @@ TEST(FrameRegistry, LateKeysAreMembersAtOnce) {
     EXPECT_FALSE(reg.remove(key(n + 2)));
     EXPECT_EQ(reg.size(), held + 3);
     // Many more inserts push the waiting keys into the table; the set stays the same.
-    for (uint32_t i = n + 5; i < n + 5 + 3 * nyxRegistry::kQueue; ++i) ASSERT_TRUE(reg.insert(key(i)));
+    for (uint32_t i = n + 5; i < n + 5 + 3 * nyxRegistry::kQueue; ++i) {
+        ASSERT_TRUE(reg.insert(key(i)));
+    }
     reg.settle();
     EXPECT_TRUE(reg.isValid());
     EXPECT_EQ(reg.size(), held + 3 + 3 * nyxRegistry::kQueue);
