@@ -211,6 +211,11 @@ TEST_F(PortInsts, AttachAndDetachScalarsAndGroups) {
     // The group of i2 is now on d0/d1: attaching it by position would pair d0 with d1 (28).
     cfidrNetAttachPortInst(bus, find(i2, "d"), 1, &e);
     EXPECT_EQ(e, 28);
+    // The bus net lists the port-instance groups holding scalars on its members.
+    it = cfidrNetGetPortInsts(bus, &e);
+    EXPECT_EQ(names(it), "d d");
+    cfidrNetAttachPortInst(cfidrNetlistViewCreateNetBundle(view, "nothing", &e), find(i2, "d"), 2, &e);
+    EXPECT_EQ(e, 24);
     it = cfidrPortInstBundleGetNetBundles(find(i, "d"), &e);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrIterNextNetBundle(it, &e), bus, &e));
     EXPECT_EQ(cfidrIterNextNetBundle(it, &e).object, 0u);
