@@ -13,7 +13,7 @@ namespace {
 // Deeper port trees than this are cycles let in by trusted data mode or a corrupt file.
 constexpr int kMaxDepth = 1024;
 // More ports than this in one stored record are taken for corruption rather than allocated.
-constexpr int32_t kMaxStoredPorts = 1 << 24;
+constexpr int32_t kMaxStoredPorts = 1 << 20;
 
 nyxFootPrintPort *allocPorts(Hx_baseheap *heap, int32_t n) {
     if (n <= 0) return nullptr;

@@ -154,7 +154,8 @@ nyxFootPrint *getFootPrint(nyxNetlistView *view, nyxNetlistView *describer, cfid
 
 // A record from stored data, appended to the view's describer list: names (fix switch 124407
 // turns tabs in the view name into "/" and newlines into "."), version and `portCount` top-level
-// ports, each to be filled with setPort. Null after 4 (also for a negative count).
+// ports, each to be filled with setPort. Null after 4 (also for a count below 0 or above 2^20,
+// which a stored record is taken never to hold; setPort bounds member counts the same way).
 nyxFootPrint *footPrintFromStored(nyxNetlistView *view, const char *lib, const char *cell,
                                   const char *viewName, int32_t version, int32_t portCount,
                                   cfidrErrorT *err);
