@@ -118,16 +118,16 @@ bool ViewReader::readProps(int32_t count, PropOwner owner, int depth) {
 
 bool ViewReader::readTrailingLists(PropOwner owner, void *net) {
     for (;;) {
-        const size_t at = d_in.offset();
-        int32_t type = 0, arg = 0;
-        if (d_in.atEnd()) return corrupt();
-        if (!readWord(type, arg)) return false;
-        if (type == kPropList) {
-            if (!readProps(arg, owner, 0)) return false;
-        } else if (type == kNetAlias && net != nullptr) {
-            if (!readAlias(arg, net)) return false;
+        int32_t w = 0;
+        if (!readInt(w)) return false;
+        if ((w & 15) == kPropList) {
+            if (!readProps(w >> 4, owner, 0)) return false;
+        } else if ((w & 15) == kNetAlias && net != nullptr) {
+            if (!readAlias(w >> 4, net)) return false;
         } else {
-            d_in.seek(at);  // the caller's record
+            // The caller's record: kept for its next read.
+            d_ahead = w;
+            d_hasAhead = true;
             return true;
         }
     }
@@ -336,7 +336,9 @@ cfidrErrorT ViewReader::run() {
     ok = ok && readInt(viewVersion) && (d_in.getRaw32(trailer) || corrupt());
     const size_t body = d_in.offset();
     if (ok && (trailer < body || !d_in.seek(trailer))) ok = corrupt();
-    ok = ok && readTrailer() && d_in.seek(body) && readBody();
+    ok = ok && readTrailer() && d_in.seek(body);
+    d_hasAhead = false;
+    ok = ok && readBody();
     if (!ok) {
         if (d_err == 0) {
             std::fputs("I/O Error while reading view data.\n", stderr);

@@ -42,7 +42,15 @@ private:
     // Each returns false when the read must stop; d_err (or corruption of d_in) says why.
     bool corrupt() { return NYX_IO_CORRUPT(d_in), false; }
     bool failed(cfidrErrorT code) { return d_err = code, false; }
-    bool readInt(int32_t &v) { return d_in.getInt(v) == nyxTagReader::kRead || corrupt(); }
+    // An integer; the record word that readTrailingLists read ahead comes first when there is one.
+    bool readInt(int32_t &v) {
+        if (d_hasAhead) {
+            d_hasAhead = false;
+            v = d_ahead;
+            return true;
+        }
+        return d_in.getInt(v) == nyxTagReader::kRead || corrupt();
+    }
     // A name by the name rule, into `buffer` (the scratch buffer when none is given). With
     // `storedView`, tabs and newlines pass too: a describer's view name may hold them, and the
     // record builder turns them into "/" and "." (fix switch 124407).
@@ -88,6 +96,10 @@ private:
     std::vector<nyxPropNameTableBucket *> d_names;
     std::vector<void *> d_nets;
     std::vector<nyxFootPrint *> d_records;
+    // The record word after an object's lists, read ahead and kept for the caller (every caller
+    // reads an integer next), so that it is decoded once.
+    bool d_hasAhead = false;
+    int32_t d_ahead = 0;
     int32_t d_netCount = 0;
     int64_t d_pendingPorts = 0;
     // Groups whose members are being read: none of them may become a member of itself.
