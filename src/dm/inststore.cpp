@@ -99,7 +99,7 @@ bool liveAt(const nyxListBlock *b, int32_t index) {
 // First position of the instances under header h.
 int32_t headerBase(const nyxNetlistView *view, const nyxInstListHdr *h) {
     int32_t base = 0;
-    for (const nyxInstListHdr *x = const_cast<nyxNetlistView *>(view)->instLists(); x != nullptr && x != h; x = x->next) {
+    for (const nyxInstListHdr *x = view->instLists(); x != nullptr && x != h; x = x->next) {
         base += x->blocks * x->perBlock;
     }
     return base;
@@ -251,7 +251,7 @@ int32_t count(nyxNetlistView *view) {
 }
 
 bool hasInst(const nyxNetlistView *view) {
-    for (nyxInstListHdr *h = const_cast<nyxNetlistView *>(view)->instLists(); h != nullptr; h = h->next) {
+    for (nyxInstListHdr *h = view->instLists(); h != nullptr; h = h->next) {
         for (nyxListBlock *b = h->first; b != nullptr; b = b->next()) {
             if (b->count() > 0) return true;
         }

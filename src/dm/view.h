@@ -133,6 +133,7 @@ public:
 
     // --- Instance storage (inst.h) ---------------------------------------------------------------
     nyxInstListHdr *&instLists() { return d_instLists; }
+    nyxInstListHdr *instLists() const { return d_instLists; }
     nyxBlkCache *&instPosCache() { return d_instPosCache; }
     nyxInstMap *&instNameMap() { return d_instNameMap; }
     // Describer records (nyxFootPrint) of the views instantiated here.

@@ -97,6 +97,14 @@ TEST_F(Insts, DestroyKeepsPositionsAndCount) {
     cfiOID a = inst("a", d), b = inst("b", d), c = inst("c", d);
     cfidrPropSetInt32Value(cfidrObjectCreateProp(b, "w", &e), 7, &e);
     ASSERT_EQ(e, 0);
+    // A view open for read keeps its instances and their names.
+    viewObj(top)->d_accessMode = 1;
+    cfidrObjectDestroy(b, &e);
+    EXPECT_EQ(e, 42);
+    cfidrNamedObjectSetName(b, "bb", &e);
+    EXPECT_EQ(e, 42);
+    viewObj(top)->d_accessMode = 2;
+    EXPECT_TRUE(cfidrObjectIsUsable(b, &e));
     EXPECT_TRUE(cfidrObjectIsSame(nyxdrNetlistViewFindInstByPosition(top, 1, &e), b, &e));
     cfidrObjectDestroy(b, &e);
     ASSERT_EQ(e, 0);
