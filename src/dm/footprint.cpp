@@ -174,18 +174,24 @@ nyxFootPrint *fromView(nyxNetlistView *view, nyxNetlistView *describer) {
 }
 
 void cacheDescriber(nyxFootPrint *record, nyxNetlistView *describer) {
-    if (record->d_describer == describer) return;
-    if (record->d_describer != record->d_symbolView) unlink(record, record->d_describer);
+    nyxNetlistView *old = record->d_describer;
+    if (old == describer) return;
+    if (old != record->d_symbolView) unlink(record, old);
     record->d_describer = describer;
-    if (describer == record->d_owner) return;
-    link(record, describer);
-    // Every instance of the record is now an instance reference of the describer.
-    if (record->d_useCount == 0) return;
+    // The instances of the record move from the references of the describer cached before (a
+    // view of the same names in another letter case) to those of the new one.
+    if (record->d_useCount == 0) {
+        if (describer != nullptr && describer != record->d_owner) link(record, describer);
+        return;
+    }
     nyxInstCursor c;
     for (nyxInst *inst = nyxInstance::next(record->d_owner, c); inst != nullptr;
          inst = nyxInstance::next(record->d_owner, c)) {
-        if (inst->d_footPrint == record) nyxInstance::cacheInstRef(describer, inst);
+        if (inst->d_footPrint != record) continue;
+        if (old != nullptr) nyxInstance::uncacheInstRef(old, inst);
+        if (describer != nullptr) nyxInstance::cacheInstRef(describer, inst);
     }
+    if (describer != nullptr && describer != record->d_owner) link(record, describer);
 }
 
 void release(nyxFootPrint *record) {
