@@ -140,9 +140,13 @@ nyxInst *nyxInst::ofSlot(const void *word, int32_t *index) {
         if (index != nullptr) *index = i;
         return inst;
     }
-    auto *inst = static_cast<nyxInst *>(nyxListBlock::getObject(word, kBlockSize));
-    int32_t at = inst != nullptr ? nyxListBlock::getIndex(inst, kBlockSize) : -1;
-    if (at < 0 || !liveAt(b, at)) return nullptr;
+    // One division finds the instance: objects start at the block's first object.
+    const char *base = static_cast<const char *>(b->objectAt(0));
+    if (base == nullptr || w < base) return nullptr;
+    size_t at = static_cast<size_t>(w - base) / b->objectSize();
+    if (at >= b->highWater()) return nullptr;
+    auto *inst = reinterpret_cast<nyxInst *>(const_cast<char *>(base) + at * b->objectSize());
+    if (inst->d_footPrint == nullptr) return nullptr;
     const char *first = reinterpret_cast<const char *>(inst->words());
     if (w < first) return nullptr;
     int32_t i = static_cast<int32_t>((w - first) / kWord);
