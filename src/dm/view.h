@@ -15,6 +15,10 @@
 //   the net name map, once built, holds exactly the names of the live nets and their aliases
 //   d_netDeleted == 0 implies every block before the current one of each chain is full
 //
+// Instance storage, describer records and the references between views that instantiate and
+// views that describe are described in inst.h; a view going away clears every such reference
+// held by other views, so that no view keeps a pointer to a purged or destroyed one.
+//
 // Edit bookkeeping. Every change of the view's contents calls viewChanged(view): the version goes
 // up, the view is marked changed, the session-wide view version goes up and the cached port
 // positions are marked stale.
