@@ -14,9 +14,13 @@ namespace {
 
 // Iterators take their list when they are made: the tree of an instance never changes shape, and
 // stepping then reads nothing that an edit could have freed.
+// The getters of the class rows, which only the withdrawal of identifiers calls right before a
+// destruction or purge, step over the direct port instances in place instead (`root` set).
 struct nyxPortInstIter : nyxIter {
     std::vector<nyxObjRef> items;
     size_t index = 0;
+    void *root = nullptr;  // the instance or group stepped in place, or null
+    bool rootIsInst = false;
 
     nyxPortInstIter() : nyxIter(kIterType) {}
 };
@@ -77,7 +81,14 @@ nyxObjRef findProp(void *obj, uint32_t, const char *name, cfidrErrorT *err) {
 nyxIter *getProps(void *obj, uint32_t, cfidrErrorT *err) { return nyxPropGetProps(props(obj), err); }
 // A port instance lives and dies with its instance.
 void refuseDestroy(void *, uint32_t, cfidrErrorT *err) { *err = 36; }
-nyxIter *membersGetter(void *obj, uint32_t, cfidrErrorT *err) { return groupPortInsts(obj, 3, err); }
+nyxIter *inPlace(void *root, bool isInst, cfidrErrorT *err) {
+    nyxPortInstIter *it = g_iters.make();
+    if (it == nullptr) return *err = 4, nullptr;
+    it->root = root;
+    it->rootIsInst = isInst;
+    return it;
+}
+nyxIter *membersGetter(void *obj, uint32_t, cfidrErrorT *err) { return inPlace(obj, false, err); }
 
 void rowQuit(nyxIter *it) {
     if (it->type == nyxPropIterType) return nyxPropIterQuit(it);
@@ -125,9 +136,7 @@ nyxIter *groupPortInsts(void *group, int32_t mode, cfidrErrorT *err) {
     }, err);
 }
 
-nyxIter *instGetter(void *inst, uint32_t, cfidrErrorT *err) {
-    return instPortInsts(static_cast<nyxInst *>(inst), 3, err);
-}
+nyxIter *instGetter(void *inst, uint32_t, cfidrErrorT *err) { return inPlace(inst, true, err); }
 
 nyxIter *netBundles(void *group, cfidrErrorT *err) {
     return makeIter([&](std::vector<nyxObjRef> &out) {
@@ -143,6 +152,14 @@ nyxIter *netBundles(void *group, cfidrErrorT *err) {
 
 nyxObjRef iterNext(nyxIter *it, cfidrErrorT *) {
     auto *pi = static_cast<nyxPortInstIter *>(it);
+    if (pi->root != nullptr) {
+        auto *inst = static_cast<nyxInst *>(pi->root);
+        int32_t i = static_cast<int32_t>(pi->index);
+        if (i >= (pi->rootIsInst ? inst->slotCount() : size(pi->root))) return {};
+        uintptr_t *word = pi->rootIsInst ? inst->slot(i) : member(pi->root, i);
+        ++pi->index;
+        return word != nullptr ? nyxObjRef{word, code(word), 0} : nyxObjRef{};
+    }
     if (pi->index >= pi->items.size()) return {};
     return pi->items[pi->index++];
 }
