@@ -84,10 +84,13 @@ TEST_F(Describers, DescriberOfInstanceAndItsReferences) {
 
     // Purging the instantiating view takes its instances out of the describer's references.
     cfiOID other = cfidrCellCreateNetlistView(topCell, "second", &e);
-    inst("j", d, other);
+    cfiOID j = inst("j", d, other);
+    cfiOID jp = cfidrObjectCreateProp(j, "w", &e);
     EXPECT_EQ(viewObj(d)->instRefs().nitems(), 3);
     cfidrViewPurge(other, &e);
     EXPECT_EQ(e, 0);
+    EXPECT_FALSE(cfidrObjectIsUsable(j, &e));
+    EXPECT_FALSE(cfidrObjectIsUsable(jp, &e));
     EXPECT_EQ(viewObj(d)->instRefs().nitems(), 2);
     EXPECT_EQ(viewObj(d)->cachedBy().nitems(), 1);
 
