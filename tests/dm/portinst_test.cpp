@@ -345,8 +345,12 @@ TEST_F(PortInsts, PropertiesOnPortInstances) {
     cfidrNetDetachPortInst(n, a, &e);
     EXPECT_EQ(cfidrPropGetInt32Value(pa, &e), 7);
     cfidrNetAttachPortInst(n, a, 1, &e);
+    cfiOID d0 = find(d, "d0");
     cfidrObjectDestroy(i, &e);
     ASSERT_EQ(e, 0);
+    EXPECT_FALSE(cfidrObjectIsUsable(d0, &e));
+    EXPECT_FALSE(cfidrObjectIsUsable(d, &e));
+    EXPECT_FALSE(cfidrObjectIsUsable(pd, &e));
     EXPECT_FALSE(cfidrObjectIsUsable(pa, &e));
     EXPECT_FALSE(cfidrObjectIsUsable(nested, &e));
     EXPECT_FALSE(cfidrObjectIsUsable(a, &e));
@@ -360,6 +364,12 @@ TEST_F(PortInsts, PropertiesOnPortInstances) {
     EXPECT_EQ(e, 27);
     cfidrObjectFindPropByName(find(i2, "a"), "cap", &e);
     EXPECT_EQ(e, 27);
+
+    // Purging the view withdraws the port instances with it.
+    cfiOID m = find(find(i2, "d"), "d0");
+    cfidrViewPurge(view, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_FALSE(cfidrObjectIsUsable(m, &e));
 }
 
 TEST_F(PortInsts, DestroyingAnInstanceDetachesEveryNet) {
