@@ -185,7 +185,6 @@ int32_t subtree(const nyxFootPrintPort *rec, int depth) {
     return n;
 }
 
-
 uintptr_t *descend(uintptr_t *word, const nyxFootPrintPort *rec, int32_t pos, int32_t *code) {
     for (int depth = 0; depth <= kMaxDepth; ++depth) {
         if (pos == 0) {
