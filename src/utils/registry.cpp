@@ -129,11 +129,13 @@ bool nyxRegistry::insert(uint64_t key) {
         place(key, bucket);
         return true;
     }
-    // A key may be queued twice, or queued while in the table: placing finds it there. The
-    // line after the home bucket's is fetched too: a run three quarters into a full table often
-    // goes on past the home line.
+    // A key may be queued twice, or queued while in the table: placing finds it there. When the
+    // home bucket is among the last of its cache line, the next line is fetched too: in a table
+    // three quarters full a run often goes on that far.
     __builtin_prefetch(&slots_[bucket], 1);
-    __builtin_prefetch(&slots_[bucket + 8 < bucketCount_ ? bucket + 8 : 0], 1);
+    if ((reinterpret_cast<uintptr_t>(&slots_[bucket]) & 63) >= 40) {
+        __builtin_prefetch(&slots_[bucket + 8 < bucketCount_ ? bucket + 8 : 0], 1);
+    }
     unsigned at = queueNext_;
     queueNext_ = (at + 1) % kQueue;
     if (queueKeys_[at] != 0) {
