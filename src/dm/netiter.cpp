@@ -75,19 +75,27 @@ void ViewNetIter::enter(nyxListBlock *b) {
     want = wanted(mode, code);
 }
 
-nyxObjRef nextViewNet(ViewNetIter *it) {
+// The next wanted net in the current block from the current slot, or null at the block's end.
+inline nyxObjRef nextInBlock(ViewNetIter *it) {
+    // The high-water mark is read at every step: nets made during the walk are seen.
+    int32_t high = it->block->highWater();
+    while (it->slot < high) {
+        char *p = it->objects + static_cast<size_t>(it->slot++) * it->stride;
+        auto *net = reinterpret_cast<nyxNetHead *>(p);
+        if ((net->d_flags & nyxNetHead::kLive) == 0) continue;
+        if (it->mode == 3 && net->d_groupCount != 0) continue;
+        return {net, it->code, 0};
+    }
+    return {};
+}
+
+// The walk past the end of a block: the following blocks and chains.
+[[gnu::noinline]] nyxObjRef nextViewNetAfterBlock(ViewNetIter *it) {
     // Chains in order: scalars, bundles, buses; mode 1 needs only the first, mode 2 the others.
     for (;;) {
         if (it->block != nullptr && it->want) {
-            // The high-water mark is read at every step: nets made during the walk are seen.
-            int32_t high = it->block->highWater();
-            while (it->slot < high) {
-                char *p = it->objects + static_cast<size_t>(it->slot++) * it->stride;
-                auto *net = reinterpret_cast<nyxNetHead *>(p);
-                if ((net->d_flags & nyxNetHead::kLive) == 0) continue;
-                if (it->mode == 3 && net->d_groupCount != 0) continue;
-                return {net, it->code, 0};
-            }
+            nyxObjRef r = nextInBlock(it);
+            if (r.obj != nullptr) return r;
             it->enter(it->block->next());
             continue;
         }
@@ -98,6 +106,15 @@ nyxObjRef nextViewNet(ViewNetIter *it) {
         }
         it->enter(it->view->chain(++it->chain).first);
     }
+}
+
+// Most steps stay inside a block: that path makes no call.
+inline nyxObjRef nextViewNet(ViewNetIter *it) {
+    if (it->block != nullptr && it->want) {
+        nyxObjRef r = nextInBlock(it);
+        if (r.obj != nullptr) return r;
+    }
+    return nextViewNetAfterBlock(it);
 }
 
 nyxObjRef nextMember(MemberIter *it) {
@@ -198,17 +215,22 @@ nyxIter *aliases(void *net, cfidrErrorT *err) {
     return it;
 }
 
+namespace {
+
+[[gnu::noinline]] nyxObjRef nextOfList(nyxIter *it, int32_t sub) {
+    if (sub == kMembers) return nextMember(static_cast<MemberIter *>(it));
+    auto *li = static_cast<ListIter *>(it);
+    return li->pos < li->items.size() ? li->items[li->pos++] : nyxObjRef{};
+}
+
+} // namespace
+
 nyxObjRef iterNext(nyxIter *it, cfidrErrorT *) {
+    // The walk over a view's nets is the hot one: its step within a block makes no call.
     if (it->type != kIterType) return {};
     int32_t sub = static_cast<NetIterBase *>(it)->sub;
     if (sub == kViewNets) [[likely]] return nextViewNet(static_cast<ViewNetIter *>(it));
-    switch (sub) {
-    case kMembers: return nextMember(static_cast<MemberIter *>(it));
-    default: {
-        auto *li = static_cast<ListIter *>(it);
-        return li->pos < li->items.size() ? li->items[li->pos++] : nyxObjRef{};
-    }
-    }
+    return nextOfList(it, sub);
 }
 
 void iterQuit(nyxIter *it) {
