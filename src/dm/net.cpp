@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <new>
+#include <string_view>
 
 #include "dm/busname.h"
 #include "dm/netmap.h"
@@ -175,9 +176,10 @@ void *create(nyxNetlistView *view, const char *name, int32_t code, int32_t start
     // (a block would change the view's slot count even if a duplicate name undid the
     // creation); it is unmade when a later check fails.
     nyxNetMap *map = view->netNameMap();
-    uint32_t h = nyxNetMap::hash(name);
+    std::string_view text(name);
+    uint32_t h = nyxNetMap::hash(name, text.size());
     if (map != nullptr) map->prefetch(h);
-    if (checked && !nyxNetlistView::validString(name)) return *err = 14, nullptr;
+    if (checked && !nyxDMUtil::validName(text)) return *err = 14, nullptr;
     const nyxListBlock *current = view->chain(chainOf(code)).current;
     void *net = nullptr;
     if (map != nullptr && current != nullptr && !current->isFull()) {
@@ -210,10 +212,11 @@ void *create(nyxNetlistView *view, const char *name, int32_t code, int32_t start
 nyxObjRef findByName(nyxNetlistView *view, const char *name, cfidrErrorT *err) {
     if (view->d_loaded == 0 && !nyxNetlistView::load(view, err)) return {};
     if (name == nullptr) return *err = 14, nyxObjRef{};
-    uint32_t h = nyxNetMap::hash(name);
+    std::string_view text(name);
+    uint32_t h = nyxNetMap::hash(name, text.size());
     nyxNetMap *map = view->netNameMap();
     if (map != nullptr) map->prefetch(h);
-    if (!nyx::trustedProgram() && !nyxNetlistView::validString(name)) return *err = 14, nyxObjRef{};
+    if (!nyx::trustedProgram() && !nyxDMUtil::validName(text)) return *err = 14, nyxObjRef{};
     if (map == nullptr && (map = view->buildNetNameMap()) == nullptr) return *err = 4, nyxObjRef{};
     int32_t c = 0;
     void *obj = map->find(name, h, &c);

@@ -35,11 +35,12 @@ inline uint64_t fold(uint64_t a, uint64_t b) {
 
 } // namespace
 
-uint32_t nyxNetMap::hash(const char *name) {
+uint32_t nyxNetMap::hash(const char *name) { return hash(name, std::strlen(name)); }
+
+uint32_t nyxNetMap::hash(const char *name, size_t len) {
     // Eight characters at a time: names are short, and a byte loop would spend a multiplication
     // per character. The last word is read ending at the last character, overlapping the one
     // before it; shorter names are read as overlapping halves. Every read stays inside the name.
-    size_t len = std::strlen(name);
     uint64_t h = 0x9e3779b97f4a7c15ull ^ len;
     uint64_t w = 0;
     if (len >= 8) {

@@ -18,6 +18,7 @@
 //   the hash and kind of every entry are those of its object's current name and class
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 class Hx_baseheap;
@@ -38,7 +39,8 @@ public:
     static nyxNetMap *create(Hx_baseheap *heap, uint32_t expected);
     static void destroy(nyxNetMap *map);
 
-    // The 30-bit hash of a name.
+    // The 30-bit hash of a name (of `len` characters).
+    static uint32_t hash(const char *name, size_t len);
     static uint32_t hash(const char *name);
 
     // Starts fetching the slot where a search for hash h begins.
