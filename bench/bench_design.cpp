@@ -22,6 +22,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench_measure.h"
 #include "cfidr.h"
 #include "nyxdr.h"
 
@@ -32,21 +33,8 @@ constexpr int kInsts = 100000;
 constexpr int kNets = 200000;
 constexpr int kScalarsPerInst = 8 + 16;
 
-long residentBytes() {
-    long pages = 0, resident = 0;
-    FILE *f = std::fopen("/proc/self/statm", "r");
-    if (f == nullptr) return 0;
-    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-    std::fclose(f);
-    return resident * sysconf(_SC_PAGESIZE);
-}
-
-// Processor time of this thread, so that other load on the machine does not count.
-double cpuNow() {
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e9 + static_cast<double>(ts.tv_nsec);
-}
+using nyxbench::cpuNow;
+using nyxbench::residentBytes;
 
 // A fresh directory of our own for the library (the current directory's libraries are used).
 bool enterScratchDirectory() {

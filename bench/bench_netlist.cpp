@@ -16,6 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench_measure.h"
 #include "cfidr.h"
 #include "nyxdr.h"
 
@@ -24,21 +25,8 @@ namespace {
 constexpr int kNets = 1000000;
 constexpr int kPorts = 10000;
 
-long residentBytes() {
-    long pages = 0, resident = 0;
-    FILE *f = std::fopen("/proc/self/statm", "r");
-    if (f == nullptr) return 0;
-    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-    std::fclose(f);
-    return resident * sysconf(_SC_PAGESIZE);
-}
-
-// Processor time of this thread, so that other load on the machine does not count.
-double cpuNow() {
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e9 + static_cast<double>(ts.tv_nsec);
-}
+using nyxbench::cpuNow;
+using nyxbench::residentBytes;
 
 double nsSince(double t0, int count) { return (cpuNow() - t0) / count; }
 

@@ -159,10 +159,7 @@ nyxInst *nyxInst::ofSlot(const void *word, int32_t *index) {
 // --- The view's instance lists ----------------------------------------------------------------------
 
 void nyxNetlistView::dropInstPosCache() {
-    if (d_instPosCache == nullptr) return;
-    d_viewHeap->freeBlock(d_instPosCache, sizeof(nyxBlkCache) + sizeof(nyxBlkCache::Pair) *
-                                                                    static_cast<size_t>(d_instPosCache->count - 1));
-    d_instPosCache = nullptr;
+    nyxBlkCache::drop(d_viewHeap, d_instPosCache);
 }
 
 namespace nyxInstStore {
@@ -269,30 +266,16 @@ nyxInst *findByPosition(nyxNetlistView *view, int32_t pos, cfidrErrorT *err) {
     if (cache == nullptr) {
         int32_t blocks = 0;
         for (nyxInstListHdr *h = view->instLists(); h != nullptr; h = h->next) blocks += h->blocks;
-        size_t bytes = sizeof(nyxBlkCache) + sizeof(nyxBlkCache::Pair) * static_cast<size_t>(blocks);
-        auto *c = static_cast<nyxBlkCache *>(view->viewHeap()->allocBlock(bytes));
+        nyxBlkCache *c = nyxBlkCache::make(view->viewHeap(), blocks);
         if (c == nullptr) return *err = 4, nullptr;
-        c->count = blocks + 1;
-        c->pairs[0] = {-1, nullptr};
-        int32_t last = -1, k = 1;
         for (nyxInstListHdr *h = view->instLists(); h != nullptr; h = h->next) {
-            for (nyxListBlock *b = h->first; b != nullptr; b = b->next()) {
-                last += h->perBlock;
-                c->pairs[k++] = {last, b};
-            }
+            for (nyxListBlock *b = h->first; b != nullptr; b = b->next()) c->add(b, h->perBlock);
         }
         cache = c;
     }
-    const nyxBlkCache *c = cache;
-    if (pos < 0 || pos > c->pairs[c->count - 1].last) return *err = 27, nullptr;
-    int32_t lo = 1, hi = c->count - 1;
-    while (lo < hi) {
-        int32_t mid = (lo + hi) / 2;
-        if (c->pairs[mid].last < pos) lo = mid + 1;
-        else hi = mid;
-    }
-    nyxListBlock *b = c->pairs[lo].block;
-    int32_t index = pos - (c->pairs[lo - 1].last + 1);
+    int32_t index = 0;
+    nyxListBlock *b = cache->find(pos, &index);
+    if (b == nullptr) return *err = 27, nullptr;
     if (!liveAt(b, index)) return *err = 16, nullptr;
     return static_cast<nyxInst *>(b->objectAt(index));
 }

@@ -49,6 +49,20 @@ struct nyxBlkCache {
     };
     int32_t count;  // pairs, sentinel included
     Pair pairs[1];
+
+    // An empty cache with room for `blocks` pairs after the sentinel; null when out of memory.
+    static nyxBlkCache *make(Hx_genheap *heap, int32_t blocks);
+    // Gives a complete cache back to its heap and clears the pointer (nothing when null).
+    static void drop(Hx_genheap *heap, nyxBlkCache *&cache);
+    // Appends the next block of the chain, which holds `slots` positions.
+    void add(nyxListBlock *b, int32_t slots) {
+        pairs[count].last = pairs[count - 1].last + slots;
+        pairs[count].block = b;
+        ++count;
+    }
+    // The block holding position pos and the slot index in it: a binary search for the first
+    // pair whose last position is not below pos. Null when pos lies outside every block.
+    nyxListBlock *find(int32_t pos, int32_t *index) const;
 };
 
 class nyxNetlistView final : public nyxDMObj {

@@ -63,11 +63,35 @@ void nyxNetlistView::freeNetSlot(void *slot) {
     d_netDeleted = 1;
 }
 
+nyxBlkCache *nyxBlkCache::make(Hx_genheap *heap, int32_t blocks) {
+    size_t bytes = sizeof(nyxBlkCache) + sizeof(Pair) * static_cast<size_t>(blocks);
+    auto *cache = static_cast<nyxBlkCache *>(heap->allocBlock(bytes));
+    if (cache == nullptr) return nullptr;
+    cache->count = 1;
+    cache->pairs[0] = {-1, nullptr};
+    return cache;
+}
+
+void nyxBlkCache::drop(Hx_genheap *heap, nyxBlkCache *&cache) {
+    if (cache == nullptr) return;
+    heap->freeBlock(cache, sizeof(nyxBlkCache) + sizeof(Pair) * static_cast<size_t>(cache->count - 1));
+    cache = nullptr;
+}
+
+nyxListBlock *nyxBlkCache::find(int32_t pos, int32_t *index) const {
+    if (pos < 0 || pos > pairs[count - 1].last) return nullptr;
+    int32_t lo = 1, hi = count - 1;
+    while (lo < hi) {
+        int32_t mid = (lo + hi) / 2;
+        if (pairs[mid].last < pos) lo = mid + 1;
+        else hi = mid;
+    }
+    *index = pos - (pairs[lo - 1].last + 1);
+    return pairs[lo].block;
+}
+
 void nyxNetlistView::dropNetPosCache() {
-    if (d_netPosCache == nullptr) return;
-    d_viewHeap->freeBlock(d_netPosCache, sizeof(nyxBlkCache) +
-                                             sizeof(nyxBlkCache::Pair) * static_cast<size_t>(d_netPosCache->count - 1));
-    d_netPosCache = nullptr;
+    nyxBlkCache::drop(d_viewHeap, d_netPosCache);
 }
 
 int32_t nyxNetlistView::netSlotCount() const {
@@ -102,30 +126,16 @@ static bool liveSlot(const nyxListBlock *b, int32_t index) {
 void *nyxNetlistView::netAtPosition(int32_t pos, int32_t *code, cfidrErrorT *err) {
     if (d_netPosCache == nullptr) {
         int32_t blocks = d_netChains[0].blocks + d_netChains[1].blocks + d_netChains[2].blocks;
-        size_t bytes = sizeof(nyxBlkCache) + sizeof(nyxBlkCache::Pair) * static_cast<size_t>(blocks);
-        auto *cache = static_cast<nyxBlkCache *>(d_viewHeap->allocBlock(bytes));
+        nyxBlkCache *cache = nyxBlkCache::make(d_viewHeap, blocks);
         if (cache == nullptr) return *err = 4, nullptr;
-        cache->count = blocks + 1;
-        cache->pairs[0] = {-1, nullptr};
-        int32_t last = -1, n = 1;
         for (int32_t k = 0; k < kChains; ++k) {
-            for (nyxListBlock *b = d_netChains[k].first; b != nullptr; b = b->next()) {
-                last += kSlots[k];
-                cache->pairs[n++] = {last, b};
-            }
+            for (nyxListBlock *b = d_netChains[k].first; b != nullptr; b = b->next()) cache->add(b, kSlots[k]);
         }
         d_netPosCache = cache;
     }
-    const nyxBlkCache *c = d_netPosCache;
-    if (pos < 0 || pos > c->pairs[c->count - 1].last) return *err = 27, nullptr;
-    int32_t lo = 1, hi = c->count - 1;
-    while (lo < hi) {
-        int32_t mid = (lo + hi) / 2;
-        if (c->pairs[mid].last < pos) lo = mid + 1;
-        else hi = mid;
-    }
-    nyxListBlock *b = c->pairs[lo].block;
-    int32_t index = pos - (c->pairs[lo - 1].last + 1);
+    int32_t index = 0;
+    nyxListBlock *b = d_netPosCache->find(pos, &index);
+    if (b == nullptr) return *err = 27, nullptr;
     if (!liveSlot(b, index)) return *err = 16, nullptr;
     *code = b->listType();
     return b->objectAt(index);
