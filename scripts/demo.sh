@@ -20,3 +20,14 @@ mkdir -p "$demo/demolib/inverter" "$demo/demolib/nand2"
 printf '6 vendor 5 4 acme\n' >"$demo/demolib/_nyx_Lib"
 echo "\$ ZIL_NYX_LIBRARYMAP=. nyx ls demolib"
 (cd "$demo" && ZIL_NYX_LIBRARYMAP=. ZIL_LOCATION_MAP=NO_MAP "$nyx" ls demolib)
+# A two-level design built through the C interface, saved, then read back by the tool.
+echo
+mkdir "$demo/built"
+echo "\$ make_design"
+(cd "$demo/built" && ZIL_NYX_LIBRARYMAP=. ZIL_LOCATION_MAP=NO_MAP "$build/examples/make_design")
+echo
+for cmd in dump stats; do
+    echo "\$ nyx $cmd demolib buffer netlist"
+    (cd "$demo/built" && ZIL_NYX_LIBRARYMAP=. ZIL_LOCATION_MAP=NO_MAP "$nyx" $cmd demolib buffer netlist)
+    echo
+done
