@@ -3,6 +3,7 @@
 #include "dm/instInt.h"
 #include "dm/inst_fixture.h"
 #include "dm/port.h"
+#include "dm/dm_checks.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -22,8 +23,7 @@ TEST_F(Describers, RecordsSharedPerVersionAndReleasedWithTheLastInstance) {
     addPort(d, "a");
     cfidrNetlistViewCreatePortBus(d, "bus(3:0)", -1, 3, -1, &e);
     cfiOID bundle = cfidrNetlistViewCreatePortBundle(d, "grp", -1, &e);
-    cfidrPortBundleCreatePortScalar(bundle, "x", -1, 2, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrPortBundleCreatePortScalar(bundle, "x", -1, 2, &e), 0);
     cfiOID i1 = inst("i1", d), i2 = inst("i2", d);
     EXPECT_EQ(records(), 1);
     nyxFootPrint *fp = record(i1);
@@ -69,8 +69,7 @@ TEST_F(Describers, DescriberOfInstanceAndItsReferences) {
     EXPECT_TRUE(cfidrObjectIsSame(cfidrInstGetDescriber(i1, &e), d, &e));
     EXPECT_EQ(viewObj(d)->instRefs().nitems(), 2);
     EXPECT_STREQ(nyxdrInstGetInterfaceName(i1, &e), "");
-    nyxdrInstGetPrimitiveDescriber(i2, &e);
-    EXPECT_EQ(e, 3);
+    EXPECT_CODE(nyxdrInstGetPrimitiveDescriber(i2, &e), 3);
     ASSERT_TRUE(record(i1)->setInterfaceName("iface"));
     EXPECT_STREQ(nyxdrInstGetInterfaceName(i2, &e), "iface");
     // A primitive describer follows its view's life like the describer.
@@ -79,16 +78,14 @@ TEST_F(Describers, DescriberOfInstanceAndItsReferences) {
     EXPECT_TRUE(record(i1)->symbolView());
     EXPECT_TRUE(cfidrObjectIsSame(nyxdrInstGetPrimitiveDescriber(i2, &e), sym, &e));
     cfidrViewPurge(sym, &e);
-    nyxdrInstGetPrimitiveDescriber(i2, &e);
-    EXPECT_EQ(e, 3);
+    EXPECT_CODE(nyxdrInstGetPrimitiveDescriber(i2, &e), 3);
 
     // Purging the instantiating view takes its instances out of the describer's references.
     cfiOID other = cfidrCellCreateNetlistView(topCell, "second", &e);
     cfiOID j = inst("j", d, other);
     cfiOID jp = cfidrObjectCreateProp(j, "w", &e);
     EXPECT_EQ(viewObj(d)->instRefs().nitems(), 3);
-    cfidrViewPurge(other, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrViewPurge(other, &e), 0);
     EXPECT_FALSE(cfidrObjectIsUsable(j, &e));
     EXPECT_FALSE(cfidrObjectIsUsable(jp, &e));
     EXPECT_EQ(viewObj(d)->instRefs().nitems(), 2);
@@ -96,8 +93,7 @@ TEST_F(Describers, DescriberOfInstanceAndItsReferences) {
 
     // Purging the describer (never saved) leaves the record without it; it cannot be found then.
     nyxFootPrint *fp = record(i1);
-    cfidrViewPurge(d, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrViewPurge(d, &e), 0);
     EXPECT_EQ(fp->d_describer, nullptr);
     cfiOID none = cfidrInstGetDescriber(i1, &e);
     EXPECT_EQ(e, 3);
@@ -116,8 +112,7 @@ TEST_F(Describers, ListedDescriberIsFoundByNameAndReadOnDemand) {
     std::FILE *f = std::fopen(file.c_str(), "w");
     ASSERT_NE(f, nullptr);
     std::fclose(f);
-    cfidrViewPurge(d, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrViewPurge(d, &e), 0);
     EXPECT_EQ(record(i1)->d_describer, nullptr);
     // Trusted program mode takes the listed view without reading it.
     nyx::sessionFlags = nyx::kTrustedProgram;
@@ -129,8 +124,7 @@ TEST_F(Describers, ListedDescriberIsFoundByNameAndReadOnDemand) {
     // Every instance of the record is a reference of the describer found.
     EXPECT_EQ(viewObj(again)->instRefs().nitems(), 2);
     // Otherwise it is read, and a view that exists but cannot be read is 40.
-    cfidrInstGetDescriber(i1, &e);
-    EXPECT_EQ(e, 40);
+    EXPECT_CODE(cfidrInstGetDescriber(i1, &e), 40);
     // A record naming a library that does not exist.
     nyxFootPrint *gone = nyxInstance::footPrintFromStored(viewObj(top), "nolib", "c", "v", 0, 0, &e);
     ASSERT_NE(gone, nullptr);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cfidr.h"
+#include "dm/dm_checks.h"
 #include "dm/inst.h"
 #include "nyxdr.h"
 #include "pi/pi.h"
@@ -31,34 +32,17 @@ struct Session : testing::Test {
 
     // A describer view of the leaf cell with `scalars` port scalars p0, p1, ...
     cfiOID describer(const char *name, int32_t scalars) {
-        cfidrErrorT err = -1;
-        cfiOID v = cfidrCellCreateNetlistView(leafCell, name, &err);
-        EXPECT_EQ(err, 0) << name;
+        cfiOID v = dmtest::ok(cfidrCellCreateNetlistView, leafCell, name);
         for (int32_t i = 0; i < scalars; ++i) addPort(v, ("p" + std::to_string(i)).c_str());
         return v;
     }
-    void addPort(cfiOID v, const char *name) {
-        cfidrErrorT err = -1;
-        cfidrNetlistViewCreatePortScalar(v, name, -1, 1, &err);
-        EXPECT_EQ(err, 0) << name;
-    }
+    void addPort(cfiOID v, const char *name) { dmtest::ok(cfidrNetlistViewCreatePortScalar, v, name, -1, 1); }
     cfiOID inst(const char *name, cfiOID describer, cfiOID in = {}) {
-        cfidrErrorT err = -1;
-        cfiOID i = cfidrNetlistViewCreateInst(in.object != 0 ? in : top, describer, name, &err);
-        EXPECT_EQ(err, 0) << name;
-        return i;
+        return dmtest::ok(cfidrNetlistViewCreateInst, in.object != 0 ? in : top, describer, name);
     }
     // Names of the view's instances in iteration order, blank separated.
     std::string insts(cfiOID v) {
-        cfidrErrorT err = -1;
-        cfidrIterT it = cfidrNetlistViewGetInsts(v, &err);
-        EXPECT_EQ(err, 0);
-        std::string out;
-        for (cfiOID i = cfidrIterNextInst(it, &err); i.object != 0; i = cfidrIterNextInst(it, &err)) {
-            out += std::string(out.empty() ? "" : " ") + cfidrNamedObjectGetName(i, &err);
-        }
-        cfidrIterQuit(it, &err);
-        return out;
+        return dmtest::iterNames(dmtest::ok(cfidrNetlistViewGetInsts, v), cfidrIterNextInst);
     }
     static nyxInst *object(cfiOID i) { return nyxpi::object<nyxInst>(i); }
     static nyxNetlistView *viewObj(cfiOID v) { return nyxpi::object<nyxNetlistView>(v); }

@@ -2,6 +2,7 @@
 // instances, positions after destruction, names and renaming, iteration order.
 #include "dm/instInt.h"
 #include "dm/inst_fixture.h"
+#include "dm/dm_checks.h"
 
 using insttest::Session;
 
@@ -14,24 +15,18 @@ TEST_F(Insts, CreationCodesInOrderAndTrustedDataSkipsThem) {
     cfiOID sibling = cfidrCellCreateNetlistView(topCell, "other", &e);
     inst("i1", leaf);
     // The describer being the view itself comes before the name check.
-    cfidrNetlistViewCreateInst(top, top, "bad\x01", &e);
-    EXPECT_EQ(e, 2);
-    cfidrNetlistViewCreateInst(top, leaf, "bad\x01", &e);
-    EXPECT_EQ(e, 14);
-    cfidrNetlistViewCreateInst(top, leaf, nullptr, &e);
-    EXPECT_EQ(e, 14);
+    EXPECT_CODE(cfidrNetlistViewCreateInst(top, top, "bad\x01", &e), 2);
+    EXPECT_CODE(cfidrNetlistViewCreateInst(top, leaf, "bad\x01", &e), 14);
+    EXPECT_CODE(cfidrNetlistViewCreateInst(top, leaf, nullptr, &e), 14);
     // A duplicate name is found before the cell test.
-    cfidrNetlistViewCreateInst(top, sibling, "i1", &e);
-    EXPECT_EQ(e, 26);
+    EXPECT_CODE(cfidrNetlistViewCreateInst(top, sibling, "i1", &e), 26);
     cfiOID none = cfidrNetlistViewCreateInst(top, sibling, "i2", &e);
     EXPECT_EQ(e, 53);
     EXPECT_EQ(none.object, 0u);
-    cfidrNetlistViewCreateInst(top, lib, "i3", &e);
-    EXPECT_EQ(e, 7);
+    EXPECT_CODE(cfidrNetlistViewCreateInst(top, lib, "i3", &e), 7);
     // A view open for read refuses before anything else.
     viewObj(top)->d_accessMode = 1;
-    cfidrNetlistViewCreateInst(top, top, "bad\x01", &e);
-    EXPECT_EQ(e, 42);
+    EXPECT_CODE(cfidrNetlistViewCreateInst(top, top, "bad\x01", &e), 42);
     viewObj(top)->d_accessMode = 2;
     EXPECT_EQ(insts(top), "i1");
 
@@ -87,40 +82,32 @@ TEST_F(Insts, LargeInstancesOwnTheirBlockAndContinue) {
     EXPECT_EQ(last, 599);
     EXPECT_NE(nyxListBlock::getHeader(ih->slot(490), nyxInst::kBlockSize),
               nyxListBlock::getHeader(ih->slot(489), nyxInst::kBlockSize));
-    cfidrObjectDestroy(c, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrObjectDestroy(c, &e), 0);
     EXPECT_EQ(nyxdrNetlistViewGetInstCount(top, &e), 4);
 }
 
 TEST_F(Insts, DestroyKeepsPositionsAndCount) {
     cfiOID d = describer("symbol", 3);
     cfiOID a = inst("a", d), b = inst("b", d), c = inst("c", d);
-    cfidrPropSetInt32Value(cfidrObjectCreateProp(b, "w", &e), 7, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrPropSetInt32Value(cfidrObjectCreateProp(b, "w", &e), 7, &e), 0);
     // A view open for read keeps its instances and their names.
     viewObj(top)->d_accessMode = 1;
-    cfidrObjectDestroy(b, &e);
-    EXPECT_EQ(e, 42);
-    cfidrNamedObjectSetName(b, "bb", &e);
-    EXPECT_EQ(e, 42);
+    EXPECT_CODE(cfidrObjectDestroy(b, &e), 42);
+    EXPECT_CODE(cfidrNamedObjectSetName(b, "bb", &e), 42);
     viewObj(top)->d_accessMode = 2;
     EXPECT_TRUE(cfidrObjectIsUsable(b, &e));
     EXPECT_TRUE(cfidrObjectIsSame(nyxdrNetlistViewFindInstByPosition(top, 1, &e), b, &e));
-    cfidrObjectDestroy(b, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrObjectDestroy(b, &e), 0);
     EXPECT_FALSE(cfidrObjectIsUsable(b, &e));
     int32_t count = 988 / (16 + 4 * 3);
     EXPECT_EQ(nyxdrNetlistViewGetInstCount(top, &e), count);
     cfiOID none = nyxdrNetlistViewFindInstByPosition(top, 1, &e);
     EXPECT_EQ(e, 16);
     EXPECT_EQ(none.object, 0u);
-    nyxdrNetlistViewFindInstByPosition(top, count, &e);
-    EXPECT_EQ(e, 27);
-    nyxdrNetlistViewFindInstByPosition(top, -1, &e);
-    EXPECT_EQ(e, 27);
+    EXPECT_CODE(nyxdrNetlistViewFindInstByPosition(top, count, &e), 27);
+    EXPECT_CODE(nyxdrNetlistViewFindInstByPosition(top, -1, &e), 27);
     EXPECT_EQ(nyxdrInstGetPosition(c, &e), 2);
-    cfidrNetlistViewFindInstByName(top, "b", &e);
-    EXPECT_EQ(e, 27);
+    EXPECT_CODE(cfidrNetlistViewFindInstByName(top, "b", &e), 27);
     // The freed slot is the lowest free one of the current block: the next instance takes it.
     cfiOID n = inst("n", d);
     EXPECT_EQ(nyxdrInstGetPosition(n, &e), 1);
@@ -153,22 +140,15 @@ TEST_F(Insts, NamesRenamesAndTheNameMap) {
     cfiOID d = describer("symbol", 1);
     cfiOID a = inst("a", d), b = inst("b", d);
     // Before the map exists, renaming checks against the names all the same.
-    cfidrNamedObjectSetName(a, "b", &e);
-    EXPECT_EQ(e, 25);
-    cfidrNamedObjectSetName(a, "", &e);
-    EXPECT_EQ(e, 14);
-    cfidrNamedObjectSetName(a, "a", &e);
-    EXPECT_EQ(e, 0);
-    cfidrNamedObjectSetName(a, "a_longer_name_than_eight", &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrNamedObjectSetName(a, "b", &e), 25);
+    EXPECT_CODE(cfidrNamedObjectSetName(a, "", &e), 14);
+    EXPECT_CODE(cfidrNamedObjectSetName(a, "a", &e), 0);
+    EXPECT_CODE(cfidrNamedObjectSetName(a, "a_longer_name_than_eight", &e), 0);
     EXPECT_STREQ(cfidrNamedObjectGetName(a, &e), "a_longer_name_than_eight");
     EXPECT_TRUE(cfidrObjectIsSame(cfidrNetlistViewFindInstByName(top, "a_longer_name_than_eight", &e), a, &e));
-    cfidrNetlistViewFindInstByName(top, "a", &e);
-    EXPECT_EQ(e, 27);
-    cfidrNetlistViewFindInstByName(top, "B", &e);
-    EXPECT_EQ(e, 27);
-    cfidrNetlistViewFindInstByName(top, "\x7f", &e);
-    EXPECT_EQ(e, 14);
+    EXPECT_CODE(cfidrNetlistViewFindInstByName(top, "a", &e), 27);
+    EXPECT_CODE(cfidrNetlistViewFindInstByName(top, "B", &e), 27);
+    EXPECT_CODE(cfidrNetlistViewFindInstByName(top, "\x7f", &e), 14);
     cfidrNamedObjectSetName(b, "a", &e);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrNetlistViewFindInstByName(top, "a", &e), b, &e));
     // The map stays exact through many creations, destructions and renames (probe runs with gaps).

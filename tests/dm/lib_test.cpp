@@ -13,6 +13,7 @@
 #include "common/test_env.h"
 #include "nyxdr.h"
 #include "nyxpriv.h"
+#include "dm/dm_checks.h"
 
 namespace {
 
@@ -56,77 +57,54 @@ TEST(Libraries, FailureCodesOfLibrariesAndCells) {
         cfidrPIFindLibByName(bad, &e);
         EXPECT_EQ(e, 14) << bad;
     }
-    cfidrPICreateLib(nullptr, &e);
-    EXPECT_EQ(e, 14);
+    EXPECT_CODE(cfidrPICreateLib(nullptr, &e), 14);
     // 27: no such library; 41: bad mode.
-    cfidrPIOpenLib("nowhere", 1, &e);
-    EXPECT_EQ(e, 27);
-    cfidrPIFindLibByName("nowhere", &e);
-    EXPECT_EQ(e, 27);
-    cfidrPIOpenLib("nowhere", 3, &e);
-    EXPECT_EQ(e, 41);
+    EXPECT_CODE(cfidrPIOpenLib("nowhere", 1, &e), 27);
+    EXPECT_CODE(cfidrPIFindLibByName("nowhere", &e), 27);
+    EXPECT_CODE(cfidrPIOpenLib("nowhere", 3, &e), 41);
 
     cfiOID lib = cfidrPICreateLib("lib", &e);
     ASSERT_EQ(e, 0);
-    cfidrPICreateLib("lib", &e);
-    EXPECT_EQ(e, 26);  // Known in memory.
+    EXPECT_CODE(cfidrPICreateLib("lib", &e), 26);  // Known in memory.
     cfiOID top = cfidrLibCreateCell(lib, "TOP", &e);
     ASSERT_EQ(e, 0);
-    cfidrLibCreateCell(lib, "Top", &e);
-    EXPECT_EQ(e, 26);  // Cell names ignore case.
+    EXPECT_CODE(cfidrLibCreateCell(lib, "Top", &e), 26);  // Cell names ignore case.
     EXPECT_TRUE(cfidrObjectIsSame(cfidrLibFindCellByName(lib, "top", &e), top, &e));
-    cfidrLibCreateCell(lib, "", &e);
-    EXPECT_EQ(e, 14);
+    EXPECT_CODE(cfidrLibCreateCell(lib, "", &e), 14);
     // A name with control characters is tried once without them.
     cfiOID retried = cfidrLibCreateCell(lib, "ne\tw\n", &e);
     ASSERT_EQ(e, 0);
     EXPECT_STREQ(cfidrNamedObjectGetName(retried, &e), "new");
-    cfidrLibFindCellByName(lib, "absent", &e);
-    EXPECT_EQ(e, 27);
-    cfidrLibFindCellByName(lib, "", &e);
-    EXPECT_EQ(e, 14);
-    cfidrCellFindViewByName(top, "", &e);
-    EXPECT_EQ(e, 14);
-    cfidrCellFindViewByName(top, "schematic", &e);
-    EXPECT_EQ(e, 27);
+    EXPECT_CODE(cfidrLibFindCellByName(lib, "absent", &e), 27);
+    EXPECT_CODE(cfidrLibFindCellByName(lib, "", &e), 14);
+    EXPECT_CODE(cfidrCellFindViewByName(top, "", &e), 14);
+    EXPECT_CODE(cfidrCellFindViewByName(top, "schematic", &e), 27);
     // Renaming libraries and cells is refused.
-    cfidrNamedObjectSetName(lib, "other", &e);
-    EXPECT_EQ(e, 36);
-    cfidrNamedObjectSetName(top, "other", &e);
-    EXPECT_EQ(e, 36);
+    EXPECT_CODE(cfidrNamedObjectSetName(lib, "other", &e), 36);
+    EXPECT_CODE(cfidrNamedObjectSetName(top, "other", &e), 36);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrCellGetOwner(top, &e), lib, &e));
-    cfidrCellGetOwner(lib, &e);
-    EXPECT_EQ(e, 15);
-    cfidrLibGetCells(top, &e);
-    EXPECT_EQ(e, 15);
+    EXPECT_CODE(cfidrCellGetOwner(lib, &e), 15);
+    EXPECT_CODE(cfidrLibGetCells(top, &e), 15);
 
     // A library on disk that is not known: 26 on create, found otherwise.
-    cfidrLibSave(lib, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrLibSave(lib, &e), 0);
     restart();
-    cfidrPICreateLib("lib", &e);
-    EXPECT_EQ(e, 26);
+    EXPECT_CODE(cfidrPICreateLib("lib", &e), 26);
     // 22: a library opened before comes back in the new mode; read-only refuses cells (42).
     lib = cfidrPIOpenLib("lib", 2, &e);
     ASSERT_EQ(e, 0);
     cfiOID again = cfidrPIOpenLib("lib", 1, &e);
     EXPECT_EQ(e, 22);
     EXPECT_TRUE(cfidrObjectIsSame(again, lib, &e));
-    cfidrLibCreateCell(lib, "fresh", &e);
-    EXPECT_EQ(e, 42);
+    EXPECT_CODE(cfidrLibCreateCell(lib, "fresh", &e), 42);
     cfiOID cell = cfidrLibFindCellByName(lib, "top", &e);
-    cfidrObjectDestroy(cell, &e);
-    EXPECT_EQ(e, 42);
-    cfidrObjectCreateProp(lib, "p", &e);
-    EXPECT_EQ(e, 42);
-    cfidrPIOpenLib("lib", 2, &e);
-    EXPECT_EQ(e, 22);
-    cfidrLibCreateCell(lib, "fresh", &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrObjectDestroy(cell, &e), 42);
+    EXPECT_CODE(cfidrObjectCreateProp(lib, "p", &e), 42);
+    EXPECT_CODE(cfidrPIOpenLib("lib", 2, &e), 22);
+    EXPECT_CODE(cfidrLibCreateCell(lib, "fresh", &e), 0);
     // A cell directory made behind the library's back is found by the on-disk check.
     ASSERT_EQ(mkdir("lib/late", 0777), 0);
-    cfidrLibCreateCell(lib, "late", &e);
-    EXPECT_EQ(e, 26);
+    EXPECT_CODE(cfidrLibCreateCell(lib, "late", &e), 26);
 }
 
 TEST(Libraries, SearchPathLibrariesAreKnownButNotUserOpened) {
@@ -174,8 +152,7 @@ TEST(Libraries, LibraryAndCellDirectoriesAreReadOnFirstUse) {
     ASSERT_EQ(rmdir("lazy/two"), 0);
     cfiOID two = cfidrLibFindCellByName(lib, "two", &e);
     ASSERT_EQ(e, 0);
-    cfidrCellGetViews(two, &e);
-    EXPECT_EQ(e, 27);
+    EXPECT_CODE(cfidrCellGetViews(two, &e), 27);
     // An empty cell lists no views.
     cfiOID one = cfidrLibFindCellByName(lib, "one", &e);
     cfidrIterT views = cfidrCellGetViews(one, &e);
@@ -197,8 +174,7 @@ TEST(Libraries, CellNamesWithSlashesAndDotsRoundTrip) {
         cfidrLibCreateCell(lib, n.c_str(), &e);
         ASSERT_EQ(e, 0) << n;
     }
-    cfidrLibSave(lib, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrLibSave(lib, &e), 0);
     EXPECT_TRUE(exists("names/a\tb"));
     EXPECT_TRUE(exists("names/\n"));
     EXPECT_TRUE(exists("names/\n\n"));
@@ -222,11 +198,9 @@ TEST(Libraries, PropertiesOfEveryStoredTypeSurviveSaveAndReread) {
         cfidrPropSetStringValue(cfidrObjectCreateProp(owner, "text with blanks", &e), "a b\nc", &e);
         cfidrPropSetStringValue(cfidrObjectCreateProp(owner, "empty", &e), "", &e);
         cfidrPropSetExpressionValue(cfidrObjectCreateProp(owner, "expr", &e), "1 + 2", &e);
-        cfidrObjectCreateProp(owner, "novalue", &e);
-        ASSERT_EQ(e, 0);
+        ASSERT_CODE(cfidrObjectCreateProp(owner, "novalue", &e), 0);
     }
-    cfidrLibSave(lib, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrLibSave(lib, &e), 0);
     // The records of the plain types keep their documented form.
     std::ifstream in("props/_nyx_Lib");
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -256,8 +230,7 @@ TEST(Libraries, PropertiesOfEveryStoredTypeSurviveSaveAndReread) {
     for (cfiOID p = cfidrIterNextProp(it, &e); p.object != 0; p = cfidrIterNextProp(it, &e)) all.push_back(p);
     cfidrIterQuit(it, &e);
     for (cfiOID p : all) cfidrObjectDestroy(p, &e);
-    cfidrLibSave(lib, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrLibSave(lib, &e), 0);
     EXPECT_FALSE(exists("props/_nyx_Lib"));
 }
 
@@ -290,20 +263,15 @@ TEST(Libraries, PurgeForgetsUnsavedLibrariesAndRereadsSavedOnes) {
     cfiOID cell = cfidrLibCreateCell(kept, "c", &e);
     cfiOID prop = cfidrObjectCreateProp(cell, "p", &e);
     cfidrLibSave(kept, &e);
-    cfidrLibCreateCell(kept, "unsaved", &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrLibCreateCell(kept, "unsaved", &e), 0);
 
-    cfidrLibPurge(scratch, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrLibPurge(scratch, &e), 0);
     EXPECT_FALSE(cfidrObjectIsUsable(scratch, &e));
-    cfidrPIFindLibByName("scratch", &e);
-    EXPECT_EQ(e, 27);
+    EXPECT_CODE(cfidrPIFindLibByName("scratch", &e), 27);
 
-    cfidrLibPurge(kept, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrLibPurge(kept, &e), 0);
     for (cfiOID id : {kept, cell, prop}) EXPECT_FALSE(cfidrObjectIsUsable(id, &e));
-    cfidrLibGetCells(kept, &e);
-    EXPECT_EQ(e, 16);
+    EXPECT_CODE(cfidrLibGetCells(kept, &e), 16);
     // Known again and unopened: opening it is no 22 and reads the saved state only.
     cfiOID back = cfidrPIOpenLib("kept", 1, &e);
     EXPECT_EQ(e, 0);
@@ -319,8 +287,7 @@ TEST(Libraries, DestroyRemovesDirectoriesAndFiles) {
     cfidrObjectCreateProp(cfidrLibCreateCell(lib, "a", &e), "p", &e);
     cfidrLibCreateCell(lib, "b", &e);
     cfidrObjectCreateProp(lib, "p", &e);
-    cfidrLibSave(lib, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrLibSave(lib, &e), 0);
     touch("doomed/a/v.nyxNetlistView");  // A stored view goes with its cell.
     touch("doomed/a/_nyx_Cell.bak");
     touch("doomed/_nyx_Lib.ed");
@@ -330,32 +297,27 @@ TEST(Libraries, DestroyRemovesDirectoriesAndFiles) {
     cfiOID b = cfidrLibFindCellByName(lib, "b", &e);
     ASSERT_EQ(e, 0);
 
-    cfidrObjectDestroy(b, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrObjectDestroy(b, &e), 0);
     EXPECT_FALSE(exists("doomed/b"));
     EXPECT_FALSE(cfidrObjectIsUsable(b, &e));
     EXPECT_EQ(cellNames(lib), std::set<std::string>{"a"});
 
-    cfidrObjectDestroy(lib, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrObjectDestroy(lib, &e), 0);
     EXPECT_FALSE(exists("doomed"));
     EXPECT_FALSE(cfidrObjectIsUsable(a, &e));
-    cfidrPIFindLibByName("doomed", &e);
-    EXPECT_EQ(e, 27);
+    EXPECT_CODE(cfidrPIFindLibByName("doomed", &e), 27);
 
     // A directory that cannot be removed (an unknown file in it) is 4, and the cell stays.
     lib = cfidrPICreateLib("sticky", &e);
     cfiOID s = cfidrLibCreateCell(lib, "s", &e);
     cfidrLibSave(lib, &e);
     touch("sticky/s/notes.txt");
-    cfidrObjectDestroy(s, &e);
-    EXPECT_EQ(e, 4);
+    EXPECT_CODE(cfidrObjectDestroy(s, &e), 4);
     EXPECT_TRUE(cfidrObjectIsUsable(s, &e));
     // Destroying a library that was never saved is not an error.
     cfiOID mem = cfidrPICreateLib("memonly", &e);
     cfidrLibCreateCell(mem, "x", &e);
-    cfidrObjectDestroy(mem, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrObjectDestroy(mem, &e), 0);
 }
 
 TEST(Libraries, LongNamesDoNotOverflowPaths) {
@@ -367,8 +329,7 @@ TEST(Libraries, LongNamesDoNotOverflowPaths) {
     ASSERT_EQ(e, 0);
     EXPECT_EQ(std::string(cfidrNamedObjectGetName(cell, &e)), name);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrLibFindCellByName(lib, name.c_str(), &e), cell, &e));
-    cfidrLibSave(lib, &e);
-    EXPECT_EQ(e, 4);  // No file system takes a 3000-byte entry name.
+    EXPECT_CODE(cfidrLibSave(lib, &e), 4);  // No file system takes a 3000-byte entry name.
     cfidrPIOpenLib(std::string(5000, 'l').c_str(), 1, &e);
     EXPECT_EQ(e, 27);
 }
@@ -376,8 +337,6 @@ TEST(Libraries, LongNamesDoNotOverflowPaths) {
 TEST(Libraries, ViewSizeHintChecksItsArgument) {
     cfidrErrorT e = 0;
     cfiOID lib = cfidrPICreateLib("hint", &e);
-    nyxprivPIViewSizeHint(lib, 0, &e);
-    EXPECT_EQ(e, 15);
-    nyxprivPIViewSizeHint(cfiOID{0, 0}, 10, &e);
-    EXPECT_EQ(e, 16);
+    EXPECT_CODE(nyxprivPIViewSizeHint(lib, 0, &e), 15);
+    EXPECT_CODE(nyxprivPIViewSizeHint(cfiOID{0, 0}, 10, &e), 16);
 }

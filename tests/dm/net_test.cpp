@@ -5,6 +5,7 @@
 #include "dm/port_fixture.h"
 #include "pi/pi.h"
 #include "utils/settings.h"
+#include "dm/dm_checks.h"
 
 using porttest::Session;
 
@@ -21,19 +22,11 @@ struct Nets : Session {
         return n;
     }
     void insert(cfiOID g, cfiOID n) {
-        cfidrErrorT err = -1;
-        cfidrNetBundleInsertNet(g, n, -1, &err);
-        EXPECT_EQ(err, 0);
+        cfidrNetBundleInsertNet(g, n, -1, &e);
+        EXPECT_EQ(e, 0);
     }
     static std::string names(cfidrIterT it, cfiOID (*next)(cfidrIterT, cfidrErrorT *) = cfidrIterNextNet) {
-        cfidrErrorT err = 0;
-        std::string out;
-        for (cfiOID n = next(it, &err); n.object != 0; n = next(it, &err)) {
-            out += std::string(out.empty() ? "" : " ") + cfidrNamedObjectGetName(n, &err);
-        }
-        EXPECT_EQ(err, 0);
-        cfidrIterQuit(it, &err);
-        return out;
+        return dmtest::iterNames(it, next);
     }
     std::string viewNets(int32_t mode) { return names(cfidrNetlistViewGetNets(view, mode, &e)); }
     std::string members(cfiOID g, int32_t mode) { return names(cfidrNetBundleGetNets(g, mode, &e)); }
@@ -46,36 +39,23 @@ struct Nets : Session {
 TEST_F(Nets, CreationAndLookupFailureCodes) {
     cfiOID s = net('s', "a");
     net('b', "bus(1:0)");
-    cfidrNetlistViewCreateNetScalar(view, "a", &e);
-    EXPECT_EQ(e, 26);
-    cfidrNetlistViewCreateNetScalar(view, "bus(1:0)", &e);
-    EXPECT_EQ(e, 25);
-    cfidrNetlistViewCreateNetBus(view, "z", 0, 0, &e);
-    EXPECT_EQ(e, 10);
-    cfidrNetlistViewCreateNetBundle(view, "bad\x01", &e);
-    EXPECT_EQ(e, 14);
+    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(view, "a", &e), 26);
+    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(view, "bus(1:0)", &e), 25);
+    EXPECT_CODE(cfidrNetlistViewCreateNetBus(view, "z", 0, 0, &e), 10);
+    EXPECT_CODE(cfidrNetlistViewCreateNetBundle(view, "bad\x01", &e), 14);
     nyxdrNetCreateNetAlias(s, "alias", &e);
-    cfidrNetlistViewCreateNetBundle(view, "alias", &e);
-    EXPECT_EQ(e, 25);
+    EXPECT_CODE(cfidrNetlistViewCreateNetBundle(view, "alias", &e), 25);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrNetlistViewFindNetByName(view, "alias", &e), s, &e));
-    cfidrNetlistViewFindNetByName(view, "A", &e);
-    EXPECT_EQ(e, 27);
-    cfidrNetlistViewFindNetByName(view, "", &e);
-    EXPECT_EQ(e, 14);
-    cfidrNetlistViewGetNets(view, 5, &e);
-    EXPECT_EQ(e, 35);
-    cfidrNetlistViewCreateNetScalar(lib, "x", &e);
-    EXPECT_EQ(e, 15);
+    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "A", &e), 27);
+    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "", &e), 14);
+    EXPECT_CODE(cfidrNetlistViewGetNets(view, 5, &e), 35);
+    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(lib, "x", &e), 15);
     nyxpi::object<nyxNetlistView>(view)->d_accessMode = 1;
-    cfidrNetlistViewCreateNetScalar(view, "ro", &e);
-    EXPECT_EQ(e, 42);
-    nyxdrNetCreateNetAlias(s, "ro", &e);
-    EXPECT_EQ(e, 42);
-    cfidrNetScalarSetIsGlobal(s, 1, &e);
-    EXPECT_EQ(e, 42);
+    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(view, "ro", &e), 42);
+    EXPECT_CODE(nyxdrNetCreateNetAlias(s, "ro", &e), 42);
+    EXPECT_CODE(cfidrNetScalarSetIsGlobal(s, 1, &e), 42);
     nyxpi::object<nyxNetlistView>(view)->d_accessMode = 2;
-    cfidrNetScalarSetIsGlobal(s, 2, &e);
-    EXPECT_EQ(e, 10);
+    EXPECT_CODE(cfidrNetScalarSetIsGlobal(s, 2, &e), 10);
     cfidrNetScalarSetIsGlobal(s, 1, &e);
     EXPECT_EQ(cfidrNetScalarGetIsGlobal(s, &e), 1);
     // Trusted data mode skips the name checks.
@@ -115,20 +95,14 @@ TEST_F(Nets, IterationModesOverNestedGroups) {
     insert(second, b0);
     EXPECT_EQ(names(cfidrNetGetNetBundles(b0, &e), cfidrIterNextNetBundle), "S B G");
     EXPECT_TRUE(cfidrObjectIsSame(cfidrNetFindNetBundleByName(i0, "G", &e), bundle, &e));
-    cfidrNetBundleInsertNet(inner, bundle, 0, &e);
-    EXPECT_EQ(e, 47);
-    cfidrNetBundleInsertNet(bundle, bundle, 0, &e);
-    EXPECT_EQ(e, 47);
-    cfidrNetBundleInsertNet(bundle, only, 0, &e);
-    EXPECT_EQ(e, 37);
-    cfidrNetBundleRemoveNet(bundle, 2, &e);
-    EXPECT_EQ(e, 46);
-    cfidrNetBundleRemoveNet(bundle, 0, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrNetBundleInsertNet(inner, bundle, 0, &e), 47);
+    EXPECT_CODE(cfidrNetBundleInsertNet(bundle, bundle, 0, &e), 47);
+    EXPECT_CODE(cfidrNetBundleInsertNet(bundle, only, 0, &e), 37);
+    EXPECT_CODE(cfidrNetBundleRemoveNet(bundle, 2, &e), 46);
+    EXPECT_CODE(cfidrNetBundleRemoveNet(bundle, 0, &e), 0);
     EXPECT_EQ(viewNets(3), "free G I S");
     EXPECT_EQ(cfidrNetBundleGetSize(bundle, &e), 1);
-    cfidrNetBundleFindNetByPosition(bundle, 1, &e);
-    EXPECT_EQ(e, 46);
+    EXPECT_CODE(cfidrNetBundleFindNetByPosition(bundle, 1, &e), 46);
 }
 
 TEST_F(Nets, PositionsStayStableAcrossDestruction) {
@@ -140,14 +114,11 @@ TEST_F(Nets, PositionsStayStableAcrossDestruction) {
     EXPECT_EQ(nyxdrNetGetPosition(bundle, &e), 44);       // after two blocks of 22 scalars
     EXPECT_EQ(nyxdrNetGetPosition(bus, &e), 44 + 27);     // after one block of 27 bundles
     EXPECT_EQ(nyxdrNetlistViewGetNetCount(view, &e), 44 + 27 + 22);
-    cfidrObjectDestroy(nets[3], &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrObjectDestroy(nets[3], &e), 0);
     EXPECT_FALSE(cfidrObjectIsUsable(nets[3], &e));
     EXPECT_EQ(nyxdrNetGetPosition(nets[25], &e), 25);
-    nyxdrNetlistViewFindNetByPosition(view, 3, &e);
-    EXPECT_EQ(e, 16);
-    nyxdrNetlistViewFindNetByPosition(view, 44 + 27 + 22, &e);
-    EXPECT_EQ(e, 27);
+    EXPECT_CODE(nyxdrNetlistViewFindNetByPosition(view, 3, &e), 16);
+    EXPECT_CODE(nyxdrNetlistViewFindNetByPosition(view, 44 + 27 + 22, &e), 27);
     EXPECT_TRUE(cfidrObjectIsSame(nyxdrNetlistViewFindNetByPosition(view, 29, &e), nets[29], &e));
     EXPECT_TRUE(cfidrObjectIsSame(nyxdrNetlistViewFindNetByPosition(view, 71, &e), bus, &e));
     // New scalars fill the current block; once it is full, a freed slot of an older block is
@@ -156,8 +127,7 @@ TEST_F(Nets, PositionsStayStableAcrossDestruction) {
     cfidrObjectDestroy(nets[5], &e);
     EXPECT_EQ(nyxdrNetGetPosition(net('s', "again"), &e), 3);  // the lowest free slot first
     EXPECT_EQ(nyxdrNetGetPosition(net('s', "more"), &e), 5);
-    cfidrNetlistViewFindNetByName(view, "n3", &e);
-    EXPECT_EQ(e, 27);
+    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "n3", &e), 27);
 }
 
 TEST_F(Nets, ConnectionStorageAcrossTheInlineBoundary) {
@@ -165,8 +135,7 @@ TEST_F(Nets, ConnectionStorageAcrossTheInlineBoundary) {
     std::vector<cfiOID> ports;
     for (int i = 0; i < 7; ++i) {
         ports.push_back(port(view, 's', ("p" + std::to_string(i)).c_str()));
-        cfidrNetAttachPort(n, ports.back(), 1, &e);
-        ASSERT_EQ(e, 0);
+        ASSERT_CODE(cfidrNetAttachPort(n, ports.back(), 1, &e), 0);
     }
     EXPECT_EQ(portsOf(n), "p0 p1 p2 p3 p4 p5 p6");
     EXPECT_EQ(scalar(n)->d_connCount, 7u);
@@ -174,8 +143,7 @@ TEST_F(Nets, ConnectionStorageAcrossTheInlineBoundary) {
     cfidrNetDetachPort(n, ports[1], &e);
     EXPECT_EQ(portsOf(n), "p0 p4 p2 p3 p5 p6");
     for (int i = 6; i >= 2; --i) {
-        cfidrNetDetachPort(n, ports[i], &e);
-        ASSERT_EQ(e, 0);
+        ASSERT_CODE(cfidrNetDetachPort(n, ports[i], &e), 0);
         // From five connections down, no array is left: every slot is a port.
         EXPECT_LE(scalar(n)->d_connCount, 5u);
         EXPECT_EQ(scalar(n)->d_flags & nyxNetHead::kPortTags, (1u << scalar(n)->d_connCount) - 1);
@@ -183,8 +151,7 @@ TEST_F(Nets, ConnectionStorageAcrossTheInlineBoundary) {
     cfidrNetDetachPort(n, ports[0], &e);
     EXPECT_EQ(scalar(n)->d_connCount, 0u);
     EXPECT_EQ(portsOf(n), "");
-    cfidrNetDetachPort(n, ports[0], &e);
-    EXPECT_EQ(e, 32);
+    EXPECT_CODE(cfidrNetDetachPort(n, ports[0], &e), 32);
     for (auto &p : ports) EXPECT_EQ(cfidrPortScalarGetNetScalar(p, &e).object, 0u);
 }
 
@@ -193,45 +160,27 @@ TEST_F(Nets, ScalarAttachAndDetachCodes) {
     cfiOID pa = port(view, 's', "a"), pb = port(view, 's', "b");
     cfiOID foreign = port(newView("v2"), 's', "a");
     cfiOID pbus = port(view, 'b', "pbus");
-    cfidrNetAttachPort(n, pb, 2, &e);
-    EXPECT_EQ(e, 24);
-    cfidrNetAttachPort(n, foreign, 1, &e);
-    EXPECT_EQ(e, 37);
-    cfidrNetAttachPort(n, pbus, 1, &e);
-    EXPECT_EQ(e, 38);
-    cfidrNetAttachPort(n, pa, 3, &e);
-    EXPECT_EQ(e, 5);
-    cfidrNetAttachPort(n, n, 1, &e);
-    EXPECT_EQ(e, 18);
-    cfidrNetAttachPort(n, cfiOID{}, 1, &e);
-    EXPECT_EQ(e, 17);
-    cfidrNetAttachPortInst(n, pa, 1, &e);
-    EXPECT_EQ(e, 20);
-    cfidrNetDetachPortInst(n, cfiOID{}, &e);
-    EXPECT_EQ(e, 19);
-    cfidrNetBundleInsertNet(net('g', "grp"), pa, 0, &e);
-    EXPECT_EQ(e, 44);
-    cfidrNetBundleInsertNet(cfidrNetlistViewFindNetByName(view, "grp", &e), cfiOID{}, 0, &e);
-    EXPECT_EQ(e, 50);
-    cfidrNetBundleInsertNet(n, other, 0, &e);
-    EXPECT_EQ(e, 15);
-    cfidrNetAttachPort(n, pa, 2, &e);
-    EXPECT_EQ(e, 0);
-    cfidrNetAttachPort(other, pa, 1, &e);
-    EXPECT_EQ(e, 30);
+    EXPECT_CODE(cfidrNetAttachPort(n, pb, 2, &e), 24);
+    EXPECT_CODE(cfidrNetAttachPort(n, foreign, 1, &e), 37);
+    EXPECT_CODE(cfidrNetAttachPort(n, pbus, 1, &e), 38);
+    EXPECT_CODE(cfidrNetAttachPort(n, pa, 3, &e), 5);
+    EXPECT_CODE(cfidrNetAttachPort(n, n, 1, &e), 18);
+    EXPECT_CODE(cfidrNetAttachPort(n, cfiOID{}, 1, &e), 17);
+    EXPECT_CODE(cfidrNetAttachPortInst(n, pa, 1, &e), 20);
+    EXPECT_CODE(cfidrNetDetachPortInst(n, cfiOID{}, &e), 19);
+    EXPECT_CODE(cfidrNetBundleInsertNet(net('g', "grp"), pa, 0, &e), 44);
+    EXPECT_CODE(cfidrNetBundleInsertNet(cfidrNetlistViewFindNetByName(view, "grp", &e), cfiOID{}, 0, &e), 50);
+    EXPECT_CODE(cfidrNetBundleInsertNet(n, other, 0, &e), 15);
+    EXPECT_CODE(cfidrNetAttachPort(n, pa, 2, &e), 0);
+    EXPECT_CODE(cfidrNetAttachPort(other, pa, 1, &e), 30);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrPortScalarGetNetScalar(pa, &e), n, &e));
-    cfidrNetDetachPort(other, pa, &e);
-    EXPECT_EQ(e, 32);
+    EXPECT_CODE(cfidrNetDetachPort(other, pa, &e), 32);
     // A connected net cannot be renamed; an unconnected one not to a taken name.
-    cfidrNamedObjectSetName(n, "c", &e);
-    EXPECT_EQ(e, 36);
-    cfidrNamedObjectSetName(other, "a", &e);
-    EXPECT_EQ(e, 25);
-    cfidrNamedObjectSetName(other, "renamed", &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrNamedObjectSetName(n, "c", &e), 36);
+    EXPECT_CODE(cfidrNamedObjectSetName(other, "a", &e), 25);
+    EXPECT_CODE(cfidrNamedObjectSetName(other, "renamed", &e), 0);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrNetlistViewFindNetByName(view, "renamed", &e), other, &e));
-    cfidrNetlistViewFindNetByName(view, "b", &e);
-    EXPECT_EQ(e, 27);
+    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "b", &e), 27);
     EXPECT_TRUE(nyxpi::object<nyxNetlistView>(view)->netNameMap()->isValid());
     // Destroying the port forgets it on the net; destroying the net forgets it on the port.
     cfidrNetAttachPort(other, pb, 1, &e);
@@ -248,18 +197,14 @@ TEST_F(Nets, GroupAttachByPositionAndByName) {
     cfiOID nc = net('s', "C"), na = net('s', "A");
     insert(nbus, nc);
     insert(nbus, na);
-    cfidrNetAttachPort(nbus, pbus, 2, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrNetAttachPort(nbus, pbus, 2, &e), 0);
     EXPECT_EQ(portsOf(na), "A");
     EXPECT_EQ(portsOf(nc), "C");
     EXPECT_EQ(portsOf(nbus), "P");
-    cfidrNetDetachPort(nbus, pbus, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrNetDetachPort(nbus, pbus, &e), 0);
     EXPECT_EQ(portsOf(na), "");
-    cfidrNetDetachPort(nbus, pbus, &e);
-    EXPECT_EQ(e, 32);
-    cfidrNetAttachPort(nbus, pbus, 1, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrNetDetachPort(nbus, pbus, &e), 32);
+    EXPECT_CODE(cfidrNetAttachPort(nbus, pbus, 1, &e), 0);
     EXPECT_EQ(portsOf(nc), "A");
     EXPECT_EQ(portsOf(na), "B");
     cfidrNetDetachPort(nbus, pbus, &e);
@@ -267,19 +212,15 @@ TEST_F(Nets, GroupAttachByPositionAndByName) {
     // No names in common: 24 and nothing attached.
     cfiOID pother = port(view, 'g', "Q");
     port(pother, 's', "x");
-    cfidrNetAttachPort(nbus, pother, 2, &e);
-    EXPECT_EQ(e, 24);
+    EXPECT_CODE(cfidrNetAttachPort(nbus, pother, 2, &e), 24);
     // A scalar paired with a group, and a member attached elsewhere, fail the dry run.
     cfiOID nested = net('g', "NG");
     insert(nested, net('g', "inner"));
-    cfidrNetAttachPort(nested, pother, 1, &e);
-    EXPECT_EQ(e, 38);
-    cfidrNetAttachPort(nbus, port(view, 's', "lone"), 1, &e);
-    EXPECT_EQ(e, 38);
+    EXPECT_CODE(cfidrNetAttachPort(nested, pother, 1, &e), 38);
+    EXPECT_CODE(cfidrNetAttachPort(nbus, port(view, 's', "lone"), 1, &e), 38);
     cfiOID elsewhere = net('s', "elsewhere");
     cfidrNetAttachPort(elsewhere, cfidrPortBundleFindPortByName(pbus, "B", &e), 1, &e);
-    cfidrNetAttachPort(nbus, pbus, 1, &e);
-    EXPECT_EQ(e, 30);
+    EXPECT_CODE(cfidrNetAttachPort(nbus, pbus, 1, &e), 30);
     EXPECT_EQ(portsOf(nc), "");  // the dry run attached nothing
 }
 
@@ -305,18 +246,14 @@ TEST_F(Nets, AliasesAndPropertiesOnNets) {
     cfidrPropSetStringValue(p, "heavy", &e);
     cfidrPropSetInt32Value(p, 7, &e);
     EXPECT_EQ(cfidrPropGetValueType(p, &e), 2);
-    cfidrPropGetStringValue(p, &e);
-    EXPECT_EQ(e, 15);
+    EXPECT_CODE(cfidrPropGetStringValue(p, &e), 15);
     EXPECT_EQ(cfidrPropGetInt32Value(cfidrObjectFindPropByName(n, "WEIGHT", &e), &e), 7);
-    cfidrObjectCreateProp(n, "weight", &e);
-    EXPECT_EQ(e, 26);
+    EXPECT_CODE(cfidrObjectCreateProp(n, "weight", &e), 26);
     cfiOID ap = cfidrObjectCreateProp(a1, "w", &e);
     EXPECT_EQ(e, 0);
     // Destroying the net takes its aliases and their properties.
-    cfidrObjectDestroy(n, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrObjectDestroy(n, &e), 0);
     for (cfiOID id : {a1, a2, again, p, ap}) EXPECT_FALSE(cfidrObjectIsUsable(id, &e));
-    cfidrNetlistViewFindNetByName(view, "x", &e);
-    EXPECT_EQ(e, 27);
+    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "x", &e), 27);
     EXPECT_TRUE(nyxpi::object<nyxNetlistView>(view)->netNameMap()->isValid());
 }

@@ -8,6 +8,7 @@
 #include "dm/netmap.h"
 #include "dm/port_fixture.h"
 #include "pi/pi.h"
+#include "dm/dm_checks.h"
 
 using porttest::Session;
 
@@ -16,20 +17,10 @@ namespace {
 struct NetMap : Session {
     nyxNetlistView *v() { return nyxpi::object<nyxNetlistView>(view); }
     cfiOID scalar(const std::string &name) {
-        cfidrErrorT err = -1;
-        cfiOID n = cfidrNetlistViewCreateNetScalar(view, name.c_str(), &err);
-        EXPECT_EQ(err, 0) << name;
-        return n;
+        return dmtest::ok(cfidrNetlistViewCreateNetScalar, view, name.c_str());
     }
     std::string walk(int32_t mode) {
-        cfidrErrorT err = 0;
-        std::string out;
-        cfidrIterT it = cfidrNetlistViewGetNets(view, mode, &err);
-        for (cfiOID n = cfidrIterNextNet(it, &err); n.object != 0; n = cfidrIterNextNet(it, &err)) {
-            out += std::string(out.empty() ? "" : " ") + cfidrNamedObjectGetName(n, &err);
-        }
-        cfidrIterQuit(it, &err);
-        return out;
+        return dmtest::iterNames(dmtest::ok(cfidrNetlistViewGetNets, view, mode), cfidrIterNextNet);
     }
 };
 
@@ -70,14 +61,10 @@ TEST_F(NetMap, ClassesAndNamesOfEveryLength) {
     EXPECT_NE(map->find("other", &code), nullptr);
     EXPECT_EQ(code, nyxCodeNetAlias);
     // A name present as a prefix or extension of others is not found by them.
-    cfidrNetlistViewFindNetByName(view, "xx", &e);
-    EXPECT_EQ(e, 27);
-    cfidrNetlistViewCreateNetBundle(view, "bus", &e);
-    EXPECT_EQ(e, 25);
-    cfidrNetlistViewCreateNetBus(view, "bus", 0, 1, &e);
-    EXPECT_EQ(e, 26);
-    cfidrNetlistViewCreateNetScalar(view, "other", &e);
-    EXPECT_EQ(e, 25);
+    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "xx", &e), 27);
+    EXPECT_CODE(cfidrNetlistViewCreateNetBundle(view, "bus", &e), 25);
+    EXPECT_CODE(cfidrNetlistViewCreateNetBus(view, "bus", 0, 1, &e), 26);
+    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(view, "other", &e), 25);
 }
 
 // Creation puts a net into the free slot its duplicate search ended on. Destruction and renaming
@@ -89,12 +76,10 @@ TEST_F(NetMap, CreationAfterShiftsAndGrowth) {
     ASSERT_TRUE(v()->netNameMap()->isValid());
     EXPECT_GT(v()->netNameMap()->capacity(), nyxNetMap::kInitialSlots);
     for (int i = 0; i < n; i += 3) {
-        cfidrObjectDestroy(nets[i], &e);
-        ASSERT_EQ(e, 0);
+        ASSERT_CODE(cfidrObjectDestroy(nets[i], &e), 0);
     }
     for (int i = 1; i < n; i += 3) {
-        cfidrNamedObjectSetName(nets[i], ("renamed" + std::to_string(i)).c_str(), &e);
-        ASSERT_EQ(e, 0);
+        ASSERT_CODE(cfidrNamedObjectSetName(nets[i], ("renamed" + std::to_string(i)).c_str(), &e), 0);
     }
     for (int i = 0; i < n; i += 3) scalar("net" + std::to_string(i));
     nyxNetMap *map = v()->netNameMap();
@@ -119,8 +104,7 @@ TEST_F(NetMap, WalkAcrossBlocksWithFreedAndNewSlots) {
     for (int i = 0; i < n; ++i) {
         // Freed: the first and last slot of a block, and a whole run.
         if (i == 0 || i == nyxNetlistView::kScalarSlots - 1 || (i >= 30 && i < 40)) {
-            cfidrObjectDestroy(nets[i], &e);
-            ASSERT_EQ(e, 0);
+            ASSERT_CODE(cfidrObjectDestroy(nets[i], &e), 0);
             continue;
         }
         expected += (expected.empty() ? "s" : " s") + std::to_string(i);
@@ -158,12 +142,9 @@ TEST_F(NetMap, RefusedCreationLeavesNoNet) {
     cfiOID bus = cfidrNetlistViewCreateNetBus(view, "B", 0, 1, &e);
     ASSERT_EQ(e, 0);
     const int32_t slots = nyxdrNetlistViewGetNetCount(view, &e);
-    cfidrNetlistViewCreateNetScalar(view, "a", &e);
-    EXPECT_EQ(e, 26);
-    cfidrNetlistViewCreateNetScalar(view, "B", &e);
-    EXPECT_EQ(e, 25);
-    cfidrNetlistViewCreateNetBus(view, "C", 0, 0, &e);
-    EXPECT_EQ(e, 10);
+    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(view, "a", &e), 26);
+    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(view, "B", &e), 25);
+    EXPECT_CODE(cfidrNetlistViewCreateNetBus(view, "C", 0, 0, &e), 10);
     cfidrNetlistViewCreateNetBus(view, "B", 0, 0, &e);
     EXPECT_EQ(e, 26);  // the duplicate is reported before the step
     EXPECT_EQ(nyxdrNetlistViewGetNetCount(view, &e), slots);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cfidr.h"
+#include "dm/dm_checks.h"
 #include "nyxdr.h"
 #include "utils/nyx.h"
 
@@ -27,12 +28,7 @@ struct Session : testing::Test {
         cfidrPIQuit(&e);
     }
 
-    cfiOID newView(const char *name) {
-        cfidrErrorT err = -1;
-        cfiOID v = cfidrCellCreateNetlistView(cell, name, &err);
-        EXPECT_EQ(err, 0) << name;
-        return v;
-    }
+    cfiOID newView(const char *name) { return dmtest::ok(cfidrCellCreateNetlistView, cell, name); }
     // Creates a port of kind 's' (scalar), 'b' (bus, start 0 step 1) or 'g' (bundle) in a view
     // or group; expects success.
     cfiOID port(cfiOID owner, char kind, const char *name, int32_t position = -1) {
@@ -55,29 +51,13 @@ struct Session : testing::Test {
         EXPECT_EQ(err, 0) << name;
         return p;
     }
-    // Names of what an iterator yields, blank separated; the iterator is freed.
-    static std::string names(cfidrIterT it) {
-        cfidrErrorT err = 0;
-        std::string out;
-        for (cfiOID p = cfidrIterNextPort(it, &err); p.object != 0; p = cfidrIterNextPort(it, &err)) {
-            if (!out.empty()) out += ' ';
-            out += cfidrNamedObjectGetName(p, &err);
-        }
-        EXPECT_EQ(err, 0);
-        cfidrIterQuit(it, &err);
-        return out;
-    }
+    // Names of the ports an iterator yields, blank separated; the iterator is freed.
+    static std::string names(cfidrIterT it) { return dmtest::iterNames(it, cfidrIterNextPort); }
     std::string viewPorts(cfiOID v, int32_t mode) {
-        cfidrErrorT err = -1;
-        cfidrIterT it = cfidrNetlistViewGetPorts(v, mode, &err);
-        EXPECT_EQ(err, 0);
-        return names(it);
+        return names(dmtest::ok(cfidrNetlistViewGetPorts, v, mode));
     }
     std::string groupPorts(cfiOID g, int32_t mode) {
-        cfidrErrorT err = -1;
-        cfidrIterT it = cfidrPortBundleGetPorts(g, mode, &err);
-        EXPECT_EQ(err, 0);
-        return names(it);
+        return names(dmtest::ok(cfidrPortBundleGetPorts, g, mode));
     }
     // The name of the port at each view position, blank separated.
     std::string fullOrder(cfiOID v) {

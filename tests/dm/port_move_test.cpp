@@ -6,6 +6,7 @@
 #include "dm/port.h"
 #include "dm/view.h"
 #include "pi/pi.h"
+#include "dm/dm_checks.h"
 
 using PortMoves = porttest::Session;
 
@@ -18,51 +19,39 @@ TEST_F(PortMoves, MovesBetweenOwnersAndTheirRefusals) {
     port(b, 's', "S");
 
     // 25: the bundle has a member of that name; 47: into itself or its own member.
-    cfidrPortSetOwnerPortBundle(s, b, 0, &e);
-    EXPECT_EQ(e, 25);
-    cfidrPortSetOwnerPortBundle(a, a, 0, &e);
-    EXPECT_EQ(e, 47);
-    cfidrPortSetOwnerPortBundle(a, a1, 0, &e);
-    EXPECT_EQ(e, 47);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(s, b, 0, &e), 25);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(a, a, 0, &e), 47);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(a, a1, 0, &e), 47);
     // Trusted data mode skips the name check but never lets a group contain itself.
     nyxdrPISetTrustedDataMode(1, &e);
-    cfidrPortSetOwnerPortBundle(a, a1, 0, &e);
-    EXPECT_EQ(e, 47);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(a, a1, 0, &e), 47);
     nyxdrPISetTrustedDataMode(0, &e);
     // 37: a bundle of another view.
     cfiOID other = newView("other");
     cfiOID og = port(other, 'g', "OG");
-    cfidrPortSetOwnerPortBundle(s, og, 0, &e);
-    EXPECT_EQ(e, 37);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(s, og, 0, &e), 37);
     // The new owner must be a bundle or bus: 45 from the argument check, 4 when trusted.
-    cfidrPortSetOwnerPortBundle(a1, s, 0, &e);
-    EXPECT_EQ(e, 45);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(a1, s, 0, &e), 45);
     nyxdrPISetTrustedProgramMode(1, &e);
-    cfidrPortSetOwnerPortBundle(a1, s, 0, &e);
-    EXPECT_EQ(e, 4);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(a1, s, 0, &e), 4);
     nyxdrPISetTrustedProgramMode(0, &e);
     EXPECT_EQ(viewPorts(view, 4), "A a1 a2 B S S");
 
     // A member moves to the top at a position, then into the bus at its end.
-    cfidrPortSetOwnerView(a2, 1, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrPortSetOwnerView(a2, 1, &e), 0);
     EXPECT_EQ(viewPorts(view, 3), "A a2 B S");
     EXPECT_EQ(cfidrPortGetPosition(a2, &e), 1);
     EXPECT_EQ(nyxdrPortGetPositionInView(a2, &e), 2);
-    cfidrPortSetOwnerPortBundle(a2, b, 1, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrPortSetOwnerPortBundle(a2, b, 1, &e), 0);
     EXPECT_EQ(groupPorts(b, 3), "S a2");
     EXPECT_EQ(cfidrObjectGetObjectType(cfidrPortGetOwner(a2, &e), &e), cfidrPortBusType);
     // A top-level port moved within the top level keeps its name even when another has it.
-    cfidrPortSetOwnerView(s, 0, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrPortSetOwnerView(s, 0, &e), 0);
     EXPECT_EQ(viewPorts(view, 3), "S A B");
     // The member S of the bus cannot go to the top while a top-level S exists.
-    cfidrPortSetOwnerView(cfidrPortBundleFindPortByName(b, "S", &e), 0, &e);
-    EXPECT_EQ(e, 25);
+    EXPECT_CODE(cfidrPortSetOwnerView(cfidrPortBundleFindPortByName(b, "S", &e), 0, &e), 25);
     // A whole group moves with its members.
-    cfidrPortSetOwnerPortBundle(a, b, 5, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrPortSetOwnerPortBundle(a, b, 5, &e), 0);
     EXPECT_EQ(fullOrder(view), "S B S a2 A a1");
     EXPECT_EQ(cfidrObjectGetObjectType(cfidrPortGetOwner(a1, &e), &e), cfidrPortBundleType);
     EXPECT_TRUE(nyxPort::isValid(nyxpi::object<nyxNetlistView>(view)));
@@ -77,15 +66,12 @@ TEST_F(PortMoves, DestroyTakesMembersAndKeepsTheRestInOrder) {
     port(view, 's', "T");
     EXPECT_EQ(nyxdrNetlistViewGetPortCount(view, &e), 44);
 
-    cfidrObjectDestroy(members[5], &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrObjectDestroy(members[5], &e), 0);
     EXPECT_EQ(cfidrPortBundleGetSize(bus, &e), 39);
     EXPECT_EQ(cfidrPortGetPosition(members[6], &e), 5);
-    cfidrObjectDestroy(members[5], &e);
-    EXPECT_EQ(e, 16);
+    EXPECT_CODE(cfidrObjectDestroy(members[5], &e), 16);
 
-    cfidrObjectDestroy(bus, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrObjectDestroy(bus, &e), 0);
     for (cfiOID m : members) EXPECT_FALSE(cfidrObjectIsUsable(m, &e));
     EXPECT_EQ(fullOrder(view), "G x T");
     EXPECT_EQ(cfidrPortGetPosition(x, &e), 0);
@@ -114,10 +100,8 @@ TEST_F(PortMoves, DeepNestingIsWalkedWithoutRecursion) {
     EXPECT_TRUE(cfidrObjectIsSame(cfidrIterNextPort(it, &e), leaf, &e));
     EXPECT_EQ(cfidrIterNextPort(it, &e).object, 0u);
     cfidrIterQuit(it, &e);
-    cfidrPortSetOwnerPortBundle(top, cur, 0, &e);
-    EXPECT_EQ(e, 47);
-    cfidrObjectDestroy(top, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(top, cur, 0, &e), 47);
+    EXPECT_CODE(cfidrObjectDestroy(top, &e), 0);
     nyxdrPISetTrustedProgramMode(0, &e);
     EXPECT_EQ(nyxdrNetlistViewGetPortCount(view, &e), 0);
 }
@@ -137,12 +121,10 @@ TEST_F(PortMoves, DestroyDetachesScalarsAndGroupsReportTheirNetBundles) {
     cfidrNetBundleInsertNet(bundle1, na, -1, &e);
     cfidrNetBundleInsertNet(bus2, nb, -1, &e);
     cfidrNetBundleInsertNet(bus2, na, -1, &e);
-    cfidrNetBundleInsertNet(outer, bus2, -1, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrNetBundleInsertNet(outer, bus2, -1, &e), 0);
     cfidrNetAttachPort(na, a, 1, &e);
     cfidrNetAttachPort(nb, b, 1, &e);
-    cfidrNetAttachPort(nb, c, 1, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrNetAttachPort(nb, c, 1, &e), 0);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrPortScalarGetNetScalar(b, &e), nb, &e));
 
     // The containing groups of a's and b's nets, each once: N1, N2, N3 in some discovery order.
@@ -165,8 +147,7 @@ TEST_F(PortMoves, DestroyDetachesScalarsAndGroupsReportTheirNetBundles) {
     cfidrIterQuit(it, &e);
 
     // Destroying the group detaches its scalars; the net keeps its other port.
-    cfidrObjectDestroy(g, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrObjectDestroy(g, &e), 0);
     auto ports = [&](cfiOID net) {
         cfidrIterT pit = cfidrNetGetPorts(net, &e);
         return names(pit);
@@ -174,10 +155,8 @@ TEST_F(PortMoves, DestroyDetachesScalarsAndGroupsReportTheirNetBundles) {
     EXPECT_EQ(ports(na), "");
     EXPECT_EQ(ports(nb), "c");
     // The net can be renamed once it has no connection left.
-    cfidrNamedObjectSetName(na, "free", &e);
-    EXPECT_EQ(e, 0);
-    cfidrNamedObjectSetName(nb, "busy", &e);
-    EXPECT_EQ(e, 36);
+    EXPECT_CODE(cfidrNamedObjectSetName(na, "free", &e), 0);
+    EXPECT_CODE(cfidrNamedObjectSetName(nb, "busy", &e), 36);
 }
 
 // A caller that destroys ports while it walks them must never be led into a destroyed group,
@@ -189,8 +168,7 @@ TEST_F(PortMoves, IteratorsSurviveDestructionOfTheGroupTheyAreIn) {
     port(view, 's', "B");
     cfidrIterT it = cfidrNetlistViewGetPorts(view, 4, &e);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrIterNextPort(it, &e), a, &e));
-    cfidrObjectDestroy(a, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrObjectDestroy(a, &e), 0);
     // The new group reuses the destroyed one's block; its members are not those the walk was in.
     cfiOID z = port(view, 'g', "Z");
     port(z, 's', "z1");

@@ -5,6 +5,7 @@
 #include "dm/view.h"
 #include "pi/pi.h"
 #include "utils/settings.h"
+#include "dm/dm_checks.h"
 
 using Ports = porttest::Session;
 
@@ -82,8 +83,7 @@ TEST_F(Ports, IterationModesOverNestedGroups) {
     cfidrIterT it = cfidrNetlistViewGetPorts(view, 5, &e);
     EXPECT_EQ(e, 35);
     EXPECT_EQ(cfidrIterNextPort(it, &e).object, 0u);
-    cfidrPortBundleGetPorts(t, 0, &e);
-    EXPECT_EQ(e, 35);
+    EXPECT_CODE(cfidrPortBundleGetPorts(t, 0, &e), 35);
     nyxdrPISetTrustedProgramMode(1, &e);
     EXPECT_EQ(viewPorts(view, 7), "");
     nyxdrPISetTrustedProgramMode(0, &e);
@@ -94,8 +94,7 @@ TEST_F(Ports, IterationModesOverNestedGroups) {
     cfidrIterNextPort(it, &e);
     cfidrIterReset(it, &e);
     EXPECT_EQ(cfidrNamedObjectGetName(cfidrIterNextPort(it, &e), &e), std::string("x"));
-    cfidrIterNextCell(it, &e);
-    EXPECT_EQ(e, 12);
+    EXPECT_CODE(cfidrIterNextCell(it, &e), 12);
     cfidrIterQuit(it, &e);
 }
 
@@ -103,72 +102,49 @@ TEST_F(Ports, CreationAndLookupFailures) {
     cfiOID bus = port(view, 'b', "D");
     port(view, 's', "A");
     // 26 same kind, 25 other kind, in the view and in a group.
-    cfidrNetlistViewCreatePortScalar(view, "A", -1, 0, &e);
-    EXPECT_EQ(e, 26);
-    cfidrNetlistViewCreatePortBundle(view, "D", -1, &e);
-    EXPECT_EQ(e, 25);
-    cfidrNetlistViewCreatePortBus(view, "D", -1, 0, 1, &e);
-    EXPECT_EQ(e, 26);
+    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "A", -1, 0, &e), 26);
+    EXPECT_CODE(cfidrNetlistViewCreatePortBundle(view, "D", -1, &e), 25);
+    EXPECT_CODE(cfidrNetlistViewCreatePortBus(view, "D", -1, 0, 1, &e), 26);
     port(bus, 's', "d0");
-    cfidrPortBundleCreatePortBus(bus, "d0", -1, 0, 1, &e);
-    EXPECT_EQ(e, 25);
+    EXPECT_CODE(cfidrPortBundleCreatePortBus(bus, "d0", -1, 0, 1, &e), 25);
     // A member name is free at the top level and the reverse.
     port(view, 's', "d0");
     // 14 bad names; 8 direction; 10 step 0.
     for (const char *bad : {static_cast<const char *>(nullptr), "", "a\tb", "caf\xc3\xa9"}) {
-        cfidrNetlistViewCreatePortScalar(view, bad, -1, 0, &e);
-        EXPECT_EQ(e, 14);
-        cfidrNetlistViewFindPortByName(view, bad, &e);
-        EXPECT_EQ(e, 14);
-        cfidrPortBundleFindPortByName(bus, bad, &e);
-        EXPECT_EQ(e, 14);
+        EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, bad, -1, 0, &e), 14);
+        EXPECT_CODE(cfidrNetlistViewFindPortByName(view, bad, &e), 14);
+        EXPECT_CODE(cfidrPortBundleFindPortByName(bus, bad, &e), 14);
     }
     for (int32_t dir : {-1, 4}) {
-        cfidrNetlistViewCreatePortScalar(view, "Q", -1, dir, &e);
-        EXPECT_EQ(e, 8);
+        EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "Q", -1, dir, &e), 8);
     }
-    cfidrPortBundleCreatePortBus(bus, "Q", -1, 0, 0, &e);
-    EXPECT_EQ(e, 10);
+    EXPECT_CODE(cfidrPortBundleCreatePortBus(bus, "Q", -1, 0, 0, &e), 10);
     // The order of the checks: a duplicate name is reported before a bad direction.
-    cfidrNetlistViewCreatePortScalar(view, "A", -1, 9, &e);
-    EXPECT_EQ(e, 26);
+    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "A", -1, 9, &e), 26);
     // 27 lookups; exact case; 46 member positions.
-    cfidrNetlistViewFindPortByName(view, "a", &e);
-    EXPECT_EQ(e, 27);
-    cfidrPortBundleFindPortByName(bus, "D0", &e);
-    EXPECT_EQ(e, 27);
+    EXPECT_CODE(cfidrNetlistViewFindPortByName(view, "a", &e), 27);
+    EXPECT_CODE(cfidrPortBundleFindPortByName(bus, "D0", &e), 27);
     for (int32_t pos : {-1, 1}) {
-        cfidrPortBundleFindPortByPosition(bus, pos, &e);
-        EXPECT_EQ(e, 46);
+        EXPECT_CODE(cfidrPortBundleFindPortByPosition(bus, pos, &e), 46);
     }
     EXPECT_EQ(cfidrNamedObjectGetName(cfidrPortBundleFindPortByPosition(bus, 0, &e), &e), std::string("d0"));
     // Wrong classes: a scalar is not a bundle, a bundle is not a bus; ports cannot be renamed.
     cfiOID a = cfidrNetlistViewFindPortByName(view, "A", &e);
-    cfidrPortBundleGetSize(a, &e);
-    EXPECT_EQ(e, 15);
-    cfidrPortBusGetStart(port(view, 'g', "G"), &e);
-    EXPECT_EQ(e, 15);
-    cfidrNetlistViewCreatePortScalar(a, "x", -1, 0, &e);
-    EXPECT_EQ(e, 15);
-    cfidrNamedObjectSetName(a, "B", &e);
-    EXPECT_EQ(e, 36);
+    EXPECT_CODE(cfidrPortBundleGetSize(a, &e), 15);
+    EXPECT_CODE(cfidrPortBusGetStart(port(view, 'g', "G"), &e), 15);
+    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(a, "x", -1, 0, &e), 15);
+    EXPECT_CODE(cfidrNamedObjectSetName(a, "B", &e), 36);
 
     // 42 in a read-only view, before the name check; trusted data mode skips every check.
     makeReadOnly(view, true);
-    cfidrNetlistViewCreatePortScalar(view, "", -1, 0, &e);
-    EXPECT_EQ(e, 42);
-    cfidrPortBundleCreatePortBundle(bus, "new", -1, &e);
-    EXPECT_EQ(e, 42);
-    cfidrPortBusSetStart(bus, 3, &e);
-    EXPECT_EQ(e, 42);
-    cfidrObjectCreateProp(a, "p", &e);
-    EXPECT_EQ(e, 42);
-    cfidrObjectDestroy(a, &e);
-    EXPECT_EQ(e, 42);
+    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "", -1, 0, &e), 42);
+    EXPECT_CODE(cfidrPortBundleCreatePortBundle(bus, "new", -1, &e), 42);
+    EXPECT_CODE(cfidrPortBusSetStart(bus, 3, &e), 42);
+    EXPECT_CODE(cfidrObjectCreateProp(a, "p", &e), 42);
+    EXPECT_CODE(cfidrObjectDestroy(a, &e), 42);
     EXPECT_TRUE(cfidrObjectIsUsable(a, &e));
     nyxdrPISetTrustedDataMode(1, &e);
-    cfidrNetlistViewCreatePortScalar(view, "A", -1, 0, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "A", -1, 0, &e), 0);
     nyxdrPISetTrustedDataMode(0, &e);
     makeReadOnly(view, false);
 }
@@ -185,8 +161,7 @@ TEST_F(Ports, BusIndicesStartStepAndEnd) {
     EXPECT_EQ(nyxdrPortBusGetEnd(bus, &e), 0);
 
     uint32_t version = nyxSettings::getViewVersion();
-    cfidrPortBusSetStep(bus, 0, &e);
-    EXPECT_EQ(e, 10);
+    EXPECT_CODE(cfidrPortBusSetStep(bus, 0, &e), 10);
     EXPECT_EQ(nyxSettings::getViewVersion(), version);
     cfidrPortBusSetStart(bus, 3, &e);
     cfidrPortBusSetStep(bus, 2, &e);
@@ -233,15 +208,12 @@ TEST_F(Ports, PropertiesOnPortsRecordViewEdits) {
     cfidrPropSetInt32Value(p, 12, &e);
     EXPECT_GT(nyxSettings::getViewVersion(), version);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrPropGetOwner(p, &e), s, &e));
-    cfidrObjectCreateProp(s, "WEIGHT", &e);
-    EXPECT_EQ(e, 26);
+    EXPECT_CODE(cfidrObjectCreateProp(s, "WEIGHT", &e), 26);
     cfiOID q = cfidrObjectFindPropByName(s, "weight", &e);
     EXPECT_EQ(cfidrPropGetInt32Value(q, &e), 12);
-    cfidrObjectCreateProp(g, "weight", &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrObjectCreateProp(g, "weight", &e), 0);
     // Destroying the group takes the properties of its members with it.
-    cfidrObjectDestroy(g, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrObjectDestroy(g, &e), 0);
     EXPECT_FALSE(cfidrObjectIsUsable(p, &e));
     EXPECT_FALSE(cfidrObjectIsUsable(s, &e));
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "dm/dm_checks.h"
 #include "dm/prop.h"
 #include "pi/pi.h"
 
@@ -78,12 +79,7 @@ struct Session : testing::Test {
         if (out != nullptr) *out = o;
         return nyxpi::handOut(o, kCode, &e);
     }
-    cfiOID create(cfiOID obj, const char *name) {
-        cfidrErrorT err = -1;
-        cfiOID p = cfidrObjectCreateProp(obj, name, &err);
-        EXPECT_EQ(err, 0) << name;
-        return p;
-    }
+    cfiOID create(cfiOID obj, const char *name) { return dmtest::ok(cfidrObjectCreateProp, obj, name); }
     static uint32_t index(cfiOID prop) { return prop.tag >> 8; }
 
     cfidrErrorT e = -1;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dm/prop_owner.h"
+#include "dm/dm_checks.h"
 
 namespace {
 
@@ -34,12 +35,10 @@ TEST_F(Props, ValueTypesFollowTheLastValueSet) {
     EXPECT_STREQ(cfidrPropGetStringValue(p, &e), "");
     EXPECT_EQ(e, 15);
 
-    cfidrPropSetStringValue(p, "a long string value, kept on the heap", &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrPropSetStringValue(p, "a long string value, kept on the heap", &e), 0);
     EXPECT_STREQ(cfidrPropGetStringValue(p, &e), "a long string value, kept on the heap");
     // An integer on a string property makes it an integer property.
-    cfidrPropSetInt32Value(p, -7, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrPropSetInt32Value(p, -7, &e), 0);
     EXPECT_EQ(cfidrPropGetValueType(p, &e), 2);
     EXPECT_STREQ(cfidrPropGetStringValue(p, &e), "");
     EXPECT_EQ(e, 15);
@@ -75,18 +74,13 @@ TEST_F(Props, RangeAndNullChecksKeepTheOldValue) {
         cfidrPropSetFloat32Value(p, bad, &e);
         EXPECT_EQ(e, 10) << bad;
     }
-    cfidrPropSetStringValue(p, nullptr, &e);
-    EXPECT_EQ(e, 10);
-    cfidrPropSetExpressionValue(p, nullptr, &e);
-    EXPECT_EQ(e, 10);
+    EXPECT_CODE(cfidrPropSetStringValue(p, nullptr, &e), 10);
+    EXPECT_CODE(cfidrPropSetExpressionValue(p, nullptr, &e), 10);
     EXPECT_EQ(cfidrPropGetFloat32Value(p, &e), 1.5f);
-    cfidrPropSetFloat32Value(p, -1e37f, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrPropSetFloat32Value(p, -1e37f, &e), 0);
     // A property identifier's object word is its list: other classes are refused.
-    cfidrPropGetInt32Value(makeOwner(), &e);
-    EXPECT_EQ(e, 15);
-    cfidrPropSetInt32Value({0, 26}, 1, &e);
-    EXPECT_EQ(e, 16);
+    EXPECT_CODE(cfidrPropGetInt32Value(makeOwner(), &e), 15);
+    EXPECT_CODE(cfidrPropSetInt32Value({0, 26}, 1, &e), 16);
 }
 
 TEST_F(Props, NamesDifferingInCaseAreOneName) {
@@ -95,8 +89,7 @@ TEST_F(Props, NamesDifferingInCaseAreOneName) {
     cfiOID q = cfidrObjectFindPropByName(obj, "LENGTH", &e);
     EXPECT_EQ(e, 0);
     EXPECT_EQ(q.tag, p.tag);
-    cfidrObjectCreateProp(obj, "length", &e);
-    EXPECT_EQ(e, 26);
+    EXPECT_CODE(cfidrObjectCreateProp(obj, "length", &e), 26);
     EXPECT_STREQ(cfidrNamedObjectGetName(p, &e), "Length");
 }
 
@@ -121,19 +114,16 @@ TEST_F(Props, IndicesStayStableAcrossDestruction) {
     EXPECT_EQ(index(p0), 0u);
     EXPECT_EQ(index(p2), 2u);
     cfidrPropSetStringValue(p0, "a string long enough for the heap", &e);
-    cfidrObjectDestroy(p0, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrObjectDestroy(p0, &e), 0);
     EXPECT_EQ(cfidrObjectIsUsable(p0, &e), 0);
-    cfidrPropGetValueType(p0, &e);
-    EXPECT_EQ(e, 16);
+    EXPECT_CODE(cfidrPropGetValueType(p0, &e), 16);
     EXPECT_STREQ(cfidrNamedObjectGetName(p1, &e), "b");
     EXPECT_STREQ(cfidrNamedObjectGetName(p2, &e), "c");
     std::vector<cfiOID> live = listProps(obj);
     ASSERT_EQ(live.size(), 2u);
     EXPECT_EQ(index(live[0]), 1u);
     EXPECT_EQ(index(live[1]), 2u);
-    cfidrObjectFindPropByName(obj, "a", &e);
-    EXPECT_EQ(e, 27);
+    EXPECT_CODE(cfidrObjectFindPropByName(obj, "a", &e), 27);
     cfiOID again = create(obj, "d");
     EXPECT_EQ(index(again), 0u);
     EXPECT_EQ(nyxdrPropGetValueType(again, &e), 0);  // nothing of the old value remains
@@ -148,30 +138,24 @@ TEST_F(Props, ReadOnlyOwnerRefusesEveryChange) {
     cfiOID p = create(obj, "keep");
     cfidrPropSetInt32Value(p, 5, &e);
     o->readOnly = true;
-    cfidrObjectCreateProp(obj, "x", &e);
-    EXPECT_EQ(e, 42);
-    cfidrObjectCreateProp(obj, "", &e);  // read-only is tested before the name
-    EXPECT_EQ(e, 42);
+    EXPECT_CODE(cfidrObjectCreateProp(obj, "x", &e), 42);
+    EXPECT_CODE(cfidrObjectCreateProp(obj, "", &e), 42);  // read-only is tested before the name
     cfidrPropSetInt32Value(p, 6, &e);
     EXPECT_EQ(e, 42);
-    cfidrPropSetFloat32Value(p, NAN, &e);  // and before the value
-    EXPECT_EQ(e, 42);
+    EXPECT_CODE(cfidrPropSetFloat32Value(p, NAN, &e), 42);  // and before the value
     cfidrNamedObjectSetName(p, "other", &e);
     EXPECT_EQ(e, 42);
-    cfidrObjectDestroy(p, &e);
-    EXPECT_EQ(e, 42);
+    EXPECT_CODE(cfidrObjectDestroy(p, &e), 42);
     EXPECT_EQ(cfidrObjectIsUsable(p, &e), 1);
     // Properties on its properties are read-only with it.
     o->readOnly = false;
     cfiOID sub = create(p, "sub");
     o->readOnly = true;
-    cfidrPropSetInt32Value(sub, 1, &e);
-    EXPECT_EQ(e, 42);
+    EXPECT_CODE(cfidrPropSetInt32Value(sub, 1, &e), 42);
     EXPECT_EQ(cfidrPropGetInt32Value(p, &e), 5);
     // Trusted data mode skips the test.
     nyx::sessionFlags = nyx::kTrustedData;
-    cfidrPropSetInt32Value(p, 6, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrPropSetInt32Value(p, 6, &e), 0);
 }
 
 TEST_F(Props, NameChecksOnCreateAndRename) {
@@ -180,30 +164,23 @@ TEST_F(Props, NameChecksOnCreateAndRename) {
         cfidrObjectCreateProp(obj, bad, &e);
         EXPECT_EQ(e, 14) << bad;
     }
-    cfidrObjectCreateProp(obj, nullptr, &e);
-    EXPECT_EQ(e, 14);
+    EXPECT_CODE(cfidrObjectCreateProp(obj, nullptr, &e), 14);
     cfiOID a = create(obj, "a");
     cfiOID b = create(obj, "b");
     cfidrPropSetStringValue(b, "text", &e);
-    cfidrObjectCreateProp(obj, "A", &e);
-    EXPECT_EQ(e, 26);
-    cfidrNamedObjectSetName(a, "B", &e);
-    EXPECT_EQ(e, 25);
-    cfidrNamedObjectSetName(a, "", &e);
-    EXPECT_EQ(e, 14);
-    cfidrNamedObjectSetName(a, "A", &e);  // its own name in another case
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrObjectCreateProp(obj, "A", &e), 26);
+    EXPECT_CODE(cfidrNamedObjectSetName(a, "B", &e), 25);
+    EXPECT_CODE(cfidrNamedObjectSetName(a, "", &e), 14);
+    EXPECT_CODE(cfidrNamedObjectSetName(a, "A", &e), 0);  // its own name in another case
     cfidrNamedObjectSetName(b, "renamed", &e);
     ASSERT_EQ(e, 0);
     EXPECT_STREQ(cfidrNamedObjectGetName(b, &e), "renamed");
     EXPECT_STREQ(cfidrPropGetStringValue(b, &e), "text");
     EXPECT_EQ(cfidrObjectFindPropByName(obj, "renamed", &e).tag, b.tag);
-    cfidrObjectFindPropByName(obj, "b", &e);
-    EXPECT_EQ(e, 27);
+    EXPECT_CODE(cfidrObjectFindPropByName(obj, "b", &e), 27);
     // Trusted data mode takes duplicate names.
     nyx::sessionFlags = nyx::kTrustedData;
-    cfidrObjectCreateProp(obj, "renamed", &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrObjectCreateProp(obj, "renamed", &e), 0);
 }
 
 TEST_F(Props, OwnersAndPropertiesOnProperties) {
@@ -226,15 +203,13 @@ TEST_F(Props, OwnersAndPropertiesOnProperties) {
     EXPECT_STREQ(cfidrPropGetStringValue(found, &e), "ohm");
     // A new property on the reused entry of a destroyed one starts without properties.
     cfiOID deep = create(sub, "deep");
-    cfidrObjectDestroy(p, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrObjectDestroy(p, &e), 0);
     EXPECT_EQ(cfidrObjectIsUsable(sub, &e), 0);
     EXPECT_EQ(cfidrObjectIsUsable(deep, &e), 0);
     cfiOID reused = create(obj, "p2");
     EXPECT_EQ(index(reused), 0u);
     EXPECT_TRUE(listProps(reused).empty());
-    cfidrObjectFindPropByName(reused, "unit", &e);
-    EXPECT_EQ(e, 27);
+    EXPECT_CODE(cfidrObjectFindPropByName(reused, "unit", &e), 27);
 }
 
 TEST_F(Props, DestroyingTheOwnerReleasesPropertiesOnProperties) {
@@ -244,8 +219,7 @@ TEST_F(Props, DestroyingTheOwnerReleasesPropertiesOnProperties) {
     cfiOID sub = create(p, "s");
     create(sub, "t");
     ASSERT_NE(nyxPropsOnProp(o->props, 0), nullptr);
-    cfidrObjectDestroy(obj, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrObjectDestroy(obj, &e), 0);
     EXPECT_EQ(o->props, nullptr);
     EXPECT_EQ(cfidrObjectIsUsable(p, &e), 0);
     EXPECT_EQ(cfidrObjectIsUsable(sub, &e), 0);
@@ -261,13 +235,11 @@ TEST_F(Props, ClassesWithoutPropertiesAndOccurrencesAreRefused) {
     nyx::functionTables[nyxCodeOccPropSet] = &kNone;
     cfiOID it = {makeOwner().object, 2 * nyxCodeOccPropSet};
     nyxpi::handOut(nyxpi::address(it.object), nyxCodeOccPropSet, &e);
-    cfidrObjectCreateProp(it, "x", &e);
-    EXPECT_EQ(e, 15);
+    EXPECT_CODE(cfidrObjectCreateProp(it, "x", &e), 15);
     cfidrIterT iter = cfidrObjectGetProps(it, &e);
     EXPECT_EQ(e, 15);
     EXPECT_EQ(cfidrIterNextProp(iter, &e).object, 0u);
-    cfidrObjectFindPropByName({5, 2 * 26 + 1}, "x", &e);
-    EXPECT_EQ(e, 15);
+    EXPECT_CODE(cfidrObjectFindPropByName({5, 2 * 26 + 1}, "x", &e), 15);
     nyx::functionTables[nyxCodeOccPropSet] = saved;
 }
 

@@ -10,20 +10,14 @@
 #include "nyxpriv.h"
 #include "pi/pi.h"
 #include "utils/settings.h"
+#include "dm/dm_checks.h"
 
 using porttest::Session;
 
 namespace {
 
 std::string viewNames(cfiOID cell) {
-    cfidrErrorT e = 0;
-    std::string out;
-    cfidrIterT it = cfidrCellGetViews(cell, &e);
-    for (cfiOID v = cfidrIterNextView(it, &e); v.object != 0; v = cfidrIterNextView(it, &e)) {
-        out += std::string(out.empty() ? "" : " ") + cfidrNamedObjectGetName(v, &e);
-    }
-    cfidrIterQuit(it, &e);
-    return out;
+    return dmtest::iterNames(dmtest::ok(cfidrCellGetViews, cell), cfidrIterNextView);
 }
 
 } // namespace
@@ -35,19 +29,15 @@ TEST_F(Session, ViewCreationChecksAndStoredName) {
     EXPECT_STREQ(cfidrViewGetViewType(v, &e), "CFIDR_NETLISTVIEW");
     EXPECT_TRUE(cfidrObjectIsSame(cfidrViewGetOwner(v, &e), cell, &e));
 
-    cfidrCellCreateNetlistView(cell, "netlist", &e);  // made by the fixture
-    EXPECT_EQ(e, 26);
+    EXPECT_CODE(cfidrCellCreateNetlistView(cell, "netlist", &e), 26);  // made by the fixture
     cfidrCellCreateNetlistView(cell, "", &e);
     EXPECT_EQ(e, 14);
-    cfidrCellCreateNetlistView(lib, "x", &e);
-    EXPECT_EQ(e, 15);
+    EXPECT_CODE(cfidrCellCreateNetlistView(lib, "x", &e), 15);
 
     // Renaming needs option bit 0x80000.
-    cfidrNamedObjectSetName(view, "other", &e);
-    EXPECT_EQ(e, 36);
+    EXPECT_CODE(cfidrNamedObjectSetName(view, "other", &e), 36);
     nyxSettings::setNameOptionBits(0x80000);
-    cfidrNamedObjectSetName(view, "other", &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrNamedObjectSetName(view, "other", &e), 0);
     nyxSettings::clearNameOptionBits(0x80000);
     EXPECT_STREQ(cfidrNamedObjectGetName(view, &e), "other");
     EXPECT_TRUE(cfidrObjectIsSame(cfidrCellFindViewByName(cell, "other", &e), view, &e));
@@ -56,8 +46,7 @@ TEST_F(Session, ViewCreationChecksAndStoredName) {
     cfidrLibSave(lib, &e);
     std::string dir = nyxpi::object<nyxCell>(cell)->pathnameObj();
     std::ofstream(dir + "/ondisk.nyxNetlistView") << "x";
-    cfidrCellCreateNetlistView(cell, "ondisk", &e);
-    EXPECT_EQ(e, 26);
+    EXPECT_CODE(cfidrCellCreateNetlistView(cell, "ondisk", &e), 26);
 }
 
 TEST(Views, ListedViewsOfACellDirectoryAreNotReadableYet) {
@@ -66,8 +55,7 @@ TEST(Views, ListedViewsOfACellDirectoryAreNotReadableYet) {
     cfidrPIInit(&e);
     cfiOID lib = cfidrPICreateLib("vlib", &e);
     cfiOID cell = cfidrLibCreateCell(lib, "c", &e);
-    cfidrLibSave(lib, &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrLibSave(lib, &e), 0);
     std::string dir = nyxpi::object<nyxCell>(cell)->pathnameObj();
     std::ofstream(dir + "/stored.nyxNetlistView") << "x";
     cfidrPIQuit(&e);
@@ -80,20 +68,15 @@ TEST(Views, ListedViewsOfACellDirectoryAreNotReadableYet) {
     EXPECT_EQ(viewNames(cell), "stored");
     cfiOID v = cfidrCellFindViewByName(cell, "stored", &e);
     ASSERT_EQ(e, 0);
-    cfidrNetlistViewCreateNetScalar(v, "n", &e);
-    EXPECT_EQ(e, 27);
-    cfidrViewGetViewType(v, &e);
-    EXPECT_EQ(e, 27);
-    cfidrViewSave(v, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(v, "n", &e), 27);
+    EXPECT_CODE(cfidrViewGetViewType(v, &e), 27);
+    EXPECT_CODE(cfidrViewSave(v, &e), 0);
     // Purging keeps the stored view listed; destroying removes its file.
-    cfidrViewPurge(v, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrViewPurge(v, &e), 0);
     EXPECT_FALSE(cfidrObjectIsUsable(v, &e));
     v = cfidrCellFindViewByName(cell, "stored", &e);
     ASSERT_EQ(e, 0);
-    cfidrObjectDestroy(v, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrObjectDestroy(v, &e), 0);
     struct stat st;
     EXPECT_NE(stat((dir + "/stored.nyxNetlistView").c_str(), &st), 0);
     EXPECT_EQ(viewNames(cell), "");
@@ -105,10 +88,8 @@ TEST_F(Session, PurgeAndDestroyWithdrawEveryIdentifier) {
     cfiOID p = port(view, 's', "p");
     cfiOID prop = cfidrObjectCreateProp(n, "w", &e);
     ASSERT_EQ(e, 0);
-    cfidrViewSave(view, &e);
-    EXPECT_EQ(e, 0);
-    cfidrViewPurge(view, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrViewSave(view, &e), 0);
+    EXPECT_CODE(cfidrViewPurge(view, &e), 0);
     for (cfiOID id : {view, n, p, prop}) EXPECT_FALSE(cfidrObjectIsUsable(id, &e));
     EXPECT_EQ(viewNames(cell), "");
 
@@ -116,12 +97,10 @@ TEST_F(Session, PurgeAndDestroyWithdrawEveryIdentifier) {
     cfiOID n2 = cfidrNetlistViewCreateNetBus(v2, "b(1:0)", 1, -1, &e);
     // A read-only library refuses the destruction.
     nyxpi::object<nyxCell>(cell)->d_lib->d_accessMode = 1;
-    cfidrObjectDestroy(v2, &e);
-    EXPECT_EQ(e, 42);
+    EXPECT_CODE(cfidrObjectDestroy(v2, &e), 42);
     EXPECT_TRUE(cfidrObjectIsUsable(n2, &e));
     nyxpi::object<nyxCell>(cell)->d_lib->d_accessMode = 2;
-    cfidrObjectDestroy(v2, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(cfidrObjectDestroy(v2, &e), 0);
     EXPECT_FALSE(cfidrObjectIsUsable(n2, &e));
 }
 
@@ -141,14 +120,11 @@ TEST_F(Session, EditsRaiseTheViewVersionAndReadsDoNot) {
     EXPECT_EQ(v->d_changed, 1);
 
     // The size hint grows the heaps at once; 0 changes nothing; other classes are refused.
-    nyxprivPIViewSizeHint(view, 0, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(nyxprivPIViewSizeHint(view, 0, &e), 0);
     size_t had = v->blockHeap()->bytesObtained();
-    nyxprivPIViewSizeHint(view, 200000, &e);
-    EXPECT_EQ(e, 0);
+    EXPECT_CODE(nyxprivPIViewSizeHint(view, 200000, &e), 0);
     EXPECT_GT(v->blockHeap()->bytesObtained(), had);
-    nyxprivPIViewSizeHint(lib, 10, &e);
-    EXPECT_EQ(e, 15);
+    EXPECT_CODE(nyxprivPIViewSizeHint(lib, 10, &e), 15);
 }
 
 TEST_F(Session, NearestNameIgnoresCaseAndMatchesBusBases) {
@@ -164,8 +140,7 @@ TEST_F(Session, NearestNameIgnoresCaseAndMatchesBusBases) {
     port(view, 'b', "data(7:0)");
     port(view, 'g', "grp{a,b}");
     port(view, 's', "q[3]");
-    cfidrNetlistViewFindPortByName(view, "CLK", &e);
-    EXPECT_EQ(e, 27);
+    EXPECT_CODE(cfidrNetlistViewFindPortByName(view, "CLK", &e), 27);
     EXPECT_EQ(find("CLK"), "clk:5");
     EXPECT_EQ(find("DATA(3:0)"), "data(7:0):4");
     EXPECT_EQ(find("Q[3]"), "q[3]:5");  // a scalar named like the whole request
