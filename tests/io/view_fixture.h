@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "cfidr.h"
 #include "dm/inst.h"
@@ -13,10 +16,22 @@
 #include "dm/port.h"
 #include "dm/portinst.h"
 #include "dm/view.h"
+#include "io/io.h"
 #include "nyxdr.h"
 #include "pi/pi.h"
+#include "utils/fileio.h"
 
 namespace iotest {
+
+inline std::string readBytes(const std::string &path) {
+    std::string bytes;
+    EXPECT_TRUE(nyxFileIO::readFile(path, bytes));
+    return bytes;
+}
+
+inline void writeBytes(const std::string &path, const std::string &bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
 
 // Everything a view holds, in order: properties (with properties on them), nets in iteration
 // mode 3 with members and aliases, ports in their order.
@@ -168,8 +183,49 @@ struct ViewSession : testing::Test {
         EXPECT_EQ(err, 0);
     }
 
+    // Decodes `data` (copied, so that any read beyond it is caught) into a fresh view. A load
+    // that fails leaves nothing half built; one that succeeds gives a valid view whose describer
+    // records are all used and which can be walked and written again.
+    cfidrErrorT tryDecode(const std::string &data) {
+        cfidrErrorT err = 0;
+        cfiOID v = cfidrCellCreateNetlistView(cell, ("t" + std::to_string(decoded++)).c_str(), &err);
+        EXPECT_EQ(err, 0);
+        nyxNetlistView *nv = asView(v);
+        std::vector<char> copy(data.begin(), data.end());
+        nyxViewIO::decode(nv, copy.data(), copy.size(), &err);
+        if (err != 0) {
+            EXPECT_EQ(dumpView(nv), "type " + std::string(nyxNetlistView::getViewType(nv)) + "\n");
+            EXPECT_FALSE(nv->hasNet());
+            EXPECT_EQ(nv->describers().nitems(), 0);
+        } else {
+            EXPECT_TRUE(nyxPort::isValid(nv));
+            for (int32_t k = 0; k < nv->describers().nitems(); ++k)
+                EXPECT_GT(static_cast<nyxFootPrint *>(nv->describers()[k])->d_useCount, 0);
+            dumpView(nv);
+            nyxMemorySink again;
+            cfidrErrorT ignored = 0;
+            nyxViewIO::encode(nv, again, &ignored);
+        }
+        cfidrErrorT ignored = 0;
+        cfidrObjectDestroy(v, &ignored);
+        return err;
+    }
+    // Every cut of a good file fails, the whole file loads, and random damage fails cleanly.
+    void cutAndDamage(const std::string &bytes, unsigned seed) {
+        for (size_t cut = 0; cut < bytes.size(); ++cut) EXPECT_NE(tryDecode(bytes.substr(0, cut)), 0) << cut;
+        EXPECT_EQ(tryDecode(bytes), 0);
+        std::mt19937 rng(seed);
+        for (int i = 0; i < 1500; ++i) {
+            std::string bad = bytes;
+            const int flips = 1 + static_cast<int>(rng() % 3);
+            for (int k = 0; k < flips; ++k) bad[rng() % bad.size()] ^= static_cast<char>(1 + rng() % 255);
+            tryDecode(bad);
+        }
+    }
+
     cfidrErrorT e = 0;
     cfiOID lib{}, cell{}, view{};
+    int decoded = 0;
 };
 
 } // namespace iotest
