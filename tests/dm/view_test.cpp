@@ -26,7 +26,6 @@ TEST_F(Session, ViewCreationChecksAndStoredName) {
     cfiOID v = cfidrCellCreateNetlistView(cell, "a\tb\nc", &e);
     ASSERT_EQ(e, 0);
     EXPECT_STREQ(cfidrNamedObjectGetName(v, &e), "a/b.c");
-    EXPECT_STREQ(cfidrViewGetViewType(v, &e), "CFIDR_NETLISTVIEW");
     EXPECT_TRUE(cfidrObjectIsSame(cfidrViewGetOwner(v, &e), cell, &e));
 
     EXPECT_CODE(cfidrCellCreateNetlistView(cell, "netlist", &e), 26);  // made by the fixture
@@ -119,12 +118,13 @@ TEST_F(Session, EditsRaiseTheViewVersionAndReadsDoNot) {
     EXPECT_EQ(v->d_version, version + 3);
     EXPECT_EQ(v->d_changed, 1);
 
-    // The size hint grows the heaps at once; 0 changes nothing; other classes are refused.
+    // The size hint grows the heaps at once; 0 changes nothing; other classes and null are refused.
     EXPECT_CODE(nyxprivPIViewSizeHint(view, 0, &e), 0);
     size_t had = v->blockHeap()->bytesObtained();
     EXPECT_CODE(nyxprivPIViewSizeHint(view, 200000, &e), 0);
     EXPECT_GT(v->blockHeap()->bytesObtained(), had);
     EXPECT_CODE(nyxprivPIViewSizeHint(lib, 10, &e), 15);
+    EXPECT_CODE(nyxprivPIViewSizeHint(cfiOID{0, 0}, 10, &e), 16);
 }
 
 TEST_F(Session, NearestNameIgnoresCaseAndMatchesBusBases) {
