@@ -22,8 +22,7 @@ struct Nets : Session {
         return n;
     }
     void insert(cfiOID g, cfiOID n) {
-        cfidrNetBundleInsertNet(g, n, -1, &e);
-        EXPECT_EQ(e, 0);
+        EXPECT_CODE(cfidrNetBundleInsertNet(g, n, -1, &e), 0);
     }
     static std::string names(cfidrIterT it, cfiOID (*next)(cfidrIterT, cfidrErrorT *) = cfidrIterNextNet) {
         return dmtest::iterNames(it, next);

@@ -128,22 +128,21 @@ TEST_F(PortMoves, DestroyDetachesScalarsAndGroupsReportTheirNetBundles) {
     EXPECT_TRUE(cfidrObjectIsSame(cfidrPortScalarGetNetScalar(b, &e), nb, &e));
 
     // The containing groups of a's and b's nets, each once: N1, N2, N3 in some discovery order.
+    auto found = [&](cfidrIterT it) {
+        std::multiset<std::string> out;
+        for (cfiOID n = cfidrIterNextNetBundle(it, &e); n.object != 0; n = cfidrIterNextNetBundle(it, &e)) {
+            out.insert(cfidrNamedObjectGetName(n, &e));
+        }
+        return out;
+    };
     cfidrIterT it = cfidrPortBundleGetNetBundles(g, &e);
     ASSERT_EQ(e, 0);
-    std::multiset<std::string> found;
-    for (cfiOID n = cfidrIterNextNetBundle(it, &e); n.object != 0; n = cfidrIterNextNetBundle(it, &e)) {
-        found.insert(cfidrNamedObjectGetName(n, &e));
-    }
-    EXPECT_EQ(found, (std::multiset<std::string>{"N1", "N2", "N3"}));
+    EXPECT_EQ(found(it), (std::multiset<std::string>{"N1", "N2", "N3"}));
     cfidrIterReset(it, &e);
     EXPECT_NE(cfidrIterNextNet(it, &e).object, 0u);
     cfidrIterQuit(it, &e);
     it = cfidrPortBundleGetNetBundles(inner, &e);
-    found.clear();
-    for (cfiOID n = cfidrIterNextNetBundle(it, &e); n.object != 0; n = cfidrIterNextNetBundle(it, &e)) {
-        found.insert(cfidrNamedObjectGetName(n, &e));
-    }
-    EXPECT_EQ(found, (std::multiset<std::string>{"N2", "N3"}));
+    EXPECT_EQ(found(it), (std::multiset<std::string>{"N2", "N3"}));
     cfidrIterQuit(it, &e);
 
     // Destroying the group detaches its scalars; the net keeps its other port.

@@ -130,11 +130,9 @@ TEST_F(Props, ReadOnlyOwnerRefusesEveryChange) {
     o->readOnly = true;
     EXPECT_CODE(cfidrObjectCreateProp(obj, "x", &e), 42);
     EXPECT_CODE(cfidrObjectCreateProp(obj, "", &e), 42);  // read-only is tested before the name
-    cfidrPropSetInt32Value(p, 6, &e);
-    EXPECT_EQ(e, 42);
+    EXPECT_CODE(cfidrPropSetInt32Value(p, 6, &e), 42);
     EXPECT_CODE(cfidrPropSetFloat32Value(p, NAN, &e), 42);  // and before the value
-    cfidrNamedObjectSetName(p, "other", &e);
-    EXPECT_EQ(e, 42);
+    EXPECT_CODE(cfidrNamedObjectSetName(p, "other", &e), 42);
     EXPECT_CODE(cfidrObjectDestroy(p, &e), 42);
     EXPECT_EQ(cfidrObjectIsUsable(p, &e), 1);
     // Properties on its properties are read-only with it.
@@ -162,8 +160,7 @@ TEST_F(Props, NameChecksOnCreateAndRename) {
     EXPECT_CODE(cfidrNamedObjectSetName(a, "B", &e), 25);
     EXPECT_CODE(cfidrNamedObjectSetName(a, "", &e), 14);
     EXPECT_CODE(cfidrNamedObjectSetName(a, "A", &e), 0);  // its own name in another case
-    cfidrNamedObjectSetName(b, "renamed", &e);
-    ASSERT_EQ(e, 0);
+    ASSERT_CODE(cfidrNamedObjectSetName(b, "renamed", &e), 0);
     EXPECT_STREQ(cfidrNamedObjectGetName(b, &e), "renamed");
     EXPECT_STREQ(cfidrPropGetStringValue(b, &e), "text");
     EXPECT_EQ(cfidrObjectFindPropByName(obj, "renamed", &e).tag, b.tag);
