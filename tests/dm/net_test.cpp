@@ -56,7 +56,6 @@ TEST_F(Nets, CreationAndLookupFailureCodes) {
     // Trusted data mode skips the name checks.
     nyx::sessionFlags = nyx::kTrustedData;
     EXPECT_NE(cfidrNetlistViewCreateNetScalar(view, "a", &e).object, 0u);
-    nyx::sessionFlags = 0;
 }
 
 TEST_F(Nets, IterationModesOverNestedGroups) {

@@ -254,7 +254,6 @@ TEST_F(PortInsts, DescriberChecksAndNames) {
     nyx::sessionFlags = nyx::kTrustedProgram;
     EXPECT_EQ(cfidrInstFindPortInstByDescriberName(i, "D", &e).object, pd.object);
     EXPECT_STREQ(cfidrPortInstGetDescriberName(pd, &e), "d");
-    nyx::sessionFlags = 0;
 }
 
 TEST_F(PortInsts, PropertiesOnPortInstances) {
