@@ -42,9 +42,3 @@ TEST(Settings, FixSwitchesReadEnvironmentOnceAndReport) {
     setenv("NYX_DISABLE_DR500000", "", 1);
     EXPECT_TRUE(nyxEnableDR(500000L));
 }
-
-TEST(Settings, ViewVersionCounts) {
-    setViewVersion(41);
-    viewChanged();
-    EXPECT_EQ(getViewVersion(), 42u);
-}
