@@ -2,6 +2,8 @@
 // rendering of a result ("int:7", "real:3.5", "bool:true", "str:abc", "void", "err:31011").
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <map>
 #include <string>
@@ -64,5 +66,11 @@ struct Case {
     const char *text;
     std::string expected;
 };
+
+// Evaluates every case with one manager and compares the rendered results.
+template <size_t N> void runTable(const Case (&cases)[N], nyxExprLookup *lookup = nullptr) {
+    nyxExprMgr mgr;
+    for (const Case &c : cases) EXPECT_EQ(eval(mgr, c.text, lookup), c.expected) << "text: " << c.text;
+}
 
 } // namespace exprtest

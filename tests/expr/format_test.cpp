@@ -8,6 +8,7 @@
 
 using exprtest::Case;
 using exprtest::eval;
+using exprtest::runTable;
 
 TEST(ExprFormat, NumberFormatting) {
     static const Case cases[] = {
@@ -33,8 +34,7 @@ TEST(ExprFormat, NumberFormatting) {
         {"$f(1, 8, 2, left, \"dots\")", "err:31007"},
         {"$f(1, 8, 2, left, zero, 99, 1/0)", "err:31011"},  // extra arguments are still evaluated
     };
-    nyxExprMgr mgr;
-    for (const Case &c : cases) EXPECT_EQ(eval(mgr, c.text), c.expected) << "text: " << c.text;
+    runTable(cases);
 }
 
 TEST(ExprFormat, TextPaddingAndJoining) {
@@ -52,8 +52,7 @@ TEST(ExprFormat, TextPaddingAndJoining) {
         {"$strcat(\"x\", void)", "err:31007"},
         {"length($strcat(\"abc\", $s(\"\", 300)))", "int:258"},
     };
-    nyxExprMgr mgr;
-    for (const Case &c : cases) EXPECT_EQ(eval(mgr, c.text), c.expected) << "text: " << c.text;
+    runTable(cases);
 }
 
 TEST(ExprFormat, PrintfStyleFormat) {

@@ -10,6 +10,7 @@
 
 using exprtest::Case;
 using exprtest::eval;
+using exprtest::runTable;
 
 TEST(ExprParse, TokenForms) {
     static const Case cases[] = {
@@ -38,8 +39,7 @@ TEST(ExprParse, TokenForms) {
         {"$SQRT", "err:31014"},  // a name, not a keyword
         {" \t1\n+\n2 ", "int:3"},
     };
-    nyxExprMgr mgr;
-    for (const Case &c : cases) EXPECT_EQ(eval(mgr, c.text), c.expected) << "text: " << c.text;
+    runTable(cases);
 }
 
 TEST(ExprParse, SyntaxErrorsKeepTheTextAsAString) {
