@@ -5,14 +5,7 @@
 
 namespace {
 
-struct FrameObjects : testing::Test {
-    void SetUp() override { cfidrPIInit(&e); }
-    void TearDown() override {
-        nyx::sessionFlags = 0;
-        cfidrPIQuit(&e);
-    }
-    cfidrErrorT e = -1;
-};
+struct FrameObjects : fake::Session {};
 
 TEST(FrameTypeWalk, MasksAgreeWithTheParentChains) {
     for (int32_t c = 0; c < nyxpi::kClassCodes; ++c) {

@@ -4,6 +4,8 @@
 // them exactly as they will to the real classes.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 
 #include "pi/pi.h"
@@ -122,5 +124,15 @@ inline cfiOID handOut(const void *obj, int32_t code, uint32_t member = 0) {
     cfidrErrorT e = 0;
     return nyxpi::handOut(obj, code, &e, member);
 }
+
+// A test with the global state made, released (with the modes cleared) at its end.
+struct Session : testing::Test {
+    void SetUp() override { cfidrPIInit(&e); }
+    void TearDown() override {
+        nyx::sessionFlags = 0;
+        cfidrPIQuit(&e);
+    }
+    cfidrErrorT e = -1;
+};
 
 } // namespace fake

@@ -178,9 +178,9 @@ TEST(FrameSession, StringRingKeepsTenCopies) {
     cfidrPIQuit(&e);
 }
 
-TEST(FrameIterators, NullIteratorsAndKinds) {
-    cfidrErrorT e = -1;
-    cfidrPIInit(&e);
+struct FrameIterators : fake::Session {};
+
+TEST_F(FrameIterators, NullIteratorsAndKinds) {
     fake::Install rows;
     // A getter given an unusable object: 16 and a null iterator.
     cfidrIterT none = getCells({999, 2}, &e);
@@ -232,13 +232,9 @@ TEST(FrameIterators, NullIteratorsAndKinds) {
     EXPECT_EQ(e, 0);
     cfidrIterQuit(nyxpi::nullIter(), &e);
     EXPECT_EQ(e, 11);
-    nyx::sessionFlags = 0;
-    cfidrPIQuit(&e);
 }
 
-TEST(FrameIterators, SessionLists) {
-    cfidrErrorT e = -1;
-    cfidrPIInit(&e);
+TEST_F(FrameIterators, SessionLists) {
     // The frame's own row (the library subsystem wraps the library step with reading).
     const nyxIterOps *row = nyx::iterFuncTables[nyxCodeSession];
     nyx::iterFuncTables[nyxCodeSession] = &nyxSessionIterOps;
@@ -264,7 +260,6 @@ TEST(FrameIterators, SessionLists) {
     EXPECT_EQ(e, 0);
     nyx::session->libraries().clear();
     nyx::iterFuncTables[nyxCodeSession] = row;
-    cfidrPIQuit(&e);
 }
 
 } // namespace
