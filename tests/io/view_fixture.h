@@ -196,6 +196,7 @@ struct ViewSession : testing::Test {
         if (err != 0) {
             EXPECT_EQ(dumpView(nv), "type " + std::string(nyxNetlistView::getViewType(nv)) + "\n");
             EXPECT_FALSE(nv->hasNet());
+            EXPECT_FALSE(nyxInstance::hasInst(nv));
             EXPECT_EQ(nv->describers().nitems(), 0);
         } else {
             EXPECT_TRUE(nyxPort::isValid(nv));
