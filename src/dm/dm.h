@@ -281,6 +281,8 @@ std::string pathOf(const char *lib, const char *cell = nullptr, const char *view
 
 // Forgets the library map so that the next path request reads ZIL_NYX_LIBRARYMAP again (tests).
 void resetLibraryMap();
+// Replaces the library map by the rules in text, read as the content of a map file (fuzzing).
+void useLibraryMapText(const std::string &text);
 
 // A path buffer of the ring holding path (valid until 24 more buffers were handed out).
 inline char *getPathBuf(const std::string &path) { return nyxDMPath::pathBuffer(path); }

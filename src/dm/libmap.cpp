@@ -7,11 +7,14 @@
 //   a file name   rules "expression<tabs>replacement", tried in file order; the first rule whose
 //                 expression matches the library name gives the replacement with the match
 //                 substituted in, converted by the location map; no match: as when unset.
-// The map file is read once and kept for the process.
+// The map file is read once and kept for the process. A map file that cannot be read whole
+// (missing, not a regular file, unreadable, larger than kMaxMapFile) is reported on the standard
+// error stream and gives no rules.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <sys/stat.h>
 #include <vector>
 
 #include "dm/dm.h"
@@ -66,17 +69,29 @@ void parseRules(const std::string &text) {
     }
 }
 
+// The map file's text; false, with the diagnostic, when it cannot be read whole. The file is
+// looked at before it is opened, so that a directory, a pipe or a device is never opened.
+bool readMapFile(const char *path, std::string &text) {
+    struct stat st;
+    const bool good = ::stat(path, &st) == 0 && S_ISREG(st.st_mode) &&
+                      static_cast<uint64_t>(st.st_size) <= kMaxMapFile &&
+                      nyxFileIO::readFile(path, text, kMaxMapFile);
+    if (!good) std::fprintf(stderr, "Error:  Can't open library map file %s.\n", path);
+    return good;
+}
+
 void readMapOnce() {
     if (g_mode != MapMode::Unread) return;
     const char *value = std::getenv("ZIL_NYX_LIBRARYMAP");
-    if (value == nullptr) {
+    // An empty value names no file: the same as unset (which is where a map without rules ends).
+    if (value == nullptr || *value == '\0') {
         g_mode = MapMode::Unset;
     } else if (std::strcmp(value, ".") == 0) {
         g_mode = MapMode::CurrentDirectory;
     } else {
         g_mode = MapMode::File;
         std::string text;
-        if (nyxFileIO::readFile(value, text, kMaxMapFile)) parseRules(text);
+        if (readMapFile(value, text)) parseRules(text);
     }
 }
 
@@ -123,6 +138,12 @@ char *getPathname(const char *lib, const char *cell, const char *view) {
 void resetLibraryMap() {
     g_mode = MapMode::Unread;
     g_rules.clear();
+}
+
+void useLibraryMapText(const std::string &text) {
+    resetLibraryMap();
+    g_mode = MapMode::File;
+    parseRules(text);
 }
 
 } // namespace nyxDMUtil

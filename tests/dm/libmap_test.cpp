@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 #include "cfidr.h"
 #include "common/test_env.h"
@@ -68,8 +70,35 @@ TEST(LibraryMap, MapFileRulesSubstituteInFileOrder) {
     EXPECT_EQ(pathOf("empty", "c"), "/c");
 }
 
-TEST(LibraryMap, MissingMapFileMeansNoRules) {
+// A map file that cannot be read was ignored without a word; now each such file is reported in
+// the location map's words and gives no rules, so names map as without a map.
+TEST(LibraryMap, UnusableMapFileIsReportedAndGivesNoRules) {
+    const std::string &dir = nyxtest::testDirectory();
+    mkdir("adir", 0777);
+    ASSERT_EQ(symlink("loop2", "loop1"), 0);
+    ASSERT_EQ(symlink("loop1", "loop2"), 0);
+    {
+        std::ofstream big("big");
+        big << "^lib$\t/big\n";
+    }
+    ASSERT_EQ(truncate("big", (16 << 20) + 1), 0);
+    std::ofstream("locked") << "^lib$\t/locked\n";
+    chmod("locked", 0);
+    std::vector<std::string> files = {"does-not-exist", "adir", "loop1", "big"};
+    // Permissions do not hold back the superuser.
+    if (geteuid() != 0) files.push_back("locked");
+    for (const std::string &file : files) {
+        nyxDMUtil::resetLibraryMap();
+        setenv("ZIL_NYX_LIBRARYMAP", file.c_str(), 1);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(pathOf("lib"), dir + "/lib") << file;
+        EXPECT_EQ(pathOf("lib2"), dir + "/lib2") << file;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error:  Can't open library map file " + file + ".\n");
+    }
+    // An empty value names no file: names map as when unset, and nothing is said.
     nyxDMUtil::resetLibraryMap();
-    setenv("ZIL_NYX_LIBRARYMAP", "does-not-exist", 1);
-    EXPECT_EQ(pathOf("lib"), nyxtest::testDirectory() + "/lib");
+    setenv("ZIL_NYX_LIBRARYMAP", "", 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(pathOf("lib"), dir + "/lib");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
