@@ -150,7 +150,9 @@ void nyxCell::read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
             if (row == nyxDMTypes::kSelectorSet || row == nyxDMTypes::kSelectorSetOld) continue;
             const nyxDMKind &kind = nyxDMTypes::row(row);
             if (!nyxDMUtil::sameName(kind.ext, ext)) continue;
-            // The first matching row wins: a "nyx" file is listed as a netlist view.
+            // The first matching row wins: a "nyx" file is listed as a netlist view. A base that
+            // is not a stored name is another object's file name, not this one's.
+            if (!nyxDMPath::isStoredName(entry.substr(0, dot))) break;
             std::string name = nyxDMPath::decodeName(entry.substr(0, dot).c_str());
             if (!knownEntry(cell->d_stored, row, name)) {
                 if (!recordEntry(cell->d_stored, row, name)) return (void)(*err = 4);

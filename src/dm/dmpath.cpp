@@ -33,6 +33,10 @@ std::string decodeName(const char *stored) {
     return out;
 }
 
+bool isStoredName(const std::string &entry) {
+    return !entry.empty() && encodeName(decodeName(entry.c_str()).c_str()) == entry;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Path buffers
 

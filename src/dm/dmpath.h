@@ -12,6 +12,10 @@ namespace nyxDMPath {
 // every tab back into "/" and every newline into ".".
 std::string encodeName(const char *name);
 std::string decodeName(const char *stored);
+// Whether a directory entry is the encoding of a name: decoding it and encoding the result gives
+// it back. Other entries ("a\\b", "a<newline>b", "") are not stored names: their decoded name
+// belongs to another entry (or none), so they are not taken as libraries, cells or views.
+bool isStoredName(const std::string &entry);
 
 // A ring of 24 reusable path buffers: a returned buffer stays valid until 24 more have been handed
 // out or the ring is released. Paths of any length fit.

@@ -241,7 +241,7 @@ void nyxHookOpenLibraryMap(nyx &) {
     if (!nyxFileIO::listDirectory(".", entries)) return;
     for (const std::string &entry : entries) {
         if (nyxFileIO::isDirectory(entry)) {
-            knowLibrary(nyxDMPath::decodeName(entry.c_str()));
+            if (nyxDMPath::isStoredName(entry)) knowLibrary(nyxDMPath::decodeName(entry.c_str()));
             continue;
         }
         size_t dot = entry.rfind('.');

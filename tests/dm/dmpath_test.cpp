@@ -17,7 +17,10 @@ TEST(DMPath, NamesRoundTripThroughDirectoryEntries) {
         std::string entry = encodeName(name);
         ASSERT_EQ(mkdir(entry.c_str(), 0777), 0) << name;
         EXPECT_EQ(decodeName(entry.c_str()), std::string(name) == "p\\q/r" ? "p/q/r" : name);
+        EXPECT_TRUE(isStoredName(entry)) << name;
     }
+    // Entries that no name encodes to: their decoded names would lead to other entries.
+    for (const char *entry : {"", "a\\b", "x\ny", "\n\n\n", "\n."}) EXPECT_FALSE(isStoredName(entry)) << entry;
 }
 
 TEST(DMPath, PathBuffersLiveForTwentyFourMore) {

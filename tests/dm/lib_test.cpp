@@ -184,6 +184,27 @@ TEST_F(Libraries, CellNamesWithSlashesAndDotsRoundTrip) {
     EXPECT_EQ(cellNames(lib), (std::set<std::string>{"a/b", ".", "..", "x.y", "back/slash"}));
 }
 
+// Entries that no name encodes to ("a\\b", "x<newline>y") were read as cells whose paths are
+// other entries: "a\\b" became a second cell "a/b" on the directory "a<tab>b", whose destruction
+// then removed the other cell's files. They are now not cells (nor views) at all.
+TEST_F(Libraries, EntriesThatAreNotStoredNamesAreNotCells) {
+    for (const char *dir : {"lib", "lib/a\tb", "lib/a\\b", "lib/x\ny", "lib/c"}) ASSERT_EQ(mkdir(dir, 0777), 0);
+    touch("lib/a\\b/keep");
+    touch("lib/c/p\\q.nyxNetlistView");
+    touch("lib/c/r\ns.nyxNetlistView");
+    cfiOID lib = cfidrPIOpenLib("lib", 2, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_EQ(cellNames(lib), (std::set<std::string>{"a/b", "c"}));
+    cfiOID c = cfidrLibFindCellByName(lib, "c", &e);
+    cfidrIterT views = cfidrCellGetViews(c, &e);
+    EXPECT_EQ(cfidrIterNextView(views, &e).object, 0u);
+    cfidrIterQuit(views, &e);
+    ASSERT_CODE(cfidrObjectDestroy(cfidrLibFindCellByName(lib, "a/b", &e), &e), 0);
+    EXPECT_FALSE(exists("lib/a\tb"));
+    EXPECT_TRUE(exists("lib/a\\b/keep"));
+    EXPECT_TRUE(exists("lib/x\ny"));
+}
+
 TEST_F(Libraries, PropertiesOfEveryStoredTypeSurviveSaveAndReread) {
     cfiOID lib = cfidrPICreateLib("props", &e);
     cfiOID cell = cfidrLibCreateCell(lib, "c", &e);
