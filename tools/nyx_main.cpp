@@ -1,5 +1,6 @@
 // The `nyx` command-line tool: a thin dispatcher over the subcommands registered in tools/cmd_*.cpp.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -31,9 +32,24 @@ void printHelp(FILE *out) {
     std::fprintf(out, "\n  %-28s %s\n", "--help", "this text");
 }
 
-} // namespace
+// Output that did not reach the standard output (a full disk, a device that refuses it) is a
+// failure of the command, whatever it returned: reported, and the exit status is not 0. (A pipe
+// closed by its reader ends the process by SIGPIPE before this.)
+int finishOutput(int status) {
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    const int cause = errno;
+    if (flushed && !std::ferror(stdout)) return status;
+    // The cause is known only when this flush failed (a command may have flushed before).
+    if (cause != 0) {
+        std::fprintf(stderr, "nyx: cannot write standard output: %s\n", std::strerror(cause));
+    } else {
+        std::fprintf(stderr, "nyx: cannot write standard output\n");
+    }
+    return status != 0 ? status : 1;
+}
 
-int main(int argc, char **argv) {
+int run(int argc, char **argv) {
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
         std::strcmp(argv[1], "help") == 0) {
         printHelp(stdout);
@@ -45,3 +61,7 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "nyx: unknown command '%s' (try nyx --help)\n", argv[1]);
     return 2;
 }
+
+} // namespace
+
+int main(int argc, char **argv) { return finishOutput(run(argc, argv)); }

@@ -1,8 +1,15 @@
 // `nyx dump` and `nyx stats` over a small saved library: the exact text, and the refusals.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -171,4 +178,30 @@ TEST(DumpTool, StatsCountAndBadArgumentsFail) {
     EXPECT_NE(noLib.err.find("cannot open library nolib"), std::string::npos) << noLib.err;
     EXPECT_EQ(runTool({"dump", "tlib", "nocell", "netlist"}).status, 1);
     EXPECT_EQ(runTool({"stats", "tlib", "top", "noview"}).status, 1);
+}
+
+// `nyx` exited 0 when its output could not be written. The built program runs with its standard
+// output on /dev/full and its standard error in a file.
+TEST(DumpTool, UnwritableStandardOutputFailsTheCommand) {
+    makeLibrary();
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+             {"nyx", "dump", "tlib", "top", "netlist"}, {"nyx", "errors"}, {"nyx", "--help"}}) {
+        std::vector<char *> argv;
+        for (std::string &a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, NYX_TOOL_PATH, &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status)) << args[1];
+        EXPECT_NE(WEXITSTATUS(status), 0) << args[1];
+        std::stringstream err;
+        err << std::ifstream("stderr.txt").rdbuf();
+        EXPECT_NE(err.str().find("nyx: cannot write standard output"), std::string::npos) << args[1] << ": " << err.str();
+    }
 }
