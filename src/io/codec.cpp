@@ -390,7 +390,11 @@ bool nyxIOReadHeader(const char *path, int32_t &marker, int32_t &version, int32_
         }
     }
     ::close(fd);
-    nyxTagReader in(head, have);
+    return nyxIOParseHeader(head, have, marker, version, kind);
+}
+
+bool nyxIOParseHeader(const void *data, size_t size, int32_t &marker, int32_t &version, int32_t &kind) {
+    nyxTagReader in(data, size);
     return in.skipByte() && in.getInt(marker) == nyxTagReader::kRead &&
            in.getInt(version) == nyxTagReader::kRead && in.getInt(kind) == nyxTagReader::kRead;
 }

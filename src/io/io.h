@@ -47,5 +47,7 @@ void decode(nyxNetlistView *view, const void *data, size_t size, cfidrErrorT *er
 // Whether the file at path starts with the header of view kind `code` (14 netlist, 15
 // encapsulated): the marker, a format version of at most 0, and the kind letter.
 bool headerNames(const char *path, int32_t code);
+// The same over the first bytes of a file (the fuzz target).
+bool headerBytesName(const void *data, size_t size, int32_t code);
 
 } // namespace nyxViewIO

@@ -5,11 +5,23 @@
 
 namespace nyxViewIO {
 
-bool headerNames(const char *path, int32_t code) {
-    int32_t marker = 0, version = 0, kind = 0;
-    if (!nyxIOReadHeader(path, marker, version, kind)) return false;
+namespace {
+
+bool namesKind(int32_t marker, int32_t version, int32_t kind, int32_t code) {
     if (marker != nyxViewFile::kMarker || version > nyxViewFile::kVersion) return false;
     return kind == (code == nyxCodeNetlistView ? nyxViewFile::kKindNetlist : nyxViewFile::kKindEncapsulated);
+}
+
+} // namespace
+
+bool headerNames(const char *path, int32_t code) {
+    int32_t marker = 0, version = 0, kind = 0;
+    return nyxIOReadHeader(path, marker, version, kind) && namesKind(marker, version, kind, code);
+}
+
+bool headerBytesName(const void *data, size_t size, int32_t code) {
+    int32_t marker = 0, version = 0, kind = 0;
+    return nyxIOParseHeader(data, size, marker, version, kind) && namesKind(marker, version, kind, code);
 }
 
 } // namespace nyxViewIO
