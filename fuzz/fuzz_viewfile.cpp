@@ -1,7 +1,6 @@
 // Loads arbitrary bytes as a netlist view file into a fresh view. A load that succeeds is
 // written again and the written form must load too; a load that fails must leave the view empty.
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -13,19 +12,23 @@
 #include "dm/view.h"
 #include "io/io.h"
 #include "pi/pi.h"
+#include "scratch_dir.h"
 
 namespace {
 
 cfiOID g_cell{};
 
 bool setUp() {
-    // Work in a directory of our own: nothing is saved, but paths are formed.
-    char dir[] = "/tmp/nyx_fuzz_viewfileXXXXXX";
-    if (mkdtemp(dir) == nullptr || chdir(dir) != 0) return false;
-    setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
+    // The library lies in a directory of our own, named by its absolute path: nothing is saved,
+    // but paths are formed. The current directory stays, so that relative corpus and artifact
+    // paths given to the fuzzer keep working.
+    static ScratchDir dir;
+    if (!dir.make("nyx_fuzz_viewfile")) return false;
+    unsetenv("ZIL_NYX_LIBRARYMAP");
+    setenv("ZIL_LOCATION_MAP", "NO_MAP", 1);
     cfidrErrorT e = 0;
     cfidrPIInit(&e);
-    cfiOID lib = cfidrPICreateLib("fuzzlib", &e);
+    cfiOID lib = cfidrPICreateLib((dir.path() + "/fuzzlib").c_str(), &e);
     g_cell = cfidrLibCreateCell(lib, "fuzzcell", &e);
     return e == 0;
 }
