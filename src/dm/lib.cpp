@@ -87,7 +87,8 @@ void nyxLib::read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     nyxDMPath::freeDiskDirectory(path);
     for (const std::string &entry : names) {
         // An entry that is not a stored name would become a cell whose path is another entry's.
-        if (!nyxDMPath::isStoredName(entry) || !nyxFileIO::isDirectory(std::string(path) + "/" + entry)) continue;
+        if (!nyxDMPath::isStoredName(entry)) continue;
+        if (!nyxFileIO::isDirectory(std::string(path) + "/" + entry)) continue;
         if (nyxCell::construct(lib, entry.c_str(), true, lib->d_accessMode, err) == nullptr) return;
     }
 }

@@ -175,6 +175,6 @@ private:
 // kind letter. False when the file cannot be read or does not start with three integers. Reads
 // at most the few bytes they can take.
 bool nyxIOReadHeader(const char *path, int32_t &marker, int32_t &version, int32_t &kind);
-// The same from the first bytes of a file (the whole header takes at most kHeaderBytes).
+// The same from the first bytes of a file (the whole header takes at most nyxIOHeaderBytes).
 bool nyxIOParseHeader(const void *data, size_t size, int32_t &marker, int32_t &version, int32_t &kind);
 constexpr size_t nyxIOHeaderBytes = 16;

@@ -202,6 +202,7 @@ TEST(DumpTool, UnwritableStandardOutputFailsTheCommand) {
         EXPECT_NE(WEXITSTATUS(status), 0) << args[1];
         std::stringstream err;
         err << std::ifstream("stderr.txt").rdbuf();
-        EXPECT_NE(err.str().find("nyx: cannot write standard output"), std::string::npos) << args[1] << ": " << err.str();
+        EXPECT_NE(err.str().find("nyx: cannot write standard output"), std::string::npos)
+            << args[1] << ": " << err.str();
     }
 }
