@@ -364,6 +364,18 @@ NYX_API cfidrIterT cfidrPortBundleGetNetBundles(cfiOID bundle, cfidrErrorT *err)
  * released together when the view is purged. Views listed from a cell directory are read on
  * first use of their contents; a view whose stored form cannot be read reports 27 then. */
 
+/* Opens a view by library, cell and view name in read (1) or update (2) mode and returns it with
+ * its own class (netlist or encapsulated view). The library is found among the known ones, or made
+ * known from its directory and read, as cfidrPIOpenLib does (without reporting 22): a library the
+ * caller had not opened takes the mode, one it had opened keeps its own. The view's stored form is
+ * read unless trusted program mode is on, and the view takes the mode: edits of a view opened for
+ * read report 42. Names compare without regard to case. Errors: 41 (bad mode), 14 (invalid
+ * library, cell or view name), 27 (no such library directory, cell or stored view: a view that has
+ * no stored file is not found), 4 (the stored form is damaged, or out of memory); result null. The
+ * view belongs to the library; cfidrViewPurge drops it. */
+NYX_API cfiOID cfidrPIOpenView(const char *lib, const char *cell, const char *view, cfidrAccessModeT mode,
+                               cfidrErrorT *err);
+
 /* Creates a netlist view named name in a cell (a tab in the name is stored as "/", a newline as
  * "."), open for update and marked changed. Errors: 16/15 (cell), 42 (the library is open for
  * read only), 14 (bad name), 26 (the cell already lists a view of that name, or a netlist view of

@@ -122,7 +122,7 @@ NYX_API int32_t nyxdrNetBusGetEnd(cfiOID bus, cfidrErrorT *err);
 /* Gives a net a further name. The alias joins the view's net name space for lookups; no check is
  * made against other nets' names. With option bit 0x40000 an existing alias of exactly that name
  * is returned instead. Errors: 16/15, 42, 14 (bad name) (both unless trusted data mode), 4;
- * result null. */
+ * result null. cfidrNamedObjectSetName renames an alias with the same checks (42, then 14). */
 NYX_API cfiOID nyxdrNetCreateNetAlias(cfiOID net, const char *name, cfidrErrorT *err);
 
 /* Returns an iterator (nyxdrIterNextNetAlias) over a net's aliases, newest first. Errors: 16/15,

@@ -260,6 +260,21 @@ nyxObjRef nyxCell::findViewByName(nyxCell *cell, const char *name, cfidrErrorT *
     return r;
 }
 
+nyxObjRef nyxCell::openView(nyxCell *cell, const char *name, cfidrAccessModeT mode, cfidrErrorT *err) {
+    if (!nyx::trustedProgram() && !nyxDMUtil::validName(name)) return *err = 14, nyxObjRef{};
+    if (!cell->openObj(err)) return {};
+    for (int32_t i = 0; i < cell->d_views.nitems(); ++i) {
+        void *item = cell->d_views[i];
+        nyxDMObj *view = viewObject(item);
+        if (!nyxDMUtil::sameName(view->nameObj(), name)) continue;
+        if (!nyx::trustedProgram() && !view->openObj(err)) return {};
+        view->d_accessMode = mode;
+        return nyxObjRef{view, viewCode(item), 0};
+    }
+    if (nyxHookOpenView == nullptr) return *err = 27, nyxObjRef{};
+    return nyxHookOpenView(cell, name, mode, err);
+}
+
 // --- Occurrence property sets and design configurations by name -------------------------------------
 
 nyxDMObj *nyxCell::findSetByName(nyxCell *cell, nyxDynArray &list, const char *name, cfidrErrorT *err) {

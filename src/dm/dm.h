@@ -160,6 +160,11 @@ public:
 
     // Operations behind the interface (argument checks done by the caller).
     static nyxLib *openLib(const char *name, cfidrAccessModeT mode, cfidrErrorT *err);
+    // Opens a view by library, cell and view name: the library is found, or constructed from its
+    // directory and read, as openLib does (a library the caller had not opened takes `mode`, one
+    // it had keeps its own; no 22); then the cell (14, 27) and the view (nyxCell::openView).
+    static nyxObjRef openView(const char *lib, const char *cell, const char *view,
+                              cfidrAccessModeT mode, cfidrErrorT *err);
     static nyxLib *findLibByName(const char *name, cfidrErrorT *err);
     static nyxLib *createLib(const char *name, cfidrErrorT *err);
     static nyxCell *createCell(nyxLib *lib, const char *name, cfidrErrorT *err);
@@ -216,6 +221,10 @@ public:
     static nyxIter *getViews(nyxCell *cell, cfidrErrorT *err);
     // A view by name: {view, 14 or 15}; 27 when none.
     static nyxObjRef findViewByName(nyxCell *cell, const char *name, cfidrErrorT *err);
+    // Opens a view of the cell in `mode`: a listed view is read (unless trusted program mode)
+    // and takes the mode; another is opened by the general view opening when it exists, else
+    // 27. 14 for an invalid name unless trusted program mode. {view, 14 or 15}.
+    static nyxObjRef openView(nyxCell *cell, const char *name, cfidrAccessModeT mode, cfidrErrorT *err);
     static void destroy(nyxCell *cell, cfidrErrorT *err);
     // An occurrence property set or design configuration of the cell by name. With fix switch
     // 119985 on, the sets already known are first compared exactly, before the cell is read;

@@ -21,6 +21,23 @@ std::string encodeName(const char *name) {
     return out;
 }
 
+bool fitsEntry(const char *name, const char *ext) {
+    size_t length = encodeName(name).size();
+    if (ext != nullptr) length += 1 + std::strlen(ext) + kCompanionSuffix;
+    return length <= kMaxEntry;
+}
+
+bool fitsPath(const std::string &path) {
+    size_t from = 0;
+    for (;;) {
+        const size_t slash = path.find('/', from);
+        const size_t end = slash == std::string::npos ? path.size() : slash;
+        if (end - from > kMaxEntry) return false;
+        if (slash == std::string::npos) return true;
+        from = slash + 1;
+    }
+}
+
 std::string decodeName(const char *stored) {
     std::string out(stored != nullptr ? stored : "");
     for (char &c : out) {

@@ -17,6 +17,17 @@ std::string decodeName(const char *stored);
 // belongs to another entry (or none), so they are not taken as libraries, cells or views.
 bool isStoredName(const std::string &entry);
 
+// The longest directory entry the file system holds, and the longest companion that the safe
+// save adds to a file's name while it replaces it (".bak.tmp").
+constexpr size_t kMaxEntry = 255;
+constexpr size_t kCompanionSuffix = 8;
+// Whether a stored object named `name` can exist on disk: its encoded name, with "." and `ext`
+// and room for the save's companions when `ext` is given (a file), is one entry the file system
+// holds. A name that fails can be made in memory but never saved, so creation refuses it.
+bool fitsEntry(const char *name, const char *ext);
+// Whether every entry of a path (between "/") is one the file system holds.
+bool fitsPath(const std::string &path);
+
 // A ring of 24 reusable path buffers: a returned buffer stays valid until 24 more have been handed
 // out or the ring is released. Paths of any length fit.
 char *pathBuffer(const std::string &path);

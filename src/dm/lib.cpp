@@ -153,6 +153,27 @@ nyxLib *nyxLib::openLib(const char *name, cfidrAccessModeT mode, cfidrErrorT *er
     return lib;
 }
 
+nyxObjRef nyxLib::openView(const char *libName, const char *cellName, const char *viewName,
+                           cfidrAccessModeT mode, cfidrErrorT *err) {
+    if (!nyx::trustedData() && !nyxDMUtil::validName(libName)) return *err = 14, nyxObjRef{};
+    nyxLib *lib = findKnown(libName);
+    if (lib == nullptr) {
+        if (nyxDMObj::findDMObj(nyxCodeLib, nyxDMUtil::pathOf(libName).c_str(), nullptr, nullptr) < 0) {
+            return *err = 27, nyxObjRef{};
+        }
+        lib = construct(libName, mode, err);
+        if (lib == nullptr) return {};
+    }
+    if (!lib->openObj(err)) return {};
+    if (lib->d_userOpened == 0) {
+        lib->d_userOpened = 1;
+        lib->d_accessMode = mode;
+    }
+    nyxCell *cell = findCellByName(lib, cellName, err);
+    if (cell == nullptr) return {};
+    return nyxCell::openView(cell, viewName, mode, err);
+}
+
 nyxLib *nyxLib::findLibByName(const char *name, cfidrErrorT *err) {
     if (!nyx::trustedProgram() && !nyxDMUtil::validName(name)) return *err = 14, nullptr;
     nyxLib *lib = findKnown(name);
@@ -169,7 +190,9 @@ nyxLib *nyxLib::findLibByName(const char *name, cfidrErrorT *err) {
 
 nyxLib *nyxLib::createLib(const char *name, cfidrErrorT *err) {
     if (!nyx::trustedData()) {
-        if (!nyxDMUtil::validName(name)) return *err = 14, nullptr;
+        if (!nyxDMUtil::validName(name) || !nyxDMPath::fitsPath(nyxDMUtil::pathOf(name))) {
+            return *err = 14, nullptr;
+        }
         if (findKnown(name) != nullptr) return *err = 26, nullptr;
         if (nyxDMObj::findDMObj(nyxCodeLib, nyxDMUtil::pathOf(name).c_str(), nullptr, nullptr) >= 0) {
             return *err = 26, nullptr;
@@ -194,7 +217,7 @@ nyxCell *nyxLib::createCell(nyxLib *lib, const char *name, cfidrErrorT *err) {
             }
             name = cleaned.c_str();
         }
-        if (!nyxDMUtil::validName(name)) return *err = 14, nullptr;
+        if (!nyxDMUtil::validName(name) || !nyxDMPath::fitsEntry(name, nullptr)) return *err = 14, nullptr;
         for (int32_t i = 0; i < lib->d_cells.nitems(); ++i) {
             if (nyxDMUtil::sameName(static_cast<nyxCell *>(lib->d_cells[i])->nameObj(), name)) {
                 return *err = 26, nullptr;

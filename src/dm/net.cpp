@@ -167,9 +167,9 @@ void unmakeNet(nyxNetlistView *view, void *net) {
 void *create(nyxNetlistView *view, const char *name, int32_t code, int32_t start, int32_t step,
              cfidrErrorT *err) {
     if (view->d_loaded == 0 && !nyxNetlistView::load(view, err)) return nullptr;
-    if (name == nullptr) return *err = 14, nullptr;
     bool checked = !nyx::trustedData();
     if (checked && view->readOnly()) return *err = 42, nullptr;
+    if (name == nullptr) return *err = 14, nullptr;
     // The name's slot of a large map is far away in memory: it is fetched first, and the name
     // check and the making of the net run while it arrives. The net is made this early only
     // when the map exists (a map built now must not hold it yet) and when that adds no block
@@ -231,7 +231,6 @@ nyxObjRef findByName(nyxNetlistView *view, const char *name, cfidrErrorT *err) {
 void setName(void *net, const char *name, cfidrErrorT *err) {
     nyxNetlistView *v = view(net);
     auto *head = static_cast<nyxNetHead *>(net);
-    if (name == nullptr) return (void)(*err = 14);
     if (!nyx::trustedData()) {
         if (code(net) == nyxCodeNetScalar && static_cast<nyxNetScalar *>(net)->d_connCount > 0) {
             return (void)(*err = 36);
@@ -243,6 +242,7 @@ void setName(void *net, const char *name, cfidrErrorT *err) {
         void *other = map->find(name, nullptr);
         if (other != nullptr && other != net) return (void)(*err = 25);
     }
+    if (name == nullptr) return (void)(*err = 14);
     nyxNetMap *map = v->netNameMap();
     if (map != nullptr) map->remove(head->d_name.getString(), net);
     // A failed copy keeps the old name, which goes back into the map (there is room: one entry
@@ -366,11 +366,11 @@ int32_t getGlobal(const void *obj, bool alias) {
 
 nyxNetAlias *createAlias(void *net, const char *name, cfidrErrorT *err) {
     nyxNetlistView *v = view(net);
-    if (name == nullptr) return *err = 14, nullptr;
     if (!nyx::trustedData()) {
         if (v->readOnly()) return *err = 42, nullptr;
         if (!nyxNetlistView::validString(name)) return *err = 14, nullptr;
     }
+    if (name == nullptr) return *err = 14, nullptr;
     if (nyxSettings::hasNameOption(0x40000)) {
         for (auto *a = static_cast<nyxNetAlias *>(v->aliasHead(net)); a != nullptr; a = a->d_next) {
             if (std::strcmp(a->d_name.getString(), name) == 0) return a;
@@ -392,6 +392,23 @@ nyxNetAlias *createAlias(void *net, const char *name, cfidrErrorT *err) {
     }
     nyxNetlistView::viewChanged(v);
     return a;
+}
+
+void renameAlias(nyxNetAlias *alias, const char *name, cfidrErrorT *err) {
+    nyxNetlistView *v = view(alias->d_owner);
+    if (!nyx::trustedData()) {
+        if (v->readOnly()) return (void)(*err = 42);
+        if (!nyxNetlistView::validString(name)) return (void)(*err = 14);
+    }
+    if (name == nullptr) return (void)(*err = 14);
+    nyxNetMap *map = v->netNameMap();
+    if (map != nullptr) map->remove(alias->d_name.getString(), alias);
+    // A failed copy keeps the old name, which goes back into the map (there is room: one entry
+    // was just taken out).
+    bool ok = alias->d_name.setString(name, v->viewHeap());
+    if (map != nullptr) map->add(alias, nyxCodeNetAlias);
+    if (!ok) return (void)(*err = 4);
+    nyxNetlistView::viewChanged(v);
 }
 
 void destroyAlias(nyxNetAlias *alias, cfidrErrorT *err) {

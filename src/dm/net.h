@@ -123,6 +123,12 @@ extern const nyxConnSide nyxPortInstSide NYX_WEAK;
 // Operations on nets of any kind.
 namespace nyxNet {
 
+// The deepest nesting of groups a view holds: along every chain of groups, each holding the
+// next, at most this many steps lead from a net that no group holds to the deepest member. The
+// view file and every walk over members take this depth; an insertion that would exceed it is
+// refused like one that would make a group contain itself (47).
+constexpr int32_t kMaxNesting = 1024;
+
 // Class code of a net (10, 11 or 12), read from its block.
 inline int32_t code(const void *net) {
     return nyxListBlock::getHeader(net, nyxNetlistView::kBlockSize)->listType();
@@ -154,7 +160,8 @@ void destroy(void *net, cfidrErrorT *err);
 void attach(void *net, void *obj, const nyxConnSide &side, int32_t mode, cfidrErrorT *err);
 void detach(void *net, void *obj, const nyxConnSide &side, cfidrErrorT *err);
 
-// Group membership.
+// Group membership. Insertion: 42 read-only, 37 other view, 47 the group would contain itself
+// or the nesting would exceed kMaxNesting (unless trusted data mode), 4.
 void insertNet(nyxNetBundle *group, void *net, int32_t position, cfidrErrorT *err);
 void removeNet(nyxNetBundle *group, int32_t position, cfidrErrorT *err);
 nyxObjRef findMemberByName(nyxNetBundle *group, const char *name, cfidrErrorT *err);
@@ -169,6 +176,9 @@ void setGlobal(void *netOrAlias, bool alias, int32_t value, cfidrErrorT *err);
 int32_t getGlobal(const void *netOrAlias, bool alias);
 
 nyxNetAlias *createAlias(void *net, const char *name, cfidrErrorT *err);
+// Renames an alias: 42 read-only, 14 bad name (unless trusted data mode; a null name always).
+// As at creation, the name is not checked against other nets' names.
+void renameAlias(nyxNetAlias *alias, const char *name, cfidrErrorT *err);
 void destroyAlias(nyxNetAlias *alias, cfidrErrorT *err);
 
 // The property list of a net (null until its first property) and its replacement.

@@ -115,13 +115,14 @@ int g_attachDepth = 0;
 
 void attachGroup(nyxNetBundle *net, void *obj, const nyxConnSide &side, int32_t mode, cfidrErrorT *err) {
     nyxNetlistView *v = view(net);
-    if (isScalarOf(side, obj)) return (void)(*err = 38);
     if (g_attachDepth > kMaxDepth) return (void)(*err = 4);
     if (!nyx::trustedData()) {
         if (v->readOnly()) return (void)(*err = 42);
         if (side.view(obj) != v) return (void)(*err = 37);
         cfidrErrorT e = checkAttachment(net, obj, side, mode, 0);
         if (e != 0) return (void)(*err = e);
+    } else if (isScalarOf(side, obj)) {
+        return (void)(*err = 38);
     }
     nyxNetlistView::viewChanged(v);
     int32_t counted = 0;

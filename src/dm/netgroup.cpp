@@ -2,6 +2,8 @@
 // of a net.
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
+#include <vector>
 
 #include "dm/net.h"
 
@@ -24,6 +26,82 @@ bool nameOk(const char *name, cfidrErrorT *err) {
         return *err = 14, false;
     }
     return true;
+}
+
+// Longest chain of steps from `root` through `next` (children of a node: count(node) and
+// child(node, i)); a node without children ends a chain. Memoised, so that nets held by several
+// groups are walked once; cap + 1 as soon as the chain is longer than `cap`, or on a loop (which
+// only trusted data mode lets in).
+template <class Count, class Child>
+int32_t longestChain(const void *root, Count count, Child child, int32_t cap) {
+    if (count(root) == 0) return 0;
+    struct Frame {
+        const void *node;
+        int32_t next;
+        int32_t best;
+    };
+    std::unordered_map<const void *, int32_t> done;  // -1 while on the walk's path
+    std::vector<Frame> path{{root, 0, 0}};
+    done[root] = -1;
+    for (;;) {
+        Frame &f = path.back();
+        if (f.next < count(f.node)) {
+            const void *c = child(f.node, f.next++);
+            int32_t below = 0;
+            if (count(c) > 0) {
+                auto it = done.find(c);
+                if (it == done.end()) {
+                    if (static_cast<int32_t>(path.size()) > cap) return cap + 1;
+                    done[c] = -1;
+                    path.push_back({c, 0, 0});
+                    continue;
+                }
+                if (it->second < 0) return cap + 1;
+                below = it->second;
+            }
+            f.best = std::max(f.best, below + 1);
+            if (f.best > cap) return cap + 1;
+            continue;
+        }
+        const int32_t height = f.best;
+        done[f.node] = height;
+        path.pop_back();
+        if (path.empty()) return height;
+        path.back().best = std::max(path.back().best, height + 1);
+        if (path.back().best > cap) return cap + 1;
+    }
+}
+
+// Steps from `net` down to its deepest member.
+int32_t nestingBelow(const void *net, int32_t cap) {
+    auto count = [](const void *n) { return isGroup(n) ? static_cast<const nyxNetBundle *>(n)->size() : 0; };
+    auto child = [](const void *n, int32_t i) -> const void * { return static_cast<const nyxNetBundle *>(n)->member(i); };
+    return longestChain(net, count, child, cap);
+}
+
+// Steps from `group` up to the outermost group that holds it. The groups that hold each group
+// are gathered by one pass over the view's groups.
+int32_t nestingAbove(const nyxNetBundle *group, int32_t cap) {
+    if (group->d_groupCount == 0) return 0;
+    std::unordered_map<const void *, std::vector<const void *>> holders;
+    nyxNetlistView *v = view(group);
+    for (int32_t k : {nyxNetlistView::kBundleChain, nyxNetlistView::kBusChain}) {
+        for (nyxListBlock *b = v->chain(k).first; b != nullptr; b = b->next()) {
+            for (int32_t i = 0; i < b->highWater(); ++i) {
+                auto *g = static_cast<nyxNetBundle *>(b->objectAt(i));
+                if ((g->d_flags & nyxNetHead::kLive) == 0) continue;
+                for (int32_t j = 0; j < g->size(); ++j) {
+                    if (isGroup(g->member(j))) holders[g->member(j)].push_back(g);
+                }
+            }
+        }
+    }
+    auto count = [&](const void *n) {
+        auto it = holders.find(n);
+        return it == holders.end() ? 0 : static_cast<int32_t>(it->second.size());
+    };
+    auto child = [&](const void *n, int32_t i) { return holders.find(n)->second[static_cast<size_t>(i)]; };
+    return longestChain(group, count, child, cap);
 }
 
 } // namespace
@@ -59,6 +137,12 @@ void insertNet(nyxNetBundle *group, void *net, int32_t position, cfidrErrorT *er
             std::vector<void *> holders;
             getAllNetBundles(group, holders);
             if (std::find(holders.begin(), holders.end(), net) != holders.end()) return (void)(*err = 47);
+        }
+        // Only a group member, or a first member of a group, can make a chain of groups longer.
+        if (isGroup(net) || group->size() == 0) {
+            const int32_t above = nestingAbove(group, kMaxNesting);
+            const int32_t below = isGroup(net) ? nestingBelow(net, kMaxNesting) : 0;
+            if (above + 1 + below > kMaxNesting) return (void)(*err = 47);
         }
     }
     auto *head = static_cast<nyxNetHead *>(net);

@@ -90,6 +90,9 @@ nyxObjRef aliasFindProp(void *obj, uint32_t, const char *name, cfidrErrorT *err)
 }
 nyxIter *aliasGetProps(void *obj, uint32_t, cfidrErrorT *err) { return nyxPropGetProps(asAlias(obj)->d_props, err); }
 const char *aliasGetName(void *obj, uint32_t, cfidrErrorT *) { return asAlias(obj)->d_name.getString(); }
+void aliasSetName(void *obj, uint32_t, const char *name, cfidrErrorT *err) {
+    nyxNet::renameAlias(asAlias(obj), name, err);
+}
 void aliasDestroy(void *obj, uint32_t, cfidrErrorT *err) { nyxNet::destroyAlias(asAlias(obj), err); }
 
 constexpr nyxIterOps kAliasIterOps = [] {
@@ -106,6 +109,7 @@ constexpr nyxClassOps makeAliasOps() {
     ops.destroy = aliasDestroy;
     ops.findPropByName = aliasFindProp;
     ops.getName = aliasGetName;
+    ops.setName = aliasSetName;
     ops.getters[nyxIterProp] = aliasGetProps;
     ops.iterOps = &kAliasIterOps;
     return ops;

@@ -1,8 +1,11 @@
 // Ports: creation, queries, moves between owners, start and step of buses, and destruction.
 #include "dm/port.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "dm/busname.h"
 #include "dm/net.h"
@@ -67,6 +70,34 @@ bool creationChecks(nyxNetlistView *view, const nyxDynArray &list, const char *n
     return true;
 }
 
+// Groups that hold `port` (0 for a top-level port); stops counting above kMaxNesting.
+int32_t nestingOf(const nyxPort *port) {
+    int32_t n = 0;
+    for (const nyxPort *g = port->ownerGroup(); g != nullptr && n <= nyxPort::kMaxNesting; g = g->ownerGroup()) ++n;
+    return n;
+}
+
+// Steps from `port` down to its deepest member (ports own their members: a tree).
+int32_t nestingBelow(const nyxPort *port) {
+    int32_t deepest = 0;
+    std::vector<std::pair<const nyxPort *, int32_t>> work{{port, 0}};
+    while (!work.empty()) {
+        auto [p, depth] = work.back();
+        work.pop_back();
+        deepest = std::max(deepest, depth);
+        if (!p->isGroup() || depth > nyxPort::kMaxNesting) continue;
+        const auto *g = static_cast<const nyxPortBundle *>(p);
+        for (int32_t i = 0; i < g->size(); ++i) work.emplace_back(g->member(i), depth + 1);
+    }
+    return deepest;
+}
+
+// A new member of `group` would be held by one group more than `group` is.
+bool nestingChecks(const nyxPortBundle *group, cfidrErrorT *err) {
+    if (group != nullptr && nestingOf(group) + 1 > nyxPort::kMaxNesting) return *err = 47, false;
+    return true;
+}
+
 // Builds a port of class `code` in the view heap, names it and puts it into its owner's list.
 template <class T, class... A>
 T *place(nyxNetlistView *view, nyxPortBundle *group, const char *name, int32_t position,
@@ -113,6 +144,7 @@ nyxPortScalar *nyxPort::createPortScalar(nyxNetlistView *view, nyxPortBundle *gr
                                          int32_t position, int32_t direction, cfidrErrorT *err) {
     if (group == nullptr && !nyxNetlistView::load(view, err)) return nullptr;
     if (!creationChecks(view, targetList(view, group), name, nyxCodePortScalar, err)) return nullptr;
+    if (!nestingChecks(group, err)) return nullptr;
     if (!nyx::trustedData() && (direction < 0 || direction > 3)) return *err = 8, nullptr;
     return place<nyxPortScalar>(view, group, name, position, err, direction);
 }
@@ -121,6 +153,7 @@ nyxPortBus *nyxPort::createPortBus(nyxNetlistView *view, nyxPortBundle *group, c
                                    int32_t position, int32_t start, int32_t step, cfidrErrorT *err) {
     if (group == nullptr && !nyxNetlistView::load(view, err)) return nullptr;
     if (!creationChecks(view, targetList(view, group), name, nyxCodePortBus, err)) return nullptr;
+    if (!nestingChecks(group, err)) return nullptr;
     if (!nyx::trustedData() && step == 0) return *err = 10, nullptr;
     return place<nyxPortBus>(view, group, name, position, err, view->viewHeap(), start, step);
 }
@@ -129,6 +162,7 @@ nyxPortBundle *nyxPort::createPortBundle(nyxNetlistView *view, nyxPortBundle *gr
                                          int32_t position, cfidrErrorT *err) {
     if (group == nullptr && !nyxNetlistView::load(view, err)) return nullptr;
     if (!creationChecks(view, targetList(view, group), name, nyxCodePortBundle, err)) return nullptr;
+    if (!nestingChecks(group, err)) return nullptr;
     return place<nyxPortBundle>(view, group, name, position, err, view->viewHeap(), nyxCodePortBundle);
 }
 
@@ -198,9 +232,12 @@ void nyxPort::setOwnerPortBundle(nyxPort *port, nyxPortBundle *group, int32_t po
     // A port moved into another view or into itself would break the owner chains that every walk
     // relies on, so these two checks run in trusted data mode as well.
     if (getOwningView(group) != view) return void(*err = 37);
-    for (const nyxPort *g = group; g != nullptr; g = g->ownerGroup()) {
+    int32_t above = 0;
+    for (const nyxPort *g = group; g != nullptr; g = g->ownerGroup(), ++above) {
         if (g == port) return void(*err = 47);
     }
+    // The moved port and its members must stay within the nesting every walk takes.
+    if (above + nestingBelow(port) > kMaxNesting) return void(*err = 47);
     moveTo(port, view, group->members(), group, group->d_code, position, err);
 }
 

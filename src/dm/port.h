@@ -41,6 +41,11 @@ class nyxPortScalar;
 // The beginning shared by every port.
 class nyxPort {
 public:
+    // The deepest nesting of ports: at most this many groups hold a port, the depth that the
+    // view file, describer records and every walk over members take. Creating or moving a port
+    // deeper is refused like moving a group into itself (47).
+    static constexpr int32_t kMaxNesting = 1024;
+
     nyxPropList *d_propList = nullptr;
     int32_t d_code;          // 5, 4 or 3
     int32_t d_ownerCode;     // 14 (the view), 4 or 3

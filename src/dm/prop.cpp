@@ -147,7 +147,6 @@ nyxIterCache<PropIter, 4> g_iters;
 
 nyxObjRef nyxPropCreate(nyxPropList *&list, const nyxPropOwner &owner, const char *name,
                         cfidrErrorT *err) {
-    if (name == nullptr) return *err = 14, nyxObjRef{};
     if (!nyx::trustedData()) {
         if (owner.readOnly != nullptr && owner.readOnly(owner.obj, owner.member)) {
             return *err = 42, nyxObjRef{};
@@ -155,6 +154,7 @@ nyxObjRef nyxPropCreate(nyxPropList *&list, const nyxPropOwner &owner, const cha
         if (!validName(name)) return *err = 14, nyxObjRef{};
         if (indexOfName(list, name) >= 0) return *err = 26, nyxObjRef{};
     }
+    if (name == nullptr) return *err = 14, nyxObjRef{};
     nyxPropNameTable *names = nyxPropNameTable::get();
     nyxPropNameTableBucket *entry = names != nullptr ? names->add_name_type(name, nyxPropNone) : nullptr;
     if (entry == nullptr) return *err = 4, nyxObjRef{};
@@ -232,13 +232,13 @@ nyxProp *nyxPropLive(const nyxPropList *list, uint32_t index, cfidrErrorT *err) 
 void nyxPropRename(nyxPropList *list, uint32_t index, const char *name, cfidrErrorT *err) {
     nyxProp *p = nyxPropLive(list, index, err);
     if (p == nullptr) return;
-    if (name == nullptr) return void(*err = 14);
     if (!nyx::trustedData()) {
         if (listReadOnly(list)) return void(*err = 42);
         if (!validName(name)) return void(*err = 14);
         int32_t other = indexOfName(list, name);
         if (other >= 0 && static_cast<uint32_t>(other) != index) return void(*err = 25);
     }
+    if (name == nullptr) return void(*err = 14);
     nyxPropNameTable *names = nyxPropNameTable::get();
     nyxPropNameTableBucket *entry = names != nullptr ? names->add_name_type(name, p->type()) : nullptr;
     if (entry == nullptr) return void(*err = 4);
@@ -273,6 +273,18 @@ nyxObjRef nyxPropCreateOnProp(nyxPropList *list, uint32_t index, const char *nam
     if (nyxPropLive(list, index, err) == nullptr) return {};
     nyxPropList *sub = nyxPropsOnProp(list, index);
     nyxPropList *before = sub;
+    if (sub == nullptr) {
+        int32_t depth = 1;
+        for (const nyxPropList *up = list; up != nullptr && up->d_ownerCode == nyxCodeProp && depth <= nyxPropMaxNesting;
+             up = static_cast<const nyxPropList *>(up->d_owner)) {
+            ++depth;
+        }
+        if (depth > nyxPropMaxNesting) {
+            if (!nyx::trustedData() && listReadOnly(list)) return *err = 42, nyxObjRef{};
+            if (name == nullptr || (!nyx::trustedData() && !validName(name))) return *err = 14, nyxObjRef{};
+            return *err = 47, nyxObjRef{};
+        }
+    }
     nyxPropOwner owner = {list, index, nyxCodeProp, list->d_heap, onPropReadOnly};
     nyxObjRef r = nyxPropCreate(sub, owner, name, err);
     if (sub != before) {

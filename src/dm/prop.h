@@ -232,9 +232,13 @@ void nyxPropDestroy(nyxPropList *list, uint32_t index, cfidrErrorT *err);
 nyxObjRef nyxPropListOwner(const nyxPropList *list);
 // The list of properties on the property (list, index), or null.
 nyxPropList *nyxPropsOnProp(const nyxPropList *list, uint32_t index);
+// Properties nest on properties at most this deep (the object's own list is depth 0), the depth
+// the view file and every walk take.
+constexpr int32_t nyxPropMaxNesting = 1024;
 // Creates a property on the property (list, index) with the checks of nyxPropCreate; the list of
 // properties on it is made on first use and kept in the session-wide table of properties on
-// properties (16 when the entry is free).
+// properties (16 when the entry is free). A list deeper than nyxPropMaxNesting is refused with 47
+// after the checks of creation (42, 14).
 nyxObjRef nyxPropCreateOnProp(nyxPropList *list, uint32_t index, const char *name, cfidrErrorT *err);
 
 // Records a change of a property of the list's owner: a property on a property records the

@@ -16,6 +16,10 @@ namespace {
 
 using namespace nyxViewFile;
 
+// Everything the data model lets be built nests no deeper than a file may.
+static_assert(kMaxDepth >= nyxNet::kMaxNesting && kMaxDepth >= nyxPort::kMaxNesting &&
+              kMaxDepth >= nyxPropMaxNesting);
+
 // Net ids by net address. Net scalars, which every port and port instance refers to, are found
 // by their slot position in the view (a table indexed by position: one read of the block header
 // and one of the table); buses and bundles by open addressing with linear probing (no deletions

@@ -44,9 +44,10 @@ constexpr WithdrawRule kRules[26] = {
     {true, {kNone}},                                                   // 25 design configuration
 };
 
-// Deeper than any real hierarchy of contents (bundles of bundles, properties of properties):
-// a cycle in corrupted data ends here instead of exhausting the stack.
-constexpr int kMaxDepth = 256;
+// Deeper than any hierarchy of contents the data model lets be built (a view, ports nested up
+// to 1024 deep, properties on properties up to 1024 deep): a cycle in corrupted data ends here
+// instead of exhausting the stack.
+constexpr int kMaxDepth = 4096;
 
 } // namespace
 

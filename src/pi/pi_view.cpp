@@ -24,18 +24,30 @@ bool netlistView(cfiOID view, cfidrErrorT *e) {
 
 extern "C" {
 
+NYX_API cfiOID cfidrPIOpenView(const char *lib, const char *cell, const char *view, cfidrAccessModeT mode,
+                               cfidrErrorT *err) {
+    return nyxpi::guard(err, kNullOID, [&](cfidrErrorT *e) {
+        if (nyxpi::session(e) == nullptr || !nyxpi::checkAccessMode(mode, e)) return kNullOID;
+        nyxObjRef r = nyxLib::openView(lib, cell, view, mode, e);
+        return *e != 0 ? kNullOID : nyxpi::handOut(r, e);
+    });
+}
+
 NYX_API cfiOID cfidrCellCreateNetlistView(cfiOID cell, const char *name, cfidrErrorT *err) {
     return nyxpi::guard(err, kNullOID, [&](cfidrErrorT *e) {
         if (!checkArg(cell, nyxCodeCell, e)) return kNullOID;
         nyxCell *c = nyxpi::object<nyxCell>(cell);
         cfidrErrorT readErr = 0;
         if (!c->openObj(&readErr) && readErr != 27) return fail(e, readErr), kNullOID;
+        if (!nyx::trustedData() && c->d_lib->readOnly()) return fail(e, 42), kNullOID;
         if (name == nullptr) return fail(e, 14), kNullOID;
         std::string stored = nyxNetlistView::storedName(name);
         name = stored.c_str();
         if (!nyx::trustedData()) {
-            if (c->d_lib->readOnly()) return fail(e, 42), kNullOID;
-            if (!nyxNetlistView::validString(name)) return fail(e, 14), kNullOID;
+            if (!nyxNetlistView::validString(name) ||
+                !nyxDMPath::fitsEntry(name, nyxDMTypes::row(nyxDMTypes::kNetlistView).ext)) {
+                return fail(e, 14), kNullOID;
+            }
             for (int32_t i = 0; i < c->views().nitems(); ++i) {
                 if (nyxDMUtil::sameName(nyxCell::viewObject(c->views()[i])->nameObj(), name)) {
                     return fail(e, 26), kNullOID;

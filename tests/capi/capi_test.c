@@ -55,6 +55,14 @@ int main(void) {
         CHECK(cfidrObjectGetObjectType(made_up, &err) == 0 && err == 16);
     }
 
+    /* Views open by library, cell and view name; an unknown library is not found. */
+    {
+        cfiOID view = cfidrPIOpenView("no such library", "cell", "view", 1, &err);
+        CHECK(err == 27 && view.object == 0);
+        cfidrPIOpenView("lib", "cell", "view", 3, &err);
+        CHECK(err == 41);
+    }
+
     it = cfidrPIGetLibs(&err);
     CHECK(err == 0);
     CHECK(cfidrObjectIsNull(cfidrIterNextLib(it, &err), &err) == cfiTrue);

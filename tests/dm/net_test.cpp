@@ -1,5 +1,7 @@
 // Nets through the exported interface: creation codes, iteration modes, positions, connection
 // storage, attach and detach of scalars and groups, membership, aliases, renaming, properties.
+#include <functional>
+
 #include "dm/net.h"
 #include "dm/netmap.h"
 #include "dm/port_fixture.h"
@@ -245,4 +247,73 @@ TEST_F(Nets, AliasesAndPropertiesOnNets) {
     for (cfiOID id : {a1, a2, again, p, ap}) EXPECT_FALSE(cfidrObjectIsUsable(id, &e));
     EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "x", &e), 27);
     EXPECT_TRUE(nyxpi::object<nyxNetlistView>(view)->netNameMap()->isValid());
+}
+
+// Net aliases have a rename operation: the net name map follows it, before and after the map
+// was built, and the edit checks of alias creation apply.
+TEST_F(Nets, NetAliasesCanBeRenamed) {
+    cfiOID n = net('s', "n");
+    cfiOID a = nyxdrNetCreateNetAlias(n, "old", &e);
+    EXPECT_CODE(cfidrNamedObjectSetName(a, "first", &e), 0);
+    EXPECT_STREQ(cfidrNamedObjectGetName(a, &e), "first");
+    // The map is built by this lookup and kept current by the next rename.
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrNetlistViewFindNetByName(view, "first", &e), n, &e));
+    EXPECT_CODE(cfidrNamedObjectSetName(a, "second", &e), 0);
+    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "first", &e), 27);
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrNetlistViewFindNetByName(view, "second", &e), n, &e));
+    EXPECT_TRUE(nyxpi::object<nyxNetlistView>(view)->netNameMap()->isValid());
+    EXPECT_CODE(cfidrNamedObjectSetName(a, "bad\x01", &e), 14);
+    nyxpi::object<nyxNetlistView>(view)->d_accessMode = 1;
+    EXPECT_CODE(cfidrNamedObjectSetName(a, "third", &e), 42);
+    EXPECT_STREQ(cfidrNamedObjectGetName(a, &e), "second");
+}
+
+// Edit checks report a read-only container (42) before anything about the arguments: a null
+// name (14), a scalar port paired with a net group (38), a port of another view (37). Each row
+// runs once on a read-only container and once on an open one, where the argument fault shows.
+TEST_F(Nets, ReadOnlyIsReportedBeforeArgumentFaults) {
+    cfiOID s = net('s', "s");
+    cfiOID bus = net('b', "bus");
+    cfiOID bundle = net('g', "bundle");
+    cfiOID alias = nyxdrNetCreateNetAlias(s, "alias", &e);
+    cfiOID prop = cfidrObjectCreateProp(s, "prop", &e);
+    cfiOID portScalar = port(view, 's', "ps");
+    cfiOID otherPort = port(newView("other"), 's', "op");
+    struct Row {
+        const char *what;
+        std::function<void()> call;
+        cfidrErrorT whenOpen;
+    };
+    const Row rows[] = {
+        {"create net scalar", [&] { cfidrNetlistViewCreateNetScalar(view, nullptr, &e); }, 14},
+        {"create net bus", [&] { cfidrNetlistViewCreateNetBus(view, nullptr, 0, 1, &e); }, 14},
+        {"create net bundle", [&] { cfidrNetlistViewCreateNetBundle(view, nullptr, &e); }, 14},
+        {"create view", [&] { cfidrCellCreateNetlistView(cell, nullptr, &e); }, 14},
+        {"create property", [&] { cfidrObjectCreateProp(s, nullptr, &e); }, 14},
+        {"create net alias", [&] { nyxdrNetCreateNetAlias(s, nullptr, &e); }, 14},
+        {"rename net", [&] { cfidrNamedObjectSetName(bus, nullptr, &e); }, 14},
+        {"rename property", [&] { cfidrNamedObjectSetName(prop, nullptr, &e); }, 14},
+        {"rename net alias", [&] { cfidrNamedObjectSetName(alias, nullptr, &e); }, 14},
+        {"attach bus to scalar port", [&] { cfidrNetAttachPort(bus, portScalar, 1, &e); }, 38},
+        {"attach bundle to scalar port", [&] { cfidrNetAttachPort(bundle, portScalar, 2, &e); }, 38},
+        {"attach bus to other view", [&] { cfidrNetAttachPort(bus, otherPort, 1, &e); }, 37},
+    };
+    auto setReadOnly = [&](bool readOnly) {
+        nyxpi::object<nyxNetlistView>(view)->d_accessMode = readOnly ? 1 : 2;
+        nyxpi::object<nyxLib>(lib)->d_accessMode = readOnly ? 1 : 2;
+    };
+    for (const Row &row : rows) {
+        setReadOnly(true);
+        row.call();
+        EXPECT_EQ(e, 42) << row.what;
+        setReadOnly(false);
+        row.call();
+        EXPECT_EQ(e, row.whenOpen) << row.what;
+    }
+    // Trusted data mode skips the checks but never takes a null name or a scalar for a group.
+    setReadOnly(true);
+    nyx::sessionFlags = nyx::kTrustedData;
+    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(view, nullptr, &e), 14);
+    EXPECT_CODE(cfidrNamedObjectSetName(alias, nullptr, &e), 14);
+    EXPECT_CODE(cfidrNetAttachPort(bus, portScalar, 1, &e), 38);
 }

@@ -82,27 +82,40 @@ TEST_F(PortMoves, DestroyTakesMembersAndKeepsTheRestInOrder) {
     EXPECT_EQ(fullOrder(view), "T");
 }
 
-// Nesting has no limit: walks over a chain of groups deeper than any machine stack would allow
-// for recursion must neither overflow nor lose ports.
-TEST_F(PortMoves, DeepNestingIsWalkedWithoutRecursion) {
-    constexpr int kDepth = 20000;
-    nyxdrPISetTrustedProgramMode(1, &e);  // no identifier registration for the chain
+// Ports nest as deep as a view file holds and no deeper: a port that would be held by more
+// groups is refused with 47, whether created or moved there, and every walk (positions, the
+// iterators, the identifier withdrawal of destroy) takes the deepest chain that is allowed.
+TEST_F(PortMoves, NestingBeyondWhatAFileHoldsIsRefused) {
+    constexpr int kDepth = nyxPort::kMaxNesting;
     cfiOID top = port(view, 'g', "g");
     cfiOID cur = top;
     for (int i = 1; i < kDepth; ++i) cur = port(cur, i % 2 == 0 ? 'g' : 'b', "g");
     cfiOID leaf = port(cur, 's', "leaf");
-    nyxdrPISetTrustedProgramMode(0, &e);
-    EXPECT_EQ(nyxdrNetlistViewGetPortCount(view, &e), kDepth + 1);
-    nyxPort *p = nyxpi::object<nyxPort>(leaf);
-    EXPECT_EQ(nyxPort::getPositionInView(p), kDepth);
-    nyxdrPISetTrustedProgramMode(1, &e);
+    cfiOID deepest = port(cur, 'g', "deep");
+    EXPECT_CODE(cfidrPortBundleCreatePortScalar(deepest, "x", -1, 1, &e), 47);
+    EXPECT_CODE(cfidrPortBundleCreatePortBus(deepest, "x", -1, 0, 1, &e), 47);
+    EXPECT_CODE(cfidrPortBundleCreatePortBundle(deepest, "x", -1, &e), 47);
+    // The creation checks come first.
+    EXPECT_CODE(cfidrPortBundleCreatePortScalar(deepest, nullptr, -1, 1, &e), 14);
+    EXPECT_EQ(nyxdrNetlistViewGetPortCount(view, &e), kDepth + 2);
+    EXPECT_EQ(nyxPort::getPositionInView(nyxpi::object<nyxPort>(leaf)), kDepth);
     cfidrIterT it = cfidrNetlistViewGetPorts(view, 1, &e);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrIterNextPort(it, &e), leaf, &e));
     EXPECT_EQ(cfidrIterNextPort(it, &e).object, 0u);
     cfidrIterQuit(it, &e);
+
+    // A group with a member fits one level above the deepest group, not beside it.
+    cfiOID pair = port(view, 'g', "pair");
+    port(pair, 's', "p");
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(pair, cur, 0, &e), 47);
+    nyxdrPISetTrustedDataMode(1, &e);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(pair, cur, 0, &e), 47);
+    nyxdrPISetTrustedDataMode(0, &e);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(pair, cfidrPortGetOwner(cur, &e), 0, &e), 0);
     EXPECT_CODE(cfidrPortSetOwnerPortBundle(top, cur, 0, &e), 47);
+    EXPECT_TRUE(nyxPort::isValid(nyxpi::object<nyxNetlistView>(view)));
     EXPECT_CODE(cfidrObjectDestroy(top, &e), 0);
-    nyxdrPISetTrustedProgramMode(0, &e);
+    EXPECT_FALSE(cfidrObjectIsUsable(leaf, &e));
     EXPECT_EQ(nyxdrNetlistViewGetPortCount(view, &e), 0);
 }
 
