@@ -146,7 +146,8 @@ NYX_API void cfidrIterQuit(cfidrIterT it, cfidrErrorT *err);
 /* Creates a property without a value (type 0) on obj and returns it. Errors: 16 (obj unusable),
  * 15 (the class carries no properties), 42 (the containing library or view is read-only), 14
  * (name null, empty, not 7-bit ASCII or with control characters), 26 (obj already has a property
- * of that name), 4 (out of memory); result null. */
+ * of that name), 47 (properties on properties nested more than 1024 deep), 4 (out of memory);
+ * result null. */
 NYX_API cfiOID cfidrObjectCreateProp(cfiOID obj, const char *name, cfidrErrorT *err);
 
 /* Returns the property of obj with that name (any value type). Errors: 16, 15 as above, 27 (no
@@ -197,8 +198,8 @@ NYX_API void cfidrPropSetExpressionValue(cfiOID prop, const char *value, cfidrEr
  * without control characters. */
 
 /* Creates a library in memory, open for update; nothing is written until cfidrLibSave. Errors: 14
- * (invalid name), 26 (a library of that name is known or its directory exists), 4 (out of
- * memory); result null. */
+ * (invalid name, or a directory path with an entry longer than 255 bytes), 26 (a library of that
+ * name is known or its directory exists), 4 (out of memory); result null. */
 NYX_API cfiOID cfidrPICreateLib(const char *name, cfidrErrorT *err);
 
 /* Opens a library in read (1) or update (2) mode, reading its directory when first used. A library
@@ -213,8 +214,9 @@ NYX_API cfiOID cfidrPIFindLibByName(const char *name, cfidrErrorT *err);
 
 /* Creates a cell in a library (reading the library first when needed). A name with control
  * characters is tried once without them. Errors: 16/15 (library argument), 42 (library opened
- * read-only), 14 (invalid name), 26 (a cell of that name exists in memory or on disk), 27 (the
- * library directory cannot be listed), 4; result null. */
+ * read-only), 14 (invalid name, or longer than the 255 bytes of a directory entry), 26 (a cell of
+ * that name exists in memory or on disk), 27 (the library directory cannot be listed), 4; result
+ * null. */
 NYX_API cfiOID cfidrLibCreateCell(cfiOID lib, const char *name, cfidrErrorT *err);
 
 /* Finds a cell of a library by name. Errors: 16/15, 14 (invalid name), 27 (no such cell, or the
@@ -273,8 +275,9 @@ NYX_API cfiOID cfidrCellFindViewByName(cfiOID cell, const char *name, cfidrError
  *
  * Creation checks, skipped in trusted data mode, in this order: 42 (the view is read-only), 14
  * (invalid name), 26 (the owner has a port of that name and kind), 25 (of another kind), then 8
- * (direction outside 0-3) or 10 (bus step 0). 4 when memory runs out. Every edit raises the
- * view's version. */
+ * (direction outside 0-3) or 10 (bus step 0); 47 (also in trusted data mode) for a port that
+ * would be held by more than 1024 groups, the deepest nesting a view file holds. 4 when memory
+ * runs out. Every edit raises the view's version. */
 
 /* Create a top-level port of a netlist view at a position. Errors: 16/15 (view argument), the
  * creation checks above; result null. */
@@ -318,8 +321,9 @@ NYX_API void cfidrPortSetOwnerView(cfiOID port, int32_t position, cfidrErrorT *e
 /* Makes a port a member of a port bundle or bus of the same view, placed at a position (0 to the
  * size inserts there, any other value appends). Errors: 16/15 (port), 51/45 (bundle), 42, 25
  * (another member of the bundle has the port's name), 37 (the bundle is in another view), 47 (the
- * bundle is the port or lies inside it; also in trusted data mode), 4 (in trusted program mode:
- * the new owner is not a bundle or bus). */
+ * bundle is the port or lies inside it, or the port's members would end up held by more than 1024
+ * groups; also in trusted data mode), 4 (in trusted program mode: the new owner is not a bundle or
+ * bus). */
 NYX_API void cfidrPortSetOwnerPortBundle(cfiOID port, cfiOID bundle, int32_t position, cfidrErrorT *err);
 
 /* Returns the direction of a port scalar: the stored one, except that an undefined direction (0)
@@ -377,9 +381,10 @@ NYX_API cfiOID cfidrPIOpenView(const char *lib, const char *cell, const char *vi
                                cfidrErrorT *err);
 
 /* Creates a netlist view named name in a cell (a tab in the name is stored as "/", a newline as
- * "."), open for update and marked changed. Errors: 16/15 (cell), 42 (the library is open for
- * read only), 14 (bad name), 26 (the cell already lists a view of that name, or a netlist view of
- * that name is stored in the cell's directory), 4; result null. Checks other than the identifier
+ * "."), open for update and marked changed. Errors: 16/15 (cell), 42 (the library is open for read
+ * only), 14 (bad name, or too long for a file name: with ".nyxNetlistView" and the save's companion
+ * suffix it must fit 255 bytes), 26 (the cell already lists a view of that name, or a netlist view
+ * of that name is stored in the cell's directory), 4; result null. Checks other than the identifier
  * are skipped in trusted data mode. */
 NYX_API cfiOID cfidrCellCreateNetlistView(cfiOID cell, const char *name, cfidrErrorT *err);
 
@@ -427,9 +432,10 @@ NYX_API cfidrIterT cfidrNetlistViewGetNets(cfiOID view, cfidrIterModeT mode, cfi
 
 /* Attach a port (port instance) to a net. Mode 1 pairs the members of a bus or bundle by
  * position, mode 2 by exact name. A scalar pair: 42 read-only, 37 other view, 38 not a scalar,
- * 30 (28) already attached, 24 names differ in mode 2. A group pair first checks the whole
- * pairing (38 a scalar paired with a group, 30 (28) a scalar attached to a net other than its
- * partner) and then attaches pair by pair, nested groups included; 24 when mode 2 paired nothing.
+ * 30 (28) already attached, 24 names differ in mode 2. A group pair checks 42 and 37 and then
+ * the whole pairing (38 a scalar paired with a group, the port itself among them; 30 (28) a
+ * scalar attached to a net other than its partner) and then attaches pair by pair, nested groups
+ * included; 24 when mode 2 paired nothing.
  * Further errors: 16/15 (net), 17/18 (port), 19/20 (port instance), 5 (mode), 4. */
 NYX_API void cfidrNetAttachPort(cfiOID net, cfiOID port, cfidrAttachModeT mode, cfidrErrorT *err);
 NYX_API void cfidrNetAttachPortInst(cfiOID net, cfiOID portInst, cfidrAttachModeT mode, cfidrErrorT *err);
@@ -458,7 +464,8 @@ NYX_API cfiOID cfidrNetGetOwner(cfiOID net, cfidrErrorT *err);
 
 /* Inserts a net into a bus or bundle before the member at position (appended when position is
  * outside 0 to size - 1). Errors: 16/15 (group), 50/44 (net), 42, 37 (other view), 47 (the group
- * would contain itself), 4. */
+ * would contain itself, or a chain of groups each holding the next would lead more than 1024
+ * steps down from a net that no group holds: the deepest nesting a view file holds), 4. */
 NYX_API void cfidrNetBundleInsertNet(cfiOID bundle, cfiOID net, int32_t position, cfidrErrorT *err);
 
 /* Removes the member at position. Errors: 16/15, 42, 46 (position outside 0 to size - 1). */

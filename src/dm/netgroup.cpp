@@ -138,8 +138,12 @@ void insertNet(nyxNetBundle *group, void *net, int32_t position, cfidrErrorT *er
             getAllNetBundles(group, holders);
             if (std::find(holders.begin(), holders.end(), net) != holders.end()) return (void)(*err = 47);
         }
-        // Only a group member, or a first member of a group, can make a chain of groups longer.
-        if (isGroup(net) || group->size() == 0) {
+        // Only a group member, or a first member of a group, can make a chain of groups longer,
+        // and only in a view with more groups than the deepest chain may hold (every step of a
+        // chain leaves a group; slots bound the live groups from above).
+        const int32_t groupSlots = v->chain(nyxNetlistView::kBundleChain).blocks * nyxNetlistView::kBundleSlots +
+                                   v->chain(nyxNetlistView::kBusChain).blocks * nyxNetlistView::kBusSlots;
+        if ((isGroup(net) || group->size() == 0) && groupSlots > kMaxNesting) {
             const int32_t above = nestingAbove(group, kMaxNesting);
             const int32_t below = isGroup(net) ? nestingBelow(net, kMaxNesting) : 0;
             if (above + 1 + below > kMaxNesting) return (void)(*err = 47);

@@ -125,3 +125,29 @@ TEST_F(Nesting, ViewNamesTooLongForAFileAreRefusedAtCreation) {
     EXPECT_EQ(e, 0);
     EXPECT_TRUE(nyxFileIO::isFile(filePath(std::string(room, 'v').c_str())));
 }
+
+// An instance of a view whose ports nest as deep as allowed carries the whole port tree in its
+// describer record and port instances, connected at the deepest level, across a save.
+TEST_F(Nesting, InstancesOfDeeplyNestedDescribersRoundTrip) {
+    cfiOID dcell = cfidrLibCreateCell(lib, "dcell", &e);
+    cfiOID d = cfidrCellCreateNetlistView(dcell, "d", &e);
+    cfiOID port = cfidrNetlistViewCreatePortBundle(d, "P", -1, &e);
+    for (int i = 1; i < nyxPort::kMaxNesting; ++i) port = cfidrPortBundleCreatePortBus(port, "P", -1, 0, 1, &e);
+    cfidrPortBundleCreatePortScalar(port, "leaf", -1, 1, &e);
+    ASSERT_EQ(e, 0);
+    cfiOID inst = cfidrNetlistViewCreateInst(view, d, "i", &e);
+    ASSERT_EQ(e, 0);
+    cfidrIterT it = cfidrInstGetPortInsts(inst, 1, &e);
+    cfiOID leaf = cfidrIterNextPortInst(it, &e);
+    cfidrIterQuit(it, &e);
+    cfiOID n = cfidrNetlistViewCreateNetScalar(view, "n", &e);
+    EXPECT_CODE(cfidrNetAttachPortInst(n, leaf, 1, &e), 0);
+    cfidrLibSave(lib, &e);
+    ASSERT_EQ(e, 0);
+
+    const std::string before = iotest::dumpView(asView(view));
+    cfiOID again = reread(*this, view);
+    EXPECT_EQ(iotest::dumpView(asView(again)), before);
+    EXPECT_EQ(count(cfidrNetGetPortInsts(cfidrNetlistViewFindNetByName(again, "n", &e), &e), cfidrIterNextPortInst), 1);
+    EXPECT_CODE(cfidrInstCheckDescriber(cfidrNetlistViewFindInstByName(again, "i", &e), &e), 0);
+}
