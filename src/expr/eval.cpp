@@ -11,9 +11,6 @@
 
 namespace {
 
-// Deepest recursion of eval() over all nested evaluations together.
-constexpr int kMaxFrames = 3000;
-
 const char *const kOpNames[OP_COUNT] = {
     "+", "-", "*", "/", "mod", "unary minus", ">=", ">", "<", "<=", "==", "!=",
     "logical and", "logical or", "logical not",
@@ -22,7 +19,8 @@ const char *const kOpNames[OP_COUNT] = {
     "$truncate", "length",
     "$e", "$f", "$g", "$s", "$format", "$strcat", "$string_locate",
     "?:", "[]", "[:]",
-    "integer", "real", "string", "name", "boolean", "void", "text",
+    "logical and", "logical or", "jump", "$strcat",
+    "integer", "real", "string", "name", "boolean", "void", "text", "overflow",
 };
 
 // True for the number syntax of the language, with an optional sign and blanks around it.
@@ -82,6 +80,65 @@ int compareNoCase(const nyxExprValue &a, const nyxExprValue &b) {
     return a.len == b.len ? 0 : (a.len < b.len ? -1 : 1);
 }
 
+
+cfidrErrorT wrongType(uint8_t op, const char *expected) {
+    nyxExprReport(nyxExprErrWrongType, nyxExprOpName(op), expected);
+    return nyxExprErrWrongType;
+}
+
+cfidrErrorT divideByZero(uint8_t op) {
+    nyxExprReport(nyxExprErrDivideByZero, nyxExprOpName(op), "non-zero divisor");
+    return nyxExprErrDivideByZero;
+}
+
+// + - * / %: the result replaces a.
+cfidrErrorT arithmetic(uint8_t op, nyxExprValue &a, nyxExprValue &b) {
+    if (!nyxExprConvert(a) || !nyxExprConvert(b))
+        return wrongType(op, op == OP_DIV ? "number" : "numeric");
+    bool ints = a.kind == nyxExprInt && b.kind == nyxExprInt;
+    switch (op) {
+    case OP_ADD: ints ? setWide(a, int64_t{a.i} + b.i) : a.setReal(a.r + b.r); return 0;
+    case OP_SUB: ints ? setWide(a, int64_t{a.i} - b.i) : a.setReal(a.r - b.r); return 0;
+    case OP_MUL: ints ? setWide(a, int64_t{a.i} * b.i) : a.setReal(a.r * b.r); return 0;
+    case OP_DIV:
+        if (b.r == 0.0) return divideByZero(op);
+        a.setReal(a.r / b.r);
+        return 0;
+    default:
+        if (b.r == 0.0) return divideByZero(op);
+        ints ? setWide(a, int64_t{a.i} % b.i) : a.setReal(std::fmod(a.r, b.r));
+        return 0;
+    }
+}
+
+// The comparisons take two numbers or two strings: strings are converted first, and two strings
+// that both read as numbers compare as numbers, other pairs of strings as text. A string against
+// a number compares as numbers when it converts. Booleans and values without a kind are wrong.
+// The result replaces a.
+cfidrErrorT comparison(uint8_t op, nyxExprValue &a, nyxExprValue &b) {
+    int c;
+    bool aNum = a.kind == nyxExprString ? nyxExprConvert(a) : a.isNumeric();
+    bool bNum = b.kind == nyxExprString ? nyxExprConvert(b) : b.isNumeric();
+    if ((a.kind & nyxExprString) && (b.kind & nyxExprString) && !(aNum && bNum)) {
+        c = compareNoCase(a, b);
+    } else {
+        if (!aNum || !bNum) return wrongType(op, "numeric or string");
+        if (a.kind == nyxExprInt && b.kind == nyxExprInt) c = a.i < b.i ? -1 : (a.i > b.i ? 1 : 0);
+        else c = a.r < b.r ? -1 : (a.r > b.r ? 1 : (a.r == b.r ? 0 : 2));
+    }
+    bool r;
+    switch (op) {
+    case OP_GE: r = c == 0 || c == 1; break;
+    case OP_GT: r = c == 1; break;
+    case OP_LT: r = c == -1; break;
+    case OP_LE: r = c == -1 || c == 0; break;
+    case OP_EQ: r = c == 0; break;
+    default: r = c != 0; break;
+    }
+    a.setBool(r);
+    return 0;
+}
+
 } // namespace
 
 const char *nyxExprOpName(uint8_t op) { return op < OP_COUNT ? kOpNames[op] : "?"; }
@@ -110,8 +167,7 @@ bool nyxExprConvertString(nyxExprValue &v) {
 // ------------------------------------------------------------------------------------------
 // Engine helpers.
 cfidrErrorT nyxExprEngine::wrongType(uint8_t op, const char *expected) {
-    nyxExprReport(nyxExprErrWrongType, nyxExprOpName(op), expected);
-    return nyxExprErrWrongType;
+    return ::wrongType(op, expected);
 }
 
 cfidrErrorT nyxExprEngine::makeString(const char *s, size_t len, nyxExprValue &out) {
@@ -137,169 +193,129 @@ bool nyxExprEngine::textOf(const nyxExprValue &v, std::string_view &text, char *
 }
 
 // ------------------------------------------------------------------------------------------
-// Node evaluation.
-cfidrErrorT nyxExprEngine::eval(const nyxExprTree &t, int32_t idx, nyxExprValue &out) {
-    struct FrameCount {
-        int &n;
-        explicit FrameCount(int &c) : n(c) { ++n; }
-        ~FrameCount() { --n; }
-    } frame(d_frames);
-    if (d_frames > kMaxFrames) return nyxExprErrEvaluation;
-
-    const nyxExprNode &n = t.nodes[idx];
-    switch (n.op) {
-    case L_INT: out.setInt(n.ival); return 0;
-    case L_REAL: out.setReal(n.rval); return 0;
-    case L_BOOL: out.setBool(n.ival != 0); return 0;
-    case L_VOID: out.clear(); return 0;
-    case L_STRING: out.setString(t.pool + n.off, n.len); return 0;
-    case L_TEXT: out.setString(t.text, t.textLen); return 0;
-    case L_NAME: {
-        const char *name = t.pool + n.off;
-        cfidrErrorT lerr = 0;
-        out.clear();
-        if (d_lookup == nullptr || !d_lookup->lookup(name, d_cctx, out, &lerr) || !out.defined())
-            return lerr != 0 ? lerr : nyxExprErrParamNotFound;
-        if (out.kind & nyxExprString) {
-            if (out.s == nullptr) out.len = 0;
-            if (out.len > kExprMaxString) return nyxExprErrEvaluation;
-            const char *copy = d_strings.copy(out.s != nullptr ? out.s : "", out.len);
-            if (copy == nullptr) return 4;
-            out.s = copy;
-        }
-        return 0;
-    }
-    case OP_ADD: case OP_SUB: case OP_MUL: case OP_DIV: case OP_MOD: {
-        nyxExprValue a, b;
-        cfidrErrorT e = evalKid(t, n.first, a);
-        if (e == 0) e = evalKid(t, t.nodes[n.first].next, b);
-        if (e != 0) return e;
-        if (!nyxExprConvert(a) || !nyxExprConvert(b))
-            return wrongType(n.op, n.op == OP_DIV ? "number" : "numeric");
-        bool ints = a.kind == nyxExprInt && b.kind == nyxExprInt;
+// The evaluation loop: one pass over the nodes, operands on the value stack.
+cfidrErrorT nyxExprEngine::run(const nyxExprTree &t, nyxExprValue *st, nyxExprValue &out) {
+    uint32_t top = 0;  // values on the stack: st[0..top)
+    const nyxExprNode *nodes = t.nodes;
+    const uint32_t count = t.nodeCount;
+    for (uint32_t pc = 0; pc < count; ++pc) {
+        const nyxExprNode &n = nodes[pc];
         switch (n.op) {
-        case OP_ADD:
-            ints ? setWide(out, int64_t{a.i} + b.i) : out.setReal(a.r + b.r);
-            return 0;
-        case OP_SUB:
-            ints ? setWide(out, int64_t{a.i} - b.i) : out.setReal(a.r - b.r);
-            return 0;
-        case OP_MUL:
-            ints ? setWide(out, int64_t{a.i} * b.i) : out.setReal(a.r * b.r);
-            return 0;
-        case OP_DIV:
-            if (b.r == 0.0) {
-                nyxExprReport(nyxExprErrDivideByZero, "/", "non-zero divisor");
-                return nyxExprErrDivideByZero;
+        // Values are set in place: fields that the kind does not use keep whatever they held.
+        case L_INT: st[top++].setInt(n.ival); break;
+        case L_REAL: st[top++].setReal(n.rval); break;
+        case L_BOOL: st[top++].setBool(n.ival != 0); break;
+        case L_VOID: st[top++].clear(); break;
+        case L_STRING: st[top++].setString(t.pool + n.off, n.len); break;
+        case L_TEXT: st[top++].setString(t.text, t.textLen); break;
+        case L_OVERFLOW:
+            nyxExprReport(nyxExprErrSyntax, nullptr, nullptr);
+            return nyxExprErrSyntax;
+        case L_NAME: {
+            cfidrErrorT e = lookupName(t.pool + n.off, st[top++]);
+            if (e != 0) return e;
+            break;
+        }
+        case OP_ADD: case OP_SUB: case OP_MUL: case OP_DIV: case OP_MOD: {
+            --top;
+            cfidrErrorT e = arithmetic(n.op, st[top - 1], st[top]);
+            if (e != 0) return e;
+            break;
+        }
+        case OP_NEG: {
+            nyxExprValue &a = st[top - 1];
+            if (!nyxExprConvert(a)) return wrongType(n.op, "numeric");
+            a.kind == nyxExprInt ? setWide(a, -int64_t{a.i}) : a.setReal(-a.r);
+            break;
+        }
+        case OP_GE: case OP_GT: case OP_LT: case OP_LE: case OP_EQ: case OP_NE: {
+            --top;
+            cfidrErrorT e = comparison(n.op, st[top - 1], st[top]);
+            if (e != 0) return e;
+            break;
+        }
+        case OP_AND: case OP_OR: {
+            // The left operand decides when it is false for && or true for ||: its result
+            // stays and the right operand is skipped.
+            bool left;
+            if (!truthOf(st[top - 1], left)) return wrongType(n.op, "boolean");
+            if (left == (n.op == OP_OR)) {
+                st[top - 1].setBool(left);
+                pc = static_cast<uint32_t>(n.target) - 1;
+            } else {
+                --top;
             }
-            out.setReal(a.r / b.r);
-            return 0;
-        default:
-            if (b.r == 0.0) {
-                nyxExprReport(nyxExprErrDivideByZero, "mod", "non-zero divisor");
-                return nyxExprErrDivideByZero;
-            }
-            ints ? setWide(out, int64_t{a.i} % b.i) : out.setReal(std::fmod(a.r, b.r));
-            return 0;
+            break;
+        }
+        case X_ANDR: case X_ORR: case OP_NOT: {
+            bool v;
+            uint8_t op = n.op == X_ANDR ? OP_AND : n.op == X_ORR ? OP_OR : OP_NOT;
+            if (!truthOf(st[top - 1], v)) return wrongType(op, "boolean");
+            st[top - 1].setBool(op == OP_NOT ? !v : v);
+            break;
+        }
+        case OP_COND: {
+            bool v;
+            if (!truthOf(st[--top], v)) return wrongType(n.op, "boolean");
+            if (!v) pc = static_cast<uint32_t>(n.target) - 1;
+            break;
+        }
+        case X_JUMP: pc = static_cast<uint32_t>(n.target) - 1; break;
+        case X_STRCHK: {
+            const uint8_t texts = nyxExprString | nyxExprInt | nyxExprReal;
+            if (!(st[top - 1].kind & texts)) return wrongType(F_STRCAT, "string");
+            break;
+        }
+        default: {
+            // Indexing and the functions: operands are popped, the result pushed.
+            uint32_t k = n.op == OP_INDEX ? 2 : n.op == OP_RANGE ? 3 : n.nkids;
+            top -= k;
+            nyxExprValue r;
+            cfidrErrorT e = n.op == OP_INDEX || n.op == OP_RANGE ? evalIndex(n, st + top, r)
+                                                                 : evalFunction(n, st + top, r);
+            if (e != 0) return e;
+            st[top++] = r;
+            break;
+        }
         }
     }
-    case OP_NEG: {
-        nyxExprValue a;
-        cfidrErrorT e = evalKid(t, n.first, a);
-        if (e != 0) return e;
-        if (!nyxExprConvert(a)) return wrongType(n.op, "numeric");
-        a.kind == nyxExprInt ? setWide(out, -int64_t{a.i}) : out.setReal(-a.r);
-        return 0;
+    // The result leaves with the fields that its kind does not use cleared.
+    out = st[0];
+    if (!(out.kind & nyxExprString)) {
+        out.s = nullptr;
+        out.len = 0;
+    } else if (out.kind == nyxExprString) {
+        out.r = 0.0;
+        out.i = 0;
+        out.integral = false;
     }
-    case OP_GE: case OP_GT: case OP_LT: case OP_LE: case OP_EQ: case OP_NE: {
-        nyxExprValue a, b;
-        cfidrErrorT e = evalKid(t, n.first, a);
-        if (e == 0) e = evalKid(t, t.nodes[n.first].next, b);
-        if (e != 0) return e;
-        // Strings are converted first: two strings that both read as numbers compare as numbers,
-        // other pairs of strings as text.
-        int c;
-        bool aNum = a.kind == nyxExprString ? nyxExprConvert(a) : true;
-        bool bNum = b.kind == nyxExprString ? nyxExprConvert(b) : true;
-        if ((a.kind & nyxExprString) && (b.kind & nyxExprString) && !(aNum && bNum)) {
-            c = compareNoCase(a, b);
-        } else {
-            const uint8_t numeric = nyxExprInt | nyxExprReal | nyxExprBool;
-            if (!aNum || !bNum || !(a.kind & numeric) || !(b.kind & numeric))
-                return wrongType(n.op, "numeric or string");
-            bool ints = !(a.kind & nyxExprReal) && !(b.kind & nyxExprReal);
-            if (ints) c = a.i < b.i ? -1 : (a.i > b.i ? 1 : 0);
-            else c = a.r < b.r ? -1 : (a.r > b.r ? 1 : (a.r == b.r ? 0 : 2));
-        }
-        bool r;
-        switch (n.op) {
-        case OP_GE: r = c == 0 || c == 1; break;
-        case OP_GT: r = c == 1; break;
-        case OP_LT: r = c == -1; break;
-        case OP_LE: r = c == -1 || c == 0; break;
-        case OP_EQ: r = c == 0; break;
-        default: r = c != 0; break;
-        }
-        out.setBool(r);
-        return 0;
-    }
-    case OP_AND: case OP_OR: {
-        nyxExprValue a;
-        cfidrErrorT e = evalKid(t, n.first, a);
-        if (e != 0) return e;
-        bool left;
-        if (!truthOf(a, left)) return wrongType(n.op, "boolean");
-        if (left == (n.op == OP_OR)) {
-            out.setBool(left);
-            return 0;
-        }
-        nyxExprValue b;
-        e = evalKid(t, t.nodes[n.first].next, b);
-        if (e != 0) return e;
-        bool right;
-        if (!truthOf(b, right)) return wrongType(n.op, "boolean");
-        out.setBool(right);
-        return 0;
-    }
-    case OP_NOT: {
-        nyxExprValue a;
-        cfidrErrorT e = evalKid(t, n.first, a);
-        if (e != 0) return e;
-        bool v;
-        if (!truthOf(a, v)) return wrongType(n.op, "boolean");
-        out.setBool(!v);
-        return 0;
-    }
-    case OP_COND: {
-        nyxExprValue c;
-        cfidrErrorT e = evalKid(t, n.first, c);
-        if (e != 0) return e;
-        bool v;
-        if (!truthOf(c, v)) return wrongType(n.op, "boolean");
-        int32_t branch = t.nodes[n.first].next;
-        if (!v) branch = t.nodes[branch].next;
-        return evalKid(t, branch, out);
-    }
-    case OP_INDEX: case OP_RANGE: return evalIndex(t, n, out);
-    default:
-        return evalFunction(t, n, out);
-    }
+    return 0;
 }
 
-// s[i] and s[i:j]. Kept out of eval() so that the hot recursion keeps a small frame.
-cfidrErrorT nyxExprEngine::evalIndex(const nyxExprTree &t, const nyxExprNode &n, nyxExprValue &out) {
-    nyxExprValue s, a, b;
-    int32_t k = n.first;
-    cfidrErrorT e = eval(t, k, s);
-    k = t.nodes[k].next;
-    if (e == 0) e = eval(t, k, a);
-    if (e == 0 && n.op == OP_RANGE) e = eval(t, t.nodes[k].next, b);
-    if (e != 0) return e;
+// A name through the lookup context; a string value is copied into the string heap.
+cfidrErrorT nyxExprEngine::lookupName(const char *name, nyxExprValue &out) {
+    cfidrErrorT lerr = 0;
+    out.clear();
+    if (d_lookup == nullptr || !d_lookup->lookup(name, d_cctx, out, &lerr) || !out.defined())
+        return lerr != 0 ? lerr : nyxExprErrParamNotFound;
+    if (out.kind & nyxExprString) {
+        if (out.s == nullptr) out.len = 0;
+        if (out.len > kExprMaxString) return nyxExprErrEvaluation;
+        const char *copy = d_strings.copy(out.s != nullptr ? out.s : "", out.len);
+        if (copy == nullptr) return 4;
+        out.s = copy;
+    }
+    return 0;
+}
+
+// s[i] and s[i:j].
+cfidrErrorT nyxExprEngine::evalIndex(const nyxExprNode &n, const nyxExprValue *args,
+                                     nyxExprValue &out) {
     char buf[64];
     std::string_view text;
-    if (!textOf(s, text, buf, sizeof buf)) return wrongType(n.op, "string");
+    if (!textOf(args[0], text, buf, sizeof buf)) return wrongType(n.op, "string");
     int64_t i, j = -1;
-    if (!positionOf(a, i) || (n.op == OP_RANGE && !positionOf(b, j)))
+    if (!positionOf(args[1], i) || (n.op == OP_RANGE && !positionOf(args[2], j)))
         return wrongType(n.op, "integer");
     const int64_t len = static_cast<int64_t>(text.size());
     if (n.op == OP_INDEX) {

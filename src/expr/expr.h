@@ -34,7 +34,9 @@
 //   is whole), so "10" + 1 is the real 11. Where an integer is required (index, width,
 //   precision) an integral real is accepted.
 // * Two strings that both read as numbers compare as numbers, other pairs of strings as text
-//   ignoring case; booleans compare with booleans and numbers as 0 and 1. && || ! ?: accept booleans and numbers (non-zero is true).
+//   ignoring case. Any other operand of a comparison (a boolean, void) is a wrong type, so
+//   true == 1 and (1 < 2) == (2 < 3) fail with 31007. && || ! ?: accept booleans and numbers
+//   (non-zero is true).
 // * Integer + - * and unary minus that overflow 32 bits give the exact result as a real; % by
 //   zero is a division by zero like /; csc and sec of an angle whose sine or cosine is zero, like
 //   cot, report a division by zero.
@@ -50,20 +52,26 @@
 //   width or precision taken from the arguments ("*") is an unknown conversion.
 // * A math function whose library call sets errno (domain, pole, overflow or underflow) or gives
 //   a non-finite result for finite arguments fails with 31012.
-// * Texts nested more than 200 levels deep (parentheses, operators, prefix operators) are
-//   unparsable, so no input can exhaust the stack; so is a text longer than 16 MiB. A string
-//   result longer than 1 MiB is "Error during evaluation.".
+// * Neither the parser nor the evaluator recurses over the nesting of a text: both work on
+//   stacks of their own, so any depth of parentheses, operators, conditionals and any number of
+//   function arguments is evaluated. Their one bound is a stack overflow: a text that needs more
+//   than a million nodes or pending operators and brackets fails with 31009 (it does not stand
+//   for its own text) and records "yacc stack overflow" as a status. A text longer than 16 MiB is
+//   unparsable. A string result longer than 1 MiB is "Error during evaluation.".
 // * The recursion guard keys on the property name together with the lookup context's scope
 //   (`nyxExprLookup::scope`): evaluating a name that is already being evaluated in the same scope
 //   fails with 31013 "Recursive expressions detected." instead of evaluating it again. Nested
-//   evaluations deeper than 100 also fail with 31013, and an evaluation whose operators, over
-//   all nested evaluations, recurse deeper than 3000 fails with 31012.
+//   evaluations deeper than 100 also fail with 31013, and one whose value stack, added to those
+//   of the evaluations it is nested in, would pass a million entries fails with 31012.
 //
 // Errors (cfidrErrorT): 31006 missing arguments, 31007 wrong argument type, 31008 string not
 // found, 31009 syntax error, 31010 string not terminated, 31011 divide by zero, 31012 error
 // during evaluation, 31013 recursive expressions, 31014 parameter value not found; 4 when memory
-// runs short. 31008 belongs to $string_locate, which no text can reach. Type errors and divisions by zero are also recorded in the calling thread's status
-// context (package "nyxexpr", severity error) with the operator's name and the expected kind.
+// runs short. 31008 belongs to $string_locate, which no text can reach. Type errors and
+// divisions by zero are also recorded in the calling thread's status context (package "nyxexpr",
+// severity error) with the operator's name and the expected kind. Nothing in the library clears
+// that context, so it keeps only the newest of them: once 128 statuses of "nyxexpr" lie at its
+// top, the older 64 of those are removed. Statuses of other packages are never removed.
 //
 // Concurrency: one evaluation at a time per manager; an evaluation may re-enter the manager from
 // its lookup context (nested evaluation of the expressions that names refer to).

@@ -23,7 +23,8 @@ enum nyxExprOp : uint8_t {
     F_TRUNCATE, F_LENGTH,
     F_E, F_F, F_G, F_S, F_FORMAT, F_STRCAT, F_STRING_LOCATE,
     OP_COND, OP_INDEX, OP_RANGE,
-    L_INT, L_REAL, L_STRING, L_NAME, L_BOOL, L_VOID, L_TEXT,
+    X_ANDR, X_ORR, X_JUMP, X_STRCHK,
+    L_INT, L_REAL, L_STRING, L_NAME, L_BOOL, L_VOID, L_TEXT, L_OVERFLOW,
     OP_COUNT
 };
 
@@ -65,17 +66,27 @@ struct nyxExprScan {
 void nyxExprScanText(std::string_view text, nyxExprScan &out);
 
 // ------------------------------------------------------------------------------------------
-// Parse trees. Children of a node form a list: `first` is the first child, `next` the next
-// sibling, -1 ends. Fixed shapes: binary operators and atan2/pow have two children, unary ones
-// one, OP_COND (condition, then, else), OP_INDEX (string, position), OP_RANGE (string, from,
-// to), list functions one or more. Leaves: L_INT (ival, rval), L_REAL (rval, ival truncated),
-// L_STRING and L_NAME (off, len into the pool), L_BOOL (ival), L_VOID, L_TEXT (the whole text).
+// Parse trees, laid out as code: the nodes of a tree in postfix order, so that evaluation is one
+// loop over the nodes with a stack of values and no recursion. Each node pops its operands and
+// pushes its result:
+//   leaves            L_INT (ival, rval), L_REAL (rval, ival truncated), L_STRING and L_NAME
+//                     (off, len into the pool), L_BOOL (ival), L_VOID, L_TEXT (the whole text),
+//                     L_OVERFLOW (a text too large for the parser's stacks): push one value;
+//   operators         binary ones and atan2/pow pop two, unary ones and one-argument functions
+//                     one, OP_INDEX two (string, position), OP_RANGE three (string, from, to),
+//                     list functions nkids;
+//   control           a && b is [a] OP_AND [b] X_ANDR: OP_AND pops a, and when a decides it
+//                     pushes the result and jumps to `target` (the node after X_ANDR); X_ANDR
+//                     turns b into a boolean in place. || likewise with OP_OR and X_ORR.
+//                     c ? a : b is [c] OP_COND [a] X_JUMP [b]: OP_COND pops c and jumps to its
+//                     target (the start of b) when c is false; X_JUMP jumps past b.
+//                     X_STRCHK follows each argument of $strcat and checks that it has a text.
+// Invariant: running the nodes from 0 to nodeCount leaves exactly one value, and the stack never
+// holds more than maxStack values.
 struct nyxExprNode {
     uint8_t op = L_VOID;
-    uint8_t nkids = 0;
-    uint16_t height = 1;
-    int32_t first = -1;
-    int32_t next = -1;
+    uint32_t nkids = 0;   // operands of a function node
+    int32_t target = -1;  // OP_AND, OP_OR, OP_COND, X_JUMP: index of the node to go on at
     int32_t ival = 0;
     uint32_t off = 0;
     uint32_t len = 0;
@@ -83,29 +94,33 @@ struct nyxExprNode {
 };
 
 // A parsed text, stored as one block on the tree heap: this header, the nodes, the pool and the
-// text itself. `parseErr` is 0, 31009 (the tree is a single L_TEXT node) or 31010.
+// text itself. `parseErr` is 0, 31009 (the tree is a single L_TEXT or L_OVERFLOW node) or 31010.
 struct nyxExprTree {
     const nyxExprNode *nodes;
     const char *pool;
     const char *text;
     uint32_t textLen;
     uint32_t nodeCount;
+    uint32_t maxStack;
     uint32_t blockSize;
-    int32_t root;
     cfidrErrorT parseErr;
 };
 
-// Deepest nesting a text may have before it counts as unparsable.
-constexpr int kExprMaxDepth = 200;
+// Most nodes a tree may have, and most entries the parser's stack of pending operators and the
+// evaluator's stack of values (over all nested evaluations) may hold. A text that needs more is
+// a stack overflow, not a crash: the parser fails with 31009, the evaluator with 31012.
+constexpr uint32_t kExprMaxNodes = 1000000;
 
 // Longest text that is parsed; a longer one is unparsable (its value is the text itself).
 constexpr size_t kExprMaxText = 16u << 20;
 
-// Parses the tokens into nodes. Returns 0, 31009 or 31010 (the latter two leave `nodes` empty).
+// Parses the tokens into nodes. Returns 0, 31009 or 31010 (the latter two leave `nodes` empty);
+// `overflow` tells a 31009 that ran out of stack from a text that does not follow the grammar.
 struct nyxExprParsed {
     std::vector<nyxExprNode> nodes;
     std::string pool;
-    int32_t root = -1;
+    uint32_t maxStack = 0;
+    bool overflow = false;
 };
 cfidrErrorT nyxExprParseText(std::string_view text, nyxExprParsed &out);
 
@@ -153,7 +168,8 @@ private:
 // Longest string an evaluation may produce.
 constexpr size_t kExprMaxString = 1u << 20;
 
-// Records a status for an error of the evaluator in the calling thread's status context.
+// Records a status for an error of the evaluator in the calling thread's status context: 31007
+// and 31011 name the operation and the kind expected, 31009 is a stack overflow (no names).
 void nyxExprReport(cfidrErrorT code, const char *opName, const char *expected);
 
 // ------------------------------------------------------------------------------------------
@@ -169,20 +185,14 @@ public:
     void clearCache();
     size_t cacheSize() const { return d_cache.size(); }
 
-    // Evaluation of nodes (eval.cpp, functions.cpp).
-    cfidrErrorT eval(const nyxExprTree &t, int32_t idx, nyxExprValue &out);
-    // eval() for an operand: numeric literals are taken in place, without a call.
-    cfidrErrorT evalKid(const nyxExprTree &t, int32_t idx, nyxExprValue &out) {
-        const nyxExprNode &k = t.nodes[idx];
-        if (k.op == L_INT) {
-            out.setInt(k.ival);
-            return 0;
-        }
-        return eval(t, idx, out);
-    }
-    cfidrErrorT evalIndex(const nyxExprTree &t, const nyxExprNode &n, nyxExprValue &out);
-    cfidrErrorT evalFunction(const nyxExprTree &t, const nyxExprNode &n, nyxExprValue &out);
-    cfidrErrorT evalFormat(const nyxExprTree &t, const nyxExprNode &n, nyxExprValue &out);
+    // Runs the nodes of a tree (eval.cpp) on the value stack `stack`, which holds room for
+    // t.maxStack values, and stores the result in `out`.
+    cfidrErrorT run(const nyxExprTree &t, nyxExprValue *stack, nyxExprValue &out);
+    // The operators that take their operands from the stack: args[0..n) for a node of n operands.
+    // `out` is not one of the operands.
+    cfidrErrorT evalIndex(const nyxExprNode &n, const nyxExprValue *args, nyxExprValue &out);
+    cfidrErrorT evalFunction(const nyxExprNode &n, const nyxExprValue *args, nyxExprValue &out);
+    cfidrErrorT evalFormat(const nyxExprNode &n, const nyxExprValue *args, nyxExprValue &out);
 
     // Helpers shared by the operators and functions.
     cfidrErrorT makeString(const char *s, size_t len, nyxExprValue &out);
@@ -200,6 +210,7 @@ private:
         const void *scope;
     };
     const nyxExprTree *storeTree(std::string_view text, const nyxExprParsed &p, cfidrErrorT perr);
+    cfidrErrorT lookupName(const char *name, nyxExprValue &out);
     nyxExprValue evaluateTop(const char *propName, const char *text, nyxExprLookup *lookup,
                              nyxExprCompilerContext *cctx, cfidrErrorT *err);
 
@@ -211,8 +222,12 @@ private:
     std::vector<Guard> d_guard;
     nyxExprLookup *d_lookup = nullptr;
     nyxExprCompilerContext *d_cctx = nullptr;
-    int d_depth = 0;   // evaluations in progress (nested through lookups)
-    int d_frames = 0;  // eval() frames in progress over all of them
+    // The value stack of the outermost evaluation, kept from one evaluation to the next; a nested
+    // one (through a lookup or a hook) takes a stack of its own, so that no running evaluation's
+    // values move. d_stackUsed counts the entries of all running evaluations together.
+    std::vector<nyxExprValue> d_stack;
+    size_t d_stackUsed = 0;
+    int d_depth = 0;  // evaluations in progress (nested through lookups)
 };
 
 // String to number conversion: true when the whole text (blanks around it allowed) reads as a

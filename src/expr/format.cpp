@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "expr/exprInt.h"
 
@@ -48,15 +47,8 @@ bool appendFormatted(std::string &out, const char *conversion, T... args) {
 
 } // namespace
 
-cfidrErrorT nyxExprEngine::evalFormat(const nyxExprTree &t, const nyxExprNode &n,
+cfidrErrorT nyxExprEngine::evalFormat(const nyxExprNode &n, const nyxExprValue *args,
                                       nyxExprValue &out) {
-    std::vector<nyxExprValue> args;
-    for (int32_t k = n.first; k >= 0; k = t.nodes[k].next) {
-        nyxExprValue v;
-        cfidrErrorT e = eval(t, k, v);
-        if (e != 0) return e;
-        args.push_back(v);
-    }
     char fbuf[64];
     std::string_view f;
     if (!textOf(args[0], f, fbuf, sizeof fbuf)) return wrongType(n.op, "string");
@@ -104,7 +96,7 @@ cfidrErrorT nyxExprEngine::evalFormat(const nyxExprTree &t, const nyxExprNode &n
             }
             break;
         }
-        if (next >= args.size()) return nyxExprErrMissingArgs;
+        if (next >= n.nkids) return nyxExprErrMissingArgs;
         nyxExprValue v = args[next++];
         std::string conversion = "%" + flags;
         if (width > 0) conversion += std::to_string(width);

@@ -80,34 +80,23 @@ void pad(std::string &text, int64_t width, bool left, char fill) {
 
 } // namespace
 
-cfidrErrorT nyxExprEngine::evalFunction(const nyxExprTree &t, const nyxExprNode &n,
+cfidrErrorT nyxExprEngine::evalFunction(const nyxExprNode &n, const nyxExprValue *args,
                                         nyxExprValue &out) {
-    if (n.op == F_FORMAT) return evalFormat(t, n, out);
+    if (n.op == F_FORMAT) return evalFormat(n, args, out);
     if (n.op == F_STRCAT) {
         std::string joined;
-        for (int32_t k = n.first; k >= 0; k = t.nodes[k].next) {
-            nyxExprValue v;
-            cfidrErrorT e = eval(t, k, v);
-            if (e != 0) return e;
+        for (uint32_t k = 0; k < n.nkids; ++k) {
             char buf[64];
             std::string_view text;
-            if (!textOf(v, text, buf, sizeof buf)) return wrongType(n.op, "string");
+            if (!textOf(args[k], text, buf, sizeof buf)) return wrongType(n.op, "string");
             if (joined.size() + text.size() > kExprMaxString) return nyxExprErrEvaluation;
             joined.append(text);
         }
         return makeString(joined.data(), joined.size(), out);
     }
     if (n.op == F_S || n.op == F_E || n.op == F_F || n.op == F_G) {
-        // Every argument is evaluated, left to right; those past the fifth are not used.
-        nyxExprValue args[5];
-        int count = 0;
-        for (int32_t k = n.first; k >= 0; k = t.nodes[k].next) {
-            nyxExprValue v;
-            cfidrErrorT e = eval(t, k, v);
-            if (e != 0) return e;
-            if (count < 5) args[count] = v;
-            ++count;
-        }
+        // Every argument has been evaluated; those past the fifth are not used.
+        const uint32_t count = n.nkids;
         int64_t width = 0;
         bool left = false;
         std::string text;
@@ -146,10 +135,9 @@ cfidrErrorT nyxExprEngine::evalFunction(const nyxExprTree &t, const nyxExprNode 
     if (n.op == F_STRING_LOCATE) return nyxExprErrSyntax;  // Never parsed.
 
     // Functions of one or two numbers (and length).
-    nyxExprValue a, b;
-    cfidrErrorT e = eval(t, n.first, a);
-    if (e == 0 && n.nkids > 1) e = eval(t, t.nodes[n.first].next, b);
-    if (e != 0) return e;
+    nyxExprValue a = args[0], b;
+    if (n.nkids > 1) b = args[1];
+    cfidrErrorT e = 0;
     if (n.op == F_LENGTH) {
         if (!(a.kind & nyxExprString)) return wrongType(n.op, "string");
         out.setInt(static_cast<int32_t>(a.len));

@@ -33,11 +33,11 @@ void nyxExprEngine::clearCache() {
 }
 
 // Lays a parsed text out as one block: the tree header, the nodes, the pool, the text. A text
-// that did not parse becomes a single L_TEXT node.
+// that did not parse becomes a single L_TEXT node (L_OVERFLOW when it overflowed the parser).
 const nyxExprTree *nyxExprEngine::storeTree(std::string_view text, const nyxExprParsed &p,
                                             cfidrErrorT perr) {
     nyxExprNode textNode;
-    textNode.op = L_TEXT;
+    textNode.op = p.overflow ? L_OVERFLOW : L_TEXT;
     const nyxExprNode *nodes = perr == 0 ? p.nodes.data() : &textNode;
     size_t count = perr == 0 ? p.nodes.size() : 1;
     size_t poolSize = perr == 0 ? p.pool.size() : 0;
@@ -60,8 +60,8 @@ const nyxExprTree *nyxExprEngine::storeTree(std::string_view text, const nyxExpr
     t->text = copy;
     t->textLen = static_cast<uint32_t>(text.size());
     t->nodeCount = static_cast<uint32_t>(count);
+    t->maxStack = perr == 0 ? p.maxStack : 1;
     t->blockSize = static_cast<uint32_t>(size);
-    t->root = perr == 0 ? p.root : 0;
     t->parseErr = perr;
     try {
         d_cache.emplace(std::string_view(copy, text.size()), t);
@@ -166,8 +166,24 @@ nyxExprValue nyxExprEngine::evaluateTop(const char *propName, const char *text,
         }
     } enter(*this, lookup, cctx, propName, scope);
 
+    // The value stack, bounded over all running evaluations together.
+    const size_t used = d_stackUsed;
+    if (used + t->maxStack > kExprMaxNodes) {
+        *err = nyxExprErrEvaluation;
+        return nyxExprValue();
+    }
+    std::vector<nyxExprValue> own;
+    std::vector<nyxExprValue> &stack = d_depth == 1 ? d_stack : own;
+    if (stack.size() < t->maxStack) stack.resize(t->maxStack);
+    struct Reserve {
+        size_t &used;
+        size_t before;
+        ~Reserve() { used = before; }
+    } reserve{d_stackUsed, used};
+    d_stackUsed = used + t->maxStack;
+
     nyxExprValue out;
-    cfidrErrorT e = eval(*t, t->root, out);
+    cfidrErrorT e = run(*t, stack.data(), out);
     if (e != 0) {
         *err = e;
         return nyxExprValue();

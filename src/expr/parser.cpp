@@ -1,69 +1,90 @@
-// Recursive-descent parser of the expression language. One function per precedence level, from
-// the conditional down to the primaries; the depth of recursion and the height of the tree are
-// both capped so that no text can exhaust the stack of the parser or of the evaluator.
-#include <algorithm>
-
+// Parser of the expression language: operator precedence with explicit stacks, no recursion.
+// Operands are emitted as they are read and operators when their right side is complete, so the
+// nodes come out in postfix order, ready for the evaluator's loop. Pending operators and open
+// brackets wait on a stack; both it and the node list are bounded (kExprMaxNodes), so any text
+// either parses, does not follow the grammar, or overflows the stacks.
+//
+// Precedence, lowest first: the else part of ?: (groups to the right), ||, &&, the comparisons
+// (which do not chain), + -, * / %, prefix - and !. Postfix [i] and [i:j] apply to the operand
+// just read, before any prefix operator waiting for it.
 #include "expr/exprInt.h"
 
 namespace {
+
+// What waits on the stack: an operator for its right operand, or an open bracket for its close.
+enum Pending : uint8_t {
+    P_BINARY,  // op: one of the arithmetic or comparison operators
+    P_PREFIX,  // op: OP_NEG or OP_NOT
+    P_LOGIC,   // op: OP_AND or OP_OR; at: its node
+    P_ELSE,    // the else part of ?:; at: the X_JUMP node
+    P_QUEST,   // "?" waiting for ":"; at: the OP_COND node
+    P_PAREN,   // "("
+    P_CALL,    // "f(": op the function, count the arguments so far, tok its arity class
+    P_INDEX,   // "[" waiting for ":" or "]"
+    P_RANGE,   // "[i:" waiting for "]"
+};
+
+struct Entry {
+    Pending kind;
+    uint8_t op = 0;
+    uint8_t prec = 0;  // 0 for brackets, which stop every reduction
+    nyxExprTok tok = T_END;
+    uint32_t count = 0;
+    int32_t at = -1;
+};
+
+constexpr uint8_t kPrecElse = 1, kPrecOr = 2, kPrecAnd = 3, kPrecCompare = 4, kPrecSum = 5,
+                  kPrecProduct = 6, kPrecPrefix = 7;
 
 class Parser {
 public:
     Parser(const nyxExprScan &scan, nyxExprParsed &out) : d_scan(scan), d_out(out) {}
 
-    // Parses the whole token list; false when the text does not follow the grammar.
+    // Parses the whole token list; false when the text does not follow the grammar or
+    // overflows the stacks (d_out.overflow).
     bool run() {
-        int32_t root = expression();
-        if (d_failed || peek() != T_END) return false;
-        d_out.root = root;
-        return true;
+        const std::vector<nyxExprToken> &toks = d_scan.tokens;
+        size_t pos = 0;
+        bool operand = true;  // an operand is expected next
+        for (;;) {
+            const nyxExprToken &t = toks[pos++];
+            const nyxExprToken &next = t.tok == T_END ? t : toks[pos];
+            bool ok = operand ? readOperand(t, next, pos, operand) : readOperator(t, operand);
+            if (!ok || d_out.overflow) return false;
+            if (t.tok == T_END) return true;
+        }
     }
 
 private:
-    nyxExprTok peek() const { return d_scan.tokens[d_pos].tok; }
-    // The end token is never passed, so peek() and take() stay inside the token list.
-    const nyxExprToken &take() {
-        const nyxExprToken &t = d_scan.tokens[d_pos];
-        if (t.tok != T_END) ++d_pos;
-        return t;
-    }
-    bool accept(nyxExprTok tok) {
-        if (peek() != tok) return false;
-        ++d_pos;
-        return true;
-    }
-    int32_t fail() {
-        d_failed = true;
-        return -1;
-    }
-    bool expect(nyxExprTok tok) {
-        if (accept(tok)) return true;
-        d_failed = true;
+    bool overflow() {
+        d_out.overflow = true;
         return false;
     }
 
-    // Makes a node over the children kids[0..n); -1 when the tree would grow too high.
-    int32_t make(uint8_t op, std::initializer_list<int32_t> kids) {
+    // Appends a node that pops `pops` values and pushes `pushes`.
+    int32_t emit(uint8_t op, uint32_t pops, uint32_t pushes) {
+        if (d_out.nodes.size() >= kExprMaxNodes) {
+            overflow();
+            return -1;
+        }
         nyxExprNode n;
         n.op = op;
-        int32_t prev = -1;
-        uint16_t height = 0;
-        for (int32_t k : kids) {
-            if (prev < 0) n.first = k;
-            else d_out.nodes[prev].next = k;
-            prev = k;
-            height = std::max(height, d_out.nodes[k].height);
-            ++n.nkids;
-        }
-        if (height >= kExprMaxDepth) return fail();
-        n.height = static_cast<uint16_t>(height + 1);
         d_out.nodes.push_back(n);
+        d_height = d_height - pops + pushes;
+        if (d_height > d_out.maxStack) d_out.maxStack = d_height;
         return static_cast<int32_t>(d_out.nodes.size() - 1);
     }
 
-    int32_t leaf(const nyxExprToken &t, uint8_t op) {
-        nyxExprNode n;
-        n.op = op;
+    bool push(Entry e) {
+        if (d_stack.size() >= kExprMaxNodes) return overflow();
+        d_stack.push_back(e);
+        return true;
+    }
+
+    bool leaf(const nyxExprToken &t, uint8_t op) {
+        int32_t k = emit(op, 0, 1);
+        if (k < 0) return false;
+        nyxExprNode &n = d_out.nodes[k];
         n.ival = t.ival;
         n.rval = t.rval;
         if (op == L_STRING || op == L_NAME) {
@@ -72,183 +93,162 @@ private:
             d_out.pool.append(d_scan.pool, t.off, t.len);
             d_out.pool.push_back('\0');
         }
-        d_out.nodes.push_back(n);
-        return static_cast<int32_t>(d_out.nodes.size() - 1);
+        return true;
     }
 
-    int32_t expression() { return conditional(); }
-
-    int32_t conditional() {
-        if (++d_depth > kExprMaxDepth) return fail();
-        int32_t c = orExpr();
-        if (!d_failed && accept(T_QUEST)) {
-            int32_t a = expression();
-            if (d_failed || !expect(T_COLON)) return -1;
-            int32_t b = conditional();
-            if (d_failed) return -1;
-            c = make(OP_COND, {c, a, b});
+    // A token where an operand must start. `next` is the token after it.
+    bool readOperand(const nyxExprToken &t, const nyxExprToken &next, size_t &pos, bool &operand) {
+        switch (t.tok) {
+        case T_INT: operand = false; return leaf(t, L_INT);
+        case T_REAL: operand = false; return leaf(t, L_REAL);
+        case T_STRING: operand = false; return leaf(t, L_STRING);
+        case T_CONST: operand = false; return leaf(t, t.op);
+        case T_NAME:
+            if (next.tok == T_LPAREN) return false;  // There are no user functions.
+            operand = false;
+            return leaf(t, L_NAME);
+        case T_MINUS: return push({P_PREFIX, OP_NEG, kPrecPrefix});
+        case T_NOT: return push({P_PREFIX, OP_NOT, kPrecPrefix});
+        case T_LPAREN: return push({P_PAREN});
+        case T_FUNC1: case T_FUNC2: case T_FUNCLIST:
+            if (next.tok != T_LPAREN) return false;
+            ++pos;
+            return push({P_CALL, t.op, 0, t.tok, 1});
+        default: return false;
         }
-        --d_depth;
-        return d_failed ? -1 : c;
     }
 
-    int32_t orExpr() {
-        int32_t l = andExpr();
-        while (!d_failed && accept(T_OR)) {
-            int32_t r = andExpr();
-            if (d_failed) return -1;
-            l = make(OP_OR, {l, r});
+    // A token after a complete operand.
+    bool readOperator(const nyxExprToken &t, bool &operand) {
+        operand = true;
+        switch (t.tok) {
+        case T_PLUS: return binary(OP_ADD, kPrecSum);
+        case T_MINUS: return binary(OP_SUB, kPrecSum);
+        case T_STAR: return binary(OP_MUL, kPrecProduct);
+        case T_SLASH: return binary(OP_DIV, kPrecProduct);
+        case T_PERCENT: return binary(OP_MOD, kPrecProduct);
+        case T_EQ: return binary(OP_EQ, kPrecCompare);
+        case T_NE: return binary(OP_NE, kPrecCompare);
+        case T_LT: return binary(OP_LT, kPrecCompare);
+        case T_LE: return binary(OP_LE, kPrecCompare);
+        case T_GT: return binary(OP_GT, kPrecCompare);
+        case T_GE: return binary(OP_GE, kPrecCompare);
+        case T_AND: return logic(OP_AND, kPrecAnd);
+        case T_OR: return logic(OP_OR, kPrecOr);
+        case T_QUEST: {
+            // The condition is complete; a pending else part stays (?: groups to the right).
+            if (!reduce(kPrecOr)) return false;
+            int32_t k = emit(OP_COND, 1, 0);
+            return k >= 0 && push({P_QUEST, 0, 0, T_END, 0, k});
         }
-        return l;
-    }
-
-    int32_t andExpr() {
-        int32_t l = comparison();
-        while (!d_failed && accept(T_AND)) {
-            int32_t r = comparison();
-            if (d_failed) return -1;
-            l = make(OP_AND, {l, r});
+        case T_LBRACK: return push({P_INDEX});
+        case T_COLON: return colon();
+        case T_COMMA: return comma();
+        case T_RPAREN: operand = false; return closeParen();
+        case T_RBRACK: operand = false; return closeBracket();
+        case T_END: return reduce(kPrecElse) && d_stack.empty() && d_height == 1;
+        default: return false;
         }
-        return l;
     }
 
-    // A single comparison: a second comparison operator after it is left for the caller,
-    // which cannot accept it, so comparisons do not chain.
-    int32_t comparison() {
-        int32_t l = sum();
-        if (d_failed) return -1;
-        uint8_t op;
-        switch (peek()) {
-        case T_EQ: op = OP_EQ; break;
-        case T_NE: op = OP_NE; break;
-        case T_LT: op = OP_LT; break;
-        case T_LE: op = OP_LE; break;
-        case T_GT: op = OP_GT; break;
-        case T_GE: op = OP_GE; break;
-        default: return l;
-        }
-        ++d_pos;
-        int32_t r = sum();
-        if (d_failed) return -1;
-        return make(op, {l, r});
-    }
-
-    int32_t sum() {
-        int32_t l = product();
-        while (!d_failed && (peek() == T_PLUS || peek() == T_MINUS)) {
-            uint8_t op = take().tok == T_PLUS ? OP_ADD : OP_SUB;
-            int32_t r = product();
-            if (d_failed) return -1;
-            l = make(op, {l, r});
-        }
-        return l;
-    }
-
-    int32_t product() {
-        int32_t l = unary();
-        while (!d_failed && (peek() == T_STAR || peek() == T_SLASH || peek() == T_PERCENT)) {
-            nyxExprTok tok = take().tok;
-            uint8_t op = tok == T_STAR ? OP_MUL : tok == T_SLASH ? OP_DIV : OP_MOD;
-            int32_t r = unary();
-            if (d_failed) return -1;
-            l = make(op, {l, r});
-        }
-        return l;
-    }
-
-    int32_t unary() {
-        if (peek() == T_MINUS || peek() == T_NOT) {
-            uint8_t op = take().tok == T_MINUS ? OP_NEG : OP_NOT;
-            if (++d_depth > kExprMaxDepth) return fail();
-            int32_t u = unary();
-            --d_depth;
-            if (d_failed) return -1;
-            return make(op, {u});
-        }
-        return postfix();
-    }
-
-    int32_t postfix() {
-        int32_t p = primary();
-        while (!d_failed && accept(T_LBRACK)) {
-            int32_t i = expression();
-            if (d_failed) return -1;
-            if (accept(T_COLON)) {
-                int32_t j = expression();
-                if (d_failed || !expect(T_RBRACK)) return -1;
-                p = make(OP_RANGE, {p, i, j});
-            } else {
-                if (!expect(T_RBRACK)) return -1;
-                p = make(OP_INDEX, {p, i});
+    // Emits the pending operators of precedence `prec` or higher, down to the nearest bracket.
+    bool reduce(uint8_t prec) {
+        while (!d_stack.empty() && d_stack.back().prec >= prec) {
+            Entry e = d_stack.back();
+            d_stack.pop_back();
+            switch (e.kind) {
+            case P_BINARY:
+                if (emit(e.op, 2, 1) < 0) return false;
+                break;
+            case P_PREFIX:
+                if (emit(e.op, 1, 1) < 0) return false;
+                break;
+            case P_LOGIC:
+                if (emit(e.op == OP_AND ? X_ANDR : X_ORR, 1, 1) < 0) return false;
+                d_out.nodes[e.at].target = static_cast<int32_t>(d_out.nodes.size());
+                break;
+            default:  // P_ELSE
+                d_out.nodes[e.at].target = static_cast<int32_t>(d_out.nodes.size());
+                break;
             }
         }
-        return p;
+        return true;
     }
 
-    int32_t primary() {
-        const nyxExprToken &t = take();
-        switch (t.tok) {
-        case T_INT: return leaf(t, L_INT);
-        case T_REAL: return leaf(t, L_REAL);
-        case T_STRING: return leaf(t, L_STRING);
-        case T_CONST: return leaf(t, t.op);
-        case T_NAME:
-            if (peek() == T_LPAREN) return fail();  // There are no user functions.
-            return leaf(t, L_NAME);
-        case T_LPAREN: {
-            int32_t e = expression();
-            if (d_failed || !expect(T_RPAREN)) return -1;
-            return e;
+    bool binary(uint8_t op, uint8_t prec) {
+        if (prec == kPrecCompare) {
+            // Comparisons do not chain: one still pending for its right operand is an error.
+            if (!reduce(kPrecCompare + 1)) return false;
+            if (!d_stack.empty() && d_stack.back().prec == kPrecCompare) return false;
+        } else if (!reduce(prec)) {
+            return false;
         }
-        case T_FUNC1: {
-            if (!expect(T_LPAREN)) return -1;
-            int32_t a = expression();
-            if (d_failed || !expect(T_RPAREN)) return -1;
-            return make(t.op, {a});
-        }
-        case T_FUNC2: {
-            if (!expect(T_LPAREN)) return -1;
-            int32_t a = expression();
-            if (d_failed || !expect(T_COMMA)) return -1;
-            int32_t b = expression();
-            if (d_failed || !expect(T_RPAREN)) return -1;
-            return make(t.op, {a, b});
-        }
-        case T_FUNCLIST: return argumentList(t.op);
-        default: return fail();
-        }
+        return push({P_BINARY, op, prec});
     }
 
-    // "(" expression { "," expression } ")": the arguments become the children of the node.
-    int32_t argumentList(uint8_t op) {
-        if (!expect(T_LPAREN)) return -1;
-        std::vector<int32_t> args;
-        do {
-            int32_t a = expression();
-            if (d_failed) return -1;
-            args.push_back(a);
-        } while (accept(T_COMMA));
-        if (!expect(T_RPAREN) || args.size() > 255) return fail();
-        nyxExprNode n;
-        n.op = op;
-        uint16_t height = 0;
-        for (size_t k = 0; k < args.size(); ++k) {
-            if (k + 1 < args.size()) d_out.nodes[args[k]].next = args[k + 1];
-            height = std::max(height, d_out.nodes[args[k]].height);
+    // && and ||: the left operand is complete; its test node jumps past the right operand when
+    // the left decides.
+    bool logic(uint8_t op, uint8_t prec) {
+        if (!reduce(prec)) return false;
+        int32_t k = emit(op, 1, 0);
+        return k >= 0 && push({P_LOGIC, op, prec, T_END, 0, k});
+    }
+
+    // ":" closes the middle of the nearest open ?:, or turns the nearest open "[i" into a range.
+    bool colon() {
+        if (!reduce(kPrecElse) || d_stack.empty()) return false;
+        Entry &e = d_stack.back();
+        if (e.kind == P_INDEX) {
+            e.kind = P_RANGE;
+            return true;
         }
-        if (height >= kExprMaxDepth) return fail();
-        n.first = args[0];
-        n.nkids = static_cast<uint8_t>(args.size());
-        n.height = static_cast<uint16_t>(height + 1);
-        d_out.nodes.push_back(n);
-        return static_cast<int32_t>(d_out.nodes.size() - 1);
+        if (e.kind != P_QUEST) return false;
+        int32_t cond = e.at;
+        int32_t jump = emit(X_JUMP, 0, 0);
+        if (jump < 0) return false;
+        d_out.nodes[cond].target = jump + 1;
+        --d_height;  // the else part starts where the middle started
+        e.kind = P_ELSE;
+        e.prec = kPrecElse;
+        e.at = jump;
+        return true;
+    }
+
+    bool comma() {
+        if (!reduce(kPrecElse) || d_stack.empty()) return false;
+        Entry &e = d_stack.back();
+        if (e.kind != P_CALL || e.tok == T_FUNC1 || (e.tok == T_FUNC2 && e.count == 2)) return false;
+        if (e.op == F_STRCAT && emit(X_STRCHK, 1, 1) < 0) return false;
+        ++d_stack.back().count;
+        return true;
+    }
+
+    bool closeParen() {
+        if (!reduce(kPrecElse) || d_stack.empty()) return false;
+        Entry e = d_stack.back();
+        d_stack.pop_back();
+        if (e.kind == P_PAREN) return true;
+        if (e.kind != P_CALL || (e.tok == T_FUNC2 && e.count != 2)) return false;
+        if (e.op == F_STRCAT && emit(X_STRCHK, 1, 1) < 0) return false;
+        int32_t k = emit(e.op, e.count, 1);
+        if (k < 0) return false;
+        d_out.nodes[k].nkids = e.count;
+        return true;
+    }
+
+    bool closeBracket() {
+        if (!reduce(kPrecElse) || d_stack.empty()) return false;
+        Entry e = d_stack.back();
+        d_stack.pop_back();
+        if (e.kind == P_INDEX) return emit(OP_INDEX, 2, 1) >= 0;
+        if (e.kind == P_RANGE) return emit(OP_RANGE, 3, 1) >= 0;
+        return false;
     }
 
     const nyxExprScan &d_scan;
     nyxExprParsed &d_out;
-    size_t d_pos = 0;
-    int d_depth = 0;
-    bool d_failed = false;
+    std::vector<Entry> d_stack;
+    uint32_t d_height = 0;  // values on the evaluator's stack after the nodes emitted so far
 };
 
 } // namespace
@@ -256,7 +256,8 @@ private:
 cfidrErrorT nyxExprParseText(std::string_view text, nyxExprParsed &out) {
     out.nodes.clear();
     out.pool.clear();
-    out.root = -1;
+    out.maxStack = 0;
+    out.overflow = false;
     // Offsets into the text are 32-bit; no property value comes near this size.
     if (text.size() > kExprMaxText) return nyxExprErrSyntax;
     nyxExprScan scan;
@@ -269,7 +270,7 @@ cfidrErrorT nyxExprParseText(std::string_view text, nyxExprParsed &out) {
     if (!ok || scan.syntaxError) {
         out.nodes.clear();
         out.pool.clear();
-        out.root = -1;
+        out.maxStack = 0;
         return nyxExprErrSyntax;
     }
     return 0;

@@ -63,14 +63,43 @@ void nyxExprStrings::reset() {
 
 // ------------------------------------------------------------------------------------------
 // Status reports: type errors and divisions by zero are recorded in the calling thread's
-// status context, naming the operator and the kind it expected.
+// status context, naming the operator and the kind it expected; a text that overflowed the
+// parser's stacks is recorded as "yacc stack overflow".
+namespace {
+
+const char kPackage[] = "nyxexpr";
+
+// Statuses of this package kept at the top of the context: when a run of twice this many has
+// gathered there, the older half of the run is dropped. Statuses of other packages are never
+// touched, so the context holds at most 2 * kKeptReports statuses of ours above each of theirs.
+constexpr int kKeptReports = 64;
+
+void dropOldReports(zilerrContextT ctx) {
+    int count = zilerrGetCount(ctx);
+    if (count < 2 * kKeptReports) return;
+    int run = 0;
+    while (run < 2 * kKeptReports) {
+        const char *package = zilerrGetPackage(ctx, count - 1 - run);
+        if (package == nullptr || std::strcmp(package, kPackage) != 0) return;
+        ++run;
+    }
+    nyxStatusRemove(ctx, count - run, kKeptReports);
+}
+
+} // namespace
+
 void nyxExprReport(cfidrErrorT code, const char *opName, const char *expected) {
+    zilerrContextT ctx = zilerrContextForThread();
+    if (ctx == nullptr) return;
+    dropOldReports(ctx);
     if (code == nyxExprErrDivideByZero) {
-        zilerrAddStatus(nullptr, code, "Divide by zero in \"%s\".", "nyxexpr", 3, 0, opName);
+        zilerrAddStatus(ctx, code, "Divide by zero in \"%s\".", kPackage, 3, 0, opName);
+    } else if (code == nyxExprErrSyntax) {
+        zilerrAddStatus(ctx, code, "yacc stack overflow", kPackage, 3, 0);
     } else {
-        zilerrAddStatus(nullptr, code,
+        zilerrAddStatus(ctx, code,
                         "Expression function has argument of the wrong type: \"%s\" expects %s.",
-                        "nyxexpr", 3, 0, opName, expected);
+                        kPackage, 3, 0, opName, expected);
     }
 }
 

@@ -222,3 +222,22 @@ extern "C" NYX_API int zilerrCopyContext(zilerrContextT destination, zilerrConte
         if (zilerrCopyStatus(dst, src, i) != 0) return 1;
     return 0;
 }
+
+// The texts of entries first..top lie back to back, so removing a run of entries closes one gap
+// in the text pool and moves the offsets of the later entries down by its size.
+bool nyxStatusRemove(zilerrContextT context, int first, int count) {
+    zilerrContext_ *c = resolveContext(context);
+    if (c == nullptr || first < 0 || count < 0 || int64_t{first} + count > int64_t{c->top} + 1)
+        return false;
+    if (count == 0) return true;
+    const int end = first + count;  // the first entry that stays after the gap
+    const int32_t to = c->statuses[first].textOffset;
+    const int32_t from = end <= c->top ? c->statuses[end].textOffset : c->textUsed;
+    std::memmove(c->text + to, c->text + from, static_cast<size_t>(c->textUsed - from));
+    std::memmove(&c->statuses[first], &c->statuses[end],
+                 sizeof(StatusEntry) * static_cast<size_t>(c->top + 1 - end));
+    c->textUsed -= from - to;
+    c->top -= count;
+    for (int i = first; i <= c->top; ++i) c->statuses[i].textOffset -= from - to;
+    return true;
+}

@@ -4,3 +4,8 @@
 #pragma once
 
 #include "zilerr.h"
+
+// Removes `count` statuses from index `first` on (0 is the oldest) together with their texts;
+// the newer statuses move down. A null context means the calling thread's. Returns false,
+// changing nothing, when the range does not lie inside the context.
+bool nyxStatusRemove(zilerrContextT context, int first, int count);

@@ -18,7 +18,7 @@ TEST(ExprEval, PrecedenceAndAssociativity) {
         {"12 / 2 / 3", "real:2"},
         {"-2 * 3", "int:-6"},
         {"- -3", "int:3"},
-        {"!true == false", "bool:true"}, // (!true) == false
+        {"!0 == 1", "err:31007"},        // (!0) == 1: a boolean does not compare
         {"!(1 == 1)", "bool:false"},
         {"1 < 2 && 2 < 3 || false", "bool:true"},
         {"true || false && false", "bool:true"},  // && binds tighter
@@ -72,7 +72,6 @@ TEST(ExprEval, ComparisonsAndLogic) {
         {"2 > 2", "bool:false"},
         {"2 <= 1.5", "bool:false"},
         {"2 != 2.0", "bool:false"},
-        {"true == 1", "bool:true"},
         {"void == 1", "err:31007"},
         {"!0", "bool:true"},
         {"!\"x\"", "err:31007"},
@@ -88,6 +87,27 @@ TEST(ExprEval, ComparisonsAndLogic) {
         {"1 ? void : 2", "void"},
     };
     runTable(cases);
+}
+
+// Comparisons used to take booleans as the numbers 0 and 1: they take two numbers or two strings.
+TEST(ExprEval, ComparisonsOfBooleansAreWrongTypes) {
+    exprtest::TableLookup names;
+    names.set("t", nyxExprValue::ofBool(true));
+    static const Case cases[] = {
+        {"true == 1", "err:31007"},
+        {"(1 < 2) == (2 < 3)", "err:31007"},
+        {"true != false", "err:31007"},
+        {"t >= 0", "err:31007"},
+        {"\"1\" < t", "err:31007"},
+        {"1 == 1.0", "bool:true"},       // integers and reals are both numbers
+        {"\"1\" == 1", "bool:true"},     // a numeric string converts
+        {"(1 < 2) && (2 < 3)", "bool:true"},
+    };
+    zilerrContextT ctx = zilerrClearContext(zilerrContextForThread());
+    runTable(cases, &names);
+    ASSERT_EQ(zilerrGetCount(ctx), 5);
+    EXPECT_NE(std::string(zilerrGetMessage(ctx, 0)).find("numeric or string"), std::string::npos);
+    zilerrClearContext(ctx);
 }
 
 TEST(ExprEval, StringIndexingAndRanges) {
@@ -260,4 +280,32 @@ TEST(ExprEval, TypeErrorsAndDivisionsAreReportedAsStatuses) {
     EXPECT_NE(first.find("mod"), std::string::npos) << first;
     EXPECT_NE(first.find("numeric"), std::string::npos) << first;
     EXPECT_EQ(zilerrGetMessageId(ctx, 1), nyxExprErrDivideByZero);
+}
+
+// Every type error and division by zero adds a status to the thread's context, and nothing
+// cleared them: a long run of failing evaluations grew the context without end. Only the newest
+// expression statuses are kept; statuses of other packages stay.
+TEST(ExprEval, FailingEvaluationsKeepTheStatusContextBounded) {
+    zilerrContextT ctx = zilerrClearContext(zilerrContextForThread());
+    ASSERT_EQ(zilerrAddStatus(ctx, 7, "from elsewhere", "other", 2, 0), 0);
+    nyxExprMgr mgr;
+    for (int k = 0; k < 1000000; ++k) {
+        cfidrErrorT err = 0;
+        mgr.evaluate(nullptr, k % 2 == 0 ? "1 / 0" : "1 + true", nullptr, nullptr, &err);
+        ASSERT_NE(err, 0);
+    }
+    int count = zilerrGetCount(ctx);
+    EXPECT_GE(count, 65);
+    EXPECT_LE(count, 129);
+    EXPECT_STREQ(zilerrGetPackage(ctx, 0), "other");
+    EXPECT_STREQ(zilerrGetMessage(ctx, 0), "from elsewhere");
+    // The statuses kept are the newest, in order, each with its own text.
+    for (int i = 1; i < count; ++i) {
+        bool wrongType = (count - 1 - i) % 2 == 0;  // the last evaluation was a type error
+        EXPECT_EQ(zilerrGetMessageId(ctx, i), wrongType ? nyxExprErrWrongType : nyxExprErrDivideByZero);
+        std::string text = zilerrGetMessage(ctx, i);
+        if (wrongType) EXPECT_NE(text.find("\"+\" expects numeric"), std::string::npos) << text;
+        else EXPECT_EQ(text, "Divide by zero in \"/\".");
+    }
+    zilerrClearContext(ctx);
 }

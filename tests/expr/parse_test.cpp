@@ -6,6 +6,7 @@
 
 #include "expr/exprInt.h"
 #include "expr_test_util.h"
+#include "status/status.h"
 #include "utils/heap.h"
 
 using exprtest::Case;
@@ -105,35 +106,58 @@ TEST(ExprParse, UnterminatedStrings) {
     EXPECT_EQ(err, nyxExprErrUnterminated);
 }
 
-TEST(ExprParse, DeepNestingIsASyntaxErrorNotACrash) {
-    nyxExprMgr mgr;
-    cfidrErrorT err = 0;
-    auto nested = [](int depth, const char *open, const char *core, const char *close) {
+// Deep nesting and long chains used to come back as their own text once they passed a height cap;
+// now they evaluate, with no recursion over the nesting in the parser or the evaluator, until
+// they overflow the parser's bound, which is an error of its own.
+TEST(ExprParse, DeepNestingAndLongChainsEvaluateOrOverflow) {
+    auto repeat = [](int n, const std::string &open, const std::string &core, const std::string &close) {
         std::string s;
-        for (int k = 0; k < depth; ++k) s += open;
+        for (int k = 0; k < n; ++k) s += open;
         s += core;
-        for (int k = 0; k < depth; ++k) s += close;
+        for (int k = 0; k < n; ++k) s += close;
         return s;
     };
-    // Moderate nesting evaluates.
-    EXPECT_EQ(eval(mgr, nested(50, "(", "1", ")")), "int:1");
-    EXPECT_EQ(eval(mgr, nested(50, "-", "1", "")), "int:1");
-    // Deep nesting of every kind is refused by the parser.
-    const std::string deep[] = {
-        nested(100000, "(", "1", ")"),
-        nested(100000, "(", "", ""),
-        nested(100000, "-", "1", ""),
-        nested(100000, "!", "true", ""),
-        nested(100000, "abs(", "1", ")"),
-        nested(100000, "1 ? 1 : ", "1", ""),
-        nested(100000, "\"x\"[", "0", "]"),
-        nested(100000, "", "1", " + 1"),  // a long operator chain is a deep tree as well
+    std::string strcat1000 = "$strcat(1" + repeat(999, ", 1", "", "") + ")";
+    struct Deep {
+        std::string text;
+        std::string expected;
     };
-    for (const std::string &text : deep) {
+    const Deep deep[] = {
+        {repeat(100000, "(", "1", ")"), "int:1"},
+        {repeat(100000, "-", "1", ""), "int:1"},
+        {repeat(100001, "!", "true", ""), "bool:false"},
+        {repeat(100000, "abs(", "-1", ")"), "int:1"},
+        {repeat(100000, "1 ? 1 : ", "2", ""), "int:1"},
+        {repeat(100000, "0 ? 1 : ", "2", ""), "int:2"},
+        {repeat(100000, "(1 + ", "1", ")"), "int:100001"},  // right-deep: a deep value stack
+        {repeat(100000, "\"ab\"[", "0", "]"), "err:31007"},  // "ab"["ab"]: not a position
+        {"\"abc\"" + repeat(100000, "", "", "[0]"), "str:abc"},
+        {"1" + repeat(400000, "", "", " + 1"), "int:400001"},
+        {"true" + repeat(100000, "", "", " && true"), "bool:true"},
+        {"false" + repeat(100000, "", "", " || false") + " || true", "bool:true"},
+        {"length(" + strcat1000 + ")", "int:1000"},
+        {"$f(1.5, 0, 1, left, space" + repeat(300, "", "", ", 0") + ")", "str:1.5"},
+    };
+    nyxExprMgr mgr;
+    for (const Deep &d : deep) EXPECT_EQ(eval(mgr, d.text), d.expected) << d.text.substr(0, 40);
+
+    // Past a million nodes or pending brackets the parser's stacks overflow: the evaluation
+    // fails with a syntax error (it does not stand for its text) and says so in a status.
+    const std::string overflowing[] = {
+        "1" + repeat(1000000, "", "", "+1"),
+        repeat(1500000, "(", "1", ")"),
+        repeat(1500000, "-", "1", ""),
+    };
+    zilerrContextT ctx = zilerrClearContext(zilerrContextForThread());
+    for (const std::string &text : overflowing) {
+        cfidrErrorT err = 0;
         mgr.parse(text.c_str(), &err);
-        EXPECT_EQ(err, nyxExprErrSyntax) << text.substr(0, 20);
+        EXPECT_EQ(err, nyxExprErrSyntax);
+        EXPECT_EQ(eval(mgr, text), "err:31009");
     }
-    EXPECT_EQ(eval(mgr, nested(300, "", "1", "+1")).substr(0, 6), "str:1+");
+    ASSERT_EQ(zilerrGetCount(ctx), 3);
+    EXPECT_STREQ(zilerrGetMessage(ctx, 0), "yacc stack overflow");
+    zilerrClearContext(ctx);
 }
 
 TEST(ExprParse, CacheReturnsTheSameTree) {

@@ -69,6 +69,24 @@ TEST(StatusContext, PopAndClear) {
     EXPECT_EQ(zilerrPopStatus(c.get()), 1);
 }
 
+TEST(StatusContext, RemovingARunClosesItsGapInTheTextPool) {
+    ContextPtr c = makeContext();
+    for (int i = 0; i < 6; ++i) zilerrAddStatus(c.get(), i, "t%d%s", "p", 2, 0, i, i % 2 ? "x" : "");
+    EXPECT_FALSE(nyxStatusRemove(c.get(), 4, 3));  // past the top: nothing changes
+    EXPECT_FALSE(nyxStatusRemove(c.get(), -1, 1));
+    ASSERT_TRUE(nyxStatusRemove(c.get(), 1, 2));   // a run in the middle
+    ASSERT_TRUE(nyxStatusRemove(c.get(), 2, 2));   // and one at the top
+    ASSERT_EQ(zilerrGetCount(c.get()), 2);
+    EXPECT_EQ(zilerrGetMessage(c.get(), 0), std::string("t0"));
+    EXPECT_EQ(zilerrGetMessage(c.get(), 1), std::string("t3x"));
+    EXPECT_EQ(zilerrGetMessageId(c.get(), 1), 3);
+    EXPECT_EQ(c->textUsed, 7);
+    zilerrAddStatus(c.get(), 9, "new", "p", 2, 0);  // appends after the closed gap
+    EXPECT_EQ(zilerrGetMessage(c.get(), 2), std::string("new"));
+    EXPECT_EQ(zilerrPopStatus(c.get()), 0);
+    EXPECT_EQ(c->textUsed, 7);
+}
+
 TEST(StatusContext, IndexesOutsideTheContextReadNothingAndPackageNamesAreCut) {
     ContextPtr c = makeContext();
     zilerrAddStatus(c.get(), 7, "only", std::string(40, 'n').c_str(), 2, 5);
