@@ -7,6 +7,8 @@
 // Precedence, lowest first: the else part of ?: (groups to the right), ||, &&, the comparisons
 // (which do not chain), + -, * / %, prefix - and !. Postfix [i] and [i:j] apply to the operand
 // just read, before any prefix operator waiting for it.
+#include <algorithm>
+
 #include "expr/exprInt.h"
 
 namespace {
@@ -26,11 +28,45 @@ enum Pending : uint8_t {
 
 struct Entry {
     Pending kind;
-    uint8_t op = 0;
-    uint8_t prec = 0;  // 0 for brackets, which stop every reduction
-    nyxExprTok tok = T_END;
-    uint32_t count = 0;
-    int32_t at = -1;
+    uint8_t op;
+    uint8_t prec;  // 0 for brackets, which stop every reduction
+    nyxExprTok tok;
+    uint32_t count;
+    int32_t at;
+};
+
+Entry entry(Pending kind, uint8_t op = 0, uint8_t prec = 0, nyxExprTok tok = T_END,
+            uint32_t count = 0, int32_t at = -1) {
+    return Entry{kind, op, prec, tok, count, at};
+}
+
+// The stack of pending entries: the first kInline in place (most texts need no more, and then
+// parsing allocates nothing for it), the rest in a vector that doubles.
+class PendingStack {
+public:
+    bool empty() const { return d_size == 0; }
+    size_t size() const { return d_size; }
+    Entry &back() { return d_data[d_size - 1]; }
+    void pop_back() { --d_size; }
+    void push_back(const Entry &e) {
+        if (d_size == d_capacity) grow();
+        d_data[d_size++] = e;
+    }
+
+private:
+    static constexpr size_t kInline = 32;
+    void grow() {
+        std::vector<Entry> bigger(d_capacity * 2);
+        std::copy(d_data, d_data + d_size, bigger.begin());
+        d_heap.swap(bigger);
+        d_data = d_heap.data();
+        d_capacity *= 2;
+    }
+    Entry d_inline[kInline];
+    std::vector<Entry> d_heap;
+    Entry *d_data = d_inline;
+    size_t d_size = 0;
+    size_t d_capacity = kInline;
 };
 
 constexpr uint8_t kPrecElse = 1, kPrecOr = 2, kPrecAnd = 3, kPrecCompare = 4, kPrecSum = 5,
@@ -107,13 +143,13 @@ private:
             if (next.tok == T_LPAREN) return false;  // There are no user functions.
             operand = false;
             return leaf(t, L_NAME);
-        case T_MINUS: return push({P_PREFIX, OP_NEG, kPrecPrefix});
-        case T_NOT: return push({P_PREFIX, OP_NOT, kPrecPrefix});
-        case T_LPAREN: return push({P_PAREN});
+        case T_MINUS: return push(entry(P_PREFIX, OP_NEG, kPrecPrefix));
+        case T_NOT: return push(entry(P_PREFIX, OP_NOT, kPrecPrefix));
+        case T_LPAREN: return push(entry(P_PAREN));
         case T_FUNC1: case T_FUNC2: case T_FUNCLIST:
             if (next.tok != T_LPAREN) return false;
             ++pos;
-            return push({P_CALL, t.op, 0, t.tok, 1});
+            return push(entry(P_CALL, t.op, 0, t.tok, 1));
         default: return false;
         }
     }
@@ -139,9 +175,9 @@ private:
             // The condition is complete; a pending else part stays (?: groups to the right).
             if (!reduce(kPrecOr)) return false;
             int32_t k = emit(OP_COND, 1, 0);
-            return k >= 0 && push({P_QUEST, 0, 0, T_END, 0, k});
+            return k >= 0 && push(entry(P_QUEST, 0, 0, T_END, 0, k));
         }
-        case T_LBRACK: return push({P_INDEX});
+        case T_LBRACK: return push(entry(P_INDEX));
         case T_COLON: return colon();
         case T_COMMA: return comma();
         case T_RPAREN: operand = false; return closeParen();
@@ -183,7 +219,7 @@ private:
         } else if (!reduce(prec)) {
             return false;
         }
-        return push({P_BINARY, op, prec});
+        return push(entry(P_BINARY, op, prec));
     }
 
     // && and ||: the left operand is complete; its test node jumps past the right operand when
@@ -191,7 +227,7 @@ private:
     bool logic(uint8_t op, uint8_t prec) {
         if (!reduce(prec)) return false;
         int32_t k = emit(op, 1, 0);
-        return k >= 0 && push({P_LOGIC, op, prec, T_END, 0, k});
+        return k >= 0 && push(entry(P_LOGIC, op, prec, T_END, 0, k));
     }
 
     // ":" closes the middle of the nearest open ?:, or turns the nearest open "[i" into a range.
@@ -247,7 +283,7 @@ private:
 
     const nyxExprScan &d_scan;
     nyxExprParsed &d_out;
-    std::vector<Entry> d_stack;
+    PendingStack d_stack;
     uint32_t d_height = 0;  // values on the evaluator's stack after the nodes emitted so far
 };
 
