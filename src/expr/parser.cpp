@@ -44,6 +44,9 @@ Entry entry(Pending kind, uint8_t op = 0, uint8_t prec = 0, nyxExprTok tok = T_E
 // parsing allocates nothing for it), the rest in a vector that doubles.
 class PendingStack {
 public:
+    PendingStack() = default;
+    PendingStack(const PendingStack &) = delete;
+    PendingStack &operator=(const PendingStack &) = delete;
     bool empty() const { return d_size == 0; }
     size_t size() const { return d_size; }
     Entry &back() { return d_data[d_size - 1]; }
