@@ -256,7 +256,8 @@ private:
     bool comma() {
         if (!reduce(kPrecElse) || d_stack.empty()) return false;
         Entry &e = d_stack.back();
-        if (e.kind != P_CALL || e.tok == T_FUNC1 || (e.tok == T_FUNC2 && e.count == 2)) return false;
+        if (e.kind != P_CALL || e.tok == T_FUNC1 || (e.tok == T_FUNC2 && e.count == 2))
+            return false;
         if (e.op == F_STRCAT && emit(X_STRCHK, 1, 1) < 0) return false;
         ++d_stack.back().count;
         return true;

@@ -302,7 +302,8 @@ TEST(ExprEval, FailingEvaluationsKeepTheStatusContextBounded) {
     // The statuses kept are the newest, in order, each with its own text.
     for (int i = 1; i < count; ++i) {
         bool wrongType = (count - 1 - i) % 2 == 0;  // the last evaluation was a type error
-        EXPECT_EQ(zilerrGetMessageId(ctx, i), wrongType ? nyxExprErrWrongType : nyxExprErrDivideByZero);
+        EXPECT_EQ(zilerrGetMessageId(ctx, i),
+                  wrongType ? nyxExprErrWrongType : nyxExprErrDivideByZero);
         std::string text = zilerrGetMessage(ctx, i);
         if (wrongType) EXPECT_NE(text.find("\"+\" expects numeric"), std::string::npos) << text;
         else EXPECT_EQ(text, "Divide by zero in \"/\".");

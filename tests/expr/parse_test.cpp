@@ -110,7 +110,8 @@ TEST(ExprParse, UnterminatedStrings) {
 // now they evaluate, with no recursion over the nesting in the parser or the evaluator, until
 // they overflow the parser's bound, which is an error of its own.
 TEST(ExprParse, DeepNestingAndLongChainsEvaluateOrOverflow) {
-    auto repeat = [](int n, const std::string &open, const std::string &core, const std::string &close) {
+    auto repeat = [](int n, const std::string &open, const std::string &core,
+                     const std::string &close) {
         std::string s;
         for (int k = 0; k < n; ++k) s += open;
         s += core;

@@ -71,7 +71,8 @@ TEST(StatusContext, PopAndClear) {
 
 TEST(StatusContext, RemovingARunClosesItsGapInTheTextPool) {
     ContextPtr c = makeContext();
-    for (int i = 0; i < 6; ++i) zilerrAddStatus(c.get(), i, "t%d%s", "p", 2, 0, i, i % 2 ? "x" : "");
+    for (int i = 0; i < 6; ++i)
+        zilerrAddStatus(c.get(), i, "t%d%s", "p", 2, 0, i, i % 2 ? "x" : "");
     EXPECT_FALSE(nyxStatusRemove(c.get(), 4, 3));  // past the top: nothing changes
     EXPECT_FALSE(nyxStatusRemove(c.get(), -1, 1));
     ASSERT_TRUE(nyxStatusRemove(c.get(), 1, 2));   // a run in the middle
