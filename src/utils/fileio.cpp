@@ -87,9 +87,13 @@ bool Writer::open(const std::string &path) {
     path_ = path;
     written_ = 0;
     buffer_.clear();
+    created_ = false;
     if (injectedFailure()) return ok_ = false;
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    ok_ = fd_ >= 0;
+    // A stale temporary may be anything, planted or left by a crash: it is removed, never opened
+    // or followed, and the new file is created exclusively.
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return ok_ = false;
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    created_ = ok_ = fd_ >= 0;
     return ok_;
 }
 
@@ -162,48 +166,190 @@ void Writer::abandon() {
         fd_ = -1;
     }
     ok_ = false;
-    if (!path_.empty()) ::unlink(path_.c_str());  // Cleanup is not counted: it must not fail by injection.
+    // Cleanup is not counted: it must not fail by injection. Only a file this writer made goes.
+    if (created_) ::unlink(path_.c_str());
+    created_ = false;
 }
 
 // ---------------------------------------------------------------------------------------------
-// Replacement
+// Replacement: the two phases of a save
+
+namespace {
+
+// One file of a save: replaced by its ".ed" companion, or removed.
+struct BatchEntry {
+    std::string path;
+    bool remove = false;
+    bool hadPrevious = false;  // the plain name existed when phase 2 began
+    bool moved = false;        // the plain name was replaced or removed in phase 2
+};
+
+// The current save. Invariants while active: every entry's path is distinct; a replaced entry's
+// path + ".ed" is written and closed; madeDirectories holds, in creation order, the directories
+// that this save created.
+struct BatchState {
+    bool active = false;
+    std::vector<BatchEntry> entries;
+    std::vector<std::string> madeDirectories;
+    std::vector<std::function<void()>> undo;
+};
+
+BatchState g_batch;
+
+void addEntry(const std::string &path, bool remove) {
+    for (BatchEntry &e : g_batch.entries) {
+        if (e.path == path) return (void)(e.remove = remove);
+    }
+    g_batch.entries.push_back(BatchEntry{path, remove});
+}
+
+std::vector<std::string> directoriesOf(const std::vector<BatchEntry> &entries) {
+    std::vector<std::string> dirs;
+    for (const BatchEntry &e : entries) {
+        std::string d = directoryOf(e.path);
+        if (std::find(dirs.begin(), dirs.end(), d) == dirs.end()) dirs.push_back(std::move(d));
+    }
+    return dirs;
+}
+
+// The backup of an existing plain name: path.bak becomes a second link to it.
+bool makeBackup(BatchEntry &e) {
+    struct stat st;
+    if (::lstat(e.path.c_str(), &st) != 0) {
+        if (errno != ENOENT) return false;
+        e.hadPrevious = false;
+        return true;
+    }
+    e.hadPrevious = true;
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return errno = EINVAL, false;
+    const std::string temp = e.path + ".bak.tmp";
+    ::unlink(temp.c_str());
+    if (injectedFailure() || ::link(e.path.c_str(), temp.c_str()) != 0) return false;
+    if (injectedFailure() || ::rename(temp.c_str(), (e.path + ".bak").c_str()) != 0) return false;
+    // When path.bak already was a link to the same file, rename does nothing and leaves the
+    // temporary name behind.
+    ::unlink(temp.c_str());
+    return true;
+}
+
+bool commitEntries(std::vector<BatchEntry> &entries) {
+    const std::vector<std::string> dirs = directoriesOf(entries);
+    bool anyPrevious = false;
+    for (BatchEntry &e : entries) {
+        if (!makeBackup(e)) return false;
+        anyPrevious = anyPrevious || e.hadPrevious;
+    }
+    // The backups must be durable before any plain name moves to new content.
+    if (anyPrevious) {
+        for (const std::string &d : dirs) {
+            if (!syncDirectoryOf(d + "/.")) return false;
+        }
+    }
+    for (BatchEntry &e : entries) {
+        if (!e.remove) {
+            if (injectedFailure() || ::rename((e.path + ".ed").c_str(), e.path.c_str()) != 0) return false;
+        } else if (e.hadPrevious) {
+            if (injectedFailure() || ::unlink(e.path.c_str()) != 0) return false;
+        } else {
+            continue;
+        }
+        e.moved = true;
+    }
+    for (const std::string &d : dirs) {
+        if (!syncDirectoryOf(d + "/.")) return false;
+    }
+    return true;
+}
+
+// Undoes everything the current save did to the disk and runs its undo actions; keeps errno.
+void rollbackBatch() {
+    const int saved = errno;
+    std::vector<BatchEntry> &entries = g_batch.entries;
+    for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
+        if (!e->moved) continue;
+        if (e->hadPrevious) {
+            // Atomically back from the backup link, which then links the restored file again.
+            ::rename((e->path + ".bak").c_str(), e->path.c_str());
+            ::link(e->path.c_str(), (e->path + ".bak").c_str());
+        } else {
+            ::unlink(e->path.c_str());
+        }
+    }
+    for (const BatchEntry &e : entries) {
+        if (!e.remove) ::unlink((e.path + ".ed").c_str());
+        ::unlink((e.path + ".bak.tmp").c_str());
+    }
+    for (const std::string &d : directoriesOf(entries)) {
+        int fd = ::open(d.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    }
+    for (auto d = g_batch.madeDirectories.rbegin(); d != g_batch.madeDirectories.rend(); ++d) {
+        ::rmdir(d->c_str());
+    }
+    for (auto u = g_batch.undo.rbegin(); u != g_batch.undo.rend(); ++u) (*u)();
+    errno = saved;
+}
+
+void endBatch() {
+    g_batch.active = false;
+    g_batch.entries.clear();
+    g_batch.madeDirectories.clear();
+    g_batch.undo.clear();
+}
+
+} // namespace
+
+SaveBatch::SaveBatch() : d_joined(g_batch.active) {
+    if (!d_joined) {
+        endBatch();
+        g_batch.active = true;
+    }
+}
+
+SaveBatch::~SaveBatch() {
+    if (!d_joined && !d_done) rollback();
+}
+
+bool SaveBatch::commit() {
+    if (d_joined || d_done) return true;
+    d_done = true;
+    if (!commitEntries(g_batch.entries)) {
+        rollbackBatch();
+        endBatch();
+        return false;
+    }
+    // Removed files lose their companions once the removal stands; this cannot undo the save.
+    for (const BatchEntry &e : g_batch.entries) {
+        if (!e.remove) continue;
+        ::unlink((e.path + ".ed").c_str());
+        ::unlink((e.path + ".bak").c_str());
+    }
+    endBatch();
+    return true;
+}
+
+void SaveBatch::rollback() {
+    if (d_joined || d_done) return;
+    d_done = true;
+    rollbackBatch();
+    endBatch();
+}
+
+void atRollback(std::function<void()> undo) {
+    if (g_batch.active) g_batch.undo.push_back(std::move(undo));
+}
 
 bool replaceWithEdited(const std::string &path) {
-    const std::string edited = path + ".ed";
-    const std::string backup = path + ".bak";
-    const std::string backupTemp = path + ".bak.tmp";
-    auto giveUp = [&]() {
-        int saved = errno;
-        ::unlink(edited.c_str());
-        ::unlink(backupTemp.c_str());
-        errno = saved;
-        return false;
-    };
-    struct stat st;
-    const bool hadPrevious = ::lstat(path.c_str(), &st) == 0;
-    if (hadPrevious) {
-        // Keep the previous content as the backup without the plain name ever going missing.
-        ::unlink(backupTemp.c_str());
-        if (injectedFailure() || ::link(path.c_str(), backupTemp.c_str()) != 0) return giveUp();
-        if (injectedFailure() || ::rename(backupTemp.c_str(), backup.c_str()) != 0) return giveUp();
-        // When path.bak already was a link to the same file, rename does nothing and leaves the
-        // temporary name behind.
-        ::unlink(backupTemp.c_str());
+    if (g_batch.active) {
+        addEntry(path, false);
+        return true;
     }
-    // The backup must be durable before the plain name moves to the new content.
-    if (hadPrevious && !syncDirectoryOf(path)) return giveUp();
-    if (injectedFailure() || ::rename(edited.c_str(), path.c_str()) != 0) return giveUp();
-    if (syncDirectoryOf(path)) return true;
-    // The replacement may not survive a crash. Report the failure and put the previous content
-    // back (atomically, from its backup link), so that a failed save changes nothing.
-    int saved = errno;
-    if (hadPrevious) {
-        ::rename(backup.c_str(), path.c_str());
-    } else {
-        ::unlink(path.c_str());
-    }
-    errno = saved;
-    return false;
+    SaveBatch one;
+    addEntry(path, false);
+    return one.commit();
 }
 
 bool syncDirectoryOf(const std::string &path) {
@@ -218,37 +364,67 @@ bool syncDirectoryOf(const std::string &path) {
 // ---------------------------------------------------------------------------------------------
 // Reading and directories
 
-bool readFile(const std::string &path, std::string &out, size_t maxBytes) {
-    out.clear();
+Reader::~Reader() {
+    if (d_fd >= 0) ::close(d_fd);
+}
+
+bool Reader::open(const std::string &path) {
+    if (d_fd >= 0) ::close(d_fd);
+    d_fd = -1;
+    d_size = 0;
     if (injectedFailure()) return false;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO waits for a writer forever.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat st;
-    bool good = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                static_cast<uint64_t>(st.st_size) <= maxBytes;
-    if (good) {
-        out.resize(static_cast<size_t>(st.st_size));
-        size_t done = 0;
-        while (good && done < out.size()) {
-            if (injectedFailure()) {
-                good = false;
-                break;
-            }
-            ssize_t n = ::read(fd, out.data() + done, out.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;  // The file shrank: keep what was read.
-            done += static_cast<size_t>(n);
-        }
-        out.resize(done);
+    const bool statted = ::fstat(fd, &st) == 0;
+    if (!statted || !S_ISREG(st.st_mode)) {
+        const int saved = statted ? EINVAL : errno;
+        ::close(fd);
+        errno = saved;
+        return false;
     }
-    ::close(fd);
-    if (!good) out.clear();
-    return good;
+    d_fd = fd;
+    d_size = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+long Reader::readAt(uint64_t offset, void *data, size_t length) {
+    if (d_fd < 0 || injectedFailure()) return -1;
+    char *bytes = static_cast<char *>(data);
+    size_t done = 0;
+    while (done < length) {
+        ssize_t n = ::pread(d_fd, bytes + done, length - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<long>(done);
+}
+
+bool readFile(const std::string &path, std::string &out, size_t maxBytes) {
+    out.clear();
+    Reader in;
+    if (!in.open(path)) return false;
+    if (in.size() > maxBytes) return errno = EFBIG, false;
+    out.resize(static_cast<size_t>(in.size()));
+    long n = in.readAt(0, out.data(), out.size());
+    if (n < 0) {
+        out.clear();
+        return false;
+    }
+    out.resize(static_cast<size_t>(n));  // The file shrank: keep what was read.
+    return true;
 }
 
 bool makeDirectory(const std::string &path, unsigned mode) {
     if (injectedFailure()) return false;
-    return ::mkdir(path.c_str(), static_cast<mode_t>(mode)) == 0 || (errno == EEXIST && isDirectory(path));
+    if (::mkdir(path.c_str(), static_cast<mode_t>(mode)) == 0) {
+        if (g_batch.active) g_batch.madeDirectories.push_back(path);
+        return true;
+    }
+    return errno == EEXIST && isDirectory(path);
 }
 
 bool removeDirectory(const std::string &path) {
@@ -262,6 +438,10 @@ bool removeFile(const std::string &path) {
 }
 
 bool removeAll(const std::string &path) {
+    if (g_batch.active) {
+        addEntry(path, true);
+        return true;
+    }
     bool good = removeFile(path + ".ed");
     good = removeFile(path + ".bak") && good;
     return removeFile(path) && good;

@@ -1,30 +1,50 @@
 // The file layer of stored objects.
 //
 // Every file operation on stored design data (libraries, cells, views, their property files) goes
-// through these functions, for two reasons:
+// through these functions, for three reasons:
 //
 // 1. Durability. A stored file is replaced so that at every moment its plain name holds either the
-//    old content or the new content, whole:
+//    old content or the new content, whole. A save runs in two phases:
 //
-//      write    path.ed         (created, written, flushed, fsync'ed, closed; every result checked)
-//      link     path -> path.bak.tmp     (only when path exists; a stale temporary is removed first)
-//      rename   path.bak.tmp -> path.bak (the previous content, kept as the backup)
-//      fsync    the directory            (the backup is durable before the plain name moves)
-//      rename   path.ed -> path          (atomic replacement of the plain name)
-//      fsync    the directory            (the replacement survives a crash)
+//      phase 1, per file
+//        unlink   path.ed             (a stale temporary: a file, link or FIFO left by anyone)
+//        create   path.ed             (O_EXCL | O_NOFOLLOW: never an existing file or a link's
+//                                      target; written, flushed, fsync'ed, closed, all checked)
+//      phase 2, once every file of the save is written
+//        link     path -> path.bak.tmp -> rename to path.bak   (per file that exists: the backup)
+//        fsync    each directory      (the backups are durable before any plain name moves)
+//        rename   path.ed -> path     (per file: atomic replacement of the plain name)
+//        fsync    each directory      (the replacements survive a crash)
 //
 //    The plain name is never unlinked or renamed away, so a crash between any two steps leaves it
-//    whole. A failed save removes path.ed and reports the failure with the plain file as it was:
-//    when only the last sync fails, the previous content is renamed back from its backup link.
+//    whole. A failure in phase 1 removes every temporary written so far (and the directories the
+//    save made) and leaves every stored file as it was. A failure in phase 2 puts the previous
+//    content of every file already replaced back from its backup link (atomically, by rename), or
+//    removes a file that did not exist before, so that a failed save changes no stored file; the
+//    older backups of the files involved are replaced by copies of their current content.
 //
-// 2. Testability. Each operation counts itself; a test can make the Nth operation from now fail
-//    (as an I/O error would) and check that nothing is lost (nyxFileIO::failOperation).
+//    A crash (not a failure) in phase 2 can leave the save half done: some plain names hold the
+//    new content, the others the old one, each whole; the files not yet replaced still have their
+//    path.ed (removed by the next save), those replaced have their previous content in path.bak.
+//    A file at the plain name that is not a regular file or a link (a FIFO, a directory, a
+//    device) is refused: the save fails in phase 2 and changes nothing.
+//
+//    One file saved alone (saveFile outside a SaveBatch) is a batch of one.
+//
+// 2. No hang. Stored files are opened without blocking (O_NONBLOCK) and checked with fstat before
+//    anything is read: a FIFO, device or directory where a stored file is expected is refused at
+//    once instead of blocking in open(2) or read(2).
+//
+// 3. Testability. Each operation counts itself; a test can make the Nth operation from now fail
+//    (as an I/O error would) and check that nothing is lost (nyxFileIO::failOperation). Cleanup
+//    after a failure is not counted and cannot fail by injection.
 //
 // Reads are bounded by the file's size; callers parse the returned bytes as hostile input.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,7 +65,9 @@ public:
     Writer &operator=(const Writer &) = delete;
     ~Writer();
 
-    bool open(const std::string &path);  // creates or truncates path, mode 0666 before umask
+    // Removes whatever path names (a file, a link, a FIFO; not a directory) and creates it anew,
+    // exclusively and without following a link, mode 0666 before umask, close-on-exec.
+    bool open(const std::string &path);
     bool write(const void *data, size_t length);
     bool put(const std::string &text) { return write(text.data(), text.size()); }
     bool printf(const char *format, ...) __attribute__((format(printf, 2, 3)));
@@ -63,22 +85,75 @@ private:
     std::string path_;
     int fd_ = -1;
     bool ok_ = false;
+    bool created_ = false;
     uint64_t written_ = 0;
     std::vector<char> buffer_;
 };
 
 // Writes a file through its ".ed" companion and replaces path as described above. The callback
-// writes the content and returns false to give up. Returns true when the new content is in place.
+// writes the content and returns false to give up. Returns true when the new content is in place,
+// or, inside a SaveBatch, when it is written and waits for the batch's commit.
 template <class WriteContent> bool saveFile(const std::string &path, WriteContent &&writeContent);
 
-// The replacement steps after path + ".ed" has been written and closed; removes path + ".ed" on
-// failure. Exposed for writers that cannot use saveFile's callback form.
+// Phase 2 for path after path + ".ed" has been written and closed, or, inside a SaveBatch, its
+// registration for the commit; removes path + ".ed" on failure.
 bool replaceWithEdited(const std::string &path);
 
-// Reads a whole regular file into out; false when it cannot be opened or read, or exceeds maxBytes.
+// A save of several files that replaces all of them or none (phase 1 and 2 above). While a batch
+// is current, saveFile and replaceWithEdited only write and register, removeAll registers the
+// removal, makeDirectory remembers the directories it makes, and atRollback keeps its action;
+// commit() runs phase 2. A batch that is destroyed without a successful commit is rolled back:
+// temporaries removed, directories made by the save removed again, actions run (newest first).
+// A batch made while another is current joins it: its commit does nothing, the outer one decides.
+class SaveBatch {
+public:
+    SaveBatch();
+    SaveBatch(const SaveBatch &) = delete;
+    SaveBatch &operator=(const SaveBatch &) = delete;
+    ~SaveBatch();
+
+    // Phase 2. False (errno set) when a step failed; every stored file is then as it was.
+    bool commit();
+    // Gives the save up now (as the destructor would).
+    void rollback();
+
+private:
+    bool d_joined;
+    bool d_done = false;
+};
+
+// Keeps an action that undoes an effect of the current save in memory (a cleared changed flag),
+// run when the current batch is rolled back. Without a current batch it does nothing.
+void atRollback(std::function<void()> undo);
+
+// A stored file open for reading: opened without blocking and without following it into a FIFO,
+// device or directory (such a file is refused).
+class Reader {
+public:
+    Reader() = default;
+    Reader(const Reader &) = delete;
+    Reader &operator=(const Reader &) = delete;
+    ~Reader();
+
+    // False when path cannot be opened or is not a regular file (errno set).
+    bool open(const std::string &path);
+    // The file's size when it was opened.
+    uint64_t size() const { return d_size; }
+    // Reads up to length bytes at offset into data: the number read (fewer only at the end of the
+    // file), or -1 on an error. Each call is one counted operation.
+    long readAt(uint64_t offset, void *data, size_t length);
+
+private:
+    int d_fd = -1;
+    uint64_t d_size = 0;
+};
+
+// Reads a whole regular file into out; false when it cannot be opened or read, is not a regular
+// file, or exceeds maxBytes.
 bool readFile(const std::string &path, std::string &out, size_t maxBytes = SIZE_MAX);
 
 // Directory and file operations, each one counted operation; false (errno set) on failure.
+// makeDirectory succeeds on an existing directory.
 bool makeDirectory(const std::string &path, unsigned mode = 0777);
 bool removeDirectory(const std::string &path);
 bool removeFile(const std::string &path);  // a missing file is not a failure
@@ -88,7 +163,8 @@ bool isFile(const std::string &path);
 uint64_t inodeOf(const std::string &path);  // 0 when path does not exist
 bool syncDirectoryOf(const std::string &path);
 
-// Removes path, path + ".ed" and path + ".bak".
+// Removes path, path + ".ed" and path + ".bak"; inside a SaveBatch, path goes in phase 2 (after
+// its backup link is made, so that a rollback can put it back) and its companions after commit.
 bool removeAll(const std::string &path);
 
 template <class WriteContent> bool saveFile(const std::string &path, WriteContent &&writeContent) {
