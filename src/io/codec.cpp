@@ -1,11 +1,7 @@
 // The tagged value codec: writer over a sink, bounded reader over memory, the header probe.
 #include "io/codec.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
@@ -159,6 +155,41 @@ bool nyxTagWriter::put(const char *format, ...) {
 
 // --- Reader --------------------------------------------------------------------------------------
 
+nyxTagReader::nyxTagReader(nyxFileIO::Reader &file)
+    : d_data(nullptr), d_have(0), d_size(static_cast<size_t>(file.size())), d_file(&file) {}
+
+bool nyxTagReader::refill(size_t want) {
+    if (d_file == nullptr) return NYX_IO_CORRUPT(*this), false;
+    const size_t length = std::min(std::max(want, kWindow), d_size - d_pos);
+    if (d_window.size() < length) d_window.resize(length);
+    const long n = d_file->readAt(d_pos, d_window.data(), length);
+    if (n < 0 || static_cast<size_t>(n) < want) {
+        d_ioError = true;
+        return NYX_IO_CORRUPT(*this), false;
+    }
+    d_data = d_window.data();
+    d_base = d_pos;
+    d_have = static_cast<size_t>(n);
+    return true;
+}
+
+bool nyxTagReader::copyBytes(void *out, size_t length) {
+    if (d_file != nullptr && length > kWindow &&
+        !(d_pos >= d_base && d_pos - d_base + length <= d_have)) {
+        // A long string goes straight from the file to its place, without a window of its size.
+        const long n = d_file->readAt(d_pos, out, length);
+        if (n < 0 || static_cast<size_t>(n) < length) {
+            d_ioError = true;
+            return NYX_IO_CORRUPT(*this), false;
+        }
+    } else {
+        if (!have(length)) return false;
+        if (length > 0) std::memcpy(out, here(), length);
+    }
+    d_pos += length;
+    return true;
+}
+
 int nyxTagReader::markCorrupt(const char *file, int line) {
     if (d_corruptLine == 0) {
         d_corruptFile = file;
@@ -182,35 +213,38 @@ bool nyxTagReader::skipByte() {
 bool nyxTagReader::getRaw32(uint32_t &value) {
     if (corrupt()) return false;
     if (d_size - d_pos < 4) return NYX_IO_CORRUPT(*this), false;
-    value = 0;
-    for (int i = 0; i < 4; ++i) value = value << 8 | d_data[d_pos++];
-    return true;
+    return readBigEndian(4, value) == kRead;
 }
 
 // Reads `count` (at most 4) bytes, most significant first, at the position.
 int nyxTagReader::readBigEndian(size_t count, uint32_t &value) {
     if (d_size - d_pos < count) return NYX_IO_CORRUPT(*this);
+    if (!have(count)) return kCorrupt;
+    const unsigned char *p = here();
     value = 0;
-    for (size_t i = 0; i < count; ++i) value = value << 8 | d_data[d_pos++];
+    for (size_t i = 0; i < count; ++i) value = value << 8 | p[i];
+    d_pos += count;
     return kRead;
 }
 
 int nyxTagReader::getInt(int32_t &value) {
     if (corrupt()) return kCorrupt;
     if (d_pos >= d_size) return kEnd;
-    const unsigned tag = d_data[d_pos];
+    if (!have(5)) return kCorrupt;
+    const unsigned char *p = here();
+    const unsigned tag = p[0];
     if (tag >> 4 != 1) return kMismatch;
     const size_t n = tag & 15;
     if (n > 4) return NYX_IO_CORRUPT(*this);
     if (d_size - d_pos - 1 < n) return NYX_IO_CORRUPT(*this);
-    ++d_pos;
+    d_pos += 1 + n;
     if (n == 0) {
         value = 0;
         return kRead;
     }
     // The first byte carries the sign.
-    int32_t v = static_cast<int8_t>(d_data[d_pos++]);
-    for (size_t i = 1; i < n; ++i) v = static_cast<int32_t>(static_cast<uint32_t>(v) << 8 | d_data[d_pos++]);
+    int32_t v = static_cast<int8_t>(p[1]);
+    for (size_t i = 2; i <= n; ++i) v = static_cast<int32_t>(static_cast<uint32_t>(v) << 8 | p[i]);
     value = v;
     return kRead;
 }
@@ -218,7 +252,9 @@ int nyxTagReader::getInt(int32_t &value) {
 int nyxTagReader::getDouble(double &value) {
     if (corrupt()) return kCorrupt;
     if (d_pos >= d_size) return kEnd;
-    const unsigned tag = d_data[d_pos];
+    if (!have(9)) return kCorrupt;
+    const unsigned char *p = here();
+    const unsigned tag = p[0];
     switch (tag >> 4) {
     case 1: {
         int32_t i = 0;
@@ -229,7 +265,7 @@ int nyxTagReader::getDouble(double &value) {
     case 2: {
         if (tag != 0x28 || d_size - d_pos < 9) return NYX_IO_CORRUPT(*this);
         uint64_t bits = 0;
-        for (int i = 8; i >= 1; --i) bits = bits << 8 | d_data[d_pos + static_cast<size_t>(i)];
+        for (int i = 8; i >= 1; --i) bits = bits << 8 | p[i];
         d_pos += 9;
         std::memcpy(&value, &bits, sizeof value);
         return kRead;
@@ -237,7 +273,7 @@ int nyxTagReader::getDouble(double &value) {
     case 0xB: {
         if (tag != 0xB4 || d_size - d_pos < 5) return NYX_IO_CORRUPT(*this);
         uint32_t bits = 0;
-        for (int i = 4; i >= 1; --i) bits = bits << 8 | d_data[d_pos + static_cast<size_t>(i)];
+        for (int i = 4; i >= 1; --i) bits = bits << 8 | p[i];
         d_pos += 5;
         float f;
         std::memcpy(&f, &bits, sizeof f);
@@ -256,12 +292,11 @@ int nyxTagReader::getFloat(float &value) {
     return r;
 }
 
-// The bytes of the string at the position; on kRead the position is past them. Nothing is
-// consumed on a mismatch.
-int nyxTagReader::getStringBytes(const unsigned char *&bytes, size_t &length) {
+int nyxTagReader::getStringHead(size_t &length) {
     if (corrupt()) return kCorrupt;
     if (d_pos >= d_size) return kEnd;
-    const unsigned tag = d_data[d_pos];
+    if (!have(1)) return kCorrupt;
+    const unsigned tag = here()[0];
     const size_t start = d_pos;
     uint32_t n = 0;
     if (tag >> 4 == 3) {
@@ -279,23 +314,20 @@ int nyxTagReader::getStringBytes(const unsigned char *&bytes, size_t &length) {
         d_pos = start;
         return NYX_IO_CORRUPT(*this);
     }
-    bytes = d_data + d_pos;
     length = n;
-    d_pos += n;
     return kRead;
 }
 
 int nyxTagReader::getString(char *&text, nyxTagAllocFn alloc, void *context, size_t *length) {
-    const unsigned char *bytes = nullptr;
     size_t n = 0;
-    const int r = getStringBytes(bytes, n);
+    const int r = getStringHead(n);
     if (r != kRead) return r;
     char *out = static_cast<char *>(alloc(context, n + 1));
     if (out == nullptr) {
         d_outOfMemory = true;
         return NYX_IO_CORRUPT(*this);
     }
-    if (n > 0) std::memcpy(out, bytes, n);
+    if (!copyBytes(out, n)) return kCorrupt;
     out[n] = '\0';
     text = out;
     if (length != nullptr) *length = n;
@@ -304,15 +336,14 @@ int nyxTagReader::getString(char *&text, nyxTagAllocFn alloc, void *context, siz
 
 int nyxTagReader::getStringInto(char *buffer, size_t capacity) {
     const size_t start = d_pos;
-    const unsigned char *bytes = nullptr;
     size_t n = 0;
-    const int r = getStringBytes(bytes, n);
+    const int r = getStringHead(n);
     if (r != kRead) return r;
     if (capacity < n + 1) {
         d_pos = start;
         return kMismatch;
     }
-    if (n > 0) std::memcpy(buffer, bytes, n);
+    if (!copyBytes(buffer, n)) return kCorrupt;
     buffer[n] = '\0';
     return kRead;
 }
@@ -320,7 +351,8 @@ int nyxTagReader::getStringInto(char *buffer, size_t capacity) {
 int nyxTagReader::getTag(int32_t &tag) {
     if (corrupt()) return kCorrupt;
     if (d_pos >= d_size) return kEnd;
-    const unsigned t = d_data[d_pos];
+    if (!have(1)) return kCorrupt;
+    const unsigned t = here()[0];
     if (t >> 4 != 7) return kMismatch;
     ++d_pos;
     tag = static_cast<int32_t>(t & 15);
@@ -377,20 +409,11 @@ bool nyxIOReadHeader(const char *path, int32_t &marker, int32_t &version, int32_
     if (path == nullptr) return false;
     // The lead byte and three integers of at most five bytes each.
     unsigned char head[16];
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st;
-    size_t have = 0;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        while (have < sizeof head) {
-            const ssize_t n = ::read(fd, head + have, sizeof head - have);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            have += static_cast<size_t>(n);
-        }
-    }
-    ::close(fd);
-    return nyxIOParseHeader(head, have, marker, version, kind);
+    nyxFileIO::Reader file;
+    if (!file.open(path)) return false;
+    const long have = file.readAt(0, head, sizeof head);
+    if (have < 0) return false;
+    return nyxIOParseHeader(head, static_cast<size_t>(have), marker, version, kind);
 }
 
 bool nyxIOParseHeader(const void *data, size_t size, int32_t &marker, int32_t &version, int32_t &kind) {

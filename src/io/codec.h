@@ -17,7 +17,8 @@
 // -1e6 .. 1e6 is written as an integer (and read back exactly).
 //
 // The writer appends to a sink (a file being saved, or memory). The reader decodes an in-memory
-// byte range; every read is bounded by it. A read that meets a value of a class it does not take
+// byte range, or a stored file through a window that it reads on demand, so that memory follows
+// what the decoded values need and not the file's size; every read is bounded by the data's size. A read that meets a value of a class it does not take
 // (or a byte of no class above) leaves the tag unread (pushed back) and reports a mismatch. A
 // value cut short, or a tag of a class the read takes whose low bits are outside the table
 // (0x15, 0x29, 0xB0, 0x5E ...), marks the reader corrupt and records where it was found; every
@@ -28,7 +29,10 @@
 #include <cstdint>
 #include <string>
 
+#include <vector>
+
 namespace nyxFileIO {
+class Reader;
 class Writer;
 }
 
@@ -115,7 +119,12 @@ public:
     };
 
     nyxTagReader(const void *data, size_t size)
-        : d_data(static_cast<const unsigned char *>(data)), d_size(size) {}
+        : d_data(static_cast<const unsigned char *>(data)), d_have(size), d_size(size) {}
+    // Over an open file: its bytes are read as the values need them, a window at a time. A
+    // failed read (an I/O error, or a file that shrank) marks the data corrupt and sets ioError().
+    explicit nyxTagReader(nyxFileIO::Reader &file);
+    nyxTagReader(const nyxTagReader &) = delete;
+    nyxTagReader &operator=(const nyxTagReader &) = delete;
 
     int getInt(int32_t &value);
     // Accept integers (converted), doubles and floats.
@@ -148,6 +157,7 @@ public:
 
     bool corrupt() const { return d_corruptLine != 0; }
     bool outOfMemory() const { return d_outOfMemory; }
+    bool ioError() const { return d_ioError; }
     // Where in the reader's source the corruption was noticed (for diagnostics and tests).
     const char *corruptFile() const { return d_corruptFile; }
     int corruptLine() const { return d_corruptLine; }
@@ -155,14 +165,33 @@ public:
     int markCorrupt(const char *file, int line);
 
 private:
-    // Reads the tag byte and checks its class; on kRead the position is past the tag.
-    int tagOf(unsigned classBits, unsigned &tag);
-    int getStringBytes(const unsigned char *&bytes, size_t &length);
+    // Window bytes read from a file at a time (more when one value needs more).
+    static constexpr size_t kWindow = 256 * 1024;
+
+    // Makes the next min(need, size - offset) bytes available at here(); false (data marked
+    // corrupt) when the file cannot give them.
+    bool have(size_t need) {
+        const size_t want = need < d_size - d_pos ? need : d_size - d_pos;
+        return (d_pos >= d_base && d_pos - d_base + want <= d_have) || refill(want);
+    }
+    bool refill(size_t want);
+    const unsigned char *here() const { return d_data + (d_pos - d_base); }
+    // The tag and length of the string at the position; on kRead the position is at its bytes,
+    // which are all within the data. Nothing is consumed on a mismatch.
+    int getStringHead(size_t &length);
+    // Copies `length` bytes at the position to `out` and moves past them.
+    bool copyBytes(void *out, size_t length);
     int readBigEndian(size_t count, uint32_t &value);
 
+    // The window: bytes [d_base, d_base + d_have) of the data. Over memory it is the whole range.
     const unsigned char *d_data;
+    size_t d_base = 0;
+    size_t d_have;
     size_t d_size;
     size_t d_pos = 0;
+    nyxFileIO::Reader *d_file = nullptr;
+    std::vector<unsigned char> d_window;
+    bool d_ioError = false;
     const char *d_corruptFile = nullptr;
     int d_corruptLine = 0;
     bool d_outOfMemory = false;

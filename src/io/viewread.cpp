@@ -406,16 +406,22 @@ void decode(nyxNetlistView *view, const void *data, size_t size, cfidrErrorT *er
 
 void read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     auto *view = static_cast<nyxNetlistView *>(obj);
-    std::string bytes;
     cfidrErrorT code = 0;
+    nyxFileIO::Reader file;
     if (path == nullptr) {
         code = 4;
+    } else if (!file.open(std::string(path) + "." + nyxDMTypes::row(obj->d_typeIndex).ext)) {
+        // Missing, unreadable, or not a regular file (a FIFO is refused without waiting on it).
+        code = 27;
+    } else if (file.size() > UINT32_MAX) {
+        // The dictionary offset is 32 bits: no file the writer makes is larger.
+        code = 4;
     } else {
-        const std::string file = std::string(path) + "." + nyxDMTypes::row(obj->d_typeIndex).ext;
-        // The dictionary offset is 32 bits: no valid file is larger.
-        if (!nyxFileIO::readFile(file, bytes, UINT32_MAX)) code = 27;
+        // The header is checked first, and the records are read as they are decoded.
+        ViewReader reader(view, file);
+        code = reader.run();
+        if (code != 0) emptyView(view);
     }
-    if (code == 0) decode(view, bytes.data(), bytes.size(), &code);
     if (code == 0) return;
     // The view stays listed and unloaded: the next touch reads the file again.
     view->d_fullyOpen = 0;

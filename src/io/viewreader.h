@@ -34,6 +34,8 @@ struct PropOwner {
 class ViewReader {
 public:
     ViewReader(nyxNetlistView *view, const void *data, size_t size) : d_view(view), d_in(data, size) {}
+    // Over an open view file, read as the records need it.
+    ViewReader(nyxNetlistView *view, nyxFileIO::Reader &file) : d_view(view), d_in(file) {}
 
     // Reads the whole file into the view; the error code, 0 on success.
     cfidrErrorT run();
