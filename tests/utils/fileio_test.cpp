@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,6 +36,17 @@ bool save(const std::string &path, const std::string &content) {
 struct InjectionOff {
     ~InjectionOff() { nyxFileIO::failOperation(0); }
 };
+
+// A test that would block forever on a FIFO ends with SIGALRM instead.
+struct HangGuard {
+    HangGuard() { alarm(20); }
+    ~HangGuard() { alarm(0); }
+};
+
+bool isLink(const std::string &path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
 
 } // namespace
 
@@ -94,6 +106,89 @@ TEST(FileIO, FailureAtEveryOperationChangesNothing) {
                 EXPECT_FALSE(exists(path));
             }
         }
+    }
+}
+
+TEST(FileIO, SaveNeverFollowsALinkPlantedAtTheTemporary) {
+    plainWrite("target", "precious");
+    plainWrite("f", "old");
+    for (const char *planted : {"f.ed", "f.bak.tmp"}) {
+        ASSERT_EQ(symlink("target", planted), 0);
+        ASSERT_TRUE(save("f", std::string("new via ") + planted));
+        EXPECT_EQ(slurp("target"), "precious");
+        EXPECT_FALSE(isLink("f"));
+        EXPECT_EQ(slurp("f"), std::string("new via ") + planted);
+        EXPECT_FALSE(exists("f.ed") || exists("f.bak.tmp"));
+    }
+    // A dangling link is not followed either (it would create its target).
+    ASSERT_EQ(symlink("created_elsewhere", "f.ed"), 0);
+    ASSERT_TRUE(save("f", "again"));
+    EXPECT_FALSE(exists("created_elsewhere"));
+    // A temporary that cannot be removed fails the save and changes nothing.
+    ASSERT_EQ(mkdir("f.ed", 0777), 0);
+    EXPECT_FALSE(save("f", "blocked"));
+    EXPECT_EQ(slurp("f"), "again");
+}
+
+TEST(FileIO, FifoWhereAStoredFileIsExpectedNeverBlocks) {
+    HangGuard guard;
+    ASSERT_EQ(mkfifo("pipe", 0666), 0);
+    std::string out = "stale";
+    EXPECT_FALSE(nyxFileIO::readFile("pipe", out));
+    EXPECT_TRUE(out.empty());
+    nyxFileIO::Reader reader;
+    EXPECT_FALSE(reader.open("pipe"));
+    // A FIFO left at the temporary is removed like any stale temporary.
+    ASSERT_EQ(mkfifo("g.ed", 0666), 0);
+    ASSERT_TRUE(save("g", "content"));
+    EXPECT_EQ(slurp("g"), "content");
+    // One at the plain name is refused on save and stays as it was.
+    EXPECT_FALSE(save("pipe", "content"));
+    struct stat st;
+    ASSERT_EQ(lstat("pipe", &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_FALSE(exists("pipe.ed") || exists("pipe.bak"));
+}
+
+// Phase 1 writes every file of a batch, phase 2 moves them all; a failure at any operation of
+// either leaves every file as it was, including the removal and the directory the batch makes.
+TEST(FileIO, BatchFailingAtAnyOperationChangesNoFile) {
+    InjectionOff guard;
+    auto reset = [] {
+        for (const char *p : {"a", "b", "gone"}) nyxFileIO::removeAll(p);
+        rmdir("sub/");
+        nyxFileIO::removeAll("sub/c");
+        rmdir("sub");
+        plainWrite("a", "old a");
+        plainWrite("gone", "old gone");
+    };
+    int undone = 0;
+    auto run = [&] {
+        nyxFileIO::SaveBatch batch;
+        nyxFileIO::atRollback([&] { ++undone; });
+        return save("a", "new a") && save("b", std::string(100000, 'b')) && nyxFileIO::makeDirectory("sub") &&
+               save("sub/c", "new c") && nyxFileIO::removeAll("gone") && batch.commit();
+    };
+    reset();
+    nyxFileIO::failOperation(0);
+    ASSERT_TRUE(run());
+    const long steps = nyxFileIO::operationCount();
+    EXPECT_EQ(undone, 0);
+    EXPECT_EQ(slurp("a"), "new a");
+    EXPECT_EQ(slurp("sub/c"), "new c");
+    EXPECT_FALSE(exists("gone") || exists("gone.bak"));
+    for (long k = 1; k <= steps; ++k) {
+        SCOPED_TRACE("failing operation " + std::to_string(k));
+        reset();
+        undone = 0;
+        nyxFileIO::failOperation(k);
+        EXPECT_FALSE(run());
+        nyxFileIO::failOperation(0);
+        EXPECT_EQ(undone, 1);
+        EXPECT_EQ(slurp("a"), "old a");
+        EXPECT_EQ(slurp("gone"), "old gone");
+        EXPECT_FALSE(exists("b") || exists("sub"));
+        for (const char *p : {"a.ed", "b.ed", "a.bak.tmp", "gone.bak.tmp"}) EXPECT_FALSE(exists(p)) << p;
     }
 }
 
