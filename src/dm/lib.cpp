@@ -242,9 +242,23 @@ nyxCell *nyxLib::findCellByName(nyxLib *lib, const char *name, cfidrErrorT *err)
     return *err = 27, nullptr;
 }
 
+// A library save replaces all its changed files or none. Phase 1 (saveObj) writes every changed
+// file, views and property files of every cell and the library's property file, to its temporary
+// companion, makes missing directories and notes removals; phase 2 (commit) moves them all into
+// place only when every one is written and synced. Any failure rolls the whole save back: the
+// temporaries and the directories it made are removed, files already moved get their previous
+// content back, and the views' changed flags are set again, so that a later save writes them.
+// What a crash in phase 2 can leave is described in utils/fileio.h.
 void nyxLib::save(nyxLib *lib, cfidrErrorT *err) {
-    lib->saveObj(err);
+    cfidrErrorT code = 0;
+    {
+        nyxFileIO::SaveBatch batch;
+        lib->saveObj(&code);
+        if (code == 0 && !batch.commit()) code = 4;
+    }
+    if (const char *path = lib->pathnameObj()) lib->d_inode = nyxFileIO::inodeOf(path);
     nyxDMPath::clearDirectoryCache();
+    if (code != 0) *err = code;
 }
 
 nyxLib *nyxLib::purge(nyxLib *lib, cfidrErrorT *) {

@@ -149,7 +149,11 @@ void nyxNetlistView::saveObj(cfidrErrorT *err) {
     const char *path = pathnameObj();
     if (path == nullptr) return (void)(*err = 4);
     kind.write(this, path, err);
-    if (*err == 0) d_changed = 0;
+    if (*err != 0) return;
+    d_changed = 0;
+    // Inside a library save the file is only in place once every file of the save is: a save
+    // given up leaves the view changed.
+    nyxFileIO::atRollback([this] { d_changed = 1; });
 }
 
 void nyxNetlistView::destroyObj(cfidrErrorT *err) {
