@@ -180,3 +180,35 @@ TEST_F(ViewSession, LibrarySaveFailingAtAnyOperationChangesNoStoredFile) {
     cfidrObjectFindPropByName(other, "rev", &e);
     EXPECT_EQ(e, 27);
 }
+
+// The reader takes a file a window at a time: values that straddle windows, a string longer than
+// a window, and a read that fails part way through.
+TEST_F(ViewSession, ViewFileLargerThanTheReadWindowReadsAsFromMemory) {
+    struct InjectionOff {
+        ~InjectionOff() { nyxFileIO::failOperation(0); }
+    } injectionOff;
+    for (int i = 0; i < 40000; ++i) {
+        cfiOID net = cfidrNetlistViewCreateNetScalar(view, ("net_with_a_longer_name_" + std::to_string(i)).c_str(), &e);
+        if (i % 7 == 0) cfidrPropSetInt32Value(cfidrObjectCreateProp(net, "w", &e), i, &e);
+    }
+    cfidrPropSetStringValue(cfidrObjectCreateProp(view, "long", &e), std::string(700000, 'x').c_str(), &e);
+    cfidrPropSetStringValue(cfidrObjectCreateProp(view, "mid", &e), std::string(200000, 'y').c_str(), &e);
+    ASSERT_EQ(e, 0);
+    const std::string expected = iotest::dumpView(asView(view));
+    saveAndPurge(view);
+    ASSERT_GT(readBytes(filePath()).size(), 3u * 256 * 1024);
+
+    // Fail the open, then each read of the file in turn, until a read runs through.
+    long n = 1;
+    for (;; ++n) {
+        SCOPED_TRACE("failing operation " + std::to_string(n));
+        nyxFileIO::failOperation(n);
+        view = cfidrCellFindViewByName(cell, "netlist", &e);
+        nyxFileIO::failOperation(0);
+        if (e == 0) break;
+        EXPECT_EQ(e, n == 1 ? 27 : 4);
+        ASSERT_LT(n, 100);
+    }
+    EXPECT_GT(n, 6);  // the open, then the header, trailer and body windows and the long string
+    EXPECT_EQ(iotest::dumpView(asView(view)), expected);
+}
