@@ -1,14 +1,19 @@
 // Decodes arbitrary bytes with the tagged value reader: the first byte picks a directive list,
 // the rest is decoded with typed and formatted reads until the data ends or is corrupt. Every
-// value read is written again and must decode to itself.
+// value read is written again and must decode to itself. The same bytes read from a file through
+// a small window (its size also taken from the first byte) must give the same reads.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <cstdio>
+#include <stdlib.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "io/io.h"
+#include "utils/fileio.h"
 
 namespace {
 
@@ -38,12 +43,9 @@ void checkDouble(double v) {
     if (!(std::isnan(v) ? std::isnan(back) : back == v)) __builtin_trap();
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    if (size == 0) return 0;
-    const unsigned mix = data[0];
-    nyxTagReader in(data + 1, size - 1);
+// Runs the reads picked by `mix` and describes what each gave.
+std::string decodeAll(nyxTagReader &in, unsigned mix) {
+    std::string trace;
     std::vector<std::string> keep;
     for (unsigned step = 0; step < 4096; ++step) {
         const unsigned pick = (mix + step) % 7;
@@ -69,10 +71,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         default: r = in.get("%ld%f%s", &l, &f, buf) < 0 ? nyxTagReader::kMismatch : nyxTagReader::kRead; break;
         }
         if (in.offset() > in.size()) __builtin_trap();
+        trace += std::to_string(r) + "," + std::to_string(i) + "," + std::to_string(l) + "@" +
+                 std::to_string(in.offset()) + (r == nyxTagReader::kRead && pick == 3 ? keep.back() : "") + " ";
         if (in.corrupt() || in.atEnd()) break;
         // A mismatch consumed nothing; step past the tag so that the loop moves on.
         if (r == nyxTagReader::kMismatch && pick == 6) in.seek(in.offset() + 1);
         if (keep.size() > 64) keep.clear();
     }
+    return trace + (in.corrupt() ? "corrupt" : "");
+}
+
+bool g_inOwnDirectory = [] {
+    char dir[] = "/tmp/nyx_fuzz_codecXXXXXX";
+    return mkdtemp(dir) != nullptr && chdir(dir) == 0;
+}();
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    if (size == 0) return 0;
+    const unsigned mix = data[0];
+    nyxTagReader memory(data + 1, size - 1);
+    const std::string expected = decodeAll(memory, mix);
+    if (!g_inOwnDirectory) return 0;
+    std::FILE *f = std::fopen("input", "wb");
+    if (f == nullptr) return 0;
+    const bool written = std::fwrite(data + 1, 1, size - 1, f) == size - 1;
+    if (std::fclose(f) != 0 || !written) return 0;
+    nyxFileIO::Reader file;
+    if (!file.open("input")) return 0;
+    nyxTagReader windowed(file, 1 + mix % 16);
+    if (decodeAll(windowed, mix) != expected) __builtin_trap();
     return 0;
 }

@@ -155,12 +155,13 @@ bool nyxTagWriter::put(const char *format, ...) {
 
 // --- Reader --------------------------------------------------------------------------------------
 
-nyxTagReader::nyxTagReader(nyxFileIO::Reader &file)
-    : d_data(nullptr), d_have(0), d_size(static_cast<size_t>(file.size())), d_file(&file) {}
+nyxTagReader::nyxTagReader(nyxFileIO::Reader &file, size_t window)
+    : d_data(nullptr), d_have(0), d_size(static_cast<size_t>(file.size())), d_file(&file),
+      d_windowSize(window > 0 ? window : 1) {}
 
 bool nyxTagReader::refill(size_t want) {
     if (d_file == nullptr) return NYX_IO_CORRUPT(*this), false;
-    const size_t length = std::min(std::max(want, kWindow), d_size - d_pos);
+    const size_t length = std::min(std::max(want, d_windowSize), d_size - d_pos);
     if (d_window.size() < length) d_window.resize(length);
     const long n = d_file->readAt(d_pos, d_window.data(), length);
     if (n < 0 || static_cast<size_t>(n) < want) {
@@ -174,7 +175,7 @@ bool nyxTagReader::refill(size_t want) {
 }
 
 bool nyxTagReader::copyBytes(void *out, size_t length) {
-    if (d_file != nullptr && length > kWindow &&
+    if (d_file != nullptr && length > d_windowSize &&
         !(d_pos >= d_base && d_pos - d_base + length <= d_have)) {
         // A long string goes straight from the file to its place, without a window of its size.
         const long n = d_file->readAt(d_pos, out, length);

@@ -120,9 +120,13 @@ public:
 
     nyxTagReader(const void *data, size_t size)
         : d_data(static_cast<const unsigned char *>(data)), d_have(size), d_size(size) {}
+    // Window bytes read from a file at a time (more when one value needs more).
+    static constexpr size_t kWindow = 256 * 1024;
+
     // Over an open file: its bytes are read as the values need them, a window at a time. A
     // failed read (an I/O error, or a file that shrank) marks the data corrupt and sets ioError().
-    explicit nyxTagReader(nyxFileIO::Reader &file);
+    // Tests pass small windows so that values straddle them.
+    explicit nyxTagReader(nyxFileIO::Reader &file, size_t window = kWindow);
     nyxTagReader(const nyxTagReader &) = delete;
     nyxTagReader &operator=(const nyxTagReader &) = delete;
 
@@ -165,9 +169,6 @@ public:
     int markCorrupt(const char *file, int line);
 
 private:
-    // Window bytes read from a file at a time (more when one value needs more).
-    static constexpr size_t kWindow = 256 * 1024;
-
     // Makes the next min(need, size - offset) bytes available at here(); false (data marked
     // corrupt) when the file cannot give them.
     bool have(size_t need) {
@@ -190,6 +191,7 @@ private:
     size_t d_size;
     size_t d_pos = 0;
     nyxFileIO::Reader *d_file = nullptr;
+    size_t d_windowSize = kWindow;
     std::vector<unsigned char> d_window;
     bool d_ioError = false;
     const char *d_corruptFile = nullptr;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "io/io.h"
+#include "utils/fileio.h"
 
 namespace {
 
@@ -249,3 +250,58 @@ TEST(IoCodec, HeaderProbeReadsOnlyTheLeadingIntegers) {
 }
 
 } // namespace
+
+// A file is read a window at a time: every value, wherever the window boundaries fall, reads as
+// it does from memory, and a file cut short is corrupt at the same value.
+TEST(IoCodec, FileReadThroughAnyWindowMatchesMemory) {
+    nyxMemorySink sink;
+    nyxTagWriter w(sink);
+    const std::string longText(3000, 'L');
+    w.put("%d%d%d%d%d%lf%f%s%s%t", 0, -1, 300, 8388607, INT32_MIN, 0.1, 0.25, "short", "fifteen bytes!!", 7);
+    w.putString(longText.data(), longText.size());
+    w.putString(std::string(70000, 'X').c_str());  // the 0x5F form
+    w.putInt(42);
+    ASSERT_TRUE(w.ok());
+    const std::string &bytes = sink.bytes();
+
+    // Reads every value in turn and describes what it read.
+    auto readAll = [](nyxTagReader &in) {
+        std::string seen;
+        std::vector<std::string> strings;
+        for (int k = 0; k < 20 && !in.atEnd() && !in.corrupt(); ++k) {
+            int32_t i = 0;
+            double d = 0;
+            char *s = nullptr;
+            size_t n = 0;
+            int r = in.getInt(i);
+            if (r == nyxTagReader::kMismatch && (r = in.getDouble(d)) == nyxTagReader::kRead) i = static_cast<int32_t>(d * 100);
+            if (r == nyxTagReader::kMismatch && (r = in.getTag(i)) == nyxTagReader::kRead) i += 1000;
+            if (r == nyxTagReader::kMismatch) {
+                r = in.getString(s, [](void *c, size_t b) -> void * {
+                    auto *keep = static_cast<std::vector<std::string> *>(c);
+                    keep->emplace_back(b, '\0');
+                    return keep->back().data();
+                }, &strings, &n);
+                if (r == nyxTagReader::kRead) i = static_cast<int32_t>(n) + s[0] + s[n - 1];
+            }
+            seen += std::to_string(r) + ":" + std::to_string(i) + "@" + std::to_string(in.offset()) + " ";
+        }
+        return seen + (in.corrupt() ? "corrupt" : "");
+    };
+    for (size_t cut : {bytes.size(), bytes.size() - 1, bytes.size() - 70001, size_t{13}}) {
+        const std::string data = bytes.substr(0, cut);
+        nyxTagReader memory(data.data(), data.size());
+        const std::string expected = readAll(memory);
+        EXPECT_EQ(expected.find("corrupt") == std::string::npos, cut == bytes.size()) << expected;
+        std::FILE *f = std::fopen("values", "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(data.data(), 1, data.size(), f);
+        std::fclose(f);
+        for (size_t window : {size_t{1}, size_t{2}, size_t{3}, size_t{5}, size_t{8}, size_t{64}, size_t{4096}, nyxTagReader::kWindow}) {
+            nyxFileIO::Reader file;
+            ASSERT_TRUE(file.open("values"));
+            nyxTagReader in(file, window);
+            EXPECT_EQ(readAll(in), expected) << "cut " << cut << ", window " << window;
+        }
+    }
+}
