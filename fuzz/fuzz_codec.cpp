@@ -93,14 +93,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const unsigned mix = data[0];
     nyxTagReader memory(data + 1, size - 1);
     const std::string expected = decodeAll(memory, mix);
-    if (!g_inOwnDirectory) return 0;
+    // Reading through a window of a few bytes costs a system call per value: one input in four.
+    if (!g_inOwnDirectory || mix % 4 != 0) return 0;
     std::FILE *f = std::fopen("input", "wb");
     if (f == nullptr) return 0;
     const bool written = std::fwrite(data + 1, 1, size - 1, f) == size - 1;
     if (std::fclose(f) != 0 || !written) return 0;
     nyxFileIO::Reader file;
     if (!file.open("input")) return 0;
-    nyxTagReader windowed(file, 1 + mix % 16);
+    nyxTagReader windowed(file, 1 + mix / 4 % 16);
     if (decodeAll(windowed, mix) != expected) __builtin_trap();
     return 0;
 }
