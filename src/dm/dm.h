@@ -170,6 +170,10 @@ public:
     static nyxCell *createCell(nyxLib *lib, const char *name, cfidrErrorT *err);
     static nyxCell *findCellByName(nyxLib *lib, const char *name, cfidrErrorT *err);
     static nyxIter *getCells(nyxLib *lib, cfidrErrorT *err);
+    // Writes every changed file of the library (views, cell and library property files) and
+    // replaces them all or none: a failure reports 4 and leaves every stored file as it was. A
+    // crash while the files are being moved into place can leave some replaced and the others
+    // not, each whole (see utils/fileio.h).
     static void save(nyxLib *lib, cfidrErrorT *err);
     // Drops the library's in-memory state; a library that exists on disk is replaced by a fresh
     // unopened record (returned), otherwise null is returned.
