@@ -212,3 +212,13 @@ TEST_F(ViewSession, ViewFileLargerThanTheReadWindowReadsAsFromMemory) {
     EXPECT_GT(n, 6);  // the open, then the header, trailer and body windows and the long string
     EXPECT_EQ(iotest::dumpView(asView(view)), expected);
 }
+
+TEST(LibraryMap, FifoAsTheMapFileIsRefusedWithoutBlocking) {
+    HangGuard guard;
+    nyxDMUtil::resetLibraryMap();
+    ASSERT_EQ(mkfifo("map", 0666), 0);
+    setenv("ZIL_NYX_LIBRARYMAP", "map", 1);
+    // No rule is read: the name is taken through the location map as when no rule matches.
+    EXPECT_EQ(nyxDMUtil::pathOf("/abs/lib"), "/abs/lib");
+    nyxDMUtil::resetLibraryMap();
+}
