@@ -150,48 +150,6 @@ TEST(FileIO, FifoWhereAStoredFileIsExpectedNeverBlocks) {
     EXPECT_FALSE(exists("pipe.ed") || exists("pipe.bak"));
 }
 
-// Phase 1 writes every file of a batch, phase 2 moves them all; a failure at any operation of
-// either leaves every file as it was, including the removal and the directory the batch makes.
-TEST(FileIO, BatchFailingAtAnyOperationChangesNoFile) {
-    InjectionOff guard;
-    auto reset = [] {
-        for (const char *p : {"a", "b", "gone"}) nyxFileIO::removeAll(p);
-        rmdir("sub/");
-        nyxFileIO::removeAll("sub/c");
-        rmdir("sub");
-        plainWrite("a", "old a");
-        plainWrite("gone", "old gone");
-    };
-    int undone = 0;
-    auto run = [&] {
-        nyxFileIO::SaveBatch batch;
-        nyxFileIO::atRollback([&] { ++undone; });
-        return save("a", "new a") && save("b", std::string(100000, 'b')) && nyxFileIO::makeDirectory("sub") &&
-               save("sub/c", "new c") && nyxFileIO::removeAll("gone") && batch.commit();
-    };
-    reset();
-    nyxFileIO::failOperation(0);
-    ASSERT_TRUE(run());
-    const long steps = nyxFileIO::operationCount();
-    EXPECT_EQ(undone, 0);
-    EXPECT_EQ(slurp("a"), "new a");
-    EXPECT_EQ(slurp("sub/c"), "new c");
-    EXPECT_FALSE(exists("gone") || exists("gone.bak"));
-    for (long k = 1; k <= steps; ++k) {
-        SCOPED_TRACE("failing operation " + std::to_string(k));
-        reset();
-        undone = 0;
-        nyxFileIO::failOperation(k);
-        EXPECT_FALSE(run());
-        nyxFileIO::failOperation(0);
-        EXPECT_EQ(undone, 1);
-        EXPECT_EQ(slurp("a"), "old a");
-        EXPECT_EQ(slurp("gone"), "old gone");
-        EXPECT_FALSE(exists("b") || exists("sub"));
-        for (const char *p : {"a.ed", "b.ed", "a.bak.tmp", "gone.bak.tmp"}) EXPECT_FALSE(exists(p)) << p;
-    }
-}
-
 TEST(FileIO, WriterPatchesBufferedAndWrittenBytes) {
     nyxFileIO::Writer w;
     ASSERT_TRUE(w.open("patched"));
