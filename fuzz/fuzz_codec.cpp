@@ -7,12 +7,11 @@
 #include <cstdint>
 #include <cstring>
 #include <cstdio>
-#include <stdlib.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "io/io.h"
+#include "scratch_dir.h"
 #include "utils/fileio.h"
 
 namespace {
@@ -81,10 +80,12 @@ std::string decodeAll(nyxTagReader &in, unsigned mix) {
     return trace + (in.corrupt() ? "corrupt" : "");
 }
 
-bool g_inOwnDirectory = [] {
-    char dir[] = "/tmp/nyx_fuzz_codecXXXXXX";
-    return mkdtemp(dir) != nullptr && chdir(dir) == 0;
-}();
+// The file that the bytes are written to for the windowed read; empty when none can be made.
+const std::string &inputFile() {
+    static ScratchDir dir;
+    static const std::string file = dir.make("nyx_fuzz_codec") ? dir.path() + "/input" : std::string();
+    return file;
+}
 
 } // namespace
 
@@ -94,13 +95,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     nyxTagReader memory(data + 1, size - 1);
     const std::string expected = decodeAll(memory, mix);
     // Reading through a window of a few bytes costs a system call per value: one input in four.
-    if (!g_inOwnDirectory || mix % 4 != 0) return 0;
-    std::FILE *f = std::fopen("input", "wb");
+    if (mix % 4 != 0 || inputFile().empty()) return 0;
+    std::FILE *f = std::fopen(inputFile().c_str(), "wb");
     if (f == nullptr) return 0;
     const bool written = std::fwrite(data + 1, 1, size - 1, f) == size - 1;
     if (std::fclose(f) != 0 || !written) return 0;
     nyxFileIO::Reader file;
-    if (!file.open("input")) return 0;
+    if (!file.open(inputFile())) return 0;
     nyxTagReader windowed(file, 1 + mix / 4 % 16);
     if (decodeAll(windowed, mix) != expected) __builtin_trap();
     return 0;
