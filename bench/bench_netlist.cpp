@@ -1,9 +1,19 @@
 // One netlist view under load through the exported interface: 1e6 net scalars with distinct
 // 10-character names created, 1e4 port scalars attached to them, every net found by name, all
-// nets iterated, an integer property set on each. Run once with the interface's checks on (every
-// handed-out identifier registered) and once in trusted program mode. Counters: nanoseconds per
-// operation of each phase, and resident bytes per net (growth of the resident set over the
-// creation phase, name map included, divided by the count; the same after the properties).
+// nets iterated, a property created on each and an integer value set on it. Run once with the
+// interface's checks on (every handed-out identifier registered) and once in trusted program
+// mode. Counters: nanoseconds per operation of each phase, and resident bytes per net (growth of
+// the resident set over the creation phase, name map included, divided by the count; the same
+// after the properties).
+//
+// Baselines of the same run, on the same names in the same order: insert and find of a reserved
+// std::unordered_map<std::string, uint32_t> (umap_insert_ns, umap_find_ns), and a chase of
+// dependent loads through a random cycle over a table of the net name map's size (chase_ns: one
+// wait for memory per step, the floor of any look-up whose table does not fit in the caches).
+// Ratios: create_vs_umap (creation over the map's insert), lookup_vs_umap and lookup_vs_chase
+// (look-up by name over the map's find and over the chase), and, in the checked case,
+// int_set_vs_trusted: the integer setter with checks over the same setter on the same
+// properties in trusted program mode (int_set_trusted_ns), measured right after.
 // Each case runs five times and reports the mean, median and spread of every counter: on a
 // shared machine the median is the figure to read.
 //
@@ -13,7 +23,10 @@
 #include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
+#include <string>
 #include <unistd.h>
+#include <unordered_map>
 #include <vector>
 
 #include "bench_measure.h"
@@ -30,11 +43,50 @@ using nyxbench::residentBytes;
 
 double nsSince(double t0, int count) { return (cpuNow() - t0) / count; }
 
+// Slots of the net name map for kNets names: a power of two, at least 4096, at most half full.
+constexpr size_t nameMapSlots() {
+    size_t slots = 4096;
+    while (slots / 2 < static_cast<size_t>(kNets)) slots *= 2;
+    return slots;
+}
+
+// The baselines: a reserved standard map over the same names in the same order, and a chase of
+// dependent loads over a random cycle through a table as large as the name map.
+void baselines(benchmark::State &state, const std::vector<char> &names) {
+    auto name = [&](int i) { return &names[static_cast<size_t>(i) * 11]; };
+    {
+        std::unordered_map<std::string, uint32_t> map;
+        map.reserve(kNets);
+        double t0 = cpuNow();
+        for (int i = 0; i < kNets; ++i) map.emplace(name(i), static_cast<uint32_t>(i));
+        state.counters["umap_insert_ns"] = nsSince(t0, kNets);
+        t0 = cpuNow();
+        uint64_t sum = 0;
+        for (int i = 0; i < kNets; ++i) sum += map.find(name(i))->second;
+        state.counters["umap_find_ns"] = nsSince(t0, kNets);
+        benchmark::DoNotOptimize(sum);
+    }
+    // Sattolo's shuffle makes one cycle through every slot.
+    std::vector<uint64_t> table(nameMapSlots());
+    for (size_t i = 0; i < table.size(); ++i) table[i] = i;
+    std::mt19937_64 random(12345);
+    for (size_t i = table.size() - 1; i > 0; --i) {
+        size_t j = std::uniform_int_distribution<size_t>(0, i - 1)(random);
+        std::swap(table[i], table[j]);
+    }
+    double t0 = cpuNow();
+    uint64_t at = 0;
+    for (int i = 0; i < kNets; ++i) at = table[at];
+    state.counters["chase_ns"] = nsSince(t0, kNets);
+    benchmark::DoNotOptimize(at);
+}
+
 void netlist(benchmark::State &state, bool trusted) {
     std::vector<char> names(static_cast<size_t>(kNets) * 11);
     for (int i = 0; i < kNets; ++i) std::snprintf(&names[static_cast<size_t>(i) * 11], 11, "n%09d", i);
     auto name = [&](int i) { return &names[static_cast<size_t>(i) * 11]; };
     for (auto _ : state) {
+        baselines(state, names);
         cfidrErrorT e = 0;
         cfidrPIInit(&e);
         cfiOID lib = cfidrPICreateLib("benchlib", &e);
@@ -77,15 +129,30 @@ void netlist(benchmark::State &state, bool trusted) {
         state.counters["iterate_ns"] = nsSince(t0, kNets);
         if (seen != kNets) state.SkipWithError("iteration failed");
 
+        std::vector<cfiOID> props(kNets);
         t0 = cpuNow();
         for (int i = 0; i < kNets; ++i) {
-            cfiOID prop = cfidrObjectCreateProp(nets[static_cast<size_t>(i)], "weight", &e);
-            cfidrPropSetInt32Value(prop, i, &e);
+            props[static_cast<size_t>(i)] = cfidrObjectCreateProp(nets[static_cast<size_t>(i)], "weight", &e);
         }
-        state.counters["int_prop_ns"] = nsSince(t0, kNets);
+        state.counters["prop_create_ns"] = nsSince(t0, kNets);
+        t0 = cpuNow();
+        for (int i = 0; i < kNets; ++i) cfidrPropSetInt32Value(props[static_cast<size_t>(i)], i, &e);
+        const double setNs = nsSince(t0, kNets);
+        state.counters["int_set_ns"] = setNs;
         state.counters["bytes_per_net"] = static_cast<double>(rssNets) / kNets;
         state.counters["bytes_per_net_with_prop"] = static_cast<double>(residentBytes() - rss0) / kNets;
         if (e != 0) state.SkipWithError("properties failed");
+        if (!trusted) {
+            nyxdrPISetTrustedProgramMode(1, &e);
+            t0 = cpuNow();
+            for (int i = 0; i < kNets; ++i) cfidrPropSetInt32Value(props[static_cast<size_t>(i)], -i, &e);
+            const double trustedNs = nsSince(t0, kNets);
+            state.counters["int_set_trusted_ns"] = trustedNs;
+            state.counters["int_set_vs_trusted"] = setNs / trustedNs;
+        }
+        state.counters["create_vs_umap"] = state.counters["create_ns"] / state.counters["umap_insert_ns"];
+        state.counters["lookup_vs_umap"] = state.counters["lookup_ns"] / state.counters["umap_find_ns"];
+        state.counters["lookup_vs_chase"] = state.counters["lookup_ns"] / state.counters["chase_ns"];
 
         nyxdrPISetTrustedProgramMode(0, &e);
         cfidrPIQuit(&e);

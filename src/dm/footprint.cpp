@@ -94,6 +94,11 @@ bool nyxFootPrint::setInterfaceName(const char *name) {
     return d_interfaceName.setString(name != nullptr ? name : "", d_owner->viewHeap());
 }
 
+void nyxFootPrint::uncacheDescriber() {
+    nyxRecordIndexOps::describerChanging(this, nullptr);
+    d_describer = nullptr;
+}
+
 void nyxFootPrint::setSymbolView(nyxNetlistView *view) {
     if (d_symbolView == view) return;
     if (d_symbolView != d_describer) unlink(this, d_symbolView);
@@ -168,6 +173,7 @@ nyxFootPrint *fromView(nyxNetlistView *view, nyxNetlistView *describer) {
         release(fp);
         return nullptr;
     }
+    nyxRecordIndexOps::added(fp);
     fp->d_checked = 1;
     cacheDescriber(fp, describer);
     return fp;
@@ -177,6 +183,7 @@ void cacheDescriber(nyxFootPrint *record, nyxNetlistView *describer) {
     nyxNetlistView *old = record->d_describer;
     if (old == describer) return;
     if (old != record->d_symbolView) unlink(record, old);
+    nyxRecordIndexOps::describerChanging(record, describer);
     record->d_describer = describer;
     // The instances of the record move from the references of the describer cached before (a
     // view of the same names in another letter case) to those of the new one.
@@ -199,6 +206,7 @@ void release(nyxFootPrint *record) {
     Hx_genheap *heap = view->viewHeap();
     unlink(record, record->d_describer);
     if (record->d_symbolView != record->d_describer) unlink(record, record->d_symbolView);
+    nyxRecordIndexOps::removing(record);
     view->describers().remove(record);
     freePorts(heap, record->d_ports, record->d_portCount, 0);
     record->d_libName.clear();
@@ -216,24 +224,35 @@ namespace nyxInstance {
 nyxFootPrint *getFootPrint(nyxNetlistView *view, nyxNetlistView *describer, cfidrErrorT *err) {
     nyxCell *cell = describer->owner();
     const char *lib = cell->d_lib->nameObj();
-    nyxDynArray &list = view->describers();
+    const int32_t version = describer->d_version;
     // A record that caches this describer at its version is the one the name search would find
     // first: any earlier match would have been found, and cached, when the later one was made.
-    for (int32_t i = 0; i < list.nitems(); ++i) {
-        auto *fp = static_cast<nyxFootPrint *>(list[i]);
-        if (fp->d_describer == describer && fp->d_version == describer->d_version) return fp;
-    }
-    for (int32_t i = 0; i < list.nitems(); ++i) {
-        auto *fp = static_cast<nyxFootPrint *>(list[i]);
-        if (fp->d_version != describer->d_version || !nyxDMUtil::sameName(fp->libName(), lib) ||
-            !nyxDMUtil::sameName(fp->cellName(), cell->nameObj()) ||
-            !nyxDMUtil::sameName(fp->viewName(), describer->nameObj())) {
-            continue;
+    nyxFootPrint *fp = nullptr;
+    if (const nyxRecordIndex *index = nyxRecordIndexOps::get(view)) {
+        fp = nyxRecordIndexOps::findCaching(index, describer, version);
+        if (fp != nullptr) return fp;
+        fp = nyxRecordIndexOps::findNamed(index, lib, cell->nameObj(), describer->nameObj(), version);
+    } else {
+        // Without memory for the index: the same two searches over the list.
+        nyxDynArray &list = view->describers();
+        for (int32_t i = 0; i < list.nitems(); ++i) {
+            auto *r = static_cast<nyxFootPrint *>(list[i]);
+            if (r->d_describer == describer && r->d_version == version) return r;
         }
+        for (int32_t i = 0; fp == nullptr && i < list.nitems(); ++i) {
+            auto *r = static_cast<nyxFootPrint *>(list[i]);
+            if (r->d_version == version && nyxDMUtil::sameName(r->libName(), lib) &&
+                nyxDMUtil::sameName(r->cellName(), cell->nameObj()) &&
+                nyxDMUtil::sameName(r->viewName(), describer->nameObj())) {
+                fp = r;
+            }
+        }
+    }
+    if (fp != nullptr) {
         nyxFootPrintOps::cacheDescriber(fp, describer);
         return fp;
     }
-    nyxFootPrint *fp = nyxFootPrintOps::fromView(view, describer);
+    fp = nyxFootPrintOps::fromView(view, describer);
     if (fp == nullptr) *err = 4;
     return fp;
 }
@@ -260,6 +279,7 @@ nyxFootPrint *footPrintFromStored(nyxNetlistView *view, const char *lib, const c
         nyxFootPrintOps::release(fp);
         return *err = 4, nullptr;
     }
+    nyxRecordIndexOps::added(fp);
     return fp;
 }
 
@@ -294,7 +314,10 @@ void nyxFootPrintOps::viewGoing(nyxNetlistView *view) {
     nyxDynArray &by = view->cachedBy();
     for (int32_t i = 0; i < by.nitems(); ++i) {
         auto *fp = static_cast<nyxFootPrint *>(by[i]);
-        if (fp->d_describer == view) fp->d_describer = nullptr;
+        if (fp->d_describer == view) {
+            nyxRecordIndexOps::describerChanging(fp, nullptr);
+            fp->d_describer = nullptr;
+        }
         if (fp->d_symbolView == view) fp->d_symbolView = nullptr;
     }
     by.clear();

@@ -8,6 +8,15 @@
 //   record->d_useCount == number of live instances whose record it is
 //   record->d_describer is null or a live view (a view clears the records that cache it when it
 //   goes away)
+// A new instance takes the first record in list order that caches its describer at the
+// describer's version, else the first whose names equal the describer's ignoring case and whose
+// version is the describer's. The record index (nyxRecordIndex, built on the first such search)
+// answers both without a scan: it holds every record of the list by the hash of its case-folded
+// names and version, and every record that caches a describer by that describer; among several
+// matches the lowest serial (the earliest in the list) wins.
+//   index built: byName holds every record of the list under d_nameKey; byDescriber holds
+//   exactly the records whose d_describer is set, under that view's pointer hash; serials rise
+//   in list order
 //
 // Instances. An instance (class code 6) is a slot of an instance list block: its property list,
 // its name, its record and then one 8-byte word per top-level port instance (the port instance
@@ -64,6 +73,10 @@ public:
     uintptr_t d_defaultModel = 0;     // ~0 (none) unless option bit 0x800 was set at construction
     nyxNetlistView *d_owner = nullptr;  // the view whose describer list holds the record
     int32_t d_checked = 0;            // 1 once the port tree was found complete, -1 found broken
+    // Place in the owner's record index: the order of the record in the describer list (records
+    // are only appended) and the hash of its names and version.
+    uint32_t d_serial = 0;
+    uint32_t d_nameKey = 0;
 
     const char *libName() const { return d_libName.getString(); }
     const char *cellName() const { return d_cellName.getString(); }
@@ -77,7 +90,7 @@ public:
     // view of that library, cell and view name, else the view opened read-only by name. Cached
     // on success. 3 when it does not exist, 40 when it exists but could not be opened or read.
     nyxNetlistView *getDescriber(cfidrErrorT *err, bool load = true);
-    void uncacheDescriber() { d_describer = nullptr; }
+    void uncacheDescriber();
     // Sets the primitive describer (null clears it); the record then follows that view's life
     // as it follows the describer's.
     void setSymbolView(nyxNetlistView *view);

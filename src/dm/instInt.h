@@ -6,6 +6,7 @@
 
 #include "dm/inst.h"
 #include "dm/portinst.h"
+#include "dm/ptrindex.h"
 
 // The instance name map of a view: names to instances, open addressing with linear probing over
 // slots that hold the instance pointer (null: empty). The names are not copied: a lookup compares
@@ -62,6 +63,35 @@ void release(nyxFootPrint *record);
 void viewGoing(nyxNetlistView *view);
 
 } // namespace nyxFootPrintOps
+
+// The record index of a view (inst.h). Every change of the describer list or of a record's
+// cached describer goes through the hooks below, which keep the index when it exists; when the
+// index cannot take an entry (memory) it is dropped, and the next search builds it again.
+struct nyxRecordIndex {
+    nyxPtrIndex *byName;
+    nyxPtrIndex *byDescriber;
+    uint32_t nextSerial;
+};
+
+namespace nyxRecordIndexOps {
+
+// The index of the view, built from its describer list when missing; null when out of memory.
+nyxRecordIndex *get(nyxNetlistView *view);
+void drop(nyxNetlistView *view);
+// The hash of a record's key: its names folded to lower case, and its version.
+uint32_t nameKey(const char *lib, const char *cell, const char *view, int32_t version);
+// Hooks: a record was appended to its owner's list; a record is about to leave it; a record's
+// cached describer is about to become `to`.
+void added(nyxFootPrint *record);
+void removing(nyxFootPrint *record);
+void describerChanging(nyxFootPrint *record, nyxNetlistView *to);
+// The earliest record of the list that caches `describer` at `version`, and the earliest whose
+// names equal these ignoring case at `version`; null when none.
+nyxFootPrint *findCaching(const nyxRecordIndex *index, const nyxNetlistView *describer, int32_t version);
+nyxFootPrint *findNamed(const nyxRecordIndex *index, const char *lib, const char *cell, const char *view,
+                        int32_t version);
+
+} // namespace nyxRecordIndexOps
 
 // The port instances' side (portinst.h), referenced weakly so that instances build and run
 // before the port-instance code is complete: a missing function is skipped.

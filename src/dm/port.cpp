@@ -10,6 +10,7 @@
 #include "dm/busname.h"
 #include "dm/net.h"
 #include "dm/portInt.h"
+#include "dm/ptrindex.h"
 #include "dm/view.h"
 
 namespace nyxPortInt {
@@ -30,6 +31,76 @@ nyxPort *findInList(const nyxDynArray &list, const char *name, const nyxPort *ex
     return nullptr;
 }
 
+// --- The port index ------------------------------------------------------------------------------
+//
+// Name searches of an owner's list go through the view's port index once the view has a list
+// longer than kIndexFrom: every port of the view under the hash of (owner, name hash), so that a
+// creation or a look-up in an owner of 100,000 ports costs what it costs in one of ten. Ports
+// enter the index when they join a list and leave it when they leave one (moves, destruction).
+//   index built: it holds exactly the ports of the view, each under indexKey(d_owner, d_nameHash)
+
+namespace {
+
+constexpr int32_t kIndexFrom = 32;
+
+uint32_t indexKey(const void *owner, uint32_t nameHash) {
+    return nyxPtrIndex::combine(nyxPtrIndex::ofPointer(owner), nameHash);
+}
+
+void dropIndex(nyxNetlistView *view) {
+    nyxPtrIndex::destroy(view->portIndex());
+    view->portIndex() = nullptr;
+}
+
+nyxPtrIndex *buildIndex(nyxNetlistView *view) {
+    cfidrErrorT e = 0;
+    uint32_t n = 0;
+    nyxPortCursor cursor;
+    cursor.start(&view->ports(), true);
+    while (cursor.next(&e) != nullptr) ++n;
+    nyxPtrIndex *index = e == 0 ? nyxPtrIndex::create(view->viewHeap(), n) : nullptr;
+    if (index == nullptr) return nullptr;
+    view->portIndex() = index;
+    cursor.start(&view->ports(), true);
+    while (nyxPort *p = cursor.next(&e)) {
+        if (!index->add(indexKey(p->d_owner, p->d_nameHash), p)) e = 4;
+    }
+    if (e != 0) dropIndex(view);
+    return view->portIndex();
+}
+
+} // namespace
+
+void indexAdd(nyxPort *port) {
+    nyxPtrIndex *index = port->d_view->portIndex();
+    if (index != nullptr && !index->add(indexKey(port->d_owner, port->d_nameHash), port)) dropIndex(port->d_view);
+}
+
+void indexRemove(nyxPort *port) {
+    nyxPtrIndex *index = port->d_view->portIndex();
+    if (index != nullptr) index->remove(indexKey(port->d_owner, port->d_nameHash), port);
+}
+
+nyxPort *findMember(nyxNetlistView *view, const void *owner, const nyxDynArray &list, const char *name,
+                    const nyxPort *except) {
+    nyxPtrIndex *index = view->portIndex();
+    if (index == nullptr && list.nitems() > kIndexFrom) index = buildIndex(view);
+    if (index == nullptr) return findInList(list, name, except);
+    const uint32_t hash = nyxPort::nameHash(name);
+    nyxPort *found = nullptr;
+    int matches = 0;
+    index->forEach(indexKey(owner, hash), [&](void *obj) {
+        auto *p = static_cast<nyxPort *>(obj);
+        if (p == except || p->d_owner != owner || p->d_nameHash != hash || std::strcmp(p->name(), name) != 0) {
+            return true;
+        }
+        found = p;
+        return ++matches < 2;
+    });
+    // Names repeat in one owner only where trusted data mode let them: the first in list order.
+    return matches > 1 ? findInList(list, name, except) : found;
+}
+
 size_t objectSize(int32_t code) {
     switch (code) {
     case nyxCodePortScalar: return sizeof(nyxPortScalar);
@@ -40,6 +111,7 @@ size_t objectSize(int32_t code) {
 
 // Returns a port's own storage to the view heap (it has left its owner's list already).
 void release(nyxPort *port, Hx_baseheap *heap) {
+    indexRemove(port);
     nyxPropListDestroy(port->d_propList);
     port->d_name.clear();
     const size_t bytes = objectSize(port->d_code);
@@ -59,12 +131,14 @@ using namespace nyxPortInt;
 namespace {
 
 // The checks every creation runs (unless trusted data mode): 42, 14, 26/25.
-bool creationChecks(nyxNetlistView *view, const nyxDynArray &list, const char *name, int32_t code,
+bool creationChecks(nyxNetlistView *view, nyxPortBundle *group, const char *name, int32_t code,
                     cfidrErrorT *err) {
     if (nyx::trustedData()) return true;
     if (view->readOnly()) return *err = 42, false;
     if (!nyxNetlistView::validString(name)) return *err = 14, false;
-    if (const nyxPort *clash = findInList(list, name, nullptr)) {
+    const void *owner = group != nullptr ? static_cast<const void *>(group) : static_cast<const void *>(view);
+    const nyxDynArray &list = group != nullptr ? group->members() : view->ports();
+    if (const nyxPort *clash = findMember(view, owner, list, name, nullptr)) {
         return *err = clash->d_code == code ? 26 : 25, false;
     }
     return true;
@@ -115,13 +189,9 @@ T *place(nyxNetlistView *view, nyxPortBundle *group, const char *name, int32_t p
         release(port, heap);
         return *err = 4, nullptr;
     }
+    indexAdd(port);
     nyxNetlistView::viewChanged(view);
     return port;
-}
-
-// The list a new port of `view`/`group` goes into.
-nyxDynArray &targetList(nyxNetlistView *view, nyxPortBundle *group) {
-    return group != nullptr ? group->members() : view->ports();
 }
 
 } // namespace
@@ -143,7 +213,7 @@ bool nyxPort::isUsable(const nyxPort *port) {
 nyxPortScalar *nyxPort::createPortScalar(nyxNetlistView *view, nyxPortBundle *group, const char *name,
                                          int32_t position, int32_t direction, cfidrErrorT *err) {
     if (group == nullptr && !nyxNetlistView::load(view, err)) return nullptr;
-    if (!creationChecks(view, targetList(view, group), name, nyxCodePortScalar, err)) return nullptr;
+    if (!creationChecks(view, group, name, nyxCodePortScalar, err)) return nullptr;
     if (!nestingChecks(group, err)) return nullptr;
     if (!nyx::trustedData() && (direction < 0 || direction > 3)) return *err = 8, nullptr;
     return place<nyxPortScalar>(view, group, name, position, err, direction);
@@ -152,7 +222,7 @@ nyxPortScalar *nyxPort::createPortScalar(nyxNetlistView *view, nyxPortBundle *gr
 nyxPortBus *nyxPort::createPortBus(nyxNetlistView *view, nyxPortBundle *group, const char *name,
                                    int32_t position, int32_t start, int32_t step, cfidrErrorT *err) {
     if (group == nullptr && !nyxNetlistView::load(view, err)) return nullptr;
-    if (!creationChecks(view, targetList(view, group), name, nyxCodePortBus, err)) return nullptr;
+    if (!creationChecks(view, group, name, nyxCodePortBus, err)) return nullptr;
     if (!nestingChecks(group, err)) return nullptr;
     if (!nyx::trustedData() && step == 0) return *err = 10, nullptr;
     return place<nyxPortBus>(view, group, name, position, err, view->viewHeap(), start, step);
@@ -161,7 +231,7 @@ nyxPortBus *nyxPort::createPortBus(nyxNetlistView *view, nyxPortBundle *group, c
 nyxPortBundle *nyxPort::createPortBundle(nyxNetlistView *view, nyxPortBundle *group, const char *name,
                                          int32_t position, cfidrErrorT *err) {
     if (group == nullptr && !nyxNetlistView::load(view, err)) return nullptr;
-    if (!creationChecks(view, targetList(view, group), name, nyxCodePortBundle, err)) return nullptr;
+    if (!creationChecks(view, group, name, nyxCodePortBundle, err)) return nullptr;
     if (!nestingChecks(group, err)) return nullptr;
     return place<nyxPortBundle>(view, group, name, position, err, view->viewHeap(), nyxCodePortBundle);
 }
@@ -173,7 +243,9 @@ int32_t nyxPort::getPosition(const nyxPort *port) {
 nyxPort *nyxPort::findByName(const nyxDynArray &list, const char *name, cfidrErrorT *err) {
     if (!nyx::trustedProgram() && !nyxNetlistView::validString(name)) return *err = 14, nullptr;
     if (name == nullptr) return *err = 27, nullptr;
-    nyxPort *p = findInList(list, name, nullptr);
+    // Every port of a list has the list's owner and view: the first one tells them.
+    const auto *first = static_cast<const nyxPort *>(list[0]);
+    nyxPort *p = first == nullptr ? nullptr : findMember(first->d_view, first->d_owner, list, name, nullptr);
     if (p == nullptr) *err = 27;
     return p;
 }
@@ -214,8 +286,10 @@ void moveTo(nyxPort *port, nyxNetlistView *view, nyxDynArray &list, void *owner,
         *err = 4;
         return;
     }
+    indexRemove(port);
     port->d_owner = owner;
     port->d_ownerCode = ownerCode;
+    indexAdd(port);
     nyxNetlistView::viewChanged(view);
 }
 
@@ -227,7 +301,7 @@ void nyxPort::setOwnerPortBundle(nyxPort *port, nyxPortBundle *group, int32_t po
     if (view == nullptr) return void(*err = 4);
     if (!nyx::trustedData()) {
         if (view->readOnly()) return void(*err = 42);
-        if (findInList(group->members(), port->name(), port) != nullptr) return void(*err = 25);
+        if (findMember(view, group, group->members(), port->name(), port) != nullptr) return void(*err = 25);
     }
     // A port moved into another view or into itself would break the owner chains that every walk
     // relies on, so these two checks run in trusted data mode as well.
@@ -246,7 +320,8 @@ void nyxPort::setOwnerView(nyxPort *port, int32_t position, cfidrErrorT *err) {
     if (view == nullptr) return void(*err = 4);
     if (!nyx::trustedData()) {
         if (view->readOnly()) return void(*err = 42);
-        if (port->d_ownerCode != nyxCodeNetlistView && findInList(view->ports(), port->name(), port) != nullptr) {
+        if (port->d_ownerCode != nyxCodeNetlistView &&
+            findMember(view, view, view->ports(), port->name(), port) != nullptr) {
             return void(*err = 25);
         }
     }
@@ -311,6 +386,8 @@ void nyxPort::destroy(nyxPort *port, cfidrErrorT *err) {
 // --- Invariants ------------------------------------------------------------------------------------
 
 bool nyxPort::isValid(nyxNetlistView *view) {
+    const nyxPtrIndex *index = view->portIndex();
+    uint32_t indexed = 0;
     nyxPortCursor cursor;
     cursor.start(&view->ports(), true);
     cfidrErrorT e = 0;
@@ -323,10 +400,16 @@ bool nyxPort::isValid(nyxNetlistView *view) {
         if (ownerList(p).index_of(p) < 0) return false;
         const nyxDynArray &list = ownerList(p);
         if (p->d_nameHash != nameHash(p->name()) || findInList(list, p->name(), p) != nullptr) return false;
+        if (index != nullptr) {
+            bool held = false;
+            index->forEach(indexKey(p->d_owner, p->d_nameHash), [&](void *obj) { return !(held = obj == p); });
+            if (!held) return false;
+            ++indexed;
+        }
         if (p->isScalar()) {
             const nyxPortScalar *s = static_cast<nyxPortScalar *>(p);
             if (s->d_net != nullptr && nyxNet::view(s->d_net) != view) return false;
         }
     }
-    return e == 0;
+    return e == 0 && (index == nullptr || (index->size() == indexed && index->isValid()));
 }

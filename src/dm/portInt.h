@@ -14,6 +14,14 @@ namespace nyxPortInt {
 nyxDynArray &ownerList(nyxPort *port);
 // The first port of `list` named exactly `name`, other than `except`; null when none.
 nyxPort *findInList(const nyxDynArray &list, const char *name, const nyxPort *except);
+// The same among the ports of `owner` (the view or a group of it), whose list is `list`, through
+// the view's port index (built when the list is long).
+nyxPort *findMember(nyxNetlistView *view, const void *owner, const nyxDynArray &list, const char *name,
+                    const nyxPort *except);
+// The port joins or leaves the view's port index (when the index exists), under its current
+// owner and name.
+void indexAdd(nyxPort *port);
+void indexRemove(nyxPort *port);
 // Bytes of a port object of class `code`.
 size_t objectSize(int32_t code);
 // Destroys a port that has left its owner's list and frees its storage.

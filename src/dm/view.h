@@ -31,7 +31,9 @@
 
 class nyxNetMap;
 class nyxInstMap;
+class nyxPtrIndex;
 struct nyxInstListHdr;
+struct nyxRecordIndex;
 
 // A chain of list blocks of one net kind.
 struct nyxNetChain {
@@ -154,8 +156,12 @@ public:
     nyxInstListHdr *instLists() const { return d_instLists; }
     nyxBlkCache *&instPosCache() { return d_instPosCache; }
     nyxInstMap *&instNameMap() { return d_instNameMap; }
-    // Describer records (nyxFootPrint) of the views instantiated here.
+    // Describer records (nyxFootPrint) of the views instantiated here, and their index (inst.h),
+    // built on the first search for a record.
     nyxDynArray &describers() { return d_describers; }
+    nyxRecordIndex *&recordIndex() { return d_recordIndex; }
+    // Index of ports by owner and name (port.h), built when a long port list is first searched.
+    nyxPtrIndex *&portIndex() { return d_portIndex; }
     // Instances in other views whose describer is this view.
     nyxDynArray &instRefs() { return d_instRefs; }
     // Describer records of other views that cache this view (as describer or symbol view).
@@ -191,6 +197,8 @@ private:
     nyxDynArray d_cachedBy;
     nyxNetMap *d_netNameMap = nullptr;
     nyxInstMap *d_instNameMap = nullptr;
+    nyxRecordIndex *d_recordIndex = nullptr;
+    nyxPtrIndex *d_portIndex = nullptr;
     nyxNetChain d_netChains[kChains];
     nyxBlkCache *d_netPosCache = nullptr;
     nyxInstListHdr *d_instLists = nullptr;
