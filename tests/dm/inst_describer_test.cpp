@@ -177,3 +177,90 @@ TEST_F(Describers, FixSwitchOffKeepsStoredViewNames) {
     ASSERT_NE(fp, nullptr);
     EXPECT_STREQ(fp->viewName(), "a\tb");
 }
+
+namespace {
+
+// The record a new instance of `d` in `v` must take, by the rule the record index serves: the
+// first record of the list caching d at its version, else the first of d's names (ignoring
+// case) and version; null when a new record is due.
+nyxFootPrint *recordByScan(nyxNetlistView *v, nyxNetlistView *d) {
+    nyxDynArray &list = v->describers();
+    for (int32_t i = 0; i < list.nitems(); ++i) {
+        auto *fp = static_cast<nyxFootPrint *>(list[i]);
+        if (fp->d_describer == d && fp->d_version == d->d_version) return fp;
+    }
+    nyxCell *cell = d->owner();
+    for (int32_t i = 0; i < list.nitems(); ++i) {
+        auto *fp = static_cast<nyxFootPrint *>(list[i]);
+        if (fp->d_version == d->d_version && nyxDMUtil::sameName(fp->libName(), cell->d_lib->nameObj()) &&
+            nyxDMUtil::sameName(fp->cellName(), cell->nameObj()) && nyxDMUtil::sameName(fp->viewName(), d->nameObj())) {
+            return fp;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TEST_F(Describers, RecordIndexGivesWhatTheListScanGives) {
+    nyxNetlistView *v = viewObj(top);
+    cfiOID d = describer("symbol", 1);
+    nyxNetlistView *dv = viewObj(d);
+    auto stored = [&](const char *lib, const char *cell, const char *view, int32_t version) {
+        nyxFootPrint *fp = nyxInstance::footPrintFromStored(v, lib, cell, view, version, 1, &e);
+        EXPECT_TRUE(fp != nullptr && nyxInstance::setPort(fp, &fp->d_ports[0], "p0", 5, 0, 1, -1, &e));
+        return fp;
+    };
+    // Each instance takes the record the scan names (a new one when it names none), and the index
+    // holds exactly the list.
+    auto check = [&](const char *name) -> cfiOID {
+        nyxFootPrint *want = recordByScan(v, dv);
+        cfiOID i = inst(name, d);
+        if (want != nullptr) EXPECT_EQ(record(i), want) << name;
+        else EXPECT_EQ(record(i), static_cast<nyxFootPrint *>(v->describers()[records() - 1])) << name;
+        EXPECT_NE(v->recordIndex(), nullptr);
+        if (v->recordIndex() == nullptr) return i;
+        EXPECT_EQ(v->recordIndex()->byName->size(), static_cast<uint32_t>(records()));
+        EXPECT_TRUE(v->recordIndex()->byName->isValid() && v->recordIndex()->byDescriber->isValid());
+        return i;
+    };
+    // Stored records of the describer's names in other letter cases, twice at its version and
+    // once at another: the first at its version wins, before and after the index exists.
+    stored("ILIB", "Leaf", "symbol", dv->d_version + 1);
+    nyxFootPrint *first = stored("ilib", "LEAF", "Symbol", dv->d_version);
+    stored("iLib", "leaf", "SYMBOL", dv->d_version);
+    cfiOID i1 = check("i1");
+    EXPECT_EQ(record(i1), first);
+    stored("ilib", "leaf", "symbol", dv->d_version);
+    check("i2");
+    // An edit of the describer: a second record, then shared again.
+    addPort(d, "late");
+    cfiOID i3 = check("i3");
+    EXPECT_EQ(record(check("i4")), record(i3));
+    // Released with its last instance: the next record of those names at that version takes over.
+    addPort(d, "later");
+    cfiOID i5 = check("i5");
+    nyxFootPrint *fresh = record(i5);
+    nyxFootPrint *spare = stored("ILIB", "leaf", "symbol", dv->d_version);
+    EXPECT_EQ(record(check("i6")), fresh);
+    cfidrObjectDestroy(i5, &e);
+    cfidrObjectDestroy(cfidrNetlistViewFindInstByName(top, "i6", &e), &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_EQ(record(check("i5")), spare);
+    // The describer purged: no record caches it any more; a new describer of the same names is
+    // found by name, at its own version.
+    cfidrViewPurge(d, &e);
+    d = describer("symbol", 1);
+    dv = viewObj(d);
+    check("i7");
+    check("i8");
+    cfidrObjectDestroy(i1, &e);
+    check("i9");
+    // Made again in another case of letters: the record of the old names is taken by name.
+    cfiOID other = cfidrCellCreateNetlistView(leafCell, "other", &e);
+    addPort(other, "p0");
+    nyxFootPrint *o = stored("ilib", "leaf", "OTHER", viewObj(other)->d_version);
+    cfiOID i10 = inst("i10", other);
+    EXPECT_EQ(record(i10), o);
+    EXPECT_EQ(o->d_describer, viewObj(other));
+}

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "dm/port.h"
+#include "dm/ptrindex.h"
 #include "dm/view.h"
 #include "pi/pi.h"
 #include "dm/dm_checks.h"
@@ -188,4 +189,48 @@ TEST_F(PortMoves, IteratorsSurviveDestructionOfTheGroupTheyAreIn) {
     // is skipped, Z comes before its member.
     EXPECT_EQ(names(it), "Z z1");
     EXPECT_TRUE(nyxPort::isValid(nyxpi::object<nyxNetlistView>(view)));
+}
+
+TEST_F(PortMoves, LongPortListsAnswerThroughTheIndexAsTheScanDid) {
+    nyxNetlistView *v = nyxpi::object<nyxNetlistView>(view);
+    cfiOID g = port(view, 'g', "G");
+    for (int i = 0; i < 40; ++i) {
+        port(view, 's', ("t" + std::to_string(i)).c_str());
+        port(g, 's', ("m" + std::to_string(i)).c_str());
+    }
+    // The first check of a long list builds the index; clashes keep their codes.
+    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "t7", -1, 1, &e), 26);
+    ASSERT_NE(v->portIndex(), nullptr);
+    EXPECT_CODE(cfidrNetlistViewCreatePortBus(view, "t7", -1, 0, 1, &e), 25);
+    EXPECT_CODE(cfidrPortBundleCreatePortBundle(g, "m39", -1, &e), 25);
+    // Names are per owner, and exact.
+    port(view, 's', "m3");
+    port(g, 's', "t3");
+    port(g, 's', "M4");
+    EXPECT_CODE(cfidrNetlistViewFindPortByName(view, "m5", &e), 27);
+    cfiOID m5 = dmtest::ok(cfidrPortBundleFindPortByName, g, "m5");
+    // A move takes the name to the new owner: free in the old one, a clash on the way back.
+    ASSERT_CODE(cfidrPortSetOwnerView(m5, -1, &e), 0);
+    EXPECT_TRUE(cfidrObjectIsSame(dmtest::ok(cfidrNetlistViewFindPortByName, view, "m5"), m5, &e));
+    EXPECT_CODE(cfidrPortBundleFindPortByName(g, "m5", &e), 27);
+    port(g, 'b', "m5");
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(m5, g, -1, &e), 25);
+    // Destruction frees the name.
+    ASSERT_CODE(cfidrObjectDestroy(dmtest::ok(cfidrNetlistViewFindPortByName, view, "t7"), &e), 0);
+    EXPECT_CODE(cfidrNetlistViewFindPortByName(view, "t7", &e), 27);
+    port(view, 'g', "t7");
+    EXPECT_TRUE(nyxPort::isValid(v));
+
+    // A name twice in one owner (trusted data mode): the first in list order answers.
+    nyx::sessionFlags = nyx::kTrustedData;
+    cfiOID bus = cfidrNetlistViewCreatePortBus(view, "t9", 0, 0, 1, &e);
+    nyx::sessionFlags = 0;
+    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "t9", -1, 1, &e), 25);
+    EXPECT_TRUE(cfidrObjectIsSame(dmtest::ok(cfidrNetlistViewFindPortByName, view, "t9"), bus, &e));
+    ASSERT_CODE(cfidrObjectDestroy(bus, &e), 0);
+    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "t9", -1, 1, &e), 26);
+    // Destroying the group takes its members out of the index.
+    ASSERT_CODE(cfidrObjectDestroy(g, &e), 0);
+    EXPECT_TRUE(nyxPort::isValid(v));
+    EXPECT_EQ(v->portIndex()->size(), static_cast<uint32_t>(nyxdrNetlistViewGetPortCount(view, &e)));
 }
