@@ -125,8 +125,34 @@ int32_t nyxDMObj::findDMObj(int32_t code, const char *parentPath, const char *na
 
 namespace nyxDMUtil {
 
+namespace {
+
+// Whether any of the eight bytes of w is 0x80 or above, below 0x20, or 0x7f. Bytes below 0x80
+// plus 0x60 stay below 0x80 exactly when they are below 0x20; plus 0x01, 0x7f alone reaches 0x80.
+// No byte carries into the next one, since each addend byte stays below 0x80 + 0x61.
+inline bool badByteIn(uint64_t w) {
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    const uint64_t low = w & ~kHigh;
+    const uint64_t control = ~(low + 0x6060606060606060ull) & kHigh;
+    const uint64_t del = (low + 0x0101010101010101ull) & kHigh;
+    return ((w | control | del) & kHigh) != 0;
+}
+
+} // namespace
+
 bool validName(std::string_view name) {
-    if (name.empty()) return false;
+    const size_t n = name.size();
+    if (n == 0) return false;
+    // Eight bytes at a time; the last word ends at the last byte (it may overlap the one before).
+    if (n >= 8) {
+        uint64_t w;
+        for (size_t at = 0; at + 8 < n; at += 8) {
+            std::memcpy(&w, name.data() + at, 8);
+            if (badByteIn(w)) return false;
+        }
+        std::memcpy(&w, name.data() + n - 8, 8);
+        return !badByteIn(w);
+    }
     for (unsigned char c : name) {
         if (c >= 0x80 || c < 0x20 || c == 0x7f) return false;
     }

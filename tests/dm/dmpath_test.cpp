@@ -3,8 +3,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <string_view>
 #include <sys/stat.h>
 
+#include "dm/dm.h"
 #include "dm/dmpath.h"
 
 using namespace nyxDMPath;
@@ -61,4 +64,21 @@ TEST(DMPath, DirectoryCacheSlotsAndClearing) {
     EXPECT_EQ(names, (std::vector<std::string>{"inner", "later"}));
     for (int i = 0; i < 3; ++i) freeDiskDirectory("d0");
     clearDirectoryCache();
+}
+
+// The name rule reads eight bytes at a time: every byte value at every place of names of 1 to 20
+// characters, against the rule read one byte at a time.
+TEST(DMPath, NameRuleJudgesEveryByteAtEveryPlace) {
+    EXPECT_FALSE(nyxDMUtil::validName(std::string_view()));
+    EXPECT_FALSE(nyxDMUtil::validName(static_cast<const char *>(nullptr)));
+    for (size_t len = 1; len <= 20; ++len) {
+        for (size_t at = 0; at < len; ++at) {
+            for (int c = 0; c < 256; ++c) {
+                std::string name(len, 'a');
+                name[at] = static_cast<char>(c);
+                const bool want = c >= 0x20 && c < 0x7f;
+                ASSERT_EQ(nyxDMUtil::validName(std::string_view(name)), want) << len << " " << at << " " << c;
+            }
+        }
+    }
 }
