@@ -24,14 +24,6 @@ nyxRegistry::~nyxRegistry() {
     if (slots_ != nullptr) heap_->freeBlock(slots_, sizeof(uint64_t) * bucketCount_);
 }
 
-bool nyxRegistry::isQueued(uint64_t key) const {
-    // Free entries hold 0, which no queued key equals.
-    for (uint64_t q : queueKeys_) {
-        if (q == key) return true;
-    }
-    return false;
-}
-
 int64_t nyxRegistry::slotOf(uint64_t key) const {
     if (slots_ == nullptr || key == 0) return -1;
     for (uint32_t i = bucketOf(hashOf(key));; i = nextBucket(i)) {

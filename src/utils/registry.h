@@ -54,12 +54,14 @@ public:
     bool contains(uint64_t key) const {
         if (key == 0) return hasZero_;
         if (slots_ == nullptr) return false;
+        // The queue first: a key handed out moments ago is usually asked for next, and its
+        // bucket may still be on its way from memory.
+        if (queued_ != 0 && isQueued(key)) return true;
         for (uint32_t i = bucketOf(hashOf(key));; i = nextBucket(i)) {
             uint64_t s = slots_[i];
             if (s == key) return true;
-            if (s == 0) break;
+            if (s == 0) return false;
         }
-        return queued_ != 0 && isQueued(key);
     }
     // True once the table exists (made on the first insert).
     bool created() const { return slots_ != nullptr; }
@@ -96,7 +98,12 @@ private:
     uint32_t hashOf(uint64_t key) const { return kind_ == kOids ? oidHash(key) : iterHash(key); }
     uint32_t nextBucket(uint32_t i) const { return i + 1 == bucketCount_ ? 0 : i + 1; }
     static uint32_t maxLoad(uint32_t buckets) { return buckets - buckets / 4; }
-    bool isQueued(uint64_t key) const;
+    bool isQueued(uint64_t key) const {
+        // Free entries hold 0, which no queued key equals.
+        bool found = false;
+        for (uint64_t q : queueKeys_) found |= q == key;
+        return found;
+    }
     // The table slot that holds key, or -1 (the queue not consulted).
     int64_t slotOf(uint64_t key) const;
     // Puts a key into the table (known to have room); false when it was there already.
