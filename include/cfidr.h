@@ -252,7 +252,8 @@ NYX_API cfidrIterT cfidrCellGetViews(cfiOID cell, cfidrErrorT *err);
  * known to the cell is opened read-only. Errors: 16/15, 14 (invalid name), 27 (no such view), 4;
  * result null.
  * Libraries and cells are destroyed (on disk and in memory) with cfidrObjectDestroy (42 for a
- * cell of a library opened read-only; 4 when a file or directory cannot be removed) and named by
+ * library opened read-only and for a cell of one; 4 when a file or directory cannot be removed;
+ * what is not in memory yet is not read for it) and named by
  * cfidrNamedObjectGetName; renaming them reports 36. */
 NYX_API cfiOID cfidrCellFindViewByName(cfiOID cell, const char *name, cfidrErrorT *err);
 
@@ -395,8 +396,10 @@ NYX_API const char *cfidrViewGetViewType(cfiOID view, cfidrErrorT *err);
 /* Returns the cell that owns a view. Errors: 16/15; result null. */
 NYX_API cfiOID cfidrViewGetOwner(cfiOID view, cfidrErrorT *err);
 
-/* Writes a changed view to its file; an unchanged or never-read view writes nothing. Errors:
- * 16/15, 4 (the file could not be written). */
+/* Writes a changed view to its file; an unchanged view writes nothing. A view not read yet is
+ * read first, so that one whose file cannot be read reports that read's error (27, 4) in every
+ * mode and its file is left as it is. Errors: 16/15, 27, 4 (the file could not be read or
+ * written). */
 NYX_API void cfidrViewSave(cfiOID view, cfidrErrorT *err);
 
 /* Drops a view from memory without saving; the identifiers of the view and of everything in it

@@ -282,6 +282,8 @@ nyxLib *nyxLib::purge(nyxLib *lib, cfidrErrorT *) {
 }
 
 void nyxLib::destroy(nyxLib *lib, cfidrErrorT *err) {
+    // A library opened read-only keeps its files, as its cells and views do.
+    if (!nyx::trustedData() && lib->readOnly()) return (void)(*err = 42);
     // The cells on disk must be known to be removed.
     cfidrErrorT readErr = 0;
     if (!lib->openObj(&readErr) && readErr != 27) return (void)(*err = readErr);

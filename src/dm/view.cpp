@@ -163,6 +163,9 @@ void nyxNetlistView::destroyObj(cfidrErrorT *err) {
 }
 
 void nyxNetlistView::save(nyxNetlistView *view, cfidrErrorT *err) {
+    // A view whose file could not be read (trusted program mode hands such views out unread)
+    // has nothing to write: the answer is the read's error, not a save that did nothing.
+    if (!load(view, err)) return;
     view->saveObj(err);
     nyxDMPath::clearDirectoryCache();
 }

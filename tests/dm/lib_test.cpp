@@ -331,6 +331,30 @@ TEST_F(Libraries, DestroyRemovesDirectoriesAndFiles) {
     EXPECT_CODE(cfidrObjectDestroy(mem, &e), 0);
 }
 
+TEST_F(Libraries, DestroyingAReadOnlyLibraryIsRefusedAndKeepsItsFiles) {
+    cfiOID lib = cfidrPICreateLib("kept", &e);
+    cfidrLibCreateCell(lib, "c", &e);
+    ASSERT_CODE(cfidrLibSave(lib, &e), 0);
+    touch("kept/c/v.nyxNetlistView");
+    restart();
+    lib = cfidrPIOpenLib("kept", 1, &e);
+    cfiOID cell = cfidrLibFindCellByName(lib, "c", &e);
+    ASSERT_EQ(e, 0);
+    // Refused like the destruction of its cells, in trusted program mode too; nothing is gone.
+    EXPECT_CODE(cfidrObjectDestroy(cell, &e), 42);
+    EXPECT_CODE(cfidrObjectDestroy(lib, &e), 42);
+    nyxdrPISetTrustedProgramMode(1, &e);
+    EXPECT_CODE(cfidrObjectDestroy(lib, &e), 42);
+    nyxdrPISetTrustedProgramMode(0, &e);
+    EXPECT_TRUE(exists("kept/c/v.nyxNetlistView"));
+    for (cfiOID id : {lib, cell}) EXPECT_TRUE(cfidrObjectIsUsable(id, &e));
+    // Opened for update, it goes.
+    EXPECT_CODE(cfidrPIOpenLib("kept", 2, &e), 22);
+    EXPECT_CODE(cfidrObjectDestroy(lib, &e), 0);
+    EXPECT_FALSE(exists("kept"));
+    cfidrPIQuit(&e);
+}
+
 // A name that no directory entry can hold (over 255 bytes once encoded) is refused when the
 // library or cell is made, not found unsaveable at the save; 255 bytes make it to disk.
 TEST_F(Libraries, NamesTooLongForADirectoryEntryAreRefusedAtCreation) {

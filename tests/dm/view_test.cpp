@@ -68,7 +68,7 @@ TEST(Views, ListedViewsOfACellDirectoryAreNotReadableYet) {
     ASSERT_EQ(e, 0);
     EXPECT_CODE(cfidrNetlistViewCreateNetScalar(v, "n", &e), 27);
     EXPECT_CODE(cfidrViewGetViewType(v, &e), 27);
-    EXPECT_CODE(cfidrViewSave(v, &e), 0);
+    EXPECT_CODE(cfidrViewSave(v, &e), 27);
     // Purging keeps the stored view listed; destroying removes its file.
     EXPECT_CODE(cfidrViewPurge(v, &e), 0);
     EXPECT_FALSE(cfidrObjectIsUsable(v, &e));

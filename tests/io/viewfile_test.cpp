@@ -196,6 +196,35 @@ TEST_F(ViewSession, ForeignHeadersAndMissingFilesAreRefused) {
     EXPECT_FALSE(nyxViewIO::headerNames("old.nyx", nyxCodeEncapsulatedView));
 }
 
+TEST_F(ViewSession, SaveAfterAFailedReadReportsTheReadErrorInEveryMode) {
+    cfidrNetlistViewCreateNetScalar(view, "n", &e);
+    saveAndPurge(view);
+    std::string damaged = readBytes(filePath());
+    damaged[8] = 'E';  // the header names another kind
+    writeBytes(filePath(), damaged);
+    // Trusted program mode hands the listed view out unread; checked mode reads it first and
+    // fails there. Either way a save reports the read's error and leaves the file as it was.
+    for (int32_t trusted : {1, 0}) {
+        nyxdrPISetTrustedProgramMode(trusted, &e);
+        cfidrIterT it = cfidrCellGetViews(cell, &e);
+        cfiOID got = cfidrIterNextView(it, &e);
+        if (trusted == 0) {
+            EXPECT_EQ(e, 4);
+            got = view;  // withdrawn by the purge: the save reports 16 before any read
+            cfidrViewSave(got, &e);
+            EXPECT_EQ(e, 16);
+        } else {
+            ASSERT_EQ(e, 0);
+            cfidrViewSave(got, &e);
+            EXPECT_EQ(e, 4);
+            cfidrLibSave(lib, &e);
+            EXPECT_EQ(e, 0);
+        }
+        cfidrIterQuit(it, &e);
+        EXPECT_EQ(readBytes(filePath()), damaged);
+    }
+}
+
 TEST_F(ViewSession, CutOrDamagedFilesFailAndLeaveTheViewEmpty) {
     populate(view);
     nyxMemorySink sink;
