@@ -20,7 +20,10 @@
  * Iterators. A getter returns an iterator; each IterNext function steps iterators of one kind and
  * returns the null identifier when they are exhausted. A getter that fails returns a null
  * iterator, which every IterNext function treats as exhausted; cfidrIterQuit frees any iterator,
- * after which its handle reports 11.
+ * after which its handle reports 11. An iterator outlives nothing it walks: once the object whose
+ * contents it lists is destroyed or purged (its view, cell or library, the group whose members
+ * it lists, the object whose properties it lists), stepping or rewinding it reports 16 and
+ * returns the null identifier, in every mode; quit it as usual.
  *
  * Strings. Returned strings belong to the library and stay valid until ten further strings have
  * been returned or the library is released.
@@ -106,7 +109,8 @@ NYX_API cfidrIterT cfidrPIGetSelectorSets(cfidrErrorT *err);
 /* Each IterNext function returns the next object of an iterator of its own kind and makes its
  * identifier usable, or returns the null identifier when the iterator is exhausted. A null
  * iterator returns the null identifier without error. Errors: 11 (the handle is not a live
- * iterator, or the library is not initialised), 12 (an iterator of another kind); result null.
+ * iterator, or the library is not initialised), 12 (an iterator of another kind), 16 (what it
+ * walks was destroyed or purged); result null.
  * cfidrIterNextNet also steps the iterators of cfidrIterNextNetBundle. Functions that step
  * iterators over several classes (nets, ports, port instances, views, view selectors) return
  * identifiers of each object's own class. */
@@ -124,7 +128,8 @@ NYX_API cfiOID cfidrIterNextViewSelector(cfidrIterT it, cfidrErrorT *err);
 NYX_API cfiOID cfidrIterNextSelectorSet(cfidrIterT it, cfidrErrorT *err);
 
 /* Rewinds an iterator to its first element; a null iterator stays as it is. Errors: 11 (the
- * handle is not a live iterator or null iterator). */
+ * handle is not a live iterator or null iterator), 16 (what it walks was destroyed or purged;
+ * it stays ended). */
 NYX_API void cfidrIterReset(cfidrIterT it, cfidrErrorT *err);
 
 /* Frees an iterator (real or null); its handle then reports 11. Errors: 11 (the handle is not a

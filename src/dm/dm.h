@@ -302,11 +302,12 @@ inline char *getPathBuf(const std::string &path) { return nyxDMPath::pathBuffer(
 
 } // namespace nyxDMUtil
 
-// While one of these lives, the getters of libraries and cells do not read unopened objects, so
-// that collecting the identifiers of a library about to be purged touches only memory.
+// While one of these lives (or nyxIterNoReads is raised otherwise), the getters of libraries,
+// cells and views do not read unopened objects, so that collecting the identifiers of what a
+// destruction or purge takes along touches only memory.
 struct nyxDMNoReads {
-    nyxDMNoReads();
-    ~nyxDMNoReads();
+    nyxDMNoReads() { ++nyxIterNoReads; }
+    ~nyxDMNoReads() { --nyxIterNoReads; }
     nyxDMNoReads(const nyxDMNoReads &) = delete;
     nyxDMNoReads &operator=(const nyxDMNoReads &) = delete;
 };

@@ -56,7 +56,11 @@ const char *kindName(int32_t index) { return index >= 0 && index < kRows ? kKind
 
 // ---------------------------------------------------------------------------------------------
 
-nyxDMObj::~nyxDMObj() { forgetPathname(); }
+nyxDMObj::~nyxDMObj() {
+    // Iterators over the object's lists end with it (no iterator memory is read here).
+    nyxIterObjectGone(this);
+    forgetPathname();
+}
 
 void nyxDMObj::forgetPathname() {
     nyxDMUtil::freeString(d_pathName);

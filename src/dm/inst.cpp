@@ -10,6 +10,8 @@ namespace {
 // Removes an instance that is (partly) built: its port instances, properties, map entry, name
 // and slot; its record goes with its last user.
 void unbuild(nyxNetlistView *view, nyxInst *inst) {
+    // Iterators over its port instances end; lists that name them drop them.
+    nyxIterObjectGone(inst);
     nyxFootPrint *fp = inst->d_footPrint;
     if (fp->d_describer != nullptr) nyxInstance::uncacheInstRef(fp->d_describer, inst);
     if (&nyxPortInst::destroyTree != nullptr) nyxPortInst::destroyTree(inst);
@@ -139,7 +141,8 @@ nyxIterCache<InstIter, 2> g_iters;
 nyxIter *viewInsts(nyxNetlistView *view, cfidrErrorT *err) {
     if (!nyxNetlistView::load(view, err)) return nullptr;
     InstIter *it = g_iters.make(view);
-    if (it == nullptr) *err = 4;
+    if (it == nullptr) return *err = 4, nullptr;
+    it->home = view;
     return it;
 }
 

@@ -23,13 +23,11 @@ struct nyxDMListIter : nyxIter {
 
 nyxIterCache<nyxDMListIter, 4> g_listIters;
 
-// While positive, the getters do not read unopened objects (a purge collects only what memory
-// holds).
-int g_noReads = 0;
-
-nyxIter *makeListIter(nyxDynArray &list, int32_t code, bool tagged, cfidrErrorT *err) {
+// `home` is the library or cell that holds the list: the iterator ends when it goes.
+nyxIter *makeListIter(nyxDMObj *home, nyxDynArray &list, int32_t code, bool tagged, cfidrErrorT *err) {
     nyxDMListIter *it = g_listIters.make(&list, code, tagged);
-    if (it == nullptr) *err = 4;
+    if (it == nullptr) return *err = 4, nullptr;
+    it->home = home;
     return it;
 }
 
@@ -50,7 +48,7 @@ nyxObjRef listNext(nyxIter *it, cfidrErrorT *err) {
     if (!li->tagged) return nyxObjRef{item, li->code, 0};
     // Views are read before they are handed out.
     nyxDMObj *view = nyxCell::viewObject(item);
-    if (g_noReads == 0 && !nyx::trustedProgram() && !view->openObj(err)) return {};
+    if (nyxIterNoReads == 0 && !nyx::trustedProgram() && !view->openObj(err)) return {};
     return nyxObjRef{view, nyxCell::viewCode(item), 0};
 }
 
@@ -59,7 +57,7 @@ nyxObjRef listNext(nyxIter *it, cfidrErrorT *err) {
 nyxLib *asLib(void *obj) { return static_cast<nyxLib *>(obj); }
 nyxCell *asCell(void *obj) { return static_cast<nyxCell *>(obj); }
 
-bool readFirst(nyxDMObj *obj, cfidrErrorT *err) { return g_noReads > 0 || obj->openObj(err); }
+bool readFirst(nyxDMObj *obj, cfidrErrorT *err) { return nyxIterNoReads > 0 || obj->openObj(err); }
 
 nyxObjRef libCreateProp(void *obj, uint32_t, const char *name, cfidrErrorT *err) {
     if (!readFirst(asLib(obj), err)) return {};
@@ -78,7 +76,7 @@ nyxIter *libGetProps(void *obj, uint32_t, cfidrErrorT *err) {
 
 nyxIter *libGetCells(void *obj, uint32_t, cfidrErrorT *err) {
     if (!readFirst(asLib(obj), err)) return nullptr;
-    return makeListIter(asLib(obj)->cells(), nyxCodeCell, false, err);
+    return makeListIter(asLib(obj), asLib(obj)->cells(), nyxCodeCell, false, err);
 }
 
 void libDestroy(void *obj, uint32_t, cfidrErrorT *err) { nyxLib::destroy(asLib(obj), err); }
@@ -104,17 +102,17 @@ nyxIter *cellGetProps(void *obj, uint32_t, cfidrErrorT *err) {
 
 nyxIter *cellGetViews(void *obj, uint32_t, cfidrErrorT *err) {
     if (!readFirst(asCell(obj), err)) return nullptr;
-    return makeListIter(asCell(obj)->views(), nyxCodeNetlistView, true, err);
+    return makeListIter(asCell(obj), asCell(obj)->views(), nyxCodeNetlistView, true, err);
 }
 
 nyxIter *cellGetOccPropSets(void *obj, uint32_t, cfidrErrorT *err) {
     if (!readFirst(asCell(obj), err)) return nullptr;
-    return makeListIter(asCell(obj)->occPropSets(), nyxCodeOccPropSet, false, err);
+    return makeListIter(asCell(obj), asCell(obj)->occPropSets(), nyxCodeOccPropSet, false, err);
 }
 
 nyxIter *cellGetDesignConfigs(void *obj, uint32_t, cfidrErrorT *err) {
     if (!readFirst(asCell(obj), err)) return nullptr;
-    return makeListIter(asCell(obj)->designConfigs(), nyxCodeDesignConfig, false, err);
+    return makeListIter(asCell(obj), asCell(obj)->designConfigs(), nyxCodeDesignConfig, false, err);
 }
 
 void cellDestroy(void *obj, uint32_t, cfidrErrorT *err) {
@@ -166,8 +164,6 @@ extern constinit const nyxClassOps nyxCellOps = {
     nullptr,
 };
 
-nyxDMNoReads::nyxDMNoReads() { ++g_noReads; }
-nyxDMNoReads::~nyxDMNoReads() { --g_noReads; }
 
 nyxIter *nyxLib::getCells(nyxLib *lib, cfidrErrorT *err) { return libGetCells(lib, 0, err); }
 nyxIter *nyxCell::getViews(nyxCell *cell, cfidrErrorT *err) { return cellGetViews(cell, 0, err); }

@@ -280,6 +280,8 @@ void leaveGroups(nyxNetlistView *v, void *net) {
 void destroy(void *net, cfidrErrorT *err) {
     nyxNetlistView *v = view(net);
     if (!nyx::trustedData() && v->readOnly()) return (void)(*err = 42);
+    // Iterators over its members, aliases or connections end; lists that name it drop it.
+    nyxIterObjectGone(net);
     auto *head = static_cast<nyxNetHead *>(net);
     Hx_genheap *heap = v->viewHeap();
     if (code(net) == nyxCodeNetScalar) {
@@ -307,6 +309,7 @@ void destroy(void *net, cfidrErrorT *err) {
     for (auto *a = static_cast<nyxNetAlias *>(v->aliasHead(net)); a != nullptr;) {
         nyxNetAlias *next = a->d_next;
         if (map != nullptr) map->remove(a->d_name.getString(), a);
+        nyxIterObjectGone(a);
         nyxPropListDestroy(a->d_props);
         a->d_name.clear();
         heap->freeBlock(a, sizeof(nyxNetAlias));
@@ -427,6 +430,7 @@ void destroyAlias(nyxNetAlias *alias, cfidrErrorT *err) {
         }
     }
     if (v->netNameMap() != nullptr) v->netNameMap()->remove(alias->d_name.getString(), alias);
+    nyxIterObjectGone(alias);
     nyxPropListDestroy(alias->d_props);
     alias->d_name.clear();
     v->viewHeap()->freeBlock(alias, sizeof(nyxNetAlias));

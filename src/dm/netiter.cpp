@@ -5,6 +5,7 @@
 // direct members), 4 everything. Group members are walked depth first, each group before its
 // members.
 #include <algorithm>
+#include <type_traits>
 #include <vector>
 
 #include "dm/net.h"
@@ -135,9 +136,35 @@ nyxObjRef nextMember(MemberIter *it) {
     return {};
 }
 
-template <class T, int N> T *make(nyxIterCache<T, N> &cache, cfidrErrorT *err, auto &&...args) {
+// A group that goes while a depth-first walk stands in it: the walk continues after it in the
+// group above (the root's own going ends the iterator instead).
+void forgetGroup(nyxIter *it, const void *gone) {
+    auto &stack = static_cast<MemberIter *>(it)->stack;
+    for (size_t i = 1; i < stack.size(); ++i) {
+        if (stack[i].first == gone) {
+            stack.resize(i);
+            return;
+        }
+    }
+}
+
+// A listed object that goes is dropped: its entry becomes null and stepping skips it.
+void forgetItem(nyxIter *it, const void *gone) {
+    for (nyxObjRef &r : static_cast<ListIter *>(it)->items) {
+        if (r.obj == gone) r.obj = nullptr;
+    }
+}
+
+// Every net iterator lives in `view` and ends with it; `anchor` is the net whose own
+// destruction ends it as well (null for the walk over the view's nets).
+template <class T, int N>
+T *make(nyxIterCache<T, N> &cache, cfidrErrorT *err, nyxNetlistView *home, const void *anchor, auto &&...args) {
     T *it = cache.make(args...);
-    if (it == nullptr) *err = 4;
+    if (it == nullptr) return *err = 4, nullptr;
+    it->home = home;
+    it->anchor = anchor;
+    if constexpr (std::is_same_v<T, MemberIter>) it->forget = forgetGroup;
+    if constexpr (std::is_same_v<T, ListIter>) it->forget = forgetItem;
     return it;
 }
 
@@ -162,16 +189,16 @@ namespace nyxNet {
 
 nyxIter *viewNets(nyxNetlistView *view, int32_t mode, cfidrErrorT *err) {
     if (!nyxNetlistView::load(view, err)) return nullptr;
-    return make(g_viewIters, err, view, mode);
+    return make(g_viewIters, err, view, nullptr, view, mode);
 }
 
 nyxIter *members(nyxNetBundle *group, int32_t mode, cfidrErrorT *err) {
     if (!nyxNetlistView::load(view(group), err)) return nullptr;
-    return make(g_memberIters, err, group, mode);
+    return make(g_memberIters, err, view(group), group, group, mode);
 }
 
 nyxIter *connections(void *net, const nyxConnSide &side, cfidrErrorT *err) {
-    ListIter *it = make(g_listIters, err);
+    ListIter *it = make(g_listIters, err, view(net), net);
     if (it == nullptr) return nullptr;
     std::vector<void *> scalars;
     scalarsOf(net, scalars, 0);
@@ -198,7 +225,7 @@ nyxIter *connections(void *net, const nyxConnSide &side, cfidrErrorT *err) {
 }
 
 nyxIter *netBundles(void *net, cfidrErrorT *err) {
-    ListIter *it = make(g_listIters, err);
+    ListIter *it = make(g_listIters, err, view(net), net);
     if (it == nullptr) return nullptr;
     std::vector<void *> groups;
     getAllNetBundles(net, groups);
@@ -207,7 +234,7 @@ nyxIter *netBundles(void *net, cfidrErrorT *err) {
 }
 
 nyxIter *aliases(void *net, cfidrErrorT *err) {
-    ListIter *it = make(g_listIters, err);
+    ListIter *it = make(g_listIters, err, view(net), net);
     if (it == nullptr) return nullptr;
     for (auto *a = static_cast<nyxNetAlias *>(view(net)->aliasHead(net)); a != nullptr; a = a->d_next) {
         it->items.push_back({a, nyxCodeNetAlias, 0});
@@ -220,7 +247,11 @@ namespace {
 [[gnu::noinline]] nyxObjRef nextOfList(nyxIter *it, int32_t sub) {
     if (sub == kMembers) return nextMember(static_cast<MemberIter *>(it));
     auto *li = static_cast<ListIter *>(it);
-    return li->pos < li->items.size() ? li->items[li->pos++] : nyxObjRef{};
+    while (li->pos < li->items.size()) {
+        const nyxObjRef &r = li->items[li->pos++];
+        if (r.obj != nullptr) return r;
+    }
+    return {};
 }
 
 } // namespace

@@ -376,6 +376,8 @@ void nyxPort::destroy(nyxPort *port, cfidrErrorT *err) {
             s->d_net = nullptr;
         }
         nyxPort *owner = cur == port ? nullptr : static_cast<nyxPort *>(cur->d_owner);
+        // Iterators over its members end; lists that name it drop it.
+        nyxIterObjectGone(cur);
         ownerList(cur).remove(cur);
         release(cur, heap);
         if (owner == nullptr) break;

@@ -113,9 +113,14 @@ struct nyxPortIter : nyxIter {
 };
 nyxIterCache<nyxPortIter, 4> g_portIters;
 
-nyxIter *makePortIter(const nyxDynArray *root, nyxNetlistView *view, int32_t mode, cfidrErrorT *err) {
+// The iterator walks `root`, the port list of the view or of the group `anchor`, and ends
+// when either goes.
+nyxIter *makePortIter(const nyxDynArray *root, nyxNetlistView *view, const void *anchor, int32_t mode,
+                      cfidrErrorT *err) {
     nyxPortIter *it = g_portIters.make(root, view != nullptr ? &view->d_version : nullptr, mode);
-    if (it == nullptr) *err = 4;
+    if (it == nullptr) return *err = 4, nullptr;
+    it->home = view;
+    it->anchor = anchor;
     return it;
 }
 
@@ -123,17 +128,17 @@ nyxIter *makePortIter(const nyxDynArray *root, nyxNetlistView *view, int32_t mod
 
 nyxIter *nyxPortViewGetPorts(nyxNetlistView *view, int32_t mode, cfidrErrorT *err) {
     if (!nyxNetlistView::load(view, err)) return nullptr;
-    return makePortIter(&view->ports(), view, mode, err);
+    return makePortIter(&view->ports(), view, nullptr, mode, err);
 }
 
 nyxIter *nyxPortBundleGetPorts(nyxPortBundle *group, int32_t mode, cfidrErrorT *err) {
-    return makePortIter(&group->members(), group->d_view, mode, err);
+    return makePortIter(&group->members(), group->d_view, group, mode, err);
 }
 
 nyxIter *nyxPortViewPortsGetter(void *view, uint32_t, cfidrErrorT *err) {
     // Withdrawal of identifiers walks what memory holds: an unloaded view has no ports yet.
     nyxNetlistView *v = static_cast<nyxNetlistView *>(view);
-    return makePortIter(&v->ports(), v, 3, err);
+    return makePortIter(&v->ports(), v, nullptr, 3, err);
 }
 
 nyxObjRef nyxPortIterNext(nyxIter *it, cfidrErrorT *err) {
@@ -163,11 +168,21 @@ struct nyxPortNetBundleIter : nyxIter {
 };
 nyxIterCache<nyxPortNetBundleIter, 1> g_netBundleIters;
 
+// A listed net group that is destroyed is dropped: its entry becomes null and stepping skips it.
+void forgetNet(nyxIter *it, const void *gone) {
+    for (void *&net : static_cast<nyxPortNetBundleIter *>(it)->nets) {
+        if (net == gone) net = nullptr;
+    }
+}
+
 } // namespace
 
 nyxIter *nyxPortBundleGetNetBundles(nyxPortBundle *group, cfidrErrorT *err) {
     nyxPortNetBundleIter *it = g_netBundleIters.make();
     if (it == nullptr) return *err = 4, nullptr;
+    it->home = group->d_view;
+    it->anchor = group;
+    it->forget = forgetNet;
     nyxPortCursor cursor;
     cursor.start(&group->members(), true);
     try {
@@ -188,9 +203,11 @@ nyxIter *nyxPortBundleGetNetBundles(nyxPortBundle *group, cfidrErrorT *err) {
 
 nyxObjRef nyxPortNetBundleIterNext(nyxIter *it, cfidrErrorT *) {
     nyxPortNetBundleIter *ni = static_cast<nyxPortNetBundleIter *>(it);
-    if (ni->index >= ni->nets.size()) return {};
-    void *net = ni->nets[ni->index++];
-    return {net, nyxNet::code(net), 0};
+    while (ni->index < ni->nets.size()) {
+        void *net = ni->nets[ni->index++];
+        if (net != nullptr) return {net, nyxNet::code(net), 0};
+    }
+    return {};
 }
 
 void nyxPortNetBundleIterQuit(nyxIter *it) {

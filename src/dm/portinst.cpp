@@ -161,6 +161,8 @@ void dropProps(nyxNetlistView *view, uintptr_t *word) {
 }
 
 void unmake(nyxNetlistView *view, uintptr_t *word, int depth) {
+    // Iterators that list this port instance drop it before its storage goes.
+    nyxIterObjectGone(word);
     dropProps(view, word);
     if (!isGroup(word)) {
         if (nyxNetScalar *n = net(word)) nyxNetScalar::removeConnection(n, word, false);

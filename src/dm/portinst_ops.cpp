@@ -45,7 +45,17 @@ void collect(uintptr_t *word, int32_t mode, std::vector<nyxObjRef> &out, int dep
     forEachMember(word, [&](uintptr_t *m) { collect(m, mode, out, depth + 1); });
 }
 
-template <class F> nyxIter *makeIter(F &&fill, cfidrErrorT *err) {
+// A listed object that goes (a port instance with its instance, a net group destroyed) is
+// dropped from the list: its entry becomes null and stepping skips it.
+void forgetItem(nyxIter *it, const void *gone) {
+    for (nyxObjRef &r : static_cast<nyxPortInstIter *>(it)->items) {
+        if (r.obj == gone) r.obj = nullptr;
+    }
+}
+
+// The list is taken from `anchor` (an instance or a port-instance group) of `view`: the
+// iterator ends when either goes.
+template <class F> nyxIter *makeIter(nyxNetlistView *view, const void *anchor, F &&fill, cfidrErrorT *err) {
     nyxPortInstIter *it = g_iters.make();
     if (it == nullptr) return *err = 4, nullptr;
     try {
@@ -54,6 +64,9 @@ template <class F> nyxIter *makeIter(F &&fill, cfidrErrorT *err) {
         g_iters.release(it);
         return *err = 4, nullptr;
     }
+    it->home = view;
+    it->anchor = anchor;
+    it->forget = forgetItem;
     return it;
 }
 
@@ -86,6 +99,8 @@ nyxIter *inPlace(void *root, bool isInst, cfidrErrorT *err) {
     if (it == nullptr) return *err = 4, nullptr;
     it->root = root;
     it->rootIsInst = isInst;
+    it->anchor = root;
+    it->home = isInst ? static_cast<nyxInst *>(root)->view() : view(root);
     return it;
 }
 nyxIter *membersGetter(void *obj, uint32_t, cfidrErrorT *err) { return inPlace(obj, false, err); }
@@ -125,13 +140,13 @@ constexpr nyxClassOps makeOps(bool group) {
 // --- Iterators -----------------------------------------------------------------------------------------
 
 nyxIter *instPortInsts(nyxInst *inst, int32_t mode, cfidrErrorT *err) {
-    return makeIter([&](std::vector<nyxObjRef> &out) {
+    return makeIter(inst->view(), inst, [&](std::vector<nyxObjRef> &out) {
         for (int32_t i = 0, n = inst->slotCount(); i < n; ++i) collect(inst->slot(i), mode, out, 0);
     }, err);
 }
 
 nyxIter *groupPortInsts(void *group, int32_t mode, cfidrErrorT *err) {
-    return makeIter([&](std::vector<nyxObjRef> &out) {
+    return makeIter(view(group), group, [&](std::vector<nyxObjRef> &out) {
         forEachMember(group, [&](uintptr_t *m) { collect(m, mode, out, 0); });
     }, err);
 }
@@ -139,7 +154,7 @@ nyxIter *groupPortInsts(void *group, int32_t mode, cfidrErrorT *err) {
 nyxIter *instGetter(void *inst, uint32_t, cfidrErrorT *err) { return inPlace(inst, true, err); }
 
 nyxIter *netBundles(void *group, cfidrErrorT *err) {
-    return makeIter([&](std::vector<nyxObjRef> &out) {
+    return makeIter(view(group), group, [&](std::vector<nyxObjRef> &out) {
         std::vector<nyxObjRef> scalars;
         forEachMember(group, [&](uintptr_t *m) { collect(m, 1, scalars, 0); });
         std::vector<void *> nets;
@@ -160,8 +175,11 @@ nyxObjRef iterNext(nyxIter *it, cfidrErrorT *) {
         ++pi->index;
         return word != nullptr ? nyxObjRef{word, code(word), 0} : nyxObjRef{};
     }
-    if (pi->index >= pi->items.size()) return {};
-    return pi->items[pi->index++];
+    while (pi->index < pi->items.size()) {
+        const nyxObjRef &r = pi->items[pi->index++];
+        if (r.obj != nullptr) return r;
+    }
+    return {};
 }
 
 void iterQuit(nyxIter *it) { g_iters.release(static_cast<nyxPortInstIter *>(it)); }

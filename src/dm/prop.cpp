@@ -180,7 +180,12 @@ nyxObjRef nyxPropFind(const nyxPropList *list, const char *name, cfidrErrorT *er
 
 nyxIter *nyxPropGetProps(nyxPropList *list, cfidrErrorT *err) {
     PropIter *it = g_iters.make(list);
-    if (it == nullptr) *err = 4;
+    if (it == nullptr) return *err = 4, nullptr;
+    // The list goes on its own (its owner destroyed) or with its heap (a view purged at once).
+    if (list != nullptr) {
+        it->anchor = list;
+        it->home = list->d_heap;
+    }
     return it;
 }
 
@@ -201,6 +206,7 @@ void nyxPropIterReset(nyxIter *it) { static_cast<PropIter *>(it)->pos = 0; }
 
 void nyxPropListDestroy(nyxPropList *&list) {
     if (list == nullptr) return;
+    nyxIterObjectGone(list);
     for (int32_t i = 0; i < list->d_count; ++i) {
         nyxProp *entry = &list->d_entries[i];
         dropPropsOn(entry);

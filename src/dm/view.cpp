@@ -64,6 +64,8 @@ nyxNetlistView::~nyxNetlistView() {
     d_ports.clear();
     d_describers.clear();
     if (d_viewHeap != nullptr) nyxPropForgetHeap(d_viewHeap);
+    // Property iterators of the view's objects are homed on the heap that holds the lists.
+    nyxIterObjectGone(d_viewHeap);
     d_propList = nullptr;
     dropHeap(d_viewHeap);
     dropHeap(d_blockHeap);

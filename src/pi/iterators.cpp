@@ -57,6 +57,8 @@ cfiOID iterNext(cfidrIterT handle, int16_t kind, cfidrErrorT *e) {
     } else if (handle == nullptr) {
         return fail(e, 11), kNullOID;
     }
+    // The object it walked is gone: nothing it would read is there any more.
+    if (it->ended) return fail(e, 16), kNullOID;
     const nyxIterOps *ops = iterOps(it);
     int16_t stepKind = it->iterFunc;
     if (ops == nullptr || stepKind <= 1 || stepKind >= nyxIterKindCount ||
@@ -87,6 +89,8 @@ NYX_API void cfidrIterReset(cfidrIterT it, cfidrErrorT *err) {
     nyxpi::guardVoid(err, [&](cfidrErrorT *e) {
         if (!nyxpi::iterLive(it, e) || nyxpi::isNullIter(it)) return;
         nyxIter *iter = reinterpret_cast<nyxIter *>(it);
+        // An iterator whose object went stays ended: rewinding would read freed memory.
+        if (iter->ended) return nyxpi::fail(e, 16);
         const nyxIterOps *ops = nyxpi::iterOps(iter);
         if (ops == nullptr || ops->reset == nullptr) return nyxpi::fail(e, 4);
         ops->reset(iter);

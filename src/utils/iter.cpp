@@ -12,6 +12,21 @@ void nyxIterFreeBlock(void *p, size_t bytes) {
     if (p != nullptr && nyx::iterHeap != nullptr) nyx::iterHeap->freeBlock(p, bytes);
 }
 
+nyxIter *nyxIter::liveHead_ = nullptr;
+int nyxIterNoReads = 0;
+
+void nyxIterObjectGone(const void *obj) {
+    if (obj == nullptr) return;
+    for (nyxIter *it = nyxIter::liveHead(); it != nullptr; it = it->nextLive()) {
+        if (it->ended) continue;
+        if (it->home == obj || it->anchor == obj) {
+            it->ended = true;
+        } else if (it->forget != nullptr) {
+            it->forget(it, obj);
+        }
+    }
+}
+
 nyxIterCacheBase *nyxIterCacheBase::head_ = nullptr;
 
 nyxIterCacheBase::nyxIterCacheBase() : next_(head_) { head_ = this; }

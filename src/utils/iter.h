@@ -27,13 +27,68 @@ struct nyxObjRef {
 
 // Base of every iterator. The constructor zeroes the kind and the maker's class code; `type` is
 // the iterator class's own kind, used by its quit and reset operations.
+//
+// An iterator walks memory that belongs to other objects: a view's blocks, a group's member
+// array, a property list, a library's cell list. When such an object goes (destroyed, purged,
+// its library released) while the iterator lives, the iterator must not read it again. Every
+// live iterator is therefore linked into one process-wide list, and the code that frees an
+// object announces it (nyxIterObjectGone) before or right after the memory goes; the
+// announcement reads no iterator's walked memory, only the keys recorded here:
+//   home    the stored object (library, cell, view) or heap whose release frees everything the
+//           iterator reads; null for the global state's own lists, which live as long as it;
+//   anchor  the object inside it whose own destruction frees what the iterator reads (the
+//           group whose members it walks, the property list, the instance of its port
+//           instances); null when there is none;
+//   forget  for iterators that hold further addresses (lists taken when they were made, the
+//           groups a depth-first walk stands in): drops what refers to the gone object.
+// An iterator whose home or anchor went is ended: the frame's stepping answers "no more"
+// (the null identifier) and rewinding leaves it ended, until it is quit.
+//     live iterators == the constructed, not yet destroyed nyxIter objects == the live list
 struct nyxIter {
     int16_t iterFunc = 0;
     int16_t iterObjType = 0;
     int32_t type = 0;
+    bool ended = false;
+    const void *home = nullptr;
+    const void *anchor = nullptr;
+    void (*forget)(nyxIter *it, const void *gone) = nullptr;
 
-    explicit nyxIter(int32_t ownType = 0) : type(ownType) {}
+    explicit nyxIter(int32_t ownType = 0) : type(ownType) { link(); }
+    ~nyxIter() { unlink(); }
+    nyxIter(const nyxIter &) = delete;
+    nyxIter &operator=(const nyxIter &) = delete;
+
+    // Forgets every live iterator at once: their memory goes with the iterator heap.
+    static void forgetAll() { liveHead_ = nullptr; }
+    static nyxIter *liveHead() { return liveHead_; }
+    nyxIter *nextLive() const { return nextLive_; }
+
+private:
+    void link() {
+        nextLive_ = liveHead_;
+        if (liveHead_ != nullptr) liveHead_->prevLive_ = this;
+        liveHead_ = this;
+    }
+    void unlink() {
+        if (prevLive_ != nullptr) prevLive_->nextLive_ = nextLive_;
+        else if (liveHead_ == this) liveHead_ = nextLive_;
+        if (nextLive_ != nullptr) nextLive_->prevLive_ = prevLive_;
+    }
+    nyxIter *prevLive_ = nullptr;
+    nyxIter *nextLive_ = nullptr;
+    static nyxIter *liveHead_;
 };
+
+// While positive, the class getters list only what memory holds and read nothing from disk. The
+// frame raises it while it collects the identifiers of what a destruction or purge takes along:
+// objects not read yet have handed out no identifiers, and a file that cannot be read must not
+// stand in the way of removing it.
+extern int nyxIterNoReads;
+
+// Announces that obj (a stored object, a heap, or an object inside a view) is going: every live
+// iterator whose home or anchor it is ends, and the others forget what they hold of it. Costs
+// one pass over the live iterators, none when there are none.
+void nyxIterObjectGone(const void *obj);
 
 // Iterator kinds: the IterNext function that may step an iterator.
 enum nyxIterKind : int16_t {

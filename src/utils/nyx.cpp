@@ -135,6 +135,8 @@ nyx::~nyx() {
     d_ringCount = 0;
     // A later step may have freed iterators into the caches again; none may outlive its heap.
     nyxIterCacheBase::emptyAll();
+    // Iterators never quit go with their heap: none stays on the list of live ones.
+    nyxIter::forgetAll();
     nyxSetDefaultGlobalHeap(nullptr);
     nyxSetDefaultPropMgrHeap(nullptr);
     for (Hx_genheap **heap : {&globalNYXHeap, &libCellHeap, &iterHeap, &propMgrHeap}) {

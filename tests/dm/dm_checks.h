@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <type_traits>
 
 #include "cfidr.h"
 
@@ -17,9 +18,14 @@ namespace dmtest {
 template <class F, class... A>
 auto ok(F f, A... args) {
     cfidrErrorT err = -1;
-    auto r = f(args..., &err);
-    EXPECT_EQ(err, 0);
-    return r;
+    if constexpr (std::is_void_v<decltype(f(args..., &err))>) {
+        f(args..., &err);
+        EXPECT_EQ(err, 0);
+    } else {
+        auto r = f(args..., &err);
+        EXPECT_EQ(err, 0);
+        return r;
+    }
 }
 
 // Names of what an iterator yields through `next`, blank separated; the iterator is freed.
