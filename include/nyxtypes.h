@@ -16,6 +16,16 @@
  *    null identifier is {0, 0}; cfidrObjectIsNull tests only the object word. An identifier stays
  *    usable from the moment the interface hands it out until its object is destroyed or purged,
  *    or until cfidrPIQuit.
+ *    Identifiers are addresses, by design: the object word is where the object lives (for a
+ *    property, where its owner's property list lives, with the index in the tag), not a serial
+ *    number. Storage freed by a destruction or purge is reused, and an object made there later
+ *    gets the same identifier as the one that went. Destroying or purging an object therefore
+ *    withdraws its identifier and those of everything it held (members, port instances,
+ *    aliases, properties, properties on properties), in every mode, so that a checked call given
+ *    one reports 16 instead of acting on another object; but once the interface hands out the
+ *    identifier of a new object at that place, the old copy names the new object. Drop the
+ *    identifiers of what you destroy or purge. In trusted program mode nothing is checked: an
+ *    identifier of a destroyed object must never be passed.
  * 3. Errors. The error out-parameter is the LAST parameter of every function that has one, of
  *    type cfidrErrorT *. The function stores 0 in it first and at most one error code later.
  *    No exception and no signal leaves the library: every failure is a code.

@@ -24,7 +24,9 @@ nyxObjRef viewFindProp(void *obj, uint32_t, const char *name, cfidrErrorT *err) 
     return nyxPropFind(asView(obj)->d_propList, name, err);
 }
 nyxIter *viewGetProps(void *obj, uint32_t, cfidrErrorT *err) {
-    // A view that cannot be loaded has no properties to list (its identifiers can still go).
+    // A view not read yet has no properties in memory; one that cannot be read has none at all
+    // (its identifiers can still go).
+    if (nyxIterNoReads > 0 && asView(obj)->d_loaded == 0) return nyxPropGetProps(nullptr, err);
     cfidrErrorT ignored = 0;
     if (!nyxNetlistView::load(asView(obj), &ignored)) return nyxPropGetProps(nullptr, err);
     return nyxPropGetProps(asView(obj)->d_propList, err);

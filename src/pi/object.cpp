@@ -46,50 +46,99 @@ constexpr WithdrawRule kRules[26] = {
 
 // Deeper than any hierarchy of contents the data model lets be built (a view, ports nested up
 // to 1024 deep, properties on properties up to 1024 deep): a cycle in corrupted data ends here
-// instead of exhausting the stack.
-constexpr int kMaxDepth = 4096;
+// instead of growing the walk without end.
+constexpr size_t kMaxDepth = 4096;
+
+// One object of the walk: which of its content kinds comes next and the iterator over the
+// contents being listed (null between kinds).
+struct Frame {
+    void *obj;
+    int32_t code;
+    uint32_t member;
+    int next;
+    nyxIter *it;
+};
+
+// The content kinds of a class in walk order: its rule's kinds, then its properties.
+int16_t contentKind(int32_t code, int i) {
+    const WithdrawRule &rule = kRules[code];
+    if (i < 3) return rule.kinds[i];
+    return i == 3 && rule.props ? int16_t{nyxIterProp} : kNone;
+}
+
+void quitIter(const Frame &f) {
+    const nyxIterOps *iops = nyx::iterFuncTables[f.code];
+    if (f.it != nullptr && iops != nullptr && iops->quit != nullptr) iops->quit(f.it);
+}
+
+// Makes the iterator over the next content kind of f that has any; false when none is left.
+bool openNext(Frame &f, cfidrErrorT *e) {
+    const nyxClassOps *ops = classOps(f.code);
+    while (ops != nullptr && f.next < 4) {
+        int16_t kind = contentKind(f.code, f.next++);
+        if (kind == kNone || ops->getters[kind] == nullptr) continue;
+        nyxIter *it = ops->getters[kind](f.obj, f.member, e);
+        if (*e != 0) return false;
+        if (it == nullptr) continue;
+        it->iterFunc = kind;
+        it->iterObjType = static_cast<int16_t>(f.code);
+        f.it = it;
+        return true;
+    }
+    return false;
+}
 
 } // namespace
 
-bool Withdrawal::walk(void *obj, int32_t code, uint32_t member, int depth, cfidrErrorT *e) {
-    if (code <= 0 || code > 25 || depth > kMaxDepth) return fail(e, 4), false;
-    const WithdrawRule &rule = kRules[code];
-    const nyxClassOps *ops = classOps(code);
-    if (ops != nullptr) {
-        int16_t kinds[4] = {rule.kinds[0], rule.kinds[1], rule.kinds[2],
-                            rule.props ? int16_t{nyxIterProp} : kNone};
-        for (int16_t kind : kinds) {
-            if (kind == kNone || ops->getters[kind] == nullptr) continue;
-            nyxIter *it = ops->getters[kind](obj, member, e);
-            if (*e != 0) return false;
-            if (it == nullptr) continue;
-            it->iterFunc = kind;
-            it->iterObjType = static_cast<int16_t>(code);
-            const nyxIterOps *iops = nyx::iterFuncTables[code];
-            bool ok = iops != nullptr && iops->next[kind] != nullptr;
-            while (ok) {
-                nyxObjRef r = iops->next[kind](it, e);
-                if (*e != 0) ok = false;
-                if (!ok || r.obj == nullptr) break;
-                ok = walk(r.obj, r.code, r.member, depth + 1, e);
-            }
-            if (iops != nullptr && iops->quit != nullptr) iops->quit(it);
-            if (!ok) {
-                if (*e == 0) fail(e, 4);
-                return false;
-            }
+// Depth first without recursion: an object's key is taken once all its contents were walked.
+bool Withdrawal::walk(void *obj, int32_t code, uint32_t member, cfidrErrorT *e) {
+    std::vector<Frame> stack;
+    auto failWalk = [&] {
+        for (const Frame &f : stack) quitIter(f);
+        if (*e == 0) fail(e, 4);
+        return false;
+    };
+    if (code <= 0 || code > 25) return failWalk();
+    stack.push_back({obj, code, member, 0, nullptr});
+    while (!stack.empty()) {
+        Frame &f = stack.back();
+        if (f.it == nullptr && !openNext(f, e)) {
+            if (*e != 0) return failWalk();
+            keys_.push_back(nyxRegistry::oidKey(objectWord(f.obj), makeTag(f.code, f.member)));
+            stack.pop_back();
+            continue;
         }
+        const nyxIterOps *iops = nyx::iterFuncTables[f.code];
+        auto step = iops != nullptr ? iops->next[f.it->iterFunc] : nullptr;
+        if (step == nullptr) return failWalk();
+        nyxObjRef r = step(f.it, e);
+        if (*e != 0) return failWalk();
+        if (r.obj == nullptr) {
+            quitIter(f);
+            f.it = nullptr;
+            continue;
+        }
+        if (r.code <= 0 || r.code > 25 || stack.size() >= kMaxDepth) return failWalk();
+        stack.push_back({r.obj, r.code, r.member, 0, nullptr});
     }
-    keys_.push_back(nyxRegistry::oidKey(objectWord(obj), makeTag(code, member)));
     return true;
 }
 
 bool Withdrawal::collect(void *obj, int32_t code, uint32_t member, cfidrErrorT *e) {
     keys_.clear();
-    if (trusted()) return true;
+    // Trusted program mode registers nothing, but identifiers handed out before it was switched
+    // on stay registered and must not come to name whatever reuses the storage: they are
+    // withdrawn in every mode. Only a session that never registered one skips the walk.
+    const nyxRegistry *registry = nyx::session != nullptr ? nyx::session->oidRegistry() : nullptr;
+    if (registry == nullptr || registry->size() == 0) return true;
     // A port instance is refused by its class: nothing to withdraw.
     if (code >= nyxCodePortInstBundle && code <= nyxCodePortInstScalar) return true;
-    return walk(obj, code, member, 0, e);
+    // Only what memory holds has identifiers: nothing is read from disk to find them.
+    struct NoReads {
+        NoReads() { ++nyxIterNoReads; }
+        ~NoReads() { --nyxIterNoReads; }
+    } noReads;
+    return walk(obj, code, member, e);
 }
 
 void Withdrawal::commit() {

@@ -237,7 +237,9 @@ cfiOID iterNext(cfidrIterT it, int16_t kind, cfidrErrorT *e);
 //     if (!w.collect(obj, code, member, e)) return;
 //     ...destroy or purge...; if (*e == 0) w.commit();
 // Contents are walked through the class getters and iterator operations, so a class that does
-// not exist yet simply has no contents. Destroying a port instance withdraws nothing.
+// not exist yet simply has no contents; only what memory holds is walked (nothing is read from
+// disk). The walk runs in every mode once anything was registered. Destroying a port instance
+// withdraws nothing.
 class Withdrawal {
 public:
     // False (error stored) when a getter or a step failed.
@@ -246,7 +248,7 @@ public:
     size_t size() const { return keys_.size(); }
 
 private:
-    bool walk(void *obj, int32_t code, uint32_t member, int depth, cfidrErrorT *e);
+    bool walk(void *obj, int32_t code, uint32_t member, cfidrErrorT *e);
     std::vector<uint64_t> keys_;
 };
 

@@ -73,12 +73,8 @@ NYX_API void cfidrLibPurge(cfiOID lib, cfidrErrorT *err) {
     nyxpi::guardVoid(err, [&](cfidrErrorT *e) {
         if (!checkArg(lib, nyxCodeLib, e)) return;
         nyxLib *l = nyxpi::object<nyxLib>(lib);
-        // Only what memory holds has identifiers: an unread library has none but its own.
         nyxpi::Withdrawal withdrawal;
-        {
-            nyxDMNoReads noReads;
-            if (!withdrawal.collect(l, nyxCodeLib, 0, e)) return;
-        }
+        if (!withdrawal.collect(l, nyxCodeLib, 0, e)) return;
         nyxLib::purge(l, e);
         if (*e == 0) withdrawal.commit();
     });

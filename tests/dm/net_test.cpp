@@ -317,3 +317,40 @@ TEST_F(Nets, ReadOnlyIsReportedBeforeArgumentFaults) {
     EXPECT_CODE(cfidrNamedObjectSetName(alias, nullptr, &e), 14);
     EXPECT_CODE(cfidrNetAttachPort(bus, portScalar, 1, &e), 38);
 }
+
+// Identifiers are addresses: storage freed by a destruction is reused. Whatever mode destroyed
+// the object, its identifiers (and those of its aliases, properties and properties on them) are
+// withdrawn, so that a checked call given one reports 16 instead of acting on the object that
+// took the place.
+TEST_F(Nets, IdentifiersOfDestroyedObjectsNeverNameTheirSuccessors) {
+    for (int32_t trustedDestroy : {0, 1}) {
+        SCOPED_TRACE(trustedDestroy);
+        cfiOID old = net('s', "old");
+        cfiOID alias = nyxdrNetCreateNetAlias(old, "old_alias", &e);
+        cfiOID prop = cfidrObjectCreateProp(old, "w", &e);
+        cfiOID sub = cfidrObjectCreateProp(prop, "s", &e);
+        ASSERT_EQ(e, 0);
+        nyxdrPISetTrustedProgramMode(trustedDestroy, &e);
+        EXPECT_CODE(cfidrObjectDestroy(old, &e), 0);
+        // The new net takes the freed slot; made unchecked, its identifier is not handed out.
+        nyxdrPISetTrustedProgramMode(1, &e);
+        cfiOID fresh = cfidrNetlistViewCreateNetScalar(view, "fresh", &e);
+        nyxdrNetCreateNetAlias(fresh, "fresh_alias", &e);
+        cfiOID freshProp = cfidrObjectCreateProp(fresh, "w", &e);
+        cfidrObjectCreateProp(freshProp, "s", &e);
+        nyxdrPISetTrustedProgramMode(0, &e);
+        ASSERT_EQ(fresh.object, old.object);
+        for (cfiOID id : {old, alias, prop, sub}) {
+            EXPECT_CODE(cfidrObjectDestroy(id, &e), 16);
+            EXPECT_CODE(cfidrNamedObjectGetName(id, &e), 16);
+        }
+        EXPECT_CODE(cfidrObjectDestroy(cfidrNetlistViewFindNetByName(view, "fresh", &e), &e), 0);
+    }
+    // A purge in trusted program mode withdraws what the view held, too.
+    cfiOID n = net('s', "n");
+    cfiOID p = cfidrObjectCreateProp(view, "p", &e);
+    nyxdrPISetTrustedProgramMode(1, &e);
+    EXPECT_CODE(cfidrViewPurge(view, &e), 0);
+    nyxdrPISetTrustedProgramMode(0, &e);
+    for (cfiOID id : {view, n, p}) EXPECT_FALSE(cfidrObjectIsUsable(id, &e));
+}
