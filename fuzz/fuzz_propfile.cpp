@@ -20,9 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     for (int32_t i = 0; i < nyxPropListSize(list); ++i) {
         if (nyxPropAt(list, static_cast<uint32_t>(i)) != nullptr) ++live;
     }
-    const size_t reread = nyxPropFile::parse(written.data(), written.size(),
-                                             [](const nyxPropFile::Record &) { return true; });
-    if (reread != static_cast<size_t>(live)) __builtin_trap();
+    int32_t reread = 0;
+    const bool whole = nyxPropFile::parse(written.data(), written.size(), [&](const nyxPropFile::Record &) {
+        ++reread;
+        return true;
+    });
+    if (!whole || reread != live) __builtin_trap();
     nyxPropListDestroy(list);
     return 0;
 }

@@ -129,8 +129,13 @@ int32_t ruleRank(const std::string &entry) {
 
 void nyxCell::read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     nyxCell *cell = static_cast<nyxCell *>(obj);
-    nyxPropFile::read(path, kCellPropFiles, cell->d_propList, nyxDMInt::cellOwner(cell));
-    if (nyxSettings::hasNameOption(nyxSettings::kSuppressDirectoryScan)) return;
+    // A property file that cannot be read is reported, after the directory is listed all the same.
+    cell->d_propReadError = nyxPropFile::read(path, kCellPropFiles, cell->d_propList, nyxDMInt::cellOwner(cell));
+    if (!nyxSettings::hasNameOption(nyxSettings::kSuppressDirectoryScan)) cell->readDirectory(path, err);
+    if (cell->d_propReadError != 0) *err = cell->d_propReadError;
+}
+
+void nyxCell::readDirectory(const char *path, cfidrErrorT *err) {
     const std::vector<std::string> *listing = nyxDMPath::getDiskDirectory(path);
     if (listing == nullptr) return (void)(*err = 27);
     std::vector<std::string> entries(*listing);
@@ -154,10 +159,10 @@ void nyxCell::read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
             // is not a stored name is another object's file name, not this one's.
             if (!nyxDMPath::isStoredName(entry.substr(0, dot))) break;
             std::string name = nyxDMPath::decodeName(entry.substr(0, dot).c_str());
-            if (!knownEntry(cell->d_stored, row, name)) {
-                if (!recordEntry(cell->d_stored, row, name)) return (void)(*err = 4);
+            if (!knownEntry(d_stored, row, name)) {
+                if (!recordEntry(d_stored, row, name)) return (void)(*err = 4);
                 // Kinds whose subsystem is present make an unopened object in the cell's list.
-                if (kind.construct != nullptr && kind.construct(cell, name.c_str(), row, err) == nullptr &&
+                if (kind.construct != nullptr && kind.construct(this, name.c_str(), row, err) == nullptr &&
                     *err != 0) {
                     return;
                 }
@@ -169,8 +174,8 @@ void nyxCell::read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     for (size_t k = 0; k < entries.size(); ++k) {
         if (ranks[k] != lowestRank) continue;
         std::string base = nyxDMPath::decodeName(entries[k].substr(0, entries[k].find('.')).c_str());
-        if (cell->hasObjectNamed(base.c_str())) continue;
-        nyxHookRegisterCompiledView(cell, entries[k].c_str(), err);
+        if (hasObjectNamed(base.c_str())) continue;
+        nyxHookRegisterCompiledView(this, entries[k].c_str(), err);
         if (*err != 0) return;
     }
 }
@@ -186,6 +191,8 @@ void nyxCell::write(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
             if (*err != 0) return;
         }
     }
+    // Properties that were never read must not replace the file they could not be read from.
+    if (cell->d_propReadError != 0) return (void)(*err = cell->d_propReadError);
     bool good;
     const std::string records = nyxPropFile::format(cell->d_propList);
     if (!records.empty()) {
@@ -234,7 +241,9 @@ void nyxCell::destroyObj(cfidrErrorT *err) {
 
 void nyxCell::destroy(nyxCell *cell, cfidrErrorT *err) {
     cfidrErrorT readErr = 0;
-    if (!cell->openObj(&readErr) && readErr != 27) return (void)(*err = readErr);
+    if (!cell->openObj(&readErr) && readErr != 27 && readErr != cell->d_propReadError) {
+        return (void)(*err = readErr);
+    }
     cell->destroyObj(err);
     nyxDMPath::clearDirectoryCache();
     if (*err != 0) return;

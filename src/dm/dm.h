@@ -131,6 +131,10 @@ public:
     cfiBooleanEnum d_fullyOpen = 0;
     char *d_pathName = nullptr;  // global heap
     nyxPropList *d_propList = nullptr;
+    // Why the stored property file (of a library or cell) was not read whole: 27 unreadable,
+    // 4 damaged or too large; 0 when it was read or there is none. A save leaves such a file as
+    // it is and reports this error.
+    cfidrErrorT d_propReadError = 0;
 
 protected:
     // Frees the cached path name.
@@ -264,6 +268,8 @@ private:
     explicit nyxCell(nyxLib *lib, cfidrAccessModeT mode);
     ~nyxCell() override;
     void forgetStored();
+    // The objects of the cell directory's entries (the part of read after the property file).
+    void readDirectory(const char *path, cfidrErrorT *err);
     static nyxDMObj *findSetByName(nyxCell *cell, nyxDynArray &list, const char *name,
                                    cfidrErrorT *err);
 

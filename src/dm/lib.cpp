@@ -79,9 +79,11 @@ nyxLib *nyxLib::findKnown(const char *name) {
 
 void nyxLib::read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     nyxLib *lib = static_cast<nyxLib *>(obj);
-    nyxPropFile::read(path, kLibPropFiles, lib->d_propList, nyxDMInt::libOwner(lib));
+    // A property file that cannot be read is reported, after the cells are listed all the same.
+    const cfidrErrorT propErr = nyxPropFile::read(path, kLibPropFiles, lib->d_propList, nyxDMInt::libOwner(lib));
+    lib->d_propReadError = propErr;
     const std::vector<std::string> *entries = nyxDMPath::getDiskDirectory(path);
-    if (entries == nullptr) return (void)(*err = 27);
+    if (entries == nullptr) return (void)(*err = propErr != 0 ? propErr : 27);
     // The listing may be dropped from the cache while cells are made: work on a copy.
     std::vector<std::string> names(*entries);
     nyxDMPath::freeDiskDirectory(path);
@@ -91,6 +93,7 @@ void nyxLib::read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
         if (!nyxFileIO::isDirectory(std::string(path) + "/" + entry)) continue;
         if (nyxCell::construct(lib, entry.c_str(), true, lib->d_accessMode, err) == nullptr) return;
     }
+    if (propErr != 0) *err = propErr;
 }
 
 void nyxLib::write(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
@@ -101,6 +104,8 @@ void nyxLib::write(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
         static_cast<nyxCell *>(lib->d_cells[i])->saveObj(err);
         if (*err != 0) return;
     }
+    // Properties that were never read must not replace the file they could not be read from.
+    if (lib->d_propReadError != 0) return (void)(*err = lib->d_propReadError);
     bool good;
     const std::string records = nyxPropFile::format(lib->d_propList);
     if (!records.empty()) {
@@ -119,6 +124,8 @@ void nyxLib::remove(const char *path, cfidrErrorT *err) {
 }
 
 void nyxLib::saveObj(cfidrErrorT *err) {
+    // An unread library is read first: its property file is written from what memory holds.
+    if (!openObj(err)) return;
     const char *path = pathnameObj();
     if (path == nullptr) return (void)(*err = 4);
     write(this, path, err);
@@ -284,9 +291,12 @@ nyxLib *nyxLib::purge(nyxLib *lib, cfidrErrorT *) {
 void nyxLib::destroy(nyxLib *lib, cfidrErrorT *err) {
     // A library opened read-only keeps its files, as its cells and views do.
     if (!nyx::trustedData() && lib->readOnly()) return (void)(*err = 42);
-    // The cells on disk must be known to be removed.
+    // The cells on disk must be known to be removed. A directory that cannot be listed or a
+    // property file that cannot be read does not stand in the way: both go with the library.
     cfidrErrorT readErr = 0;
-    if (!lib->openObj(&readErr) && readErr != 27) return (void)(*err = readErr);
+    if (!lib->openObj(&readErr) && readErr != 27 && readErr != lib->d_propReadError) {
+        return (void)(*err = readErr);
+    }
     while (lib->d_cells.nitems() > 0) {
         nyxCell::destroy(static_cast<nyxCell *>(lib->d_cells[0]), err);
         if (*err != 0) {

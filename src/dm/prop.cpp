@@ -77,7 +77,7 @@ nyxPropList *makeList(const nyxPropOwner &owner) {
     if (heap == nullptr) return nullptr;
     void *p = heap->allocBlock(sizeof(nyxPropList));
     if (p == nullptr) return nullptr;
-    return new (p) nyxPropList{owner.obj, owner.member, owner.code, 0, 0, nullptr, heap, owner.readOnly};
+    return new (p) nyxPropList{owner.obj, owner.member, owner.code, 0, 0, nullptr, heap, owner.readOnly, 0};
 }
 
 // Makes room for one more entry, moving the array (and re-keying the properties on its
@@ -160,12 +160,13 @@ nyxObjRef nyxPropCreate(nyxPropList *&list, const nyxPropOwner &owner, const cha
     if (entry == nullptr) return *err = 4, nyxObjRef{};
     recordOwnerChange(owner.obj, owner.member, owner.code);
     if (list == nullptr && (list = makeList(owner)) == nullptr) return *err = 4, nyxObjRef{};
-    int32_t index = 0;
+    int32_t index = list->d_freeFrom;
     while (index < list->d_count && !list->d_entries[index].isFree()) ++index;
     if (index == list->d_count) {
         if (!reserveEntry(list)) return *err = 4, nyxObjRef{};
         ++list->d_count;
     }
+    list->d_freeFrom = index + 1;
     nyxProp &p = list->d_entries[index];
     p.d_entry = entry;
     std::memset(p.d_value, 0, sizeof p.d_value);
@@ -260,6 +261,7 @@ void nyxPropDestroy(nyxPropList *list, uint32_t index, cfidrErrorT *err) {
     dropPropsOn(p);
     clearValue(p);
     p->d_entry = nullptr;
+    if (static_cast<int32_t>(index) < list->d_freeFrom) list->d_freeFrom = static_cast<int32_t>(index);
 }
 
 nyxObjRef nyxPropListOwner(const nyxPropList *list) {

@@ -148,7 +148,9 @@ using nyxPropReadOnlyFn = bool (*)(const void *owner, uint32_t ownerIndex);
 // A property list.
 //   0 <= count <= allocated; entries[0 .. count) hold live and free entries; an index handed out
 //   stays that entry's index until the entry is destroyed; a free entry is reused by the next
-//   creation (lowest free index first).
+//   creation (lowest free index first);
+//   0 <= freeFrom <= count and entries[0 .. freeFrom) are all live, so that creation searches
+//   for a free entry from freeFrom on (appending n properties takes time linear in n).
 struct nyxPropList {
     void *d_owner;              // the object carrying the list (a list, for properties on a property)
     uint32_t d_ownerIndex;      // for a list on a property: that property's index in its list
@@ -158,6 +160,7 @@ struct nyxPropList {
     nyxProp *d_entries;
     Hx_baseheap *d_heap;        // the owner's heap: entries and long strings
     nyxPropReadOnlyFn d_readOnly;  // null: never read-only
+    int32_t d_freeFrom;         // no free entry below this index
 };
 
 // What an owner tells the property code about itself.

@@ -1,18 +1,19 @@
 // Property files of libraries and cells: the reader (bounded, hostile input) and the writer.
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <unordered_map>
 
 #include "dm/dmInt.h"
 #include "utils/fileio.h"
 
 namespace nyxPropFile {
 namespace {
-
-// A property file larger than this is not read.
-constexpr size_t kMaxFile = 64u << 20;
 
 class Cursor {
 public:
@@ -80,63 +81,89 @@ private:
 
 bool knownType(int64_t t) { return (t >= 0 && t <= 5) || (t >= 7 && t <= 9); }
 
+// Names and texts are C strings in memory: a NUL byte cannot come from the writer.
 bool validText(std::string_view text) { return text.find('\0') == std::string_view::npos; }
+
+// The first live property of each name on a list, by the name's serial in the name table, so
+// that every record finds the property it sets again without searching the list.
+using NameIndex = std::unordered_map<int32_t, uint32_t>;
+
+NameIndex indexNames(const nyxPropList *list) {
+    NameIndex byName;
+    for (int32_t i = 0; i < nyxPropListSize(list); ++i) {
+        const nyxProp *p = nyxPropAt(list, static_cast<uint32_t>(i));
+        if (p != nullptr) byName.emplace(p->d_entry->serial, static_cast<uint32_t>(i));
+    }
+    return byName;
+}
+
+// Creates or finds the record's property and sets its value; false when that failed.
+bool apply(const Record &r, nyxPropList *&list, const nyxPropOwner &owner, NameIndex &byName) {
+    const std::string name(r.name);
+    const nyxPropNameTable *names = nyxPropNameTable::peek();
+    const nyxPropNameTableBucket *known = names != nullptr ? names->find_name(name.c_str()) : nullptr;
+    const auto found = known != nullptr ? byName.find(known->serial) : byName.end();
+    cfidrErrorT e = 0;
+    uint32_t index;
+    if (found != byName.end()) {
+        index = found->second;
+    } else {
+        nyxObjRef ref = nyxPropCreate(list, owner, name.c_str(), &e);
+        if (e != 0 || ref.obj == nullptr) return false;
+        index = ref.member;
+        byName.emplace(nyxPropAt(list, index)->d_entry->serial, index);
+    }
+    const std::string text(r.text);
+    switch (r.type) {
+    case 1: nyxPropSetBoolean(list, index, r.intValue, &e); break;
+    case 2: nyxPropSetInt(list, index, r.intValue, &e); break;
+    case 3: nyxPropSetFloat(list, index, r.floatValue, &e); break;
+    case 4: setDeletedValue(list, index, &e); break;
+    case 5: nyxPropSetString(list, index, text.c_str(), &e); break;
+    case 7: setTripletValue(list, index, text.c_str(), &e); break;
+    case 8: setCasetripletValue(list, index, text.c_str(), &e); break;
+    case 9: nyxPropSetExpression(list, index, text.c_str(), &e); break;
+    default: break;
+    }
+    return e == 0;
+}
 
 } // namespace
 
-size_t parse(const char *data, size_t size, const std::function<bool(const Record &)> &sink) {
+bool parse(const char *data, size_t size, const std::function<bool(const Record &)> &sink) {
     Cursor in(data, size);
-    size_t count = 0;
     while (!in.atEnd()) {
         Record r;
         int64_t type = 0;
-        if (!in.counted(r.name) || !nyxDMUtil::validName(r.name)) break;
-        if (!in.number(type) || !knownType(type)) break;
+        // Stored names need not follow the name rule (trusted data mode creates any name).
+        if (!in.counted(r.name) || !validText(r.name)) return false;
+        if (!in.number(type) || !knownType(type)) return false;
         r.type = static_cast<int32_t>(type);
         if (type == 1 || type == 2) {
             int64_t v = 0;
-            if (!in.number(v)) break;
+            if (!in.number(v)) return false;
             r.intValue = static_cast<int32_t>(v);
         } else if (type == 3) {
-            if (!in.real(r.floatValue)) break;
+            if (!in.real(r.floatValue)) return false;
         } else if (type == 5 || type >= 7) {
-            if (!in.counted(r.text) || !validText(r.text)) break;
+            if (!in.counted(r.text) || !validText(r.text)) return false;
         }
-        ++count;
-        if (!sink(r)) break;
+        if (!sink(r)) return false;
     }
-    return count;
+    return true;
 }
 
-size_t load(const char *data, size_t size, nyxPropList *&list, const nyxPropOwner &owner) {
-    if (!nyx::pushExpertMode()) return 0;
-    size_t applied = parse(data, size, [&](const Record &r) {
-        std::string name(r.name);
-        cfidrErrorT e = 0;
-        nyxObjRef ref = nyxPropFind(list, name.c_str(), &e);
-        if (ref.obj == nullptr) {
-            e = 0;
-            ref = nyxPropCreate(list, owner, name.c_str(), &e);
-            if (e != 0 || ref.obj == nullptr) return false;
-        }
-        uint32_t index = ref.member;
-        std::string text(r.text);
-        e = 0;
-        switch (r.type) {
-        case 1: nyxPropSetBoolean(list, index, r.intValue, &e); break;
-        case 2: nyxPropSetInt(list, index, r.intValue, &e); break;
-        case 3: nyxPropSetFloat(list, index, r.floatValue, &e); break;
-        case 4: setDeletedValue(list, index, &e); break;
-        case 5: nyxPropSetString(list, index, text.c_str(), &e); break;
-        case 7: setTripletValue(list, index, text.c_str(), &e); break;
-        case 8: setCasetripletValue(list, index, text.c_str(), &e); break;
-        case 9: nyxPropSetExpression(list, index, text.c_str(), &e); break;
-        default: break;
-        }
-        return e == 0;
-    });
+bool load(const char *data, size_t size, nyxPropList *&list, const nyxPropOwner &owner) {
+    if (!nyx::pushExpertMode()) return false;
+    bool complete = false;
+    try {
+        NameIndex byName = indexNames(list);
+        complete = parse(data, size, [&](const Record &r) { return apply(r, list, owner, byName); });
+    } catch (const std::bad_alloc &) {
+        complete = false;
+    }
     nyx::popExpertMode();
-    return applied;
+    return complete;
 }
 
 std::string format(const nyxPropList *list) {
@@ -178,19 +205,32 @@ std::string format(const nyxPropList *list) {
     return out;
 }
 
-bool read(const std::string &directory, const char *const names[3], nyxPropList *&list,
-          const nyxPropOwner &owner) {
+cfidrErrorT read(const std::string &directory, const char *const names[3], nyxPropList *&list,
+                 const nyxPropOwner &owner) {
     for (int i = 0; i < 3; ++i) {
-        std::string path = directory + "/" + names[i];
-        if (!nyxFileIO::isFile(path)) continue;
+        const std::string path = directory + "/" + names[i];
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR) continue;
+            return 27;
+        }
+        // The first name present is the property file, whatever it is: anything but a regular
+        // file (a dangling link, a directory, a pipe) cannot be read and must not be replaced.
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 27;
+        if (static_cast<uint64_t>(st.st_size) > kMaxFile) return 4;
         std::string bytes;
-        if (nyxFileIO::readFile(path, bytes, kMaxFile)) load(bytes.data(), bytes.size(), list, owner);
-        return true;
+        if (!nyxFileIO::readFile(path, bytes, kMaxFile)) {
+            // It may have grown past the limit since it was looked at.
+            return ::stat(path.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_size) > kMaxFile ? 4 : 27;
+        }
+        return load(bytes.data(), bytes.size(), list, owner) ? 0 : 4;
     }
-    return false;
+    return 0;
 }
 
 bool write(const std::string &directory, const char *name, const std::string &text) {
+    // A file the reader would refuse is not written: the one on disk stays.
+    if (text.size() > kMaxFile) return false;
     return nyxFileIO::saveFile(directory + "/" + name,
                                [&](nyxFileIO::Writer &out) { return out.put(text); });
 }

@@ -118,6 +118,12 @@ TEST_F(Props, IndicesStayStableAcrossDestruction) {
     EXPECT_EQ(index(again), 0u);
     EXPECT_EQ(nyxdrPropGetValueType(again, &e), 0);  // nothing of the old value remains
     EXPECT_EQ(listProps(obj).size(), 3u);
+    // The lowest free entry is taken first, whatever the order of destruction.
+    ASSERT_CODE(cfidrObjectDestroy(p2, &e), 0);
+    ASSERT_CODE(cfidrObjectDestroy(p1, &e), 0);
+    EXPECT_EQ(index(create(obj, "e")), 1u);
+    EXPECT_EQ(index(create(obj, "f")), 2u);
+    EXPECT_EQ(index(create(obj, "g")), 3u);
     // An owner without properties lists nothing.
     EXPECT_TRUE(listProps(makeOwner()).empty());
 }
