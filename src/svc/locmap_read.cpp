@@ -1,6 +1,7 @@
 // Reading location map files (format in locmap_int.h). Map files are treated as hostile input:
 // lines are bounded, only regular files are opened, a file is read at most once, and INCLUDE
 // nests at most kMaxIncludeDepth files deep, so no map can make the reader loop or block.
+#include <algorithm>
 #include <cctype>
 #include <cstdarg>
 #include <cstdlib>
@@ -188,8 +189,8 @@ bool nyxLocMapReader::startEntry(const std::vector<std::string> &tokens, size_t 
     }
     auto found = map_.index_.find(token);
     if (found == map_.index_.end()) {
-        // The table grows in large steps: maps with thousands of names are common.
-        if (map_.entries_.size() == map_.entries_.capacity()) map_.entries_.reserve(map_.entries_.size() + 2048);
+        // The table starts at 2048 entries and doubles, so reading n names moves O(n) entries.
+        if (map_.entries_.size() == map_.entries_.capacity()) map_.entries_.reserve(std::max<size_t>(2048, 2 * map_.entries_.size()));
         map_.entries_.emplace_back();
         map_.entries_.back().softName = token;
         found = map_.index_.emplace(token, map_.entries_.size() - 1).first;
