@@ -157,9 +157,16 @@ void Hx_genheap::pushFront(char *b) {
 }
 
 // Makes [b, b + size) a free block: on its size class when small, else on the list (after
-// `after`, or at the head when `after` is null). The caller counts it.
-void Hx_genheap::addFree(char *b, size_t size, char *after) {
-    nyxheap::markFree(b, size);
+// `after`, or at the head when `after` is null). The caller counts it. `payloadPoisoned` says that
+// everything past the block's header is poisoned already (the tail of a free block being split),
+// so that only the header is made addressable: splitting a large block costs no more than the
+// bytes handed out.
+void Hx_genheap::addFree(char *b, size_t size, char *after, bool payloadPoisoned) {
+    if (payloadPoisoned) {
+        nyxheap::unpoison(b, size < nyxheap::kFreeHeader ? size : nyxheap::kFreeHeader);
+    } else {
+        nyxheap::markFree(b, size);
+    }
     setSize(b, size);
     if (size <= maxClassSize) {
         int c = classOf(size);
@@ -190,8 +197,9 @@ void *Hx_genheap::carve(char *b, size_t s) {
     unlink(b);
     d_rover = next;
     if (bs > s) {
+        // b's payload past its header is poisoned, so the rest's is too.
         char *rest = b + s;
-        addFree(rest, bs - s, prev);
+        addFree(rest, bs - s, prev, true);
         if (bs - s > maxClassSize) d_rover = rest;
         ++d_freeBlocks;
     }

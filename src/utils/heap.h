@@ -199,7 +199,7 @@ private:
     void unlink(char *b);
     void insertAfter(char *pos, char *b);
     void pushFront(char *b);
-    void addFree(char *b, size_t size, char *after);
+    void addFree(char *b, size_t size, char *after, bool payloadPoisoned = false);
     void takeClassBlock(char *b, int cls);
     void *carve(char *b, size_t s);
     char *findFreeAt(const char *addr, size_t minSize);
