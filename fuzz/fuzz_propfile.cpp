@@ -8,8 +8,7 @@
 #include "dm/dmInt.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static bool ready = nyx::ensure() != nullptr;
-    if (!ready) return 0;
+    if (nyx::ensure() == nullptr) return 0;
     static int owner = 0;
     const nyxPropOwner o = {&owner, 0, nyxCodeLib, nyx::getGlobalHeap(), nullptr};
 
@@ -27,5 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     });
     if (!whole || reread != live) __builtin_trap();
     nyxPropListDestroy(list);
+    // Every name read stays in the session's name table: a new session now and then keeps the
+    // memory of a long run bounded.
+    const nyxPropNameTable *names = nyxPropNameTable::peek();
+    if (names != nullptr && names->nameCount() > 20000) nyx::release();
     return 0;
 }
