@@ -54,10 +54,10 @@ bool load(const char *data, size_t size, nyxPropList *&list, const nyxPropOwner 
 // The records of a list's live properties.
 std::string format(const nyxPropList *list);
 
-// Reads an object's property file: the first of the three names present in the directory.
-// Returns 0 when it was read whole or none is present; 27 when it cannot be read (not a regular
-// file, cannot be opened); 4 when it is larger than kMaxFile or damaged (the records before the
-// damage are loaded).
+// Reads an object's property file: the first of the three names present in the directory as
+// anything but a directory. Returns 0 when it was read whole or none is present; 27 when it
+// cannot be read (not a regular file, cannot be opened); 4 when it is larger than kMaxFile or
+// damaged (the records before the damage are loaded).
 cfidrErrorT read(const std::string &directory, const char *const names[3], nyxPropList *&list,
                  const nyxPropOwner &owner);
 

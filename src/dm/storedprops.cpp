@@ -214,9 +214,12 @@ cfidrErrorT read(const std::string &directory, const char *const names[3], nyxPr
             if (errno == ENOENT || errno == ENOTDIR) continue;
             return 27;
         }
-        // The first name present is the property file, whatever it is: anything but a regular
-        // file (a dangling link, a directory, a pipe) cannot be read and must not be replaced.
-        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 27;
+        // A directory is a cell (in a library directory), not a property file. Anything else
+        // present is the property file: if it is not a regular file (a dangling link, a pipe, a
+        // device) it cannot be read, and must not be replaced either.
+        const bool found = ::stat(path.c_str(), &st) == 0;
+        if (found && S_ISDIR(st.st_mode)) continue;
+        if (!found || !S_ISREG(st.st_mode)) return 27;
         if (static_cast<uint64_t>(st.st_size) > kMaxFile) return 4;
         std::string bytes;
         if (!nyxFileIO::readFile(path, bytes, kMaxFile)) {
