@@ -64,12 +64,14 @@ void propFileLoad(benchmark::State &state) {
         if (e != 0) return state.SkipWithError("open failed");
         cfidrIterT it = cfidrObjectGetProps(l, &e);
         long count = 0;
-        while (cfidrIterNextProp(it, &e).object != 0) ++count;
+        while (cfidrIterNextProp(it, &e).object != 0)
+            ++count;
         cfidrIterQuit(it, &e);
         cfidrPIQuit(&e);
         if (count != n) return state.SkipWithError("properties missing");
     }
-    state.counters["load_ns"] = loadNs / static_cast<double>(state.iterations()) / static_cast<double>(n);
+    state.counters["load_ns"] =
+        loadNs / static_cast<double>(state.iterations()) / static_cast<double>(n);
 }
 
 void locationMapRead(benchmark::State &state) {
@@ -99,11 +101,17 @@ void locationMapRead(benchmark::State &state) {
     }
     setenv("ZIL_LOCATION_MAP", "NO_MAP", 1);
     nyxLocMapReset();
-    state.counters["load_ns"] = loadNs / static_cast<double>(state.iterations()) / static_cast<double>(n);
+    state.counters["load_ns"] =
+        loadNs / static_cast<double>(state.iterations()) / static_cast<double>(n);
 }
 
 } // namespace
 
-BENCHMARK(propFileLoad)->Arg(20000)->Arg(80000)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(propFileLoad)
+    ->Arg(20000)
+    ->Arg(80000)
+    ->Arg(1000000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(locationMapRead)->Arg(100000)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

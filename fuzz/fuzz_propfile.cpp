@@ -20,10 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (nyxPropAt(list, static_cast<uint32_t>(i)) != nullptr) ++live;
     }
     int32_t reread = 0;
-    const bool whole = nyxPropFile::parse(written.data(), written.size(), [&](const nyxPropFile::Record &) {
-        ++reread;
-        return true;
-    });
+    const bool whole =
+        nyxPropFile::parse(written.data(), written.size(), [&](const nyxPropFile::Record &) {
+            ++reread;
+            return true;
+        });
     if (!whole || reread != live) __builtin_trap();
     nyxPropListDestroy(list);
     // Every name read stays in the session's name table: a new session now and then keeps the

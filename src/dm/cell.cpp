@@ -130,8 +130,10 @@ int32_t ruleRank(const std::string &entry) {
 void nyxCell::read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     nyxCell *cell = static_cast<nyxCell *>(obj);
     // A property file that cannot be read is reported, after the directory is listed all the same.
-    cell->d_propReadError = nyxPropFile::read(path, kCellPropFiles, cell->d_propList, nyxDMInt::cellOwner(cell));
-    if (!nyxSettings::hasNameOption(nyxSettings::kSuppressDirectoryScan)) cell->readDirectory(path, err);
+    cell->d_propReadError =
+        nyxPropFile::read(path, kCellPropFiles, cell->d_propList, nyxDMInt::cellOwner(cell));
+    if (!nyxSettings::hasNameOption(nyxSettings::kSuppressDirectoryScan))
+        cell->readDirectory(path, err);
     if (cell->d_propReadError != 0) *err = cell->d_propReadError;
 }
 
@@ -162,8 +164,8 @@ void nyxCell::readDirectory(const char *path, cfidrErrorT *err) {
             if (!knownEntry(d_stored, row, name)) {
                 if (!recordEntry(d_stored, row, name)) return (void)(*err = 4);
                 // Kinds whose subsystem is present make an unopened object in the cell's list.
-                if (kind.construct != nullptr && kind.construct(this, name.c_str(), row, err) == nullptr &&
-                    *err != 0) {
+                if (kind.construct != nullptr &&
+                    kind.construct(this, name.c_str(), row, err) == nullptr && *err != 0) {
                     return;
                 }
             }

@@ -80,7 +80,8 @@ nyxLib *nyxLib::findKnown(const char *name) {
 void nyxLib::read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     nyxLib *lib = static_cast<nyxLib *>(obj);
     // A property file that cannot be read is reported, after the cells are listed all the same.
-    const cfidrErrorT propErr = nyxPropFile::read(path, kLibPropFiles, lib->d_propList, nyxDMInt::libOwner(lib));
+    const cfidrErrorT propErr =
+        nyxPropFile::read(path, kLibPropFiles, lib->d_propList, nyxDMInt::libOwner(lib));
     lib->d_propReadError = propErr;
     const std::vector<std::string> *entries = nyxDMPath::getDiskDirectory(path);
     if (entries == nullptr) return (void)(*err = propErr != 0 ? propErr : 27);

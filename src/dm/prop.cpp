@@ -77,7 +77,8 @@ nyxPropList *makeList(const nyxPropOwner &owner) {
     if (heap == nullptr) return nullptr;
     void *p = heap->allocBlock(sizeof(nyxPropList));
     if (p == nullptr) return nullptr;
-    return new (p) nyxPropList{owner.obj, owner.member, owner.code, 0, 0, nullptr, heap, owner.readOnly, 0};
+    return new (p)
+        nyxPropList{owner.obj, owner.member, owner.code, 0, 0, nullptr, heap, owner.readOnly, 0};
 }
 
 // Makes room for one more entry, moving the array (and re-keying the properties on its
@@ -261,7 +262,8 @@ void nyxPropDestroy(nyxPropList *list, uint32_t index, cfidrErrorT *err) {
     dropPropsOn(p);
     clearValue(p);
     p->d_entry = nullptr;
-    if (static_cast<int32_t>(index) < list->d_freeFrom) list->d_freeFrom = static_cast<int32_t>(index);
+    if (static_cast<int32_t>(index) < list->d_freeFrom)
+        list->d_freeFrom = static_cast<int32_t>(index);
 }
 
 nyxObjRef nyxPropListOwner(const nyxPropList *list) {

@@ -160,7 +160,7 @@ struct nyxPropList {
     nyxProp *d_entries;
     Hx_baseheap *d_heap;        // the owner's heap: entries and long strings
     nyxPropReadOnlyFn d_readOnly;  // null: never read-only
-    int32_t d_freeFrom;         // no free entry below this index
+    int32_t d_freeFrom;            // no free entry below this index
 };
 
 // What an owner tells the property code about itself.

@@ -101,7 +101,8 @@ NameIndex indexNames(const nyxPropList *list) {
 bool apply(const Record &r, nyxPropList *&list, const nyxPropOwner &owner, NameIndex &byName) {
     const std::string name(r.name);
     const nyxPropNameTable *names = nyxPropNameTable::peek();
-    const nyxPropNameTableBucket *known = names != nullptr ? names->find_name(name.c_str()) : nullptr;
+    const nyxPropNameTableBucket *known =
+        names != nullptr ? names->find_name(name.c_str()) : nullptr;
     const auto found = known != nullptr ? byName.find(known->serial) : byName.end();
     cfidrErrorT e = 0;
     uint32_t index;
@@ -158,7 +159,8 @@ bool load(const char *data, size_t size, nyxPropList *&list, const nyxPropOwner 
     bool complete = false;
     try {
         NameIndex byName = indexNames(list);
-        complete = parse(data, size, [&](const Record &r) { return apply(r, list, owner, byName); });
+        complete =
+            parse(data, size, [&](const Record &r) { return apply(r, list, owner, byName); });
     } catch (const std::bad_alloc &) {
         complete = false;
     }
@@ -224,7 +226,9 @@ cfidrErrorT read(const std::string &directory, const char *const names[3], nyxPr
         std::string bytes;
         if (!nyxFileIO::readFile(path, bytes, kMaxFile)) {
             // It may have grown past the limit since it was looked at.
-            return ::stat(path.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_size) > kMaxFile ? 4 : 27;
+            return ::stat(path.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_size) > kMaxFile
+                       ? 4
+                       : 27;
         }
         return load(bytes.data(), bytes.size(), list, owner) ? 0 : 4;
     }

@@ -190,7 +190,8 @@ bool nyxLocMapReader::startEntry(const std::vector<std::string> &tokens, size_t 
     auto found = map_.index_.find(token);
     if (found == map_.index_.end()) {
         // The table starts at 2048 entries and doubles, so reading n names moves O(n) entries.
-        if (map_.entries_.size() == map_.entries_.capacity()) map_.entries_.reserve(std::max<size_t>(2048, 2 * map_.entries_.size()));
+        if (map_.entries_.size() == map_.entries_.capacity())
+            map_.entries_.reserve(std::max<size_t>(2048, 2 * map_.entries_.size()));
         map_.entries_.emplace_back();
         map_.entries_.back().softName = token;
         found = map_.index_.emplace(token, map_.entries_.size() - 1).first;

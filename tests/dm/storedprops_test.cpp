@@ -69,21 +69,21 @@ TEST(PropertyFiles, MalformedRecordsStopReadingAndKeepEarlierOnes) {
     EXPECT_EQ(parsedNames(good + "1 b5 3 xyz\n1 c3 0.5\n"), (V{"a", "b", "c"}));
     // Each of these ends the reading after "a" and marks the text damaged.
     for (const std::string &bad : std::vector<std::string>{
-             "-1 b2 1\n",                      // negative name length
-             "99 b2 1\n",                      // name length beyond the end of the file
-             "1 b",                            // missing type
-             "1 b2 ",                          // missing value
-             "1 b2 x\n",                       // value not a number
-             "1 b2 99999999999\n",             // value out of range
-             "1 b5 -4 abc\n",                  // negative string length
-             "1 b5 400 abc\n",                 // string length beyond the end
-             "1 b6 1\n",                       // type no writer produces
-             "1 b42 1\n",                      // unknown type
-             std::string("1 \0" "2 1\n", 7),   // NUL byte in a name
-             std::string("1 b5 1 \0\n", 10),  // NUL byte in a text
-             "1 b3 nan\n",                     // not a finite float
-             "1 b3 1e300\n",                   // float out of range
-             "1",                              // length and nothing else
+             "-1 b2 1\n",          // negative name length
+             "99 b2 1\n",          // name length beyond the end of the file
+             "1 b",                // missing type
+             "1 b2 ",              // missing value
+             "1 b2 x\n",           // value not a number
+             "1 b2 99999999999\n", // value out of range
+             "1 b5 -4 abc\n",      // negative string length
+             "1 b5 400 abc\n",     // string length beyond the end
+             "1 b6 1\n",           // type no writer produces
+             "1 b42 1\n",          // unknown type
+             std::string{'1', ' ', '\0', '2', ' ', '1', '\n'}, // NUL byte in a name
+             std::string("1 b5 1 \0\n", 10),                   // NUL byte in a text
+             "1 b3 nan\n",                   // not a finite float
+             "1 b3 1e300\n",                 // float out of range
+             "1",                            // length and nothing else
          }) {
         EXPECT_EQ(parsedNames(good + bad), (V{"a", "!"})) << bad;
     }
@@ -200,23 +200,27 @@ TEST(PropertyFiles, UnreadableFilesAreReportedAndLeftAloneBySaves) {
     setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
     struct Case {
         const char *what;
-        std::function<bool(const std::string &)> make;  // false: the case cannot be made here
+        std::function<bool(const std::string &)> make; // false: the case cannot be made here
         cfidrErrorT code;
-        const char *kept;  // a property read before the damage
+        const char *kept; // a property read before the damage
     };
     const std::vector<Case> cases = {
         {"pipe", [](const std::string &f) { return mkfifo(f.c_str(), 0666) == 0; }, 27, nullptr},
-        {"dangling link", [](const std::string &f) { return symlink("nowhere", f.c_str()) == 0; }, 27, nullptr},
+        {"dangling link", [](const std::string &f) { return symlink("nowhere", f.c_str()) == 0; },
+         27, nullptr},
         {"no read permission",
          [](const std::string &f) {
              std::ofstream(f) << "1 a2 1\n";
-             return chmod(f.c_str(), 0) == 0 && access(f.c_str(), R_OK) != 0;  // not as root
+             return chmod(f.c_str(), 0) == 0 && access(f.c_str(), R_OK) != 0; // not as root
          },
          27, nullptr},
         {"over the size limit",
-         [](const std::string &f) { return truncate((std::ofstream(f), f.c_str()), nyxPropFile::kMaxFile + 1) == 0; },
+         [](const std::string &f) {
+             return truncate((std::ofstream(f), f.c_str()), nyxPropFile::kMaxFile + 1) == 0;
+         },
          4, nullptr},
-        {"damaged", [](const std::string &f) { return !!(std::ofstream(f) << "1 a2 1\n1 b2 x\n"); }, 4, "a"},
+        {"damaged", [](const std::string &f) { return !!(std::ofstream(f) << "1 a2 1\n1 b2 x\n"); },
+         4, "a"},
     };
     cfidrErrorT e = 0;
     int n = 0, made = 0;
@@ -258,7 +262,7 @@ TEST(PropertyFiles, UnreadableFilesAreReportedAndLeftAloneBySaves) {
             }
         }
     }
-    EXPECT_GE(made, 8);  // all but the permission cases when running as root
+    EXPECT_GE(made, 8); // all but the permission cases when running as root
 }
 
 // A directory under a property-file name is a cell, not an unreadable property file.
@@ -266,7 +270,7 @@ TEST(PropertyFiles, ACellNamedLikeAPropertyFileIsNotOne) {
     setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
     ASSERT_EQ(mkdir("lib", 0777), 0);
     ASSERT_EQ(mkdir("lib/_nyx_Lib", 0777), 0);
-    std::ofstream("lib/.nyx_lib") << "1 a2 7\n";  // the property file under its older name
+    std::ofstream("lib/.nyx_lib") << "1 a2 7\n"; // the property file under its older name
     cfidrErrorT e = 0;
     cfiOID lib = cfidrPIOpenLib("lib", 1, &e);
     ASSERT_EQ(e, 0);
@@ -307,8 +311,9 @@ TEST(PropertyFiles, TheWriterNeverWritesAFileTheReaderRefuses) {
     restart();
     lib = cfidrPIOpenLib("big", 1, &e);
     ASSERT_EQ(e, 0);
-    EXPECT_EQ(std::string(cfidrPropGetStringValue(cfidrObjectFindPropByName(lib, "s", &e), &e)).size(),
-              value.size());
+    EXPECT_EQ(
+        std::string(cfidrPropGetStringValue(cfidrObjectFindPropByName(lib, "s", &e), &e)).size(),
+        value.size());
 }
 
 // The reader stopped at a name that breaks the name rule and dropped it and every later record.
@@ -316,11 +321,19 @@ TEST(PropertyFiles, RecordsWhoseNamesBreakTheNameRuleAreRead) {
     setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
     cfidrErrorT e = 0;
     cfiOID lib = cfidrPICreateLib("odd", &e);
-    const std::vector<std::string> names = {"\x01" "ctl", "tab\there", "caf\xc3\xa9", "line\nbreak", " lead",
-                                            "7", "", "after"};
-    nyxprivPIPushExpertMode(&e);  // trusted data mode creates names outside the rule
+    const std::vector<std::string> names = {"\x01"
+                                            "ctl",
+                                            "tab\there",
+                                            "caf\xc3\xa9",
+                                            "line\nbreak",
+                                            " lead",
+                                            "7",
+                                            "",
+                                            "after"};
+    nyxprivPIPushExpertMode(&e); // trusted data mode creates names outside the rule
     for (size_t i = 0; i + 1 < names.size(); ++i) {
-        cfidrPropSetInt32Value(cfidrObjectCreateProp(lib, names[i].c_str(), &e), static_cast<int32_t>(i), &e);
+        cfidrPropSetInt32Value(cfidrObjectCreateProp(lib, names[i].c_str(), &e),
+                               static_cast<int32_t>(i), &e);
     }
     nyxprivPIPopExpertMode(&e);
     cfidrPropSetInt32Value(cfidrObjectCreateProp(lib, "after", &e), 7, &e);
@@ -350,9 +363,12 @@ TEST(PropertyFiles, LoadingTwoMillionRecordsTakesLinearTime) {
     std::string text;
     char record[64];
     for (int i = 0; i < kRecords; ++i) {
-        text.append(record, static_cast<size_t>(std::snprintf(record, sizeof record, "8 p%07d2 %d\n", i, i)));
+        text.append(record, static_cast<size_t>(
+                                std::snprintf(record, sizeof record, "8 p%07d2 %d\n", i, i)));
     }
-    text += "8 P" "0000005" "5 4 five\n";  // sets the property of that name again (names ignore case)
+    text += "8 P"
+            "0000005"
+            "5 4 five\n"; // sets the property of that name again (names ignore case)
     nyxPropList *list = nullptr;
     int owner = 0;
     const nyxPropOwner o = {&owner, 0, nyxCodeLib, nyx::getGlobalHeap(), nullptr};
