@@ -193,8 +193,9 @@ void nyxCell::write(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
             if (*err != 0) return;
         }
     }
-    // Properties that were never read must not replace the file they could not be read from.
-    if (cell->d_propReadError != 0) return (void)(*err = cell->d_propReadError);
+    // Properties that were never read must not replace the file they could not be read from; the
+    // library save reports the read's error once everything else is in place.
+    if (cell->d_propReadError != 0) return;
     bool good;
     const std::string records = nyxPropFile::format(cell->d_propList);
     if (!records.empty()) {

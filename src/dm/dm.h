@@ -177,8 +177,12 @@ public:
     // Writes every changed file of the library (views, cell and library property files) and
     // replaces them all or none: a failure reports 4 and leaves every stored file as it was. A
     // crash while the files are being moved into place can leave some replaced and the others
-    // not, each whole (see utils/fileio.h).
+    // not, each whole (see utils/fileio.h). A property file that could not be read is left as it
+    // is while everything else is saved; the save then reports that read's error.
     static void save(nyxLib *lib, cfidrErrorT *err);
+    // The read error of the first property file of the library or of one of its cells that was
+    // not read whole; 0 when there is none.
+    cfidrErrorT unreadPropertiesError() const;
     // Drops the library's in-memory state; a library that exists on disk is replaced by a fresh
     // unopened record (returned), otherwise null is returned.
     static nyxLib *purge(nyxLib *lib, cfidrErrorT *err);

@@ -105,8 +105,9 @@ void nyxLib::write(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
         static_cast<nyxCell *>(lib->d_cells[i])->saveObj(err);
         if (*err != 0) return;
     }
-    // Properties that were never read must not replace the file they could not be read from.
-    if (lib->d_propReadError != 0) return (void)(*err = lib->d_propReadError);
+    // Properties that were never read must not replace the file they could not be read from; the
+    // library save reports the read's error once everything else is in place.
+    if (lib->d_propReadError != 0) return;
     bool good;
     const std::string records = nyxPropFile::format(lib->d_propList);
     if (!records.empty()) {
@@ -250,6 +251,15 @@ nyxCell *nyxLib::findCellByName(nyxLib *lib, const char *name, cfidrErrorT *err)
     return *err = 27, nullptr;
 }
 
+cfidrErrorT nyxLib::unreadPropertiesError() const {
+    if (d_propReadError != 0) return d_propReadError;
+    for (int32_t i = 0; i < d_cells.nitems(); ++i) {
+        const cfidrErrorT code = static_cast<const nyxCell *>(d_cells[i])->d_propReadError;
+        if (code != 0) return code;
+    }
+    return 0;
+}
+
 // A library save replaces all its changed files or none. Phase 1 (saveObj) writes every changed
 // file, views and property files of every cell and the library's property file, to its temporary
 // companion, makes missing directories and notes removals; phase 2 (commit) moves them all into
@@ -264,6 +274,7 @@ void nyxLib::save(nyxLib *lib, cfidrErrorT *err) {
         lib->saveObj(&code);
         if (code == 0 && !batch.commit()) code = 4;
     }
+    if (code == 0) code = lib->unreadPropertiesError();
     if (const char *path = lib->pathnameObj()) lib->d_inode = nyxFileIO::inodeOf(path);
     nyxDMPath::clearDirectoryCache();
     if (code != 0) *err = code;

@@ -254,11 +254,17 @@ TEST(PropertyFiles, UnreadableFilesAreReportedAndLeftAloneBySaves) {
             }
             cfidrPropSetInt32Value(cfidrObjectCreateProp(owner, "new", &e), 1, &e);
             ASSERT_EQ(e, 0);
-            // Every save reports the read's error and leaves the file as it stands.
+            // Another cell's edit, which the save must not give up for the unread file.
+            const cfiOID other = cfidrLibCreateCell(l, "d", &e);
+            cfidrPropSetInt32Value(cfidrObjectCreateProp(other, "kept", &e), 2, &e);
+            ASSERT_EQ(e, 0);
+            // Every save reports the read's error and leaves the file as it stands, and saves
+            // everything else.
             for (int save = 0; save < 2; ++save) {
                 EXPECT_CODE(cfidrLibSave(l, &e), c.code);
                 EXPECT_EQ(snapshot(file), before);
                 EXPECT_EQ(snapshot(file + ".ed"), "missing");
+                EXPECT_NE(snapshot(lib + "/d/_nyx_Cell"), "missing");
             }
         }
     }
