@@ -256,15 +256,28 @@ void nyxCell::destroy(nyxCell *cell, cfidrErrorT *err) {
 
 // --- Views ----------------------------------------------------------------------------------------
 
+namespace {
+
+// The cell's listed view of that name (names compared as view names are), read unless trusted
+// program mode is on; null with err unset when the cell lists no such view, null with the read's
+// error when the view cannot be read.
+void *listedView(nyxCell *cell, const char *name, cfidrErrorT *err) {
+    for (int32_t i = 0; i < cell->views().nitems(); ++i) {
+        void *item = cell->views()[i];
+        nyxDMObj *view = nyxCell::viewObject(item);
+        if (!nyxDMUtil::sameName(view->nameObj(), name)) continue;
+        if (!nyx::trustedProgram() && !view->openObj(err)) return nullptr;
+        return item;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 nyxObjRef nyxCell::findViewByName(nyxCell *cell, const char *name, cfidrErrorT *err) {
     if (!cell->openObj(err)) return {};
-    for (int32_t i = 0; i < cell->d_views.nitems(); ++i) {
-        void *item = cell->d_views[i];
-        nyxDMObj *view = viewObject(item);
-        if (!nyxDMUtil::sameName(view->nameObj(), name)) continue;
-        if (!nyx::trustedProgram() && !view->openObj(err)) return {};
-        return nyxObjRef{view, viewCode(item), 0};
-    }
+    if (void *item = listedView(cell, name, err)) return nyxObjRef{viewObject(item), viewCode(item), 0};
+    if (*err != 0) return {};
     if (nyxHookOpenView == nullptr) return *err = 27, nyxObjRef{};
     cfidrErrorT openErr = 0;
     nyxObjRef r = nyxHookOpenView(cell, name, 1, &openErr);
@@ -275,14 +288,11 @@ nyxObjRef nyxCell::findViewByName(nyxCell *cell, const char *name, cfidrErrorT *
 nyxObjRef nyxCell::openView(nyxCell *cell, const char *name, cfidrAccessModeT mode, cfidrErrorT *err) {
     if (!nyx::trustedProgram() && !nyxDMUtil::validName(name)) return *err = 14, nyxObjRef{};
     if (!cell->openObj(err)) return {};
-    for (int32_t i = 0; i < cell->d_views.nitems(); ++i) {
-        void *item = cell->d_views[i];
-        nyxDMObj *view = viewObject(item);
-        if (!nyxDMUtil::sameName(view->nameObj(), name)) continue;
-        if (!nyx::trustedProgram() && !view->openObj(err)) return {};
-        view->d_accessMode = mode;
-        return nyxObjRef{view, viewCode(item), 0};
+    if (void *item = listedView(cell, name, err)) {
+        viewObject(item)->d_accessMode = mode;
+        return nyxObjRef{viewObject(item), viewCode(item), 0};
     }
+    if (*err != 0) return {};
     if (nyxHookOpenView == nullptr) return *err = 27, nyxObjRef{};
     return nyxHookOpenView(cell, name, mode, err);
 }
