@@ -25,13 +25,9 @@
 #include "dm/view.h"
 
 // Object words of heap objects (0 for null).
-inline uint32_t nyxObjWord(const void *p) {
-    return p == nullptr ? 0u
-                        : static_cast<uint32_t>((reinterpret_cast<uintptr_t>(p) - Hx_topheap::rangeBase()) >> 3);
-}
+inline uint32_t nyxObjWord(const void *p) { return p == nullptr ? 0u : Hx_topheap::wordOf(p); }
 template <class T = void> inline T *nyxObjPtr(uint32_t word) {
-    return word == 0 ? nullptr
-                     : reinterpret_cast<T *>(Hx_topheap::rangeBase() + (static_cast<uintptr_t>(word) << 3));
+    return word == 0 ? nullptr : static_cast<T *>(Hx_topheap::addressOf(word));
 }
 
 // The beginning every net shares.

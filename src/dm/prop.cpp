@@ -8,7 +8,7 @@
 namespace nyxPropPriv {
 
 uint32_t entryKey(const nyxProp *entry) {
-    return static_cast<uint32_t>((reinterpret_cast<uintptr_t>(entry) - Hx_topheap::rangeBase()) >> 3);
+    return Hx_topheap::wordOf(entry);
 }
 
 bool listReadOnly(const nyxPropList *list) {

@@ -55,14 +55,9 @@ namespace nyxpi {
 
 inline constexpr cfiOID kNullOID = {0, 0};
 
-// Address <-> object word. Every object that crosses the interface lives in the page manager's
-// range and is 8-byte aligned, so its word (address - range base) / 8 fits 32 bits and is never 0.
-inline void *address(uint32_t word) {
-    return reinterpret_cast<void *>(Hx_topheap::rangeBase() + (static_cast<uintptr_t>(word) << 3));
-}
-inline uint32_t objectWord(const void *p) {
-    return static_cast<uint32_t>((reinterpret_cast<uintptr_t>(p) - Hx_topheap::rangeBase()) >> 3);
-}
+// Address <-> object word of a non-null object (see Hx_topheap::wordOf).
+inline void *address(uint32_t word) { return Hx_topheap::addressOf(word); }
+inline uint32_t objectWord(const void *p) { return Hx_topheap::wordOf(p); }
 
 template <class T> inline T *object(cfiOID id) { return static_cast<T *>(address(id.object)); }
 

@@ -70,6 +70,16 @@ public:
     // Base address and size of the reserved range; reserves it when not yet done (0 on failure).
     static uintptr_t rangeBase() { return s_rangeBase != 0 ? s_rangeBase : reserveRange(); }
     static size_t rangeSize() { return s_rangeBytes; }
+    // Address <-> object word, the one conversion of the library: every object that crosses the
+    // interface lives in the range and is 8-byte aligned, so word = (address - base) / 8 fits 32
+    // bits and is never 0 (the first page is never handed out). Neither maps null: callers that
+    // carry null words test for 0 first.
+    static uint32_t wordOf(const void *addr) {
+        return static_cast<uint32_t>((reinterpret_cast<uintptr_t>(addr) - rangeBase()) >> 3);
+    }
+    static void *addressOf(uint32_t word) {
+        return reinterpret_cast<void *>(rangeBase() + (static_cast<uintptr_t>(word) << 3));
+    }
     static bool inRange(const void *addr) {
         uintptr_t a = reinterpret_cast<uintptr_t>(addr);
         return s_rangeBase != 0 && a >= s_rangeBase && a - s_rangeBase < s_rangeBytes;
