@@ -15,7 +15,7 @@
 
 #include "bench_measure.h"
 #include "cfidr.h"
-#include "svc/svc.h"
+#include "paths/paths.h"
 
 namespace {
 

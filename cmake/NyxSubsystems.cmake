@@ -3,7 +3,7 @@
 # A target can link just the subsystems it needs, so that a half-written subsystem does
 # not stop the others from building.
 
-set(NYX_SUBSYSTEMS utils status expr pi dm io config dw compiler svc)
+set(NYX_SUBSYSTEMS utils paths status expr pi dm io config dw compiler svc)
 
 # nyx_link_subsystems(<target> <subsystem>...): links the object libraries of the named
 # subsystems that exist (a subsystem with no sources yet has no target).

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "svc/locmap_int.h"
-#include "svc/svc.h"
+#include "paths/locmap_int.h"
+#include "paths/paths.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static FILE *devNull = [] {

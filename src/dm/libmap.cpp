@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "dm/dm.h"
-#include "svc/svc.h"
+#include "paths/paths.h"
 #include "utils/fileio.h"
 #include "utils/regexp.h"
 

@@ -1,6 +1,6 @@
 // Path names: the location map's conversions between soft and hard path names, for callers.
 #include "pi/pi.h"
-#include "svc/svc.h"
+#include "paths/paths.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include "common/test_env.h"
-#include "svc/locmap_int.h"
-#include "svc/svc.h"
+#include "paths/locmap_int.h"
+#include "paths/paths.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Private declarations of the location map (locmap*.cpp). The rest of the library uses svc.h.
+// Private declarations of the location map (locmap*.cpp). The rest of the library uses paths.h.
 //
 // Map file format (text, one item per token; tokens are separated by blanks and tabs):
 //
@@ -57,7 +57,7 @@ public:
     // Reads a map from an open stream as the top-level map; name is used in diagnostics.
     bool readStream(FILE *stream, const std::string &name);
 
-    // The conversions of svc.h, on this map (which is loaded first if it is not yet).
+    // The conversions of paths.h, on this map (which is loaded first if it is not yet).
     char *softToHard(const char *path, char *buf, size_t size);
     const char *hardToSoft(const char *path, char *buf, size_t size);
 
@@ -88,7 +88,7 @@ private:
     std::unordered_map<std::string, std::string> softCache_, hardCache_;
 };
 
-// The process-wide map behind the functions of svc.h.
+// The process-wide map behind the functions of paths.h.
 nyxLocMap &nyxLocMapGlobal();
 
 // Writes one diagnostic line to the standard error stream.

@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "svc/locmap_int.h"
+#include "paths/locmap_int.h"
 
 static FILE *g_reportStream = nullptr;  // null: the standard error stream
 

@@ -1,6 +1,6 @@
-// The schematic view compiler subsystem, as the rest of the library sees it.
+// The location map, as the rest of the library sees it: soft and hard path names.
 //
-// Location map. Design data and tool files are named by soft path names: a soft name ("$" and an
+// Design data and tool files are named by soft path names: a soft name ("$" and an
 // identifier) followed by an ordinary path, such as "$PROJ/lib/cells". The location map is a text
 // file ("zil_location_map") that says which hard directory stands for each soft name; the
 // functions here convert soft paths to hard paths and back, so that designs can move between
@@ -13,6 +13,10 @@
 //
 // None of this is thread-safe: the map and its caches are process-wide, like the rest of the
 // library's state.
+//
+// This subsystem is a leaf above src/utils: it includes nothing of the data model or the interface
+// frame, so the data model (and anything above it) may use it. Its files are read through the file
+// layer (utils/fileio.h), whose failure injection reaches them.
 #pragma once
 
 #include <cstddef>

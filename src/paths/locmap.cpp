@@ -1,12 +1,12 @@
-// The process-wide location map: finding the map file and the functions of svc.h.
+// The process-wide location map: finding the map file and the functions of paths.h.
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "svc/locmap_int.h"
-#include "svc/svc.h"
+#include "paths/locmap_int.h"
+#include "paths/paths.h"
 #include "utils/nyx.h"
 
 namespace {

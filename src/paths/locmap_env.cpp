@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "svc/locmap_int.h"
-#include "svc/svc.h"
+#include "paths/locmap_int.h"
+#include "paths/paths.h"
 
 namespace {
 
