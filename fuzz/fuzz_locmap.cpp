@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "paths/locmap_int.h"
 #include "paths/paths.h"
@@ -16,11 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }();
     (void)devNull;
 
-    FILE *stream = ::fmemopen(const_cast<uint8_t *>(data), size, "r");
-    if (stream == nullptr) return 0;
     nyxLocMap map;
-    map.readStream(stream, "fuzz");
-    std::fclose(stream);
+    map.readText(std::string(reinterpret_cast<const char *>(data), size), "fuzz");
 
     char buf[kLocMapPathMax];
     char small[16];

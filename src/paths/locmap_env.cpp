@@ -55,14 +55,14 @@ size_t prefixLength(const char *path, const char *base) {
 
 // Looks keys up in one language map file; true when one of them was found.
 bool lookUpLanguage(const std::string &file, const std::vector<std::string> &keys, std::string &out) {
-    FILE *stream = nyxLocMapOpenRegular(file.c_str(), nullptr);
-    if (stream == nullptr) return false;
+    std::string text;
+    if (!nyxLocMapReadFile(file, text, nullptr)) return false;
     std::vector<std::string> values(keys.size());
     std::vector<bool> found(keys.size(), false);
     std::string line;
     std::vector<std::string> tokens;
-    int got;
-    while ((got = nyxLocMapReadLine(stream, line, nyxLocMap::kMaxLine)) > 0) {
+    size_t pos = 0;
+    while (nyxLocMapNextLine(text, pos, line, nyxLocMap::kMaxLine) > 0) {
         if (line.empty() || line[0] == '#') continue;
         nyxLocMapTokens(line, tokens);
         if (tokens.size() < 2) continue;
@@ -73,7 +73,6 @@ bool lookUpLanguage(const std::string &file, const std::vector<std::string> &key
             }
         }
     }
-    std::fclose(stream);
     for (size_t k = 0; k < keys.size(); ++k) {
         if (found[k]) {
             out = values[k];

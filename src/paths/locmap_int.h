@@ -47,15 +47,17 @@ public:
     static constexpr int kMaxIncludeDepth = 16;  // nesting of INCLUDE beyond the top-level file
     static constexpr size_t kMaxLine = 2048;     // bytes of a map line, without its newline
     static constexpr size_t kCacheLimit = 1024;  // remembered conversions per direction
+    static constexpr size_t kMaxFileBytes = size_t(256) << 20;  // a larger map file is not read
 
     // Locates the map file (ZIL_LOCATION_MAP, then the search order) and reads it, unless done.
     void ensureLoaded();
 
     // Reads a map file as the top-level map; diagnostics go to stderr. False when an error ended
-    // the reading (the entries read before it stay).
+    // the reading (the entries read before it stay). Each file is read whole through the file
+    // layer before any of it is parsed, so a file whose read fails adds nothing to the map.
     bool readFile(const std::string &path);
-    // Reads a map from an open stream as the top-level map; name is used in diagnostics.
-    bool readStream(FILE *stream, const std::string &name);
+    // Reads a map held in memory as the top-level map; name is used in diagnostics.
+    bool readText(const std::string &text, const std::string &name);
 
     // The conversions of paths.h, on this map (which is loaded first if it is not yet).
     char *softToHard(const char *path, char *buf, size_t size);
@@ -96,13 +98,15 @@ void nyxLocMapReport(const char *format, ...) __attribute__((format(printf, 1, 2
 // Sends the diagnostics to another stream (null: back to stderr); the fuzz target silences them.
 void nyxLocMapSetReportStream(FILE *stream);
 
-// Opens path for reading only when it is a regular file (never blocks on a FIFO or device).
-// Returns null when it cannot be opened or is not a regular file; devIno receives its identity.
-FILE *nyxLocMapOpenRegular(const char *path, std::pair<unsigned long, unsigned long> *devIno);
+// Reads a whole map or language map file into text through the file layer (no blocking open, a
+// regular file only, at most nyxLocMap::kMaxFileBytes). False when it cannot be opened or read;
+// text is then empty. devIno (when not null) receives the file's identity.
+bool nyxLocMapReadFile(const std::string &path, std::string &text, std::pair<unsigned long, unsigned long> *devIno);
 
-// Reads one line of at most maxLength bytes (newline removed). Returns 1 for a line, 0 at the end
-// of the stream, -1 for a longer line (whose rest is left unread; readers stop there).
-int nyxLocMapReadLine(FILE *stream, std::string &line, size_t maxLength);
+// Takes the line that starts at pos in text: at most maxLength bytes, newline removed; pos moves
+// past it. Returns 1 for a line, 0 at the end of the text, -1 for a longer line (line then holds
+// its first maxLength bytes; readers stop there).
+int nyxLocMapNextLine(const std::string &text, size_t &pos, std::string &line, size_t maxLength);
 
 // Splits a line into tokens separated by blanks, tabs, carriage returns and NUL bytes.
 void nyxLocMapTokens(const std::string &line, std::vector<std::string> &tokens);

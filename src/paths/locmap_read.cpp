@@ -1,16 +1,16 @@
 // Reading location map files (format in locmap_int.h). Map files are treated as hostile input:
-// lines are bounded, only regular files are opened, a file is read at most once, and INCLUDE
-// nests at most kMaxIncludeDepth files deep, so no map can make the reader loop or block.
+// they are read through the file layer (regular files only, opened without blocking, at most
+// kMaxFileBytes), lines are bounded, a file is read at most once, and INCLUDE nests at most
+// kMaxIncludeDepth files deep, so no map can make the reader loop or block.
 #include <algorithm>
 #include <cctype>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "paths/locmap_int.h"
+#include "utils/fileio.h"
 
 static FILE *g_reportStream = nullptr;  // null: the standard error stream
 
@@ -23,35 +23,36 @@ void nyxLocMapReport(const char *format, ...) {
     va_end(args);
 }
 
-FILE *nyxLocMapOpenRegular(const char *path, std::pair<unsigned long, unsigned long> *devIno) {
-    int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return nullptr;
+bool nyxLocMapReadFile(const std::string &path, std::string &text, std::pair<unsigned long, unsigned long> *devIno) {
+    text.clear();
+    nyxFileIO::Reader in;
+    if (!in.open(path) || in.size() > nyxLocMap::kMaxFileBytes) return false;
+    text.resize(static_cast<size_t>(in.size()));
+    long n = in.readAt(0, text.data(), text.size());
+    if (n < 0) {
+        text.clear();
+        return false;
     }
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    FILE *stream = ::fdopen(fd, "r");
-    if (stream == nullptr) {
-        ::close(fd);
-        return nullptr;
+    text.resize(static_cast<size_t>(n));  // The file shrank: keep what was read.
+    if (devIno != nullptr) {
+        auto id = in.identity();
+        *devIno = {static_cast<unsigned long>(id.first), static_cast<unsigned long>(id.second)};
     }
-    if (devIno != nullptr) *devIno = {static_cast<unsigned long>(st.st_dev), static_cast<unsigned long>(st.st_ino)};
-    return stream;
+    return true;
 }
 
-int nyxLocMapReadLine(FILE *stream, std::string &line, size_t maxLength) {
+int nyxLocMapNextLine(const std::string &text, size_t &pos, std::string &line, size_t maxLength) {
     line.clear();
-    int c = std::getc(stream);
-    if (c == EOF) return 0;
-    while (c != EOF && c != '\n') {
-        // The rest of an over-long line is left unread: a file without newlines could be huge.
-        if (line.size() == maxLength) return -1;
-        line.push_back(static_cast<char>(c));
-        c = std::getc(stream);
+    if (pos >= text.size()) return 0;
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    if (end - pos > maxLength) {
+        line.assign(text, pos, maxLength);
+        pos = text.size();
+        return -1;
     }
+    line.assign(text, pos, end - pos);
+    pos = end < text.size() ? end + 1 : end;
     return 1;
 }
 
@@ -79,7 +80,7 @@ public:
     explicit nyxLocMapReader(nyxLocMap &map) : map_(map) {}
 
     bool readFile(const std::string &path, int depth);
-    bool readStream(FILE *stream, const std::string &name, int depth);
+    bool readText(const std::string &text, const std::string &name, int depth);
 
 private:
     bool versionLine(const std::vector<std::string> &tokens, const std::string &name, int depth, int &version);
@@ -96,28 +97,24 @@ private:
 
 bool nyxLocMapReader::readFile(const std::string &path, int depth) {
     std::pair<unsigned long, unsigned long> id{0, 0};
-    FILE *stream = nyxLocMapOpenRegular(path.c_str(), &id);
-    if (stream == nullptr) {
+    std::string text;
+    if (!nyxLocMapReadFile(path, text, &id)) {
         nyxLocMapReport("Error:  Can't open location map file %s.\n", path.c_str());
         return false;
     }
     map_.included_.push_back(path);
     map_.includedIds_.push_back(id);
-    bool ok = readStream(stream, path, depth);
-    if (std::fclose(stream) != 0) {
-        nyxLocMapReport("Error:  Can't close location map file %s.\n", path.c_str());
-        ok = false;
-    }
-    return ok;
+    return readText(text, path, depth);
 }
 
-bool nyxLocMapReader::readStream(FILE *stream, const std::string &name, int depth) {
+bool nyxLocMapReader::readText(const std::string &text, const std::string &name, int depth) {
     std::string line;
     std::vector<std::string> tokens;
     int version = 0;
+    size_t pos = 0;
     current_ = -1;
     for (;;) {
-        int got = nyxLocMapReadLine(stream, line, nyxLocMap::kMaxLine);
+        int got = nyxLocMapNextLine(text, pos, line, nyxLocMap::kMaxLine);
         if (got == 0) break;
         if (got < 0) {
             if (version == 0) {
@@ -313,9 +310,9 @@ bool nyxLocMap::readFile(const std::string &path) {
     return reader.readFile(path, 0);
 }
 
-bool nyxLocMap::readStream(FILE *stream, const std::string &name) {
+bool nyxLocMap::readText(const std::string &text, const std::string &name) {
     loaded_ = true;
     included_.push_back(name);
     nyxLocMapReader reader(*this);
-    return reader.readStream(stream, name, 0);
+    return reader.readText(text, name, 0);
 }

@@ -371,7 +371,7 @@ Reader::~Reader() {
 bool Reader::open(const std::string &path) {
     if (d_fd >= 0) ::close(d_fd);
     d_fd = -1;
-    d_size = 0;
+    d_size = d_device = d_inode = 0;
     if (injectedFailure()) return false;
     // Without O_NONBLOCK, opening a FIFO waits for a writer forever.
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -386,6 +386,8 @@ bool Reader::open(const std::string &path) {
     }
     d_fd = fd;
     d_size = static_cast<uint64_t>(st.st_size);
+    d_device = static_cast<uint64_t>(st.st_dev);
+    d_inode = static_cast<uint64_t>(st.st_ino);
     return true;
 }
 

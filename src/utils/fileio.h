@@ -46,6 +46,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace nyxFileIO {
@@ -139,6 +140,8 @@ public:
     bool open(const std::string &path);
     // The file's size when it was opened.
     uint64_t size() const { return d_size; }
+    // The file's identity (device, inode): the same file under two names has one identity.
+    std::pair<uint64_t, uint64_t> identity() const { return {d_device, d_inode}; }
     // Reads up to length bytes at offset into data: the number read (fewer only at the end of the
     // file), or -1 on an error. Each call is one counted operation.
     long readAt(uint64_t offset, void *data, size_t length);
@@ -146,6 +149,8 @@ public:
 private:
     int d_fd = -1;
     uint64_t d_size = 0;
+    uint64_t d_device = 0;
+    uint64_t d_inode = 0;
 };
 
 // Reads a whole regular file into out; false when it cannot be opened or read, is not a regular

@@ -11,6 +11,7 @@
 #include "common/test_env.h"
 #include "paths/locmap_int.h"
 #include "paths/paths.h"
+#include "utils/fileio.h"
 
 namespace {
 
@@ -278,6 +279,37 @@ TEST(LocMap, MalformedMapsStopReadingWithTheirDiagnostic) {
     for (const Case &c : cases) {
         EXPECT_EQ(useMap(c.text), c.message) << c.text.substr(0, 60);
         EXPECT_EQ(nyxLocMapGlobal().entries().size(), c.entriesKept) << c.text.substr(0, 60);
+    }
+}
+
+// Every open and read of a map file goes through the file layer: a failure injected into any of
+// them is reported as the file that could not be opened, and none of that file's lines are used.
+TEST(LocMap, AFailedReadAddsNothingOfTheFileToTheMap) {
+    const std::string top = dir() + "/map", inc = dir() + "/inc";
+    writeFile(inc, "ZIL_LOCATION_MAP_1\n$I /i\n");
+    writeFile(top, "ZIL_LOCATION_MAP_2\n$T /t\nINCLUDE " + inc + "\n$U /u\n");
+    setenv("ZIL_LOCATION_MAP", top.c_str(), 1);
+    auto softNames = [] {
+        std::vector<std::string> names;
+        for (const nyxLocMapEntry &e : nyxLocMapGlobal().entries()) names.push_back(e.softName);
+        return names;
+    };
+    nyxLocMapReset();
+    nyxFileIO::failOperation(0);
+    EXPECT_EQ(stderrOf([] { nyxLocMapDisabled(); }), "");
+    ASSERT_EQ(nyxFileIO::operationCount(), 4) << "open and read of each of the two files";
+    EXPECT_EQ(softNames(), (std::vector<std::string>{"$T", "$I", "$U"}));
+
+    for (long n = 1; n <= 4; ++n) {
+        nyxLocMapReset();
+        nyxFileIO::failOperation(n);
+        const std::string err = stderrOf([] { nyxLocMapDisabled(); });
+        nyxFileIO::failOperation(0);
+        const bool topFailed = n <= 2;
+        EXPECT_EQ(err, "Error:  Can't open location map file " + (topFailed ? top : inc) + ".\n") << n;
+        EXPECT_EQ(softNames(), topFailed ? std::vector<std::string>{} : std::vector<std::string>{"$T"}) << n;
+        EXPECT_FALSE(nyxLocMapDisabled()) << "a map that exists but cannot be read does not disable mapping";
+        EXPECT_EQ(toSoft("/i/x"), "/i/x") << n;
     }
 }
 
