@@ -161,6 +161,21 @@ NYX_API cfiOID nyxdrInstGetPrimitiveDescriber(cfiOID inst, cfidrErrorT *err);
  * lives in the returned-string ring. Errors: 16/15, 4; result "". */
 NYX_API const char *nyxdrInstGetInterfaceName(cfiOID inst, cfidrErrorT *err);
 
+/* An instance's describer record names its describer as the view was last saved: library, cell
+ * and view names and the describer's version then. The four functions below read the record
+ * only; the describer is neither found nor opened, so they answer for a view whose describers
+ * are missing too. The names live in the returned-string ring. Errors: 16/15, 4 (a name could not
+ * be copied); result "" or 0. */
+NYX_API const char *nyxdrInstGetDescriberLibName(cfiOID inst, cfidrErrorT *err);
+NYX_API const char *nyxdrInstGetDescriberCellName(cfiOID inst, cfidrErrorT *err);
+NYX_API const char *nyxdrInstGetDescriberViewName(cfiOID inst, cfidrErrorT *err);
+NYX_API int32_t nyxdrInstGetDescriberVersion(cfiOID inst, cfidrErrorT *err);
+
+/* The number of describer records of a netlist view: one per describer and describer version its
+ * instances use. The view is read when it is not yet. Errors: 16/15, the read's error; result
+ * 0. */
+NYX_API int32_t nyxdrNetlistViewGetDescriberCount(cfiOID view, cfidrErrorT *err);
+
 /* ==== Port instances ======================================================================= */
 
 /* Port instances of an instance numbered in pre-order over the whole tree: each top-level port
@@ -171,6 +186,24 @@ NYX_API const char *nyxdrInstGetInterfaceName(cfiOID inst, cfidrErrorT *err);
 NYX_API cfiOID nyxdrInstFindPortInstByPosition(cfiOID inst, int32_t position, cfidrErrorT *err);
 NYX_API int32_t nyxdrPortInstGetPositionInInst(cfiOID portInst, cfidrErrorT *err);
 NYX_API int32_t nyxdrInstGetPortInstCount(cfiOID inst, cfidrErrorT *err);
+
+/* The name of a port instance's record port, read from its instance's describer record without
+ * finding the describer (cfidrPortInstGetDescriberName also checks it against the describer).
+ * The string lives in the returned-string ring. Errors: 16/15, 4; result "". */
+NYX_API const char *nyxdrPortInstGetRecordName(cfiOID portInst, cfidrErrorT *err);
+
+/* ==== Stored entries of cells =============================================================== */
+
+/* The objects a cell's directory holds on disk, as the cell's read found them (views,
+ * occurrence property sets, design configurations and any other kind the library knows), in
+ * the order the read found them, whether or not they could be opened. The cell is read when it is not yet.
+ * EntryCount gives their number; EntryName the stored name and EntryKind the text naming the
+ * kind ("netlist view", ...) of the entry at an index from 0 to count - 1, both in the
+ * returned-string ring. Errors: 16/15, the read's error (the cell's directory could not be read),
+ * 27 (index outside 0 .. count - 1), 4; result 0 or "". */
+NYX_API int32_t nyxdrCellGetEntryCount(cfiOID cell, cfidrErrorT *err);
+NYX_API const char *nyxdrCellGetEntryName(cfiOID cell, int32_t index, cfidrErrorT *err);
+NYX_API const char *nyxdrCellGetEntryKind(cfiOID cell, int32_t index, cfidrErrorT *err);
 
 #ifdef __cplusplus
 }

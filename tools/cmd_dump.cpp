@@ -30,10 +30,7 @@
 #include "cfidr.h"
 #include "cmd_dump.h"
 #include "command.h"
-#include "dm/inst.h"
-#include "dm/portinst.h"
 #include "nyxdr.h"
-#include "pi/pi.h"
 
 namespace nyxtool {
 
@@ -102,7 +99,8 @@ namespace {
 
 // The name of a port instance's describer port, from the instance's record.
 std::string describerName(cfiOID portInst) {
-    return copy(nyxPortInst::describerName(nyxpi::object<uintptr_t>(portInst)));
+    cfidrErrorT e = 0;
+    return copy(nyxdrPortInstGetRecordName(portInst, &e));
 }
 
 // INST PORT/MEMBER/...: the path of a port instance from its instance.
@@ -158,10 +156,11 @@ void dumpInsts(FILE *out, cfiOID view) {
     cfidrErrorT e = 0;
     cfidrIterT it = cfidrNetlistViewGetInsts(view, &e);
     for (cfiOID i = cfidrIterNextInst(it, &e); i.object != 0; i = cfidrIterNextInst(it, &e)) {
-        const nyxFootPrint *record = nyxpi::object<nyxInst>(i)->footPrint();
-        line(out, 0, "inst " + copy(cfidrNamedObjectGetName(i, &e)) + " of " + copy(record->libName()) + " " +
-                         copy(record->cellName()) + " " + copy(record->viewName()) + " version " +
-                         std::to_string(record->d_version));
+        line(out, 0, "inst " + copy(cfidrNamedObjectGetName(i, &e)) + " of " +
+                         copy(nyxdrInstGetDescriberLibName(i, &e)) + " " +
+                         copy(nyxdrInstGetDescriberCellName(i, &e)) + " " +
+                         copy(nyxdrInstGetDescriberViewName(i, &e)) + " version " +
+                         std::to_string(nyxdrInstGetDescriberVersion(i, &e)));
         dumpProps(out, i, 1);
         cfidrIterT pit = cfidrInstGetPortInsts(i, 3, &e);
         for (cfiOID p = cfidrIterNextPortInst(pit, &e); p.object != 0; p = cfidrIterNextPortInst(pit, &e)) {

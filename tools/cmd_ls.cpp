@@ -5,7 +5,7 @@
 
 #include "cfidr.h"
 #include "command.h"
-#include "dm/dm.h"
+#include "nyxdr.h"
 
 namespace {
 
@@ -19,23 +19,29 @@ int listLibraries() {
     return 0;
 }
 
-int listCells(nyxLib *lib) {
-    for (int32_t i = 0; i < lib->cells().nitems(); ++i) {
-        std::printf("cell\t%s\n", static_cast<nyxCell *>(lib->cells()[i])->nameObj());
+int listCells(cfiOID lib) {
+    cfidrErrorT err = 0;
+    cfidrIterT it = cfidrLibGetCells(lib, &err);
+    for (cfiOID cell = cfidrIterNextCell(it, &err); cell.object != 0; cell = cfidrIterNextCell(it, &err)) {
+        std::printf("cell\t%s\n", cfidrNamedObjectGetName(cell, &err));
     }
+    cfidrIterQuit(it, &err);
     return 0;
 }
 
-int listCell(nyxCell *cell) {
+int listCell(cfiOID cell) {
     cfidrErrorT err = 0;
-    if (!cell->openObj(&err)) {
-        std::fprintf(stderr, "nyx ls: cannot read cell %s (error %d)\n", cell->nameObj(), err);
+    const int32_t count = nyxdrCellGetEntryCount(cell, &err);
+    if (err != 0) {
+        cfidrErrorT e = 0;
+        std::fprintf(stderr, "nyx ls: cannot read cell %s (error %d)\n", cfidrNamedObjectGetName(cell, &e), err);
         return 1;
     }
-    const nyxDynArray &entries = cell->storedEntries();
-    for (int32_t i = 0; i < entries.nitems(); ++i) {
-        const nyxDMEntry *entry = static_cast<const nyxDMEntry *>(entries[i]);
-        std::printf("%s\t%s\n", nyxDMTypes::kindName(entry->row), entry->name.getString());
+    for (int32_t i = 0; i < count; ++i) {
+        // Both strings are printed before further strings are asked for (returned-string ring).
+        const char *kind = nyxdrCellGetEntryKind(cell, i, &err);
+        std::printf("%s\t", kind);
+        std::printf("%s\n", nyxdrCellGetEntryName(cell, i, &err));
     }
     return 0;
 }
@@ -51,16 +57,16 @@ int runLs(int argc, char **argv) {
     if (argc == 1) {
         status = listLibraries();
     } else {
-        nyxLib *lib = nyxLib::openLib(argv[1], 1, &err);
-        if (lib == nullptr) {
+        cfiOID lib = cfidrPIOpenLib(argv[1], cfidrReadMode, &err);
+        if (lib.object == 0) {
             std::fprintf(stderr, "nyx ls: cannot open library %s (error %d)\n", argv[1], err);
             status = 1;
         } else if (argc == 2) {
             status = listCells(lib);
         } else {
             err = 0;
-            nyxCell *cell = nyxLib::findCellByName(lib, argv[2], &err);
-            if (cell == nullptr) {
+            cfiOID cell = cfidrLibFindCellByName(lib, argv[2], &err);
+            if (cell.object == 0) {
                 std::fprintf(stderr, "nyx ls: no cell %s in library %s (error %d)\n", argv[2], argv[1], err);
                 status = 1;
             } else {

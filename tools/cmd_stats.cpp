@@ -5,9 +5,7 @@
 #include "cfidr.h"
 #include "cmd_dump.h"
 #include "command.h"
-#include "dm/view.h"
 #include "nyxdr.h"
-#include "pi/pi.h"
 
 namespace {
 
@@ -68,7 +66,7 @@ void countView(cfiOID view, Counts &c) {
     }
     cfidrIterQuit(it, &e);
     // Describer records of the view (one per describer and describer version in use).
-    c.describers = nyxpi::object<nyxNetlistView>(view)->describers().nitems();
+    c.describers = nyxdrNetlistViewGetDescriberCount(view, &e);
 }
 
 int runStats(int argc, char **argv) {

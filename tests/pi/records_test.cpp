@@ -1,0 +1,164 @@
+// What the interface reads from records without opening what they name: an instance's describer
+// record, a port instance's record port, a view's describer count, a cell's stored entries; and
+// expressions evaluated with names given as "NAME=VALUE".
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "cfidr.h"
+#include "nyxdr.h"
+#include "nyxdw.h"
+#include "nyxpriv.h"
+
+namespace {
+
+struct Records : testing::Test {
+    cfidrErrorT e = 0;
+
+    void SetUp() override {
+        setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
+        cfidrPIInit(&e);
+    }
+    void TearDown() override { cfidrPIQuit(&e); }
+
+    // Saves library "rlib": cell "top" with view "netlist" holding u1 and u2 of leaf/sym and u3
+    // of other/sym; then ends the session and starts a new one.
+    void saveLibrary() {
+        cfiOID lib = cfidrPICreateLib("rlib", &e);
+        cfiOID top = cfidrCellCreateNetlistView(cfidrLibCreateCell(lib, "top", &e), "netlist", &e);
+        cfiOID leaf = cfidrCellCreateNetlistView(cfidrLibCreateCell(lib, "leaf", &e), "sym", &e);
+        cfiOID bus = cfidrNetlistViewCreatePortBus(leaf, "x", -1, 1, -1, &e);
+        cfidrPortBundleCreatePortScalar(bus, "x1", -1, 2, &e);
+        cfidrPortBundleCreatePortScalar(bus, "x0", -1, 2, &e);
+        cfiOID other = cfidrCellCreateNetlistView(cfidrLibCreateCell(lib, "other", &e), "sym", &e);
+        ASSERT_EQ(e, 0);
+        cfidrNetlistViewCreateInst(top, leaf, "u1", &e);
+        cfidrNetlistViewCreateInst(top, leaf, "u2", &e);
+        cfidrNetlistViewCreateInst(top, other, "u3", &e);
+        ASSERT_EQ(e, 0);
+        cfidrLibSave(lib, &e);
+        ASSERT_EQ(e, 0);
+        cfidrPIQuit(&e);
+        cfidrPIInit(&e);
+    }
+
+    cfiOID topView() {
+        cfiOID lib = cfidrPIOpenLib("rlib", cfidrReadMode, &e);
+        cfiOID cell = cfidrLibFindCellByName(lib, "top", &e);
+        cfiOID view = cfidrCellFindViewByName(cell, "netlist", &e);
+        EXPECT_EQ(e, 0);
+        return view;
+    }
+};
+
+TEST_F(Records, DescriberRecordReadWhenTheDescriberIsGone) {
+    saveLibrary();
+    ASSERT_GT(std::filesystem::remove_all("rlib/leaf"), 0u);
+    cfiOID view = topView();
+    cfiOID u1 = cfidrNetlistViewFindInstByName(view, "u1", &e);
+    ASSERT_EQ(e, 0);
+    cfidrInstGetDescriber(u1, &e);
+    EXPECT_EQ(e, 3);
+    EXPECT_STREQ(nyxdrInstGetDescriberLibName(u1, &e), "rlib");
+    EXPECT_STREQ(nyxdrInstGetDescriberCellName(u1, &e), "leaf");
+    EXPECT_STREQ(nyxdrInstGetDescriberViewName(u1, &e), "sym");
+    EXPECT_GT(nyxdrInstGetDescriberVersion(u1, &e), 0);
+    EXPECT_EQ(e, 0);
+    // The record ports: the bus and, in its order, its members.
+    cfiOID bus = nyxdrInstFindPortInstByPosition(u1, 0, &e);
+    cfiOID member = nyxdrInstFindPortInstByPosition(u1, 2, &e);
+    cfidrPortInstGetDescriberName(member, &e);
+    EXPECT_EQ(e, 3);
+    EXPECT_STREQ(nyxdrPortInstGetRecordName(bus, &e), "x");
+    EXPECT_STREQ(nyxdrPortInstGetRecordName(member, &e), "x0");
+    EXPECT_EQ(e, 0);
+    // One record per describer in use, missing or not.
+    EXPECT_EQ(nyxdrNetlistViewGetDescriberCount(view, &e), 2);
+    EXPECT_EQ(e, 0);
+}
+
+TEST_F(Records, RecordFunctionsRefuseOtherObjects) {
+    cfiOID lib = cfidrPICreateLib("xlib", &e);
+    cfiOID cell = cfidrLibCreateCell(lib, "c", &e);
+    cfiOID view = cfidrCellCreateNetlistView(cell, "v", &e);
+    cfiOID net = cfidrNetlistViewCreateNetScalar(view, "n", &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_STREQ(nyxdrInstGetDescriberLibName(net, &e), "");
+    EXPECT_EQ(e, 15);
+    EXPECT_EQ(nyxdrInstGetDescriberVersion(cfiOID{0, 0}, &e), 0);
+    EXPECT_EQ(e, 16);
+    EXPECT_STREQ(nyxdrPortInstGetRecordName(view, &e), "");
+    EXPECT_EQ(e, 15);
+    EXPECT_EQ(nyxdrNetlistViewGetDescriberCount(cell, &e), 0);
+    EXPECT_EQ(e, 15);
+    EXPECT_EQ(nyxdrCellGetEntryCount(view, &e), 0);
+    EXPECT_EQ(e, 15);
+    EXPECT_EQ(nyxdrNetlistViewGetDescriberCount(view, &e), 0);
+    EXPECT_EQ(e, 0);
+}
+
+TEST_F(Records, CellEntriesListWhatTheCellHoldsOnDisk) {
+    saveLibrary();
+    cfiOID lib = cfidrPIOpenLib("rlib", cfidrReadMode, &e);
+    cfiOID top = cfidrLibFindCellByName(lib, "top", &e);
+    ASSERT_EQ(e, 0);
+    ASSERT_EQ(nyxdrCellGetEntryCount(top, &e), 1);
+    EXPECT_STREQ(nyxdrCellGetEntryKind(top, 0, &e), "netlist view");
+    EXPECT_STREQ(nyxdrCellGetEntryName(top, 0, &e), "netlist");
+    EXPECT_EQ(e, 0);
+    EXPECT_STREQ(nyxdrCellGetEntryName(top, 1, &e), "");
+    EXPECT_EQ(e, 27);
+    EXPECT_STREQ(nyxdrCellGetEntryKind(top, -1, &e), "");
+    EXPECT_EQ(e, 27);
+}
+
+// Each definition typed by its text; the result as text with its type.
+TEST_F(Records, EvaluatesWithDefinedNames) {
+    const char *defs[] = {"n=41", "r=2.5", "s=abc", "big=3000000000", "hex=0x10", "n=42", nullptr};
+    nyxdrValueTypeT type = -1;
+    struct Case {
+        const char *text, *value;
+        nyxdrValueTypeT type;
+    } cases[] = {
+        {"n + 1", "43", 2},          // the later definition wins
+        {"r * 2", "5", 3},           // a real stays real when whole
+        {"$strcat(s, \"!\")", "abc!", 5},
+        {"big", "3000000000", 3},    // beyond 32 bits: a real
+        {"hex", "0x10", 5},          // not a decimal number: a string
+        {"n > 1", "true", 1},
+        {"void", "", 0},
+    };
+    for (const Case &c : cases) {
+        EXPECT_STREQ(nyxprivPIEvaluateExpression(c.text, defs, &type, &e), c.value) << c.text;
+        EXPECT_EQ(type, c.type) << c.text;
+        EXPECT_EQ(e, 0) << c.text;
+    }
+}
+
+TEST_F(Records, EvaluationErrors) {
+    nyxdrValueTypeT type = -1;
+    const char *bad[] = {"=1", nullptr};
+    EXPECT_STREQ(nyxprivPIEvaluateExpression("1", bad, &type, &e), "");
+    EXPECT_EQ(e, 14);
+    EXPECT_EQ(type, 0);
+    const char *noEquals[] = {"x", nullptr};
+    nyxprivPIEvaluateExpression("1", noEquals, nullptr, &e);
+    EXPECT_EQ(e, 14);
+    nyxprivPIEvaluateExpression(nullptr, nullptr, nullptr, &e);
+    EXPECT_EQ(e, 14);
+    nyxprivPIEvaluateExpression("1 / 0", nullptr, &type, &e);
+    EXPECT_EQ(e, 31011);
+    nyxprivPIEvaluateExpression("missing + 1", nullptr, &type, &e);
+    EXPECT_EQ(e, 31014);
+    cfidrErrorT textErr = 0;
+    EXPECT_STREQ(nyxdwPIGetErrorText(31014, &textErr), "Parameter value not found.");
+    // Trusted program mode hands out the library's own text, which outlives the call.
+    nyxdrPISetTrustedProgramMode(1, &e);
+    const char *text = nyxprivPIEvaluateExpression("\"kept\"", nullptr, &type, &e);
+    EXPECT_STREQ(text, "kept");
+    nyxdrPISetTrustedProgramMode(0, &e);
+}
+
+} // namespace
