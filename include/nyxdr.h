@@ -196,7 +196,8 @@ NYX_API const char *nyxdrPortInstGetRecordName(cfiOID portInst, cfidrErrorT *err
 
 /* The objects a cell's directory holds on disk, as the cell's read found them (views,
  * occurrence property sets, design configurations and any other kind the library knows), in
- * the order the read found them, whether or not they could be opened. The cell is read when it is not yet.
+ * the order the read found them, whether or not they could be opened. The cell is read when it
+ * is not yet.
  * EntryCount gives their number; EntryName the stored name and EntryKind the text naming the
  * kind ("netlist view", ...) of the entry at an index from 0 to count - 1, both in the
  * returned-string ring. Errors: 16/15, the read's error (the cell's directory could not be read),

@@ -22,8 +22,8 @@ int listLibraries() {
 int listCells(cfiOID lib) {
     cfidrErrorT err = 0;
     cfidrIterT it = cfidrLibGetCells(lib, &err);
-    for (cfiOID cell = cfidrIterNextCell(it, &err); cell.object != 0; cell = cfidrIterNextCell(it, &err)) {
-        std::printf("cell\t%s\n", cfidrNamedObjectGetName(cell, &err));
+    for (cfiOID c = cfidrIterNextCell(it, &err); c.object != 0; c = cfidrIterNextCell(it, &err)) {
+        std::printf("cell\t%s\n", cfidrNamedObjectGetName(c, &err));
     }
     cfidrIterQuit(it, &err);
     return 0;
@@ -34,14 +34,14 @@ int listCell(cfiOID cell) {
     const int32_t count = nyxdrCellGetEntryCount(cell, &err);
     if (err != 0) {
         cfidrErrorT e = 0;
-        std::fprintf(stderr, "nyx ls: cannot read cell %s (error %d)\n", cfidrNamedObjectGetName(cell, &e), err);
+        std::fprintf(stderr, "nyx ls: cannot read cell %s (error %d)\n",
+                     cfidrNamedObjectGetName(cell, &e), err);
         return 1;
     }
     for (int32_t i = 0; i < count; ++i) {
-        // Both strings are printed before further strings are asked for (returned-string ring).
-        const char *kind = nyxdrCellGetEntryKind(cell, i, &err);
-        std::printf("%s\t", kind);
-        std::printf("%s\n", nyxdrCellGetEntryName(cell, i, &err));
+        // Two returned strings at once: the ring keeps ten.
+        std::printf("%s\t%s\n", nyxdrCellGetEntryKind(cell, i, &err),
+                    nyxdrCellGetEntryName(cell, i, &err));
     }
     return 0;
 }

@@ -28,14 +28,16 @@ public:
         return true;
     }
 
-    bool lookup(const char *name, nyxExprCompilerContext *, nyxExprValue &out, cfidrErrorT *) override {
+    bool lookup(const char *name, nyxExprCompilerContext *, nyxExprValue &out,
+                cfidrErrorT *) override {
         auto it = d_values.find(name);
         if (it == d_values.end()) return false;
         const std::string &text = it->second;
         char *end = nullptr;
         errno = 0;
         const long whole = std::strtol(text.c_str(), &end, 10);
-        if (!text.empty() && *end == '\0' && errno == 0 && whole >= INT32_MIN && whole <= INT32_MAX) {
+        const bool fits = errno == 0 && whole >= INT32_MIN && whole <= INT32_MAX;
+        if (!text.empty() && *end == '\0' && fits) {
             out = nyxExprValue::ofInt(static_cast<int32_t>(whole));
             return true;
         }

@@ -28,7 +28,7 @@ const nyxDMEntry *entryAt(cfiOID cell, int32_t index, cfidrErrorT *e) {
 
 extern "C" {
 
-// --- Describer records of instances ------------------------------------------------------------------
+// --- Describer records of instances --------------------------------------------------------------
 
 NYX_API const char *nyxdrInstGetDescriberLibName(cfiOID inst, cfidrErrorT *err) {
     return nyxpi::guard(err, "", [&](cfidrErrorT *e) -> const char * {
@@ -74,7 +74,7 @@ NYX_API int32_t nyxdrNetlistViewGetDescriberCount(cfiOID view, cfidrErrorT *err)
     });
 }
 
-// --- Stored entries of cells ---------------------------------------------------------------------------
+// --- Stored entries of cells ---------------------------------------------------------------------
 
 NYX_API int32_t nyxdrCellGetEntryCount(cfiOID cell, cfidrErrorT *err) {
     return nyxpi::guard(err, int32_t{0}, [&](cfidrErrorT *e) {

@@ -6,10 +6,11 @@ set -eu
 root=$1
 shift
 bad=""
+directive='^[[:space:]]*#[[:space:]]*include[[:space:]]*'
 for dir in "$@"; do
     for file in "$root/$dir"/*.c "$root/$dir"/*.cpp "$root/$dir"/*.h; do
         [ -f "$file" ] || continue
-        for header in $(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file"); do
+        for header in $(sed -n "s/$directive\"\\([^\"]*\\)\".*/\\1/p" "$file"); do
             case "$header" in
             */*|*..*) bad="$bad
 $dir/$(basename "$file"): $header" ;;
@@ -19,7 +20,7 @@ $dir/$(basename "$file"): $header" ;;
             esac
         done
         # Angle-bracket includes of src/ headers, by their folder names.
-        for header in $(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*<\([^>]*\)>.*/\1/p' "$file"); do
+        for header in $(sed -n "s/$directive<\\([^>]*\\)>.*/\\1/p" "$file"); do
             top=${header%%/*}
             if [ "$top" != "$header" ] && [ -d "$root/src/$top" ]; then
                 bad="$bad
