@@ -96,6 +96,12 @@ public:
     // Fault injection for tests: requests that would take pagesInUse() beyond `pages` fail.
     // A negative value lifts the limit (the default).
     static void setPageLimit(long pages);
+    // Fault injection for tests, counted like the file layer's: failPageRequest(n) makes the nth
+    // page request from now fail, and every later one too unless `once` (memory has run out, or
+    // one request was refused); 0 turns it off. pageRequestCount() counts requests since the last
+    // call, so a test can first measure them.
+    static void failPageRequest(long n, bool once = false);
+    static long pageRequestCount();
 
     // Walks the directory and the large blocks: slot states, free counts and the page map agree.
     static bool isValid();

@@ -60,6 +60,9 @@ Hx_baseheap *g_heaps = nullptr;
 long g_freePages = 0;
 long g_committed = 0;
 long g_pageLimit = -1;  // pages in use allowed; negative: no limit
+long g_requests = 0;    // page requests since the last failPageRequest call
+long g_failRequest = 0; // the first request refused (0: none)
+bool g_failOnce = false; // only that one is refused
 int g_chunks = 0;
 int g_large = 0;
 DirBlock *g_dirs = nullptr;
@@ -315,6 +318,10 @@ void *Hx_topheap::allocate(long pages, Hx_baseheap *heap) {
     if (rangeBase() == 0) return nullptr;
     if (heap && !heap->d_linked) linkHeap(heap);
     if (g_pageLimit >= 0 && pagesInUse() + pages > g_pageLimit) return nullptr;
+    ++g_requests;
+    if (g_failRequest > 0 && (g_failOnce ? g_requests == g_failRequest : g_requests >= g_failRequest)) {
+        return nullptr;
+    }
     void *p = nullptr;
     if (pages >= chunkPages) {
         if (static_cast<size_t>(pages) < g_rangePages) p = newLarge(static_cast<size_t>(pages), heap);
@@ -399,6 +406,12 @@ long Hx_topheap::committedPages() { return g_committed; }
 Hx_baseheap *Hx_topheap::heaps() { return g_heaps; }
 long Hx_topheap::pagesInUse() { return g_committed - g_freePages; }
 void Hx_topheap::setPageLimit(long pages) { g_pageLimit = pages >= 0 ? pages : -1; }
+void Hx_topheap::failPageRequest(long n, bool once) {
+    g_failRequest = n > 0 ? n : 0;
+    g_failOnce = once;
+    g_requests = 0;
+}
+long Hx_topheap::pageRequestCount() { return g_requests; }
 
 void Hx_topheap::linkHeap(Hx_baseheap *heap) {
     heap->d_prev_p = nullptr;
