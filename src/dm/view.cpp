@@ -172,21 +172,20 @@ void nyxNetlistView::save(nyxNetlistView *view, cfidrErrorT *err) {
     nyxDMPath::clearDirectoryCache();
 }
 
-void nyxNetlistView::purge(nyxNetlistView *view, cfidrErrorT *) {
+void nyxNetlistView::purge(nyxNetlistView *view, cfidrErrorT *err) {
     nyxCell *cell = view->d_owner;
-    std::string name = view->nameObj();
-    int32_t row = view->d_typeIndex;
+    // A view stored on disk stays listed, to be read again on next use. Its unread stand-in is
+    // made before the view goes, so that memory running out leaves the view as it was (4)
+    // instead of dropping it from the cell.
+    const char *cellPath = cell->pathnameObj();
+    if (cellPath == nullptr) return (void)(*err = 4);
+    const std::string file = std::string(cellPath) + "/" + nyxDMPath::encodeName(view->nameObj()) + "." +
+                             nyxDMTypes::row(view->d_typeIndex).ext;
+    if (nyxFileIO::isFile(file)) {
+        if (constructStored(cell, view->nameObj(), view->d_typeIndex, err) == nullptr) return;
+    }
     cell->views().remove(view);
     view->deleteObj();
-    // A view stored on disk stays listed, to be read again on next use.
-    const char *cellPath = cell->pathnameObj();
-    if (cellPath == nullptr) return;
-    std::string file = std::string(cellPath) + "/" + nyxDMPath::encodeName(name.c_str()) + "." +
-                       nyxDMTypes::row(row).ext;
-    if (nyxFileIO::isFile(file)) {
-        cfidrErrorT ignored = 0;
-        constructStored(cell, name.c_str(), row, &ignored);
-    }
 }
 
 void nyxNetlistView::destroy(nyxNetlistView *view, cfidrErrorT *err) {
