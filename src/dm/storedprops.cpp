@@ -217,19 +217,12 @@ cfidrErrorT read(const std::string &directory, const char *const names[3], nyxPr
             return 27;
         }
         // A directory is a cell (in a library directory), not a property file. Anything else
-        // present is the property file: if it is not a regular file (a dangling link, a pipe, a
-        // device) it cannot be read, and must not be replaced either.
-        const bool found = ::stat(path.c_str(), &st) == 0;
-        if (found && S_ISDIR(st.st_mode)) continue;
-        if (!found || !S_ISREG(st.st_mode)) return 27;
-        if (static_cast<uint64_t>(st.st_size) > kMaxFile) return 4;
+        // present is the property file: the file layer refuses what is not a regular file (a
+        // dangling link, a pipe, a device) and what is over the limit, and such a file cannot be
+        // read and must not be replaced either.
+        if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
         std::string bytes;
-        if (!nyxFileIO::readFile(path, bytes, kMaxFile)) {
-            // It may have grown past the limit since it was looked at.
-            return ::stat(path.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_size) > kMaxFile
-                       ? 4
-                       : 27;
-        }
+        if (!nyxFileIO::readFile(path, bytes, kMaxFile)) return errno == EFBIG ? 4 : 27;
         return load(bytes.data(), bytes.size(), list, owner) ? 0 : 4;
     }
     return 0;

@@ -154,7 +154,7 @@ private:
 };
 
 // Reads a whole regular file into out; false when it cannot be opened or read, is not a regular
-// file, or exceeds maxBytes.
+// file, or exceeds maxBytes (errno EFBIG).
 bool readFile(const std::string &path, std::string &out, size_t maxBytes = SIZE_MAX);
 
 // Directory and file operations, each one counted operation; false (errno set) on failure.
