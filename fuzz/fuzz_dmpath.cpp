@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "cfidr.h"
-#include "dm/dm.h"
+#include "dm/store/store.h"
 #include "pi/pi.h"
 #include "scratch_dir.h"
 

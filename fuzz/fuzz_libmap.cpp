@@ -10,7 +10,7 @@
 #include <string>
 
 #include "cfidr.h"
-#include "dm/dm.h"
+#include "dm/store/store.h"
 #include "scratch_dir.h"
 
 namespace {

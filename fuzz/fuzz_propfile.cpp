@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "dm/dmInt.h"
+#include "dm/store/storeInt.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (nyx::ensure() == nullptr) return 0;

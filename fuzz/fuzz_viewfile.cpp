@@ -8,8 +8,7 @@
 
 #include "cfidr.h"
 #include "nyxdr.h"
-#include "dm/inst.h"
-#include "dm/view.h"
+#include "dm/netlist/netlist.h"
 #include "io/io.h"
 #include "pi/pi.h"
 #include "scratch_dir.h"

@@ -7,7 +7,7 @@
 
 #include <cstddef>
 
-#include "dm/dm.h"
+#include "dm/store/store.h"
 
 class nyxNetlistView;
 

@@ -1,5 +1,5 @@
 // The view file in the type table: read, write and the header probe of the older file form.
-#include "dm/view.h"
+#include "dm/netlist/netlist.h"
 #include "io/io.h"
 #include "io/viewfile.h"
 

@@ -4,9 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "dm/inst.h"
-#include "dm/net.h"
-#include "dm/port.h"
+#include "dm/netlist/netlist.h"
 #include "io/viewreader.h"
 #include "utils/fileio.h"
 

@@ -2,8 +2,7 @@
 // (1). Every id read is checked against what was read before it; a record port tree is filled
 // completely before an instance may use its record, and the port-instance records must follow
 // the shape of the instance's record exactly.
-#include "dm/inst.h"
-#include "dm/portinst.h"
+#include "dm/netlist/netlist.h"
 #include "io/viewreader.h"
 #include "utils/nyx.h"
 

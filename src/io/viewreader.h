@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "dm/view.h"
+#include "dm/netlist/netlist.h"
 #include "io/io.h"
 #include "io/viewfile.h"
 

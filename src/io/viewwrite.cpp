@@ -3,11 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "dm/inst.h"
-#include "dm/net.h"
-#include "dm/port.h"
-#include "dm/portinst.h"
-#include "dm/view.h"
+#include "dm/netlist/netlist.h"
 #include "io/io.h"
 #include "io/viewfile.h"
 #include "utils/fileio.h"

@@ -1,7 +1,7 @@
 // Exported functions of instances and of the instances of a view: creation, lookups by name and
 // position, counts, describers, interface names, positions and owners. Names, renaming,
 // destruction and properties go through the object functions and the instances' class row.
-#include "dm/inst.h"
+#include "dm/netlist/netlist.h"
 #include "pi/pi.h"
 
 using nyxpi::checkArg;

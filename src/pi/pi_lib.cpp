@@ -1,5 +1,5 @@
 // Exported functions of libraries and cells, and the view size hint.
-#include "dm/dm.h"
+#include "dm/store/store.h"
 #include "pi/pi.h"
 
 using nyxpi::checkArg;

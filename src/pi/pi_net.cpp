@@ -1,5 +1,5 @@
 // Exported functions of nets: connections, groups, buses, the global flag, aliases, positions.
-#include "dm/net.h"
+#include "dm/netlist/netlist.h"
 #include "pi/pi.h"
 
 using nyxpi::checkArg;

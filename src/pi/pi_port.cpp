@@ -1,8 +1,6 @@
 // Exported functions of ports: creation in views and groups, lookups, positions, iterators,
 // moves, start and step of buses, directions and attached nets.
-#include "dm/port.h"
-#include "dm/net.h"
-#include "dm/view.h"
+#include "dm/netlist/netlist.h"
 #include "pi/pi.h"
 
 using nyxpi::checkArg;

@@ -1,7 +1,6 @@
 // Exported functions of port instances: lookups by describer name and by position, iterators,
 // owners, describer ports and names, the describer checks, nets, group sizes and bus ranges.
-#include "dm/inst.h"
-#include "dm/portinst.h"
+#include "dm/netlist/netlist.h"
 #include "pi/pi.h"
 
 using nyxpi::checkArg;

@@ -4,7 +4,7 @@
 // A property identifier is {object word of its list, tag 13 * 2 | index << 8}. The value
 // operations are reached through the `own` slot of the property class row, so that the frame does
 // not link the data model: without the row every property function answers 15.
-#include "dm/prop.h"
+#include "dm/prop/prop.h"
 #include "pi/pi.h"
 
 namespace {

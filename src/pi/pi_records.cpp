@@ -2,9 +2,8 @@
 // them: an instance's describer record (library, cell and view names, version), the record port
 // of a port instance, the number of describer records of a view, and the stored objects a cell's
 // read found on disk.
-#include "dm/dm.h"
-#include "dm/inst.h"
-#include "dm/portinst.h"
+#include "dm/store/store.h"
+#include "dm/netlist/netlist.h"
 #include "pi/pi.h"
 
 using nyxpi::checkArg;

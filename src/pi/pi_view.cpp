@@ -2,7 +2,7 @@
 // view's nets by name, position and iteration.
 #include <cstring>
 
-#include "dm/net.h"
+#include "dm/netlist/netlist.h"
 #include "pi/pi.h"
 
 using nyxpi::checkArg;

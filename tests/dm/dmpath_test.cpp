@@ -7,8 +7,8 @@
 #include <string_view>
 #include <sys/stat.h>
 
-#include "dm/dm.h"
-#include "dm/dmpath.h"
+#include "dm/store/store.h"
+#include "dm/store/dmpath.h"
 
 using namespace nyxDMPath;
 

@@ -1,8 +1,8 @@
 // Describer records and describers: sharing, versions, release with the last instance, opening
 // describers on demand, views going away on either side, records built from stored data.
-#include "dm/instInt.h"
+#include "dm/netlist/instInt.h"
 #include "dm/inst_fixture.h"
-#include "dm/port.h"
+#include "dm/netlist/netlist.h"
 #include "dm/dm_checks.h"
 
 #include <cstdio>

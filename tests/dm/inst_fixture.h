@@ -8,7 +8,7 @@
 
 #include "cfidr.h"
 #include "dm/dm_checks.h"
-#include "dm/inst.h"
+#include "dm/netlist/netlist.h"
 #include "nyxdr.h"
 #include "pi/pi.h"
 

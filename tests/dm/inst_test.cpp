@@ -1,6 +1,6 @@
 // Instances through the exported interface: creation codes, storage by slot count and large
 // instances, positions after destruction, names and renaming, iteration order.
-#include "dm/instInt.h"
+#include "dm/netlist/instInt.h"
 #include "dm/inst_fixture.h"
 #include "dm/dm_checks.h"
 

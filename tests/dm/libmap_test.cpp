@@ -10,7 +10,7 @@
 
 #include "cfidr.h"
 #include "common/test_env.h"
-#include "dm/dm.h"
+#include "dm/store/store.h"
 
 using nyxDMUtil::pathOf;
 

@@ -2,8 +2,8 @@
 // storage, attach and detach of scalars and groups, membership, aliases, renaming, properties.
 #include <functional>
 
-#include "dm/net.h"
-#include "dm/netmap.h"
+#include "dm/netlist/netlist.h"
+#include "dm/netlist/netmap.h"
 #include "dm/port_fixture.h"
 #include "pi/pi.h"
 #include "utils/settings.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "dm/net.h"
-#include "dm/netmap.h"
+#include "dm/netlist/netlist.h"
+#include "dm/netlist/netmap.h"
 #include "dm/port_fixture.h"
 #include "pi/pi.h"
 #include "dm/dm_checks.h"

@@ -3,9 +3,8 @@
 
 #include <set>
 
-#include "dm/port.h"
-#include "dm/ptrindex.h"
-#include "dm/view.h"
+#include "dm/netlist/netlist.h"
+#include "dm/netlist/ptrindex.h"
 #include "pi/pi.h"
 #include "dm/dm_checks.h"
 

@@ -2,7 +2,7 @@
 // modes, failure codes of creation and lookup, buses, directions and properties.
 #include "dm/port_fixture.h"
 
-#include "dm/view.h"
+#include "dm/netlist/netlist.h"
 #include "pi/pi.h"
 #include "utils/settings.h"
 #include "dm/dm_checks.h"

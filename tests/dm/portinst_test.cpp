@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "dm/port_fixture.h"
-#include "dm/view.h"
-#include "dm/portinstInt.h"
+#include "dm/netlist/netlist.h"
+#include "dm/netlist/portinstInt.h"
 #include "pi/pi.h"
 #include "dm/dm_checks.h"
 

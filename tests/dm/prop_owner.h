@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "dm/dm_checks.h"
-#include "dm/prop.h"
+#include "dm/prop/prop.h"
 #include "pi/pi.h"
 
 namespace propowner {

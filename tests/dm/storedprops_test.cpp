@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "cfidr.h"
-#include "dm/dmInt.h"
+#include "dm/store/storeInt.h"
 #include "dm/dm_checks.h"
 #include "nyxpriv.h"
 #include "utils/fileio.h"

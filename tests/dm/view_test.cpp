@@ -3,10 +3,9 @@
 #include <fstream>
 #include <sys/stat.h>
 
-#include "dm/busname.h"
+#include "dm/netlist/busname.h"
 #include "dm/port_fixture.h"
-#include "dm/port.h"
-#include "dm/view.h"
+#include "dm/netlist/netlist.h"
 #include "nyxpriv.h"
 #include "pi/pi.h"
 #include "utils/settings.h"

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "dm/instInt.h"
-#include "dm/netmap.h"
+#include "dm/netlist/instInt.h"
+#include "dm/netlist/netmap.h"
 #include "io/view_fixture.h"
 #include "utils/heap.h"
 

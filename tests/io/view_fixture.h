@@ -11,11 +11,7 @@
 #include <vector>
 
 #include "cfidr.h"
-#include "dm/inst.h"
-#include "dm/net.h"
-#include "dm/port.h"
-#include "dm/portinst.h"
-#include "dm/view.h"
+#include "dm/netlist/netlist.h"
 #include "io/io.h"
 #include "nyxdr.h"
 #include "pi/pi.h"

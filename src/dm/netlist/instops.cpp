@@ -1,0 +1,68 @@
+// The class row of instances (nyxInstOps): properties, name, destruction, and the iterators an
+// instance makes (its properties and its top-level port instances).
+#include "dm/netlist/instInt.h"
+
+namespace {
+
+nyxInst *asInst(void *obj) { return static_cast<nyxInst *>(obj); }
+
+bool instReadOnly(const void *owner, uint32_t) { return static_cast<const nyxInst *>(owner)->view()->readOnly(); }
+
+nyxObjRef instCreateProp(void *obj, uint32_t, const char *name, cfidrErrorT *err) {
+    nyxInst *inst = asInst(obj);
+    nyxPropOwner owner = {inst, 0, nyxCodeInst, inst->view()->viewHeap(), instReadOnly};
+    return nyxPropCreate(inst->d_propList, owner, name, err);
+}
+nyxObjRef instFindProp(void *obj, uint32_t, const char *name, cfidrErrorT *err) {
+    return nyxPropFind(asInst(obj)->d_propList, name, err);
+}
+nyxIter *instGetProps(void *obj, uint32_t, cfidrErrorT *err) { return nyxPropGetProps(asInst(obj)->d_propList, err); }
+const char *instGetName(void *obj, uint32_t, cfidrErrorT *) { return asInst(obj)->name(); }
+void instSetName(void *obj, uint32_t, const char *name, cfidrErrorT *err) { nyxInstance::setName(asInst(obj), name, err); }
+void instDestroy(void *obj, uint32_t, cfidrErrorT *err) { nyxInstance::destroy(asInst(obj), err); }
+
+// The top-level port instances, through the port-instance code (none while it is absent).
+nyxIter *instGetPortInsts(void *obj, uint32_t member, cfidrErrorT *err) {
+    if (&nyxPortInst::instGetter == nullptr) return nullptr;
+    return nyxPortInst::instGetter(obj, member, err);
+}
+nyxObjRef portInstNext(nyxIter *it, cfidrErrorT *err) {
+    if (&nyxPortInst::iterNext == nullptr) return {};
+    return nyxPortInst::iterNext(it, err);
+}
+
+void iterQuit(nyxIter *it) {
+    if (it->type == nyxPropIterType) return nyxPropIterQuit(it);
+    if (it->type == nyxPortInst::kIterType && &nyxPortInst::iterQuit != nullptr) nyxPortInst::iterQuit(it);
+}
+void iterReset(nyxIter *it) {
+    if (it->type == nyxPropIterType) return nyxPropIterReset(it);
+    if (it->type == nyxPortInst::kIterType && &nyxPortInst::iterReset != nullptr) nyxPortInst::iterReset(it);
+}
+
+constexpr nyxIterOps kInstIterOps = [] {
+    nyxIterOps ops{};
+    ops.quit = iterQuit;
+    ops.reset = iterReset;
+    ops.next[nyxIterProp] = nyxPropIterNext;
+    ops.next[nyxIterPortInst] = portInstNext;
+    return ops;
+}();
+
+constexpr nyxClassOps makeInstOps() {
+    nyxClassOps ops{};
+    ops.createProp = instCreateProp;
+    ops.destroy = instDestroy;
+    ops.findPropByName = instFindProp;
+    ops.getName = instGetName;
+    ops.setName = instSetName;
+    ops.getters[nyxIterProp] = instGetProps;
+    ops.getters[nyxIterPortInst] = instGetPortInsts;
+    ops.iterOps = &kInstIterOps;
+    return ops;
+}
+
+} // namespace
+
+// Constant-initialised: the frame copies the iterator rows during static initialisation.
+extern constinit const nyxClassOps nyxInstOps = makeInstOps();

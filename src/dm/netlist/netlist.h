@@ -1,0 +1,15 @@
+// netlist.h - the face of the netlist room of the data model for the rest of the library:
+// netlist views and what they hold (nets, ports, instances, port instances and the describer
+// records of instances). Code outside src/dm includes this header, never the class headers
+// below or a private *Int.h of the room.
+//
+// Layering inside the data model: the property room (dm/prop/prop.h) stands alone, the stored-
+// objects room (dm/store/store.h) builds on it, and this room builds on both. A lower room never
+// includes a higher one.
+#pragma once
+
+#include "dm/netlist/view.h"
+#include "dm/netlist/net.h"
+#include "dm/netlist/port.h"
+#include "dm/netlist/inst.h"
+#include "dm/netlist/portinst.h"

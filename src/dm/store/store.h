@@ -1,0 +1,338 @@
+// store.h - the face of the stored-objects room of the data model for the rest of the library:
+// stored objects, libraries and cells, their paths on disk, and the property room (prop.h).
+//
+// Stored objects
+// --------------
+// Every object kept on disk (library, cell, netlist view, encapsulated view, design
+// configuration, occurrence property set, selector set) derives from nyxDMObj. A library is a
+// directory, each cell a subdirectory of it, and a cell's directory holds one file per stored
+// view, design configuration and occurrence property set:
+//
+//   library path                      directory of the library
+//   library path/_nyx_Lib             property file of the library (only when it has properties)
+//   library path/cell                 directory of the cell (name encoded, see dmpath.h)
+//   cell path/_nyx_Cell               property file of the cell (only when it has properties)
+//   cell path/name.extension          a stored object; the extension gives its kind (type table)
+//
+// Objects are read lazily: a library is listed on first use of its cells, a cell on first use of
+// its views or sets (nyxDMObj::openObj). Reading runs in expert mode, without argument checks
+// and identifier registration.
+//
+// How a later kind takes part
+// ---------------------------
+// The rows of the persistent type table for views, selector sets, design configurations and
+// occurrence property sets start without operations. The subsystem of a kind fills its rows
+// with nyxDMTypes::install: `construct` makes an unopened object for a directory entry found by
+// a cell's read (and appends it to the cell's list), `read`/`write`/`remove` are the kind's stored
+// form. Objects of those kinds derive from nyxDMObj as their first and only base, so that the
+// address of the nyxDMObj is the object's address. A cell's view list holds nyxDMObj pointers
+// tagged in bit 0: clear for a netlist view (class 14), set for an encapsulated view (class 15).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "dm/store/dmpath.h"
+#include "dm/prop/prop.h"
+#include "utils/nyx.h"
+
+class nyxDMObj;
+class nyxLib;
+class nyxCell;
+
+// --- Persistent type table ---------------------------------------------------------------------
+
+using nyxDMReadFn = void (*)(nyxDMObj *obj, const char *path, cfidrErrorT *err);
+using nyxDMWriteFn = void (*)(nyxDMObj *obj, const char *path, cfidrErrorT *err);
+using nyxDMRemoveFn = void (*)(const char *path, cfidrErrorT *err);
+using nyxDMConstructFn = nyxDMObj *(*)(nyxCell *cell, const char *name, int32_t row,
+                                       cfidrErrorT *err);
+// For an older file form shared by two kinds: whether the file's own header names `code`.
+using nyxDMHeaderFn = bool (*)(const char *path, int32_t code);
+
+// One row: the class code (negative: an older file form of the kind, recognised when reading),
+// directory (0) or file (1), the primary and second extensions ("" when none) and the kind's
+// operations (null until the kind's subsystem installs them).
+struct nyxDMKind {
+    int32_t code;
+    int32_t isFile;
+    const char *ext;
+    const char *ext2;
+    nyxDMReadFn read;
+    nyxDMWriteFn write;
+    nyxDMRemoveFn remove;
+    nyxDMConstructFn construct;
+    nyxDMHeaderFn headerNames;
+};
+
+namespace nyxDMTypes {
+
+// Row indices, in table order.
+enum : int32_t {
+    kLib = 0,
+    kCell = 1,
+    kNetlistView = 2,         // "nyxNetlistView"
+    kNetlistViewOld = 3,      // "nyx", code -14
+    kEncapsulatedView = 4,    // "nyxEncapsulatedView"
+    kEncapsulatedViewOld = 5, // "nyx", code -15
+    kSelectorSet = 6,         // "nyxSelectorSet"
+    kSelectorSetOld = 7,      // "nyxs1"
+    kDesignConfig = 8,        // "nyxDesignConfig"
+    kOccPropSet = 9,          // "nyxOccPropSet"
+    kRows = 10,
+};
+
+const nyxDMKind &row(int32_t index);
+// Installs the operations of a row (null arguments leave that operation as it was).
+void install(int32_t index, nyxDMReadFn read, nyxDMWriteFn write, nyxDMRemoveFn remove,
+             nyxDMConstructFn construct, nyxDMHeaderFn headerNames = nullptr);
+// Text naming the kind of a row, for listings ("netlist view", ...).
+const char *kindName(int32_t index);
+
+} // namespace nyxDMTypes
+
+// --- Stored object base ------------------------------------------------------------------------
+
+class nyxDMObj {
+public:
+    nyxDMObj(int32_t typeIndex, cfidrAccessModeT mode) : d_typeIndex(typeIndex), d_accessMode(mode) {}
+    virtual ~nyxDMObj();
+    nyxDMObj(const nyxDMObj &) = delete;
+    nyxDMObj &operator=(const nyxDMObj &) = delete;
+
+    // The object's path on disk, computed once and cached (null when memory ran out).
+    virtual const char *pathnameObj() = 0;
+    // The object's name.
+    virtual const char *nameObj() const = 0;
+    // Destroys the object in memory and returns its storage (the owner has already unlinked it).
+    virtual void deleteObj() = 0;
+    // Writes the object's stored form (the write operation of its row by default).
+    virtual void saveObj(cfidrErrorT *err);
+    // Removes the object's files (the remove operation of its row by default).
+    virtual void destroyObj(cfidrErrorT *err);
+
+    // Reads the stored contents when not yet fully open: marks the object fully open, then runs
+    // the read operation of its row in expert mode. False with the error when the read failed.
+    bool openObj(cfidrErrorT *err);
+
+    // The row under which an object exists on disk: parent path / name (/ subName), tried with
+    // every row of `code` or -code in table order; -1 when none matches.
+    static int32_t findDMObj(int32_t code, const char *parentPath, const char *name,
+                             const char *subName);
+
+    int32_t classCode() const { return nyxDMTypes::row(d_typeIndex).code; }
+    bool readOnly() const { return d_accessMode != 2; }
+
+    int32_t d_typeIndex;
+    cfidrAccessModeT d_accessMode;
+    cfiBooleanEnum d_allowSave = 1;
+    cfiBooleanEnum d_allowDestroy = 1;
+    cfiBooleanEnum d_fullyOpen = 0;
+    char *d_pathName = nullptr;  // global heap
+    nyxPropList *d_propList = nullptr;
+    // Why the stored property file (of a library or cell) was not read whole: 27 unreadable,
+    // 4 damaged or too large; 0 when it was read or there is none. A save leaves such a file as
+    // it is and reports this error.
+    cfidrErrorT d_propReadError = 0;
+
+protected:
+    // Frees the cached path name.
+    void forgetPathname();
+};
+
+// --- Libraries ---------------------------------------------------------------------------------
+
+class nyxLib final : public nyxDMObj {
+public:
+    // Constructs a library record and appends it to the global library list; null after 4.
+    static nyxLib *construct(const char *name, cfidrAccessModeT mode, cfidrErrorT *err);
+
+    const char *pathnameObj() override;
+    const char *nameObj() const override { return d_name.getString(); }
+    void deleteObj() override;
+    void saveObj(cfidrErrorT *err) override;
+    void destroyObj(cfidrErrorT *err) override;
+
+    // The type-table operations of libraries.
+    static void read(nyxDMObj *obj, const char *path, cfidrErrorT *err);
+    static void write(nyxDMObj *obj, const char *path, cfidrErrorT *err);
+    static void remove(const char *path, cfidrErrorT *err);
+
+    // The library whose disk path is the path of `name`, or null.
+    static nyxLib *findKnown(const char *name);
+
+    // Operations behind the interface (argument checks done by the caller).
+    static nyxLib *openLib(const char *name, cfidrAccessModeT mode, cfidrErrorT *err);
+    // Opens a view by library, cell and view name: the library is found, or constructed from its
+    // directory and read, as openLib does (a library the caller had not opened takes `mode`, one
+    // it had keeps its own; no 22); then the cell (14, 27) and the view (nyxCell::openView).
+    static nyxObjRef openView(const char *lib, const char *cell, const char *view,
+                              cfidrAccessModeT mode, cfidrErrorT *err);
+    static nyxLib *findLibByName(const char *name, cfidrErrorT *err);
+    static nyxLib *createLib(const char *name, cfidrErrorT *err);
+    static nyxCell *createCell(nyxLib *lib, const char *name, cfidrErrorT *err);
+    static nyxCell *findCellByName(nyxLib *lib, const char *name, cfidrErrorT *err);
+    static nyxIter *getCells(nyxLib *lib, cfidrErrorT *err);
+    // Writes every changed file of the library (views, cell and library property files) and
+    // replaces them all or none: a failure reports 4 and leaves every stored file as it was. A
+    // crash while the files are being moved into place can leave some replaced and the others
+    // not, each whole (see utils/fileio.h). A property file that could not be read is left as it
+    // is while everything else is saved; the save then reports that read's error.
+    static void save(nyxLib *lib, cfidrErrorT *err);
+    // The read error of the first property file of the library or of one of its cells that was
+    // not read whole; 0 when there is none.
+    cfidrErrorT unreadPropertiesError() const;
+    // Drops the library's in-memory state; a library that exists on disk is replaced by a fresh
+    // unopened record (returned), otherwise null is returned.
+    static nyxLib *purge(nyxLib *lib, cfidrErrorT *err);
+    // Destroys the library on disk and in memory.
+    static void destroy(nyxLib *lib, cfidrErrorT *err);
+
+    // Removes a cell from the cell list (the cell is not freed).
+    void unlinkCell(nyxCell *cell) { d_cells.remove(cell); }
+    nyxDynArray &cells() { return d_cells; }
+
+    cfiBooleanEnum d_userOpened = 0;
+    cfiBooleanEnum d_usable = 1;
+    nyxVarString d_name;
+    uint64_t d_inode = 0;
+
+private:
+    nyxLib(cfidrAccessModeT mode);
+    ~nyxLib() override;
+    nyxDynArray d_cells;
+};
+
+// --- Cells -------------------------------------------------------------------------------------
+
+// A stored object a cell's read found in its directory: its type-table row and name.
+struct nyxDMEntry {
+    int32_t row;
+    nyxVarString name;
+};
+
+class nyxCell final : public nyxDMObj {
+public:
+    // Constructs a cell record of `lib` (name as given, or decoded from a directory entry when
+    // `stored`) and appends it to the library's cell list; null after 4.
+    static nyxCell *construct(nyxLib *lib, const char *name, bool stored, cfidrAccessModeT mode,
+                              cfidrErrorT *err);
+
+    const char *pathnameObj() override;
+    const char *nameObj() const override { return d_name.getString(); }
+    void deleteObj() override;
+    void saveObj(cfidrErrorT *err) override;
+    void destroyObj(cfidrErrorT *err) override;
+
+    static void read(nyxDMObj *obj, const char *path, cfidrErrorT *err);
+    static void write(nyxDMObj *obj, const char *path, cfidrErrorT *err);
+    static void remove(const char *path, cfidrErrorT *err);
+
+    static nyxLib *getOwner(nyxCell *cell) { return cell->d_lib; }
+    static nyxIter *getViews(nyxCell *cell, cfidrErrorT *err);
+    // A view by name: {view, 14 or 15}; 27 when none.
+    static nyxObjRef findViewByName(nyxCell *cell, const char *name, cfidrErrorT *err);
+    // Opens a view of the cell in `mode`: a listed view is read (unless trusted program mode)
+    // and takes the mode; another is opened by the general view opening when it exists, else
+    // 27. 14 for an invalid name unless trusted program mode. {view, 14 or 15}.
+    static nyxObjRef openView(nyxCell *cell, const char *name, cfidrAccessModeT mode, cfidrErrorT *err);
+    static void destroy(nyxCell *cell, cfidrErrorT *err);
+    // An occurrence property set or design configuration of the cell by name. With fix switch
+    // 119985 on, the sets already known are first compared exactly, before the cell is read;
+    // then the cell is read when needed and names compare without regard to case. 27 when none.
+    static nyxDMObj *findOccPropSetByName(nyxCell *cell, const char *name, cfidrErrorT *err);
+    static nyxDMObj *findDesignConfigByName(nyxCell *cell, const char *name, cfidrErrorT *err);
+
+    // Lists of the cell's stored objects. View entries are tagged nyxDMObj pointers (bit 0 set
+    // for an encapsulated view); the other two hold nyxDMObj pointers.
+    nyxDynArray &views() { return d_views; }
+    nyxDynArray &occPropSets() { return d_occPropSets; }
+    nyxDynArray &designConfigs() { return d_designConfigs; }
+    // What the last read found on disk (nyxDMEntry pointers), whether or not objects of the kind
+    // could be constructed.
+    const nyxDynArray &storedEntries() const { return d_stored; }
+
+    static nyxDMObj *viewObject(void *entry) {
+        return reinterpret_cast<nyxDMObj *>(reinterpret_cast<uintptr_t>(entry) & ~uintptr_t{1});
+    }
+    static int32_t viewCode(void *entry) {
+        return (reinterpret_cast<uintptr_t>(entry) & 1) != 0 ? nyxCodeEncapsulatedView
+                                                            : nyxCodeNetlistView;
+    }
+
+    // Whether the cell holds a view, occurrence property set or design configuration named `name`.
+    bool hasObjectNamed(const char *name) const;
+
+    nyxLib *d_lib;
+    nyxVarString d_name;
+    void *d_unfold = nullptr;  // the schematic compiler's unfold information
+
+private:
+    explicit nyxCell(nyxLib *lib, cfidrAccessModeT mode);
+    ~nyxCell() override;
+    void forgetStored();
+    // The objects of the cell directory's entries (the part of read after the property file).
+    void readDirectory(const char *path, cfidrErrorT *err);
+    static nyxDMObj *findSetByName(nyxCell *cell, nyxDynArray &list, const char *name,
+                                   cfidrErrorT *err);
+
+    nyxDynArray d_views;
+    nyxDynArray d_occPropSets;
+    nyxDynArray d_designConfigs;
+    nyxDynArray d_stored;
+};
+
+// --- Paths and files ---------------------------------------------------------------------------
+
+namespace nyxDMUtil {
+
+// The name rule: non-null, non-empty, 7-bit characters and no control characters. The second
+// form checks a name read from a file, which need not be terminated.
+bool validName(const char *name);
+bool validName(std::string_view name);
+// Names of libraries, cells and views compare without regard to case.
+bool sameName(const char *a, const char *b);
+
+// The disk path of a library (and cell, and view), through the library map and the location
+// map: a new string in the global heap that the caller frees (nyxDMUtil::freeString); null when
+// memory ran out. cell and view may be null.
+char *getPathname(const char *lib, const char *cell, const char *view);
+void freeString(char *s);
+// The same path as a std::string ("" when it could not be formed).
+std::string pathOf(const char *lib, const char *cell = nullptr, const char *view = nullptr);
+
+// Forgets the library map so that the next path request reads ZIL_NYX_LIBRARYMAP again (tests).
+void resetLibraryMap();
+// Replaces the library map by the rules in text, read as the content of a map file (fuzzing).
+void useLibraryMapText(const std::string &text);
+
+// A path buffer of the ring holding path (valid until 24 more buffers were handed out).
+inline char *getPathBuf(const std::string &path) { return nyxDMPath::pathBuffer(path); }
+
+} // namespace nyxDMUtil
+
+// While one of these lives (or nyxIterNoReads is raised otherwise), the getters of libraries,
+// cells and views do not read unopened objects, so that collecting the identifiers of what a
+// destruction or purge takes along touches only memory.
+struct nyxDMNoReads {
+    nyxDMNoReads() { ++nyxIterNoReads; }
+    ~nyxDMNoReads() { --nyxIterNoReads; }
+    nyxDMNoReads(const nyxDMNoReads &) = delete;
+    nyxDMNoReads &operator=(const nyxDMNoReads &) = delete;
+};
+
+// Steps of later subsystems that libraries and cells call when they exist (weak: a missing one
+// is skipped).
+//  - the general view opening of netlist views (opens a view of the cell that is not in its
+//    list, compiling it when a rule says so); returns the view with its class code.
+nyxObjRef nyxHookOpenView(nyxCell *cell, const char *name, cfidrAccessModeT mode,
+                          cfidrErrorT *err) NYX_WEAK;
+//  - the rank of the compiler rule for a file extension (-1 when no rule covers it).
+int32_t nyxHookCompilerRuleRank(const char *extension) NYX_WEAK;
+//  - registers a cell directory entry as a view to be compiled when opened.
+void nyxHookRegisterCompiledView(nyxCell *cell, const char *entry, cfidrErrorT *err) NYX_WEAK;
+//  - opens a selector-set file of the current directory (ZIL_NYX_LIBRARYMAP ".").
+void nyxHookOpenSelectorSetFile(const char *path, const char *name) NYX_WEAK;
+//  - grows a netlist view's heaps for an expected number of objects.
+void nyxHookViewSizeHint(void *view, int32_t size) NYX_WEAK;
