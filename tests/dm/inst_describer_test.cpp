@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include "common/modes.h"
 
 using insttest::Session;
 
@@ -115,9 +116,9 @@ TEST_F(Describers, ListedDescriberIsFoundByNameAndReadOnDemand) {
     ASSERT_CODE(cfidrViewPurge(d, &e), 0);
     EXPECT_EQ(record(i1)->d_describer, nullptr);
     // Trusted program mode takes the listed view without reading it.
-    nyx::sessionFlags = nyx::kTrustedProgram;
+    nyxtest::setTrustedModes(true, false);
     cfiOID again = cfidrInstGetDescriber(i1, &e);
-    nyx::sessionFlags = 0;
+    nyxtest::clearTrustedModes();
     ASSERT_EQ(e, 0);
     EXPECT_STREQ(viewObj(again)->nameObj(), "symbol");
     EXPECT_EQ(viewObj(again)->d_loaded, 0);

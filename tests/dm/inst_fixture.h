@@ -11,6 +11,7 @@
 #include "dm/netlist/netlist.h"
 #include "nyxdr.h"
 #include "pi/pi.h"
+#include "common/modes.h"
 
 namespace insttest {
 
@@ -26,7 +27,7 @@ struct Session : testing::Test {
         ASSERT_EQ(e, 0);
     }
     void TearDown() override {
-        nyx::sessionFlags = 0;
+        nyxtest::clearTrustedModes();
         cfidrPIQuit(&e);
     }
 

@@ -3,6 +3,7 @@
 #include "dm/netlist/instInt.h"
 #include "dm/inst_fixture.h"
 #include "dm/dm_checks.h"
+#include "common/modes.h"
 
 using insttest::Session;
 
@@ -25,15 +26,15 @@ TEST_F(Insts, CreationCodesInOrderAndTrustedDataSkipsThem) {
     EXPECT_EQ(none.object, 0u);
     EXPECT_CODE(cfidrNetlistViewCreateInst(top, lib, "i3", &e), 7);
     // A view open for read refuses before anything else.
-    viewObj(top)->d_accessMode = 1;
+    nyxtest::setViewMode(top, 1);
     EXPECT_CODE(cfidrNetlistViewCreateInst(top, top, "bad\x01", &e), 42);
-    viewObj(top)->d_accessMode = 2;
+    nyxtest::setViewMode(top, 2);
     EXPECT_EQ(insts(top), "i1");
 
-    nyx::sessionFlags = nyx::kTrustedData;
+    nyxtest::setTrustedModes(false, true);
     cfiOID dup = cfidrNetlistViewCreateInst(top, leaf, "i1", &e);
     EXPECT_EQ(e, 0);
-    nyx::sessionFlags = 0;
+    nyxtest::clearTrustedModes();
     EXPECT_NE(dup.object, 0u);
     EXPECT_EQ(insts(top), "i1 i1");
 }
@@ -91,10 +92,10 @@ TEST_F(Insts, DestroyKeepsPositionsAndCount) {
     cfiOID a = inst("a", d), b = inst("b", d), c = inst("c", d);
     ASSERT_CODE(cfidrPropSetInt32Value(cfidrObjectCreateProp(b, "w", &e), 7, &e), 0);
     // A view open for read keeps its instances and their names.
-    viewObj(top)->d_accessMode = 1;
+    nyxtest::setViewMode(top, 1);
     EXPECT_CODE(cfidrObjectDestroy(b, &e), 42);
     EXPECT_CODE(cfidrNamedObjectSetName(b, "bb", &e), 42);
-    viewObj(top)->d_accessMode = 2;
+    nyxtest::setViewMode(top, 2);
     EXPECT_TRUE(cfidrObjectIsUsable(b, &e));
     EXPECT_TRUE(cfidrObjectIsSame(nyxdrNetlistViewFindInstByPosition(top, 1, &e), b, &e));
     ASSERT_CODE(cfidrObjectDestroy(b, &e), 0);

@@ -8,6 +8,7 @@
 #include "pi/pi.h"
 #include "utils/settings.h"
 #include "dm/dm_checks.h"
+#include "common/modes.h"
 
 using porttest::Session;
 
@@ -47,16 +48,16 @@ TEST_F(Nets, CreationAndLookupFailureCodes) {
     EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "", &e), 14);
     EXPECT_CODE(cfidrNetlistViewGetNets(view, 5, &e), 35);
     EXPECT_CODE(cfidrNetlistViewCreateNetScalar(lib, "x", &e), 15);
-    nyxpi::object<nyxNetlistView>(view)->d_accessMode = 1;
+    nyxtest::setViewMode(view, 1);
     EXPECT_CODE(cfidrNetlistViewCreateNetScalar(view, "ro", &e), 42);
     EXPECT_CODE(nyxdrNetCreateNetAlias(s, "ro", &e), 42);
     EXPECT_CODE(cfidrNetScalarSetIsGlobal(s, 1, &e), 42);
-    nyxpi::object<nyxNetlistView>(view)->d_accessMode = 2;
+    nyxtest::setViewMode(view, 2);
     EXPECT_CODE(cfidrNetScalarSetIsGlobal(s, 2, &e), 10);
     cfidrNetScalarSetIsGlobal(s, 1, &e);
     EXPECT_EQ(cfidrNetScalarGetIsGlobal(s, &e), 1);
     // Trusted data mode skips the name checks.
-    nyx::sessionFlags = nyx::kTrustedData;
+    nyxtest::setTrustedModes(false, true);
     EXPECT_NE(cfidrNetlistViewCreateNetScalar(view, "a", &e).object, 0u);
 }
 
@@ -263,7 +264,7 @@ TEST_F(Nets, NetAliasesCanBeRenamed) {
     EXPECT_TRUE(cfidrObjectIsSame(cfidrNetlistViewFindNetByName(view, "second", &e), n, &e));
     EXPECT_TRUE(nyxpi::object<nyxNetlistView>(view)->netNameMap()->isValid());
     EXPECT_CODE(cfidrNamedObjectSetName(a, "bad\x01", &e), 14);
-    nyxpi::object<nyxNetlistView>(view)->d_accessMode = 1;
+    nyxtest::setViewMode(view, 1);
     EXPECT_CODE(cfidrNamedObjectSetName(a, "third", &e), 42);
     EXPECT_STREQ(cfidrNamedObjectGetName(a, &e), "second");
 }
@@ -299,8 +300,8 @@ TEST_F(Nets, ReadOnlyIsReportedBeforeArgumentFaults) {
         {"attach bus to other view", [&] { cfidrNetAttachPort(bus, otherPort, 1, &e); }, 37},
     };
     auto setReadOnly = [&](bool readOnly) {
-        nyxpi::object<nyxNetlistView>(view)->d_accessMode = readOnly ? 1 : 2;
-        nyxpi::object<nyxLib>(lib)->d_accessMode = readOnly ? 1 : 2;
+        nyxtest::setViewMode(view, readOnly ? 1 : 2);
+        nyxtest::setLibMode(lib, readOnly ? 1 : 2);
     };
     for (const Row &row : rows) {
         setReadOnly(true);
@@ -312,7 +313,7 @@ TEST_F(Nets, ReadOnlyIsReportedBeforeArgumentFaults) {
     }
     // Trusted data mode skips the checks but never takes a null name or a scalar for a group.
     setReadOnly(true);
-    nyx::sessionFlags = nyx::kTrustedData;
+    nyxtest::setTrustedModes(false, true);
     EXPECT_CODE(cfidrNetlistViewCreateNetScalar(view, nullptr, &e), 14);
     EXPECT_CODE(cfidrNamedObjectSetName(alias, nullptr, &e), 14);
     EXPECT_CODE(cfidrNetAttachPort(bus, portScalar, 1, &e), 38);

@@ -10,6 +10,7 @@
 #include "dm/dm_checks.h"
 #include "nyxdr.h"
 #include "utils/nyx.h"
+#include "common/modes.h"
 
 namespace porttest {
 
@@ -24,7 +25,7 @@ struct Session : testing::Test {
         view = newView("netlist");
     }
     void TearDown() override {
-        nyx::sessionFlags = 0;
+        nyxtest::clearTrustedModes();
         cfidrPIQuit(&e);
     }
 

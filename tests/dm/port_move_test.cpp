@@ -7,6 +7,7 @@
 #include "dm/netlist/ptrindex.h"
 #include "pi/pi.h"
 #include "dm/dm_checks.h"
+#include "common/modes.h"
 
 using PortMoves = porttest::Session;
 
@@ -221,9 +222,9 @@ TEST_F(PortMoves, LongPortListsAnswerThroughTheIndexAsTheScanDid) {
     EXPECT_TRUE(nyxPort::isValid(v));
 
     // A name twice in one owner (trusted data mode): the first in list order answers.
-    nyx::sessionFlags = nyx::kTrustedData;
+    nyxtest::setTrustedModes(false, true);
     cfiOID bus = cfidrNetlistViewCreatePortBus(view, "t9", 0, 0, 1, &e);
-    nyx::sessionFlags = 0;
+    nyxtest::clearTrustedModes();
     EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "t9", -1, 1, &e), 25);
     EXPECT_TRUE(cfidrObjectIsSame(dmtest::ok(cfidrNetlistViewFindPortByName, view, "t9"), bus, &e));
     ASSERT_CODE(cfidrObjectDestroy(bus, &e), 0);

@@ -6,13 +6,14 @@
 #include "pi/pi.h"
 #include "utils/settings.h"
 #include "dm/dm_checks.h"
+#include "common/modes.h"
 
 using Ports = porttest::Session;
 
 namespace {
 
 void makeReadOnly(cfiOID view, bool readOnly) {
-    nyxpi::object<nyxNetlistView>(view)->d_accessMode = readOnly ? 1 : 2;
+    nyxtest::setViewMode(view, readOnly ? 1 : 2);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "dm/netlist/portinstInt.h"
 #include "pi/pi.h"
 #include "dm/dm_checks.h"
+#include "common/modes.h"
 
 namespace {
 
@@ -216,10 +217,10 @@ TEST_F(PortInsts, DescriberChecksAndNames) {
     EXPECT_STREQ(cfidrPortInstGetDescriberName(find(i, "a"), &e), "");
     EXPECT_EQ(e, 1);
     cfiOID pia = find(i, "a");
-    nyx::sessionFlags = nyx::kTrustedProgram;
+    nyxtest::setTrustedModes(true, false);
     EXPECT_STREQ(cfidrPortInstGetDescriberName(pia, &e), "A");
     EXPECT_EQ(e, 0);
-    nyx::sessionFlags = 0;
+    nyxtest::clearTrustedModes();
 
     // A member more on the describer: 31 for the instance and for the bus port instance.
     cfiOID extra = port(lb, 's', "d1");
@@ -251,7 +252,7 @@ TEST_F(PortInsts, DescriberChecksAndNames) {
     EXPECT_STREQ(cfidrPortInstGetDescriberName(pd, &e), "");
     EXPECT_EQ(e, 3);
     EXPECT_CODE(cfidrInstFindPortInstByDescriberName(i, "d", &e), 27);
-    nyx::sessionFlags = nyx::kTrustedProgram;
+    nyxtest::setTrustedModes(true, false);
     EXPECT_EQ(cfidrInstFindPortInstByDescriberName(i, "D", &e).object, pd.object);
     EXPECT_STREQ(cfidrPortInstGetDescriberName(pd, &e), "d");
 }

@@ -8,6 +8,7 @@
 #include "dm/dm_checks.h"
 #include "dm/prop/prop.h"
 #include "pi/pi.h"
+#include "common/modes.h"
 
 namespace propowner {
 
@@ -71,7 +72,7 @@ struct Session : testing::Test {
     void TearDown() override {
         nyx::functionTables[kCode] = savedOps;
         nyx::iterFuncTables[kCode] = savedIter;
-        nyx::sessionFlags = 0;
+        nyxtest::clearTrustedModes();
         cfidrPIQuit(&e);
     }
     cfiOID makeOwner(Owner **out = nullptr) {

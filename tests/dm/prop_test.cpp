@@ -7,6 +7,7 @@
 
 #include "dm/prop_owner.h"
 #include "dm/dm_checks.h"
+#include "common/modes.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ TEST_F(Props, ValueTypesFollowTheLastValueSet) {
     EXPECT_EQ(found.tag, p.tag);
 
     // Trusted program mode skips the type test.
-    nyx::sessionFlags = nyx::kTrustedProgram;
+    nyxtest::setTrustedModes(true, false);
     EXPECT_EQ(cfidrPropGetInt32Value(p, &e), 0);
     EXPECT_EQ(e, 0);
 }
@@ -148,7 +149,7 @@ TEST_F(Props, ReadOnlyOwnerRefusesEveryChange) {
     EXPECT_CODE(cfidrPropSetInt32Value(sub, 1, &e), 42);
     EXPECT_EQ(cfidrPropGetInt32Value(p, &e), 5);
     // Trusted data mode skips the test.
-    nyx::sessionFlags = nyx::kTrustedData;
+    nyxtest::setTrustedModes(false, true);
     EXPECT_CODE(cfidrPropSetInt32Value(p, 6, &e), 0);
 }
 
@@ -172,7 +173,7 @@ TEST_F(Props, NameChecksOnCreateAndRename) {
     EXPECT_EQ(cfidrObjectFindPropByName(obj, "renamed", &e).tag, b.tag);
     EXPECT_CODE(cfidrObjectFindPropByName(obj, "b", &e), 27);
     // Trusted data mode takes duplicate names.
-    nyx::sessionFlags = nyx::kTrustedData;
+    nyxtest::setTrustedModes(false, true);
     EXPECT_CODE(cfidrObjectCreateProp(obj, "renamed", &e), 0);
 }
 

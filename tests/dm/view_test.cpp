@@ -10,6 +10,7 @@
 #include "pi/pi.h"
 #include "utils/settings.h"
 #include "dm/dm_checks.h"
+#include "common/modes.h"
 
 using porttest::Session;
 
@@ -93,10 +94,10 @@ TEST_F(Session, PurgeAndDestroyWithdrawEveryIdentifier) {
     cfiOID v2 = newView("gone");
     cfiOID n2 = cfidrNetlistViewCreateNetBus(v2, "b(1:0)", 1, -1, &e);
     // A read-only library refuses the destruction.
-    nyxpi::object<nyxCell>(cell)->d_lib->d_accessMode = 1;
+    nyxtest::setLibMode(cfidrCellGetOwner(cell, &e), 1);
     EXPECT_CODE(cfidrObjectDestroy(v2, &e), 42);
     EXPECT_TRUE(cfidrObjectIsUsable(n2, &e));
-    nyxpi::object<nyxCell>(cell)->d_lib->d_accessMode = 2;
+    nyxtest::setLibMode(cfidrCellGetOwner(cell, &e), 2);
     EXPECT_CODE(cfidrObjectDestroy(v2, &e), 0);
     EXPECT_FALSE(cfidrObjectIsUsable(n2, &e));
 }

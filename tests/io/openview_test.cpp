@@ -10,6 +10,7 @@
 #include "cfidr.h"
 #include "nyxdr.h"
 #include "utils/nyx.h"
+#include "common/modes.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ struct OpenView : testing::Test {
         cfidrPIInit(&e);
     }
     void TearDown() override {
-        nyx::sessionFlags = 0;
+        nyxtest::clearTrustedModes();
         cfidrPIQuit(&e);
     }
     cfidrErrorT e = 0;

@@ -16,6 +16,7 @@
 #include "nyxdr.h"
 #include "pi/pi.h"
 #include "utils/fileio.h"
+#include "common/modes.h"
 
 namespace iotest {
 
@@ -162,7 +163,7 @@ struct ViewSession : testing::Test {
         ASSERT_EQ(e, 0);
     }
     void TearDown() override {
-        nyx::sessionFlags = 0;
+        nyxtest::clearTrustedModes();
         cfidrPIQuit(&e);
     }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "pi/fake_classes.h"
+#include "common/modes.h"
 
 namespace {
 
@@ -39,13 +40,13 @@ TEST(FrameChecks, OrderOfSteps) {
     fake::Node *cell = fake::makeNode(nyxCodeCell, "c");
     cfiOID id = fake::handOut(cell, nyxCodeCell);
     // Step 3: null object word, reported in trusted program mode too.
-    nyx::sessionFlags = nyx::kTrustedProgram;
+    nyxtest::setTrustedModes(true, false);
     EXPECT_FALSE(nyxpi::checkArg({0, 4}, nyxCodeLib, &e));
     EXPECT_EQ(e, 16);
     // Trusted program mode skips registry, class and enumeration checks.
     EXPECT_TRUE(nyxpi::checkArg({12345, 2}, nyxCodeNet, &e));
     EXPECT_TRUE(nyxpi::checkAccessMode(7, &e));
-    nyx::sessionFlags = 0;
+    nyxtest::clearTrustedModes();
     // Step 4: registry.
     EXPECT_FALSE(nyxpi::checkArg({id.object + 1, id.tag}, nyxCodeCell, &e));
     EXPECT_EQ(e, 16);
@@ -132,9 +133,9 @@ TEST_F(FrameObjects, NamesDispatchToTheClass) {
     EXPECT_EQ(e, 36);
     EXPECT_STREQ(cell->name, "mycell");
     // In trusted program mode the object's own string comes back.
-    nyx::sessionFlags = nyx::kTrustedProgram;
+    nyxtest::setTrustedModes(true, false);
     EXPECT_EQ(cfidrNamedObjectGetName(cellId, &e), static_cast<const char *>(cell->name));
-    nyx::sessionFlags = 0;
+    nyxtest::clearTrustedModes();
     // A class whose table is absent cannot answer.
     cfiOID alias = fake::handOut(fake::makeNode(nyxCodeNetAlias, "a"), nyxCodeNetAlias);
     EXPECT_STREQ(cfidrNamedObjectGetName(alias, &e), "");

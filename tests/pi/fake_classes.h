@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "pi/pi.h"
+#include "common/modes.h"
 
 namespace fake {
 
@@ -129,7 +130,7 @@ inline cfiOID handOut(const void *obj, int32_t code, uint32_t member = 0) {
 struct Session : testing::Test {
     void SetUp() override { cfidrPIInit(&e); }
     void TearDown() override {
-        nyx::sessionFlags = 0;
+        nyxtest::clearTrustedModes();
         cfidrPIQuit(&e);
     }
     cfidrErrorT e = -1;

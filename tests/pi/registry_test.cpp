@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "pi/pi.h"
+#include "common/modes.h"
 
 namespace {
 
@@ -168,9 +169,9 @@ TEST(FrameRegistry, SessionRegistrationRules) {
     nyx *s = nyx::session;
     // Before the first registration the answer is the trusted program bit.
     EXPECT_FALSE(s->oidUsable(100, 2));
-    nyx::sessionFlags |= nyx::kTrustedProgram;
+    nyxdrPISetTrustedProgramMode(1, &e);
     EXPECT_TRUE(s->oidUsable(100, 2));
-    nyx::sessionFlags = 0;
+    nyxtest::clearTrustedModes();
     // Pairs with a zero word or tag are never recorded; odd tags are always usable.
     ASSERT_TRUE(s->registerOID(0, 2));
     ASSERT_TRUE(s->registerOID(100, 0));

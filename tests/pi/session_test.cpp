@@ -6,6 +6,7 @@
 #include <string>
 
 #include "pi/fake_classes.h"
+#include "common/modes.h"
 
 // Subsystem steps of initialisation and release, made to fail on demand.
 static bool g_failSteps = false;
@@ -112,7 +113,7 @@ TEST(FrameSession, ModesAndExpertStack) {
     nyxprivPIPopExpertMode(&e);
     EXPECT_EQ(e, 4);
     EXPECT_EQ(nyxdrPIGetTrustedProgramMode(&e), 1);
-    nyx::sessionFlags = 0;
+    nyxtest::clearTrustedModes();
     cfidrPIQuit(&e);
 }
 
@@ -172,9 +173,9 @@ TEST(FrameSession, StringRingKeepsTenCopies) {
     for (int i = 1; i < 10; ++i) EXPECT_STREQ(copies[i], nyxpi::errorText(i + 1));
     EXPECT_STREQ(eleventh, "The Iterator ID refers to a non-existant iterator.");
     // Trusted program mode returns the static text itself, without a copy.
-    nyx::sessionFlags = nyx::kTrustedProgram;
+    nyxtest::setTrustedModes(true, false);
     EXPECT_EQ(cfidrPIGetErrorText(5, &e), cfidrPIGetErrorText(5, &e));
-    nyx::sessionFlags = 0;
+    nyxtest::clearTrustedModes();
     cfidrPIQuit(&e);
 }
 
@@ -223,7 +224,7 @@ TEST_F(FrameIterators, NullIteratorsAndKinds) {
 
     // Trusted program mode: nothing is registered, a real iterator is still stepped and freed,
     // but a null iterator (never registered) cannot be quit.
-    nyx::sessionFlags = nyx::kTrustedProgram;
+    nyxtest::setTrustedModes(true, false);
     size_t registered = nyx::session->iterRegistry()->size();
     cfidrIterT fast = getCells(fake::handOut(lib, nyxCodeLib), &e);
     EXPECT_EQ(nyx::session->iterRegistry()->size(), registered);
