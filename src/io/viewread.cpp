@@ -62,7 +62,11 @@ bool ViewReader::readProps(int32_t count, PropOwner owner, int depth) {
         nyxObjRef ref;
         if (owner.onProp) {
             ref = nyxPropCreateOnProp(static_cast<nyxPropList *>(owner.obj), owner.index, entry->name, &e);
+        } else if (owner.code == nyxCodeNetlistView) {
+            // The view's own list: its class row's creation would load the view being read.
+            ref = nyxNetlistView::buildProp(d_view, entry->name);
         } else {
+            // The rows of the objects inside a view never load it.
             const nyxClassOps *ops = nyx::functionTables[owner.code];
             if (ops == nullptr || ops->createProp == nullptr) return failed(4);
             ref = ops->createProp(owner.obj, 0, entry->name, &e);
@@ -134,11 +138,8 @@ bool ViewReader::readTrailingLists(PropOwner owner, void *net) {
 bool ViewReader::readAlias(int32_t arg, void *net) {
     const char *name = nullptr;
     if (!readName(name)) return false;
-    cfidrErrorT e = 0;
-    nyxNetAlias *alias = nyxNet::createAlias(net, name, &e);
-    if (alias == nullptr || e != 0) return failed(4);
-    if ((arg & 1) != 0) nyxNet::setGlobal(alias, true, 1, &e);
-    if (e != 0) return failed(4);
+    nyxNetAlias *alias = nyxNet::buildAlias(net, name, (arg & 1) != 0);
+    if (alias == nullptr) return failed(4);
     return readTrailingLists({alias, nyxCodeNetAlias, false, 0}, nullptr);
 }
 
@@ -180,14 +181,10 @@ bool ViewReader::readNet(int32_t arg, void *&net, int depth) {
     int32_t start = 0, step = 1;
     if (kind == kBus && !readBusFields((arg >> 3) & 3, (arg >> 5) & 3, start, step)) return false;
     if (static_cast<int32_t>(d_nets.size()) >= d_netCount) return corrupt();
-    cfidrErrorT e = 0;
-    net = nyxNet::create(d_view, name, kCodes[kind], start, step, &e);
-    if (net == nullptr || e != 0) return failed(4);
+    // readName gave a name; readBusFields refused a step of 0.
+    net = nyxNet::build(d_view, name, kCodes[kind], start, step, kind == kScalar && (arg & 8) != 0);
+    if (net == nullptr) return failed(4);
     d_nets.push_back(net);
-    if (kind == kScalar && (arg & 8) != 0) {
-        nyxNet::setGlobal(net, false, 1, &e);
-        if (e != 0) return failed(4);
-    }
     if (!readTrailingLists({net, kCodes[kind], false, 0}, net)) return false;
     // Aliases were written newest first and each new one went to the head: turn the list
     // around so that the order is the saved one.
@@ -211,8 +208,8 @@ bool ViewReader::readNet(int32_t arg, void *&net, int depth) {
         if (!readWord(type, memberArg)) return false;
         if (type != kNet) return corrupt();
         if (!readNet(memberArg, member, depth + 1)) return false;
-        nyxNet::insertNet(static_cast<nyxNetBundle *>(net), member, INT32_MAX, &e);
-        if (e != 0) return failed(4);
+        // readNet refused a group that is still open and any depth beyond kMaxDepth.
+        if (!nyxNet::buildMember(static_cast<nyxNetBundle *>(net), member)) return failed(4);
     }
     d_openGroups.pop_back();
     return true;
@@ -223,7 +220,8 @@ bool ViewReader::readPort(int32_t arg, nyxPortBundle *group, int depth) {
     if (kind == 0 || depth > kMaxDepth) return corrupt();
     const char *name = nullptr;
     if (!readName(name)) return false;
-    cfidrErrorT e = 0;
+    // The builder takes what was checked here: a name, a direction of two bits, a bus step other
+    // than 0, and a depth within kMaxDepth (the port nesting limit).
     nyxPort *port = nullptr;
     if (kind == kScalar) {
         int32_t id = 0;
@@ -231,17 +229,19 @@ bool ViewReader::readPort(int32_t arg, nyxPortBundle *group, int depth) {
         if (id < -1 || id >= static_cast<int32_t>(d_nets.size())) return corrupt();
         void *net = id >= 0 ? d_nets[static_cast<size_t>(id)] : nullptr;
         if (net != nullptr && nyxNet::code(net) != nyxCodeNetScalar) return corrupt();
-        port = nyxPort::createPortScalar(d_view, group, name, -1, (arg >> 2) & 3, &e);
-        if (port == nullptr || e != 0) return failed(4);
-        if (net != nullptr) nyxNet::attach(net, port, nyxPortSide, 1, &e);
+        port = nyxPort::build(d_view, group, name, nyxCodePortScalar, (arg >> 2) & 3, 0);
+        if (port == nullptr) return failed(4);
+        if (net != nullptr && !nyxNet::buildAttach(static_cast<nyxNetScalar *>(net), static_cast<nyxPortScalar *>(port))) {
+            return failed(4);
+        }
     } else if (kind == kBus) {
         int32_t start = 0, step = 1;
         if (!readBusFields((arg >> 2) & 3, (arg >> 4) & 3, start, step)) return false;
-        port = nyxPort::createPortBus(d_view, group, name, -1, start, step, &e);
+        port = nyxPort::build(d_view, group, name, nyxCodePortBus, start, step);
     } else {
-        port = nyxPort::createPortBundle(d_view, group, name, -1, &e);
+        port = nyxPort::build(d_view, group, name, nyxCodePortBundle, 0, 0);
     }
-    if (port == nullptr || e != 0) return failed(4);
+    if (port == nullptr) return failed(4);
     if (!readTrailingLists({port, port->d_code, false, 0}, nullptr)) return false;
     if (kind == kScalar) return true;
     int32_t mark = 0, count = 0;
@@ -345,45 +345,8 @@ cfidrErrorT ViewReader::run() {
         return d_err;
     }
     dropUnusedRecords();
-    d_view->d_version = viewVersion;
-    nyxNetlistView::viewNowClean(d_view);
+    nyxNetlistView::readFinished(d_view, viewVersion);
     return 0;
-}
-
-// Destroys everything a failed read built, leaving the view empty.
-void emptyView(nyxNetlistView *view) {
-    cfidrErrorT e = 0;
-    // Instances first (they detach from the nets), then the records nobody uses any more.
-    std::vector<nyxInst *> insts;
-    nyxInstCursor cursor;
-    for (nyxInst *inst = nyxInstance::next(view, cursor); inst != nullptr; inst = nyxInstance::next(view, cursor)) {
-        insts.push_back(inst);
-    }
-    for (nyxInst *inst : insts) nyxInstance::destroy(inst, &e);
-    while (view->describers().nitems() > 0) {
-        const int32_t before = view->describers().nitems();
-        nyxInstance::dropFootPrint(static_cast<nyxFootPrint *>(view->describers()[before - 1]));
-        if (view->describers().nitems() >= before) break;
-    }
-    while (view->ports().nitems() > 0) {
-        const int32_t before = view->ports().nitems();
-        nyxPort::destroy(static_cast<nyxPort *>(view->ports()[before - 1]), &e);
-        if (view->ports().nitems() >= before) break;
-    }
-    std::vector<void *> nets;
-    for (int32_t k = nyxNetlistView::kChains - 1; k >= 0; --k) {
-        for (nyxListBlock *b = view->chain(k).first; b != nullptr; b = b->next()) {
-            for (int32_t i = 0; i < b->highWater(); ++i) {
-                void *obj = b->objectAt(i);
-                if (obj != nullptr && !b->isFreeObject(obj)) nets.push_back(obj);
-            }
-        }
-    }
-    for (void *net : nets) nyxNet::destroy(net, &e);
-    nyxPropListDestroy(view->d_propList);
-    nyxNetlistView::changeViewType(view, nyxNetlistView::kViewType);
-    view->d_version = 0;
-    nyxNetlistView::viewNowClean(view);
 }
 
 } // namespace nyxViewFile
@@ -391,39 +354,29 @@ void emptyView(nyxNetlistView *view) {
 namespace nyxViewIO {
 
 using nyxViewFile::ViewReader;
-using nyxViewFile::emptyView;
-
 
 void decode(nyxNetlistView *view, const void *data, size_t size, cfidrErrorT *err) {
     ViewReader reader(view, data, size);
     const cfidrErrorT code = reader.run();
     if (code == 0) return;
-    emptyView(view);
+    // The view was filled here, not through a read of the data model: empty it as one would be.
+    view->emptyStored();
     *err = code;
 }
 
+// Reports the error only: the data model marks the view and empties it after a failed read.
 void read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     auto *view = static_cast<nyxNetlistView *>(obj);
-    cfidrErrorT code = 0;
     nyxFileIO::Reader file;
-    if (path == nullptr) {
-        code = 4;
-    } else if (!file.open(std::string(path) + "." + nyxDMTypes::row(obj->d_typeIndex).ext)) {
-        // Missing, unreadable, or not a regular file (a FIFO is refused without waiting on it).
-        code = 27;
-    } else if (file.size() > UINT32_MAX) {
-        // The dictionary offset is 32 bits: no file the writer makes is larger.
-        code = 4;
-    } else {
-        // The header is checked first, and the records are read as they are decoded.
-        ViewReader reader(view, file);
-        code = reader.run();
-        if (code != 0) emptyView(view);
-    }
-    if (code == 0) return;
-    // The view stays listed and unloaded: the next touch reads the file again.
-    view->d_fullyOpen = 0;
-    *err = code;
+    if (path == nullptr) return (void)(*err = 4);
+    // Missing, unreadable, or not a regular file (a FIFO is refused without waiting on it).
+    if (!file.open(std::string(path) + "." + nyxDMTypes::row(obj->d_typeIndex).ext)) return (void)(*err = 27);
+    // The dictionary offset is 32 bits: no file the writer makes is larger.
+    if (file.size() > UINT32_MAX) return (void)(*err = 4);
+    // The header is checked first, and the records are read as they are decoded.
+    ViewReader reader(view, file);
+    const cfidrErrorT code = reader.run();
+    if (code != 0) *err = code;
 }
 
 } // namespace nyxViewIO

@@ -19,9 +19,6 @@ namespace nyxViewFile {
 // The allocator of strings read into a std::string (the context).
 void *scratchAlloc(void *context, size_t bytes);
 
-// Destroys everything a failed read built, leaving the view empty.
-void emptyView(nyxNetlistView *view);
-
 // The thing a property list being read belongs to: an object of class `code`, or the property
 // (list, index) when `onProp` is set.
 struct PropOwner {

@@ -121,7 +121,7 @@ TEST_F(Describers, ListedDescriberIsFoundByNameAndReadOnDemand) {
     nyxtest::clearTrustedModes();
     ASSERT_EQ(e, 0);
     EXPECT_STREQ(viewObj(again)->nameObj(), "symbol");
-    EXPECT_EQ(viewObj(again)->d_loaded, 0);
+    EXPECT_FALSE(viewObj(again)->loaded());
     // Every instance of the record is a reference of the describer found.
     EXPECT_EQ(viewObj(again)->instRefs().nitems(), 2);
     // Otherwise it is read, and a view that exists but cannot be read is 40.

@@ -444,9 +444,9 @@ std::pair<bool, bool> lookUpBeforeAndAfterRead() {
     static FakeSet set("Alpha");
     cell->occPropSets().add(&set);
     EXPECT_EQ(nyxCell::findOccPropSetByName(cell, "Alpha", &e), &set);
-    const bool exactUnread = cell->d_fullyOpen == 0;
+    const bool exactUnread = !cell->loaded();
     EXPECT_EQ(nyxCell::findOccPropSetByName(cell, "ALPHA", &e), &set);
-    const bool caseUnread = cell->d_fullyOpen == 0;
+    const bool caseUnread = !cell->loaded();
     EXPECT_EQ(nyxCell::findOccPropSetByName(cell, "beta", &e), nullptr);
     EXPECT_EQ(e, 27);
     EXPECT_EQ(nyxCell::findDesignConfigByName(cell, "Alpha", &e), nullptr);

@@ -166,7 +166,7 @@ void unmakeNet(nyxNetlistView *view, void *net) {
 
 void *create(nyxNetlistView *view, const char *name, int32_t code, int32_t start, int32_t step,
              cfidrErrorT *err) {
-    if (view->d_loaded == 0 && !nyxNetlistView::load(view, err)) return nullptr;
+    if (!view->loaded() && !nyxNetlistView::load(view, err)) return nullptr;
     bool checked = !nyx::trustedData();
     if (checked && view->readOnly()) return *err = 42, nullptr;
     if (name == nullptr) return *err = 14, nullptr;
@@ -209,8 +209,20 @@ void *create(nyxNetlistView *view, const char *name, int32_t code, int32_t start
     return net;
 }
 
+void *build(nyxNetlistView *view, const char *name, int32_t code, int32_t start, int32_t step, bool global) {
+    void *net = makeNet(view, name, code, start, step);
+    if (net == nullptr) return nullptr;
+    nyxNetMap *map = view->netNameMap();
+    if (map != nullptr && !map->add(net, code)) {
+        unmakeNet(view, net);
+        return nullptr;
+    }
+    if (global) static_cast<nyxNetHead *>(net)->d_flags |= nyxNetHead::kGlobal;
+    return net;
+}
+
 nyxObjRef findByName(nyxNetlistView *view, const char *name, cfidrErrorT *err) {
-    if (view->d_loaded == 0 && !nyxNetlistView::load(view, err)) return {};
+    if (!view->loaded() && !nyxNetlistView::load(view, err)) return {};
     if (name == nullptr) return *err = 14, nyxObjRef{};
     std::string_view text(name);
     uint32_t h = nyxNetMap::hash(name, text.size());
@@ -367,22 +379,25 @@ int32_t getGlobal(const void *obj, bool alias) {
     return (static_cast<const nyxNetHead *>(obj)->d_flags & nyxNetHead::kGlobal) != 0 ? 1 : 0;
 }
 
-nyxNetAlias *createAlias(void *net, const char *name, cfidrErrorT *err) {
-    nyxNetlistView *v = view(net);
-    if (!nyx::trustedData()) {
-        if (v->readOnly()) return *err = 42, nullptr;
-        if (!nyxNetlistView::validString(name)) return *err = 14, nullptr;
+namespace {
+
+// An alias of the same name when name option 0x40000 asks for one to be reused; null otherwise.
+nyxNetAlias *reusedAlias(nyxNetlistView *v, void *net, const char *name) {
+    if (!nyxSettings::hasNameOption(0x40000)) return nullptr;
+    for (auto *a = static_cast<nyxNetAlias *>(v->aliasHead(net)); a != nullptr; a = a->d_next) {
+        if (std::strcmp(a->d_name.getString(), name) == 0) return a;
     }
-    if (name == nullptr) return *err = 14, nullptr;
-    if (nyxSettings::hasNameOption(0x40000)) {
-        for (auto *a = static_cast<nyxNetAlias *>(v->aliasHead(net)); a != nullptr; a = a->d_next) {
-            if (std::strcmp(a->d_name.getString(), name) == 0) return a;
-        }
-    }
+    return nullptr;
+}
+
+// A new alias at the head of the net's list, in the name map when one exists; null when memory
+// ran out (nothing changed).
+nyxNetAlias *newAlias(nyxNetlistView *v, void *net, const char *name, bool global) {
     Hx_genheap *heap = v->viewHeap();
     void *p = heap->allocBlock(sizeof(nyxNetAlias));
-    if (p == nullptr) return *err = 4, nullptr;
-    auto *a = new (p) nyxNetAlias{static_cast<nyxNetAlias *>(v->aliasHead(net)), nullptr, net, {}, nyxCodeNetAlias, 0};
+    if (p == nullptr) return nullptr;
+    auto *a = new (p) nyxNetAlias{static_cast<nyxNetAlias *>(v->aliasHead(net)), nullptr, net, {},
+                                  nyxCodeNetAlias, global ? 1 : 0};
     bool ok = a->d_name.setString(name, heap);
     bool mapped = false;
     if (ok && v->netNameMap() != nullptr) ok = mapped = v->netNameMap()->add(a, nyxCodeNetAlias);
@@ -391,10 +406,34 @@ nyxNetAlias *createAlias(void *net, const char *name, cfidrErrorT *err) {
         if (mapped) v->netNameMap()->remove(a->d_name.getString(), a);
         a->d_name.clear();
         heap->freeBlock(a, sizeof(nyxNetAlias));
-        return *err = 4, nullptr;
+        return nullptr;
     }
+    return a;
+}
+
+} // namespace
+
+nyxNetAlias *createAlias(void *net, const char *name, cfidrErrorT *err) {
+    nyxNetlistView *v = view(net);
+    if (!nyx::trustedData()) {
+        if (v->readOnly()) return *err = 42, nullptr;
+        if (!nyxNetlistView::validString(name)) return *err = 14, nullptr;
+    }
+    if (name == nullptr) return *err = 14, nullptr;
+    if (nyxNetAlias *same = reusedAlias(v, net, name)) return same;
+    nyxNetAlias *a = newAlias(v, net, name, false);
+    if (a == nullptr) return *err = 4, nullptr;
     nyxNetlistView::viewChanged(v);
     return a;
+}
+
+nyxNetAlias *buildAlias(void *net, const char *name, bool global) {
+    nyxNetlistView *v = view(net);
+    if (nyxNetAlias *same = reusedAlias(v, net, name)) {
+        if (global) same->d_global = 1;
+        return same;
+    }
+    return newAlias(v, net, name, global);
 }
 
 void renameAlias(nyxNetAlias *alias, const char *name, cfidrErrorT *err) {

@@ -24,6 +24,8 @@
 
 #include "dm/netlist/view.h"
 
+class nyxPortScalar;
+
 // Object words of heap objects (0 for null).
 inline uint32_t nyxObjWord(const void *p) { return p == nullptr ? 0u : Hx_topheap::wordOf(p); }
 template <class T = void> inline T *nyxObjPtr(uint32_t word) {
@@ -176,6 +178,27 @@ nyxNetAlias *createAlias(void *net, const char *name, cfidrErrorT *err);
 // As at creation, the name is not checked against other nets' names.
 void renameAlias(nyxNetAlias *alias, const char *name, cfidrErrorT *err);
 void destroyAlias(nyxNetAlias *alias, cfidrErrorT *err);
+
+// --- Builders for readers of stored views -------------------------------------------------------
+// Unchecked entry points that a reader builds a view with while the view is being read. They
+// never load the view (a checked operation would, and so re-enter the read), run no checks of the
+// interface and do no edit bookkeeping (the read ends with nyxNetlistView::readFinished). The
+// reader has checked what they take for granted. Each returns null or false only when memory ran
+// out (or a count limit was reached), with nothing changed.
+
+// A new net of class `code` (12, 11 or 10), appended to its chain and to the name map when one
+// exists. Preconditions: the name is not null; a bus step is not 0. Names are not compared with
+// other nets' names: a stored view holds what it was saved with.
+void *build(nyxNetlistView *view, const char *name, int32_t code, int32_t start, int32_t step, bool global);
+// A new alias at the head of the net's alias list (name option 0x40000 gives an alias of the same
+// name instead, as creation does). Precondition: the name is not null.
+nyxNetAlias *buildAlias(void *net, const char *name, bool global);
+// Appends `net` to the members of `group`. Preconditions: both belong to the same view, and the
+// caller has made sure that no group comes to contain itself and that nesting stays within
+// kMaxNesting. False also when the net is already held by 65535 member lists.
+bool buildMember(nyxNetBundle *group, void *net);
+// Connects a port scalar that is on no net yet to a net scalar of its view.
+bool buildAttach(nyxNetScalar *net, nyxPortScalar *port);
 
 // The property list of a net (null until its first property) and its replacement.
 inline nyxPropList *props(const void *net) { return nyxObjPtr<nyxPropList>(static_cast<const nyxNetHead *>(net)->d_props); }

@@ -166,6 +166,8 @@ void disconnect(nyxNetScalar *net, void *obj, const nyxConnSide &side, cfidrErro
 
 } // namespace
 
+bool buildAttach(nyxNetScalar *net, nyxPortScalar *port) { return connect(net, port, nyxPortSide); }
+
 void attach(void *net, void *obj, const nyxConnSide &side, int32_t mode, cfidrErrorT *err) {
     if (!nyxNetlistView::load(view(net), err)) return;
     if (code(net) == nyxCodeNetScalar) return attachScalar(static_cast<nyxNetScalar *>(net), obj, side, mode, err);

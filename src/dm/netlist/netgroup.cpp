@@ -10,6 +10,10 @@
 namespace nyxNet {
 namespace {
 
+// Puts `net` into `group`'s member list at `position` (appends when out of range), without
+// checks or bookkeeping; false when the group count or the list cannot grow (nothing changed).
+bool place(nyxNetBundle *group, void *net, int32_t position);
+
 size_t membersBytes(int32_t capacity) {
     return sizeof(nyxNetMembers) + sizeof(void *) * static_cast<size_t>(capacity - 1);
 }
@@ -149,16 +153,26 @@ void insertNet(nyxNetBundle *group, void *net, int32_t position, cfidrErrorT *er
             if (above + 1 + below > kMaxNesting) return (void)(*err = 47);
         }
     }
+    if (!place(group, net, position)) return (void)(*err = 4);
+    nyxNetlistView::viewChanged(v);
+}
+
+bool buildMember(nyxNetBundle *group, void *net) { return place(group, net, INT32_MAX); }
+
+namespace {
+
+bool place(nyxNetBundle *group, void *net, int32_t position) {
+    nyxNetlistView *v = view(group);
     auto *head = static_cast<nyxNetHead *>(net);
     // The group count is 16 bits wide: a net held by more lists than that is refused.
-    if (head->d_groupCount == 0xffff) return (void)(*err = 4);
+    if (head->d_groupCount == 0xffff) return false;
     nyxNetMembers *m = group->d_members;
     int32_t size = group->size();
     if (m == nullptr || m->count == m->capacity) {
-        if (size >= (1 << 28)) return (void)(*err = 4);
+        if (size >= (1 << 28)) return false;
         int32_t cap = m == nullptr ? 4 : m->capacity * 2;
         auto *grown = static_cast<nyxNetMembers *>(v->viewHeap()->allocBlock(membersBytes(cap)));
-        if (grown == nullptr) return (void)(*err = 4);
+        if (grown == nullptr) return false;
         grown->count = size;
         grown->capacity = cap;
         if (m != nullptr) {
@@ -172,8 +186,10 @@ void insertNet(nyxNetBundle *group, void *net, int32_t position, cfidrErrorT *er
     m->items[at] = net;
     ++m->count;
     ++head->d_groupCount;
-    nyxNetlistView::viewChanged(v);
+    return true;
 }
+
+} // namespace
 
 void removeNet(nyxNetBundle *group, int32_t position, cfidrErrorT *err) {
     nyxNetlistView *v = view(group);

@@ -190,7 +190,15 @@ T *place(nyxNetlistView *view, nyxPortBundle *group, const char *name, int32_t p
         return *err = 4, nullptr;
     }
     indexAdd(port);
-    nyxNetlistView::viewChanged(view);
+    return port;
+}
+
+// place with the edit bookkeeping of the interface's creation.
+template <class T, class... A>
+T *placeEdit(nyxNetlistView *view, nyxPortBundle *group, const char *name, int32_t position,
+             cfidrErrorT *err, A... args) {
+    T *port = place<T>(view, group, name, position, err, args...);
+    if (port != nullptr) nyxNetlistView::viewChanged(view);
     return port;
 }
 
@@ -216,7 +224,7 @@ nyxPortScalar *nyxPort::createPortScalar(nyxNetlistView *view, nyxPortBundle *gr
     if (!creationChecks(view, group, name, nyxCodePortScalar, err)) return nullptr;
     if (!nestingChecks(group, err)) return nullptr;
     if (!nyx::trustedData() && (direction < 0 || direction > 3)) return *err = 8, nullptr;
-    return place<nyxPortScalar>(view, group, name, position, err, direction);
+    return placeEdit<nyxPortScalar>(view, group, name, position, err, direction);
 }
 
 nyxPortBus *nyxPort::createPortBus(nyxNetlistView *view, nyxPortBundle *group, const char *name,
@@ -225,7 +233,7 @@ nyxPortBus *nyxPort::createPortBus(nyxNetlistView *view, nyxPortBundle *group, c
     if (!creationChecks(view, group, name, nyxCodePortBus, err)) return nullptr;
     if (!nestingChecks(group, err)) return nullptr;
     if (!nyx::trustedData() && step == 0) return *err = 10, nullptr;
-    return place<nyxPortBus>(view, group, name, position, err, view->viewHeap(), start, step);
+    return placeEdit<nyxPortBus>(view, group, name, position, err, view->viewHeap(), start, step);
 }
 
 nyxPortBundle *nyxPort::createPortBundle(nyxNetlistView *view, nyxPortBundle *group, const char *name,
@@ -233,7 +241,20 @@ nyxPortBundle *nyxPort::createPortBundle(nyxNetlistView *view, nyxPortBundle *gr
     if (group == nullptr && !nyxNetlistView::load(view, err)) return nullptr;
     if (!creationChecks(view, group, name, nyxCodePortBundle, err)) return nullptr;
     if (!nestingChecks(group, err)) return nullptr;
-    return place<nyxPortBundle>(view, group, name, position, err, view->viewHeap(), nyxCodePortBundle);
+    return placeEdit<nyxPortBundle>(view, group, name, position, err, view->viewHeap(), nyxCodePortBundle);
+}
+
+nyxPort *nyxPort::build(nyxNetlistView *view, nyxPortBundle *group, const char *name, int32_t code,
+                        int32_t dirOrStart, int32_t step) {
+    cfidrErrorT ignored = 0;
+    switch (code) {
+    case nyxCodePortScalar: return place<nyxPortScalar>(view, group, name, -1, &ignored, dirOrStart);
+    case nyxCodePortBus:
+        return place<nyxPortBus>(view, group, name, -1, &ignored, view->viewHeap(), dirOrStart, step);
+    case nyxCodePortBundle:
+        return place<nyxPortBundle>(view, group, name, -1, &ignored, view->viewHeap(), nyxCodePortBundle);
+    default: return nullptr;
+    }
 }
 
 int32_t nyxPort::getPosition(const nyxPort *port) {

@@ -97,6 +97,14 @@ public:
                                      int32_t position, int32_t start, int32_t step, cfidrErrorT *err);
     static nyxPortBundle *createPortBundle(nyxNetlistView *view, nyxPortBundle *group, const char *name,
                                            int32_t position, cfidrErrorT *err);
+    // The builder of readers of stored views (see "Builders" in net.h): appends a port of class
+    // `code` (5 scalar with direction `dirOrStart`, 4 bus with start `dirOrStart` and `step`, 3
+    // bundle) to the view's ports or to `group`'s members, without loading the view, checks or
+    // edit bookkeeping. Preconditions: the name is not null; a direction lies in 0-3, a bus step
+    // is not 0; `group` belongs to the view and the nesting stays within kMaxNesting. Null when
+    // memory ran out or for another code.
+    static nyxPort *build(nyxNetlistView *view, nyxPortBundle *group, const char *name, int32_t code,
+                          int32_t dirOrStart, int32_t step);
 
     // --- Queries ---------------------------------------------------------------------------
     // The index of the port in its owner's list (-1 when absent).

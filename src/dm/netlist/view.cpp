@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "dm/store/storeInt.h"
 #include "dm/netlist/instInt.h"
@@ -89,8 +90,7 @@ nyxNetlistView *nyxNetlistView::construct(nyxCell *cell, const char *name, cfidr
         view->deleteObj();
         return *err = 4, nullptr;
     }
-    view->d_fullyOpen = created ? 1 : 0;
-    view->d_loaded = created ? 1 : 0;
+    if (created) view->markCreated();
     view->d_changed = created ? 1 : 0;
     return view;
 }
@@ -115,13 +115,55 @@ const char *nyxNetlistView::pathnameObj() {
 }
 
 bool nyxNetlistView::load(nyxNetlistView *view, cfidrErrorT *err) {
-    if (view->d_loaded != 0) return true;
-    // Listing a view opens it as a stored object; its contents need the view file's reader.
-    if (nyxDMTypes::row(view->d_typeIndex).read == nullptr) return *err = 27, false;
+    if (view->loaded()) return true;
     if (!view->openObj(err)) return false;
-    view->d_loaded = 1;
-    view->d_changed = 0;
+    // Without the view file's reader a listed view stays unread: its contents cannot be reached.
+    if (!view->loaded()) return *err = 27, false;
     return true;
+}
+
+void nyxNetlistView::readFinished(nyxNetlistView *view, int32_t version) {
+    view->d_version = version;
+    view->d_changed = 0;
+    view->d_portPositionsValid = 0;
+    nyxSettings::viewChanged();
+}
+
+void nyxNetlistView::emptyStored() {
+    cfidrErrorT e = 0;
+    // Instances first (they detach from the nets), then the records nobody uses any more.
+    std::vector<nyxInst *> insts;
+    nyxInstCursor cursor;
+    for (nyxInst *inst = nyxInstance::next(this, cursor); inst != nullptr; inst = nyxInstance::next(this, cursor)) {
+        insts.push_back(inst);
+    }
+    for (nyxInst *inst : insts) nyxInstance::destroy(inst, &e);
+    while (d_describers.nitems() > 0) {
+        const int32_t before = d_describers.nitems();
+        nyxInstance::dropFootPrint(static_cast<nyxFootPrint *>(d_describers[before - 1]));
+        if (d_describers.nitems() >= before) break;
+    }
+    while (d_ports.nitems() > 0) {
+        const int32_t before = d_ports.nitems();
+        nyxPort::destroy(static_cast<nyxPort *>(d_ports[before - 1]), &e);
+        if (d_ports.nitems() >= before) break;
+    }
+    std::vector<void *> nets;
+    for (int32_t k = kChains - 1; k >= 0; --k) {
+        for (nyxListBlock *b = d_netChains[k].first; b != nullptr; b = b->next()) {
+            for (int32_t i = 0; i < b->highWater(); ++i) {
+                void *obj = b->objectAt(i);
+                if (obj != nullptr && !b->isFreeObject(obj)) nets.push_back(obj);
+            }
+        }
+    }
+    for (void *net : nets) nyxNet::destroy(net, &e);
+    nyxPropListDestroy(d_propList);
+    changeViewType(this, kViewType);
+    d_version = 0;
+    d_changed = 0;
+    d_portPositionsValid = 0;
+    nyxSettings::viewChanged();
 }
 
 void nyxNetlistView::viewChanged(nyxNetlistView *view) {
@@ -144,8 +186,8 @@ void nyxNetlistView::setName(nyxNetlistView *view, const char *name, cfidrErrorT
 // --- Saving, purging, destroying --------------------------------------------------------------------
 
 void nyxNetlistView::saveObj(cfidrErrorT *err) {
-    // An unloaded or unchanged view has nothing new to write.
-    if (d_loaded == 0 || d_changed == 0) return;
+    // A view not read (or not read whole) has nothing to write; an unchanged one nothing new.
+    if (!loaded() || readError() != 0 || d_changed == 0) return;
     const nyxDMKind &kind = nyxDMTypes::row(d_typeIndex);
     if (kind.write == nullptr) return;
     const char *path = pathnameObj();

@@ -93,9 +93,25 @@ public:
     void saveObj(cfidrErrorT *err) override;
     void destroyObj(cfidrErrorT *err) override;
 
-    // Loads the view's contents when not yet loaded. A listed view whose kind has no reader yet
-    // reports 27. False with the error stored.
+    // Loads the view's contents when not yet loaded, through nyxDMObj::openObj (the only place
+    // that reads it and marks it loaded). A listed view whose kind has no reader yet reports 27;
+    // one whose file cannot be read reports the read's error, every time. False with the error.
     static bool load(nyxNetlistView *view, cfidrErrorT *err);
+
+    // The view as if never read (the "empty, keep identity" operation of stored objects): every
+    // instance, describer record, port, net with its aliases and property goes, the view type,
+    // version and changed flag return to those of a listed view; the view keeps its name, cell,
+    // heaps and place in the cell's list. Runs in expert mode after a failed read, and on views
+    // that a memory decoder (tests, fuzzing) filled itself; the loaded state is not its business.
+    void emptyStored() override;
+    // The end of a successful read: the stored version, not changed, and the caches that depend
+    // on the view's contents stale (the builders skip the edit bookkeeping).
+    static void readFinished(nyxNetlistView *view, int32_t version);
+    // The builder of readers for properties (see "Builders" in net.h): a new property named `name`
+    // on the view's own list, without loading the view. The property room's checks are those of
+    // creation, which the expert mode of a read turns off. {list, property class, index}; a null
+    // ref when memory ran out.
+    static nyxObjRef buildProp(nyxNetlistView *view, const char *name);
 
     // A view name as stored: every tab becomes "/" and every newline ".".
     static std::string storedName(const char *name);
@@ -177,7 +193,6 @@ public:
     int32_t d_portPositionsValid = 0;
     int16_t d_describersOnly = 0;
     int16_t d_netDeleted = 0;
-    int32_t d_loaded = 0;  // contents present: created here or read from the view file
     // Storage of small port-instance groups, shared slabs by size (the port-instance code owns it;
     // it lives in the view heap and its blocks in the block heap).
     void *d_portInstSlabs = nullptr;

@@ -19,6 +19,16 @@ nyxObjRef viewCreateProp(void *obj, uint32_t, const char *name, cfidrErrorT *err
     nyxPropOwner owner = {v, 0, nyxCodeNetlistView, v->viewHeap(), viewReadOnly};
     return nyxPropCreate(v->d_propList, owner, name, err);
 }
+} // namespace
+
+nyxObjRef nyxNetlistView::buildProp(nyxNetlistView *view, const char *name) {
+    cfidrErrorT ignored = 0;
+    nyxPropOwner owner = {view, 0, nyxCodeNetlistView, view->viewHeap(), viewReadOnly};
+    return nyxPropCreate(view->d_propList, owner, name, &ignored);
+}
+
+namespace {
+
 nyxObjRef viewFindProp(void *obj, uint32_t, const char *name, cfidrErrorT *err) {
     if (!nyxNetlistView::load(asView(obj), err)) return {};
     return nyxPropFind(asView(obj)->d_propList, name, err);
@@ -26,7 +36,7 @@ nyxObjRef viewFindProp(void *obj, uint32_t, const char *name, cfidrErrorT *err) 
 nyxIter *viewGetProps(void *obj, uint32_t, cfidrErrorT *err) {
     // A view not read yet has no properties in memory; one that cannot be read has none at all
     // (its identifiers can still go).
-    if (nyxIterNoReads > 0 && asView(obj)->d_loaded == 0) return nyxPropGetProps(nullptr, err);
+    if (nyxIterNoReads > 0 && !asView(obj)->loaded()) return nyxPropGetProps(nullptr, err);
     cfidrErrorT ignored = 0;
     if (!nyxNetlistView::load(asView(obj), &ignored)) return nyxPropGetProps(nullptr, err);
     return nyxPropGetProps(asView(obj)->d_propList, err);
@@ -40,17 +50,17 @@ void viewDestroy(void *obj, uint32_t, cfidrErrorT *err) { nyxNetlistView::destro
 // Contents listed for the withdrawal of identifiers: only what memory holds.
 nyxIter *viewGetNets(void *obj, uint32_t, cfidrErrorT *err) {
     nyxNetlistView *v = asView(obj);
-    if (v->d_loaded == 0) return nullptr;
+    if (!v->loaded()) return nullptr;
     return nyxNet::viewNets(v, 4, err);
 }
 nyxIter *viewGetPorts(void *obj, uint32_t member, cfidrErrorT *err) {
-    if (asView(obj)->d_loaded == 0) return nullptr;
+    if (!asView(obj)->loaded()) return nullptr;
     return nyxPortViewPortsGetter(obj, member, err);
 }
 
 nyxIter *viewGetInsts(void *obj, uint32_t, cfidrErrorT *err) {
     nyxNetlistView *v = asView(obj);
-    if (v->d_loaded == 0) return nullptr;
+    if (!v->loaded()) return nullptr;
     return nyxInstance::viewInsts(v, err);
 }
 

@@ -58,6 +58,7 @@ nyxCell *nyxCell::construct(nyxLib *lib, const char *name, bool stored, cfidrAcc
         cell->deleteObj();
         return *err = 4, nullptr;
     }
+    if (!stored) cell->markCreated();
     return cell;
 }
 
@@ -130,11 +131,11 @@ int32_t ruleRank(const std::string &entry) {
 void nyxCell::read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     nyxCell *cell = static_cast<nyxCell *>(obj);
     // A property file that cannot be read is reported, after the directory is listed all the same.
-    cell->d_propReadError =
+    const cfidrErrorT propErr =
         nyxPropFile::read(path, kCellPropFiles, cell->d_propList, nyxDMInt::cellOwner(cell));
     if (!nyxSettings::hasNameOption(nyxSettings::kSuppressDirectoryScan))
         cell->readDirectory(path, err);
-    if (cell->d_propReadError != 0) *err = cell->d_propReadError;
+    if (propErr != 0) *err = propErr;
 }
 
 void nyxCell::readDirectory(const char *path, cfidrErrorT *err) {
@@ -195,7 +196,7 @@ void nyxCell::write(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     }
     // Properties that were never read must not replace the file they could not be read from; the
     // library save reports the read's error once everything else is in place.
-    if (cell->d_propReadError != 0) return;
+    if (cell->readError() != 0) return;
     bool good;
     const std::string records = nyxPropFile::format(cell->d_propList);
     if (!records.empty()) {
@@ -243,10 +244,9 @@ void nyxCell::destroyObj(cfidrErrorT *err) {
 }
 
 void nyxCell::destroy(nyxCell *cell, cfidrErrorT *err) {
+    // What a failed read found goes with the cell (as for libraries).
     cfidrErrorT readErr = 0;
-    if (!cell->openObj(&readErr) && readErr != 27 && readErr != cell->d_propReadError) {
-        return (void)(*err = readErr);
-    }
+    cell->openObj(&readErr);
     cell->destroyObj(err);
     nyxDMPath::clearDirectoryCache();
     if (*err != 0) return;

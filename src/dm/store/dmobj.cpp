@@ -69,7 +69,8 @@ void nyxDMObj::forgetPathname() {
 
 void nyxDMObj::saveObj(cfidrErrorT *err) {
     const nyxDMKind &kind = nyxDMTypes::row(d_typeIndex);
-    if (kind.write == nullptr) return;
+    // Contents never read, or read only in part, must not replace the file they came from.
+    if (kind.write == nullptr || !loaded() || d_readError != 0) return;
     const char *path = pathnameObj();
     if (path == nullptr) return (void)(*err = 4);
     kind.write(this, path, err);
@@ -84,23 +85,30 @@ void nyxDMObj::destroyObj(cfidrErrorT *err) {
 }
 
 bool nyxDMObj::openObj(cfidrErrorT *err) {
-    if (d_fullyOpen != 0) return true;
+    if (d_loadState == LoadState::kLoaded) return true;
+    // A read that reaches its own object again would build on what it is building.
+    if (d_loadState == LoadState::kReading) return *err = 4, false;
+    // Nothing can read the object: it stays unread and its kind says what that means.
     const nyxDMKind &kind = nyxDMTypes::row(d_typeIndex);
-    if (kind.read == nullptr) {
-        d_fullyOpen = 1;
-        return true;
-    }
-    // Out of memory before the read starts leaves the object unread, to be tried again.
+    if (kind.read == nullptr) return true;
+    // Out of memory before the read starts leaves the object as it was, to be tried again.
     const char *path = pathnameObj();
     if (path == nullptr) return *err = 4, false;
     // Stored data is read without argument checks and identifier registration.
     if (!nyx::pushExpertMode()) return *err = 4, false;
-    d_fullyOpen = 1;
-    cfidrErrorT local = 0;
-    kind.read(this, path, &local);
+    d_loadState = LoadState::kReading;
+    cfidrErrorT code = 0;
+    kind.read(this, path, &code);
     nyx::popExpertMode();
-    if (local != 0) *err = local;
-    return local == 0;
+    d_readError = code;
+    if (code == 0 || keepsFailedRead()) {
+        d_loadState = LoadState::kLoaded;
+    } else {
+        emptyStored();
+        d_loadState = LoadState::kFailed;
+    }
+    if (code != 0) *err = code;
+    return code == 0;
 }
 
 int32_t nyxDMObj::findDMObj(int32_t code, const char *parentPath, const char *name,

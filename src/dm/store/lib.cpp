@@ -82,7 +82,6 @@ void nyxLib::read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     // A property file that cannot be read is reported, after the cells are listed all the same.
     const cfidrErrorT propErr =
         nyxPropFile::read(path, kLibPropFiles, lib->d_propList, nyxDMInt::libOwner(lib));
-    lib->d_propReadError = propErr;
     const std::vector<std::string> *entries = nyxDMPath::getDiskDirectory(path);
     if (entries == nullptr) return (void)(*err = propErr != 0 ? propErr : 27);
     // The listing may be dropped from the cache while cells are made: work on a copy.
@@ -107,7 +106,7 @@ void nyxLib::write(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     }
     // Properties that were never read must not replace the file they could not be read from; the
     // library save reports the read's error once everything else is in place.
-    if (lib->d_propReadError != 0) return;
+    if (lib->readError() != 0) return;
     bool good;
     const std::string records = nyxPropFile::format(lib->d_propList);
     if (!records.empty()) {
@@ -209,7 +208,7 @@ nyxLib *nyxLib::createLib(const char *name, cfidrErrorT *err) {
     }
     nyxLib *lib = construct(name, 2, err);
     if (lib == nullptr) return nullptr;
-    lib->d_fullyOpen = 1;
+    lib->markCreated();
     lib->d_userOpened = 1;
     return lib;
 }
@@ -236,9 +235,7 @@ nyxCell *nyxLib::createCell(nyxLib *lib, const char *name, cfidrErrorT *err) {
             return *err = 26, nullptr;
         }
     }
-    nyxCell *cell = nyxCell::construct(lib, name, false, 2, err);
-    if (cell != nullptr) cell->d_fullyOpen = 1;
-    return cell;
+    return nyxCell::construct(lib, name, false, 2, err);
 }
 
 nyxCell *nyxLib::findCellByName(nyxLib *lib, const char *name, cfidrErrorT *err) {
@@ -252,9 +249,9 @@ nyxCell *nyxLib::findCellByName(nyxLib *lib, const char *name, cfidrErrorT *err)
 }
 
 cfidrErrorT nyxLib::unreadPropertiesError() const {
-    if (d_propReadError != 0) return d_propReadError;
+    if (readError() != 0) return readError();
     for (int32_t i = 0; i < d_cells.nitems(); ++i) {
-        const cfidrErrorT code = static_cast<const nyxCell *>(d_cells[i])->d_propReadError;
+        const cfidrErrorT code = static_cast<const nyxCell *>(d_cells[i])->readError();
         if (code != 0) return code;
     }
     return 0;
@@ -303,12 +300,11 @@ nyxLib *nyxLib::purge(nyxLib *lib, cfidrErrorT *) {
 void nyxLib::destroy(nyxLib *lib, cfidrErrorT *err) {
     // A library opened read-only keeps its files, as its cells and views do.
     if (!nyx::trustedData() && lib->readOnly()) return (void)(*err = 42);
-    // The cells on disk must be known to be removed. A directory that cannot be listed or a
-    // property file that cannot be read does not stand in the way: both go with the library.
+    // The cells on disk must be known to be removed. A read that failed does not stand in the
+    // way: what it found goes with the library, and a directory still holding what it did not
+    // find cannot be removed (4).
     cfidrErrorT readErr = 0;
-    if (!lib->openObj(&readErr) && readErr != 27 && readErr != lib->d_propReadError) {
-        return (void)(*err = readErr);
-    }
+    lib->openObj(&readErr);
     while (lib->d_cells.nitems() > 0) {
         nyxCell::destroy(static_cast<nyxCell *>(lib->d_cells[0]), err);
         if (*err != 0) {

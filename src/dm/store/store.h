@@ -18,6 +18,45 @@
 // its views or sets (nyxDMObj::openObj). Reading runs in expert mode, without argument checks
 // and identifier registration.
 //
+// Loaded state: one owner
+// -----------------------
+// nyxDMObj alone sets and clears whether an object's contents are in memory; no kind and no
+// reader writes it. The states and their moves:
+//
+//   kUnread  --openObj-->  kReading  --read reports 0------------------------>  kLoaded
+//                                     --read reports e, kind empties-------->  kFailed (e)
+//                                     --read reports e, kind keeps---------->  kLoaded (e)
+//   kFailed  --openObj-->  kReading  (as from kUnread: every use reads again and reports again)
+//   made in memory (markCreated) ------------------------------------------->  kLoaded
+//
+// Invariants:
+//   readError() != 0  exactly when the last read failed
+//   state() == kFailed  implies the object holds nothing the read built (emptyStored ran)
+//   state() == kReading  only inside openObj, while the row's read runs; a second openObj of the
+//                        same object then fails with 4 instead of re-entering the read
+//   readError() != 0  implies a save writes none of the object's own stored file and reports
+//                     readError() (a kFailed object holds nothing to write; a kept one holds
+//                     only part of what the file holds)
+//
+// What a kind implements to take part:
+//   - a read operation in its row (nyxDMTypes::install). It builds the contents through
+//     unchecked builder operations of the kind (never through checked operations, which would
+//     load the object again) and reports an error code; it never sets the loaded state and
+//     never empties the object itself.
+//   - emptyStored(): the object's contents go and the object stays what it is (same address,
+//     name, place in its owner's list, identifiers of the object itself), as if never read. It
+//     runs after a failed read and must leave the object valid and empty whatever the read built.
+//   - keepsFailedRead(): false by default (files: views, selector sets, design configurations,
+//     occurrence property sets are emptied and read again on next use). Libraries and cells
+//     return true: what the read of their directory and property file found stays, the object
+//     counts as read, and their save leaves the property file as it stands and reports the error.
+//   - saveObj(): never writes the object's own stored file unless loaded() and readError() == 0
+//     (nyxDMObj::saveObj keeps to this for the row's write operation; libraries and cells still
+//     save their cells and views).
+//   - markCreated() in the operation that makes a new object in memory.
+// A row without a read operation leaves its objects unread: openObj succeeds without reading and
+// the kind reports what contents it cannot reach (netlist views: 27).
+//
 // How a later kind takes part
 // ---------------------------
 // The rows of the persistent type table for views, selector sets, design configurations and
@@ -107,14 +146,28 @@ public:
     virtual const char *nameObj() const = 0;
     // Destroys the object in memory and returns its storage (the owner has already unlinked it).
     virtual void deleteObj() = 0;
-    // Writes the object's stored form (the write operation of its row by default).
+    // Writes the object's stored form with the write operation of its row, when the contents are
+    // in memory and were read whole (see above); otherwise writes nothing.
     virtual void saveObj(cfidrErrorT *err);
     // Removes the object's files (the remove operation of its row by default).
     virtual void destroyObj(cfidrErrorT *err);
 
-    // Reads the stored contents when not yet fully open: marks the object fully open, then runs
-    // the read operation of its row in expert mode. False with the error when the read failed.
+    // The one entry that reads an object (see "Loaded state" above). Unread or failed: marks it
+    // kReading, runs the read operation of its row in expert mode, then marks it kLoaded or, on
+    // failure, empties it (unless the kind keeps a failed read) and marks it kFailed. True when
+    // the contents are loaded; false with the read's error (4 on a read re-entering itself, or
+    // when memory ran out before the read started; the object then stays as it was).
     bool openObj(cfidrErrorT *err);
+
+    enum class LoadState : uint8_t { kUnread, kReading, kLoaded, kFailed };
+    LoadState loadState() const { return d_loadState; }
+    bool loaded() const { return d_loadState == LoadState::kLoaded; }
+    // The error of the last read when it failed; 0 otherwise.
+    cfidrErrorT readError() const { return d_readError; }
+    // Drops everything a read built; the object stays what it is (see above). openObj calls it,
+    // in expert mode, after a failed read of a kind that does not keep it; it leaves the loaded
+    // state alone.
+    virtual void emptyStored() {}
 
     // The row under which an object exists on disk: parent path / name (/ subName), tried with
     // every row of `code` or -code in table order; -1 when none matches.
@@ -128,17 +181,23 @@ public:
     cfidrAccessModeT d_accessMode;
     cfiBooleanEnum d_allowSave = 1;
     cfiBooleanEnum d_allowDestroy = 1;
-    cfiBooleanEnum d_fullyOpen = 0;
     char *d_pathName = nullptr;  // global heap
     nyxPropList *d_propList = nullptr;
-    // Why the stored property file (of a library or cell) was not read whole: 27 unreadable,
-    // 4 damaged or too large; 0 when it was read or there is none. A save leaves such a file as
-    // it is and reports this error.
-    cfidrErrorT d_propReadError = 0;
 
 protected:
     // Frees the cached path name.
     void forgetPathname();
+    // A new object made in memory: its contents are present without a read.
+    void markCreated() {
+        d_loadState = LoadState::kLoaded;
+        d_readError = 0;
+    }
+    // Whether a failed read leaves what it built in place (libraries and cells).
+    virtual bool keepsFailedRead() const { return false; }
+
+private:
+    LoadState d_loadState = LoadState::kUnread;
+    cfidrErrorT d_readError = 0;
 };
 
 // --- Libraries ---------------------------------------------------------------------------------
@@ -201,6 +260,8 @@ public:
 private:
     nyxLib(cfidrAccessModeT mode);
     ~nyxLib() override;
+    // A failed read keeps the cells listed and the properties read so far (see above).
+    bool keepsFailedRead() const override { return true; }
     nyxDynArray d_cells;
 };
 
@@ -215,7 +276,8 @@ struct nyxDMEntry {
 class nyxCell final : public nyxDMObj {
 public:
     // Constructs a cell record of `lib` (name as given, or decoded from a directory entry when
-    // `stored`) and appends it to the library's cell list; null after 4.
+    // `stored`) and appends it to the library's cell list; null after 4. A cell that is not
+    // `stored` is new: its contents are present without a read.
     static nyxCell *construct(nyxLib *lib, const char *name, bool stored, cfidrAccessModeT mode,
                               cfidrErrorT *err);
 
@@ -271,6 +333,8 @@ public:
 private:
     explicit nyxCell(nyxLib *lib, cfidrAccessModeT mode);
     ~nyxCell() override;
+    // A failed read keeps the objects listed and the properties read so far (see above).
+    bool keepsFailedRead() const override { return true; }
     void forgetStored();
     // The objects of the cell directory's entries (the part of read after the property file).
     void readDirectory(const char *path, cfidrErrorT *err);
