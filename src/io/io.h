@@ -18,10 +18,13 @@ class nyxNetlistView;
 // folder installs read and write into the type-table rows of netlist views, and the header probe
 // that tells the two view kinds of the older form apart, when the library is loaded.
 //
-// What a failed read leaves: the view stays listed in its cell, empty and unloaded. Everything
-// the read had built is destroyed again, so no half-built net, port, instance, describer record
-// or property stays reachable, and every later touch of the view reads the file again and
-// reports the error again. Codes: 27 the file cannot be opened or read; 4 the marker, format
+// The reader builds the view through the unchecked builders of the netlist face (never through
+// a checked operation, which would load the view again in the middle of its read) and reports an
+// error code; it neither marks the view nor empties it. On failure the data model
+// (nyxDMObj::openObj) empties the view through nyxNetlistView::emptyStored and marks it failed:
+// the view stays listed in its cell, no half-built net, port, instance, describer record or
+// property stays reachable, every later touch reads the file again and reports the error again,
+// and a save of the view reports it and writes nothing. Codes: 27 the file cannot be opened or read; 4 the marker, format
 // version (above 0) or kind ('N') is wrong, the data is cut short or corrupt (reported on the
 // standard error stream as "I/O Error while reading view data."), or memory ran out. Corrupt
 // includes ids that name nothing read before (nets, describer records, property names) and port
@@ -40,7 +43,8 @@ void write(nyxDMObj *view, const char *path, cfidrErrorT *err);
 void read(nyxDMObj *view, const char *path, cfidrErrorT *err);
 
 // The same two over memory, for tests and the fuzz target. encode does not clear the view's
-// changed flag; decode fills a view that holds nothing yet and leaves it as a failed read does.
+// changed flag; decode fills a view that holds nothing yet and, on failure, empties it as the
+// data model does after a failed read (the view's loaded state stays as it was).
 bool encode(nyxNetlistView *view, nyxTagSink &sink, cfidrErrorT *err);
 void decode(nyxNetlistView *view, const void *data, size_t size, cfidrErrorT *err);
 

@@ -3,6 +3,13 @@
 // records of instances). Code outside src/dm includes this header, never the class headers
 // below or a private *Int.h of the room.
 //
+// Readers of stored views build through the builders of this room (nyxNet::build, buildAlias,
+// buildMember, buildAttach, nyxPort::build, nyxNetlistView::buildProp, and for instances
+// nyxInstance::footPrintFromStored, setPort, createInstanceOf and nyxPortInst::attachTrusted):
+// they never load the view, run none of the interface's checks and do no edit bookkeeping; each
+// states the preconditions its caller checks. A read ends with nyxNetlistView::readFinished; the
+// loaded state belongs to nyxDMObj (store.h).
+//
 // Layering inside the data model: the property room (dm/prop/prop.h) stands alone, the stored-
 // objects room (dm/store/store.h) builds on it, and this room builds on both. A lower room never
 // includes a higher one.

@@ -30,29 +30,33 @@
 //   made in memory (markCreated) ------------------------------------------->  kLoaded
 //
 // Invariants:
-//   readError() != 0  exactly when the last read failed
-//   state() == kFailed  implies the object holds nothing the read built (emptyStored ran)
-//   state() == kReading  only inside openObj, while the row's read runs; a second openObj of the
-//                        same object then fails with 4 instead of re-entering the read
-//   readError() != 0  implies a save writes none of the object's own stored file and reports
-//                     readError() (a kFailed object holds nothing to write; a kept one holds
-//                     only part of what the file holds)
+//   readError() != 0   exactly when the last read failed
+//   loadState() == kFailed   implies the object holds nothing the read built (emptyStored ran)
+//   loadState() == kReading  only inside openObj while the row's read runs; an openObj of the
+//                            same object from inside the read fails with 4 (it never re-enters)
+//   !loaded() || readError() != 0   implies no save writes the object's own stored file: the
+//                            file stays byte for byte as it is
+// Saving follows from them. The save of an object itself (cfidrViewSave, ...) calls openObj
+// first: an unread or failed object is read again, and a read that fails again refuses the save
+// with its error. Inside a library save an object that is not loaded writes nothing. A kept read
+// error (libraries and cells, below) makes every library save report it.
 //
 // What a kind implements to take part:
 //   - a read operation in its row (nyxDMTypes::install). It builds the contents through
 //     unchecked builder operations of the kind (never through checked operations, which would
 //     load the object again) and reports an error code; it never sets the loaded state and
-//     never empties the object itself.
+//     never empties the object itself. It runs in expert mode.
 //   - emptyStored(): the object's contents go and the object stays what it is (same address,
 //     name, place in its owner's list, identifiers of the object itself), as if never read. It
-//     runs after a failed read and must leave the object valid and empty whatever the read built.
+//     runs in expert mode after a failed read and must leave the object valid and empty whatever
+//     the read built.
 //   - keepsFailedRead(): false by default (files: views, selector sets, design configurations,
 //     occurrence property sets are emptied and read again on next use). Libraries and cells
 //     return true: what the read of their directory and property file found stays, the object
-//     counts as read, and their save leaves the property file as it stands and reports the error.
-//   - saveObj(): never writes the object's own stored file unless loaded() and readError() == 0
-//     (nyxDMObj::saveObj keeps to this for the row's write operation; libraries and cells still
-//     save their cells and views).
+//     counts as read (a directory that cannot be listed leaves it with no cells), and their save
+//     leaves the property file as it stands while it saves their cells and views.
+//   - saveObj(): writes the object's own file only when loaded() and readError() == 0
+//     (nyxDMObj::saveObj does so with the row's write operation).
 //   - markCreated() in the operation that makes a new object in memory.
 // A row without a read operation leaves its objects unread: openObj succeeds without reading and
 // the kind reports what contents it cannot reach (netlist views: 27).
