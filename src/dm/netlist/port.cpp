@@ -172,7 +172,8 @@ bool nestingChecks(const nyxPortBundle *group, cfidrErrorT *err) {
     return true;
 }
 
-// Builds a port of class `code` in the view heap, names it and puts it into its owner's list.
+// Builds a port of class `code` in the view heap, names it and puts it into its owner's list
+// (no edit bookkeeping).
 template <class T, class... A>
 T *place(nyxNetlistView *view, nyxPortBundle *group, const char *name, int32_t position,
          cfidrErrorT *err, A... args) {

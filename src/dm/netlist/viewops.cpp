@@ -19,16 +19,6 @@ nyxObjRef viewCreateProp(void *obj, uint32_t, const char *name, cfidrErrorT *err
     nyxPropOwner owner = {v, 0, nyxCodeNetlistView, v->viewHeap(), viewReadOnly};
     return nyxPropCreate(v->d_propList, owner, name, err);
 }
-} // namespace
-
-nyxObjRef nyxNetlistView::buildProp(nyxNetlistView *view, const char *name) {
-    cfidrErrorT ignored = 0;
-    nyxPropOwner owner = {view, 0, nyxCodeNetlistView, view->viewHeap(), viewReadOnly};
-    return nyxPropCreate(view->d_propList, owner, name, &ignored);
-}
-
-namespace {
-
 nyxObjRef viewFindProp(void *obj, uint32_t, const char *name, cfidrErrorT *err) {
     if (!nyxNetlistView::load(asView(obj), err)) return {};
     return nyxPropFind(asView(obj)->d_propList, name, err);
@@ -168,3 +158,9 @@ int32_t getNetCount(nyxNetlistView *view, cfidrErrorT *err) {
 }
 
 } // namespace nyxViewOps
+
+nyxObjRef nyxNetlistView::buildProp(nyxNetlistView *view, const char *name) {
+    cfidrErrorT ignored = 0;
+    nyxPropOwner owner = {view, 0, nyxCodeNetlistView, view->viewHeap(), viewReadOnly};
+    return nyxPropCreate(view->d_propList, owner, name, &ignored);
+}
