@@ -99,14 +99,12 @@ bool nyxDMObj::openObj(cfidrErrorT *err) {
     d_loadState = LoadState::kReading;
     cfidrErrorT code = 0;
     kind.read(this, path, &code);
+    // Emptying is no edit of the caller's: it runs unchecked too (a read-only view is emptied).
+    const bool empty = code != 0 && !keepsFailedRead();
+    if (empty) emptyStored();
     nyx::popExpertMode();
     d_readError = code;
-    if (code == 0 || keepsFailedRead()) {
-        d_loadState = LoadState::kLoaded;
-    } else {
-        emptyStored();
-        d_loadState = LoadState::kFailed;
-    }
+    d_loadState = empty ? LoadState::kFailed : LoadState::kLoaded;
     if (code != 0) *err = code;
     return code == 0;
 }
