@@ -1,6 +1,6 @@
 # Top-level commands over the CMake presets. `make demo` builds the tool and shows it at work;
 # `make check` builds and runs every test (default and sanitizer builds) and smoke-runs the fuzzers.
-.PHONY: deps demo check test asan fuzz bench clean
+.PHONY: deps demo docs check test asan fuzz bench clean
 
 FUZZ_SECONDS ?= 10
 
@@ -11,6 +11,12 @@ demo: deps
 	cmake --preset default >/dev/null
 	cmake --build --preset default --target nyx_tool example_list_libs example_make_design
 	bash scripts/demo.sh build/default
+
+# Reference documentation from the public headers: build/default/docs/html/index.html.
+docs: deps
+	cmake --preset default >/dev/null
+	cmake --build --preset default --target docs
+	@echo "reference: build/default/docs/html/index.html"
 
 test: deps
 	cmake --preset default

@@ -67,8 +67,8 @@ extern "C" {
 /* Object identifier: the object word (0 for null) and the tag word (class code times two, plus
  * a property's index in its owner's list shifted left by 8; odd for occurrence identifiers). */
 typedef struct cfiOID {
-    uint32_t object;
-    uint32_t tag;
+    uint32_t object; /* where the object lives; 0 for the null identifier */
+    uint32_t tag;    /* class code times two, plus a property index shifted left by 8 */
 } cfiOID;
 
 /* Opaque iterator handle. A null iterator (returned when a getter fails) is an odd value. */
