@@ -1,5 +1,6 @@
-// `nyx dump LIB CELL VIEW`: a netlist view as readable text, one object a line, indented by
-// nesting, in the view's own orders so that two dumps can be compared with diff:
+// `nyx dump LIB CELL VIEW [--json]`: a netlist view as readable text, one object a line, indented
+// by nesting, in the view's own orders so that two dumps can be compared with diff (--json: the
+// same objects as one JSON object, dump_json.cpp):
 //
 //   view LIB CELL VIEW type TYPE version N
 //   port scalar NAME dir DIRECTION [net NET]          top-level ports in their order,
@@ -30,7 +31,9 @@
 #include "cfidr.h"
 #include "cmd_dump.h"
 #include "command.h"
+#include "dump_json.h"
 #include "nyxdr.h"
+#include "options.h"
 
 namespace nyxtool {
 
@@ -283,8 +286,9 @@ cfiOID openView(const char *tool, const char *lib, const char *cell, const char 
 namespace {
 
 int runDump(int argc, char **argv) {
+    const bool json = nyxtool::takeFlag(argc, argv, "--json");
     if (argc != 4) {
-        std::fprintf(stderr, "usage: nyx dump LIB CELL VIEW\n");
+        std::fprintf(stderr, "usage: nyx dump LIB CELL VIEW [--json]\n");
         return 2;
     }
     cfidrErrorT err = 0;
@@ -292,7 +296,7 @@ int runDump(int argc, char **argv) {
     cfiOID view = nyxtool::openView("dump", argv[1], argv[2], argv[3]);
     int status = 1;
     if (view.object != 0) {
-        const int code = nyxtool::dumpView(stdout, view);
+        const int code = json ? nyxtool::dumpViewJson(stdout, view) : nyxtool::dumpView(stdout, view);
         if (code != 0) std::fprintf(stderr, "nyx dump: cannot read view %s (error %d)\n", argv[3], code);
         status = code != 0 ? 1 : 0;
     }
@@ -303,4 +307,4 @@ int runDump(int argc, char **argv) {
 
 } // namespace
 
-NYX_COMMAND("dump", "LIB CELL VIEW", "print a netlist view as text", runDump);
+NYX_COMMAND("dump", "LIB CELL VIEW [--json]", "print a netlist view as text", runDump);

@@ -1,35 +1,44 @@
-// `nyx ls [LIB [CELL]]`: the known libraries (search path and current-directory libraries), the
-// cells of one library, or the stored objects of one cell, one a line as "kind<TAB>name".
-// Libraries are opened read-only; nothing is written.
+// `nyx ls [LIB [CELL]] [--json]`: the known libraries (search path and current-directory
+// libraries), the cells of one library, or the stored objects of one cell, one a line as
+// "kind<TAB>name", or as one JSON object. Libraries are opened read-only; nothing is written.
 #include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "cfidr.h"
 #include "command.h"
+#include "json.h"
 #include "nyxdr.h"
+#include "options.h"
 
 namespace {
 
-int listLibraries() {
+// Names handed out by an iterator of libraries or cells, copied as they come.
+std::vector<std::string> names(cfidrIterT it, cfiOID (*next)(cfidrIterT, cfidrErrorT *)) {
     cfidrErrorT err = 0;
-    cfidrIterT it = cfidrPIGetLibs(&err);
-    for (cfiOID lib = cfidrIterNextLib(it, &err); lib.object != 0; lib = cfidrIterNextLib(it, &err)) {
-        std::printf("library\t%s\n", cfidrNamedObjectGetName(lib, &err));
+    std::vector<std::string> all;
+    for (cfiOID o = next(it, &err); o.object != 0; o = next(it, &err)) {
+        all.emplace_back(cfidrNamedObjectGetName(o, &err));
     }
     cfidrIterQuit(it, &err);
-    return 0;
+    return all;
 }
 
-int listCells(cfiOID lib) {
-    cfidrErrorT err = 0;
-    cfidrIterT it = cfidrLibGetCells(lib, &err);
-    for (cfiOID c = cfidrIterNextCell(it, &err); c.object != 0; c = cfidrIterNextCell(it, &err)) {
-        std::printf("cell\t%s\n", cfidrNamedObjectGetName(c, &err));
+void printNames(const char *kind, const std::vector<std::string> &all, bool json, const char *lib) {
+    if (!json) {
+        for (const std::string &n : all) std::printf("%s\t%s\n", kind, n.c_str());
+        return;
     }
-    cfidrIterQuit(it, &err);
-    return 0;
+    nyxtool::Json j(stdout);
+    j.beginObject();
+    if (lib != nullptr) j.key("library").value(lib);
+    j.key(lib != nullptr ? "cells" : "libraries").beginArray();
+    for (const std::string &n : all) j.value(n);
+    j.endArray().endObject().finish();
 }
 
-int listCell(cfiOID cell) {
+int listCell(cfiOID cell, const char *lib, bool json) {
     cfidrErrorT err = 0;
     const int32_t count = nyxdrCellGetEntryCount(cell, &err);
     if (err != 0) {
@@ -38,31 +47,41 @@ int listCell(cfiOID cell) {
                      cfidrNamedObjectGetName(cell, &e), err);
         return 1;
     }
+    std::vector<std::pair<std::string, std::string>> entries;
     for (int32_t i = 0; i < count; ++i) {
         // Two returned strings at once: the ring keeps ten.
-        std::printf("%s\t%s\n", nyxdrCellGetEntryKind(cell, i, &err),
-                    nyxdrCellGetEntryName(cell, i, &err));
+        entries.emplace_back(nyxdrCellGetEntryKind(cell, i, &err), nyxdrCellGetEntryName(cell, i, &err));
     }
+    if (!json) {
+        for (const auto &e : entries) std::printf("%s\t%s\n", e.first.c_str(), e.second.c_str());
+        return 0;
+    }
+    nyxtool::Json j(stdout);
+    j.beginObject().key("library").value(lib).key("cell").value(cfidrNamedObjectGetName(cell, &err));
+    j.key("entries").beginArray();
+    for (const auto &e : entries) j.beginObject().key("kind").value(e.first).key("name").value(e.second).endObject();
+    j.endArray().endObject().finish();
     return 0;
 }
 
 int runLs(int argc, char **argv) {
+    const bool json = nyxtool::takeFlag(argc, argv, "--json");
     if (argc > 3) {
-        std::fprintf(stderr, "usage: nyx ls [LIB [CELL]]\n");
+        std::fprintf(stderr, "usage: nyx ls [LIB [CELL]] [--json]\n");
         return 2;
     }
     cfidrErrorT err = 0;
     cfidrPIInit(&err);
     int status = 0;
     if (argc == 1) {
-        status = listLibraries();
+        printNames("library", names(cfidrPIGetLibs(&err), cfidrIterNextLib), json, nullptr);
     } else {
         cfiOID lib = cfidrPIOpenLib(argv[1], cfidrReadMode, &err);
         if (lib.object == 0) {
             std::fprintf(stderr, "nyx ls: cannot open library %s (error %d)\n", argv[1], err);
             status = 1;
         } else if (argc == 2) {
-            status = listCells(lib);
+            printNames("cell", names(cfidrLibGetCells(lib, &err), cfidrIterNextCell), json, argv[1]);
         } else {
             err = 0;
             cfiOID cell = cfidrLibFindCellByName(lib, argv[2], &err);
@@ -70,7 +89,7 @@ int runLs(int argc, char **argv) {
                 std::fprintf(stderr, "nyx ls: no cell %s in library %s (error %d)\n", argv[2], argv[1], err);
                 status = 1;
             } else {
-                status = listCell(cell);
+                status = listCell(cell, argv[1], json);
             }
         }
     }
@@ -80,5 +99,5 @@ int runLs(int argc, char **argv) {
 
 } // namespace
 
-NYX_COMMAND("ls", "[LIB [CELL]]", "list libraries, the cells of a library, or a cell's stored objects",
-            runLs);
+NYX_COMMAND("ls", "[LIB [CELL]] [--json]",
+            "list libraries, the cells of a library, or a cell's stored objects", runLs);

@@ -1,11 +1,15 @@
-// `nyx stats LIB CELL VIEW`: object counts of a netlist view, one "name<TAB>count" a line in a
-// fixed order. Counted through the exported interface, read-only.
+// `nyx stats LIB CELL VIEW [--json]`: object counts of a netlist view, one "name<TAB>count" a line
+// in a fixed order, or one JSON object whose keys are the names in snake_case. Counted through the
+// exported interface, read-only.
 #include <cstdio>
+#include <string>
 
 #include "cfidr.h"
 #include "cmd_dump.h"
 #include "command.h"
+#include "json.h"
 #include "nyxdr.h"
+#include "options.h"
 
 namespace {
 
@@ -69,9 +73,18 @@ void countView(cfiOID view, Counts &c) {
     c.describers = nyxdrNetlistViewGetDescriberCount(view, &e);
 }
 
+std::string snakeCase(const char *name) {
+    std::string key(name);
+    for (char &c : key) {
+        if (c == ' ') c = '_';
+    }
+    return key;
+}
+
 int runStats(int argc, char **argv) {
+    const bool json = nyxtool::takeFlag(argc, argv, "--json");
     if (argc != 4) {
-        std::fprintf(stderr, "usage: nyx stats LIB CELL VIEW\n");
+        std::fprintf(stderr, "usage: nyx stats LIB CELL VIEW [--json]\n");
         return 2;
     }
     cfidrErrorT err = 0;
@@ -102,7 +115,14 @@ int runStats(int argc, char **argv) {
             {"port instance bundles", c.portInstBundles},
             {"properties", c.props},
         };
-        for (const auto &row : rows) std::printf("%s\t%ld\n", row.name, row.value);
+        if (json) {
+            nyxtool::Json j(stdout);
+            j.beginObject();
+            for (const auto &row : rows) j.key(snakeCase(row.name)).value(static_cast<int64_t>(row.value));
+            j.endObject().finish();
+        } else {
+            for (const auto &row : rows) std::printf("%s\t%ld\n", row.name, row.value);
+        }
         status = 0;
     }
     std::fflush(stdout);
@@ -112,4 +132,4 @@ int runStats(int argc, char **argv) {
 
 } // namespace
 
-NYX_COMMAND("stats", "LIB CELL VIEW", "print object counts of a netlist view", runStats);
+NYX_COMMAND("stats", "LIB CELL VIEW [--json]", "print object counts of a netlist view", runStats);

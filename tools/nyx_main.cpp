@@ -1,11 +1,10 @@
 // The `nyx` command-line tool: a thin dispatcher over the subcommands registered in tools/cmd_*.cpp.
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "command.h"
+#include "help.h"
 
 namespace nyxtool {
 
@@ -17,20 +16,6 @@ std::vector<Command> &commands() {
 } // namespace nyxtool
 
 namespace {
-
-void printHelp(FILE *out) {
-    std::fprintf(out, "usage: nyx COMMAND [ARGS...]\n\n"
-                      "Inspects design libraries stored by libnyx.\n\nCommands:\n");
-    std::vector<nyxtool::Command> sorted = nyxtool::commands();
-    std::sort(sorted.begin(), sorted.end(), [](const nyxtool::Command &a, const nyxtool::Command &b) {
-        return std::strcmp(a.name, b.name) < 0;
-    });
-    for (const nyxtool::Command &c : sorted) {
-        std::string head = std::string(c.name) + (c.usage[0] != '\0' ? " " : "") + c.usage;
-        std::fprintf(out, "  %-28s %s\n", head.c_str(), c.summary);
-    }
-    std::fprintf(out, "\n  %-28s %s\n", "--help", "this text");
-}
 
 // Output that did not reach the standard output (a full disk, a device that refuses it) is a
 // failure of the command, whatever it returned: reported, and the exit status is not 0. (A pipe
@@ -49,14 +34,37 @@ int finishOutput(int status) {
     return status != 0 ? status : 1;
 }
 
+// `help`, `--help` and `-h` anywhere after a command's name print that command's help.
+bool asksForHelp(int argc, char **argv) {
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+    }
+    return false;
+}
+
 int run(int argc, char **argv) {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
-        std::strcmp(argv[1], "help") == 0) {
-        printHelp(stdout);
-        return argc < 2 ? 2 : 0;
+    if (argc < 2) {
+        nyxtool::printOverview(stderr);
+        return 2;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+        (std::strcmp(argv[1], "help") == 0 && argc == 2)) {
+        nyxtool::printOverview(stdout);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "help") == 0) {
+        if (argc == 3 && nyxtool::printCommandHelp(stdout, argv[2])) return 0;
+        std::fprintf(stderr, "nyx help: %s (try nyx --help)\n",
+                     argc == 3 ? "no such command" : "usage: nyx help [COMMAND]");
+        return 2;
     }
     for (const nyxtool::Command &c : nyxtool::commands()) {
-        if (std::strcmp(c.name, argv[1]) == 0) return c.run(argc - 1, argv + 1);
+        if (std::strcmp(c.name, argv[1]) != 0) continue;
+        if (asksForHelp(argc, argv)) {
+            nyxtool::printCommandHelp(stdout, c.name);
+            return 0;
+        }
+        return c.run(argc - 1, argv + 1);
     }
     std::fprintf(stderr, "nyx: unknown command '%s' (try nyx --help)\n", argv[1]);
     return 2;

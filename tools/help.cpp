@@ -1,0 +1,86 @@
+// The tool's help: `nyx help`, `nyx --help`, `nyx help COMMAND` and `nyx COMMAND --help`. The
+// one-line usage and summary of each command come from its registration; the longer texts here
+// say what it prints, its options and its exit status.
+#include "help.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace nyxtool {
+
+namespace {
+
+struct Details {
+    const char *name;
+    const char *text;
+};
+
+// Per command: what it prints and its options, in the words a user reads.
+const Details kDetails[] = {
+    {"ls", "Lists the known libraries (search path ZIL_CFI_LIBPATH, and the current directory\n"
+           "when ZIL_NYX_LIBRARYMAP is \".\"), the cells of library LIB, or the stored objects of\n"
+           "cell CELL, one \"kind<TAB>name\" a line. Libraries are opened read-only.\n\n"
+           "  --json   one JSON object: {\"libraries\": [names]}, {\"library\": LIB, \"cells\":\n"
+           "           [names]} or {\"library\": LIB, \"cell\": CELL, \"entries\": [{\"kind\", \"name\"}]}\n"},
+    {"stats", "Counts the objects of a netlist view (ports, nets, aliases, instances, describers,\n"
+              "port instances, properties), one \"name<TAB>count\" a line in a fixed order.\n\n"
+              "  --json   one JSON object of the same counts, keys in snake_case\n"},
+    {"dump", "Prints a netlist view as text, one object a line, indented by nesting, in the view's\n"
+             "own orders, so that two dumps compare with diff.\n\n"
+             "  --json   one JSON object: view, properties, ports, nets and instances as nested\n"
+             "           objects (see the tool's README section for the shape)\n"},
+    {"hier", "Walks the hierarchy below a netlist view: every distinct view once, with the number\n"
+             "of instances of each view it instantiates. Views that cannot be read are shown\n"
+             "but not walked. Prints an indented tree by default.\n\n"
+             "  --dot    Graphviz text: one node per distinct view, edges labelled with instance\n"
+             "           counts (nyx hier LIB CELL VIEW --dot | dot -Tsvg > design.svg)\n"
+             "  --json   {\"top\": node, \"views\": [{\"lib\", \"cell\", \"view\", \"readable\",\n"
+             "           \"children\": [{\"lib\", \"cell\", \"view\", \"instances\"}]}]}\n"},
+    {"eval", "Evaluates a property expression with the given names defined and prints the result\n"
+             "and its kind, or the error text. A VALUE that reads as a whole number is an integer,\n"
+             "another number a real, anything else a string.\n"},
+    {"errors", "Lists every error code of the interface with its text, one \"code<TAB>text\" a line.\n"},
+    {"version", "Prints the release banner of the library.\n"},
+};
+
+const char kExitStatus[] =
+    "Exit status: 0 success; 1 an error reported by the library (its code and text on the standard\n"
+    "error stream); 2 a usage error. Results go to the standard output, messages to the standard\n"
+    "error stream.\n";
+
+const Command *find(const char *name) {
+    for (const Command &c : commands()) {
+        if (std::strcmp(c.name, name) == 0) return &c;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void printOverview(FILE *out) {
+    std::fprintf(out, "usage: nyx COMMAND [ARGS...]\n\n"
+                      "Inspects design libraries stored by libnyx.\n\nCommands:\n");
+    std::vector<Command> sorted = commands();
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Command &a, const Command &b) { return std::strcmp(a.name, b.name) < 0; });
+    for (const Command &c : sorted) {
+        std::string head = std::string(c.name) + (c.usage[0] != '\0' ? " " : "") + c.usage;
+        std::fprintf(out, "  %-32s %s\n", head.c_str(), c.summary);
+    }
+    std::fprintf(out, "\n  %-32s %s\n  %-32s %s\n\n%s", "help COMMAND", "what a command prints and its options",
+                 "--help", "this text", kExitStatus);
+}
+
+bool printCommandHelp(FILE *out, const char *name) {
+    const Command *c = find(name);
+    if (c == nullptr) return false;
+    std::fprintf(out, "usage: nyx %s%s%s\n\n%s.\n", c->name, c->usage[0] != '\0' ? " " : "", c->usage, c->summary);
+    for (const Details &d : kDetails) {
+        if (std::strcmp(d.name, name) == 0) std::fprintf(out, "\n%s", d.text);
+    }
+    std::fprintf(out, "\n%s", kExitStatus);
+    return true;
+}
+
+} // namespace nyxtool
