@@ -6,6 +6,7 @@
 #   ${CMAKE_INSTALL_BINDIR}/nyx                   the command-line tool
 #   ${CMAKE_INSTALL_LIBDIR}/cmake/nyx/            nyxConfig.cmake: find_package(nyx) gives nyx::nyx
 #   ${CMAKE_INSTALL_LIBDIR}/pkgconfig/nyx.pc      pkg-config --cflags --libs nyx
+#   ${CMAKE_INSTALL_LIBDIR}/python3/dist-packages/nyx   the Python package (Debian's place under /usr)
 # Programs that later parts of the library add (compilers, converters) go to BINDIR beside the
 # tool; client libraries go to LIBDIR beside libnyx with their headers in INCLUDEDIR/nyx.
 include(GNUInstallDirs)
@@ -28,6 +29,9 @@ if(TARGET nyx_tool)
   set_target_properties(nyx_tool PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
   install(TARGETS nyx_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT nyx)
 endif()
+
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/nyx DESTINATION ${CMAKE_INSTALL_LIBDIR}/python3/dist-packages
+  COMPONENT nyx PATTERN __pycache__ EXCLUDE)
 
 install(EXPORT nyxTargets NAMESPACE nyx:: DESTINATION ${NYX_CMAKE_DIR} COMPONENT nyx)
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/nyxConfig.cmake.in

@@ -1,33 +1,30 @@
 #!/usr/bin/env bash
-# A short tour of the command-line tool.
+# The main job end to end: a design built through the C interface and saved, then read back by the
+# tool (list, dump, counts as JSON, the hierarchy as a tree and as Graphviz text), and the same
+# kind of design built, saved, reopened and walked from Python.
 set -euo pipefail
 build=${1:-build/default}
 build=$(cd "$build" && pwd)
+root=$(cd "$(dirname "$0")/.." && pwd)
 nyx="$build/tools/nyx"
-run() { echo "\$ nyx $*"; "$nyx" "$@"; echo; }
-run --help
-run version
-# head stops reading early; the tool then ends on a broken pipe, which is expected here.
-echo "\$ nyx errors | head -n 8"; { "$nyx" errors || true; } | head -n 8; echo
-echo "\$ list_libs"; "$build/examples/list_libs"
-echo
-run eval 'width * 2 + 1' width=20
-run eval '$format("%-8s|%6.2f", name, 3.14159)' name=clk
-# A library on disk: a directory with a cell directory and a property file, listed by the tool.
 demo=$(mktemp -d)
 trap 'rm -rf "$demo"' EXIT
-mkdir -p "$demo/demolib/inverter" "$demo/demolib/nand2"
-printf '6 vendor 5 4 acme\n' >"$demo/demolib/_nyx_Lib"
-echo "\$ ZIL_NYX_LIBRARYMAP=. nyx ls demolib"
-(cd "$demo" && ZIL_NYX_LIBRARYMAP=. ZIL_LOCATION_MAP=NO_MAP "$nyx" ls demolib)
-# A two-level design built through the C interface, saved, then read back by the tool.
+cd "$demo"
+export ZIL_NYX_LIBRARYMAP=. ZIL_LOCATION_MAP=NO_MAP
+run() { echo "\$ nyx $*"; "$nyx" "$@"; echo; }
+
+run version
+echo "\$ make_design      # examples/make_design.c: a buffer of two inverters, saved in ./demolib"
+"$build/examples/make_design"
 echo
-mkdir "$demo/built"
-echo "\$ make_design"
-(cd "$demo/built" && ZIL_NYX_LIBRARYMAP=. ZIL_LOCATION_MAP=NO_MAP "$build/examples/make_design")
-echo
-for cmd in dump stats; do
-    echo "\$ nyx $cmd demolib buffer netlist"
-    (cd "$demo/built" && ZIL_NYX_LIBRARYMAP=. ZIL_LOCATION_MAP=NO_MAP "$nyx" $cmd demolib buffer netlist)
-    echo
-done
+run ls demolib
+run dump demolib buffer netlist
+run stats demolib buffer netlist --json
+run hier demolib buffer netlist
+run hier demolib buffer netlist --dot
+run eval 'width * 2 + 1' width=20
+
+python=/usr/bin/python3
+[ -x "$python" ] || python=python3
+echo "\$ python3 examples/python/walk_design.py"
+NYX_LIBRARY="$build/src/libnyx.so" "$python" "$root/examples/python/walk_design.py"

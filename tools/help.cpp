@@ -66,9 +66,9 @@ void printOverview(FILE *out) {
               [](const Command &a, const Command &b) { return std::strcmp(a.name, b.name) < 0; });
     for (const Command &c : sorted) {
         std::string head = std::string(c.name) + (c.usage[0] != '\0' ? " " : "") + c.usage;
-        std::fprintf(out, "  %-32s %s\n", head.c_str(), c.summary);
+        std::fprintf(out, "  %-36s %s\n", head.c_str(), c.summary);
     }
-    std::fprintf(out, "\n  %-32s %s\n  %-32s %s\n\n%s", "help COMMAND", "what a command prints and its options",
+    std::fprintf(out, "\n  %-36s %s\n  %-36s %s\n\n%s", "help COMMAND", "what a command prints and its options",
                  "--help", "this text", kExitStatus);
 }
 

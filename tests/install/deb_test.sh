@@ -11,7 +11,8 @@ deb=$(ls "$work"/*.deb)
 dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./||' | sort >"$work/files"
 cat "$work/files"
 for f in usr/lib/libnyx.so.0 usr/lib/libnyx.so usr/include/nyx/cfidr.h usr/bin/nyx \
-         usr/lib/cmake/nyx/nyxConfig.cmake usr/lib/cmake/nyx/nyxTargets.cmake usr/lib/pkgconfig/nyx.pc; do
+         usr/lib/cmake/nyx/nyxConfig.cmake usr/lib/cmake/nyx/nyxTargets.cmake usr/lib/pkgconfig/nyx.pc \
+         usr/lib/python3/dist-packages/nyx/__init__.py; do
     grep -qx "$f" "$work/files" || { echo "deb_test: $f missing from $(basename "$deb")" >&2; exit 1; }
 done
 dpkg-deb -f "$deb" Package Version | tr '\n' ' '

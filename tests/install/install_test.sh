@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the build into a temporary prefix and checks the result as a user would: the library's
-# SONAME and links, the headers in their own folder, the tool, and a small C program built once
-# through the CMake package and once through pkg-config, each of which must run.
+# SONAME and links, the headers in their own folder, the tool, a small C program built once through
+# the CMake package and once through pkg-config, each of which must run, and the Python package.
 # usage: install_test.sh BUILD_DIR SOURCE_DIR C_COMPILER [EXTRA_CFLAGS]
 set -eu
 build=$1 src=$2 cc=$3 extra=${4:-}
@@ -36,4 +36,10 @@ flags=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs nyx) || f
 # shellcheck disable=SC2086
 "$cc" $extra -o "$work/pc_consumer" "$src/consumer/consumer.c" $flags || fail "pkg-config build failed"
 (cd "$work" && LD_LIBRARY_PATH="$libdir" "$work/pc_consumer") || fail "consumer (pkg-config) failed"
+# The Python package, with the installed library found by the dynamic linker.
+if [ -z "$extra" ] && [ -x /usr/bin/python3 ]; then
+    PYTHONPATH="$libdir/python3/dist-packages" LD_LIBRARY_PATH="$libdir" PYTHONDONTWRITEBYTECODE=1 \
+        /usr/bin/python3 -c 'import nyx, sys; sys.exit(0 if nyx.error_text(0) == "No error occurred." else 1)' ||
+        fail "installed Python package does not load the installed library"
+fi
 echo "install_test: installed layout, CMake package and pkg-config consumers all good"
