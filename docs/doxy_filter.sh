@@ -1,25 +1,34 @@
 #!/bin/sh
 # Input filter for Doxygen: the public headers are plain C with plain comments.
 # - The header's opening essay becomes the file's documentation.
-# - The comment before a declaration documents it; when one comment stands before several
-#   declarations in a row (a family of getters, say), the later ones copy the first one's.
-# - A comment after a declaration on the same line documents that declaration.
+# - The comment before a declaration (a function or a #define) documents it; when one comment
+#   stands before several declarations in a row (a family of getters, a set of constants), the
+#   later ones copy the first one's.
+# - A comment after a declaration, enumerator or #define on the same line documents it.
 # - The "==== ... ====" section rulers stay plain comments.
 # Line numbers are kept, so that warnings point at the header's own lines.
-exec awk '
+exec awk -v DEFINE='^[[:space:]]*#[[:space:]]*define[[:space:]]' '
 function trailing(s) {
-    if (match(s, /[;,{][[:space:]]*\/\* /)) s = substr(s, 1, RSTART + RLENGTH - 4) "/**< " substr(s, RSTART + RLENGTH)
+    if (match(s, /[;,{][[:space:]]*\/\* /) || (s ~ DEFINE && match(s, /[^[:space:]][[:space:]]+\/\* /)))
+        s = substr(s, 1, RSTART + RLENGTH - 4) "/**< " substr(s, RSTART + RLENGTH)
     return s
 }
 function flush(   i) {
     if (n == 0) return
-    seen = 0; name = ""
+    seen = 0; name = ""; pending = 0
     for (i = 1; i <= n; i++) {
-        if (i > clines && buf[i] ~ /NYX_API/) {
+        define = buf[i] ~ DEFINE
+        if (i > clines && (define || buf[i] ~ /NYX_API/)) {
             seen++
-            if (seen == 1 && match(buf[i], /[A-Za-z_0-9]+\(/)) name = substr(buf[i], RSTART, RLENGTH - 1)
+            if (seen == 1 && define) { split(buf[i], word, /[[:space:](]+/); name = word[2] }
+            else if (seen == 1 && match(buf[i], /[A-Za-z_0-9]+\(/)) name = substr(buf[i], RSTART, RLENGTH - 1)
+            pending = seen >= 2 && name != ""
         }
-        if (seen >= 2 && name != "" && i > clines && buf[i] ~ /;[[:space:]]*$/) buf[i] = buf[i] " /**< @copydoc " name " */"
+        # The later declaration ends here: on its #define line, or on the line of its ";".
+        if (pending && (define || buf[i] ~ /;[[:space:]]*$/)) {
+            if (buf[i] !~ /\/\*\*</) buf[i] = buf[i] " /**< @copydoc " name " */"
+            pending = 0
+        }
         print buf[i]
     }
     n = 0; incomment = 0; indecl = 0
@@ -37,7 +46,7 @@ NR == 1 && $0 == "/*" { print "/** @file"; next }
 }
 indecl && incomment { buf[++n] = $0; if ($0 ~ /\*\//) { incomment = 0; clines = n }; next }
 indecl && /^[[:space:]]*$/ { flush(); print; next }
-indecl && /^[[:space:]]*#/ { flush(); print; next }
+indecl && /^[[:space:]]*#/ && $0 !~ DEFINE { flush(); print; next }
 indecl { buf[++n] = trailing($0); next }
 { print trailing($0) }
 END { flush() }
