@@ -151,6 +151,8 @@ class Property(Named):
         if isinstance(value, bool):
             call("cfidrPropSetBooleanValue", self, int(value))
         elif isinstance(value, int):
+            if not -2**31 <= value < 2**31:
+                raise OverflowError(f"an integer property holds 32 bits; {value} does not fit")
             call("cfidrPropSetInt32Value", self, value)
         elif isinstance(value, float):
             call("cfidrPropSetFloat32Value", self, value)

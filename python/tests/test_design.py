@@ -36,3 +36,6 @@ def test_property_values_keep_their_python_types(session):
     assert cell.prop("count").owner == cell
     with pytest.raises(TypeError):
         cell.set_prop("bad", [1])
+    with pytest.raises(OverflowError):  # ctypes would cut it to 32 bits without a word
+        cell.set_prop("count", 2**31)
+    assert cell.set_prop("count", -2**31).value == -2**31
