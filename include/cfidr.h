@@ -52,9 +52,10 @@ NYX_API void cfidrPIQuit(cfidrErrorT *err);
 /* Returns the null identifier {0, 0}. Reports no error. */
 NYX_API cfiOID cfidrPIGetNullId(cfidrErrorT *err);
 
-/* Returns the text of an error code 0-53 ("No error occurred." for 0). The string belongs to the
- * library (see Strings above). A code outside 0-53 reports 9 and returns "". Extension codes are
- * translated by nyxdwPIGetErrorText (nyxdw.h). */
+/* Returns the text of an error code 0-53, cfidrErrNone to cfidrErrSameCellInst (nyxtypes.h; "No
+ * error occurred." for 0). The string belongs to the library (see Strings above). A code outside
+ * 0-53 reports 9 (cfidrErrBadErrorCode) and returns "". Extension codes are translated by
+ * nyxdwPIGetErrorText (nyxdw.h). */
 NYX_API const char *cfidrPIGetErrorText(cfidrErrorT code, cfidrErrorT *err);
 
 /* ==== Any object =========================================================================== */
@@ -145,7 +146,8 @@ NYX_API void cfidrIterQuit(cfidrIterT it, cfidrErrorT *err);
  * by the next property created on the same object. Names compare without regard to case unless
  * ZIL_NYX_CASE_SENSITIVE was set when the library was initialised. A property takes the type of
  * the last value set on it: setting an integer on a string property makes it an integer
- * property. Value types: 0 none (created, never set), 1 boolean, 2 integer, 3 float, 5 string.
+ * property. Value types (nyxtypes.h): cfidrNoValueType 0 (created, never set),
+ * cfidrBooleanValueType 1, cfidrInt32ValueType 2, cfidrFloat32ValueType 3, cfidrStringValueType 5.
  * Checks of creation, renaming and setting are skipped in trusted data mode. */
 
 /* Creates a property without a value (type 0) on obj and returns it. Errors: 16 (obj unusable),
@@ -169,7 +171,8 @@ NYX_API cfidrIterT cfidrObjectGetProps(cfiOID obj, cfidrErrorT *err);
 NYX_API cfiOID cfidrPropGetOwner(cfiOID prop, cfidrErrorT *err);
 
 /* Returns the value type: 0 none, 1 boolean, 2 integer, 3 float, 5 string (also for the extended
- * string-like types of nyxdrPropGetValueType). Errors: 16, 15; result 0. */
+ * string-like types of nyxdrPropGetValueType), named cfidrNoValueType ... cfidrStringValueType.
+ * Errors: 16, 15; result 0. */
 NYX_API cfidrValueTypeT cfidrPropGetValueType(cfiOID prop, cfidrErrorT *err);
 
 /* Return the value of a property of the matching type (boolean 1, integer 2, float 3; the string
@@ -207,10 +210,10 @@ NYX_API void cfidrPropSetExpressionValue(cfiOID prop, const char *value, cfidrEr
  * name is known or its directory exists), 4 (out of memory); result null. */
 NYX_API cfiOID cfidrPICreateLib(const char *name, cfidrErrorT *err);
 
-/* Opens a library in read (1) or update (2) mode, reading its directory when first used. A library
- * the caller opened, created, found or listed before is returned in the new mode with error 22.
- * Errors: 41 (bad mode), 14 (invalid name), 27 (no such library directory, or it cannot be
- * listed), 4 (out of memory); result null except with 22. */
+/* Opens a library in read (cfidrReadMode, 1) or update (cfidrUpdateMode, 2) mode, reading its
+ * directory when first used. A library the caller opened, created, found or listed before is
+ * returned in the new mode with error 22. Errors: 41 (bad mode), 14 (invalid name), 27 (no such
+ * library directory, or it cannot be listed), 4 (out of memory); result null except with 22. */
 NYX_API cfiOID cfidrPIOpenLib(const char *name, cfidrAccessModeT mode, cfidrErrorT *err);
 
 /* Finds a known library, or one whose directory exists (made known in read mode without reading
@@ -265,19 +268,21 @@ NYX_API cfiOID cfidrCellFindViewByName(cfiOID cell, const char *name, cfidrError
 /* ==== Ports ================================================================================ */
 
 /* Ports are the interface of a netlist view. A port scalar (cfidrPortScalarType) is one signal
- * with a direction (0 undefined, 1 input, 2 output, 3 input-output) and at most one attached net
- * scalar. A port bus (cfidrPortBusType) is an ordered group of member ports indexed from its start
- * by its step (member i has index start + i * step); a port bundle (cfidrPortBundleType) is an
- * ordered, unindexed group. Groups nest without limit and own their members; a port bus is a kind
- * of port bundle, so every cfidrPortBundle function takes a bus too. A port belongs to the view
- * (a top-level port) or to exactly one bus or bundle; names are unique among the ports of one
- * owner and compared exactly. Ports cannot be renamed (cfidrNamedObjectSetName reports 36);
- * cfidrObjectDestroy destroys a port with its members, detaching scalars from their nets.
+ * with a direction (cfidrUndefinedDirection 0, cfidrInputDirection 1, cfidrOutputDirection 2,
+ * cfidrInOutDirection 3) and at most one attached net scalar. A port bus (cfidrPortBusType) is an
+ * ordered group of member ports indexed from its start by its step (member i has index
+ * start + i * step); a port bundle (cfidrPortBundleType) is an ordered, unindexed group. Groups
+ * nest without limit and own their members; a port bus is a kind of port bundle, so every
+ * cfidrPortBundle function takes a bus too. A port belongs to the view (a top-level port) or to
+ * exactly one bus or bundle; names are unique among the ports of one owner and compared exactly.
+ * Ports cannot be renamed (cfidrNamedObjectSetName reports 36); cfidrObjectDestroy destroys a
+ * port with its members, detaching scalars from their nets.
  *
  * Positions. A position argument p with 0 <= p < size places the port before the one now at p;
  * any other value appends. Iteration modes of the port iterators (step them with
  * cfidrIterNextPort; ports of every depth come in pre-order, a group before its members):
- * 1 port scalars only, 2 buses and bundles only, 3 the owner's direct members only, 4 all.
+ * cfidrScalarIterMode (1) port scalars only, cfidrBundleIterMode (2) buses and bundles only,
+ * cfidrTopLevelIterMode (3) the owner's direct members only, cfidrAllIterMode (4) all.
  *
  * Creation checks, skipped in trusted data mode, in this order: 42 (the view is read-only), 14
  * (invalid name), 26 (the owner has a port of that name and kind), 25 (of another kind), then 8
@@ -333,7 +338,8 @@ NYX_API void cfidrPortSetOwnerView(cfiOID port, int32_t position, cfidrErrorT *e
 NYX_API void cfidrPortSetOwnerPortBundle(cfiOID port, cfiOID bundle, int32_t position, cfidrErrorT *err);
 
 /* Returns the direction of a port scalar: the stored one, except that an undefined direction (0)
- * reads as 3 while a schematic view is being opened. Errors: 16/15; result 0. */
+ * reads as input-output (3, cfidrInOutDirection) while a schematic view is being opened. Errors:
+ * 16/15; result 0. */
 NYX_API cfidrPortDirectionT cfidrPortScalarGetDirection(cfiOID port, cfidrErrorT *err);
 
 /* Returns the net scalar a port scalar is attached to, or the null identifier when it is not
@@ -374,15 +380,16 @@ NYX_API cfidrIterT cfidrPortBundleGetNetBundles(cfiOID bundle, cfidrErrorT *err)
  * released together when the view is purged. Views listed from a cell directory are read on
  * first use of their contents; a view whose stored form cannot be read reports 27 then. */
 
-/* Opens a view by library, cell and view name in read (1) or update (2) mode and returns it with
- * its own class (netlist or encapsulated view). The library is found among the known ones, or made
- * known from its directory and read, as cfidrPIOpenLib does (without reporting 22): a library the
- * caller had not opened takes the mode, one it had opened keeps its own. The view's stored form is
- * read unless trusted program mode is on, and the view takes the mode: edits of a view opened for
- * read report 42. Names compare without regard to case. Errors: 41 (bad mode), 14 (invalid
- * library, cell or view name), 27 (no such library directory, cell or stored view: a view that has
- * no stored file is not found), 4 (the stored form is damaged, or out of memory); result null. The
- * view belongs to the library; cfidrViewPurge drops it. */
+/* Opens a view by library, cell and view name in read (1) or update (2) mode (cfidrReadMode,
+ * cfidrUpdateMode) and returns it with its own class (netlist or encapsulated view). The library
+ * is found among the known ones, or made known from its directory and read, as cfidrPIOpenLib does
+ * (without reporting 22): a library the caller had not opened takes the mode, one it had opened
+ * keeps its own. The view's stored form is read unless trusted program mode is on, and the view
+ * takes the mode: edits of a view opened for read report 42. Names compare without regard to case.
+ * Errors: 41 (bad mode), 14 (invalid library, cell or view name), 27 (no such library directory,
+ * cell or stored view: a view that has no stored file is not found), 4 (the stored form is
+ * damaged, or out of memory); result null. The view belongs to the library; cfidrViewPurge drops
+ * it. */
 NYX_API cfiOID cfidrPIOpenView(const char *lib, const char *cell, const char *view, cfidrAccessModeT mode,
                                cfidrErrorT *err);
 
@@ -418,9 +425,11 @@ NYX_API void cfidrViewPurge(cfiOID view, cfidrErrorT *err);
  * one node connected to port scalars and port instance scalars; a net bus (indexed) or bundle is
  * an ordered group referring to other nets of the view, which one net may join several times.
  * Positions count slots over blocks of 22 scalars, 27 bundles and 22 buses, scalars first, then
- * bundles, then buses; they stay put while other nets come and go. Iteration modes: 1 net
- * scalars, 2 buses and bundles, 3 top level (of a view: nets in no group; of a group: its direct
- * members), 4 all. Edit checks (42, 14, 25, 26) are skipped in trusted data mode. */
+ * bundles, then buses; they stay put while other nets come and go. Iteration modes:
+ * cfidrScalarIterMode (1) net scalars, cfidrBundleIterMode (2) buses and bundles,
+ * cfidrTopLevelIterMode (3) top level (of a view: nets in no group; of a group: its direct
+ * members), cfidrAllIterMode (4) all. Edit checks (42, 14, 25, 26) are skipped in trusted data
+ * mode. */
 
 /* Create a net scalar, bus (start, step) or bundle in a view. Errors: 16/15 (view), 27 (the view
  * cannot be read), 42 (read-only view), 14 (bad name), 26 (a net of the same kind has the name),
@@ -438,12 +447,12 @@ NYX_API cfiOID cfidrNetlistViewFindNetByName(cfiOID view, const char *name, cfid
  * each in position order. Errors: 16/15, 35 (mode), 27, 4; a null iterator on error. */
 NYX_API cfidrIterT cfidrNetlistViewGetNets(cfiOID view, cfidrIterModeT mode, cfidrErrorT *err);
 
-/* Attach a port (port instance) to a net. Mode 1 pairs the members of a bus or bundle by
- * position, mode 2 by exact name. A scalar pair: 42 read-only, 37 other view, 38 not a scalar,
- * 30 (28) already attached, 24 names differ in mode 2. A group pair checks 42 and 37 and then
- * the whole pairing (38 a scalar paired with a group, the port itself among them; 30 (28) a
- * scalar attached to a net other than its partner) and then attaches pair by pair, nested groups
- * included; 24 when mode 2 paired nothing.
+/* Attach a port (port instance) to a net. Mode 1 (cfidrPositionAttachMode) pairs the members of a
+ * bus or bundle by position, mode 2 (cfidrNameAttachMode) by exact name. A scalar pair: 42
+ * read-only, 37 other view, 38 not a scalar, 30 (28) already attached, 24 names differ in mode 2.
+ * A group pair checks 42 and 37 and then the whole pairing (38 a scalar paired with a group, the
+ * port itself among them; 30 (28) a scalar attached to a net other than its partner) and then
+ * attaches pair by pair, nested groups included; 24 when mode 2 paired nothing.
  * Further errors: 16/15 (net), 17/18 (port), 19/20 (port instance), 5 (mode), 4. */
 NYX_API void cfidrNetAttachPort(cfiOID net, cfiOID port, cfidrAttachModeT mode, cfidrErrorT *err);
 NYX_API void cfidrNetAttachPortInst(cfiOID net, cfiOID portInst, cfidrAttachModeT mode, cfidrErrorT *err);
@@ -553,8 +562,9 @@ NYX_API cfiOID cfidrPortInstBundleFindPortInstByDescriberName(cfiOID bundle, con
                                                               cfidrErrorT *err);
 
 /* Iterators over the port instances of an instance (the members of a port instance bus or
- * bundle): mode 1 scalars at every depth, 2 buses and bundles at every depth, 3 the direct ones,
- * 4 everything, each group before its members. The list is taken when the iterator is made.
+ * bundle): cfidrScalarIterMode (1) scalars at every depth, cfidrBundleIterMode (2) buses and
+ * bundles at every depth, cfidrTopLevelIterMode (3) the direct ones, cfidrAllIterMode (4)
+ * everything, each group before its members. The list is taken when the iterator is made.
  * Errors: 16/15, 35 (mode), 4; a null iterator on error. */
 NYX_API cfidrIterT cfidrInstGetPortInsts(cfiOID inst, cfidrIterModeT mode, cfidrErrorT *err);
 NYX_API cfidrIterT cfidrPortInstBundleGetPortInsts(cfiOID bundle, cfidrIterModeT mode, cfidrErrorT *err);

@@ -75,8 +75,9 @@ NYX_API const char *nyxdrPIGetSoftPathname(const char *path, cfidrErrorT *err);
 /* ==== Properties =========================================================================== */
 
 /* Returns the stored value type of a property: 0 none, 1 boolean, 2 integer, 3 float, 4 deleted
- * (an occurrence property set's mark of a removed property), 5 string, 7 triplet, 8 case
- * triplet, 9 expression. Errors: 16 (prop unusable), 15 (not a property); result 0. */
+ * (an occurrence property set's mark of a removed property), 5 string, 7 triplet, 8 case triplet,
+ * 9 expression (cfidrNoValueType ... nyxdrExpressionValueType, nyxtypes.h). Errors: 16 (prop
+ * unusable), 15 (not a property); result 0. */
 NYX_API nyxdrValueTypeT nyxdrPropGetValueType(cfiOID prop, cfidrErrorT *err);
 
 /* ==== Ports ================================================================================ */

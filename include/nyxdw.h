@@ -7,8 +7,9 @@
  * identifiers with an odd tag word; the cfidr functions accept them as objects but do not type
  * them (they report 15 where a class is required).
  *
- * The walk reports its own error codes, 31001-31014, and the design-configuration functions of
- * nyxdr.h report 30001-30012; nyxdwPIGetErrorText translates all of them.
+ * The walk reports its own error codes, 31001-31014 (nyxdwErr..., nyxtypes.h), and the
+ * design-configuration functions of nyxdr.h report 30001-30012 (nyxdrErr...);
+ * nyxdwPIGetErrorText translates all of them.
  */
 #ifndef NYXDW_H
 #define NYXDW_H
@@ -33,7 +34,7 @@ NYX_API void nyxdwPIQuit(cfidrErrorT *err);
 /* Returns the text of an error code: the extension codes 30001-30012 and 31001-31014 here, any
  * other code as cfidrPIGetErrorText does. The string belongs to the library and stays valid until
  * ten further strings have been returned or the library is released. A code without a text
- * reports 9 and returns "". */
+ * reports 9 (cfidrErrBadErrorCode) and returns "". */
 NYX_API const char *nyxdwPIGetErrorText(cfidrErrorT code, cfidrErrorT *err);
 
 #ifdef __cplusplus

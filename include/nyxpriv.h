@@ -44,12 +44,13 @@ NYX_API void nyxprivPIViewSizeHint(cfiOID view, int32_t size, cfidrErrorT *err);
  * resolved from `definitions`, a NULL-terminated array of "NAME=VALUE" texts (NULL: none), a later
  * definition of a name replacing an earlier one. A VALUE that reads as a whole number in 32 bits
  * is an integer, one that reads as another decimal number a real, anything else a string. Creates
- * the global state when needed. Returns the text of the result (an integer in decimal, a real
- * with up to 15 significant digits, "true" or "false", a string up to its first NUL, "" for void)
- * in the returned-string ring (in trusted program mode, valid until the next call), and stores
- * its type in *type when type is not NULL: 0 void, 1 boolean, 2 integer, 3 real, 5 string (0 on
- * error). Errors: 14 (text NULL, or a definition without "=" or with an empty name), 31006-31014
- * (the evaluation's error; nyxdwPIGetErrorText gives its text), 4; result "". */
+ * the global state when needed. Returns the text of the result (an integer in decimal, a real with
+ * up to 15 significant digits, "true" or "false", a string up to its first NUL, "" for void) in
+ * the returned-string ring (in trusted program mode, valid until the next call), and stores its
+ * type in *type when type is not NULL: 0 void, 1 boolean, 2 integer, 3 real, 5 string (0 on
+ * error), as the value types cfidrNoValueType ... cfidrStringValueType name them. Errors: 14 (text
+ * NULL, or a definition without "=" or with an empty name), 31006-31014 (the evaluation's error;
+ * nyxdwPIGetErrorText gives its text), 4; result "". */
 NYX_API const char *nyxprivPIEvaluateExpression(const char *text, const char *const *definitions,
                                                 nyxdrValueTypeT *type, cfidrErrorT *err);
 
