@@ -97,9 +97,13 @@ const char *const kExtensionTexts[26] = {
 
 // The static text of a code, or null for a code without one.
 const char *errorText(int32_t code) {
-    if (code >= 0 && code < 54) return kTexts[code];
-    if (code >= 30001 && code <= 30012) return kExtensionTexts[code - 30001];
-    if (code >= 31001 && code <= 31014) return kExtensionTexts[12 + code - 31001];
+    if (code >= cfidrErrNone && code <= cfidrErrSameCellInst) return kTexts[code];
+    if (code >= nyxdrErrBadPath && code <= nyxdrErrRootViewNotNetlistView) {
+        return kExtensionTexts[code - nyxdrErrBadPath];
+    }
+    if (code >= nyxdwErrOccUnusable && code <= nyxdwErrParamNotFound) {
+        return kExtensionTexts[12 + code - nyxdwErrOccUnusable];
+    }
     return nullptr;
 }
 
@@ -110,7 +114,9 @@ extern "C" {
 NYX_API const char *cfidrPIGetErrorText(cfidrErrorT code, cfidrErrorT *err) {
     return nyxpi::guard(err, "", [&](cfidrErrorT *e) -> const char * {
         if (nyxpi::session(e) == nullptr) return "";
-        if (code < 0 || code > 53) return nyxpi::fail(e, 9), "";
+        if (code < cfidrErrNone || code > cfidrErrSameCellInst) {
+            return nyxpi::fail(e, cfidrErrBadErrorCode), "";
+        }
         return nyxpi::returnString(nyxpi::errorText(code), e);
     });
 }
@@ -118,11 +124,11 @@ NYX_API const char *cfidrPIGetErrorText(cfidrErrorT code, cfidrErrorT *err) {
 // Every extension code is translated here (the design-configuration codes too, which the
 // standard table does not know); other codes go to cfidrPIGetErrorText.
 NYX_API const char *nyxdwPIGetErrorText(cfidrErrorT code, cfidrErrorT *err) {
-    if (code < 30001) return cfidrPIGetErrorText(code, err);
+    if (code < nyxdrErrBadPath) return cfidrPIGetErrorText(code, err);
     return nyxpi::guard(err, "", [&](cfidrErrorT *e) -> const char * {
         if (nyxpi::session(e) == nullptr) return "";
         const char *text = nyxpi::errorText(code);
-        if (text == nullptr) return nyxpi::fail(e, 9), "";
+        if (text == nullptr) return nyxpi::fail(e, cfidrErrBadErrorCode), "";
         return nyxpi::returnString(text, e);
     });
 }

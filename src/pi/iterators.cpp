@@ -29,7 +29,7 @@ cfidrIterT nullIter() {
 cfidrIterT handOutIter(nyxIter *it, int16_t kind, int16_t makerCode, cfidrErrorT *e) {
     if (it == nullptr) {
         // A getter that made nothing reported why (or ran out of memory).
-        if (*e == 0) fail(e, 4);
+        if (*e == 0) fail(e, cfidrErrInternal);
         return nullIter();
     }
     it->iterFunc = kind;
@@ -37,7 +37,7 @@ cfidrIterT handOutIter(nyxIter *it, int16_t kind, int16_t makerCode, cfidrErrorT
     if (!registerIter(it)) {
         const nyxIterOps *ops = iterOps(it);
         if (ops != nullptr && ops->quit != nullptr) ops->quit(it);
-        fail(e, 4);
+        fail(e, cfidrErrInternal);
         return nullIter();
     }
     return reinterpret_cast<cfidrIterT>(it);
@@ -49,21 +49,21 @@ cfiOID iterNext(cfidrIterT handle, int16_t kind, cfidrErrorT *e) {
     if (!trusted()) {
         const nyx *s = nyx::session;
         if (s == nullptr || handle == nullptr || !s->iterRegistered(handle)) {
-            return fail(e, 11), kNullOID;
+            return fail(e, cfidrErrBadIterator), kNullOID;
         }
         if (it->iterFunc != kind && !(kind == nyxIterNet && it->iterFunc == nyxIterNetBundle)) {
-            return fail(e, 12), kNullOID;
+            return fail(e, cfidrErrIterWrongType), kNullOID;
         }
     } else if (handle == nullptr) {
-        return fail(e, 11), kNullOID;
+        return fail(e, cfidrErrBadIterator), kNullOID;
     }
     // The object it walked is gone: nothing it would read is there any more.
-    if (it->ended) return fail(e, 16), kNullOID;
+    if (it->ended) return fail(e, cfidrErrObjectUnusable), kNullOID;
     const nyxIterOps *ops = iterOps(it);
     int16_t stepKind = it->iterFunc;
     if (ops == nullptr || stepKind <= 1 || stepKind >= nyxIterKindCount ||
         ops->next[stepKind] == nullptr) {
-        return fail(e, 4), kNullOID;
+        return fail(e, cfidrErrInternal), kNullOID;
     }
     nyxObjRef r = ops->next[stepKind](it, e);
     if (*e != 0) return kNullOID;
@@ -76,7 +76,7 @@ static bool iterLive(cfidrIterT handle, cfidrErrorT *e) {
     const nyx *s = nyx::session;
     bool registered = s != nullptr && s->iterRegistered(handle);
     if (registered || (trusted() && handle != nullptr && !isNullIter(handle))) return true;
-    return fail(e, 11), false;
+    return fail(e, cfidrErrBadIterator), false;
 }
 
 } // namespace nyxpi
@@ -90,9 +90,9 @@ NYX_API void cfidrIterReset(cfidrIterT it, cfidrErrorT *err) {
         if (!nyxpi::iterLive(it, e) || nyxpi::isNullIter(it)) return;
         nyxIter *iter = reinterpret_cast<nyxIter *>(it);
         // An iterator whose object went stays ended: rewinding would read freed memory.
-        if (iter->ended) return nyxpi::fail(e, 16);
+        if (iter->ended) return nyxpi::fail(e, cfidrErrObjectUnusable);
         const nyxIterOps *ops = nyxpi::iterOps(iter);
-        if (ops == nullptr || ops->reset == nullptr) return nyxpi::fail(e, 4);
+        if (ops == nullptr || ops->reset == nullptr) return nyxpi::fail(e, cfidrErrInternal);
         ops->reset(iter);
     });
 }
@@ -104,7 +104,7 @@ NYX_API void cfidrIterQuit(cfidrIterT it, cfidrErrorT *err) {
         if (nyxpi::isNullIter(it)) return;
         nyxIter *iter = reinterpret_cast<nyxIter *>(it);
         const nyxIterOps *ops = nyxpi::iterOps(iter);
-        if (ops == nullptr || ops->quit == nullptr) return nyxpi::fail(e, 4);
+        if (ops == nullptr || ops->quit == nullptr) return nyxpi::fail(e, cfidrErrInternal);
         ops->quit(iter);
     });
 }

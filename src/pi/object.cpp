@@ -95,7 +95,7 @@ bool Withdrawal::walk(void *obj, int32_t code, uint32_t member, cfidrErrorT *e) 
     std::vector<Frame> stack;
     auto failWalk = [&] {
         for (const Frame &f : stack) quitIter(f);
-        if (*e == 0) fail(e, 4);
+        if (*e == 0) fail(e, cfidrErrInternal);
         return false;
     };
     if (code <= 0 || code > 25) return failWalk();
@@ -185,7 +185,7 @@ NYX_API cfidrObjectTypeT cfidrObjectGetObjectType(cfiOID id, cfidrErrorT *err) {
     return nyxpi::guard(err, cfidrObjectTypeT{0}, [&](cfidrErrorT *e) -> cfidrObjectTypeT {
         if (!checkArg(id, nyxCodeAnyObject, e)) return 0;
         cfidrObjectTypeT type = nyxpi::typeValue(classCode(id.tag));
-        if (type == 0) return nyxpi::fail(e, 15), 0;
+        if (type == 0) return nyxpi::fail(e, cfidrErrWrongType), 0;
         return type;
     });
 }
@@ -195,8 +195,8 @@ NYX_API void cfidrObjectDestroy(cfiOID id, cfidrErrorT *err) {
         if (!checkArg(id, nyxCodeAnyObject, e)) return;
         int32_t code = classCode(id.tag);
         const nyxClassOps *ops = (id.tag & 1) != 0 ? nullptr : nyxpi::classOps(code);
-        if ((id.tag & 1) != 0 || code == 0 || code > 25) return nyxpi::fail(e, 15);
-        if (ops == nullptr || ops->destroy == nullptr) return nyxpi::fail(e, 4);
+        if ((id.tag & 1) != 0 || code == 0 || code > 25) return nyxpi::fail(e, cfidrErrWrongType);
+        if (ops == nullptr || ops->destroy == nullptr) return nyxpi::fail(e, cfidrErrInternal);
         void *obj = nyxpi::address(id.object);
         uint32_t member = nyxpi::memberIndex(id.tag);
         // The identifiers are withdrawn only once the class has destroyed the object: a refused
@@ -212,7 +212,7 @@ NYX_API const char *cfidrNamedObjectGetName(cfiOID id, cfidrErrorT *err) {
     return nyxpi::guard(err, "", [&](cfidrErrorT *e) -> const char * {
         if (!checkArg(id, nyxCodeNamedObject, e)) return "";
         const nyxClassOps *ops = nyxpi::classOps(classCode(id.tag));
-        if (ops == nullptr || ops->getName == nullptr) return nyxpi::fail(e, 15), "";
+        if (ops == nullptr || ops->getName == nullptr) return nyxpi::fail(e, cfidrErrWrongType), "";
         const char *name = ops->getName(nyxpi::address(id.object), nyxpi::memberIndex(id.tag), e);
         if (*e != 0) return "";
         return nyxpi::returnString(name, e);
@@ -225,7 +225,9 @@ NYX_API void cfidrNamedObjectSetName(cfiOID id, const char *name, cfidrErrorT *e
         const nyxClassOps *ops = nyxpi::classOps(classCode(id.tag));
         // Classes without a rename operation (libraries, cells, ports, encapsulated views,
         // occurrence property sets and properties, design configurations) refuse it.
-        if (ops == nullptr || ops->setName == nullptr) return nyxpi::fail(e, 36);
+        if (ops == nullptr || ops->setName == nullptr) {
+            return nyxpi::fail(e, cfidrErrIllegalOperation);
+        }
         ops->setName(nyxpi::address(id.object), nyxpi::memberIndex(id.tag), name, e);
     });
 }

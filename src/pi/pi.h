@@ -102,7 +102,7 @@ template <class R, class F> inline R guard(cfidrErrorT *err, R failure, F &&body
     try {
         return body(e);
     } catch (...) {
-        *e = 4;
+        *e = cfidrErrInternal;
         return failure;
     }
 }
@@ -113,7 +113,7 @@ template <class F> inline void guardVoid(cfidrErrorT *err, F &&body) noexcept {
     try {
         body(e);
     } catch (...) {
-        *e = 4;
+        *e = cfidrErrInternal;
     }
 }
 
@@ -124,13 +124,14 @@ inline bool trusted() { return nyx::trustedProgram(); }
 // For PI functions: the global state, created if needed (4 when memory ran out).
 inline nyx *session(cfidrErrorT *e) {
     nyx *s = nyx::ensure();
-    if (s == nullptr) fail(e, 4);
+    if (s == nullptr) fail(e, cfidrErrInternal);
     return s;
 }
 
 // Checks an object argument (steps 2-5). Returns false after storing the error.
-inline bool checkArg(cfiOID id, int32_t expected, cfidrErrorT *e, cfidrErrorT unusable = 16,
-                     cfidrErrorT wrongClass = 15) {
+inline bool checkArg(cfiOID id, int32_t expected, cfidrErrorT *e,
+                     cfidrErrorT unusable = cfidrErrObjectUnusable,
+                     cfidrErrorT wrongClass = cfidrErrWrongType) {
     if (trusted()) {
         if (id.object == 0) return fail(e, unusable), false;
         return true;
@@ -147,12 +148,12 @@ inline bool checkArg(cfiOID id, int32_t expected, cfidrErrorT *e, cfidrErrorT un
 struct ArgCodes {
     cfidrErrorT unusable, wrongClass;
 };
-inline constexpr ArgCodes kPortCodes = {17, 18};
-inline constexpr ArgCodes kPortInstCodes = {19, 20};
-inline constexpr ArgCodes kNetCodes = {50, 44};
-inline constexpr ArgCodes kPortBundleCodes = {51, 45};
-inline constexpr ArgCodes kCellCodes = {52, 15};
-inline constexpr ArgCodes kDescriberCodes = {6, 7};
+inline constexpr ArgCodes kPortCodes = {cfidrErrPortUnusable, cfidrErrNotPort};
+inline constexpr ArgCodes kPortInstCodes = {cfidrErrPortInstUnusable, cfidrErrNotPortInst};
+inline constexpr ArgCodes kNetCodes = {cfidrErrNetUnusable, cfidrErrNotNet};
+inline constexpr ArgCodes kPortBundleCodes = {cfidrErrPortBundleUnusable, cfidrErrNotPortBundle};
+inline constexpr ArgCodes kCellCodes = {cfidrErrCellUnusable, cfidrErrWrongType};
+inline constexpr ArgCodes kDescriberCodes = {cfidrErrDescriberUnusable, cfidrErrDescriberNotView};
 inline bool checkArg(cfiOID id, int32_t expected, cfidrErrorT *e, ArgCodes codes) {
     return checkArg(id, expected, e, codes.unusable, codes.wrongClass);
 }
@@ -161,9 +162,15 @@ inline bool checkRange(int32_t v, int32_t lo, int32_t hi, cfidrErrorT code, cfid
     if (trusted() || (v >= lo && v <= hi)) return true;
     return fail(e, code), false;
 }
-inline bool checkAccessMode(int32_t mode, cfidrErrorT *e) { return checkRange(mode, 1, 2, 41, e); }
-inline bool checkIterMode(int32_t mode, cfidrErrorT *e) { return checkRange(mode, 1, 4, 35, e); }
-inline bool checkAttachMode(int32_t mode, cfidrErrorT *e) { return checkRange(mode, 1, 2, 5, e); }
+inline bool checkAccessMode(int32_t mode, cfidrErrorT *e) {
+    return checkRange(mode, cfidrReadMode, cfidrUpdateMode, cfidrErrBadAccessMode, e);
+}
+inline bool checkIterMode(int32_t mode, cfidrErrorT *e) {
+    return checkRange(mode, cfidrScalarIterMode, cfidrAllIterMode, cfidrErrBadIterMode, e);
+}
+inline bool checkAttachMode(int32_t mode, cfidrErrorT *e) {
+    return checkRange(mode, cfidrPositionAttachMode, cfidrNameAttachMode, cfidrErrBadAttachMode, e);
+}
 
 // The operation table of an identifier's class (null for codes without one).
 inline const nyxClassOps *classOps(int32_t code) {
@@ -178,7 +185,7 @@ inline cfiOID handOut(const void *obj, int32_t code, cfidrErrorT *e, uint32_t me
     if (obj == nullptr) return kNullOID;
     cfiOID id = {objectWord(obj), makeTag(code, member)};
     if (!trusted() && nyx::session != nullptr && !nyx::session->registerOID(id.object, id.tag)) {
-        fail(e, 4);
+        fail(e, cfidrErrInternal);
         return kNullOID;
     }
     return id;
@@ -202,7 +209,7 @@ template <class F> inline cfidrIterT guardIter(cfidrErrorT *err, F &&body) noexc
     try {
         return body(e);
     } catch (...) {
-        *e = 4;
+        *e = cfidrErrInternal;
         try {
             return nullIter();
         } catch (...) {
@@ -217,7 +224,7 @@ inline const char *returnString(const char *s, cfidrErrorT *e) {
     if (s == nullptr) s = "";
     if (trusted() || nyx::session == nullptr) return s;
     const char *copy = nyx::session->ringString(s);
-    if (copy == nullptr) return fail(e, 4), "";
+    if (copy == nullptr) return fail(e, cfidrErrInternal), "";
     return copy;
 }
 

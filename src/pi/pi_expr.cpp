@@ -58,14 +58,14 @@ private:
 std::string valueText(const nyxExprValue &v, nyxdrValueTypeT *type) {
     char number[64];
     switch (v.primaryKind()) {
-    case nyxExprInt: *type = 2; return std::to_string(v.i);
+    case nyxExprInt: *type = cfidrInt32ValueType; return std::to_string(v.i);
     case nyxExprReal:
-        *type = 3;
+        *type = cfidrFloat32ValueType;
         std::snprintf(number, sizeof number, "%.15g", v.r);
         return number;
-    case nyxExprBool: *type = 1; return v.i != 0 ? "true" : "false";
-    case nyxExprString: *type = 5; return std::string(v.s, strnlen(v.s, v.len));
-    default: *type = 0; return std::string();
+    case nyxExprBool: *type = cfidrBooleanValueType; return v.i != 0 ? "true" : "false";
+    case nyxExprString: *type = cfidrStringValueType; return std::string(v.s, strnlen(v.s, v.len));
+    default: *type = cfidrNoValueType; return std::string();
     }
 }
 
@@ -81,9 +81,11 @@ NYX_API const char *nyxprivPIEvaluateExpression(const char *text, const char *co
     return nyxpi::guard(err, "", [&](cfidrErrorT *e) -> const char * {
         if (nyxpi::session(e) == nullptr) return "";
         DefinitionLookup names;
-        if (text == nullptr || !names.define(definitions)) return nyxpi::fail(e, 14), "";
+        if (text == nullptr || !names.define(definitions)) {
+            return nyxpi::fail(e, cfidrErrBadName), "";
+        }
         nyxExprMgr *mgr = nyxExprSessionMgr();
-        if (mgr == nullptr) return nyxpi::fail(e, 4), "";
+        if (mgr == nullptr) return nyxpi::fail(e, cfidrErrInternal), "";
         const nyxExprValue v = mgr->evaluate(nullptr, text, &names, nullptr, e);
         if (*e != 0) return "";
         // Kept here so that the text outlives the call in trusted program mode too.

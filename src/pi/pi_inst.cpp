@@ -72,7 +72,7 @@ NYX_API cfiOID nyxdrInstGetPrimitiveDescriber(cfiOID inst, cfidrErrorT *err) {
     return nyxpi::guard(err, kNullOID, [&](cfidrErrorT *e) {
         if (!checkArg(inst, nyxCodeInst, e)) return kNullOID;
         nyxNetlistView *symbol = instOf(inst)->footPrint()->d_symbolView;
-        if (symbol == nullptr) return nyxpi::fail(e, 3), kNullOID;
+        if (symbol == nullptr) return nyxpi::fail(e, cfidrErrDescriberNotFound), kNullOID;
         return nyxpi::handOut(symbol, nyxCodeNetlistView, e);
     });
 }

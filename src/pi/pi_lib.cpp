@@ -23,7 +23,7 @@ NYX_API cfiOID cfidrPIOpenLib(const char *name, cfidrAccessModeT mode, cfidrErro
         nyxLib *lib = nyxLib::openLib(name, mode, e);
         // "Already opened" still hands the library out.
         cfidrErrorT code = *e;
-        if (code != 0 && code != 22) return kNullOID;
+        if (code != 0 && code != cfidrErrLibAlreadyOpen) return kNullOID;
         *e = 0;
         cfiOID id = nyxpi::handOut(lib, nyxCodeLib, e);
         if (*e == 0) *e = code;
@@ -100,7 +100,9 @@ NYX_API cfidrIterT cfidrCellGetViews(cfiOID cell, cfidrErrorT *err) {
 NYX_API cfiOID cfidrCellFindViewByName(cfiOID cell, const char *name, cfidrErrorT *err) {
     return nyxpi::guard(err, kNullOID, [&](cfidrErrorT *e) {
         if (!checkArg(cell, nyxCodeCell, e)) return kNullOID;
-        if (!nyxpi::trusted() && !nyxDMUtil::validName(name)) return fail(e, 14), kNullOID;
+        if (!nyxpi::trusted() && !nyxDMUtil::validName(name)) {
+            return fail(e, cfidrErrBadName), kNullOID;
+        }
         nyxObjRef r = nyxCell::findViewByName(nyxpi::object<nyxCell>(cell), name, e);
         if (*e != 0) return kNullOID;
         return nyxpi::handOut(r, e);

@@ -13,7 +13,7 @@ nyxNetBundle *group(cfiOID id) { return nyxpi::object<nyxNetBundle>(id); }
 
 // The connection side of port instances, or null while instances do not exist.
 const nyxConnSide *portInstSide(cfidrErrorT *e) {
-    if (&nyxPortInstSide == nullptr) return fail(e, 4), nullptr;
+    if (&nyxPortInstSide == nullptr) return fail(e, cfidrErrInternal), nullptr;
     return &nyxPortInstSide;
 }
 

@@ -10,10 +10,12 @@ namespace {
 template <class Convert> const char *convertPath(const char *path, cfidrErrorT *err, Convert convert) {
     return nyxpi::guard(err, "", [&](cfidrErrorT *e) -> const char * {
         if (nyxpi::session(e) == nullptr) return "";
-        if (path == nullptr) return nyxpi::fail(e, 14), "";
+        if (path == nullptr) return nyxpi::fail(e, cfidrErrBadName), "";
         char buf[kLocMapPathMax];
         const char *result = convert(path, buf, sizeof buf);
-        if (result == nullptr) return nyxpi::fail(e, *path == '\0' ? 14 : 27), "";
+        if (result == nullptr) {
+            return nyxpi::fail(e, *path == '\0' ? cfidrErrBadName : cfidrErrNotFound), "";
+        }
         return nyxpi::returnString(result, e);
     });
 }

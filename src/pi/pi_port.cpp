@@ -21,7 +21,7 @@ inline cfiOID handOutPort(nyxPort *port, cfidrErrorT *e) {
 inline bool portClassIs(cfiOID id, int32_t a, int32_t b, cfidrErrorT *e) {
     int32_t c = nyxpi::classCode(id.tag);
     if (c == a || c == b) return true;
-    return nyxpi::fail(e, 4), false;
+    return nyxpi::fail(e, cfidrErrInternal), false;
 }
 
 } // namespace
@@ -60,7 +60,7 @@ NYX_API cfiOID cfidrPortBundleCreatePortScalar(cfiOID bundle, const char *name, 
         if (!checkArg(bundle, nyxCodePortBundle, e)) return kNullOID;
         nyxPortBundle *g = groupOf(bundle);
         nyxNetlistView *v = nyxPort::getOwningView(g);
-        if (v == nullptr) return nyxpi::fail(e, 4), kNullOID;
+        if (v == nullptr) return nyxpi::fail(e, cfidrErrInternal), kNullOID;
         return handOutPort(nyxPort::createPortScalar(v, g, name, position, direction, e), e);
     });
 }
@@ -71,7 +71,7 @@ NYX_API cfiOID cfidrPortBundleCreatePortBus(cfiOID bundle, const char *name, int
         if (!checkArg(bundle, nyxCodePortBundle, e)) return kNullOID;
         nyxPortBundle *g = groupOf(bundle);
         nyxNetlistView *v = nyxPort::getOwningView(g);
-        if (v == nullptr) return nyxpi::fail(e, 4), kNullOID;
+        if (v == nullptr) return nyxpi::fail(e, cfidrErrInternal), kNullOID;
         return handOutPort(nyxPort::createPortBus(v, g, name, position, start, step, e), e);
     });
 }
@@ -82,7 +82,7 @@ NYX_API cfiOID cfidrPortBundleCreatePortBundle(cfiOID bundle, const char *name, 
         if (!checkArg(bundle, nyxCodePortBundle, e)) return kNullOID;
         nyxPortBundle *g = groupOf(bundle);
         nyxNetlistView *v = nyxPort::getOwningView(g);
-        if (v == nullptr) return nyxpi::fail(e, 4), kNullOID;
+        if (v == nullptr) return nyxpi::fail(e, cfidrErrInternal), kNullOID;
         return handOutPort(nyxPort::createPortBundle(v, g, name, position, e), e);
     });
 }
@@ -127,7 +127,7 @@ NYX_API cfiOID cfidrPortGetOwner(cfiOID port, cfidrErrorT *err) {
         nyxPort *p = portOf(port);
         if (p->d_ownerCode != nyxCodeNetlistView && p->d_ownerCode != nyxCodePortBus &&
             p->d_ownerCode != nyxCodePortBundle) {
-            return nyxpi::fail(e, 4), kNullOID;
+            return nyxpi::fail(e, cfidrErrInternal), kNullOID;
         }
         return nyxpi::handOut(p->d_owner, p->d_ownerCode, e);
     });

@@ -16,7 +16,7 @@ inline void *wordOf(cfiOID id) { return nyxpi::address(id.object); }
 // is not a group, so that it never reads a net as group storage (4).
 inline bool groupWord(cfiOID id, cfidrErrorT *e) {
     if (nyxPortInst::isGroup(wordOf(id))) return true;
-    return fail(e, 4), false;
+    return fail(e, cfidrErrInternal), false;
 }
 
 cfiOID handOutRef(const nyxObjRef &r, cfidrErrorT *e) {
@@ -49,7 +49,7 @@ NYX_API cfiOID nyxdrInstFindPortInstByPosition(cfiOID inst, int32_t position, cf
         if (!checkArg(inst, nyxCodeInst, e)) return kNullOID;
         int32_t code = 0;
         uintptr_t *word = nyxPortInst::atPosition(instOf(inst), position, &code);
-        if (word == nullptr) return fail(e, 27), kNullOID;
+        if (word == nullptr) return fail(e, cfidrErrNotFound), kNullOID;
         return nyxpi::handOut(word, code, e);
     });
 }
@@ -58,7 +58,7 @@ NYX_API int32_t nyxdrPortInstGetPositionInInst(cfiOID portInst, cfidrErrorT *err
     return nyxpi::guard(err, int32_t{-1}, [&](cfidrErrorT *e) {
         if (!checkArg(portInst, nyxCodePortInst, e)) return int32_t{-1};
         int32_t pos = nyxPortInst::positionInInst(wordOf(portInst));
-        if (pos < 0) fail(e, 4);
+        if (pos < 0) fail(e, cfidrErrInternal);
         return pos;
     });
 }
@@ -106,7 +106,7 @@ NYX_API cfiOID cfidrPortInstGetOwner(cfiOID portInst, cfidrErrorT *err) {
         if (!checkArg(portInst, nyxCodePortInst, e)) return kNullOID;
         int32_t code = 0;
         void *owner = nyxPortInst::owner(wordOf(portInst), &code);
-        if (owner == nullptr) return fail(e, 4), kNullOID;
+        if (owner == nullptr) return fail(e, cfidrErrInternal), kNullOID;
         return nyxpi::handOut(owner, code, e);
     });
 }
@@ -146,7 +146,9 @@ NYX_API void cfidrPortInstCheckDescriber(cfiOID portInst, cfidrErrorT *err) {
 NYX_API cfidrPortDirectionT cfidrPortInstScalarGetDescriberDirection(cfiOID portInst, cfidrErrorT *err) {
     return nyxpi::guard(err, cfidrPortDirectionT{0}, [&](cfidrErrorT *e) {
         if (!checkArg(portInst, nyxCodePortInstScalar, e)) return cfidrPortDirectionT{0};
-        if (nyxPortInst::isGroup(wordOf(portInst))) return fail(e, 4), cfidrPortDirectionT{0};
+        if (nyxPortInst::isGroup(wordOf(portInst))) {
+            return fail(e, cfidrErrInternal), cfidrPortDirectionT{0};
+        }
         return nyxPortInst::describerDirection(wordOf(portInst));
     });
 }
@@ -154,7 +156,7 @@ NYX_API cfidrPortDirectionT cfidrPortInstScalarGetDescriberDirection(cfiOID port
 NYX_API cfiOID cfidrPortInstScalarGetNetScalar(cfiOID portInst, cfidrErrorT *err) {
     return nyxpi::guard(err, kNullOID, [&](cfidrErrorT *e) {
         if (!checkArg(portInst, nyxCodePortInstScalar, e)) return kNullOID;
-        if (nyxPortInst::isGroup(wordOf(portInst))) return fail(e, 4), kNullOID;
+        if (nyxPortInst::isGroup(wordOf(portInst))) return fail(e, cfidrErrInternal), kNullOID;
         return nyxpi::handOut(nyxPortInst::net(wordOf(portInst)), nyxCodeNetScalar, e);
     });
 }

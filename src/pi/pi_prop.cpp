@@ -16,7 +16,7 @@ using nyxpi::classCode;
 // identifiers and classes without the operation).
 const nyxClassOps *ownerOps(cfiOID id, cfidrErrorT *e) {
     const nyxClassOps *ops = (id.tag & 1) != 0 ? nullptr : nyxpi::classOps(classCode(id.tag));
-    if (ops == nullptr) nyxpi::fail(e, 15);
+    if (ops == nullptr) nyxpi::fail(e, cfidrErrWrongType);
     return ops;
 }
 
@@ -25,7 +25,7 @@ const nyxPropClassOps *propArg(cfiOID prop, cfidrErrorT *e) {
     if (!checkArg(prop, nyxCodeProp, e)) return nullptr;
     const nyxClassOps *ops = nyxpi::classOps(nyxCodeProp);
     const auto *own = ops != nullptr ? static_cast<const nyxPropClassOps *>(ops->own) : nullptr;
-    if (own == nullptr) nyxpi::fail(e, 15);
+    if (own == nullptr) nyxpi::fail(e, cfidrErrWrongType);
     return own;
 }
 
@@ -41,7 +41,7 @@ NYX_API cfiOID cfidrObjectCreateProp(cfiOID obj, const char *name, cfidrErrorT *
         if (!checkArg(obj, nyxCodeAnyObject, e)) return nyxpi::kNullOID;
         const nyxClassOps *ops = ownerOps(obj, e);
         if (ops == nullptr) return nyxpi::kNullOID;
-        if (ops->createProp == nullptr) return nyxpi::fail(e, 15), nyxpi::kNullOID;
+        if (ops->createProp == nullptr) return nyxpi::fail(e, cfidrErrWrongType), nyxpi::kNullOID;
         nyxObjRef r = ops->createProp(nyxpi::address(obj.object), nyxpi::memberIndex(obj.tag), name, e);
         if (*e != 0) return nyxpi::kNullOID;
         return nyxpi::handOut(r, e);
@@ -53,7 +53,9 @@ NYX_API cfiOID cfidrObjectFindPropByName(cfiOID obj, const char *name, cfidrErro
         if (!checkArg(obj, nyxCodeAnyObject, e)) return nyxpi::kNullOID;
         const nyxClassOps *ops = ownerOps(obj, e);
         if (ops == nullptr) return nyxpi::kNullOID;
-        if (ops->findPropByName == nullptr) return nyxpi::fail(e, 15), nyxpi::kNullOID;
+        if (ops->findPropByName == nullptr) {
+            return nyxpi::fail(e, cfidrErrWrongType), nyxpi::kNullOID;
+        }
         nyxObjRef r = ops->findPropByName(nyxpi::address(obj.object), nyxpi::memberIndex(obj.tag), name, e);
         if (*e != 0) return nyxpi::kNullOID;
         return nyxpi::handOut(r, e);
@@ -66,7 +68,7 @@ NYX_API cfidrIterT cfidrObjectGetProps(cfiOID obj, cfidrErrorT *err) {
         const nyxClassOps *ops = ownerOps(obj, e);
         if (ops == nullptr) return nyxpi::nullIter();
         nyxGetterFn getter = ops->getters[nyxIterProp];
-        if (getter == nullptr) return nyxpi::fail(e, 15), nyxpi::nullIter();
+        if (getter == nullptr) return nyxpi::fail(e, cfidrErrWrongType), nyxpi::nullIter();
         nyxIter *it = getter(nyxpi::address(obj.object), nyxpi::memberIndex(obj.tag), e);
         if (*e != 0) {
             const nyxIterOps *iops = nyx::iterFuncTables[classCode(obj.tag)];
@@ -94,7 +96,7 @@ NYX_API cfidrValueTypeT cfidrPropGetValueType(cfiOID prop, cfidrErrorT *err) {
         if (own == nullptr) return 0;
         int32_t type = own->valueType(listOf(prop), indexOf(prop), e);
         // Deleted, triplet, case triplet and expression values are strings to this family.
-        return type >= 4 ? 5 : type;
+        return type >= nyxdrDeletedValueType ? cfidrStringValueType : type;
     });
 }
 

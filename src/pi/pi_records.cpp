@@ -19,7 +19,7 @@ nyxCell *cellOf(cfiOID cell) { return nyxpi::object<nyxCell>(cell); }
 const nyxDMEntry *entryAt(cfiOID cell, int32_t index, cfidrErrorT *e) {
     if (!cellOf(cell)->openObj(e)) return nullptr;
     const nyxDynArray &entries = cellOf(cell)->storedEntries();
-    if (index < 0 || index >= entries.nitems()) return fail(e, 27), nullptr;
+    if (index < 0 || index >= entries.nitems()) return fail(e, cfidrErrNotFound), nullptr;
     return static_cast<const nyxDMEntry *>(entries[index]);
 }
 

@@ -16,7 +16,9 @@ nyxNetlistView *asView(cfiOID id) { return nyxpi::object<nyxNetlistView>(id); }
 // Views of other kinds than netlist views have no operations here yet.
 bool netlistView(cfiOID view, cfidrErrorT *e) {
     if (!checkArg(view, nyxCodeView, e)) return false;
-    if (!nyxpi::trusted() && nyxpi::classCode(view.tag) != nyxCodeNetlistView) return fail(e, 15), false;
+    if (!nyxpi::trusted() && nyxpi::classCode(view.tag) != nyxCodeNetlistView) {
+        return fail(e, cfidrErrWrongType), false;
+    }
     return true;
 }
 
@@ -38,29 +40,31 @@ NYX_API cfiOID cfidrCellCreateNetlistView(cfiOID cell, const char *name, cfidrEr
         if (!checkArg(cell, nyxCodeCell, e)) return kNullOID;
         nyxCell *c = nyxpi::object<nyxCell>(cell);
         cfidrErrorT readErr = 0;
-        if (!c->openObj(&readErr) && readErr != 27) return fail(e, readErr), kNullOID;
-        if (!nyx::trustedData() && c->d_lib->readOnly()) return fail(e, 42), kNullOID;
-        if (name == nullptr) return fail(e, 14), kNullOID;
+        if (!c->openObj(&readErr) && readErr != cfidrErrNotFound) return fail(e, readErr), kNullOID;
+        if (!nyx::trustedData() && c->d_lib->readOnly()) {
+            return fail(e, cfidrErrNotOpenForUpdate), kNullOID;
+        }
+        if (name == nullptr) return fail(e, cfidrErrBadName), kNullOID;
         std::string stored = nyxNetlistView::storedName(name);
         name = stored.c_str();
         if (!nyx::trustedData()) {
             if (!nyxNetlistView::validString(name) ||
                 !nyxDMPath::fitsEntry(name, nyxDMTypes::row(nyxDMTypes::kNetlistView).ext)) {
-                return fail(e, 14), kNullOID;
+                return fail(e, cfidrErrBadName), kNullOID;
             }
             for (int32_t i = 0; i < c->views().nitems(); ++i) {
                 if (nyxDMUtil::sameName(nyxCell::viewObject(c->views()[i])->nameObj(), name)) {
-                    return fail(e, 26), kNullOID;
+                    return fail(e, cfidrErrAlreadyExists), kNullOID;
                 }
             }
             const char *cellPath = c->pathnameObj();
-            if (cellPath == nullptr) return fail(e, 4), kNullOID;
+            if (cellPath == nullptr) return fail(e, cfidrErrInternal), kNullOID;
             if (std::strlen(cellPath) + std::strlen(name) + 1 < 1024 &&
                 nyxDMObj::findDMObj(nyxCodeNetlistView, cellPath, name, nullptr) >= 0) {
-                return fail(e, 26), kNullOID;
+                return fail(e, cfidrErrAlreadyExists), kNullOID;
             }
         }
-        nyxNetlistView *v = nyxNetlistView::construct(c, name, 2, true, e);
+        nyxNetlistView *v = nyxNetlistView::construct(c, name, cfidrUpdateMode, true, e);
         return nyxpi::handOut(v, nyxCodeNetlistView, e);
     });
 }

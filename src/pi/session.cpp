@@ -73,14 +73,14 @@ NYX_API cfiBooleanEnum nyxdrPIGetTrustedDataMode(cfidrErrorT *err) {
 
 NYX_API void nyxprivPIPushExpertMode(cfidrErrorT *err) {
     nyxpi::guardVoid(err, [&](cfidrErrorT *e) {
-        if (!nyx::pushExpertMode()) nyxpi::fail(e, 4);
+        if (!nyx::pushExpertMode()) nyxpi::fail(e, cfidrErrInternal);
     });
 }
 
 NYX_API void nyxprivPIPopExpertMode(cfidrErrorT *err) {
     nyxpi::guardVoid(err, [&](cfidrErrorT *e) {
         if (nyxpi::session(e) == nullptr) return;
-        if (!nyx::popExpertMode()) nyxpi::fail(e, 4);
+        if (!nyx::popExpertMode()) nyxpi::fail(e, cfidrErrInternal);
     });
 }
 
