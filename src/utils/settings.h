@@ -10,10 +10,32 @@
 
 namespace nyxSettings {
 
-// Option bits of the option word.
-constexpr uint32_t kSuppressDirectoryScan = 0x800;  // set while the schematic compiler opens a view
-constexpr uint32_t kSchematicCompilerMode = 0x1000; // ZIL_SVC_COMPILER was set at initialisation
-constexpr uint32_t kCaseSensitiveNames = 0x20000;   // ZIL_NYX_CASE_SENSITIVE was set at initialisation
+// Option bits of the option word. Each is also a compiler option, set by the keyword named in
+// its comment; the bits the library itself consults say what they change here.
+constexpr uint32_t kLowerCase = 0x1;                // "lowercase", "lower"
+constexpr uint32_t kUpperCase = 0x2;                // "uppercase", "upper"
+constexpr uint32_t kParens = 0x4;                   // "parens"
+constexpr uint32_t kBrackets = 0x8;                 // "brackets"
+constexpr uint32_t kEvalAll = 0x10;                 // "evalall"
+constexpr uint32_t kEval = 0x20;                    // "eval"
+constexpr uint32_t kPreserveNetConns = 0x40;        // "preserve_netconns"
+constexpr uint32_t kGeneratePorts = 0x80;           // "generate_ports"
+constexpr uint32_t kRemoteShell = 0x100;            // "rsh" and a host name
+constexpr uint32_t kCompilerPath = 0x200;           // "comp" and a compiler path
+constexpr uint32_t kSendLocationMap = 0x400;        // no keyword: "-set" and the location map
+// "svcComp"; set while the schematic compiler opens a view: no cell directory scan, and an
+// undefined port direction reads as input-output.
+constexpr uint32_t kSuppressDirectoryScan = 0x800;
+constexpr uint32_t kSchematicCompilerMode = 0x1000; // "svc"; ZIL_SVC_COMPILER at initialisation
+constexpr uint32_t kNoHierRef = 0x2000;             // "no_hier_ref"
+constexpr uint32_t kPreserveCase = 0x4000;          // "preserve_case"
+constexpr uint32_t kTimingInfo = 0x8000;            // "timing_info"
+constexpr uint32_t kPortInPinTypeOut = 0x10000;     // "portin_pintype_out"
+constexpr uint32_t kCaseSensitiveNames = 0x20000;   // "case_sensitive"; ZIL_NYX_CASE_SENSITIVE
+// "hdl_sel_rules"; creating a net alias returns an alias of exactly that name the net has.
+constexpr uint32_t kHdlSelRules = 0x40000;
+constexpr uint32_t kEdif = 0x80000;                 // "edif"; netlist views may be renamed
+constexpr uint32_t kDescendOff = 0x100000;          // "descend_off"
 
 // The option word (d_NameOptions).
 uint32_t nameOptions();
@@ -39,5 +61,13 @@ void viewChanged();
 bool nyxEnableDR(const char *id);
 bool nyxEnableDR(long id);
 bool nyxDisableDR(const char *id);
+
+// The fix switches, by defect number.
+// Occurrence property sets and design configurations by name: an exact match among those a cell
+// already knows is taken before the cell is read.
+constexpr long kFixExactSetNameFirst = 119985;
+// Describer records read from a view file: a tab in the stored view name reads as "/" and a
+// newline as ".", as in the names of created views.
+constexpr long kFixStoredDescriberName = 124407;
 
 } // namespace nyxSettings
