@@ -74,7 +74,8 @@ nyxFootPrint *newRecord(nyxNetlistView *view) {
     auto *fp = new (p) nyxFootPrint();
     fp->d_owner = view;
     // The default model reads as none unless option bit 0x800 is set when the record is made.
-    fp->d_defaultModel = nyxSettings::hasNameOption(0x800) ? 0 : ~uintptr_t{0};
+    const bool suppressScan = nyxSettings::hasNameOption(nyxSettings::kSuppressDirectoryScan);
+    fp->d_defaultModel = suppressScan ? 0 : ~uintptr_t{0};
     return fp;
 }
 
@@ -86,6 +87,14 @@ void link(nyxFootPrint *record, nyxNetlistView *describer) {
 void unlink(nyxFootPrint *record, nyxNetlistView *describer) {
     if (describer == nullptr || describer == record->d_owner) return;
     describer->cachedBy().remove(record);
+}
+
+// What a failed look-up of the describer's cell or view reports: 3 when it does not exist (or
+// its name is not valid), 40 when it exists but could not be read.
+cfidrErrorT missingOrUnreadable(cfidrErrorT lookupError) {
+    return lookupError == cfidrErrNotFound || lookupError == cfidrErrBadName
+               ? cfidrErrDescriberNotFound
+               : cfidrErrViewOpenFailed;
 }
 
 } // namespace
@@ -119,33 +128,35 @@ nyxNetlistView *nyxFootPrint::getDescriber(cfidrErrorT *err, bool load) {
         cfidrErrorT e = 0;
         if (lib == nullptr) {
             if (nyxDMObj::findDMObj(nyxCodeLib, nyxDMUtil::pathOf(libName()).c_str(), nullptr, nullptr) < 0) {
-                return *err = 3, nullptr;
+                return *err = cfidrErrDescriberNotFound, nullptr;
             }
-            lib = nyxLib::construct(libName(), 1, &e);
-            if (lib == nullptr) return *err = 40, nullptr;
+            lib = nyxLib::construct(libName(), cfidrReadMode, &e);
+            if (lib == nullptr) return *err = cfidrErrViewOpenFailed, nullptr;
         }
         nyxCell *cell = nyxLib::findCellByName(lib, cellName(), &e);
-        if (cell == nullptr) return *err = e == 27 || e == 14 ? 3 : 40, nullptr;
+        if (cell == nullptr) return *err = missingOrUnreadable(e), nullptr;
         // A view the cell lists exists: failing to read it is 40. Otherwise the general opening
         // may still find (or compile) it.
         for (int32_t i = 0; view == nullptr && i < cell->views().nitems(); ++i) {
             void *entry = cell->views()[i];
             nyxDMObj *obj = nyxCell::viewObject(entry);
             if (!nyxDMUtil::sameName(obj->nameObj(), viewName())) continue;
-            if (nyxCell::viewCode(entry) != nyxCodeNetlistView) return *err = 3, nullptr;
+            if (nyxCell::viewCode(entry) != nyxCodeNetlistView) {
+                return *err = cfidrErrDescriberNotFound, nullptr;
+            }
             view = static_cast<nyxNetlistView *>(obj);
         }
         if (view == nullptr) {
             nyxObjRef r = nyxCell::findViewByName(cell, viewName(), &e);
-            if (r.obj == nullptr) return *err = e == 27 || e == 14 ? 3 : 40, nullptr;
-            if (r.code != nyxCodeNetlistView) return *err = 3, nullptr;
+            if (r.obj == nullptr) return *err = missingOrUnreadable(e), nullptr;
+            if (r.code != nyxCodeNetlistView) return *err = cfidrErrDescriberNotFound, nullptr;
             view = static_cast<nyxNetlistView *>(r.obj);
         }
         nyxFootPrintOps::cacheDescriber(this, view);
     }
     if (load) {
         cfidrErrorT e = 0;
-        if (!nyxNetlistView::load(view, &e)) return *err = 40, nullptr;
+        if (!nyxNetlistView::load(view, &e)) return *err = cfidrErrViewOpenFailed, nullptr;
     }
     return view;
 }
@@ -253,20 +264,22 @@ nyxFootPrint *getFootPrint(nyxNetlistView *view, nyxNetlistView *describer, cfid
         return fp;
     }
     fp = nyxFootPrintOps::fromView(view, describer);
-    if (fp == nullptr) *err = 4;
+    if (fp == nullptr) *err = cfidrErrInternal;
     return fp;
 }
 
 nyxFootPrint *footPrintFromStored(nyxNetlistView *view, const char *lib, const char *cell, const char *viewName,
                                   int32_t version, int32_t portCount, cfidrErrorT *err) {
     if (portCount < 0 || portCount > kMaxStoredPorts || lib == nullptr || cell == nullptr || viewName == nullptr) {
-        return *err = 4, nullptr;
+        return *err = cfidrErrInternal, nullptr;
     }
     nyxFootPrint *fp = newRecord(view);
-    if (fp == nullptr) return *err = 4, nullptr;
+    if (fp == nullptr) return *err = cfidrErrInternal, nullptr;
     Hx_genheap *heap = view->viewHeap();
     std::string name = viewName;
-    if (nyxSettings::nyxEnableDR("124407")) name = nyxNetlistView::storedName(viewName);
+    if (nyxSettings::nyxEnableDR(nyxSettings::kFixStoredDescriberName)) {
+        name = nyxNetlistView::storedName(viewName);
+    }
     bool ok = fp->d_libName.setString(lib, heap) && fp->d_cellName.setString(cell, heap) &&
               fp->d_viewName.setString(name.c_str(), heap);
     fp->d_version = version;
@@ -277,7 +290,7 @@ nyxFootPrint *footPrintFromStored(nyxNetlistView *view, const char *lib, const c
     }
     if (!ok || view->describers().add(fp, heap) < 0) {
         nyxFootPrintOps::release(fp);
-        return *err = 4, nullptr;
+        return *err = cfidrErrInternal, nullptr;
     }
     nyxRecordIndexOps::added(fp);
     return fp;
@@ -288,13 +301,13 @@ bool setPort(nyxFootPrint *record, nyxFootPrintPort *port, const char *name, int
     bool group = code == nyxCodePortBus || code == nyxCodePortBundle;
     if (port == nullptr || port->d_code != 0 || name == nullptr || (!group && code != nyxCodePortScalar) ||
         memberCount < 0 || memberCount > kMaxStoredPorts || (!group && memberCount != 0)) {
-        return *err = 4, false;
+        return *err = cfidrErrInternal, false;
     }
     Hx_genheap *heap = record->d_owner->viewHeap();
-    if (!port->d_name.setString(name, heap)) return *err = 4, false;
+    if (!port->d_name.setString(name, heap)) return *err = cfidrErrInternal, false;
     if (memberCount > 0) {
         port->d_members = allocPorts(heap, memberCount);
-        if (port->d_members == nullptr) return *err = 4, false;
+        if (port->d_members == nullptr) return *err = cfidrErrInternal, false;
         port->d_memberCount = memberCount;
     }
     port->d_code = code;

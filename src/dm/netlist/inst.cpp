@@ -33,19 +33,19 @@ namespace nyxInstance {
 nyxInst *createInst(nyxNetlistView *view, nyxNetlistView *describer, const char *name, cfidrErrorT *err) {
     if (!nyxNetlistView::load(view, err)) return nullptr;
     if (!nyx::trustedData()) {
-        if (view->readOnly()) return *err = 42, nullptr;
-        if (describer == view) return *err = 2, nullptr;
-        if (!nameOk(name, true)) return *err = 14, nullptr;
+        if (view->readOnly()) return *err = cfidrErrNotOpenForUpdate, nullptr;
+        if (describer == view) return *err = cfidrErrRecursiveDescriber, nullptr;
+        if (!nameOk(name, true)) return *err = cfidrErrBadName, nullptr;
         nyxInstMap *map = nyxInstStore::nameMap(view);
-        if (map == nullptr) return *err = 4, nullptr;
-        if (map->find(name) != nullptr) return *err = 26, nullptr;
-        if (describer->owner() == view->owner()) return *err = 53, nullptr;
+        if (map == nullptr) return *err = cfidrErrInternal, nullptr;
+        if (map->find(name) != nullptr) return *err = cfidrErrAlreadyExists, nullptr;
+        if (describer->owner() == view->owner()) return *err = cfidrErrSameCellInst, nullptr;
     } else if (name == nullptr) {
-        return *err = 14, nullptr;
+        return *err = cfidrErrBadName, nullptr;
     }
     // The record copies the describer's ports: its contents must be present.
     cfidrErrorT loadErr = 0;
-    if (!nyxNetlistView::load(describer, &loadErr)) return *err = 40, nullptr;
+    if (!nyxNetlistView::load(describer, &loadErr)) return *err = cfidrErrViewOpenFailed, nullptr;
     nyxNetlistView::viewChanged(view);
     nyxFootPrint *fp = getFootPrint(view, describer, err);
     if (fp == nullptr) return nullptr;
@@ -55,12 +55,14 @@ nyxInst *createInst(nyxNetlistView *view, nyxNetlistView *describer, const char 
 }
 
 nyxInst *createInstanceOf(nyxNetlistView *view, nyxFootPrint *fp, const char *name, cfidrErrorT *err) {
-    if (fp == nullptr || fp->d_owner != view || name == nullptr || !fp->complete()) return *err = 4, nullptr;
+    if (fp == nullptr || fp->d_owner != view || name == nullptr || !fp->complete()) {
+        return *err = cfidrErrInternal, nullptr;
+    }
     nyxInst *inst = nyxInstStore::newInstance(view, fp->d_portCount);
-    if (inst == nullptr) return *err = 4, nullptr;
+    if (inst == nullptr) return *err = cfidrErrInternal, nullptr;
     if (!inst->d_name.setString(name, view->viewHeap())) {
         nyxInstStore::freeInstance(view, inst);
-        return *err = 4, nullptr;
+        return *err = cfidrErrInternal, nullptr;
     }
     inst->d_footPrint = fp;
     ++fp->d_useCount;
@@ -76,14 +78,14 @@ nyxInst *createInstanceOf(nyxNetlistView *view, nyxFootPrint *fp, const char *na
         ++fp->d_useCount;  // the caller still holds the record
         unbuild(view, inst);
         --fp->d_useCount;
-        return *err = 4, nullptr;
+        return *err = cfidrErrInternal, nullptr;
     }
     return inst;
 }
 
 void destroy(nyxInst *inst, cfidrErrorT *err) {
     nyxNetlistView *view = inst->view();
-    if (!nyx::trustedData() && view->readOnly()) return (void)(*err = 42);
+    if (!nyx::trustedData() && view->readOnly()) return (void)(*err = cfidrErrNotOpenForUpdate);
     nyxNetlistView::viewChanged(view);
     unbuild(view, inst);
 }
@@ -91,14 +93,14 @@ void destroy(nyxInst *inst, cfidrErrorT *err) {
 void setName(nyxInst *inst, const char *name, cfidrErrorT *err) {
     nyxNetlistView *view = inst->view();
     if (!nyx::trustedData()) {
-        if (view->readOnly()) return (void)(*err = 42);
-        if (!nameOk(name, true)) return (void)(*err = 14);
+        if (view->readOnly()) return (void)(*err = cfidrErrNotOpenForUpdate);
+        if (!nameOk(name, true)) return (void)(*err = cfidrErrBadName);
         nyxInstMap *map = nyxInstStore::nameMap(view);
-        if (map == nullptr) return (void)(*err = 4);
+        if (map == nullptr) return (void)(*err = cfidrErrInternal);
         nyxInst *other = map->find(name);
-        if (other != nullptr && other != inst) return (void)(*err = 25);
+        if (other != nullptr && other != inst) return (void)(*err = cfidrErrNameTaken);
     } else if (name == nullptr) {
-        return (void)(*err = 14);
+        return (void)(*err = cfidrErrBadName);
     }
     nyxInstMap *map = view->instNameMap();
     if (map != nullptr) map->remove(inst->name(), inst);
@@ -107,17 +109,17 @@ void setName(nyxInst *inst, const char *name, cfidrErrorT *err) {
         nyxInstMap::destroy(map);
         view->instNameMap() = nullptr;
     }
-    if (!ok) return (void)(*err = 4);
+    if (!ok) return (void)(*err = cfidrErrInternal);
     nyxNetlistView::viewChanged(view);
 }
 
 nyxInst *findByName(nyxNetlistView *view, const char *name, cfidrErrorT *err) {
     if (!nyxNetlistView::load(view, err)) return nullptr;
-    if (!nameOk(name, !nyx::trustedProgram())) return *err = 14, nullptr;
+    if (!nameOk(name, !nyx::trustedProgram())) return *err = cfidrErrBadName, nullptr;
     nyxInstMap *map = nyxInstStore::nameMap(view);
-    if (map == nullptr) return *err = 4, nullptr;
+    if (map == nullptr) return *err = cfidrErrInternal, nullptr;
     nyxInst *inst = map->find(name);
-    if (inst == nullptr) *err = 27;
+    if (inst == nullptr) *err = cfidrErrNotFound;
     return inst;
 }
 
@@ -141,7 +143,7 @@ nyxIterCache<InstIter, 2> g_iters;
 nyxIter *viewInsts(nyxNetlistView *view, cfidrErrorT *err) {
     if (!nyxNetlistView::load(view, err)) return nullptr;
     InstIter *it = g_iters.make(view);
-    if (it == nullptr) return *err = 4, nullptr;
+    if (it == nullptr) return *err = cfidrErrInternal, nullptr;
     it->home = view;
     return it;
 }

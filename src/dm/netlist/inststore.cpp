@@ -267,7 +267,7 @@ nyxInst *findByPosition(nyxNetlistView *view, int32_t pos, cfidrErrorT *err) {
         int32_t blocks = 0;
         for (nyxInstListHdr *h = view->instLists(); h != nullptr; h = h->next) blocks += h->blocks;
         nyxBlkCache *c = nyxBlkCache::make(view->viewHeap(), blocks);
-        if (c == nullptr) return *err = 4, nullptr;
+        if (c == nullptr) return *err = cfidrErrInternal, nullptr;
         for (nyxInstListHdr *h = view->instLists(); h != nullptr; h = h->next) {
             for (nyxListBlock *b = h->first; b != nullptr; b = b->next()) c->add(b, h->perBlock);
         }
@@ -275,8 +275,8 @@ nyxInst *findByPosition(nyxNetlistView *view, int32_t pos, cfidrErrorT *err) {
     }
     int32_t index = 0;
     nyxListBlock *b = cache->find(pos, &index);
-    if (b == nullptr) return *err = 27, nullptr;
-    if (!liveAt(b, index)) return *err = 16, nullptr;
+    if (b == nullptr) return *err = cfidrErrNotFound, nullptr;
+    if (!liveAt(b, index)) return *err = cfidrErrObjectUnusable, nullptr;
     return static_cast<nyxInst *>(b->objectAt(index));
 }
 

@@ -168,8 +168,8 @@ void *create(nyxNetlistView *view, const char *name, int32_t code, int32_t start
              cfidrErrorT *err) {
     if (!view->loaded() && !nyxNetlistView::load(view, err)) return nullptr;
     bool checked = !nyx::trustedData();
-    if (checked && view->readOnly()) return *err = 42, nullptr;
-    if (name == nullptr) return *err = 14, nullptr;
+    if (checked && view->readOnly()) return *err = cfidrErrNotOpenForUpdate, nullptr;
+    if (name == nullptr) return *err = cfidrErrBadName, nullptr;
     // The name's slot of a large map is far away in memory: it is fetched first, and the name
     // check and the making of the net run while it arrives. The net is made this early only
     // when the map exists (a map built now must not hold it yet) and when that adds no block
@@ -179,7 +179,7 @@ void *create(nyxNetlistView *view, const char *name, int32_t code, int32_t start
     std::string_view text(name);
     uint32_t h = nyxNetMap::hash(name, text.size());
     if (map != nullptr) map->prefetch(h);
-    if (checked && !nyxDMUtil::validName(text)) return *err = 14, nullptr;
+    if (checked && !nyxDMUtil::validName(text)) return *err = cfidrErrBadName, nullptr;
     const nyxListBlock *current = view->chain(chainOf(code)).current;
     void *net = nullptr;
     if (map != nullptr && current != nullptr && !current->isFull()) {
@@ -192,18 +192,19 @@ void *create(nyxNetlistView *view, const char *name, int32_t code, int32_t start
         void *other = map != nullptr ? map->find(name, h, &otherCode, &probe) : nullptr;
         if (map == nullptr || other != nullptr) {
             if (net != nullptr) unmakeNet(view, net);
-            return *err = map == nullptr ? 4 : otherCode == code ? 26 : 25, nullptr;
+            if (map == nullptr) return *err = cfidrErrInternal, nullptr;
+            return *err = otherCode == code ? cfidrErrAlreadyExists : cfidrErrNameTaken, nullptr;
         }
     }
     if (code == nyxCodeNetBus && step == 0) {
         if (net != nullptr) unmakeNet(view, net);
-        return *err = 10, nullptr;
+        return *err = cfidrErrBadValue, nullptr;
     }
     if (net == nullptr) net = makeNet(view, name, code, start, step);
-    if (net == nullptr) return *err = 4, nullptr;
+    if (net == nullptr) return *err = cfidrErrInternal, nullptr;
     if (map != nullptr && !map->addAt(net, code, probe)) {
         unmakeNet(view, net);
-        return *err = 4, nullptr;
+        return *err = cfidrErrInternal, nullptr;
     }
     nyxNetlistView::viewChanged(view);
     return net;
@@ -223,16 +224,20 @@ void *build(nyxNetlistView *view, const char *name, int32_t code, int32_t start,
 
 nyxObjRef findByName(nyxNetlistView *view, const char *name, cfidrErrorT *err) {
     if (!view->loaded() && !nyxNetlistView::load(view, err)) return {};
-    if (name == nullptr) return *err = 14, nyxObjRef{};
+    if (name == nullptr) return *err = cfidrErrBadName, nyxObjRef{};
     std::string_view text(name);
     uint32_t h = nyxNetMap::hash(name, text.size());
     nyxNetMap *map = view->netNameMap();
     if (map != nullptr) map->prefetch(h);
-    if (!nyx::trustedProgram() && !nyxDMUtil::validName(text)) return *err = 14, nyxObjRef{};
-    if (map == nullptr && (map = view->buildNetNameMap()) == nullptr) return *err = 4, nyxObjRef{};
+    if (!nyx::trustedProgram() && !nyxDMUtil::validName(text)) {
+        return *err = cfidrErrBadName, nyxObjRef{};
+    }
+    if (map == nullptr && (map = view->buildNetNameMap()) == nullptr) {
+        return *err = cfidrErrInternal, nyxObjRef{};
+    }
     int32_t c = 0;
     void *obj = map->find(name, h, &c);
-    if (obj == nullptr) return *err = 27, nyxObjRef{};
+    if (obj == nullptr) return *err = cfidrErrNotFound, nyxObjRef{};
     if (c == nyxCodeNetAlias) {
         obj = static_cast<nyxNetAlias *>(obj)->d_owner;
         c = code(obj);
@@ -245,23 +250,23 @@ void setName(void *net, const char *name, cfidrErrorT *err) {
     auto *head = static_cast<nyxNetHead *>(net);
     if (!nyx::trustedData()) {
         if (code(net) == nyxCodeNetScalar && static_cast<nyxNetScalar *>(net)->d_connCount > 0) {
-            return (void)(*err = 36);
+            return (void)(*err = cfidrErrIllegalOperation);
         }
-        if (v->readOnly()) return (void)(*err = 42);
-        if (!nyxNetlistView::validString(name)) return (void)(*err = 14);
+        if (v->readOnly()) return (void)(*err = cfidrErrNotOpenForUpdate);
+        if (!nyxNetlistView::validString(name)) return (void)(*err = cfidrErrBadName);
         nyxNetMap *map = v->buildNetNameMap();
-        if (map == nullptr) return (void)(*err = 4);
+        if (map == nullptr) return (void)(*err = cfidrErrInternal);
         void *other = map->find(name, nullptr);
-        if (other != nullptr && other != net) return (void)(*err = 25);
+        if (other != nullptr && other != net) return (void)(*err = cfidrErrNameTaken);
     }
-    if (name == nullptr) return (void)(*err = 14);
+    if (name == nullptr) return (void)(*err = cfidrErrBadName);
     nyxNetMap *map = v->netNameMap();
     if (map != nullptr) map->remove(head->d_name.getString(), net);
     // A failed copy keeps the old name, which goes back into the map (there is room: one entry
     // was just taken out).
     bool ok = head->d_name.setString(name, v->viewHeap());
     if (map != nullptr) map->add(net, code(net));
-    if (!ok) return (void)(*err = 4);
+    if (!ok) return (void)(*err = cfidrErrInternal);
     nyxNetlistView::viewChanged(v);
 }
 
@@ -291,7 +296,7 @@ void leaveGroups(nyxNetlistView *v, void *net) {
 
 void destroy(void *net, cfidrErrorT *err) {
     nyxNetlistView *v = view(net);
-    if (!nyx::trustedData() && v->readOnly()) return (void)(*err = 42);
+    if (!nyx::trustedData() && v->readOnly()) return (void)(*err = cfidrErrNotOpenForUpdate);
     // Iterators over its members, aliases or connections end; lists that name it drop it.
     nyxIterObjectGone(net);
     auto *head = static_cast<nyxNetHead *>(net);
@@ -340,29 +345,33 @@ void destroy(void *net, cfidrErrorT *err) {
 // --- Buses, global flag, aliases ------------------------------------------------------------------
 
 void setStart(nyxNetBus *bus, int32_t start, cfidrErrorT *err) {
-    if (!nyx::trustedData() && view(bus)->readOnly()) return (void)(*err = 42);
+    if (!nyx::trustedData() && view(bus)->readOnly()) {
+        return (void)(*err = cfidrErrNotOpenForUpdate);
+    }
     bus->d_start = start;
     nyxNetlistView::viewChanged(view(bus));
 }
 
 void setStep(nyxNetBus *bus, int32_t step, cfidrErrorT *err) {
-    if (!nyx::trustedData() && view(bus)->readOnly()) return (void)(*err = 42);
-    if (step == 0) return (void)(*err = 10);
+    if (!nyx::trustedData() && view(bus)->readOnly()) {
+        return (void)(*err = cfidrErrNotOpenForUpdate);
+    }
+    if (step == 0) return (void)(*err = cfidrErrBadValue);
     bus->d_step = step;
     nyxNetlistView::viewChanged(view(bus));
 }
 
 int32_t getEnd(const nyxNetBus *bus, cfidrErrorT *err) {
     int32_t end = 0;
-    if (!nyxBusName::busEnd(bus->d_name.getString(), &end)) return *err = 14, 0;
+    if (!nyxBusName::busEnd(bus->d_name.getString(), &end)) return *err = cfidrErrBadName, 0;
     return end;
 }
 
 void setGlobal(void *obj, bool alias, int32_t value, cfidrErrorT *err) {
     nyxNetlistView *v = alias ? view(static_cast<nyxNetAlias *>(obj)->d_owner) : view(obj);
     if (!nyx::trustedData()) {
-        if (value != 0 && value != 1) return (void)(*err = 10);
-        if (v->readOnly()) return (void)(*err = 42);
+        if (value != 0 && value != 1) return (void)(*err = cfidrErrBadValue);
+        if (v->readOnly()) return (void)(*err = cfidrErrNotOpenForUpdate);
     }
     nyxNetlistView::viewChanged(v);
     if (alias) {
@@ -383,7 +392,7 @@ namespace {
 
 // An alias of the same name when name option 0x40000 asks for one to be reused; null otherwise.
 nyxNetAlias *reusedAlias(nyxNetlistView *v, void *net, const char *name) {
-    if (!nyxSettings::hasNameOption(0x40000)) return nullptr;
+    if (!nyxSettings::hasNameOption(nyxSettings::kHdlSelRules)) return nullptr;
     for (auto *a = static_cast<nyxNetAlias *>(v->aliasHead(net)); a != nullptr; a = a->d_next) {
         if (std::strcmp(a->d_name.getString(), name) == 0) return a;
     }
@@ -416,13 +425,13 @@ nyxNetAlias *newAlias(nyxNetlistView *v, void *net, const char *name, bool globa
 nyxNetAlias *createAlias(void *net, const char *name, cfidrErrorT *err) {
     nyxNetlistView *v = view(net);
     if (!nyx::trustedData()) {
-        if (v->readOnly()) return *err = 42, nullptr;
-        if (!nyxNetlistView::validString(name)) return *err = 14, nullptr;
+        if (v->readOnly()) return *err = cfidrErrNotOpenForUpdate, nullptr;
+        if (!nyxNetlistView::validString(name)) return *err = cfidrErrBadName, nullptr;
     }
-    if (name == nullptr) return *err = 14, nullptr;
+    if (name == nullptr) return *err = cfidrErrBadName, nullptr;
     if (nyxNetAlias *same = reusedAlias(v, net, name)) return same;
     nyxNetAlias *a = newAlias(v, net, name, false);
-    if (a == nullptr) return *err = 4, nullptr;
+    if (a == nullptr) return *err = cfidrErrInternal, nullptr;
     nyxNetlistView::viewChanged(v);
     return a;
 }
@@ -439,27 +448,27 @@ nyxNetAlias *buildAlias(void *net, const char *name, bool global) {
 void renameAlias(nyxNetAlias *alias, const char *name, cfidrErrorT *err) {
     nyxNetlistView *v = view(alias->d_owner);
     if (!nyx::trustedData()) {
-        if (v->readOnly()) return (void)(*err = 42);
-        if (!nyxNetlistView::validString(name)) return (void)(*err = 14);
+        if (v->readOnly()) return (void)(*err = cfidrErrNotOpenForUpdate);
+        if (!nyxNetlistView::validString(name)) return (void)(*err = cfidrErrBadName);
     }
-    if (name == nullptr) return (void)(*err = 14);
+    if (name == nullptr) return (void)(*err = cfidrErrBadName);
     nyxNetMap *map = v->netNameMap();
     if (map != nullptr) map->remove(alias->d_name.getString(), alias);
     // A failed copy keeps the old name, which goes back into the map (there is room: one entry
     // was just taken out).
     bool ok = alias->d_name.setString(name, v->viewHeap());
     if (map != nullptr) map->add(alias, nyxCodeNetAlias);
-    if (!ok) return (void)(*err = 4);
+    if (!ok) return (void)(*err = cfidrErrInternal);
     nyxNetlistView::viewChanged(v);
 }
 
 void destroyAlias(nyxNetAlias *alias, cfidrErrorT *err) {
     void *net = alias->d_owner;
     nyxNetlistView *v = view(net);
-    if (!nyx::trustedData() && v->readOnly()) return (void)(*err = 42);
+    if (!nyx::trustedData() && v->readOnly()) return (void)(*err = cfidrErrNotOpenForUpdate);
     auto *head = static_cast<nyxNetAlias *>(v->aliasHead(net));
     if (head == alias) {
-        if (!v->setAliasHead(net, alias->d_next)) return (void)(*err = 4);
+        if (!v->setAliasHead(net, alias->d_next)) return (void)(*err = cfidrErrInternal);
     } else {
         for (nyxNetAlias *a = head; a != nullptr; a = a->d_next) {
             if (a->d_next == alias) {

@@ -26,9 +26,9 @@ void *portOwner(const void *obj, int32_t *code) {
 
 } // namespace
 
-const nyxConnSide nyxPortSide = {true,     nyxCodePortScalar, 30,         32,         portCode,
-                                 portView, portNet,           portSetNet, portName,   portSize,
-                                 portMember, portOwner};
+const nyxConnSide nyxPortSide = {true, nyxCodePortScalar, cfidrErrPortAttached,
+                                 cfidrErrPortNotAttached, portCode, portView, portNet, portSetNet,
+                                 portName, portSize, portMember, portOwner};
 
 namespace nyxNet {
 namespace {
@@ -51,7 +51,7 @@ std::vector<std::pair<void *, void *>> pairsOf(const nyxNetBundle *net, const vo
                                                const nyxConnSide &side, int32_t mode) {
     std::vector<std::pair<void *, void *>> pairs;
     int32_t nn = net->size(), no = side.size(obj);
-    if (mode == 1) {
+    if (mode == cfidrPositionAttachMode) {
         for (int32_t i = 0; i < nn && i < no; ++i) pairs.emplace_back(net->member(i), side.member(obj, i));
         return pairs;
     }
@@ -71,9 +71,9 @@ std::vector<std::pair<void *, void *>> pairsOf(const nyxNetBundle *net, const vo
 // The dry run of a group attach: 38 for a scalar paired with a group, the side's "attached
 // elsewhere" code for a scalar already on a net other than its partner.
 cfidrErrorT checkAttachment(void *net, void *obj, const nyxConnSide &side, int32_t mode, int depth) {
-    if (depth > kMaxDepth) return 4;
+    if (depth > kMaxDepth) return cfidrErrInternal;
     bool netScalar = code(net) == nyxCodeNetScalar, objScalar = isScalarOf(side, obj);
-    if (netScalar != objScalar) return 38;
+    if (netScalar != objScalar) return cfidrErrBundleToScalar;
     if (netScalar) {
         nyxNetScalar *on = side.net(obj);
         return on != nullptr && on != net ? side.attachedElsewhere : 0;
@@ -95,19 +95,21 @@ bool connect(nyxNetScalar *net, void *obj, const nyxConnSide &side) {
 void attachScalar(nyxNetScalar *net, void *obj, const nyxConnSide &side, int32_t mode, cfidrErrorT *err) {
     nyxNetlistView *v = view(net);
     if (!nyx::trustedData()) {
-        if (v->readOnly()) return (void)(*err = 42);
-        if (side.view(obj) != v) return (void)(*err = 37);
-        if (!isScalarOf(side, obj)) return (void)(*err = 38);
+        if (v->readOnly()) return (void)(*err = cfidrErrNotOpenForUpdate);
+        if (side.view(obj) != v) return (void)(*err = cfidrErrNotSameView);
+        if (!isScalarOf(side, obj)) return (void)(*err = cfidrErrBundleToScalar);
         if (side.net(obj) != nullptr) return (void)(*err = side.attachedElsewhere);
-        if (mode == 2 && std::strcmp(side.name(obj), name(net)) != 0) return (void)(*err = 24);
+        if (mode == cfidrNameAttachMode && std::strcmp(side.name(obj), name(net)) != 0) {
+            return (void)(*err = cfidrErrNoNameMatch);
+        }
     } else if (!isScalarOf(side, obj)) {
-        return (void)(*err = 38);
+        return (void)(*err = cfidrErrBundleToScalar);
     }
     nyxNetlistView::viewChanged(v);
     nyxNetScalar *on = side.net(obj);
     if (on == net) return;
     if (on != nullptr) return (void)(*err = side.attachedElsewhere);
-    if (!connect(net, obj, side)) *err = 4;
+    if (!connect(net, obj, side)) *err = cfidrErrInternal;
 }
 
 // Depth of nested group attaches under way (calls are made one at a time).
@@ -115,14 +117,14 @@ int g_attachDepth = 0;
 
 void attachGroup(nyxNetBundle *net, void *obj, const nyxConnSide &side, int32_t mode, cfidrErrorT *err) {
     nyxNetlistView *v = view(net);
-    if (g_attachDepth > kMaxDepth) return (void)(*err = 4);
+    if (g_attachDepth > kMaxDepth) return (void)(*err = cfidrErrInternal);
     if (!nyx::trustedData()) {
-        if (v->readOnly()) return (void)(*err = 42);
-        if (side.view(obj) != v) return (void)(*err = 37);
+        if (v->readOnly()) return (void)(*err = cfidrErrNotOpenForUpdate);
+        if (side.view(obj) != v) return (void)(*err = cfidrErrNotSameView);
         cfidrErrorT e = checkAttachment(net, obj, side, mode, 0);
         if (e != 0) return (void)(*err = e);
     } else if (isScalarOf(side, obj)) {
-        return (void)(*err = 38);
+        return (void)(*err = cfidrErrBundleToScalar);
     }
     nyxNetlistView::viewChanged(v);
     int32_t counted = 0;
@@ -133,7 +135,7 @@ void attachGroup(nyxNetBundle *net, void *obj, const nyxConnSide &side, int32_t 
             nyxNetScalar *on = side.net(p.second);
             if (on == s) continue;
             if (on != nullptr) return (void)(*err = side.attachedElsewhere);
-            if (!connect(s, p.second, side)) return (void)(*err = 4);
+            if (!connect(s, p.second, side)) return (void)(*err = cfidrErrInternal);
         } else {
             // Inner pairs were checked by the dry run; their own errors are not passed on.
             cfidrErrorT ignored = 0;
@@ -142,7 +144,7 @@ void attachGroup(nyxNetBundle *net, void *obj, const nyxConnSide &side, int32_t 
             --g_attachDepth;
         }
     }
-    if (counted == 0 && mode == 2) *err = 24;
+    if (counted == 0 && mode == cfidrNameAttachMode) *err = cfidrErrNoNameMatch;
 }
 
 // Scalars under a group at any depth (the group itself when it is a scalar).
@@ -160,7 +162,9 @@ void netScalarsUnder(void *net, std::vector<void *> &out, int depth) {
 }
 
 void disconnect(nyxNetScalar *net, void *obj, const nyxConnSide &side, cfidrErrorT *err) {
-    if (!nyxNetScalar::removeConnection(net, obj, side.isPort)) return (void)(*err = 4);
+    if (!nyxNetScalar::removeConnection(net, obj, side.isPort)) {
+        return (void)(*err = cfidrErrInternal);
+    }
     side.setNet(obj, nullptr);
 }
 
@@ -177,7 +181,7 @@ void attach(void *net, void *obj, const nyxConnSide &side, int32_t mode, cfidrEr
 void detach(void *net, void *obj, const nyxConnSide &side, cfidrErrorT *err) {
     nyxNetlistView *v = view(net);
     if (!nyxNetlistView::load(v, err)) return;
-    if (!nyx::trustedData() && v->readOnly()) return (void)(*err = 42);
+    if (!nyx::trustedData() && v->readOnly()) return (void)(*err = cfidrErrNotOpenForUpdate);
     if (code(net) == nyxCodeNetScalar) {
         if (!isScalarOf(side, obj) || side.net(obj) != net) return (void)(*err = side.notAttached);
         nyxNetlistView::viewChanged(v);

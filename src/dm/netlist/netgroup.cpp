@@ -27,7 +27,7 @@ bool holds(const nyxNetBundle *g, const void *net) {
 
 bool nameOk(const char *name, cfidrErrorT *err) {
     if (name == nullptr || (!nyx::trustedProgram() && !nyxNetlistView::validString(name))) {
-        return *err = 14, false;
+        return *err = cfidrErrBadName, false;
     }
     return true;
 }
@@ -134,13 +134,15 @@ void insertNet(nyxNetBundle *group, void *net, int32_t position, cfidrErrorT *er
     nyxNetlistView *v = view(group);
     if (!nyxNetlistView::load(v, err)) return;
     if (!nyx::trustedData()) {
-        if (v->readOnly()) return (void)(*err = 42);
-        if (view(net) != v) return (void)(*err = 37);
-        if (net == group) return (void)(*err = 47);
+        if (v->readOnly()) return (void)(*err = cfidrErrNotOpenForUpdate);
+        if (view(net) != v) return (void)(*err = cfidrErrNotSameView);
+        if (net == group) return (void)(*err = cfidrErrRecursiveBundle);
         if (isGroup(net)) {
             std::vector<void *> holders;
             getAllNetBundles(group, holders);
-            if (std::find(holders.begin(), holders.end(), net) != holders.end()) return (void)(*err = 47);
+            if (std::find(holders.begin(), holders.end(), net) != holders.end()) {
+                return (void)(*err = cfidrErrRecursiveBundle);
+            }
         }
         // Only a group member, or a first member of a group, can make a chain of groups longer,
         // and only in a view with more groups than the deepest chain may hold (every step of a
@@ -150,10 +152,10 @@ void insertNet(nyxNetBundle *group, void *net, int32_t position, cfidrErrorT *er
         if ((isGroup(net) || group->size() == 0) && groupSlots > kMaxNesting) {
             const int32_t above = nestingAbove(group, kMaxNesting);
             const int32_t below = isGroup(net) ? nestingBelow(net, kMaxNesting) : 0;
-            if (above + 1 + below > kMaxNesting) return (void)(*err = 47);
+            if (above + 1 + below > kMaxNesting) return (void)(*err = cfidrErrRecursiveBundle);
         }
     }
-    if (!place(group, net, position)) return (void)(*err = 4);
+    if (!place(group, net, position)) return (void)(*err = cfidrErrInternal);
     nyxNetlistView::viewChanged(v);
 }
 
@@ -194,9 +196,9 @@ bool place(nyxNetBundle *group, void *net, int32_t position) {
 void removeNet(nyxNetBundle *group, int32_t position, cfidrErrorT *err) {
     nyxNetlistView *v = view(group);
     if (!nyxNetlistView::load(v, err)) return;
-    if (!nyx::trustedData() && v->readOnly()) return (void)(*err = 42);
+    if (!nyx::trustedData() && v->readOnly()) return (void)(*err = cfidrErrNotOpenForUpdate);
     int32_t size = group->size();
-    if (position < 0 || position >= size) return (void)(*err = 46);
+    if (position < 0 || position >= size) return (void)(*err = cfidrErrBadPosition);
     nyxNetMembers *m = group->d_members;
     auto *head = static_cast<nyxNetHead *>(m->items[position]);
     if (head->d_groupCount > 0) --head->d_groupCount;
@@ -211,12 +213,12 @@ nyxObjRef findMemberByName(nyxNetBundle *group, const char *name, cfidrErrorT *e
         void *m = group->member(i);
         if (std::strcmp(nyxNet::name(m), name) == 0) return {m, code(m), 0};
     }
-    return *err = 27, nyxObjRef{};
+    return *err = cfidrErrNotFound, nyxObjRef{};
 }
 
 nyxObjRef findMemberByPosition(nyxNetBundle *group, int32_t position, cfidrErrorT *err) {
     if (!nyxNetlistView::load(view(group), err)) return {};
-    if (position < 0 || position >= group->size()) return *err = 46, nyxObjRef{};
+    if (position < 0 || position >= group->size()) return *err = cfidrErrBadPosition, nyxObjRef{};
     void *m = group->member(position);
     return {m, code(m), 0};
 }
@@ -228,7 +230,7 @@ nyxObjRef findNetBundleByName(void *net, const char *name, cfidrErrorT *err) {
     for (void *g : groups) {
         if (std::strcmp(nyxNet::name(g), name) == 0) return {g, code(g), 0};
     }
-    return *err = 27, nyxObjRef{};
+    return *err = cfidrErrNotFound, nyxObjRef{};
 }
 
 } // namespace nyxNet

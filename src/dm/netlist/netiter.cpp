@@ -60,8 +60,8 @@ constexpr size_t kMaxDepth = 1024;
 
 bool wanted(int32_t mode, int32_t code) {
     switch (mode) {
-    case 1: return code == nyxCodeNetScalar;
-    case 2: return code != nyxCodeNetScalar;
+    case cfidrScalarIterMode: return code == nyxCodeNetScalar;
+    case cfidrBundleIterMode: return code != nyxCodeNetScalar;
     default: return true;
     }
 }
@@ -84,7 +84,7 @@ inline nyxObjRef nextInBlock(ViewNetIter *it) {
         char *p = it->objects + static_cast<size_t>(it->slot++) * it->stride;
         auto *net = reinterpret_cast<nyxNetHead *>(p);
         if ((net->d_flags & nyxNetHead::kLive) == 0) continue;
-        if (it->mode == 3 && net->d_groupCount != 0) continue;
+        if (it->mode == cfidrTopLevelIterMode && net->d_groupCount != 0) continue;
         return {net, it->code, 0};
     }
     return {};
@@ -128,7 +128,8 @@ nyxObjRef nextMember(MemberIter *it) {
         void *m = top.first->member(top.second++);
         int32_t code = nyxNet::code(m);
         // Mode 3 stays at the top level; the others descend into member groups.
-        if (it->mode != 3 && code != nyxCodeNetScalar && it->stack.size() < kMaxDepth) {
+        if (it->mode != cfidrTopLevelIterMode && code != nyxCodeNetScalar &&
+            it->stack.size() < kMaxDepth) {
             it->stack.emplace_back(static_cast<nyxNetBundle *>(m), 0);
         }
         if (wanted(it->mode, code)) return {m, code, 0};
@@ -160,7 +161,7 @@ void forgetItem(nyxIter *it, const void *gone) {
 template <class T, int N>
 T *make(nyxIterCache<T, N> &cache, cfidrErrorT *err, nyxNetlistView *home, const void *anchor, auto &&...args) {
     T *it = cache.make(args...);
-    if (it == nullptr) return *err = 4, nullptr;
+    if (it == nullptr) return *err = cfidrErrInternal, nullptr;
     it->home = home;
     it->anchor = anchor;
     if constexpr (std::is_same_v<T, MemberIter>) it->forget = forgetGroup;

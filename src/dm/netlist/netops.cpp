@@ -29,8 +29,9 @@ void netDestroy(void *obj, uint32_t, cfidrErrorT *err) { nyxNet::destroy(obj, er
 
 // Connections to port instances, listed before instances exist: there are none.
 void *noOwner(const void *, int32_t *) { return nullptr; }
-const nyxConnSide kNoPortInsts = {false,   nyxCodePortInstScalar, 28,      29,      nullptr, nullptr,
-                                  nullptr, nullptr,               nullptr, nullptr, nullptr, noOwner};
+const nyxConnSide kNoPortInsts = {false, nyxCodePortInstScalar, cfidrErrPortInstAttached,
+                                  cfidrErrPortInstNotAttached, nullptr, nullptr, nullptr, nullptr,
+                                  nullptr, nullptr, nullptr, noOwner};
 
 nyxIter *netGetPorts(void *obj, uint32_t, cfidrErrorT *err) { return nyxNet::connections(obj, nyxPortSide, err); }
 nyxIter *netGetPortInsts(void *obj, uint32_t, cfidrErrorT *err) {

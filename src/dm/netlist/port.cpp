@@ -63,7 +63,7 @@ nyxPtrIndex *buildIndex(nyxNetlistView *view) {
     view->portIndex() = index;
     cursor.start(&view->ports(), true);
     while (nyxPort *p = cursor.next(&e)) {
-        if (!index->add(indexKey(p->d_owner, p->d_nameHash), p)) e = 4;
+        if (!index->add(indexKey(p->d_owner, p->d_nameHash), p)) e = cfidrErrInternal;
     }
     if (e != 0) dropIndex(view);
     return view->portIndex();
@@ -134,12 +134,12 @@ namespace {
 bool creationChecks(nyxNetlistView *view, nyxPortBundle *group, const char *name, int32_t code,
                     cfidrErrorT *err) {
     if (nyx::trustedData()) return true;
-    if (view->readOnly()) return *err = 42, false;
-    if (!nyxNetlistView::validString(name)) return *err = 14, false;
+    if (view->readOnly()) return *err = cfidrErrNotOpenForUpdate, false;
+    if (!nyxNetlistView::validString(name)) return *err = cfidrErrBadName, false;
     const void *owner = group != nullptr ? static_cast<const void *>(group) : static_cast<const void *>(view);
     const nyxDynArray &list = group != nullptr ? group->members() : view->ports();
     if (const nyxPort *clash = findMember(view, owner, list, name, nullptr)) {
-        return *err = clash->d_code == code ? 26 : 25, false;
+        return *err = clash->d_code == code ? cfidrErrAlreadyExists : cfidrErrNameTaken, false;
     }
     return true;
 }
@@ -168,7 +168,9 @@ int32_t nestingBelow(const nyxPort *port) {
 
 // A new member of `group` would be held by one group more than `group` is.
 bool nestingChecks(const nyxPortBundle *group, cfidrErrorT *err) {
-    if (group != nullptr && nestingOf(group) + 1 > nyxPort::kMaxNesting) return *err = 47, false;
+    if (group != nullptr && nestingOf(group) + 1 > nyxPort::kMaxNesting) {
+        return *err = cfidrErrRecursiveBundle, false;
+    }
     return true;
 }
 
@@ -179,7 +181,7 @@ T *place(nyxNetlistView *view, nyxPortBundle *group, const char *name, int32_t p
          cfidrErrorT *err, A... args) {
     Hx_baseheap *heap = view->viewHeap();
     void *mem = heap != nullptr ? heap->allocBlock(sizeof(T)) : nullptr;
-    if (mem == nullptr) return *err = 4, nullptr;
+    if (mem == nullptr) return *err = cfidrErrInternal, nullptr;
     void *owner = group != nullptr ? static_cast<void *>(group) : static_cast<void *>(view);
     int32_t ownerCode = group != nullptr ? group->d_code : int32_t{nyxCodeNetlistView};
     T *port = new (mem) T(view, owner, ownerCode, args...);
@@ -188,7 +190,7 @@ T *place(nyxNetlistView *view, nyxPortBundle *group, const char *name, int32_t p
     port->d_nameHash = nyxPort::nameHash(name);
     if (!port->d_name.setString(name, heap) || list.insert(port, position, heap) < 0) {
         release(port, heap);
-        return *err = 4, nullptr;
+        return *err = cfidrErrInternal, nullptr;
     }
     indexAdd(port);
     return port;
@@ -224,7 +226,10 @@ nyxPortScalar *nyxPort::createPortScalar(nyxNetlistView *view, nyxPortBundle *gr
     if (group == nullptr && !nyxNetlistView::load(view, err)) return nullptr;
     if (!creationChecks(view, group, name, nyxCodePortScalar, err)) return nullptr;
     if (!nestingChecks(group, err)) return nullptr;
-    if (!nyx::trustedData() && (direction < 0 || direction > 3)) return *err = 8, nullptr;
+    if (!nyx::trustedData() &&
+        (direction < cfidrUndefinedDirection || direction > cfidrInOutDirection)) {
+        return *err = cfidrErrBadDirection, nullptr;
+    }
     return placeEdit<nyxPortScalar>(view, group, name, position, err, direction);
 }
 
@@ -233,7 +238,7 @@ nyxPortBus *nyxPort::createPortBus(nyxNetlistView *view, nyxPortBundle *group, c
     if (group == nullptr && !nyxNetlistView::load(view, err)) return nullptr;
     if (!creationChecks(view, group, name, nyxCodePortBus, err)) return nullptr;
     if (!nestingChecks(group, err)) return nullptr;
-    if (!nyx::trustedData() && step == 0) return *err = 10, nullptr;
+    if (!nyx::trustedData() && step == 0) return *err = cfidrErrBadValue, nullptr;
     return placeEdit<nyxPortBus>(view, group, name, position, err, view->viewHeap(), start, step);
 }
 
@@ -263,22 +268,27 @@ int32_t nyxPort::getPosition(const nyxPort *port) {
 }
 
 nyxPort *nyxPort::findByName(const nyxDynArray &list, const char *name, cfidrErrorT *err) {
-    if (!nyx::trustedProgram() && !nyxNetlistView::validString(name)) return *err = 14, nullptr;
-    if (name == nullptr) return *err = 27, nullptr;
+    if (!nyx::trustedProgram() && !nyxNetlistView::validString(name)) {
+        return *err = cfidrErrBadName, nullptr;
+    }
+    if (name == nullptr) return *err = cfidrErrNotFound, nullptr;
     // Every port of a list has the list's owner and view: the first one tells them.
     const auto *first = static_cast<const nyxPort *>(list[0]);
     nyxPort *p = first == nullptr ? nullptr : findMember(first->d_view, first->d_owner, list, name, nullptr);
-    if (p == nullptr) *err = 27;
+    if (p == nullptr) *err = cfidrErrNotFound;
     return p;
 }
 
 nyxPort *nyxPort::findByPosition(const nyxPortBundle *group, int32_t position, cfidrErrorT *err) {
-    if (position < 0 || position >= group->size()) return *err = 46, nullptr;
+    if (position < 0 || position >= group->size()) return *err = cfidrErrBadPosition, nullptr;
     return group->member(position);
 }
 
 int32_t nyxPort::getDirection(const nyxPortScalar *port) {
-    if (port->d_direction == 0 && nyxSettings::hasNameOption(nyxSettings::kSuppressDirectoryScan)) return 3;
+    if (port->d_direction == cfidrUndefinedDirection &&
+        nyxSettings::hasNameOption(nyxSettings::kSuppressDirectoryScan)) {
+        return cfidrInOutDirection;
+    }
     return port->d_direction;
 }
 
@@ -305,7 +315,7 @@ void moveTo(nyxPort *port, nyxNetlistView *view, nyxDynArray &list, void *owner,
     if (list.insert(port, position, view->viewHeap()) < 0) {
         // Out of memory: put the port back where it was (the old list still has its block).
         old.insert(port, oldIndex, view->viewHeap());
-        *err = 4;
+        *err = cfidrErrInternal;
         return;
     }
     indexRemove(port);
@@ -318,33 +328,35 @@ void moveTo(nyxPort *port, nyxNetlistView *view, nyxDynArray &list, void *owner,
 } // namespace
 
 void nyxPort::setOwnerPortBundle(nyxPort *port, nyxPortBundle *group, int32_t position, cfidrErrorT *err) {
-    if (group == nullptr || !group->isGroup()) return void(*err = 4);
+    if (group == nullptr || !group->isGroup()) return void(*err = cfidrErrInternal);
     nyxNetlistView *view = getOwningView(port);
-    if (view == nullptr) return void(*err = 4);
+    if (view == nullptr) return void(*err = cfidrErrInternal);
     if (!nyx::trustedData()) {
-        if (view->readOnly()) return void(*err = 42);
-        if (findMember(view, group, group->members(), port->name(), port) != nullptr) return void(*err = 25);
+        if (view->readOnly()) return void(*err = cfidrErrNotOpenForUpdate);
+        if (findMember(view, group, group->members(), port->name(), port) != nullptr) {
+            return void(*err = cfidrErrNameTaken);
+        }
     }
     // A port moved into another view or into itself would break the owner chains that every walk
     // relies on, so these two checks run in trusted data mode as well.
-    if (getOwningView(group) != view) return void(*err = 37);
+    if (getOwningView(group) != view) return void(*err = cfidrErrNotSameView);
     int32_t above = 0;
     for (const nyxPort *g = group; g != nullptr; g = g->ownerGroup(), ++above) {
-        if (g == port) return void(*err = 47);
+        if (g == port) return void(*err = cfidrErrRecursiveBundle);
     }
     // The moved port and its members must stay within the nesting every walk takes.
-    if (above + nestingBelow(port) > kMaxNesting) return void(*err = 47);
+    if (above + nestingBelow(port) > kMaxNesting) return void(*err = cfidrErrRecursiveBundle);
     moveTo(port, view, group->members(), group, group->d_code, position, err);
 }
 
 void nyxPort::setOwnerView(nyxPort *port, int32_t position, cfidrErrorT *err) {
     nyxNetlistView *view = getOwningView(port);
-    if (view == nullptr) return void(*err = 4);
+    if (view == nullptr) return void(*err = cfidrErrInternal);
     if (!nyx::trustedData()) {
-        if (view->readOnly()) return void(*err = 42);
+        if (view->readOnly()) return void(*err = cfidrErrNotOpenForUpdate);
         if (port->d_ownerCode != nyxCodeNetlistView &&
             findMember(view, view, view->ports(), port->name(), port) != nullptr) {
-            return void(*err = 25);
+            return void(*err = cfidrErrNameTaken);
         }
     }
     moveTo(port, view, view->ports(), view, nyxCodeNetlistView, position, err);
@@ -354,24 +366,24 @@ void nyxPort::setOwnerView(nyxPort *port, int32_t position, cfidrErrorT *err) {
 
 void nyxPortBus::setStart(nyxPortBus *bus, int32_t start, cfidrErrorT *err) {
     nyxNetlistView *view = getOwningView(bus);
-    if (view == nullptr) return void(*err = 4);
-    if (view->editRefused()) return void(*err = 42);
+    if (view == nullptr) return void(*err = cfidrErrInternal);
+    if (view->editRefused()) return void(*err = cfidrErrNotOpenForUpdate);
     nyxNetlistView::viewChanged(view);
     bus->d_start = start;
 }
 
 void nyxPortBus::setStep(nyxPortBus *bus, int32_t step, cfidrErrorT *err) {
     nyxNetlistView *view = getOwningView(bus);
-    if (view == nullptr) return void(*err = 4);
-    if (view->editRefused()) return void(*err = 42);
-    if (step == 0) return void(*err = 10);
+    if (view == nullptr) return void(*err = cfidrErrInternal);
+    if (view->editRefused()) return void(*err = cfidrErrNotOpenForUpdate);
+    if (step == 0) return void(*err = cfidrErrBadValue);
     nyxNetlistView::viewChanged(view);
     bus->d_step = step;
 }
 
 int32_t nyxPortBus::getEnd(const nyxPortBus *bus, cfidrErrorT *err) {
     int32_t end = 0;
-    if (!nyxBusName::busEnd(bus->name(), &end)) return *err = 14, 0;
+    if (!nyxBusName::busEnd(bus->name(), &end)) return *err = cfidrErrBadName, 0;
     return end;
 }
 
@@ -379,8 +391,8 @@ int32_t nyxPortBus::getEnd(const nyxPortBus *bus, cfidrErrorT *err) {
 
 void nyxPort::destroy(nyxPort *port, cfidrErrorT *err) {
     nyxNetlistView *view = getOwningView(port);
-    if (view == nullptr) return void(*err = 4);
-    if (view->editRefused()) return void(*err = 42);
+    if (view == nullptr) return void(*err = cfidrErrInternal);
+    if (view->editRefused()) return void(*err = cfidrErrNotOpenForUpdate);
     nyxNetlistView::viewChanged(view);
     Hx_baseheap *heap = view->viewHeap();
     // Depth first without a stack: descend to the first member until a port without members is

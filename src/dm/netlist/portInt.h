@@ -75,7 +75,7 @@ public:
             if (deep_ && p->isGroup() && static_cast<nyxPortBundle *>(p)->size() > 0) {
                 auto *g = static_cast<nyxPortBundle *>(p);
                 if (!push(&g->members(), g)) {
-                    *err = 4;
+                    *err = cfidrErrInternal;
                     depth_ = 0;
                     return nullptr;
                 }

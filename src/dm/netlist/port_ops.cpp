@@ -37,7 +37,8 @@ void portDestroy(void *obj, uint32_t, cfidrErrorT *err) { nyxPort::destroy(asPor
 
 // The direct members of a bus or bundle (withdrawal walks deeper members through their groups).
 nyxIter *groupGetMembers(void *obj, uint32_t, cfidrErrorT *err) {
-    return nyxPortBundleGetPorts(static_cast<nyxPortBundle *>(asPort(obj)), 3, err);
+    return nyxPortBundleGetPorts(static_cast<nyxPortBundle *>(asPort(obj)), cfidrTopLevelIterMode,
+                                 err);
 }
 
 void portIterQuit(nyxIter *it) {

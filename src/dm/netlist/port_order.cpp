@@ -71,7 +71,7 @@ int32_t nyxPort::getPositionInView(nyxPort *port) {
 int32_t nyxPortViewCount(nyxNetlistView *view, cfidrErrorT *err) {
     if (!nyxNetlistView::load(view, err)) return 0;
     nyxPortRefreshPositions(view);
-    if (view->d_portPositionsValid == 0) return *err = 4, 0;
+    if (view->d_portPositionsValid == 0) return *err = cfidrErrInternal, 0;
     // The last port of the full order is the last member of the last member ... of the last
     // top-level port.
     const nyxDynArray *list = &view->ports();
@@ -87,8 +87,8 @@ int32_t nyxPortViewCount(nyxNetlistView *view, cfidrErrorT *err) {
 nyxObjRef nyxPortViewFindByPosition(nyxNetlistView *view, int32_t position, cfidrErrorT *err) {
     nyxObjRef none;
     if (!nyxNetlistView::load(view, err)) return none;
-    if (!cacheCurrent(view) && !walkOrder(view)) return *err = 4, none;
-    if (g_order.view != view) return *err = 4, none;
+    if (!cacheCurrent(view) && !walkOrder(view)) return *err = cfidrErrInternal, none;
+    if (g_order.view != view) return *err = cfidrErrInternal, none;
     if (position < 0 || static_cast<size_t>(position) >= g_order.order.size()) return none;
     nyxPort *p = g_order.order[static_cast<size_t>(position)];
     return {p, p->d_code, 0};
@@ -109,7 +109,10 @@ struct nyxPortIter : nyxIter {
         : nyxIter(nyxPortIterType), root(r), version(v), mode(m) {
         rewind();
     }
-    void rewind() { cursor.start(mode >= 1 && mode <= 4 ? root : nullptr, mode != 3, version); }
+    void rewind() {
+        const bool known = mode >= cfidrScalarIterMode && mode <= cfidrAllIterMode;
+        cursor.start(known ? root : nullptr, mode != cfidrTopLevelIterMode, version);
+    }
 };
 nyxIterCache<nyxPortIter, 4> g_portIters;
 
@@ -118,7 +121,7 @@ nyxIterCache<nyxPortIter, 4> g_portIters;
 nyxIter *makePortIter(const nyxDynArray *root, nyxNetlistView *view, const void *anchor, int32_t mode,
                       cfidrErrorT *err) {
     nyxPortIter *it = g_portIters.make(root, view != nullptr ? &view->d_version : nullptr, mode);
-    if (it == nullptr) return *err = 4, nullptr;
+    if (it == nullptr) return *err = cfidrErrInternal, nullptr;
     it->home = view;
     it->anchor = anchor;
     return it;
@@ -138,14 +141,14 @@ nyxIter *nyxPortBundleGetPorts(nyxPortBundle *group, int32_t mode, cfidrErrorT *
 nyxIter *nyxPortViewPortsGetter(void *view, uint32_t, cfidrErrorT *err) {
     // Withdrawal of identifiers walks what memory holds: an unloaded view has no ports yet.
     nyxNetlistView *v = static_cast<nyxNetlistView *>(view);
-    return makePortIter(&v->ports(), v, nullptr, 3, err);
+    return makePortIter(&v->ports(), v, nullptr, cfidrTopLevelIterMode, err);
 }
 
 nyxObjRef nyxPortIterNext(nyxIter *it, cfidrErrorT *err) {
     nyxPortIter *pi = static_cast<nyxPortIter *>(it);
     while (nyxPort *p = pi->cursor.next(err)) {
-        if (pi->mode == 1 && !p->isScalar()) continue;
-        if (pi->mode == 2 && !p->isGroup()) continue;
+        if (pi->mode == cfidrScalarIterMode && !p->isScalar()) continue;
+        if (pi->mode == cfidrBundleIterMode && !p->isGroup()) continue;
         return {p, p->d_code, 0};
     }
     return {};
@@ -179,7 +182,7 @@ void forgetNet(nyxIter *it, const void *gone) {
 
 nyxIter *nyxPortBundleGetNetBundles(nyxPortBundle *group, cfidrErrorT *err) {
     nyxPortNetBundleIter *it = g_netBundleIters.make();
-    if (it == nullptr) return *err = 4, nullptr;
+    if (it == nullptr) return *err = cfidrErrInternal, nullptr;
     it->home = group->d_view;
     it->anchor = group;
     it->forget = forgetNet;
@@ -192,7 +195,7 @@ nyxIter *nyxPortBundleGetNetBundles(nyxPortBundle *group, cfidrErrorT *err) {
             if (net != nullptr) nyxNet::getAllNetBundles(net, it->nets);
         }
     } catch (...) {
-        *err = 4;
+        *err = cfidrErrInternal;
     }
     if (*err != 0) {
         g_netBundleIters.release(it);

@@ -125,23 +125,25 @@ nyxListBlock *newChain(nyxNetlistView *view, uintptr_t *word, int32_t code, int3
 // is complete before the word points at it, so a failure leaves a plain zero word.
 bool make(nyxNetlistView *view, uintptr_t *word, const nyxFootPrintPort *rec, int depth, cfidrErrorT *err) {
     if (!rec->isGroup()) {
-        if (rec->d_code != nyxCodePortScalar) return *err = 4, false;
+        if (rec->d_code != nyxCodePortScalar) return *err = cfidrErrInternal, false;
         *word = 0;
         return true;
     }
     int32_t code = rec->d_code == nyxCodePortBus ? nyxCodePortInstBus : nyxCodePortInstBundle;
     int32_t n = rec->d_memberCount;
-    if (depth > kMaxDepth || n < 0 || (n > 0 && rec->d_members == nullptr)) return *err = 4, false;
+    if (depth > kMaxDepth || n < 0 || (n > 0 && rec->d_members == nullptr)) {
+        return *err = cfidrErrInternal, false;
+    }
     int32_t start = code == nyxCodePortInstBus ? rec->d_dirOrStart : n;
     int32_t step = code == nyxCodePortInstBus ? rec->d_step : 0;
     if (n <= kSlabMax) {
         char *obj = slabAlloc(view, code, n);
-        if (obj == nullptr) return *err = 4, false;
+        if (obj == nullptr) return *err = cfidrErrInternal, false;
         *reinterpret_cast<SlabHead *>(obj) = {word, rec, start, step};
         *word = reinterpret_cast<uintptr_t>(obj) | kGroupBit;
     } else {
         nyxListBlock *first = newChain(view, word, code, n);
-        if (first == nullptr) return *err = 4, false;
+        if (first == nullptr) return *err = cfidrErrInternal, false;
         *headOf(first) = {start, step, rec};
         *word = reinterpret_cast<uintptr_t>(first) | kGroupBit;
     }
@@ -216,7 +218,7 @@ bool createTree(nyxInst *inst, cfidrErrorT *err) {
     nyxNetlistView *v = inst->view();
     for (int32_t i = 0; i < fp->d_portCount; ++i) {
         uintptr_t *word = inst->slot(i);
-        if (word == nullptr) return *err = 4, false;
+        if (word == nullptr) return *err = cfidrErrInternal, false;
         if (!make(v, word, &fp->d_ports[i], 0, err)) return false;
     }
     return true;
@@ -425,6 +427,6 @@ void *sideOwner(const void *obj, int32_t *ownerCode) {
 
 } // namespace
 
-const nyxConnSide nyxPortInstSide = {false,    nyxCodePortInstScalar, 28,         29,       sideCode,
-                                     sideView, sideNet,               sideSetNet, sideName, sideSize,
-                                     sideMember, sideOwner};
+const nyxConnSide nyxPortInstSide = {false, nyxCodePortInstScalar, cfidrErrPortInstAttached,
+                                     cfidrErrPortInstNotAttached, sideCode, sideView, sideNet,
+                                     sideSetNet, sideName, sideSize, sideMember, sideOwner};

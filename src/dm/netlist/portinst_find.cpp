@@ -14,11 +14,13 @@ namespace {
 // The checks of a lookup by describer name (skipped in trusted program mode): the name rule (14)
 // and the describer found (27).
 bool lookupAllowed(nyxInst *inst, const char *name, cfidrErrorT *err) {
-    if (name == nullptr) return *err = 14, false;
+    if (name == nullptr) return *err = cfidrErrBadName, false;
     if (nyx::trustedProgram()) return true;
-    if (!nyxNetlistView::validString(name)) return *err = 14, false;
+    if (!nyxNetlistView::validString(name)) return *err = cfidrErrBadName, false;
     cfidrErrorT e = 0;
-    if (inst == nullptr || inst->footPrint()->getDescriber(&e) == nullptr || e != 0) return *err = 27, false;
+    if (inst == nullptr || inst->footPrint()->getDescriber(&e) == nullptr || e != 0) {
+        return *err = cfidrErrNotFound, false;
+    }
     return true;
 }
 
@@ -39,10 +41,10 @@ nyxPort *describerPortAt(nyxNetlistView *describer, const std::vector<int32_t> &
 // (or 4 for a word of no live instance).
 nyxNetlistView *describerOf(const void *word, std::vector<int32_t> &path, cfidrErrorT *err) {
     nyxInst *inst = nullptr;
-    if (!pathOf(word, path, &inst)) return *err = 4, nullptr;
+    if (!pathOf(word, path, &inst)) return *err = cfidrErrInternal, nullptr;
     cfidrErrorT e = 0;
     nyxNetlistView *d = inst->footPrint()->getDescriber(&e);
-    if (d == nullptr || e != 0) return *err = e != 0 ? e : 3, nullptr;
+    if (d == nullptr || e != 0) return *err = e != 0 ? e : cfidrErrDescriberNotFound, nullptr;
     return d;
 }
 
@@ -52,16 +54,16 @@ cfidrErrorT compareList(const nyxFootPrintPort *recs, int32_t n, const nyxDynArr
 // name (ignoring case) or scalar direction 1 at the top and 31 below; groups member-wise.
 cfidrErrorT compareOne(const nyxFootPrintPort *rec, const nyxPort *port, int depth) {
     if (rec->d_code != nyxCodePortScalar && rec->d_code != nyxCodePortBus && rec->d_code != nyxCodePortBundle) {
-        return 4;
+        return cfidrErrInternal;
     }
-    cfidrErrorT differ = depth == 0 ? 1 : 31;
+    cfidrErrorT differ = depth == 0 ? cfidrErrDescriberPortNotFound : cfidrErrMembersDiffer;
     if (port == nullptr || port->d_code != rec->d_code || !nyxDMUtil::sameName(port->name(), rec->name())) {
         return differ;
     }
     if (!rec->isGroup()) {
         return static_cast<const nyxPortScalar *>(port)->d_direction == rec->d_dirOrStart ? 0 : differ;
     }
-    if (depth > kMaxDepth) return 4;
+    if (depth > kMaxDepth) return cfidrErrInternal;
     return compareList(rec->d_members, rec->d_memberCount, static_cast<const nyxPortBundle *>(port)->members(),
                        depth + 1);
 }
@@ -70,8 +72,8 @@ cfidrErrorT compareOne(const nyxFootPrintPort *rec, const nyxPort *port, int dep
 // fewer 23, both 31 below the top), then port by port.
 cfidrErrorT compareList(const nyxFootPrintPort *recs, int32_t n, const nyxDynArray &ports, int depth) {
     int32_t have = ports.nitems();
-    if (n > have) return depth == 0 ? 1 : 31;
-    if (n < have) return depth == 0 ? 23 : 31;
+    if (n > have) return depth == 0 ? cfidrErrDescriberPortNotFound : cfidrErrMembersDiffer;
+    if (n < have) return depth == 0 ? cfidrErrPortInstMissing : cfidrErrMembersDiffer;
     for (int32_t i = 0; i < n; ++i) {
         cfidrErrorT e = compareOne(&recs[i], static_cast<const nyxPort *>(ports[i]), depth);
         if (e != 0) return e;
@@ -89,7 +91,7 @@ nyxObjRef findByDescriberName(nyxInst *inst, const char *name, cfidrErrorT *err)
     for (int32_t i = 0; i < fp->d_portCount; ++i) {
         if (nyxDMUtil::sameName(fp->d_ports[i].name(), name)) return refOf(inst->slot(i));
     }
-    return *err = 27, nyxObjRef{};
+    return *err = cfidrErrNotFound, nyxObjRef{};
 }
 
 nyxObjRef findMemberByDescriberName(void *group, const char *name, cfidrErrorT *err) {
@@ -101,7 +103,7 @@ nyxObjRef findMemberByDescriberName(void *group, const char *name, cfidrErrorT *
         if (found == nullptr && nyxDMUtil::sameName(rec->d_members[i].name(), name)) found = w;
         ++i;
     });
-    if (found == nullptr) return *err = 27, nyxObjRef{};
+    if (found == nullptr) return *err = cfidrErrNotFound, nyxObjRef{};
     return refOf(found);
 }
 
@@ -112,7 +114,7 @@ nyxObjRef describerPort(const void *word, cfidrErrorT *err) {
     nyxPort *p = describerPortAt(d, path);
     const nyxFootPrintPort *rec = recordPort(word);
     if (p == nullptr || rec == nullptr || p->d_code != rec->d_code || !nyxDMUtil::sameName(p->name(), rec->name())) {
-        return *err = 1, nyxObjRef{};
+        return *err = cfidrErrDescriberPortNotFound, nyxObjRef{};
     }
     return {p, p->d_code, 0};
 }
@@ -125,7 +127,7 @@ const char *checkedDescriberName(const void *word, cfidrErrorT *err) {
     nyxPort *p = describerPortAt(d, path);
     const nyxFootPrintPort *rec = recordPort(word);
     if (p == nullptr || rec == nullptr || p->d_code != rec->d_code || std::strcmp(p->name(), rec->name()) != 0) {
-        return *err = 1, "";
+        return *err = cfidrErrDescriberPortNotFound, "";
     }
     return rec->name();
 }
@@ -134,7 +136,7 @@ cfidrErrorT checkInst(nyxInst *inst) {
     cfidrErrorT e = 0;
     nyxFootPrint *fp = inst->footPrint();
     nyxNetlistView *d = fp->getDescriber(&e);
-    if (d == nullptr || e != 0) return e != 0 ? e : 3;
+    if (d == nullptr || e != 0) return e != 0 ? e : cfidrErrDescriberNotFound;
     return compareList(fp->d_ports, fp->d_portCount, d->ports(), 0);
 }
 
@@ -144,14 +146,17 @@ cfidrErrorT checkPortInst(const void *word) {
     nyxNetlistView *d = describerOf(word, path, &e);
     if (d == nullptr) return e;
     const nyxFootPrintPort *rec = recordPort(word);
-    if (rec == nullptr) return 4;
+    if (rec == nullptr) return cfidrErrInternal;
     return compareOne(rec, describerPortAt(d, path), 0);
 }
 
 int32_t describerDirection(const void *scalar) {
     const nyxFootPrintPort *rec = recordPort(scalar);
     if (rec == nullptr) return 0;
-    if (rec->d_dirOrStart == 0 && nyxSettings::hasNameOption(nyxSettings::kSuppressDirectoryScan)) return 3;
+    if (rec->d_dirOrStart == cfidrUndefinedDirection &&
+        nyxSettings::hasNameOption(nyxSettings::kSuppressDirectoryScan)) {
+        return cfidrInOutDirection;
+    }
     return rec->d_dirOrStart;
 }
 

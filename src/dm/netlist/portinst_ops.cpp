@@ -28,10 +28,10 @@ nyxIterCache<nyxPortInstIter, 4> g_iters;
 
 bool wanted(int32_t mode, int32_t c) {
     switch (mode) {
-    case 1: return c == nyxCodePortInstScalar;
-    case 2: return c != nyxCodePortInstScalar;
-    case 3:
-    case 4: return true;
+    case cfidrScalarIterMode: return c == nyxCodePortInstScalar;
+    case cfidrBundleIterMode: return c != nyxCodePortInstScalar;
+    case cfidrTopLevelIterMode:
+    case cfidrAllIterMode: return true;
     default: return false;
     }
 }
@@ -41,7 +41,7 @@ bool wanted(int32_t mode, int32_t c) {
 void collect(uintptr_t *word, int32_t mode, std::vector<nyxObjRef> &out, int depth) {
     int32_t c = code(word);
     if (wanted(mode, c)) out.push_back({word, c, 0});
-    if (mode == 3 || c == nyxCodePortInstScalar || depth > kMaxDepth) return;
+    if (mode == cfidrTopLevelIterMode || c == nyxCodePortInstScalar || depth > kMaxDepth) return;
     forEachMember(word, [&](uintptr_t *m) { collect(m, mode, out, depth + 1); });
 }
 
@@ -57,12 +57,12 @@ void forgetItem(nyxIter *it, const void *gone) {
 // iterator ends when either goes.
 template <class F> nyxIter *makeIter(nyxNetlistView *view, const void *anchor, F &&fill, cfidrErrorT *err) {
     nyxPortInstIter *it = g_iters.make();
-    if (it == nullptr) return *err = 4, nullptr;
+    if (it == nullptr) return *err = cfidrErrInternal, nullptr;
     try {
         fill(it->items);
     } catch (...) {
         g_iters.release(it);
-        return *err = 4, nullptr;
+        return *err = cfidrErrInternal, nullptr;
     }
     it->home = view;
     it->anchor = anchor;
@@ -79,10 +79,10 @@ bool readOnly(const void *owner, uint32_t) {
 
 nyxObjRef createProp(void *obj, uint32_t, const char *name, cfidrErrorT *err) {
     nyxNetlistView *v = view(obj);
-    if (v == nullptr) return *err = 4, nyxObjRef{};
-    if (!nyx::trustedData() && v->readOnly()) return *err = 42, nyxObjRef{};
+    if (v == nullptr) return *err = cfidrErrInternal, nyxObjRef{};
+    if (!nyx::trustedData() && v->readOnly()) return *err = cfidrErrNotOpenForUpdate, nyxObjRef{};
     nyxPropList **list = v->propsOnPortInst(obj, true);
-    if (list == nullptr) return *err = 4, nyxObjRef{};
+    if (list == nullptr) return *err = cfidrErrInternal, nyxObjRef{};
     nyxPropOwner owner = {obj, 0, code(obj), v->viewHeap(), readOnly};
     nyxObjRef r = nyxPropCreate(*list, owner, name, err);
     if (*list != nullptr && !isGroup(obj)) *static_cast<uintptr_t *>(obj) |= kPropsBit;
@@ -93,10 +93,10 @@ nyxObjRef findProp(void *obj, uint32_t, const char *name, cfidrErrorT *err) {
 }
 nyxIter *getProps(void *obj, uint32_t, cfidrErrorT *err) { return nyxPropGetProps(props(obj), err); }
 // A port instance lives and dies with its instance.
-void refuseDestroy(void *, uint32_t, cfidrErrorT *err) { *err = 36; }
+void refuseDestroy(void *, uint32_t, cfidrErrorT *err) { *err = cfidrErrIllegalOperation; }
 nyxIter *inPlace(void *root, bool isInst, cfidrErrorT *err) {
     nyxPortInstIter *it = g_iters.make();
-    if (it == nullptr) return *err = 4, nullptr;
+    if (it == nullptr) return *err = cfidrErrInternal, nullptr;
     it->root = root;
     it->rootIsInst = isInst;
     it->anchor = root;
@@ -156,7 +156,7 @@ nyxIter *instGetter(void *inst, uint32_t, cfidrErrorT *err) { return inPlace(ins
 nyxIter *netBundles(void *group, cfidrErrorT *err) {
     return makeIter(view(group), group, [&](std::vector<nyxObjRef> &out) {
         std::vector<nyxObjRef> scalars;
-        forEachMember(group, [&](uintptr_t *m) { collect(m, 1, scalars, 0); });
+        forEachMember(group, [&](uintptr_t *m) { collect(m, cfidrScalarIterMode, scalars, 0); });
         std::vector<void *> nets;
         for (const nyxObjRef &s : scalars) {
             if (nyxNetScalar *n = net(s.obj)) nyxNet::getAllNetBundles(n, nets);

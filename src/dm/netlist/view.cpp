@@ -81,14 +81,14 @@ nyxNetlistView *nyxNetlistView::construct(nyxCell *cell, const char *name, cfidr
         if (p != nullptr) nyxDMInt::freeRecord(p, sizeof(nyxNetlistView));
         dropHeap(viewHeap);
         dropHeap(blockHeap);
-        return *err = 4, nullptr;
+        return *err = cfidrErrInternal, nullptr;
     }
     nyxNetlistView *view = new (p) nyxNetlistView(cell, mode, viewHeap, blockHeap);
     bool ok = view->d_name.setString(storedName(name).c_str(), viewHeap) &&
               view->d_viewType.setString(kViewType, viewHeap) && cell->views().add(view) >= 0;
     if (!ok) {
         view->deleteObj();
-        return *err = 4, nullptr;
+        return *err = cfidrErrInternal, nullptr;
     }
     if (created) view->markCreated();
     view->d_changed = created ? 1 : 0;
@@ -118,7 +118,7 @@ bool nyxNetlistView::load(nyxNetlistView *view, cfidrErrorT *err) {
     if (view->loaded()) return true;
     if (!view->openObj(err)) return false;
     // Without the view file's reader a listed view stays unread: its contents cannot be reached.
-    if (!view->loaded()) return *err = 27, false;
+    if (!view->loaded()) return *err = cfidrErrNotFound, false;
     return true;
 }
 
@@ -178,8 +178,12 @@ bool nyxNetlistView::changeViewType(nyxNetlistView *view, const char *type) {
 }
 
 void nyxNetlistView::setName(nyxNetlistView *view, const char *name, cfidrErrorT *err) {
-    if (!nyxSettings::hasNameOption(0x80000)) return (void)(*err = 36);
-    if (name == nullptr || !view->d_name.setString(name, view->d_viewHeap)) return (void)(*err = 4);
+    if (!nyxSettings::hasNameOption(nyxSettings::kEdif)) {
+        return (void)(*err = cfidrErrIllegalOperation);
+    }
+    if (name == nullptr || !view->d_name.setString(name, view->d_viewHeap)) {
+        return (void)(*err = cfidrErrInternal);
+    }
     view->forgetPathname();
 }
 
@@ -191,7 +195,7 @@ void nyxNetlistView::saveObj(cfidrErrorT *err) {
     const nyxDMKind &kind = nyxDMTypes::row(d_typeIndex);
     if (kind.write == nullptr) return;
     const char *path = pathnameObj();
-    if (path == nullptr) return (void)(*err = 4);
+    if (path == nullptr) return (void)(*err = cfidrErrInternal);
     kind.write(this, path, err);
     if (*err != 0) return;
     d_changed = 0;
@@ -202,7 +206,7 @@ void nyxNetlistView::saveObj(cfidrErrorT *err) {
 
 void nyxNetlistView::destroyObj(cfidrErrorT *err) {
     const char *path = pathnameObj();
-    if (path == nullptr) return (void)(*err = 4);
+    if (path == nullptr) return (void)(*err = cfidrErrInternal);
     remove(path, err);
 }
 
@@ -220,7 +224,7 @@ void nyxNetlistView::purge(nyxNetlistView *view, cfidrErrorT *err) {
     // made before the view goes, so that memory running out leaves the view as it was (4)
     // instead of dropping it from the cell.
     const char *cellPath = cell->pathnameObj();
-    if (cellPath == nullptr) return (void)(*err = 4);
+    if (cellPath == nullptr) return (void)(*err = cfidrErrInternal);
     const std::string file = std::string(cellPath) + "/" + nyxDMPath::encodeName(view->nameObj()) + "." +
                              nyxDMTypes::row(view->d_typeIndex).ext;
     if (nyxFileIO::isFile(file)) {
@@ -231,7 +235,9 @@ void nyxNetlistView::purge(nyxNetlistView *view, cfidrErrorT *err) {
 }
 
 void nyxNetlistView::destroy(nyxNetlistView *view, cfidrErrorT *err) {
-    if (!nyx::trustedData() && view->d_owner->d_lib->readOnly()) return (void)(*err = 42);
+    if (!nyx::trustedData() && view->d_owner->d_lib->readOnly()) {
+        return (void)(*err = cfidrErrNotOpenForUpdate);
+    }
     view->destroyObj(err);
     nyxDMPath::clearDirectoryCache();
     if (*err != 0) return;
@@ -246,7 +252,9 @@ void nyxNetlistView::remove(const char *path, cfidrErrorT *err) {
             if (ext == nullptr || *ext == '\0') continue;
             // An older-form file may be another kind's; only the view's own form is removed here.
             if (row == nyxDMTypes::kNetlistViewOld) continue;
-            if (!nyxFileIO::removeAll(std::string(path) + "." + ext)) return (void)(*err = 4);
+            if (!nyxFileIO::removeAll(std::string(path) + "." + ext)) {
+                return (void)(*err = cfidrErrInternal);
+            }
         }
     }
 }

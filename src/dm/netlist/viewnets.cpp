@@ -127,7 +127,7 @@ void *nyxNetlistView::netAtPosition(int32_t pos, int32_t *code, cfidrErrorT *err
     if (d_netPosCache == nullptr) {
         int32_t blocks = d_netChains[0].blocks + d_netChains[1].blocks + d_netChains[2].blocks;
         nyxBlkCache *cache = nyxBlkCache::make(d_viewHeap, blocks);
-        if (cache == nullptr) return *err = 4, nullptr;
+        if (cache == nullptr) return *err = cfidrErrInternal, nullptr;
         for (int32_t k = 0; k < kChains; ++k) {
             for (nyxListBlock *b = d_netChains[k].first; b != nullptr; b = b->next()) cache->add(b, kSlots[k]);
         }
@@ -135,8 +135,8 @@ void *nyxNetlistView::netAtPosition(int32_t pos, int32_t *code, cfidrErrorT *err
     }
     int32_t index = 0;
     nyxListBlock *b = d_netPosCache->find(pos, &index);
-    if (b == nullptr) return *err = 27, nullptr;
-    if (!liveSlot(b, index)) return *err = 16, nullptr;
+    if (b == nullptr) return *err = cfidrErrNotFound, nullptr;
+    if (!liveSlot(b, index)) return *err = cfidrErrObjectUnusable, nullptr;
     *code = b->listType();
     return b->objectAt(index);
 }

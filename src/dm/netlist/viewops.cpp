@@ -41,7 +41,7 @@ void viewDestroy(void *obj, uint32_t, cfidrErrorT *err) { nyxNetlistView::destro
 nyxIter *viewGetNets(void *obj, uint32_t, cfidrErrorT *err) {
     nyxNetlistView *v = asView(obj);
     if (!v->loaded()) return nullptr;
-    return nyxNet::viewNets(v, 4, err);
+    return nyxNet::viewNets(v, cfidrAllIterMode, err);
 }
 nyxIter *viewGetPorts(void *obj, uint32_t member, cfidrErrorT *err) {
     if (!asView(obj)->loaded()) return nullptr;
@@ -101,7 +101,7 @@ constexpr nyxClassOps makeViewOps() {
 
 bool nameOk(const char *name, cfidrErrorT *err) {
     if (name == nullptr || (!nyx::trustedProgram() && !nyxNetlistView::validString(name))) {
-        return *err = 14, false;
+        return *err = cfidrErrBadName, false;
     }
     return true;
 }
@@ -116,9 +116,9 @@ namespace nyxViewOps {
 nyxObjRef findPortByNearestName(nyxNetlistView *view, const char *name, cfidrErrorT *err) {
     if (!nyxNetlistView::load(view, err) || !nameOk(name, err)) return {};
     const nyxDynArray &ports = view->ports();
-    if (ports.nitems() == 0) return *err = 27, nyxObjRef{};
+    if (ports.nitems() == 0) return *err = cfidrErrNotFound, nyxObjRef{};
     nyxBusName::Split want = nyxBusName::split(name);
-    if (nyxBusName::malformed(want.form)) return *err = 27, nyxObjRef{};
+    if (nyxBusName::malformed(want.form)) return *err = cfidrErrNotFound, nyxObjRef{};
     std::string_view whole(name);
     int32_t wantCode = want.form == nyxBusName::kSubscript ? nyxCodePortBus
                        : want.form == nyxBusName::kGroup   ? nyxCodePortBundle
@@ -142,7 +142,7 @@ nyxObjRef findPortByNearestName(nyxNetlistView *view, const char *name, cfidrErr
             return {p, p->d_code, 0};
         }
     }
-    return *err = 27, nyxObjRef{};
+    return *err = cfidrErrNotFound, nyxObjRef{};
 }
 
 nyxObjRef findNetByPosition(nyxNetlistView *view, int32_t position, cfidrErrorT *err) {

@@ -150,21 +150,23 @@ nyxObjRef nyxPropCreate(nyxPropList *&list, const nyxPropOwner &owner, const cha
                         cfidrErrorT *err) {
     if (!nyx::trustedData()) {
         if (owner.readOnly != nullptr && owner.readOnly(owner.obj, owner.member)) {
-            return *err = 42, nyxObjRef{};
+            return *err = cfidrErrNotOpenForUpdate, nyxObjRef{};
         }
-        if (!validName(name)) return *err = 14, nyxObjRef{};
-        if (indexOfName(list, name) >= 0) return *err = 26, nyxObjRef{};
+        if (!validName(name)) return *err = cfidrErrBadName, nyxObjRef{};
+        if (indexOfName(list, name) >= 0) return *err = cfidrErrAlreadyExists, nyxObjRef{};
     }
-    if (name == nullptr) return *err = 14, nyxObjRef{};
+    if (name == nullptr) return *err = cfidrErrBadName, nyxObjRef{};
     nyxPropNameTable *names = nyxPropNameTable::get();
     nyxPropNameTableBucket *entry = names != nullptr ? names->add_name_type(name, nyxPropNone) : nullptr;
-    if (entry == nullptr) return *err = 4, nyxObjRef{};
+    if (entry == nullptr) return *err = cfidrErrInternal, nyxObjRef{};
     recordOwnerChange(owner.obj, owner.member, owner.code);
-    if (list == nullptr && (list = makeList(owner)) == nullptr) return *err = 4, nyxObjRef{};
+    if (list == nullptr && (list = makeList(owner)) == nullptr) {
+        return *err = cfidrErrInternal, nyxObjRef{};
+    }
     int32_t index = list->d_freeFrom;
     while (index < list->d_count && !list->d_entries[index].isFree()) ++index;
     if (index == list->d_count) {
-        if (!reserveEntry(list)) return *err = 4, nyxObjRef{};
+        if (!reserveEntry(list)) return *err = cfidrErrInternal, nyxObjRef{};
         ++list->d_count;
     }
     list->d_freeFrom = index + 1;
@@ -176,13 +178,13 @@ nyxObjRef nyxPropCreate(nyxPropList *&list, const nyxPropOwner &owner, const cha
 
 nyxObjRef nyxPropFind(const nyxPropList *list, const char *name, cfidrErrorT *err) {
     int32_t index = indexOfName(list, name);
-    if (index < 0) return *err = 27, nyxObjRef{};
+    if (index < 0) return *err = cfidrErrNotFound, nyxObjRef{};
     return {const_cast<nyxPropList *>(list), nyxCodeProp, static_cast<uint32_t>(index)};
 }
 
 nyxIter *nyxPropGetProps(nyxPropList *list, cfidrErrorT *err) {
     PropIter *it = g_iters.make(list);
-    if (it == nullptr) return *err = 4, nullptr;
+    if (it == nullptr) return *err = cfidrErrInternal, nullptr;
     // The list goes on its own (its owner destroyed) or with its heap (a view purged at once).
     if (list != nullptr) {
         it->anchor = list;
@@ -233,7 +235,7 @@ nyxProp *nyxPropAt(const nyxPropList *list, uint32_t index) {
 
 nyxProp *nyxPropLive(const nyxPropList *list, uint32_t index, cfidrErrorT *err) {
     nyxProp *p = nyxPropAt(list, index);
-    if (p == nullptr) *err = 16;
+    if (p == nullptr) *err = cfidrErrObjectUnusable;
     return p;
 }
 
@@ -241,15 +243,17 @@ void nyxPropRename(nyxPropList *list, uint32_t index, const char *name, cfidrErr
     nyxProp *p = nyxPropLive(list, index, err);
     if (p == nullptr) return;
     if (!nyx::trustedData()) {
-        if (listReadOnly(list)) return void(*err = 42);
-        if (!validName(name)) return void(*err = 14);
+        if (listReadOnly(list)) return void(*err = cfidrErrNotOpenForUpdate);
+        if (!validName(name)) return void(*err = cfidrErrBadName);
         int32_t other = indexOfName(list, name);
-        if (other >= 0 && static_cast<uint32_t>(other) != index) return void(*err = 25);
+        if (other >= 0 && static_cast<uint32_t>(other) != index) {
+            return void(*err = cfidrErrNameTaken);
+        }
     }
-    if (name == nullptr) return void(*err = 14);
+    if (name == nullptr) return void(*err = cfidrErrBadName);
     nyxPropNameTable *names = nyxPropNameTable::get();
     nyxPropNameTableBucket *entry = names != nullptr ? names->add_name_type(name, p->type()) : nullptr;
-    if (entry == nullptr) return void(*err = 4);
+    if (entry == nullptr) return void(*err = cfidrErrInternal);
     recordPropChange(list);
     p->d_entry = entry;
 }
@@ -257,7 +261,7 @@ void nyxPropRename(nyxPropList *list, uint32_t index, const char *name, cfidrErr
 void nyxPropDestroy(nyxPropList *list, uint32_t index, cfidrErrorT *err) {
     nyxProp *p = nyxPropLive(list, index, err);
     if (p == nullptr) return;
-    if (!nyx::trustedData() && listReadOnly(list)) return void(*err = 42);
+    if (!nyx::trustedData() && listReadOnly(list)) return void(*err = cfidrErrNotOpenForUpdate);
     recordPropChange(list);
     dropPropsOn(p);
     clearValue(p);
@@ -290,9 +294,13 @@ nyxObjRef nyxPropCreateOnProp(nyxPropList *list, uint32_t index, const char *nam
             ++depth;
         }
         if (depth > nyxPropMaxNesting) {
-            if (!nyx::trustedData() && listReadOnly(list)) return *err = 42, nyxObjRef{};
-            if (name == nullptr || (!nyx::trustedData() && !validName(name))) return *err = 14, nyxObjRef{};
-            return *err = 47, nyxObjRef{};
+            if (!nyx::trustedData() && listReadOnly(list)) {
+                return *err = cfidrErrNotOpenForUpdate, nyxObjRef{};
+            }
+            if (name == nullptr || (!nyx::trustedData() && !validName(name))) {
+                return *err = cfidrErrBadName, nyxObjRef{};
+            }
+            return *err = cfidrErrRecursiveBundle, nyxObjRef{};
         }
     }
     nyxPropOwner owner = {list, index, nyxCodeProp, list->d_heap, onPropReadOnly};
@@ -303,7 +311,7 @@ nyxObjRef nyxPropCreateOnProp(nyxPropList *list, uint32_t index, const char *nam
         nyxOIDHashTable *t = onPropTable(true);
         if (t == nullptr || !t->add_entry(entryKey(&list->d_entries[index]), sub)) {
             nyxPropListDestroy(sub);
-            return *err = 4, nyxObjRef{};
+            return *err = cfidrErrInternal, nyxObjRef{};
         }
     }
     return r;

@@ -50,7 +50,9 @@ enum nyxPropValueType : int16_t {
 };
 
 // True for the types whose value is a string (4, 5, 7, 8, 9).
-inline bool nyxPropTypeHasString(int32_t type) { return type == 4 || type >= 5; }
+inline bool nyxPropTypeHasString(int32_t type) {
+    return type == nyxPropDeleted || type >= nyxPropString;
+}
 
 // One (name, value type) pair of the name table. Every type entry of one name shares its serial;
 // only the newest type entry of a name sits in the hash chain, older ones hang from it through

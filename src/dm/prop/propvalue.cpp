@@ -17,7 +17,9 @@ const nyxVarString &textOf(const nyxProp *p) {
 nyxProp *writable(nyxPropList *list, uint32_t index, cfidrErrorT *err) {
     nyxProp *p = nyxPropLive(list, index, err);
     if (p == nullptr) return nullptr;
-    if (!nyx::trustedData() && nyxPropPriv::listReadOnly(list)) return *err = 42, nullptr;
+    if (!nyx::trustedData() && nyxPropPriv::listReadOnly(list)) {
+        return *err = cfidrErrNotOpenForUpdate, nullptr;
+    }
     return p;
 }
 
@@ -26,7 +28,7 @@ nyxPropNameTableBucket *retype(nyxProp *p, int16_t type, cfidrErrorT *err) {
     if (p->d_entry->type == type) return p->d_entry;
     nyxPropNameTable *names = nyxPropNameTable::get();
     nyxPropNameTableBucket *e = names != nullptr ? names->add_name_type(p->d_entry->name, type) : nullptr;
-    if (e == nullptr) *err = 4;
+    if (e == nullptr) *err = cfidrErrInternal;
     return e;
 }
 
@@ -45,12 +47,12 @@ void setWord(nyxPropList *list, uint32_t index, int16_t type, const void *word, 
 void setText(nyxPropList *list, uint32_t index, int16_t type, const char *text, cfidrErrorT *err) {
     nyxProp *p = writable(list, index, err);
     if (p == nullptr) return;
-    if (text == nullptr) return void(*err = 10);
+    if (text == nullptr) return void(*err = cfidrErrBadValue);
     nyxPropNameTableBucket *e = retype(p, type, err);
     if (e == nullptr) return;
     // The copy is made before the old value goes, so that a failure keeps the old value.
     nyxVarString copy;
-    if (!copy.setString(text, list->d_heap)) return void(*err = 4);
+    if (!copy.setString(text, list->d_heap)) return void(*err = cfidrErrInternal);
     recordPropChange(list);
     if (nyxPropTypeHasString(p->type())) textOf(p).clear();
     std::memcpy(p->d_value, static_cast<const void *>(&copy), sizeof p->d_value);
@@ -62,7 +64,7 @@ const nyxProp *readable(const nyxPropList *list, uint32_t index, bool ok(int16_t
     const nyxProp *p = nyxPropLive(list, index, err);
     if (p == nullptr) return nullptr;
     if (ok(p->type())) return p;
-    if (!nyx::trustedProgram()) *err = 15;
+    if (!nyx::trustedProgram()) *err = cfidrErrWrongType;
     return nullptr;
 }
 
@@ -102,7 +104,7 @@ void nyxPropSetInt(nyxPropList *list, uint32_t index, int32_t value, cfidrErrorT
 
 void nyxPropSetFloat(nyxPropList *list, uint32_t index, float value, cfidrErrorT *err) {
     if (writable(list, index, err) == nullptr) return;
-    if (std::isnan(value) || value < -1e37f || value > 1e37f) return void(*err = 10);
+    if (std::isnan(value) || value < -1e37f || value > 1e37f) return void(*err = cfidrErrBadValue);
     setWord(list, index, nyxPropFloat, &value, err);
 }
 

@@ -51,12 +51,12 @@ void nyxCell::forgetStored() {
 nyxCell *nyxCell::construct(nyxLib *lib, const char *name, bool stored, cfidrAccessModeT mode,
                             cfidrErrorT *err) {
     void *p = nyxDMInt::allocRecord(sizeof(nyxCell));
-    if (p == nullptr) return *err = 4, nullptr;
+    if (p == nullptr) return *err = cfidrErrInternal, nullptr;
     nyxCell *cell = new (p) nyxCell(lib, mode);
     std::string decoded = stored ? nyxDMPath::decodeName(name) : std::string(name);
     if (!cell->d_name.setString(decoded.c_str(), nyx::getLibCellHeap()) || lib->cells().add(cell) < 0) {
         cell->deleteObj();
-        return *err = 4, nullptr;
+        return *err = cfidrErrInternal, nullptr;
     }
     if (!stored) cell->markCreated();
     return cell;
@@ -140,7 +140,7 @@ void nyxCell::read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
 
 void nyxCell::readDirectory(const char *path, cfidrErrorT *err) {
     const std::vector<std::string> *listing = nyxDMPath::getDiskDirectory(path);
-    if (listing == nullptr) return (void)(*err = 27);
+    if (listing == nullptr) return (void)(*err = cfidrErrNotFound);
     std::vector<std::string> entries(*listing);
     nyxDMPath::freeDiskDirectory(path);
 
@@ -163,7 +163,7 @@ void nyxCell::readDirectory(const char *path, cfidrErrorT *err) {
             if (!nyxDMPath::isStoredName(entry.substr(0, dot))) break;
             std::string name = nyxDMPath::decodeName(entry.substr(0, dot).c_str());
             if (!knownEntry(d_stored, row, name)) {
-                if (!recordEntry(d_stored, row, name)) return (void)(*err = 4);
+                if (!recordEntry(d_stored, row, name)) return (void)(*err = cfidrErrInternal);
                 // Kinds whose subsystem is present make an unopened object in the cell's list.
                 if (kind.construct != nullptr &&
                     kind.construct(this, name.c_str(), row, err) == nullptr && *err != 0) {
@@ -187,7 +187,7 @@ void nyxCell::readDirectory(const char *path, cfidrErrorT *err) {
 
 void nyxCell::write(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     nyxCell *cell = static_cast<nyxCell *>(obj);
-    if (!nyxFileIO::makeDirectory(path, 0777)) return (void)(*err = 4);
+    if (!nyxFileIO::makeDirectory(path, 0777)) return (void)(*err = cfidrErrInternal);
     for (nyxDynArray *list : {&cell->d_views, &cell->d_occPropSets, &cell->d_designConfigs}) {
         for (int32_t i = 0; i < list->nitems(); ++i) {
             viewObject((*list)[i])->saveObj(err);
@@ -204,25 +204,25 @@ void nyxCell::write(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     } else {
         good = nyxPropFile::removeAll(path, kCellPropFiles);
     }
-    if (!good) *err = 4;
+    if (!good) *err = cfidrErrInternal;
 }
 
 void nyxCell::saveObj(cfidrErrorT *err) {
     if (!openObj(err)) return;
     const char *path = pathnameObj();
-    if (path == nullptr) return (void)(*err = 4);
+    if (path == nullptr) return (void)(*err = cfidrErrInternal);
     write(this, path, err);
 }
 
 void nyxCell::remove(const char *path, cfidrErrorT *err) {
-    if (!nyxPropFile::removeAll(path, kCellPropFiles)) return (void)(*err = 4);
+    if (!nyxPropFile::removeAll(path, kCellPropFiles)) return (void)(*err = cfidrErrInternal);
     if (!nyxFileIO::isDirectory(path)) return;
-    if (!nyxFileIO::removeDirectory(path)) *err = 4;
+    if (!nyxFileIO::removeDirectory(path)) *err = cfidrErrInternal;
 }
 
 void nyxCell::destroyObj(cfidrErrorT *err) {
     const char *path = pathnameObj();
-    if (path == nullptr) return (void)(*err = 4);
+    if (path == nullptr) return (void)(*err = cfidrErrInternal);
     for (nyxDynArray *list : {&d_views, &d_occPropSets, &d_designConfigs}) {
         while (list->nitems() > 0) {
             void *item = (*list)[0];
@@ -238,7 +238,7 @@ void nyxCell::destroyObj(cfidrErrorT *err) {
         const nyxDMEntry *entry = static_cast<const nyxDMEntry *>(d_stored[i]);
         std::string file = std::string(path) + "/" + nyxDMPath::encodeName(entry->name.getString()) +
                            "." + nyxDMTypes::row(entry->row).ext;
-        if (!nyxFileIO::removeAll(file)) return (void)(*err = 4);
+        if (!nyxFileIO::removeAll(file)) return (void)(*err = cfidrErrInternal);
     }
     remove(path, err);
 }
@@ -278,30 +278,32 @@ nyxObjRef nyxCell::findViewByName(nyxCell *cell, const char *name, cfidrErrorT *
     if (!cell->openObj(err)) return {};
     if (void *item = listedView(cell, name, err)) return nyxObjRef{viewObject(item), viewCode(item), 0};
     if (*err != 0) return {};
-    if (nyxHookOpenView == nullptr) return *err = 27, nyxObjRef{};
+    if (nyxHookOpenView == nullptr) return *err = cfidrErrNotFound, nyxObjRef{};
     cfidrErrorT openErr = 0;
-    nyxObjRef r = nyxHookOpenView(cell, name, 1, &openErr);
-    if (openErr != 0 || r.obj == nullptr) return *err = 27, nyxObjRef{};
+    nyxObjRef r = nyxHookOpenView(cell, name, cfidrReadMode, &openErr);
+    if (openErr != 0 || r.obj == nullptr) return *err = cfidrErrNotFound, nyxObjRef{};
     return r;
 }
 
 nyxObjRef nyxCell::openView(nyxCell *cell, const char *name, cfidrAccessModeT mode, cfidrErrorT *err) {
-    if (!nyx::trustedProgram() && !nyxDMUtil::validName(name)) return *err = 14, nyxObjRef{};
+    if (!nyx::trustedProgram() && !nyxDMUtil::validName(name)) {
+        return *err = cfidrErrBadName, nyxObjRef{};
+    }
     if (!cell->openObj(err)) return {};
     if (void *item = listedView(cell, name, err)) {
         viewObject(item)->d_accessMode = mode;
         return nyxObjRef{viewObject(item), viewCode(item), 0};
     }
     if (*err != 0) return {};
-    if (nyxHookOpenView == nullptr) return *err = 27, nyxObjRef{};
+    if (nyxHookOpenView == nullptr) return *err = cfidrErrNotFound, nyxObjRef{};
     return nyxHookOpenView(cell, name, mode, err);
 }
 
 // --- Occurrence property sets and design configurations by name -------------------------------------
 
 nyxDMObj *nyxCell::findSetByName(nyxCell *cell, nyxDynArray &list, const char *name, cfidrErrorT *err) {
-    if (name == nullptr) return *err = 27, nullptr;
-    if (nyxSettings::nyxEnableDR("119985")) {
+    if (name == nullptr) return *err = cfidrErrNotFound, nullptr;
+    if (nyxSettings::nyxEnableDR(nyxSettings::kFixExactSetNameFirst)) {
         for (int32_t i = 0; i < list.nitems(); ++i) {
             nyxDMObj *obj = static_cast<nyxDMObj *>(list[i]);
             if (std::strcmp(obj->nameObj(), name) == 0) return obj;
@@ -312,7 +314,7 @@ nyxDMObj *nyxCell::findSetByName(nyxCell *cell, nyxDynArray &list, const char *n
         nyxDMObj *obj = static_cast<nyxDMObj *>(list[i]);
         if (nyxDMUtil::sameName(obj->nameObj(), name)) return obj;
     }
-    return *err = 27, nullptr;
+    return *err = cfidrErrNotFound, nullptr;
 }
 
 nyxDMObj *nyxCell::findOccPropSetByName(nyxCell *cell, const char *name, cfidrErrorT *err) {

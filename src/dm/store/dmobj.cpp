@@ -72,7 +72,7 @@ void nyxDMObj::saveObj(cfidrErrorT *err) {
     // Contents never read, or read only in part, must not replace the file they came from.
     if (kind.write == nullptr || !loaded() || d_readError != 0) return;
     const char *path = pathnameObj();
-    if (path == nullptr) return (void)(*err = 4);
+    if (path == nullptr) return (void)(*err = cfidrErrInternal);
     kind.write(this, path, err);
 }
 
@@ -80,22 +80,22 @@ void nyxDMObj::destroyObj(cfidrErrorT *err) {
     const nyxDMKind &kind = nyxDMTypes::row(d_typeIndex);
     if (kind.remove == nullptr) return;
     const char *path = pathnameObj();
-    if (path == nullptr) return (void)(*err = 4);
+    if (path == nullptr) return (void)(*err = cfidrErrInternal);
     kind.remove(path, err);
 }
 
 bool nyxDMObj::openObj(cfidrErrorT *err) {
     if (d_loadState == LoadState::kLoaded) return true;
     // A read that reaches its own object again would build on what it is building.
-    if (d_loadState == LoadState::kReading) return *err = 4, false;
+    if (d_loadState == LoadState::kReading) return *err = cfidrErrInternal, false;
     // Nothing can read the object: it stays unread and its kind says what that means.
     const nyxDMKind &kind = nyxDMTypes::row(d_typeIndex);
     if (kind.read == nullptr) return true;
     // Out of memory before the read starts leaves the object as it was, to be tried again.
     const char *path = pathnameObj();
-    if (path == nullptr) return *err = 4, false;
+    if (path == nullptr) return *err = cfidrErrInternal, false;
     // Stored data is read without argument checks and identifier registration.
-    if (!nyx::pushExpertMode()) return *err = 4, false;
+    if (!nyx::pushExpertMode()) return *err = cfidrErrInternal, false;
     d_loadState = LoadState::kReading;
     cfidrErrorT code = 0;
     kind.read(this, path, &code);

@@ -41,13 +41,13 @@ nyxLib::~nyxLib() {
 nyxLib *nyxLib::construct(const char *name, cfidrAccessModeT mode, cfidrErrorT *err) {
     nyx *state = nyx::ensure();
     void *p = state != nullptr ? nyxDMInt::allocRecord(sizeof(nyxLib)) : nullptr;
-    if (p == nullptr) return *err = 4, nullptr;
+    if (p == nullptr) return *err = cfidrErrInternal, nullptr;
     nyxLib *lib = new (p) nyxLib(mode);
     const char *path = nullptr;
     if (!lib->d_name.setString(name, nyx::getLibCellHeap()) || (path = lib->pathnameObj()) == nullptr ||
         state->libraries().add(lib) < 0) {
         lib->deleteObj();
-        return *err = 4, nullptr;
+        return *err = cfidrErrInternal, nullptr;
     }
     lib->d_inode = nyxFileIO::inodeOf(path);
     return lib;
@@ -83,7 +83,7 @@ void nyxLib::read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     const cfidrErrorT propErr =
         nyxPropFile::read(path, kLibPropFiles, lib->d_propList, nyxDMInt::libOwner(lib));
     const std::vector<std::string> *entries = nyxDMPath::getDiskDirectory(path);
-    if (entries == nullptr) return (void)(*err = propErr != 0 ? propErr : 27);
+    if (entries == nullptr) return (void)(*err = propErr != 0 ? propErr : cfidrErrNotFound);
     // The listing may be dropped from the cache while cells are made: work on a copy.
     std::vector<std::string> names(*entries);
     nyxDMPath::freeDiskDirectory(path);
@@ -98,7 +98,7 @@ void nyxLib::read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
 
 void nyxLib::write(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     nyxLib *lib = static_cast<nyxLib *>(obj);
-    if (!nyxFileIO::makeDirectory(path, 0777)) return (void)(*err = 4);
+    if (!nyxFileIO::makeDirectory(path, 0777)) return (void)(*err = cfidrErrInternal);
     lib->d_inode = nyxFileIO::inodeOf(path);
     for (int32_t i = 0; i < lib->d_cells.nitems(); ++i) {
         static_cast<nyxCell *>(lib->d_cells[i])->saveObj(err);
@@ -115,42 +115,42 @@ void nyxLib::write(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
         // No properties: a property file left from an earlier save would bring them back.
         good = nyxPropFile::removeAll(path, kLibPropFiles);
     }
-    if (!good) *err = 4;
+    if (!good) *err = cfidrErrInternal;
 }
 
 void nyxLib::remove(const char *path, cfidrErrorT *err) {
-    if (!nyxPropFile::removeAll(path, kLibPropFiles)) return (void)(*err = 4);
+    if (!nyxPropFile::removeAll(path, kLibPropFiles)) return (void)(*err = cfidrErrInternal);
     if (!nyxFileIO::isDirectory(path)) return;
-    if (!nyxFileIO::removeDirectory(path)) *err = 4;
+    if (!nyxFileIO::removeDirectory(path)) *err = cfidrErrInternal;
 }
 
 void nyxLib::saveObj(cfidrErrorT *err) {
     // An unread library is read first: its property file is written from what memory holds.
     if (!openObj(err)) return;
     const char *path = pathnameObj();
-    if (path == nullptr) return (void)(*err = 4);
+    if (path == nullptr) return (void)(*err = cfidrErrInternal);
     write(this, path, err);
 }
 
 void nyxLib::destroyObj(cfidrErrorT *err) {
     const char *path = pathnameObj();
-    if (path == nullptr) return (void)(*err = 4);
+    if (path == nullptr) return (void)(*err = cfidrErrInternal);
     remove(path, err);
 }
 
 // --- Operations -----------------------------------------------------------------------------------
 
 nyxLib *nyxLib::openLib(const char *name, cfidrAccessModeT mode, cfidrErrorT *err) {
-    if (!nyx::trustedData() && !nyxDMUtil::validName(name)) return *err = 14, nullptr;
+    if (!nyx::trustedData() && !nyxDMUtil::validName(name)) return *err = cfidrErrBadName, nullptr;
     nyxLib *lib = findKnown(name);
     if (lib != nullptr && lib->d_userOpened != 0) {
         lib->d_accessMode = mode;
-        *err = 22;
+        *err = cfidrErrLibAlreadyOpen;
         return lib;
     }
     if (lib == nullptr) {
         if (nyxDMObj::findDMObj(nyxCodeLib, nyxDMUtil::pathOf(name).c_str(), nullptr, nullptr) < 0) {
-            return *err = 27, nullptr;
+            return *err = cfidrErrNotFound, nullptr;
         }
         lib = construct(name, mode, err);
         if (lib == nullptr) return nullptr;
@@ -163,11 +163,13 @@ nyxLib *nyxLib::openLib(const char *name, cfidrAccessModeT mode, cfidrErrorT *er
 
 nyxObjRef nyxLib::openView(const char *libName, const char *cellName, const char *viewName,
                            cfidrAccessModeT mode, cfidrErrorT *err) {
-    if (!nyx::trustedData() && !nyxDMUtil::validName(libName)) return *err = 14, nyxObjRef{};
+    if (!nyx::trustedData() && !nyxDMUtil::validName(libName)) {
+        return *err = cfidrErrBadName, nyxObjRef{};
+    }
     nyxLib *lib = findKnown(libName);
     if (lib == nullptr) {
         if (nyxDMObj::findDMObj(nyxCodeLib, nyxDMUtil::pathOf(libName).c_str(), nullptr, nullptr) < 0) {
-            return *err = 27, nyxObjRef{};
+            return *err = cfidrErrNotFound, nyxObjRef{};
         }
         lib = construct(libName, mode, err);
         if (lib == nullptr) return {};
@@ -183,13 +185,15 @@ nyxObjRef nyxLib::openView(const char *libName, const char *cellName, const char
 }
 
 nyxLib *nyxLib::findLibByName(const char *name, cfidrErrorT *err) {
-    if (!nyx::trustedProgram() && !nyxDMUtil::validName(name)) return *err = 14, nullptr;
+    if (!nyx::trustedProgram() && !nyxDMUtil::validName(name)) {
+        return *err = cfidrErrBadName, nullptr;
+    }
     nyxLib *lib = findKnown(name);
     if (lib == nullptr) {
         if (nyxDMObj::findDMObj(nyxCodeLib, nyxDMUtil::pathOf(name).c_str(), nullptr, nullptr) < 0) {
-            return *err = 27, nullptr;
+            return *err = cfidrErrNotFound, nullptr;
         }
-        lib = construct(name, 1, err);
+        lib = construct(name, cfidrReadMode, err);
         if (lib == nullptr) return nullptr;
     }
     lib->d_userOpened = 1;
@@ -199,14 +203,14 @@ nyxLib *nyxLib::findLibByName(const char *name, cfidrErrorT *err) {
 nyxLib *nyxLib::createLib(const char *name, cfidrErrorT *err) {
     if (!nyx::trustedData()) {
         if (!nyxDMUtil::validName(name) || !nyxDMPath::fitsPath(nyxDMUtil::pathOf(name))) {
-            return *err = 14, nullptr;
+            return *err = cfidrErrBadName, nullptr;
         }
-        if (findKnown(name) != nullptr) return *err = 26, nullptr;
+        if (findKnown(name) != nullptr) return *err = cfidrErrAlreadyExists, nullptr;
         if (nyxDMObj::findDMObj(nyxCodeLib, nyxDMUtil::pathOf(name).c_str(), nullptr, nullptr) >= 0) {
-            return *err = 26, nullptr;
+            return *err = cfidrErrAlreadyExists, nullptr;
         }
     }
-    nyxLib *lib = construct(name, 2, err);
+    nyxLib *lib = construct(name, cfidrUpdateMode, err);
     if (lib == nullptr) return nullptr;
     lib->markCreated();
     lib->d_userOpened = 1;
@@ -217,7 +221,7 @@ nyxCell *nyxLib::createCell(nyxLib *lib, const char *name, cfidrErrorT *err) {
     if (!lib->openObj(err)) return nullptr;
     std::string cleaned;
     if (!nyx::trustedData()) {
-        if (lib->readOnly()) return *err = 42, nullptr;
+        if (lib->readOnly()) return *err = cfidrErrNotOpenForUpdate, nullptr;
         if (!nyxDMUtil::validName(name) && name != nullptr) {
             // One retry without the control characters.
             for (const char *p = name; *p != '\0'; ++p) {
@@ -225,27 +229,31 @@ nyxCell *nyxLib::createCell(nyxLib *lib, const char *name, cfidrErrorT *err) {
             }
             name = cleaned.c_str();
         }
-        if (!nyxDMUtil::validName(name) || !nyxDMPath::fitsEntry(name, nullptr)) return *err = 14, nullptr;
+        if (!nyxDMUtil::validName(name) || !nyxDMPath::fitsEntry(name, nullptr)) {
+            return *err = cfidrErrBadName, nullptr;
+        }
         for (int32_t i = 0; i < lib->d_cells.nitems(); ++i) {
             if (nyxDMUtil::sameName(static_cast<nyxCell *>(lib->d_cells[i])->nameObj(), name)) {
-                return *err = 26, nullptr;
+                return *err = cfidrErrAlreadyExists, nullptr;
             }
         }
         if (nyxDMObj::findDMObj(nyxCodeCell, lib->pathnameObj(), name, nullptr) >= 0) {
-            return *err = 26, nullptr;
+            return *err = cfidrErrAlreadyExists, nullptr;
         }
     }
-    return nyxCell::construct(lib, name, false, 2, err);
+    return nyxCell::construct(lib, name, false, cfidrUpdateMode, err);
 }
 
 nyxCell *nyxLib::findCellByName(nyxLib *lib, const char *name, cfidrErrorT *err) {
     if (!lib->openObj(err)) return nullptr;
-    if (!nyx::trustedProgram() && !nyxDMUtil::validName(name)) return *err = 14, nullptr;
+    if (!nyx::trustedProgram() && !nyxDMUtil::validName(name)) {
+        return *err = cfidrErrBadName, nullptr;
+    }
     for (int32_t i = 0; i < lib->d_cells.nitems(); ++i) {
         nyxCell *cell = static_cast<nyxCell *>(lib->d_cells[i]);
         if (nyxDMUtil::sameName(cell->nameObj(), name)) return cell;
     }
-    return *err = 27, nullptr;
+    return *err = cfidrErrNotFound, nullptr;
 }
 
 cfidrErrorT nyxLib::unreadPropertiesError() const {
@@ -269,7 +277,7 @@ void nyxLib::save(nyxLib *lib, cfidrErrorT *err) {
     {
         nyxFileIO::SaveBatch batch;
         lib->saveObj(&code);
-        if (code == 0 && !batch.commit()) code = 4;
+        if (code == 0 && !batch.commit()) code = cfidrErrInternal;
     }
     if (code == 0) code = lib->unreadPropertiesError();
     if (const char *path = lib->pathnameObj()) lib->d_inode = nyxFileIO::inodeOf(path);
@@ -291,7 +299,7 @@ nyxLib *nyxLib::purge(nyxLib *lib, cfidrErrorT *) {
     const char *path = lib->pathnameObj();
     if (path != nullptr && nyxDMObj::findDMObj(nyxCodeLib, path, nullptr, nullptr) >= 0) {
         cfidrErrorT ignored = 0;
-        fresh = construct(lib->nameObj(), 1, &ignored);
+        fresh = construct(lib->nameObj(), cfidrReadMode, &ignored);
     }
     lib->deleteObj();
     return fresh;
@@ -299,7 +307,7 @@ nyxLib *nyxLib::purge(nyxLib *lib, cfidrErrorT *) {
 
 void nyxLib::destroy(nyxLib *lib, cfidrErrorT *err) {
     // A library opened read-only keeps its files, as its cells and views do.
-    if (!nyx::trustedData() && lib->readOnly()) return (void)(*err = 42);
+    if (!nyx::trustedData() && lib->readOnly()) return (void)(*err = cfidrErrNotOpenForUpdate);
     // The cells on disk must be known to be removed. A read that failed does not stand in the
     // way: what it found goes with the library, and a directory still holding what it did not
     // find cannot be removed (4).

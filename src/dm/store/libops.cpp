@@ -26,7 +26,7 @@ nyxIterCache<nyxDMListIter, 4> g_listIters;
 // `home` is the library or cell that holds the list: the iterator ends when it goes.
 nyxIter *makeListIter(nyxDMObj *home, nyxDynArray &list, int32_t code, bool tagged, cfidrErrorT *err) {
     nyxDMListIter *it = g_listIters.make(&list, code, tagged);
-    if (it == nullptr) return *err = 4, nullptr;
+    if (it == nullptr) return *err = cfidrErrInternal, nullptr;
     it->home = home;
     return it;
 }
@@ -117,7 +117,9 @@ nyxIter *cellGetDesignConfigs(void *obj, uint32_t, cfidrErrorT *err) {
 
 void cellDestroy(void *obj, uint32_t, cfidrErrorT *err) {
     nyxCell *cell = asCell(obj);
-    if (!nyx::trustedData() && cell->d_lib->readOnly()) return (void)(*err = 42);
+    if (!nyx::trustedData() && cell->d_lib->readOnly()) {
+        return (void)(*err = cfidrErrNotOpenForUpdate);
+    }
     nyxCell::destroy(cell, err);
 }
 
@@ -206,7 +208,7 @@ void knowLibrary(std::string name) {
         return;
     }
     cfidrErrorT ignored = 0;
-    nyxLib::construct(name.c_str(), 1, &ignored);
+    nyxLib::construct(name.c_str(), cfidrReadMode, &ignored);
 }
 
 } // namespace

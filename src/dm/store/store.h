@@ -179,7 +179,7 @@ public:
                              const char *subName);
 
     int32_t classCode() const { return nyxDMTypes::row(d_typeIndex).code; }
-    bool readOnly() const { return d_accessMode != 2; }
+    bool readOnly() const { return d_accessMode != cfidrUpdateMode; }
 
     int32_t d_typeIndex;
     cfidrAccessModeT d_accessMode;

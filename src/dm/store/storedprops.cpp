@@ -79,7 +79,10 @@ private:
     const char *end_;
 };
 
-bool knownType(int64_t t) { return (t >= 0 && t <= 5) || (t >= 7 && t <= 9); }
+bool knownType(int64_t t) {
+    return (t >= nyxPropNone && t <= nyxPropString) ||
+           (t >= nyxPropTriplet && t <= nyxPropExpression);
+}
 
 // Names and texts are C strings in memory: a NUL byte cannot come from the writer.
 bool validText(std::string_view text) { return text.find('\0') == std::string_view::npos; }
@@ -116,14 +119,14 @@ bool apply(const Record &r, nyxPropList *&list, const nyxPropOwner &owner, NameI
     }
     const std::string text(r.text);
     switch (r.type) {
-    case 1: nyxPropSetBoolean(list, index, r.intValue, &e); break;
-    case 2: nyxPropSetInt(list, index, r.intValue, &e); break;
-    case 3: nyxPropSetFloat(list, index, r.floatValue, &e); break;
-    case 4: setDeletedValue(list, index, &e); break;
-    case 5: nyxPropSetString(list, index, text.c_str(), &e); break;
-    case 7: setTripletValue(list, index, text.c_str(), &e); break;
-    case 8: setCasetripletValue(list, index, text.c_str(), &e); break;
-    case 9: nyxPropSetExpression(list, index, text.c_str(), &e); break;
+    case nyxPropBoolean: nyxPropSetBoolean(list, index, r.intValue, &e); break;
+    case nyxPropInt: nyxPropSetInt(list, index, r.intValue, &e); break;
+    case nyxPropFloat: nyxPropSetFloat(list, index, r.floatValue, &e); break;
+    case nyxPropDeleted: setDeletedValue(list, index, &e); break;
+    case nyxPropString: nyxPropSetString(list, index, text.c_str(), &e); break;
+    case nyxPropTriplet: setTripletValue(list, index, text.c_str(), &e); break;
+    case nyxPropCaseTriplet: setCasetripletValue(list, index, text.c_str(), &e); break;
+    case nyxPropExpression: nyxPropSetExpression(list, index, text.c_str(), &e); break;
     default: break;
     }
     return e == 0;
@@ -140,13 +143,13 @@ bool parse(const char *data, size_t size, const std::function<bool(const Record 
         if (!in.counted(r.name) || !validText(r.name)) return false;
         if (!in.number(type) || !knownType(type)) return false;
         r.type = static_cast<int32_t>(type);
-        if (type == 1 || type == 2) {
+        if (type == nyxPropBoolean || type == nyxPropInt) {
             int64_t v = 0;
             if (!in.number(v)) return false;
             r.intValue = static_cast<int32_t>(v);
-        } else if (type == 3) {
+        } else if (type == nyxPropFloat) {
             if (!in.real(r.floatValue)) return false;
-        } else if (type == 5 || type >= 7) {
+        } else if (type == nyxPropString || type >= nyxPropTriplet) {
             if (!in.counted(r.text) || !validText(r.text)) return false;
         }
         if (!sink(r)) return false;
@@ -182,10 +185,10 @@ std::string format(const nyxPropList *list) {
         out += name;
         std::snprintf(num, sizeof num, "%d ", static_cast<int>(type));
         out += num;
-        if (type == 1 || type == 2) {
+        if (type == nyxPropBoolean || type == nyxPropInt) {
             std::snprintf(num, sizeof num, "%d\n", static_cast<int>(p->intValue()));
             out += num;
-        } else if (type == 3) {
+        } else if (type == nyxPropFloat) {
             // Floats are bounded to +-1e37 by the setters, so "%f" takes at most 46 characters.
             std::string f(64, '\0');
             int len = std::snprintf(f.data(), f.size(), "%f\n", static_cast<double>(p->floatValue()));
@@ -195,7 +198,7 @@ std::string format(const nyxPropList *list) {
             }
             f.resize(static_cast<size_t>(len));
             out += f;
-        } else if (type == 5 || type >= 7) {
+        } else if (type == nyxPropString || type >= nyxPropTriplet) {
             // Triplets and expressions are strings too: writing their text keeps them readable.
             const char *text = p->stringValue();
             std::snprintf(num, sizeof num, "%ld ", static_cast<long>(std::strlen(text)));
@@ -214,7 +217,7 @@ cfidrErrorT read(const std::string &directory, const char *const names[3], nyxPr
         struct stat st;
         if (::lstat(path.c_str(), &st) != 0) {
             if (errno == ENOENT || errno == ENOTDIR) continue;
-            return 27;
+            return cfidrErrNotFound;
         }
         // A directory is a cell (in a library directory), not a property file. Anything else
         // present is the property file: the file layer refuses what is not a regular file (a
@@ -222,8 +225,10 @@ cfidrErrorT read(const std::string &directory, const char *const names[3], nyxPr
         // read and must not be replaced either.
         if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
         std::string bytes;
-        if (!nyxFileIO::readFile(path, bytes, kMaxFile)) return errno == EFBIG ? 4 : 27;
-        return load(bytes.data(), bytes.size(), list, owner) ? 0 : 4;
+        if (!nyxFileIO::readFile(path, bytes, kMaxFile)) {
+            return errno == EFBIG ? cfidrErrInternal : cfidrErrNotFound;
+        }
+        return load(bytes.data(), bytes.size(), list, owner) ? 0 : cfidrErrInternal;
     }
     return 0;
 }
