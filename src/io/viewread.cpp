@@ -20,7 +20,7 @@ bool ViewReader::readName(const char *&name, std::string *buffer, bool storedVie
     char *text = nullptr;
     const int r = d_in.getString(text, scratchAlloc, buffer != nullptr ? buffer : &d_scratch);
     if (r != nyxTagReader::kRead) {
-        if (d_in.outOfMemory()) return failed(4);
+        if (d_in.outOfMemory()) return failed(cfidrErrInternal);
         return corrupt();
     }
     if (storedView) {
@@ -68,10 +68,10 @@ bool ViewReader::readProps(int32_t count, PropOwner owner, int depth) {
         } else {
             // The rows of the objects inside a view never load it.
             const nyxClassOps *ops = nyx::functionTables[owner.code];
-            if (ops == nullptr || ops->createProp == nullptr) return failed(4);
+            if (ops == nullptr || ops->createProp == nullptr) return failed(cfidrErrInternal);
             ref = ops->createProp(owner.obj, 0, entry->name, &e);
         }
-        if (e != 0 || ref.obj == nullptr) return failed(4);
+        if (e != 0 || ref.obj == nullptr) return failed(cfidrErrInternal);
         auto *list = static_cast<nyxPropList *>(ref.obj);
         const uint32_t index = ref.member;
         switch (entry->type) {
@@ -94,7 +94,7 @@ bool ViewReader::readProps(int32_t count, PropOwner owner, int depth) {
             if (!flag) {
                 char *t = nullptr;
                 if (d_in.getString(t, scratchAlloc, &d_scratch) != nyxTagReader::kRead) {
-                    return d_in.outOfMemory() ? failed(4) : corrupt();
+                    return d_in.outOfMemory() ? failed(cfidrErrInternal) : corrupt();
                 }
                 text = t;
             }
@@ -107,7 +107,7 @@ bool ViewReader::readProps(int32_t count, PropOwner owner, int depth) {
             }
         }
         }
-        if (e != 0) return failed(4);
+        if (e != 0) return failed(cfidrErrInternal);
         if (nested) {
             int32_t type = 0, n = 0;
             if (!readWord(type, n)) return false;
@@ -139,7 +139,7 @@ bool ViewReader::readAlias(int32_t arg, void *net) {
     const char *name = nullptr;
     if (!readName(name)) return false;
     nyxNetAlias *alias = nyxNet::buildAlias(net, name, (arg & 1) != 0);
-    if (alias == nullptr) return failed(4);
+    if (alias == nullptr) return failed(cfidrErrInternal);
     return readTrailingLists({alias, nyxCodeNetAlias, false, 0}, nullptr);
 }
 
@@ -183,7 +183,7 @@ bool ViewReader::readNet(int32_t arg, void *&net, int depth) {
     if (static_cast<int32_t>(d_nets.size()) >= d_netCount) return corrupt();
     // readName gave a name; readBusFields refused a step of 0.
     net = nyxNet::build(d_view, name, kCodes[kind], start, step, kind == kScalar && (arg & 8) != 0);
-    if (net == nullptr) return failed(4);
+    if (net == nullptr) return failed(cfidrErrInternal);
     d_nets.push_back(net);
     if (!readTrailingLists({net, kCodes[kind], false, 0}, net)) return false;
     // Aliases were written newest first and each new one went to the head: turn the list
@@ -195,7 +195,9 @@ bool ViewReader::readNet(int32_t arg, void *&net, int depth) {
         reversed = a;
         a = next;
     }
-    if (reversed != nullptr && !d_view->setAliasHead(net, reversed)) return failed(4);
+    if (reversed != nullptr && !d_view->setAliasHead(net, reversed)) {
+        return failed(cfidrErrInternal);
+    }
     if (kind == kScalar) return true;
 
     int32_t mark = 0, count = 0;
@@ -209,7 +211,9 @@ bool ViewReader::readNet(int32_t arg, void *&net, int depth) {
         if (type != kNet) return corrupt();
         if (!readNet(memberArg, member, depth + 1)) return false;
         // readNet refused a group that is still open and any depth beyond kMaxDepth.
-        if (!nyxNet::buildMember(static_cast<nyxNetBundle *>(net), member)) return failed(4);
+        if (!nyxNet::buildMember(static_cast<nyxNetBundle *>(net), member)) {
+            return failed(cfidrErrInternal);
+        }
     }
     d_openGroups.pop_back();
     return true;
@@ -230,9 +234,9 @@ bool ViewReader::readPort(int32_t arg, nyxPortBundle *group, int depth) {
         void *net = id >= 0 ? d_nets[static_cast<size_t>(id)] : nullptr;
         if (net != nullptr && nyxNet::code(net) != nyxCodeNetScalar) return corrupt();
         port = nyxPort::build(d_view, group, name, nyxCodePortScalar, (arg >> 2) & 3, 0);
-        if (port == nullptr) return failed(4);
+        if (port == nullptr) return failed(cfidrErrInternal);
         if (net != nullptr && !nyxNet::buildAttach(static_cast<nyxNetScalar *>(net), static_cast<nyxPortScalar *>(port))) {
-            return failed(4);
+            return failed(cfidrErrInternal);
         }
     } else if (kind == kBus) {
         int32_t start = 0, step = 1;
@@ -241,7 +245,7 @@ bool ViewReader::readPort(int32_t arg, nyxPortBundle *group, int depth) {
     } else {
         port = nyxPort::build(d_view, group, name, nyxCodePortBundle, 0, 0);
     }
-    if (port == nullptr) return failed(4);
+    if (port == nullptr) return failed(cfidrErrInternal);
     if (!readTrailingLists({port, port->d_code, false, 0}, nullptr)) return false;
     if (kind == kScalar) return true;
     int32_t mark = 0, count = 0;
@@ -261,7 +265,7 @@ bool ViewReader::readTrailer() {
     // Every net takes at least two bytes of the body.
     if (d_netCount < 0 || static_cast<size_t>(d_netCount) > d_in.size()) return corrupt();
     nyxPropNameTable *table = nyxPropNameTable::get();
-    if (table == nullptr) return failed(4);
+    if (table == nullptr) return failed(cfidrErrInternal);
     for (;;) {
         int32_t type = 0, arg = 0;
         if (!readWord(type, arg)) return false;
@@ -277,7 +281,7 @@ bool ViewReader::readTrailer() {
             if (id < 1 || id > 0xFFFF) return corrupt();
             if (valueType < 0 || valueType > nyxPropExpression || valueType == 6) return corrupt();
             nyxPropNameTableBucket *entry = table->add_name_type(name, static_cast<int16_t>(valueType));
-            if (entry == nullptr) return failed(4);
+            if (entry == nullptr) return failed(cfidrErrInternal);
             if (d_names.size() <= static_cast<size_t>(id)) d_names.resize(static_cast<size_t>(id) + 1, nullptr);
             d_names[static_cast<size_t>(id)] = entry;
         }
@@ -323,14 +327,16 @@ bool ViewReader::readBody() {
 
 cfidrErrorT ViewReader::run() {
     int32_t marker = 0, version = 0, kind = 0;
-    if (!d_in.skipByte() || d_in.get("%d%d%d", &marker, &version, &kind) != 3) return 4;
-    if (marker != kMarker || version > kVersion || kind != kKindNetlist) return 4;
+    if (!d_in.skipByte() || d_in.get("%d%d%d", &marker, &version, &kind) != 3) {
+        return cfidrErrInternal;
+    }
+    if (marker != kMarker || version > kVersion || kind != kKindNetlist) return cfidrErrInternal;
     const char *text = nullptr;
     int32_t viewVersion = 0;
     uint32_t trailer = 0;
     // The view keeps the name under which its cell lists it; the stored type is taken.
     bool ok = readName(text) && readName(text);
-    if (ok && !nyxNetlistView::changeViewType(d_view, text)) ok = failed(4);
+    if (ok && !nyxNetlistView::changeViewType(d_view, text)) ok = failed(cfidrErrInternal);
     ok = ok && readInt(viewVersion) && (d_in.getRaw32(trailer) || corrupt());
     const size_t body = d_in.offset();
     if (ok && (trailer < body || !d_in.seek(trailer))) ok = corrupt();
@@ -340,7 +346,7 @@ cfidrErrorT ViewReader::run() {
     if (!ok) {
         if (d_err == 0) {
             std::fputs("I/O Error while reading view data.\n", stderr);
-            d_err = 4;
+            d_err = cfidrErrInternal;
         }
         return d_err;
     }
@@ -368,11 +374,13 @@ void decode(nyxNetlistView *view, const void *data, size_t size, cfidrErrorT *er
 void read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     auto *view = static_cast<nyxNetlistView *>(obj);
     nyxFileIO::Reader file;
-    if (path == nullptr) return (void)(*err = 4);
+    if (path == nullptr) return (void)(*err = cfidrErrInternal);
     // Missing, unreadable, or not a regular file (a FIFO is refused without waiting on it).
-    if (!file.open(std::string(path) + "." + nyxDMTypes::row(obj->d_typeIndex).ext)) return (void)(*err = 27);
+    if (!file.open(std::string(path) + "." + nyxDMTypes::row(obj->d_typeIndex).ext)) {
+        return (void)(*err = cfidrErrNotFound);
+    }
     // The dictionary offset is 32 bits: no file the writer makes is larger.
-    if (file.size() > UINT32_MAX) return (void)(*err = 4);
+    if (file.size() > UINT32_MAX) return (void)(*err = cfidrErrInternal);
     // The header is checked first, and the records are read as they are decoded.
     ViewReader reader(view, file);
     const cfidrErrorT code = reader.run();

@@ -18,7 +18,10 @@ bool ViewReader::readRecordPort(int32_t arg, nyxFootPrint *record, nyxFootPrintP
     if (!readName(name)) return false;
     cfidrErrorT e = 0;
     if (kind == kScalar) {
-        if (!nyxInstance::setPort(record, port, name, nyxCodePortScalar, 0, (arg >> 2) & 3, -1, &e)) return failed(4);
+        const int32_t direction = (arg >> 2) & 3;
+        if (!nyxInstance::setPort(record, port, name, nyxCodePortScalar, 0, direction, -1, &e)) {
+            return failed(cfidrErrInternal);
+        }
         return true;
     }
     int32_t start = -1, step = -1;
@@ -29,7 +32,9 @@ bool ViewReader::readRecordPort(int32_t arg, nyxFootPrint *record, nyxFootPrintP
     if (mark != kEnd) return corrupt();
     if (!claimPorts(count)) return false;
     const int32_t code = kind == kBus ? nyxCodePortBus : nyxCodePortBundle;
-    if (!nyxInstance::setPort(record, port, name, code, count, start, step, &e)) return failed(4);
+    if (!nyxInstance::setPort(record, port, name, code, count, start, step, &e)) {
+        return failed(cfidrErrInternal);
+    }
     for (int32_t i = 0; i < count; ++i) {
         int32_t type = 0, memberArg = 0;
         if (!readWord(type, memberArg)) return false;
@@ -50,7 +55,7 @@ bool ViewReader::readDescriber(int32_t arg) {
     if (!readInt(version) || !readInt(count) || !claimPorts(count)) return false;
     cfidrErrorT e = 0;
     nyxFootPrint *record = nyxInstance::footPrintFromStored(d_view, libName, cellName, viewName, version, count, &e);
-    if (record == nullptr || e != 0) return failed(4);
+    if (record == nullptr || e != 0) return failed(cfidrErrInternal);
     d_records.push_back(record);
     for (int32_t i = 0; i < count; ++i) {
         int32_t type = 0, portArg = 0;
@@ -81,7 +86,9 @@ bool ViewReader::readPortInst(uintptr_t *word, const nyxFootPrintPort *port, int
         if (id >= 0) {
             void *net = d_nets[static_cast<size_t>(id)];
             if (nyxNet::code(net) != nyxCodeNetScalar) return corrupt();
-            if (!nyxPortInst::attachTrusted(static_cast<nyxNetScalar *>(net), word)) return failed(4);
+            if (!nyxPortInst::attachTrusted(static_cast<nyxNetScalar *>(net), word)) {
+                return failed(cfidrErrInternal);
+            }
         }
     } else if (arg != 0) {
         return corrupt();
@@ -96,7 +103,7 @@ bool ViewReader::readPortInst(uintptr_t *word, const nyxFootPrintPort *port, int
     if (mark != kEnd || count != port->d_memberCount || nyxPortInst::size(word) != count) return corrupt();
     for (int32_t i = 0; i < count; ++i) {
         uintptr_t *member = nyxPortInst::member(word, i);
-        if (member == nullptr) return failed(4);
+        if (member == nullptr) return failed(cfidrErrInternal);
         if (!readPortInst(member, &port->d_members[i], depth + 1)) return false;
     }
     return true;
@@ -112,7 +119,7 @@ bool ViewReader::readInst(int32_t arg) {
     if (!readName(name)) return false;
     cfidrErrorT e = 0;
     nyxInst *inst = nyxInstance::createInstanceOf(d_view, record, name, &e);
-    if (inst == nullptr || e != 0) return failed(4);
+    if (inst == nullptr || e != 0) return failed(cfidrErrInternal);
     if (!readTrailingLists({inst, nyxCodeInst, false, 0}, nullptr)) return false;
     const int32_t n = record->d_portCount;
     uintptr_t *words = n < nyxInst::kOwnBlockSlots ? inst->words() : nullptr;

@@ -384,8 +384,8 @@ bool ViewWriter::run(cfidrErrorT *err) {
     // Top-level nets (members are written inside their groups), then top-level ports.
     if (ok) {
         cfidrErrorT local = 0;
-        nyxIter *it = nyxNet::viewNets(d_view, 3, &local);
-        if (it == nullptr) return *err = 4, false;
+        nyxIter *it = nyxNet::viewNets(d_view, cfidrTopLevelIterMode, &local);
+        if (it == nullptr) return *err = cfidrErrInternal, false;
         for (nyxObjRef r = nyxNet::iterNext(it, &local); ok && r.obj != nullptr; r = nyxNet::iterNext(it, &local)) {
             ok = writeNet(r.obj, 0);
         }
@@ -408,7 +408,7 @@ bool ViewWriter::run(cfidrErrorT *err) {
     if (trailer > UINT32_MAX) ok = false;
     d_out.patch32(patchAt, static_cast<uint32_t>(trailer));
     d_out.putInt(kClosingMark);
-    if (!ok || !d_ok || !d_out.ok()) return *err = 4, false;
+    if (!ok || !d_ok || !d_out.ok()) return *err = cfidrErrInternal, false;
     return true;
 }
 
@@ -434,14 +434,14 @@ bool encode(nyxNetlistView *view, nyxTagSink &sink, cfidrErrorT *err) {
 
 void write(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     auto *view = static_cast<nyxNetlistView *>(obj);
-    if (path == nullptr || !ensureCellDirectory(view)) return (void)(*err = 4);
+    if (path == nullptr || !ensureCellDirectory(view)) return (void)(*err = cfidrErrInternal);
     const std::string file = std::string(path) + "." + nyxDMTypes::row(obj->d_typeIndex).ext;
     cfidrErrorT local = 0;
     const bool saved = nyxFileIO::saveFile(file, [&](nyxFileIO::Writer &w) {
         nyxFileSink sink(w);
         return encode(view, sink, &local);
     });
-    if (!saved) return (void)(*err = local != 0 ? local : 4);
+    if (!saved) return (void)(*err = local != 0 ? local : cfidrErrInternal);
     nyxNetlistView::viewNowClean(view);
 }
 
