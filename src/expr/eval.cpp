@@ -82,13 +82,13 @@ int compareNoCase(const nyxExprValue &a, const nyxExprValue &b) {
 
 
 cfidrErrorT wrongType(uint8_t op, const char *expected) {
-    nyxExprReport(nyxExprErrWrongType, nyxExprOpName(op), expected);
-    return nyxExprErrWrongType;
+    nyxExprReport(nyxdwErrArgWrongType, nyxExprOpName(op), expected);
+    return nyxdwErrArgWrongType;
 }
 
 cfidrErrorT divideByZero(uint8_t op) {
-    nyxExprReport(nyxExprErrDivideByZero, nyxExprOpName(op), "non-zero divisor");
-    return nyxExprErrDivideByZero;
+    nyxExprReport(nyxdwErrDivideByZero, nyxExprOpName(op), "non-zero divisor");
+    return nyxdwErrDivideByZero;
 }
 
 // + - * / %: the result replaces a.
@@ -171,9 +171,9 @@ cfidrErrorT nyxExprEngine::wrongType(uint8_t op, const char *expected) {
 }
 
 cfidrErrorT nyxExprEngine::makeString(const char *s, size_t len, nyxExprValue &out) {
-    if (len > kExprMaxString) return nyxExprErrEvaluation;
+    if (len > kExprMaxString) return nyxdwErrEvaluation;
     const char *p = d_strings.copy(s, len);
-    if (p == nullptr) return 4;
+    if (p == nullptr) return cfidrErrInternal;
     out.setString(p, static_cast<uint32_t>(len));
     return 0;
 }
@@ -209,8 +209,8 @@ cfidrErrorT nyxExprEngine::run(const nyxExprTree &t, nyxExprValue *st, nyxExprVa
         case L_STRING: st[top++].setString(t.pool + n.off, n.len); break;
         case L_TEXT: st[top++].setString(t.text, t.textLen); break;
         case L_OVERFLOW:
-            nyxExprReport(nyxExprErrSyntax, nullptr, nullptr);
-            return nyxExprErrSyntax;
+            nyxExprReport(nyxdwErrSyntax, nullptr, nullptr);
+            return nyxdwErrSyntax;
         case L_NAME: {
             cfidrErrorT e = lookupName(t.pool + n.off, st[top++]);
             if (e != 0) return e;
@@ -297,12 +297,12 @@ cfidrErrorT nyxExprEngine::lookupName(const char *name, nyxExprValue &out) {
     cfidrErrorT lerr = 0;
     out.clear();
     if (d_lookup == nullptr || !d_lookup->lookup(name, d_cctx, out, &lerr) || !out.defined())
-        return lerr != 0 ? lerr : nyxExprErrParamNotFound;
+        return lerr != 0 ? lerr : nyxdwErrParamNotFound;
     if (out.kind & nyxExprString) {
         if (out.s == nullptr) out.len = 0;
-        if (out.len > kExprMaxString) return nyxExprErrEvaluation;
+        if (out.len > kExprMaxString) return nyxdwErrEvaluation;
         const char *copy = d_strings.copy(out.s != nullptr ? out.s : "", out.len);
-        if (copy == nullptr) return 4;
+        if (copy == nullptr) return cfidrErrInternal;
         out.s = copy;
     }
     return 0;

@@ -64,14 +64,15 @@
 //   evaluations deeper than 100 also fail with 31013, and one whose value stack, added to those
 //   of the evaluations it is nested in, would pass a million entries fails with 31012.
 //
-// Errors (cfidrErrorT): 31006 missing arguments, 31007 wrong argument type, 31008 string not
-// found, 31009 syntax error, 31010 string not terminated, 31011 divide by zero, 31012 error
-// during evaluation, 31013 recursive expressions, 31014 parameter value not found; 4 when memory
-// runs short. 31008 belongs to $string_locate, which no text can reach. Type errors and
-// divisions by zero are also recorded in the calling thread's status context (package "nyxexpr",
-// severity error) with the operator's name and the expected kind. Nothing in the library clears
-// that context, so it keeps only the newest of them: once 128 statuses of "nyxexpr" lie at its
-// top, the older 64 of those are removed. Statuses of other packages are never removed.
+// Errors (cfidrErrorT, named nyxdwErr... in nyxtypes.h): 31006 missing arguments, 31007 wrong
+// argument type, 31008 string not found, 31009 syntax error, 31010 string not terminated, 31011
+// divide by zero, 31012 error during evaluation, 31013 recursive expressions, 31014 parameter
+// value not found; 4 when memory runs short. 31008 belongs to $string_locate, which no text can
+// reach. Type errors and divisions by zero are also recorded in the calling thread's status
+// context (package "nyxexpr", severity error) with the operator's name and the expected kind.
+// Nothing in the library clears that context, so it keeps only the newest of them: once 128
+// statuses of "nyxexpr" lie at its top, the older 64 of those are removed. Statuses of other
+// packages are never removed.
 //
 // Concurrency: one evaluation at a time per manager; an evaluation may re-enter the manager from
 // its lookup context (nested evaluation of the expressions that names refer to).
@@ -82,18 +83,6 @@
 #include <cstdint>
 
 #include "nyxtypes.h"
-
-enum : cfidrErrorT {
-    nyxExprErrMissingArgs = 31006,
-    nyxExprErrWrongType = 31007,
-    nyxExprErrStringNotFound = 31008,
-    nyxExprErrSyntax = 31009,
-    nyxExprErrUnterminated = 31010,
-    nyxExprErrDivideByZero = 31011,
-    nyxExprErrEvaluation = 31012,
-    nyxExprErrRecursive = 31013,
-    nyxExprErrParamNotFound = 31014
-};
 
 // Kind flags of a value. A string that was converted to a number keeps kString and gains kReal.
 enum nyxExprKind : uint8_t {

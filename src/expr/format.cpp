@@ -59,7 +59,7 @@ cfidrErrorT nyxExprEngine::evalFormat(const nyxExprNode &n, const nyxExprValue *
     size_t next = 1;
     size_t p = 0;
     while (p < f.size()) {
-        if (result.size() > kExprMaxString) return nyxExprErrEvaluation;
+        if (result.size() > kExprMaxString) return nyxdwErrEvaluation;
         char c = f[p++];
         if (c != '%') {
             result.push_back(c);
@@ -96,7 +96,7 @@ cfidrErrorT nyxExprEngine::evalFormat(const nyxExprNode &n, const nyxExprValue *
             }
             break;
         }
-        if (next >= n.nkids) return nyxExprErrMissingArgs;
+        if (next >= n.nkids) return nyxdwErrMissingArgs;
         nyxExprValue v = args[next++];
         std::string conversion = "%" + flags;
         if (width > 0) conversion += std::to_string(width);
@@ -109,7 +109,7 @@ cfidrErrorT nyxExprEngine::evalFormat(const nyxExprNode &n, const nyxExprValue *
             if (precision >= 0 && static_cast<size_t>(precision) < s.size()) s = s.substr(0, precision);
             conversion += ".*s";
             ok = appendFormatted(result, conversion.c_str(), static_cast<int>(s.size()), s.data());
-            if (!ok) return nyxExprErrEvaluation;
+            if (!ok) return nyxdwErrEvaluation;
             continue;
         }
         if (precision >= 0) conversion += "." + std::to_string(precision);
@@ -136,8 +136,8 @@ cfidrErrorT nyxExprEngine::evalFormat(const nyxExprNode &n, const nyxExprValue *
             conversion.push_back('d');
             ok = appendFormatted(result, conversion.c_str(), v.i);
         }
-        if (!ok) return nyxExprErrEvaluation;
+        if (!ok) return nyxdwErrEvaluation;
     }
-    if (result.size() > kExprMaxString) return nyxExprErrEvaluation;
+    if (result.size() > kExprMaxString) return nyxdwErrEvaluation;
     return makeString(result.data(), result.size(), out);
 }

@@ -19,7 +19,7 @@ cfidrErrorT mathCall(F f, double x, double y, double &r) {
     errno = 0;
     r = f(x, y);
     if (errno != 0 || (!std::isfinite(r) && std::isfinite(x) && std::isfinite(y)))
-        return nyxExprErrEvaluation;
+        return nyxdwErrEvaluation;
     return 0;
 }
 
@@ -89,7 +89,7 @@ cfidrErrorT nyxExprEngine::evalFunction(const nyxExprNode &n, const nyxExprValue
             char buf[64];
             std::string_view text;
             if (!textOf(args[k], text, buf, sizeof buf)) return wrongType(n.op, "string");
-            if (joined.size() + text.size() > kExprMaxString) return nyxExprErrEvaluation;
+            if (joined.size() + text.size() > kExprMaxString) return nyxdwErrEvaluation;
             joined.append(text);
         }
         return makeString(joined.data(), joined.size(), out);
@@ -124,7 +124,7 @@ cfidrErrorT nyxExprEngine::evalFunction(const nyxExprNode &n, const nyxExprValue
             if (precision > kMaxWidth) precision = kMaxWidth;
             const char *format = n.op == F_E ? "%.*e" : n.op == F_F ? "%.*f" : "%.*g";
             int len = std::snprintf(nullptr, 0, format, static_cast<int>(precision), value.r);
-            if (len < 0) return nyxExprErrEvaluation;
+            if (len < 0) return nyxdwErrEvaluation;
             text.resize(static_cast<size_t>(len) + 1);
             std::snprintf(text.data(), text.size(), format, static_cast<int>(precision), value.r);
             text.resize(static_cast<size_t>(len));
@@ -132,7 +132,7 @@ cfidrErrorT nyxExprEngine::evalFunction(const nyxExprNode &n, const nyxExprValue
         }
         return makeString(text.data(), text.size(), out);
     }
-    if (n.op == F_STRING_LOCATE) return nyxExprErrSyntax;  // Never parsed.
+    if (n.op == F_STRING_LOCATE) return nyxdwErrSyntax;  // Never parsed.
 
     // Functions of one or two numbers (and length).
     nyxExprValue a = args[0], b;
@@ -169,15 +169,15 @@ cfidrErrorT nyxExprEngine::evalFunction(const nyxExprNode &n, const nyxExprValue
         e = mathCall([f](double x, double) { return f(x); }, a.r, 0.0, d);
         if (e != 0) return e;
         if (d == 0.0) {
-            nyxExprReport(nyxExprErrDivideByZero, nyxExprOpName(n.op), "non-zero denominator");
-            return nyxExprErrDivideByZero;
+            nyxExprReport(nyxdwErrDivideByZero, nyxExprOpName(n.op), "non-zero denominator");
+            return nyxdwErrDivideByZero;
         }
         r = 1.0 / d;
         break;
     }
     default: {
         Fn1 f = libraryFunction(n.op);
-        if (f == nullptr) return nyxExprErrEvaluation;
+        if (f == nullptr) return nyxdwErrEvaluation;
         e = mathCall([f](double x, double) { return f(x); }, a.r, 0.0, r);
         break;
     }

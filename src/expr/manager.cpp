@@ -89,7 +89,7 @@ const nyxExprTree *nyxExprEngine::parse(std::string_view text, cfidrErrorT *err)
     cfidrErrorT perr = nyxExprParseText(text, parsed);
     const nyxExprTree *t = storeTree(text, parsed, perr);
     if (t != nullptr) d_last = t;
-    *err = t == nullptr ? 4 : perr;
+    *err = t == nullptr ? cfidrErrInternal : perr;
     return t;
 }
 
@@ -101,9 +101,9 @@ nyxExprValue nyxExprEngine::evaluate(const char *propName, const char *text, nyx
     try {
         return evaluateTop(propName, text, lookup, cctx, err);
     } catch (const std::bad_alloc &) {
-        *err = 4;
+        *err = cfidrErrInternal;
     } catch (...) {
-        *err = nyxExprErrEvaluation;
+        *err = nyxdwErrEvaluation;
     }
     return nyxExprValue();
 }
@@ -114,7 +114,7 @@ nyxExprValue nyxExprEngine::evaluateTop(const char *propName, const char *text,
     if (text == nullptr) text = "";
     if (d_depth == 0) d_strings.reset();
     if (d_depth >= kMaxNesting) {
-        *err = nyxExprErrRecursive;
+        *err = nyxdwErrRecursive;
         return nyxExprValue();
     }
     cfidrErrorT perr = 0;
@@ -123,12 +123,12 @@ nyxExprValue nyxExprEngine::evaluateTop(const char *propName, const char *text,
         *err = perr;
         return nyxExprValue();
     }
-    if (perr == nyxExprErrUnterminated) {
+    if (perr == nyxdwErrUnterminated) {
         if (cctx != nullptr) {
             std::string msg = std::string("Property ") + (propName != nullptr ? propName : "");
             cctx->propertyMessage(msg.c_str());
         }
-        *err = nyxExprErrUnterminated;
+        *err = nyxdwErrUnterminated;
         return nyxExprValue();
     }
 
@@ -138,7 +138,7 @@ nyxExprValue nyxExprEngine::evaluateTop(const char *propName, const char *text,
     if (propName != nullptr) {
         for (const Guard &g : d_guard) {
             if (g.scope == scope && std::strcmp(g.name, propName) == 0) {
-                *err = nyxExprErrRecursive;
+                *err = nyxdwErrRecursive;
                 return nyxExprValue();
             }
         }
@@ -169,7 +169,7 @@ nyxExprValue nyxExprEngine::evaluateTop(const char *propName, const char *text,
     // The value stack, bounded over all running evaluations together.
     const size_t used = d_stackUsed;
     if (used + t->maxStack > kExprMaxNodes) {
-        *err = nyxExprErrEvaluation;
+        *err = nyxdwErrEvaluation;
         return nyxExprValue();
     }
     std::vector<nyxExprValue> own;
@@ -214,7 +214,7 @@ void nyxExprMgr::destroy(nyxExprMgr *mgr) { delete mgr; }
 nyxExprValue nyxExprMgr::evaluate(const char *propName, const char *text, nyxExprLookup *lookup,
                                   nyxExprCompilerContext *cctx, cfidrErrorT *err) {
     if (d_engine == nullptr) {
-        if (err != nullptr) *err = 4;
+        if (err != nullptr) *err = cfidrErrInternal;
         return nyxExprValue();
     }
     return d_engine->evaluate(propName, text, lookup, cctx, err);
@@ -225,13 +225,13 @@ const nyxExprTree *nyxExprMgr::parse(const char *text, cfidrErrorT *err) {
     if (err == nullptr) err = &local;
     *err = 0;
     if (d_engine == nullptr) {
-        *err = 4;
+        *err = cfidrErrInternal;
         return nullptr;
     }
     try {
         return d_engine->parse(text != nullptr ? text : "", err);
     } catch (...) {
-        *err = 4;
+        *err = cfidrErrInternal;
         return nullptr;
     }
 }

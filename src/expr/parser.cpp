@@ -299,10 +299,10 @@ cfidrErrorT nyxExprParseText(std::string_view text, nyxExprParsed &out) {
     out.maxStack = 0;
     out.overflow = false;
     // Offsets into the text are 32-bit; no property value comes near this size.
-    if (text.size() > kExprMaxText) return nyxExprErrSyntax;
+    if (text.size() > kExprMaxText) return nyxdwErrSyntax;
     nyxExprScan scan;
     nyxExprScanText(text, scan);
-    if (scan.unterminated) return nyxExprErrUnterminated;
+    if (scan.unterminated) return nyxdwErrUnterminated;
     out.nodes.reserve(scan.tokens.size());
     out.pool.reserve(scan.pool.size());
     Parser parser(scan, out);
@@ -311,7 +311,7 @@ cfidrErrorT nyxExprParseText(std::string_view text, nyxExprParsed &out) {
         out.nodes.clear();
         out.pool.clear();
         out.maxStack = 0;
-        return nyxExprErrSyntax;
+        return nyxdwErrSyntax;
     }
     return 0;
 }

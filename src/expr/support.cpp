@@ -92,14 +92,14 @@ void nyxExprReport(cfidrErrorT code, const char *opName, const char *expected) {
     zilerrContextT ctx = zilerrContextForThread();
     if (ctx == nullptr) return;
     dropOldReports(ctx);
-    if (code == nyxExprErrDivideByZero) {
-        zilerrAddStatus(ctx, code, "Divide by zero in \"%s\".", kPackage, 3, 0, opName);
-    } else if (code == nyxExprErrSyntax) {
-        zilerrAddStatus(ctx, code, "yacc stack overflow", kPackage, 3, 0);
+    if (code == nyxdwErrDivideByZero) {
+        zilerrAddStatus(ctx, code, "Divide by zero in \"%s\".", kPackage, zilerrError, 0, opName);
+    } else if (code == nyxdwErrSyntax) {
+        zilerrAddStatus(ctx, code, "yacc stack overflow", kPackage, zilerrError, 0);
     } else {
         zilerrAddStatus(ctx, code,
                         "Expression function has argument of the wrong type: \"%s\" expects %s.",
-                        kPackage, 3, 0, opName, expected);
+                        kPackage, zilerrError, 0, opName, expected);
     }
 }
 
@@ -119,6 +119,6 @@ const char *nyxExprErrorText(cfidrErrorT code) {
         "Recursive expressions detected.",
         "Parameter value not found.",
     };
-    if (code < nyxExprErrMissingArgs || code > nyxExprErrParamNotFound) return nullptr;
-    return kTexts[code - nyxExprErrMissingArgs];
+    if (code < nyxdwErrMissingArgs || code > nyxdwErrParamNotFound) return nullptr;
+    return kTexts[code - nyxdwErrMissingArgs];
 }

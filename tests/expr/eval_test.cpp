@@ -223,12 +223,12 @@ TEST(ExprEval, RecursionThroughNames) {
     nyxExprValue v = mgr.evaluate("top", "a + b", &names, nullptr, &err);
     EXPECT_EQ(exprtest::render(v, err), "int:41") << "nested evaluations";
     v = mgr.evaluate("self", "self + 1", &names, nullptr, &err);
-    EXPECT_EQ(err, nyxExprErrRecursive);
+    EXPECT_EQ(err, nyxdwErrRecursive);
     EXPECT_FALSE(v.defined());
     v = mgr.evaluate("p", "q", &names, nullptr, &err);
-    EXPECT_EQ(err, nyxExprErrRecursive);
+    EXPECT_EQ(err, nyxdwErrRecursive);
     v = mgr.evaluate("top", "broken", &names, nullptr, &err);
-    EXPECT_EQ(err, nyxExprErrDivideByZero) << "the nested error is passed on";
+    EXPECT_EQ(err, nyxdwErrDivideByZero) << "the nested error is passed on";
 
     // The same name evaluated at two different scopes is not a recursion.
     struct Scoped : exprtest::TableLookup {
@@ -264,7 +264,7 @@ TEST(ExprEval, RecursionThroughNames) {
     } endless;
     endless.mgr = &mgr;
     v = mgr.evaluate("n", "n + 1", &endless, nullptr, &err);
-    EXPECT_EQ(err, nyxExprErrRecursive);
+    EXPECT_EQ(err, nyxdwErrRecursive);
 }
 
 TEST(ExprEval, TypeErrorsAndDivisionsAreReportedAsStatuses) {
@@ -275,11 +275,11 @@ TEST(ExprEval, TypeErrorsAndDivisionsAreReportedAsStatuses) {
     EXPECT_EQ(eval(mgr, "1 / 0"), "err:31011");
     EXPECT_EQ(eval(mgr, "sqrt(-1)"), "err:31012");  // not a status
     ASSERT_EQ(zilerrGetCount(ctx), 2);
-    EXPECT_EQ(zilerrGetMessageId(ctx, 0), nyxExprErrWrongType);
+    EXPECT_EQ(zilerrGetMessageId(ctx, 0), nyxdwErrArgWrongType);
     std::string first = zilerrGetMessage(ctx, 0);
     EXPECT_NE(first.find("mod"), std::string::npos) << first;
     EXPECT_NE(first.find("numeric"), std::string::npos) << first;
-    EXPECT_EQ(zilerrGetMessageId(ctx, 1), nyxExprErrDivideByZero);
+    EXPECT_EQ(zilerrGetMessageId(ctx, 1), nyxdwErrDivideByZero);
 }
 
 // Every type error and division by zero adds a status to the thread's context, and nothing
@@ -303,7 +303,7 @@ TEST(ExprEval, FailingEvaluationsKeepTheStatusContextBounded) {
     for (int i = 1; i < count; ++i) {
         bool wrongType = (count - 1 - i) % 2 == 0;  // the last evaluation was a type error
         EXPECT_EQ(zilerrGetMessageId(ctx, i),
-                  wrongType ? nyxExprErrWrongType : nyxExprErrDivideByZero);
+                  wrongType ? nyxdwErrArgWrongType : nyxdwErrDivideByZero);
         std::string text = zilerrGetMessage(ctx, i);
         if (wrongType) EXPECT_NE(text.find("\"+\" expects numeric"), std::string::npos) << text;
         else EXPECT_EQ(text, "Divide by zero in \"/\".");

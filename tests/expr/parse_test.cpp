@@ -76,7 +76,7 @@ TEST(ExprParse, SyntaxErrorsKeepTheTextAsAString) {
     for (const char *text : unparsable) {
         cfidrErrorT err = 0;
         const nyxExprTree *t = mgr.parse(text, &err);
-        EXPECT_EQ(err, nyxExprErrSyntax) << "text: " << text;
+        EXPECT_EQ(err, nyxdwErrSyntax) << "text: " << text;
         ASSERT_NE(t, nullptr);
         EXPECT_EQ(t->nodeCount, 1u);
         EXPECT_EQ(eval(mgr, text), std::string("str:") + text) << "text: " << text;
@@ -94,16 +94,16 @@ TEST(ExprParse, UnterminatedStrings) {
     for (const char *text : texts) {
         cfidrErrorT err = 0;
         mgr.parse(text, &err);
-        EXPECT_EQ(err, nyxExprErrUnterminated) << "text: " << text;
+        EXPECT_EQ(err, nyxdwErrUnterminated) << "text: " << text;
         nyxExprValue v = mgr.evaluate("W", text, nullptr, &hooks, &err);
-        EXPECT_EQ(err, nyxExprErrUnterminated) << "text: " << text;
+        EXPECT_EQ(err, nyxdwErrUnterminated) << "text: " << text;
         EXPECT_FALSE(v.defined());
     }
     EXPECT_EQ(hooks.message, "Property W");
     // An unterminated string wins over other syntax errors.
     cfidrErrorT err = 0;
     mgr.parse("# 'x", &err);
-    EXPECT_EQ(err, nyxExprErrUnterminated);
+    EXPECT_EQ(err, nyxdwErrUnterminated);
 }
 
 // Deep nesting and long chains used to come back as their own text once they passed a height cap;
@@ -153,7 +153,7 @@ TEST(ExprParse, DeepNestingAndLongChainsEvaluateOrOverflow) {
     for (const std::string &text : overflowing) {
         cfidrErrorT err = 0;
         mgr.parse(text.c_str(), &err);
-        EXPECT_EQ(err, nyxExprErrSyntax);
+        EXPECT_EQ(err, nyxdwErrSyntax);
         EXPECT_EQ(eval(mgr, text), "err:31009");
     }
     ASSERT_EQ(zilerrGetCount(ctx), 3);
@@ -172,7 +172,7 @@ TEST(ExprParse, CacheReturnsTheSameTree) {
     // An unparsable text is cached too, with its error.
     const nyxExprTree *c = mgr.parse("f(1)", &err);
     EXPECT_EQ(mgr.parse("f(1)", &err), c);
-    EXPECT_EQ(err, nyxExprErrSyntax);
+    EXPECT_EQ(err, nyxdwErrSyntax);
     EXPECT_EQ(mgr.cacheSize(), 3u);
     // Evaluation goes through the same cache; the text is the key, so a copy of it hits.
     std::string copy = "w * 2 + 1";
