@@ -17,6 +17,18 @@
 
 static int failures = 0;
 
+/* The named constants are integer constant expressions in C: array sizes and case labels. */
+typedef char standard_codes_end_at_53[cfidrErrSameCellInst == 53 ? 1 : -1];
+typedef char extension_codes_end_at_31014[nyxdwErrParamNotFound == 31014 ? 1 : -1];
+
+static int isIteratorError(cfidrErrorT code) {
+    switch (code) {
+    case cfidrErrBadIterator:
+    case cfidrErrIterWrongType: return 1;
+    default: return 0;
+    }
+}
+
 #define CHECK(cond)                                                                                \
     do {                                                                                           \
         if (!(cond)) {                                                                             \
@@ -39,11 +51,11 @@ int main(void) {
     CHECK(sizeof(cfiOID) == 8);
     CHECK(cfidrObjectIsNull(null_id, &err) == cfiTrue && err == 0);
 
-    text = cfidrPIGetErrorText(16, &err);
+    text = cfidrPIGetErrorText(cfidrErrObjectUnusable, &err);
     CHECK(err == 0 && strcmp(text, "The Object ID does not refer to a usable object.") == 0);
     text = cfidrPIGetErrorText(54, &err);
-    CHECK(err == 9 && text[0] == '\0');
-    text = nyxdwPIGetErrorText(31011, &err);
+    CHECK(err == cfidrErrBadErrorCode && text[0] == '\0');
+    text = nyxdwPIGetErrorText(nyxdwErrDivideByZero, &err);
     CHECK(err == 0 && strcmp(text, "Divide by zero.") == 0);
 
     /* An identifier the program made up is not usable. */
@@ -52,15 +64,15 @@ int main(void) {
         made_up.object = 1234;
         made_up.tag = 2 * cfidrLibType;
         CHECK(cfidrObjectIsUsable(made_up, &err) == cfiFalse);
-        CHECK(cfidrObjectGetObjectType(made_up, &err) == 0 && err == 16);
+        CHECK(cfidrObjectGetObjectType(made_up, &err) == 0 && err == cfidrErrObjectUnusable);
     }
 
     /* Views open by library, cell and view name; an unknown library is not found. */
     {
-        cfiOID view = cfidrPIOpenView("no such library", "cell", "view", 1, &err);
-        CHECK(err == 27 && view.object == 0);
+        cfiOID view = cfidrPIOpenView("no such library", "cell", "view", cfidrReadMode, &err);
+        CHECK(err == cfidrErrNotFound && view.object == 0);
         cfidrPIOpenView("lib", "cell", "view", 3, &err);
-        CHECK(err == 41);
+        CHECK(err == cfidrErrBadAccessMode);
     }
 
     it = cfidrPIGetLibs(&err);
@@ -69,14 +81,14 @@ int main(void) {
     cfidrIterQuit(it, &err);
     CHECK(err == 0);
     cfidrIterQuit(it, &err);
-    CHECK(err == 11);
+    CHECK(err == cfidrErrBadIterator && isIteratorError(err));
 
     nyxprivPIPushExpertMode(&err);
     CHECK(nyxdrPIGetTrustedProgramMode(&err) == cfiTrue);
     nyxprivPIPopExpertMode(&err);
     CHECK(err == 0 && nyxdrPIGetTrustedProgramMode(&err) == cfiFalse);
     nyxprivPIPopExpertMode(&err);
-    CHECK(err == 4);
+    CHECK(err == cfidrErrInternal);
 
     CHECK(strncmp(nyxdrPIGetVersion(&err), "nyx", 3) == 0);
 
