@@ -24,7 +24,7 @@ TEST_F(Describers, RecordsSharedPerVersionAndReleasedWithTheLastInstance) {
     addPort(d, "a");
     cfidrNetlistViewCreatePortBus(d, "bus(3:0)", -1, 3, -1, &e);
     cfiOID bundle = cfidrNetlistViewCreatePortBundle(d, "grp", -1, &e);
-    ASSERT_CODE(cfidrPortBundleCreatePortScalar(bundle, "x", -1, 2, &e), 0);
+    ASSERT_CODE(cfidrPortBundleCreatePortScalar(bundle, "x", -1, cfidrOutputDirection, &e), 0);
     cfiOID i1 = inst("i1", d), i2 = inst("i2", d);
     EXPECT_EQ(records(), 1);
     nyxFootPrint *fp = record(i1);
@@ -70,7 +70,7 @@ TEST_F(Describers, DescriberOfInstanceAndItsReferences) {
     EXPECT_TRUE(cfidrObjectIsSame(cfidrInstGetDescriber(i1, &e), d, &e));
     EXPECT_EQ(viewObj(d)->instRefs().nitems(), 2);
     EXPECT_STREQ(nyxdrInstGetInterfaceName(i1, &e), "");
-    EXPECT_CODE(nyxdrInstGetPrimitiveDescriber(i2, &e), 3);
+    EXPECT_CODE(nyxdrInstGetPrimitiveDescriber(i2, &e), cfidrErrDescriberNotFound);
     ASSERT_TRUE(record(i1)->setInterfaceName("iface"));
     EXPECT_STREQ(nyxdrInstGetInterfaceName(i2, &e), "iface");
     // A primitive describer follows its view's life like the describer.
@@ -79,7 +79,7 @@ TEST_F(Describers, DescriberOfInstanceAndItsReferences) {
     EXPECT_TRUE(record(i1)->symbolView());
     EXPECT_TRUE(cfidrObjectIsSame(nyxdrInstGetPrimitiveDescriber(i2, &e), sym, &e));
     cfidrViewPurge(sym, &e);
-    EXPECT_CODE(nyxdrInstGetPrimitiveDescriber(i2, &e), 3);
+    EXPECT_CODE(nyxdrInstGetPrimitiveDescriber(i2, &e), cfidrErrDescriberNotFound);
 
     // Purging the instantiating view takes its instances out of the describer's references.
     cfiOID other = cfidrCellCreateNetlistView(topCell, "second", &e);
@@ -97,7 +97,7 @@ TEST_F(Describers, DescriberOfInstanceAndItsReferences) {
     EXPECT_CODE(cfidrViewPurge(d, &e), 0);
     EXPECT_EQ(fp->d_describer, nullptr);
     cfiOID none = cfidrInstGetDescriber(i1, &e);
-    EXPECT_EQ(e, 3);
+    EXPECT_EQ(e, cfidrErrDescriberNotFound);
     EXPECT_EQ(none.object, 0u);
     // The instances themselves are untouched.
     EXPECT_EQ(insts(top), "i1 i2");
@@ -125,12 +125,12 @@ TEST_F(Describers, ListedDescriberIsFoundByNameAndReadOnDemand) {
     // Every instance of the record is a reference of the describer found.
     EXPECT_EQ(viewObj(again)->instRefs().nitems(), 2);
     // Otherwise it is read, and a view that exists but cannot be read is 40.
-    EXPECT_CODE(cfidrInstGetDescriber(i1, &e), 40);
+    EXPECT_CODE(cfidrInstGetDescriber(i1, &e), cfidrErrViewOpenFailed);
     // A record naming a library that does not exist.
     nyxFootPrint *gone = nyxInstance::footPrintFromStored(viewObj(top), "nolib", "c", "v", 0, 0, &e);
     ASSERT_NE(gone, nullptr);
     EXPECT_EQ(gone->getDescriber(&e), nullptr);
-    EXPECT_EQ(e, 3);
+    EXPECT_EQ(e, cfidrErrDescriberNotFound);
 }
 
 TEST_F(Describers, StoredRecordsAreCheckedBeforeUse) {
@@ -141,18 +141,18 @@ TEST_F(Describers, StoredRecordsAreCheckedBeforeUse) {
     EXPECT_STREQ(fp->viewName(), "sym/bol.1");
     EXPECT_EQ(fp->d_version, 7);
     EXPECT_EQ(nyxInstance::footPrintFromStored(v, "l", "c", "v", 0, -1, &e), nullptr);
-    EXPECT_EQ(e, 4);
+    EXPECT_EQ(e, cfidrErrInternal);
     e = 0;
     // Half filled: an instance of it is refused.
     ASSERT_TRUE(nyxInstance::setPort(fp, &fp->d_ports[0], "a", 5, 0, 1, -1, &e));
     EXPECT_EQ(nyxInstance::createInstanceOf(v, fp, "x", &e), nullptr);
-    EXPECT_EQ(e, 4);
+    EXPECT_EQ(e, cfidrErrInternal);
     e = 0;
     // Bad codes, a scalar with members, a port set twice.
     EXPECT_FALSE(nyxInstance::setPort(fp, &fp->d_ports[1], "b", 6, 0, 0, 0, &e));
     EXPECT_FALSE(nyxInstance::setPort(fp, &fp->d_ports[1], "b", 5, 2, 0, 0, &e));
     EXPECT_FALSE(nyxInstance::setPort(fp, &fp->d_ports[0], "a", 5, 0, 0, 0, &e));
-    EXPECT_EQ(e, 4);
+    EXPECT_EQ(e, cfidrErrInternal);
     e = 0;
     ASSERT_TRUE(nyxInstance::setPort(fp, &fp->d_ports[1], "b(1:0)", 4, 2, 1, -1, &e));
     EXPECT_EQ(nyxInstance::createInstanceOf(v, fp, "x", &e), nullptr);

@@ -16,19 +16,19 @@ TEST_F(Insts, CreationCodesInOrderAndTrustedDataSkipsThem) {
     cfiOID sibling = cfidrCellCreateNetlistView(topCell, "other", &e);
     inst("i1", leaf);
     // The describer being the view itself comes before the name check.
-    EXPECT_CODE(cfidrNetlistViewCreateInst(top, top, "bad\x01", &e), 2);
-    EXPECT_CODE(cfidrNetlistViewCreateInst(top, leaf, "bad\x01", &e), 14);
-    EXPECT_CODE(cfidrNetlistViewCreateInst(top, leaf, nullptr, &e), 14);
+    EXPECT_CODE(cfidrNetlistViewCreateInst(top, top, "bad\x01", &e), cfidrErrRecursiveDescriber);
+    EXPECT_CODE(cfidrNetlistViewCreateInst(top, leaf, "bad\x01", &e), cfidrErrBadName);
+    EXPECT_CODE(cfidrNetlistViewCreateInst(top, leaf, nullptr, &e), cfidrErrBadName);
     // A duplicate name is found before the cell test.
-    EXPECT_CODE(cfidrNetlistViewCreateInst(top, sibling, "i1", &e), 26);
+    EXPECT_CODE(cfidrNetlistViewCreateInst(top, sibling, "i1", &e), cfidrErrAlreadyExists);
     cfiOID none = cfidrNetlistViewCreateInst(top, sibling, "i2", &e);
-    EXPECT_EQ(e, 53);
+    EXPECT_EQ(e, cfidrErrSameCellInst);
     EXPECT_EQ(none.object, 0u);
-    EXPECT_CODE(cfidrNetlistViewCreateInst(top, lib, "i3", &e), 7);
+    EXPECT_CODE(cfidrNetlistViewCreateInst(top, lib, "i3", &e), cfidrErrDescriberNotView);
     // A view open for read refuses before anything else.
-    nyxtest::setViewMode(top, 1);
-    EXPECT_CODE(cfidrNetlistViewCreateInst(top, top, "bad\x01", &e), 42);
-    nyxtest::setViewMode(top, 2);
+    nyxtest::setViewMode(top, cfidrReadMode);
+    EXPECT_CODE(cfidrNetlistViewCreateInst(top, top, "bad\x01", &e), cfidrErrNotOpenForUpdate);
+    nyxtest::setViewMode(top, cfidrUpdateMode);
     EXPECT_EQ(insts(top), "i1");
 
     nyxtest::setTrustedModes(false, true);
@@ -92,10 +92,10 @@ TEST_F(Insts, DestroyKeepsPositionsAndCount) {
     cfiOID a = inst("a", d), b = inst("b", d), c = inst("c", d);
     ASSERT_CODE(cfidrPropSetInt32Value(cfidrObjectCreateProp(b, "w", &e), 7, &e), 0);
     // A view open for read keeps its instances and their names.
-    nyxtest::setViewMode(top, 1);
-    EXPECT_CODE(cfidrObjectDestroy(b, &e), 42);
-    EXPECT_CODE(cfidrNamedObjectSetName(b, "bb", &e), 42);
-    nyxtest::setViewMode(top, 2);
+    nyxtest::setViewMode(top, cfidrReadMode);
+    EXPECT_CODE(cfidrObjectDestroy(b, &e), cfidrErrNotOpenForUpdate);
+    EXPECT_CODE(cfidrNamedObjectSetName(b, "bb", &e), cfidrErrNotOpenForUpdate);
+    nyxtest::setViewMode(top, cfidrUpdateMode);
     EXPECT_TRUE(cfidrObjectIsUsable(b, &e));
     EXPECT_TRUE(cfidrObjectIsSame(nyxdrNetlistViewFindInstByPosition(top, 1, &e), b, &e));
     ASSERT_CODE(cfidrObjectDestroy(b, &e), 0);
@@ -103,12 +103,12 @@ TEST_F(Insts, DestroyKeepsPositionsAndCount) {
     int32_t count = 988 / (16 + 4 * 3);
     EXPECT_EQ(nyxdrNetlistViewGetInstCount(top, &e), count);
     cfiOID none = nyxdrNetlistViewFindInstByPosition(top, 1, &e);
-    EXPECT_EQ(e, 16);
+    EXPECT_EQ(e, cfidrErrObjectUnusable);
     EXPECT_EQ(none.object, 0u);
-    EXPECT_CODE(nyxdrNetlistViewFindInstByPosition(top, count, &e), 27);
-    EXPECT_CODE(nyxdrNetlistViewFindInstByPosition(top, -1, &e), 27);
+    EXPECT_CODE(nyxdrNetlistViewFindInstByPosition(top, count, &e), cfidrErrNotFound);
+    EXPECT_CODE(nyxdrNetlistViewFindInstByPosition(top, -1, &e), cfidrErrNotFound);
     EXPECT_EQ(nyxdrInstGetPosition(c, &e), 2);
-    EXPECT_CODE(cfidrNetlistViewFindInstByName(top, "b", &e), 27);
+    EXPECT_CODE(cfidrNetlistViewFindInstByName(top, "b", &e), cfidrErrNotFound);
     // The freed slot is the lowest free one of the current block: the next instance takes it.
     cfiOID n = inst("n", d);
     EXPECT_EQ(nyxdrInstGetPosition(n, &e), 1);
@@ -141,15 +141,15 @@ TEST_F(Insts, NamesRenamesAndTheNameMap) {
     cfiOID d = describer("symbol", 1);
     cfiOID a = inst("a", d), b = inst("b", d);
     // Before the map exists, renaming checks against the names all the same.
-    EXPECT_CODE(cfidrNamedObjectSetName(a, "b", &e), 25);
-    EXPECT_CODE(cfidrNamedObjectSetName(a, "", &e), 14);
+    EXPECT_CODE(cfidrNamedObjectSetName(a, "b", &e), cfidrErrNameTaken);
+    EXPECT_CODE(cfidrNamedObjectSetName(a, "", &e), cfidrErrBadName);
     EXPECT_CODE(cfidrNamedObjectSetName(a, "a", &e), 0);
     EXPECT_CODE(cfidrNamedObjectSetName(a, "a_longer_name_than_eight", &e), 0);
     EXPECT_STREQ(cfidrNamedObjectGetName(a, &e), "a_longer_name_than_eight");
     EXPECT_TRUE(cfidrObjectIsSame(cfidrNetlistViewFindInstByName(top, "a_longer_name_than_eight", &e), a, &e));
-    EXPECT_CODE(cfidrNetlistViewFindInstByName(top, "a", &e), 27);
-    EXPECT_CODE(cfidrNetlistViewFindInstByName(top, "B", &e), 27);
-    EXPECT_CODE(cfidrNetlistViewFindInstByName(top, "\x7f", &e), 14);
+    EXPECT_CODE(cfidrNetlistViewFindInstByName(top, "a", &e), cfidrErrNotFound);
+    EXPECT_CODE(cfidrNetlistViewFindInstByName(top, "B", &e), cfidrErrNotFound);
+    EXPECT_CODE(cfidrNetlistViewFindInstByName(top, "\x7f", &e), cfidrErrBadName);
     cfidrNamedObjectSetName(b, "a", &e);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrNetlistViewFindInstByName(top, "a", &e), b, &e));
     // The map stays exact through many creations, destructions and renames (probe runs with gaps).

@@ -176,10 +176,10 @@ TEST(IteratorsOfGoneObjects, EndOrSkipInsteadOfReadingFreedMemory) {
             c.kill(d);
             if (c.after == 16) {
                 EXPECT_EQ(c.next(it, &e).object, 0u);
-                EXPECT_EQ(e, 16);
-                EXPECT_CODE(cfidrIterReset(it, &e), 16);
+                EXPECT_EQ(e, cfidrErrObjectUnusable);
+                EXPECT_CODE(cfidrIterReset(it, &e), cfidrErrObjectUnusable);
                 EXPECT_EQ(c.next(it, &e).object, 0u);
-                EXPECT_EQ(e, 16);
+                EXPECT_EQ(e, cfidrErrObjectUnusable);
             } else {
                 // What is left is handed out, and only what is left.
                 for (cfiOID x = c.next(it, &e); x.object != 0; x = c.next(it, &e)) {

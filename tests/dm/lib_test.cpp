@@ -54,60 +54,61 @@ TEST_F(Libraries, FailureCodesOfLibrariesAndCells) {
     // 14: invalid names, whatever the function.
     for (const char *bad : {"", "caf\xc3\xa9", "tab\there"}) {
         cfidrPICreateLib(bad, &e);
-        EXPECT_EQ(e, 14) << bad;
-        cfidrPIOpenLib(bad, 1, &e);
-        EXPECT_EQ(e, 14) << bad;
+        EXPECT_EQ(e, cfidrErrBadName) << bad;
+        cfidrPIOpenLib(bad, cfidrReadMode, &e);
+        EXPECT_EQ(e, cfidrErrBadName) << bad;
         cfidrPIFindLibByName(bad, &e);
-        EXPECT_EQ(e, 14) << bad;
+        EXPECT_EQ(e, cfidrErrBadName) << bad;
     }
-    EXPECT_CODE(cfidrPICreateLib(nullptr, &e), 14);
+    EXPECT_CODE(cfidrPICreateLib(nullptr, &e), cfidrErrBadName);
     // 27: no such library; 41: bad mode.
-    EXPECT_CODE(cfidrPIOpenLib("nowhere", 1, &e), 27);
-    EXPECT_CODE(cfidrPIFindLibByName("nowhere", &e), 27);
-    EXPECT_CODE(cfidrPIOpenLib("nowhere", 3, &e), 41);
+    EXPECT_CODE(cfidrPIOpenLib("nowhere", cfidrReadMode, &e), cfidrErrNotFound);
+    EXPECT_CODE(cfidrPIFindLibByName("nowhere", &e), cfidrErrNotFound);
+    EXPECT_CODE(cfidrPIOpenLib("nowhere", 3, &e), cfidrErrBadAccessMode);
 
     cfiOID lib = cfidrPICreateLib("lib", &e);
     ASSERT_EQ(e, 0);
-    EXPECT_CODE(cfidrPICreateLib("lib", &e), 26);  // Known in memory.
+    EXPECT_CODE(cfidrPICreateLib("lib", &e), cfidrErrAlreadyExists);  // Known in memory.
     cfiOID top = cfidrLibCreateCell(lib, "TOP", &e);
     ASSERT_EQ(e, 0);
-    EXPECT_CODE(cfidrLibCreateCell(lib, "Top", &e), 26);  // Cell names ignore case.
+    EXPECT_CODE(cfidrLibCreateCell(lib, "Top", &e),
+                cfidrErrAlreadyExists); // Cell names ignore case.
     EXPECT_TRUE(cfidrObjectIsSame(cfidrLibFindCellByName(lib, "top", &e), top, &e));
-    EXPECT_CODE(cfidrLibCreateCell(lib, "", &e), 14);
+    EXPECT_CODE(cfidrLibCreateCell(lib, "", &e), cfidrErrBadName);
     // A name with control characters is tried once without them.
     cfiOID retried = cfidrLibCreateCell(lib, "ne\tw\n", &e);
     ASSERT_EQ(e, 0);
     EXPECT_STREQ(cfidrNamedObjectGetName(retried, &e), "new");
-    EXPECT_CODE(cfidrLibFindCellByName(lib, "absent", &e), 27);
-    EXPECT_CODE(cfidrLibFindCellByName(lib, "", &e), 14);
-    EXPECT_CODE(cfidrCellFindViewByName(top, "", &e), 14);
-    EXPECT_CODE(cfidrCellFindViewByName(top, "schematic", &e), 27);
+    EXPECT_CODE(cfidrLibFindCellByName(lib, "absent", &e), cfidrErrNotFound);
+    EXPECT_CODE(cfidrLibFindCellByName(lib, "", &e), cfidrErrBadName);
+    EXPECT_CODE(cfidrCellFindViewByName(top, "", &e), cfidrErrBadName);
+    EXPECT_CODE(cfidrCellFindViewByName(top, "schematic", &e), cfidrErrNotFound);
     // Renaming libraries and cells is refused.
-    EXPECT_CODE(cfidrNamedObjectSetName(lib, "other", &e), 36);
-    EXPECT_CODE(cfidrNamedObjectSetName(top, "other", &e), 36);
+    EXPECT_CODE(cfidrNamedObjectSetName(lib, "other", &e), cfidrErrIllegalOperation);
+    EXPECT_CODE(cfidrNamedObjectSetName(top, "other", &e), cfidrErrIllegalOperation);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrCellGetOwner(top, &e), lib, &e));
-    EXPECT_CODE(cfidrCellGetOwner(lib, &e), 15);
-    EXPECT_CODE(cfidrLibGetCells(top, &e), 15);
+    EXPECT_CODE(cfidrCellGetOwner(lib, &e), cfidrErrWrongType);
+    EXPECT_CODE(cfidrLibGetCells(top, &e), cfidrErrWrongType);
 
     // A library on disk that is not known: 26 on create, found otherwise.
     ASSERT_CODE(cfidrLibSave(lib, &e), 0);
     restart();
-    EXPECT_CODE(cfidrPICreateLib("lib", &e), 26);
+    EXPECT_CODE(cfidrPICreateLib("lib", &e), cfidrErrAlreadyExists);
     // 22: a library opened before comes back in the new mode; read-only refuses cells (42).
-    lib = cfidrPIOpenLib("lib", 2, &e);
+    lib = cfidrPIOpenLib("lib", cfidrUpdateMode, &e);
     ASSERT_EQ(e, 0);
-    cfiOID again = cfidrPIOpenLib("lib", 1, &e);
-    EXPECT_EQ(e, 22);
+    cfiOID again = cfidrPIOpenLib("lib", cfidrReadMode, &e);
+    EXPECT_EQ(e, cfidrErrLibAlreadyOpen);
     EXPECT_TRUE(cfidrObjectIsSame(again, lib, &e));
-    EXPECT_CODE(cfidrLibCreateCell(lib, "fresh", &e), 42);
+    EXPECT_CODE(cfidrLibCreateCell(lib, "fresh", &e), cfidrErrNotOpenForUpdate);
     cfiOID cell = cfidrLibFindCellByName(lib, "top", &e);
-    EXPECT_CODE(cfidrObjectDestroy(cell, &e), 42);
-    EXPECT_CODE(cfidrObjectCreateProp(lib, "p", &e), 42);
-    EXPECT_CODE(cfidrPIOpenLib("lib", 2, &e), 22);
+    EXPECT_CODE(cfidrObjectDestroy(cell, &e), cfidrErrNotOpenForUpdate);
+    EXPECT_CODE(cfidrObjectCreateProp(lib, "p", &e), cfidrErrNotOpenForUpdate);
+    EXPECT_CODE(cfidrPIOpenLib("lib", cfidrUpdateMode, &e), cfidrErrLibAlreadyOpen);
     EXPECT_CODE(cfidrLibCreateCell(lib, "fresh", &e), 0);
     // A cell directory made behind the library's back is found by the on-disk check.
     ASSERT_EQ(mkdir("lib/late", 0777), 0);
-    EXPECT_CODE(cfidrLibCreateCell(lib, "late", &e), 26);
+    EXPECT_CODE(cfidrLibCreateCell(lib, "late", &e), cfidrErrAlreadyExists);
 }
 
 TEST(LibrarySearchPath, LibrariesAreKnownButNotUserOpened) {
@@ -119,9 +120,10 @@ TEST(LibrarySearchPath, LibrariesAreKnownButNotUserOpened) {
     std::string path = dir + "/alpha:" + dir + "/missing; " + dir + "/be ta \n";
     setenv("ZIL_CFI_LIBPATH", path.c_str(), 1);
     cfidrPIInit(&e);
-    cfiOID alpha = cfidrPIOpenLib((dir + "/alpha").c_str(), 1, &e);
+    cfiOID alpha = cfidrPIOpenLib((dir + "/alpha").c_str(), cfidrReadMode, &e);
     EXPECT_EQ(e, 0);  // Known only from the search path: no 22.
-    EXPECT_CODE(cfidrPIOpenLib((dir + "/alpha").c_str(), 1, &e), 22);
+    EXPECT_CODE(cfidrPIOpenLib((dir + "/alpha").c_str(), cfidrReadMode, &e),
+                cfidrErrLibAlreadyOpen);
     EXPECT_EQ(cellNames(alpha), std::set<std::string>{"cellA"});
 
     // Listing the libraries makes them user-opened.
@@ -132,8 +134,8 @@ TEST(LibrarySearchPath, LibrariesAreKnownButNotUserOpened) {
     EXPECT_EQ(count, 2);  // The missing directory is not a library.
     // The listing read each library: a cell made afterwards is not seen.
     ASSERT_EQ(mkdir("be ta/late", 0777), 0);
-    cfiOID beta = cfidrPIOpenLib((dir + "/be ta").c_str(), 1, &e);
-    EXPECT_EQ(e, 22);
+    cfiOID beta = cfidrPIOpenLib((dir + "/be ta").c_str(), cfidrReadMode, &e);
+    EXPECT_EQ(e, cfidrErrLibAlreadyOpen);
     EXPECT_EQ(cellNames(beta), std::set<std::string>{});
 }
 
@@ -152,7 +154,7 @@ TEST_F(Libraries, LibraryAndCellDirectoriesAreReadOnFirstUse) {
     ASSERT_EQ(rmdir("lazy/two"), 0);
     cfiOID two = cfidrLibFindCellByName(lib, "two", &e);
     ASSERT_EQ(e, 0);
-    EXPECT_CODE(cfidrCellGetViews(two, &e), 27);
+    EXPECT_CODE(cfidrCellGetViews(two, &e), cfidrErrNotFound);
     // An empty cell lists no views.
     cfiOID one = cfidrLibFindCellByName(lib, "one", &e);
     cfidrIterT views = cfidrCellGetViews(one, &e);
@@ -161,8 +163,8 @@ TEST_F(Libraries, LibraryAndCellDirectoriesAreReadOnFirstUse) {
     cfidrIterQuit(views, &e);
     // Opening a library whose directory vanished after it became known: 27 and nothing returned.
     ASSERT_EQ(rmdir("gone"), 0);
-    EXPECT_EQ(cfidrPIOpenLib("gone", 1, &e).object, 0u);
-    EXPECT_EQ(e, 27);
+    EXPECT_EQ(cfidrPIOpenLib("gone", cfidrReadMode, &e).object, 0u);
+    EXPECT_EQ(e, cfidrErrNotFound);
 }
 
 TEST_F(Libraries, CellNamesWithSlashesAndDotsRoundTrip) {
@@ -179,7 +181,7 @@ TEST_F(Libraries, CellNamesWithSlashesAndDotsRoundTrip) {
     EXPECT_TRUE(exists("names/x.y"));
     EXPECT_FALSE(exists("names/_nyx_Lib"));  // No properties, no property file.
     restart();
-    lib = cfidrPIOpenLib("names", 1, &e);
+    lib = cfidrPIOpenLib("names", cfidrReadMode, &e);
     ASSERT_EQ(e, 0);
     EXPECT_EQ(cellNames(lib), (std::set<std::string>{"a/b", ".", "..", "x.y", "back/slash"}));
 }
@@ -192,7 +194,7 @@ TEST_F(Libraries, EntriesThatAreNotStoredNamesAreNotCells) {
     touch("lib/a\\b/keep");
     touch("lib/c/p\\q.nyxNetlistView");
     touch("lib/c/r\ns.nyxNetlistView");
-    cfiOID lib = cfidrPIOpenLib("lib", 2, &e);
+    cfiOID lib = cfidrPIOpenLib("lib", cfidrUpdateMode, &e);
     ASSERT_EQ(e, 0);
     EXPECT_EQ(cellNames(lib), (std::set<std::string>{"a/b", "c"}));
     cfiOID c = cfidrLibFindCellByName(lib, "c", &e);
@@ -225,7 +227,7 @@ TEST_F(Libraries, PropertiesOfEveryStoredTypeSurviveSaveAndReread) {
     EXPECT_TRUE(exists("props/c/_nyx_Cell"));
 
     restart();
-    lib = cfidrPIOpenLib("props", 1, &e);
+    lib = cfidrPIOpenLib("props", cfidrReadMode, &e);
     cell = cfidrLibFindCellByName(lib, "c", &e);
     for (cfiOID owner : {lib, cell}) {
         EXPECT_EQ(cfidrPropGetBooleanValue(cfidrObjectFindPropByName(owner, "flag", &e), &e), 1);
@@ -235,13 +237,14 @@ TEST_F(Libraries, PropertiesOfEveryStoredTypeSurviveSaveAndReread) {
                      "a b\nc");
         EXPECT_STREQ(cfidrPropGetStringValue(cfidrObjectFindPropByName(owner, "empty", &e), &e), "");
         cfiOID expr = cfidrObjectFindPropByName(owner, "expr", &e);
-        EXPECT_EQ(nyxdrPropGetValueType(expr, &e), 9);
+        EXPECT_EQ(nyxdrPropGetValueType(expr, &e), nyxdrExpressionValueType);
         EXPECT_STREQ(cfidrPropGetStringValue(expr, &e), "1 + 2");
-        EXPECT_EQ(nyxdrPropGetValueType(cfidrObjectFindPropByName(owner, "novalue", &e), &e), 0);
+        EXPECT_EQ(nyxdrPropGetValueType(cfidrObjectFindPropByName(owner, "novalue", &e), &e),
+                  cfidrNoValueType);
         EXPECT_EQ(e, 0);
     }
     // Removing every property removes the property file at the next save.
-    cfidrPIOpenLib("props", 2, &e);
+    cfidrPIOpenLib("props", cfidrUpdateMode, &e);
     cfidrIterT it = cfidrObjectGetProps(lib, &e);
     std::vector<cfiOID> all;
     for (cfiOID p = cfidrIterNextProp(it, &e); p.object != 0; p = cfidrIterNextProp(it, &e)) all.push_back(p);
@@ -257,7 +260,7 @@ TEST_F(Libraries, OlderPropertyFileNamesAreRead) {
     std::ofstream("old/.nyx_lib") << "1 a2 7\n";
     std::ofstream("old/c/nyx\tCell") << "1 b5 3 xyz\n";
     std::ofstream("old/c/.nyx") << "1 b5 5 wrong\n";  // The second name wins over the third.
-    cfiOID lib = cfidrPIOpenLib("old", 2, &e);
+    cfiOID lib = cfidrPIOpenLib("old", cfidrUpdateMode, &e);
     EXPECT_EQ(cfidrPropGetInt32Value(cfidrObjectFindPropByName(lib, "a", &e), &e), 7);
     cfiOID cell = cfidrLibFindCellByName(lib, "c", &e);
     EXPECT_STREQ(cfidrPropGetStringValue(cfidrObjectFindPropByName(cell, "b", &e), &e), "xyz");
@@ -280,13 +283,13 @@ TEST_F(Libraries, PurgeForgetsUnsavedLibrariesAndRereadsSavedOnes) {
 
     EXPECT_CODE(cfidrLibPurge(scratch, &e), 0);
     EXPECT_FALSE(cfidrObjectIsUsable(scratch, &e));
-    EXPECT_CODE(cfidrPIFindLibByName("scratch", &e), 27);
+    EXPECT_CODE(cfidrPIFindLibByName("scratch", &e), cfidrErrNotFound);
 
     EXPECT_CODE(cfidrLibPurge(kept, &e), 0);
     for (cfiOID id : {kept, cell, prop}) EXPECT_FALSE(cfidrObjectIsUsable(id, &e));
-    EXPECT_CODE(cfidrLibGetCells(kept, &e), 16);
+    EXPECT_CODE(cfidrLibGetCells(kept, &e), cfidrErrObjectUnusable);
     // Known again and unopened: opening it is no 22 and reads the saved state only.
-    cfiOID back = cfidrPIOpenLib("kept", 1, &e);
+    cfiOID back = cfidrPIOpenLib("kept", cfidrReadMode, &e);
     EXPECT_EQ(e, 0);
     EXPECT_EQ(cellNames(back), std::set<std::string>{"c"});
     cfiOID c = cfidrLibFindCellByName(back, "c", &e);
@@ -303,7 +306,7 @@ TEST_F(Libraries, DestroyRemovesDirectoriesAndFiles) {
     touch("doomed/a/_nyx_Cell.bak");
     touch("doomed/_nyx_Lib.ed");
     restart();
-    lib = cfidrPIOpenLib("doomed", 2, &e);
+    lib = cfidrPIOpenLib("doomed", cfidrUpdateMode, &e);
     cfiOID a = cfidrLibFindCellByName(lib, "a", &e);
     cfiOID b = cfidrLibFindCellByName(lib, "b", &e);
     ASSERT_EQ(e, 0);
@@ -316,14 +319,14 @@ TEST_F(Libraries, DestroyRemovesDirectoriesAndFiles) {
     EXPECT_CODE(cfidrObjectDestroy(lib, &e), 0);
     EXPECT_FALSE(exists("doomed"));
     EXPECT_FALSE(cfidrObjectIsUsable(a, &e));
-    EXPECT_CODE(cfidrPIFindLibByName("doomed", &e), 27);
+    EXPECT_CODE(cfidrPIFindLibByName("doomed", &e), cfidrErrNotFound);
 
     // A directory that cannot be removed (an unknown file in it) is 4, and the cell stays.
     lib = cfidrPICreateLib("sticky", &e);
     cfiOID s = cfidrLibCreateCell(lib, "s", &e);
     cfidrLibSave(lib, &e);
     touch("sticky/s/notes.txt");
-    EXPECT_CODE(cfidrObjectDestroy(s, &e), 4);
+    EXPECT_CODE(cfidrObjectDestroy(s, &e), cfidrErrInternal);
     EXPECT_TRUE(cfidrObjectIsUsable(s, &e));
     // Destroying a library that was never saved is not an error.
     cfiOID mem = cfidrPICreateLib("memonly", &e);
@@ -337,19 +340,19 @@ TEST_F(Libraries, DestroyingAReadOnlyLibraryIsRefusedAndKeepsItsFiles) {
     ASSERT_CODE(cfidrLibSave(lib, &e), 0);
     touch("kept/c/v.nyxNetlistView");
     restart();
-    lib = cfidrPIOpenLib("kept", 1, &e);
+    lib = cfidrPIOpenLib("kept", cfidrReadMode, &e);
     cfiOID cell = cfidrLibFindCellByName(lib, "c", &e);
     ASSERT_EQ(e, 0);
     // Refused like the destruction of its cells, in trusted program mode too; nothing is gone.
-    EXPECT_CODE(cfidrObjectDestroy(cell, &e), 42);
-    EXPECT_CODE(cfidrObjectDestroy(lib, &e), 42);
+    EXPECT_CODE(cfidrObjectDestroy(cell, &e), cfidrErrNotOpenForUpdate);
+    EXPECT_CODE(cfidrObjectDestroy(lib, &e), cfidrErrNotOpenForUpdate);
     nyxdrPISetTrustedProgramMode(1, &e);
-    EXPECT_CODE(cfidrObjectDestroy(lib, &e), 42);
+    EXPECT_CODE(cfidrObjectDestroy(lib, &e), cfidrErrNotOpenForUpdate);
     nyxdrPISetTrustedProgramMode(0, &e);
     EXPECT_TRUE(exists("kept/c/v.nyxNetlistView"));
     for (cfiOID id : {lib, cell}) EXPECT_TRUE(cfidrObjectIsUsable(id, &e));
     // Opened for update, it goes.
-    EXPECT_CODE(cfidrPIOpenLib("kept", 2, &e), 22);
+    EXPECT_CODE(cfidrPIOpenLib("kept", cfidrUpdateMode, &e), cfidrErrLibAlreadyOpen);
     EXPECT_CODE(cfidrObjectDestroy(lib, &e), 0);
     EXPECT_FALSE(exists("kept"));
     cfidrPIQuit(&e);
@@ -358,10 +361,10 @@ TEST_F(Libraries, DestroyingAReadOnlyLibraryIsRefusedAndKeepsItsFiles) {
 // A name that no directory entry can hold (over 255 bytes once encoded) is refused when the
 // library or cell is made, not found unsaveable at the save; 255 bytes make it to disk.
 TEST_F(Libraries, NamesTooLongForADirectoryEntryAreRefusedAtCreation) {
-    EXPECT_CODE(cfidrPICreateLib(std::string(256, 'l').c_str(), &e), 14);
+    EXPECT_CODE(cfidrPICreateLib(std::string(256, 'l').c_str(), &e), cfidrErrBadName);
     cfiOID lib = cfidrPICreateLib("long", &e);
-    EXPECT_CODE(cfidrLibCreateCell(lib, std::string(3000, 'n').c_str(), &e), 14);
-    EXPECT_CODE(cfidrLibCreateCell(lib, std::string(256, 'n').c_str(), &e), 14);
+    EXPECT_CODE(cfidrLibCreateCell(lib, std::string(3000, 'n').c_str(), &e), cfidrErrBadName);
+    EXPECT_CODE(cfidrLibCreateCell(lib, std::string(256, 'n').c_str(), &e), cfidrErrBadName);
     std::string name(255, 'n');
     cfiOID cell = cfidrLibCreateCell(lib, name.c_str(), &e);
     ASSERT_EQ(e, 0);
@@ -369,5 +372,6 @@ TEST_F(Libraries, NamesTooLongForADirectoryEntryAreRefusedAtCreation) {
     EXPECT_TRUE(cfidrObjectIsSame(cfidrLibFindCellByName(lib, name.c_str(), &e), cell, &e));
     EXPECT_CODE(cfidrLibSave(lib, &e), 0);
     EXPECT_TRUE(exists("long/" + name));
-    EXPECT_CODE(cfidrPIOpenLib(std::string(5000, 'l').c_str(), 1, &e), 27);
+    EXPECT_CODE(cfidrPIOpenLib(std::string(5000, 'l').c_str(), cfidrReadMode, &e),
+                cfidrErrNotFound);
 }

@@ -40,20 +40,20 @@ struct Nets : Session {
 
 TEST_F(Nets, CreationAndLookupFailureCodes) {
     cfiOID s = net('s', "a");
-    EXPECT_CODE(cfidrNetlistViewCreateNetBundle(view, "bad\x01", &e), 14);
+    EXPECT_CODE(cfidrNetlistViewCreateNetBundle(view, "bad\x01", &e), cfidrErrBadName);
     nyxdrNetCreateNetAlias(s, "alias", &e);
-    EXPECT_CODE(cfidrNetlistViewCreateNetBundle(view, "alias", &e), 25);
+    EXPECT_CODE(cfidrNetlistViewCreateNetBundle(view, "alias", &e), cfidrErrNameTaken);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrNetlistViewFindNetByName(view, "alias", &e), s, &e));
-    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "A", &e), 27);
-    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "", &e), 14);
-    EXPECT_CODE(cfidrNetlistViewGetNets(view, 5, &e), 35);
-    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(lib, "x", &e), 15);
-    nyxtest::setViewMode(view, 1);
-    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(view, "ro", &e), 42);
-    EXPECT_CODE(nyxdrNetCreateNetAlias(s, "ro", &e), 42);
-    EXPECT_CODE(cfidrNetScalarSetIsGlobal(s, 1, &e), 42);
-    nyxtest::setViewMode(view, 2);
-    EXPECT_CODE(cfidrNetScalarSetIsGlobal(s, 2, &e), 10);
+    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "A", &e), cfidrErrNotFound);
+    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "", &e), cfidrErrBadName);
+    EXPECT_CODE(cfidrNetlistViewGetNets(view, 5, &e), cfidrErrBadIterMode);
+    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(lib, "x", &e), cfidrErrWrongType);
+    nyxtest::setViewMode(view, cfidrReadMode);
+    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(view, "ro", &e), cfidrErrNotOpenForUpdate);
+    EXPECT_CODE(nyxdrNetCreateNetAlias(s, "ro", &e), cfidrErrNotOpenForUpdate);
+    EXPECT_CODE(cfidrNetScalarSetIsGlobal(s, 1, &e), cfidrErrNotOpenForUpdate);
+    nyxtest::setViewMode(view, cfidrUpdateMode);
+    EXPECT_CODE(cfidrNetScalarSetIsGlobal(s, 2, &e), cfidrErrBadValue);
     cfidrNetScalarSetIsGlobal(s, 1, &e);
     EXPECT_EQ(cfidrNetScalarGetIsGlobal(s, &e), 1);
     // Trusted data mode skips the name checks.
@@ -84,22 +84,22 @@ TEST_F(Nets, IterationModesOverNestedGroups) {
     cfiOID v2 = newView("busonly");
     cfiOID only = net('b', "D", v2);
     insert(only, net('s', "d0", v2));
-    EXPECT_EQ(names(cfidrNetlistViewGetNets(v2, 3, &e)), "D");
-    EXPECT_EQ(names(cfidrNetlistViewGetNets(v2, 1, &e)), "d0");
+    EXPECT_EQ(names(cfidrNetlistViewGetNets(v2, cfidrTopLevelIterMode, &e)), "D");
+    EXPECT_EQ(names(cfidrNetlistViewGetNets(v2, cfidrScalarIterMode, &e)), "d0");
     // Containing groups, direct and indirect, each once; the recursion check.
     EXPECT_EQ(names(cfidrNetGetNetBundles(i0, &e), cfidrIterNextNetBundle), "I G");
     cfiOID second = net('g', "S");
     insert(second, b0);
     EXPECT_EQ(names(cfidrNetGetNetBundles(b0, &e), cfidrIterNextNetBundle), "S B G");
     EXPECT_TRUE(cfidrObjectIsSame(cfidrNetFindNetBundleByName(i0, "G", &e), bundle, &e));
-    EXPECT_CODE(cfidrNetBundleInsertNet(inner, bundle, 0, &e), 47);
-    EXPECT_CODE(cfidrNetBundleInsertNet(bundle, bundle, 0, &e), 47);
-    EXPECT_CODE(cfidrNetBundleInsertNet(bundle, only, 0, &e), 37);
-    EXPECT_CODE(cfidrNetBundleRemoveNet(bundle, 2, &e), 46);
+    EXPECT_CODE(cfidrNetBundleInsertNet(inner, bundle, 0, &e), cfidrErrRecursiveBundle);
+    EXPECT_CODE(cfidrNetBundleInsertNet(bundle, bundle, 0, &e), cfidrErrRecursiveBundle);
+    EXPECT_CODE(cfidrNetBundleInsertNet(bundle, only, 0, &e), cfidrErrNotSameView);
+    EXPECT_CODE(cfidrNetBundleRemoveNet(bundle, 2, &e), cfidrErrBadPosition);
     EXPECT_CODE(cfidrNetBundleRemoveNet(bundle, 0, &e), 0);
     EXPECT_EQ(viewNets(3), "free G I S");
     EXPECT_EQ(cfidrNetBundleGetSize(bundle, &e), 1);
-    EXPECT_CODE(cfidrNetBundleFindNetByPosition(bundle, 1, &e), 46);
+    EXPECT_CODE(cfidrNetBundleFindNetByPosition(bundle, 1, &e), cfidrErrBadPosition);
 }
 
 TEST_F(Nets, PositionsStayStableAcrossDestruction) {
@@ -114,8 +114,8 @@ TEST_F(Nets, PositionsStayStableAcrossDestruction) {
     ASSERT_CODE(cfidrObjectDestroy(nets[3], &e), 0);
     EXPECT_FALSE(cfidrObjectIsUsable(nets[3], &e));
     EXPECT_EQ(nyxdrNetGetPosition(nets[25], &e), 25);
-    EXPECT_CODE(nyxdrNetlistViewFindNetByPosition(view, 3, &e), 16);
-    EXPECT_CODE(nyxdrNetlistViewFindNetByPosition(view, 44 + 27 + 22, &e), 27);
+    EXPECT_CODE(nyxdrNetlistViewFindNetByPosition(view, 3, &e), cfidrErrObjectUnusable);
+    EXPECT_CODE(nyxdrNetlistViewFindNetByPosition(view, 44 + 27 + 22, &e), cfidrErrNotFound);
     EXPECT_TRUE(cfidrObjectIsSame(nyxdrNetlistViewFindNetByPosition(view, 29, &e), nets[29], &e));
     EXPECT_TRUE(cfidrObjectIsSame(nyxdrNetlistViewFindNetByPosition(view, 71, &e), bus, &e));
     // New scalars fill the current block; once it is full, a freed slot of an older block is
@@ -124,7 +124,7 @@ TEST_F(Nets, PositionsStayStableAcrossDestruction) {
     cfidrObjectDestroy(nets[5], &e);
     EXPECT_EQ(nyxdrNetGetPosition(net('s', "again"), &e), 3);  // the lowest free slot first
     EXPECT_EQ(nyxdrNetGetPosition(net('s', "more"), &e), 5);
-    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "n3", &e), 27);
+    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "n3", &e), cfidrErrNotFound);
 }
 
 TEST_F(Nets, ConnectionStorageAcrossTheInlineBoundary) {
@@ -132,7 +132,7 @@ TEST_F(Nets, ConnectionStorageAcrossTheInlineBoundary) {
     std::vector<cfiOID> ports;
     for (int i = 0; i < 7; ++i) {
         ports.push_back(port(view, 's', ("p" + std::to_string(i)).c_str()));
-        ASSERT_CODE(cfidrNetAttachPort(n, ports.back(), 1, &e), 0);
+        ASSERT_CODE(cfidrNetAttachPort(n, ports.back(), cfidrPositionAttachMode, &e), 0);
     }
     EXPECT_EQ(portsOf(n), "p0 p1 p2 p3 p4 p5 p6");
     EXPECT_EQ(scalar(n)->d_connCount, 7u);
@@ -148,7 +148,7 @@ TEST_F(Nets, ConnectionStorageAcrossTheInlineBoundary) {
     cfidrNetDetachPort(n, ports[0], &e);
     EXPECT_EQ(scalar(n)->d_connCount, 0u);
     EXPECT_EQ(portsOf(n), "");
-    EXPECT_CODE(cfidrNetDetachPort(n, ports[0], &e), 32);
+    EXPECT_CODE(cfidrNetDetachPort(n, ports[0], &e), cfidrErrPortNotAttached);
     for (auto &p : ports) EXPECT_EQ(cfidrPortScalarGetNetScalar(p, &e).object, 0u);
 }
 
@@ -157,30 +157,32 @@ TEST_F(Nets, ScalarAttachAndDetachCodes) {
     cfiOID pa = port(view, 's', "a"), pb = port(view, 's', "b");
     cfiOID foreign = port(newView("v2"), 's', "a");
     cfiOID pbus = port(view, 'b', "pbus");
-    EXPECT_CODE(cfidrNetAttachPort(n, pb, 2, &e), 24);
-    EXPECT_CODE(cfidrNetAttachPort(n, foreign, 1, &e), 37);
-    EXPECT_CODE(cfidrNetAttachPort(n, pbus, 1, &e), 38);
-    EXPECT_CODE(cfidrNetAttachPort(n, pa, 3, &e), 5);
-    EXPECT_CODE(cfidrNetAttachPort(n, n, 1, &e), 18);
-    EXPECT_CODE(cfidrNetAttachPort(n, cfiOID{}, 1, &e), 17);
-    EXPECT_CODE(cfidrNetAttachPortInst(n, pa, 1, &e), 20);
-    EXPECT_CODE(cfidrNetDetachPortInst(n, cfiOID{}, &e), 19);
-    EXPECT_CODE(cfidrNetBundleInsertNet(net('g', "grp"), pa, 0, &e), 44);
-    EXPECT_CODE(cfidrNetBundleInsertNet(cfidrNetlistViewFindNetByName(view, "grp", &e), cfiOID{}, 0, &e), 50);
-    EXPECT_CODE(cfidrNetBundleInsertNet(n, other, 0, &e), 15);
-    EXPECT_CODE(cfidrNetAttachPort(n, pa, 2, &e), 0);
-    EXPECT_CODE(cfidrNetAttachPort(other, pa, 1, &e), 30);
+    EXPECT_CODE(cfidrNetAttachPort(n, pb, cfidrNameAttachMode, &e), cfidrErrNoNameMatch);
+    EXPECT_CODE(cfidrNetAttachPort(n, foreign, cfidrPositionAttachMode, &e), cfidrErrNotSameView);
+    EXPECT_CODE(cfidrNetAttachPort(n, pbus, cfidrPositionAttachMode, &e), cfidrErrBundleToScalar);
+    EXPECT_CODE(cfidrNetAttachPort(n, pa, 3, &e), cfidrErrBadAttachMode);
+    EXPECT_CODE(cfidrNetAttachPort(n, n, cfidrPositionAttachMode, &e), cfidrErrNotPort);
+    EXPECT_CODE(cfidrNetAttachPort(n, cfiOID{}, cfidrPositionAttachMode, &e), cfidrErrPortUnusable);
+    EXPECT_CODE(cfidrNetAttachPortInst(n, pa, cfidrPositionAttachMode, &e), cfidrErrNotPortInst);
+    EXPECT_CODE(cfidrNetDetachPortInst(n, cfiOID{}, &e), cfidrErrPortInstUnusable);
+    EXPECT_CODE(cfidrNetBundleInsertNet(net('g', "grp"), pa, 0, &e), cfidrErrNotNet);
+    EXPECT_CODE(
+        cfidrNetBundleInsertNet(cfidrNetlistViewFindNetByName(view, "grp", &e), cfiOID{}, 0, &e),
+        cfidrErrNetUnusable);
+    EXPECT_CODE(cfidrNetBundleInsertNet(n, other, 0, &e), cfidrErrWrongType);
+    EXPECT_CODE(cfidrNetAttachPort(n, pa, cfidrNameAttachMode, &e), 0);
+    EXPECT_CODE(cfidrNetAttachPort(other, pa, cfidrPositionAttachMode, &e), cfidrErrPortAttached);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrPortScalarGetNetScalar(pa, &e), n, &e));
-    EXPECT_CODE(cfidrNetDetachPort(other, pa, &e), 32);
+    EXPECT_CODE(cfidrNetDetachPort(other, pa, &e), cfidrErrPortNotAttached);
     // A connected net cannot be renamed; an unconnected one not to a taken name.
-    EXPECT_CODE(cfidrNamedObjectSetName(n, "c", &e), 36);
-    EXPECT_CODE(cfidrNamedObjectSetName(other, "a", &e), 25);
+    EXPECT_CODE(cfidrNamedObjectSetName(n, "c", &e), cfidrErrIllegalOperation);
+    EXPECT_CODE(cfidrNamedObjectSetName(other, "a", &e), cfidrErrNameTaken);
     EXPECT_CODE(cfidrNamedObjectSetName(other, "renamed", &e), 0);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrNetlistViewFindNetByName(view, "renamed", &e), other, &e));
-    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "b", &e), 27);
+    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "b", &e), cfidrErrNotFound);
     EXPECT_TRUE(nyxpi::object<nyxNetlistView>(view)->netNameMap()->isValid());
     // Destroying the port forgets it on the net; destroying the net forgets it on the port.
-    cfidrNetAttachPort(other, pb, 1, &e);
+    cfidrNetAttachPort(other, pb, cfidrPositionAttachMode, &e);
     cfidrObjectDestroy(pb, &e);
     EXPECT_EQ(scalar(other)->d_connCount, 0u);
     cfidrObjectDestroy(n, &e);
@@ -194,14 +196,14 @@ TEST_F(Nets, GroupAttachByPositionAndByName) {
     cfiOID nc = net('s', "C"), na = net('s', "A");
     insert(nbus, nc);
     insert(nbus, na);
-    EXPECT_CODE(cfidrNetAttachPort(nbus, pbus, 2, &e), 0);
+    EXPECT_CODE(cfidrNetAttachPort(nbus, pbus, cfidrNameAttachMode, &e), 0);
     EXPECT_EQ(portsOf(na), "A");
     EXPECT_EQ(portsOf(nc), "C");
     EXPECT_EQ(portsOf(nbus), "P");
     EXPECT_CODE(cfidrNetDetachPort(nbus, pbus, &e), 0);
     EXPECT_EQ(portsOf(na), "");
-    EXPECT_CODE(cfidrNetDetachPort(nbus, pbus, &e), 32);
-    EXPECT_CODE(cfidrNetAttachPort(nbus, pbus, 1, &e), 0);
+    EXPECT_CODE(cfidrNetDetachPort(nbus, pbus, &e), cfidrErrPortNotAttached);
+    EXPECT_CODE(cfidrNetAttachPort(nbus, pbus, cfidrPositionAttachMode, &e), 0);
     EXPECT_EQ(portsOf(nc), "A");
     EXPECT_EQ(portsOf(na), "B");
     cfidrNetDetachPort(nbus, pbus, &e);
@@ -209,15 +211,18 @@ TEST_F(Nets, GroupAttachByPositionAndByName) {
     // No names in common: 24 and nothing attached.
     cfiOID pother = port(view, 'g', "Q");
     port(pother, 's', "x");
-    EXPECT_CODE(cfidrNetAttachPort(nbus, pother, 2, &e), 24);
+    EXPECT_CODE(cfidrNetAttachPort(nbus, pother, cfidrNameAttachMode, &e), cfidrErrNoNameMatch);
     // A scalar paired with a group, and a member attached elsewhere, fail the dry run.
     cfiOID nested = net('g', "NG");
     insert(nested, net('g', "inner"));
-    EXPECT_CODE(cfidrNetAttachPort(nested, pother, 1, &e), 38);
-    EXPECT_CODE(cfidrNetAttachPort(nbus, port(view, 's', "lone"), 1, &e), 38);
+    EXPECT_CODE(cfidrNetAttachPort(nested, pother, cfidrPositionAttachMode, &e),
+                cfidrErrBundleToScalar);
+    EXPECT_CODE(cfidrNetAttachPort(nbus, port(view, 's', "lone"), cfidrPositionAttachMode, &e),
+                cfidrErrBundleToScalar);
     cfiOID elsewhere = net('s', "elsewhere");
-    cfidrNetAttachPort(elsewhere, cfidrPortBundleFindPortByName(pbus, "B", &e), 1, &e);
-    EXPECT_CODE(cfidrNetAttachPort(nbus, pbus, 1, &e), 30);
+    cfidrNetAttachPort(elsewhere, cfidrPortBundleFindPortByName(pbus, "B", &e),
+                       cfidrPositionAttachMode, &e);
+    EXPECT_CODE(cfidrNetAttachPort(nbus, pbus, cfidrPositionAttachMode, &e), cfidrErrPortAttached);
     EXPECT_EQ(portsOf(nc), "");  // the dry run attached nothing
 }
 
@@ -230,9 +235,9 @@ TEST_F(Nets, AliasesAndPropertiesOnNets) {
     // Without bit 0x40000 a second alias of the same name is made; with it the first returns.
     cfiOID again = nyxdrNetCreateNetAlias(n, "x", &e);
     EXPECT_FALSE(cfidrObjectIsSame(again, a1, &e));
-    nyxSettings::setNameOptionBits(0x40000);
+    nyxSettings::setNameOptionBits(nyxSettings::kHdlSelRules);
     EXPECT_TRUE(cfidrObjectIsSame(nyxdrNetCreateNetAlias(n, "y", &e), a2, &e));
-    nyxSettings::clearNameOptionBits(0x40000);
+    nyxSettings::clearNameOptionBits(nyxSettings::kHdlSelRules);
     nyxdrNetAliasSetIsGlobal(a1, 1, &e);
     EXPECT_EQ(nyxdrNetAliasGetIsGlobal(a1, &e), 1);
     EXPECT_EQ(cfidrNetScalarGetIsGlobal(n, &e), 0);
@@ -246,7 +251,7 @@ TEST_F(Nets, AliasesAndPropertiesOnNets) {
     // Destroying the net takes its aliases and their properties.
     EXPECT_CODE(cfidrObjectDestroy(n, &e), 0);
     for (cfiOID id : {a1, a2, again, p, ap}) EXPECT_FALSE(cfidrObjectIsUsable(id, &e));
-    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "x", &e), 27);
+    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "x", &e), cfidrErrNotFound);
     EXPECT_TRUE(nyxpi::object<nyxNetlistView>(view)->netNameMap()->isValid());
 }
 
@@ -260,12 +265,12 @@ TEST_F(Nets, NetAliasesCanBeRenamed) {
     // The map is built by this lookup and kept current by the next rename.
     EXPECT_TRUE(cfidrObjectIsSame(cfidrNetlistViewFindNetByName(view, "first", &e), n, &e));
     EXPECT_CODE(cfidrNamedObjectSetName(a, "second", &e), 0);
-    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "first", &e), 27);
+    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "first", &e), cfidrErrNotFound);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrNetlistViewFindNetByName(view, "second", &e), n, &e));
     EXPECT_TRUE(nyxpi::object<nyxNetlistView>(view)->netNameMap()->isValid());
-    EXPECT_CODE(cfidrNamedObjectSetName(a, "bad\x01", &e), 14);
-    nyxtest::setViewMode(view, 1);
-    EXPECT_CODE(cfidrNamedObjectSetName(a, "third", &e), 42);
+    EXPECT_CODE(cfidrNamedObjectSetName(a, "bad\x01", &e), cfidrErrBadName);
+    nyxtest::setViewMode(view, cfidrReadMode);
+    EXPECT_CODE(cfidrNamedObjectSetName(a, "third", &e), cfidrErrNotOpenForUpdate);
     EXPECT_STREQ(cfidrNamedObjectGetName(a, &e), "second");
 }
 
@@ -295,18 +300,21 @@ TEST_F(Nets, ReadOnlyIsReportedBeforeArgumentFaults) {
         {"rename net", [&] { cfidrNamedObjectSetName(bus, nullptr, &e); }, 14},
         {"rename property", [&] { cfidrNamedObjectSetName(prop, nullptr, &e); }, 14},
         {"rename net alias", [&] { cfidrNamedObjectSetName(alias, nullptr, &e); }, 14},
-        {"attach bus to scalar port", [&] { cfidrNetAttachPort(bus, portScalar, 1, &e); }, 38},
-        {"attach bundle to scalar port", [&] { cfidrNetAttachPort(bundle, portScalar, 2, &e); }, 38},
-        {"attach bus to other view", [&] { cfidrNetAttachPort(bus, otherPort, 1, &e); }, 37},
+        {"attach bus to scalar port",
+         [&] { cfidrNetAttachPort(bus, portScalar, cfidrPositionAttachMode, &e); }, 38},
+        {"attach bundle to scalar port",
+         [&] { cfidrNetAttachPort(bundle, portScalar, cfidrNameAttachMode, &e); }, 38},
+        {"attach bus to other view",
+         [&] { cfidrNetAttachPort(bus, otherPort, cfidrPositionAttachMode, &e); }, 37},
     };
     auto setReadOnly = [&](bool readOnly) {
-        nyxtest::setViewMode(view, readOnly ? 1 : 2);
-        nyxtest::setLibMode(lib, readOnly ? 1 : 2);
+        nyxtest::setViewMode(view, readOnly ? cfidrReadMode : cfidrUpdateMode);
+        nyxtest::setLibMode(lib, readOnly ? cfidrReadMode : cfidrUpdateMode);
     };
     for (const Row &row : rows) {
         setReadOnly(true);
         row.call();
-        EXPECT_EQ(e, 42) << row.what;
+        EXPECT_EQ(e, cfidrErrNotOpenForUpdate) << row.what;
         setReadOnly(false);
         row.call();
         EXPECT_EQ(e, row.whenOpen) << row.what;
@@ -314,9 +322,10 @@ TEST_F(Nets, ReadOnlyIsReportedBeforeArgumentFaults) {
     // Trusted data mode skips the checks but never takes a null name or a scalar for a group.
     setReadOnly(true);
     nyxtest::setTrustedModes(false, true);
-    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(view, nullptr, &e), 14);
-    EXPECT_CODE(cfidrNamedObjectSetName(alias, nullptr, &e), 14);
-    EXPECT_CODE(cfidrNetAttachPort(bus, portScalar, 1, &e), 38);
+    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(view, nullptr, &e), cfidrErrBadName);
+    EXPECT_CODE(cfidrNamedObjectSetName(alias, nullptr, &e), cfidrErrBadName);
+    EXPECT_CODE(cfidrNetAttachPort(bus, portScalar, cfidrPositionAttachMode, &e),
+                cfidrErrBundleToScalar);
 }
 
 // Identifiers are addresses: storage freed by a destruction is reused. Whatever mode destroyed
@@ -342,8 +351,8 @@ TEST_F(Nets, IdentifiersOfDestroyedObjectsNeverNameTheirSuccessors) {
         nyxdrPISetTrustedProgramMode(0, &e);
         ASSERT_EQ(fresh.object, old.object);
         for (cfiOID id : {old, alias, prop, sub}) {
-            EXPECT_CODE(cfidrObjectDestroy(id, &e), 16);
-            EXPECT_CODE(cfidrNamedObjectGetName(id, &e), 16);
+            EXPECT_CODE(cfidrObjectDestroy(id, &e), cfidrErrObjectUnusable);
+            EXPECT_CODE(cfidrNamedObjectGetName(id, &e), cfidrErrObjectUnusable);
         }
         EXPECT_CODE(cfidrObjectDestroy(cfidrNetlistViewFindNetByName(view, "fresh", &e), &e), 0);
     }

@@ -61,7 +61,7 @@ TEST_F(NetMap, ClassesAndNamesOfEveryLength) {
     EXPECT_NE(map->find("other", &code), nullptr);
     EXPECT_EQ(code, nyxCodeNetAlias);
     // A name present as a prefix or extension of others is not found by them.
-    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "xx", &e), 27);
+    EXPECT_CODE(cfidrNetlistViewFindNetByName(view, "xx", &e), cfidrErrNotFound);
 }
 
 // Creation puts a net into the free slot its duplicate search ended on. Destruction and renaming
@@ -111,7 +111,7 @@ TEST_F(NetMap, WalkAcrossBlocksWithFreedAndNewSlots) {
 
     // Made during the walk: new nets take the free slots of the last block, ahead of the walk,
     // which meets them.
-    cfidrIterT it = cfidrNetlistViewGetNets(view, 1, &e);
+    cfidrIterT it = cfidrNetlistViewGetNets(view, cfidrScalarIterMode, &e);
     int seen = 0;
     bool made = false;
     for (cfiOID x = cfidrIterNextNet(it, &e); x.object != 0; x = cfidrIterNextNet(it, &e)) {
@@ -137,11 +137,11 @@ TEST_F(NetMap, RefusedCreationLeavesNoNet) {
     cfiOID bus = cfidrNetlistViewCreateNetBus(view, "B", 0, 1, &e);
     ASSERT_EQ(e, 0);
     const int32_t slots = nyxdrNetlistViewGetNetCount(view, &e);
-    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(view, "a", &e), 26);
-    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(view, "B", &e), 25);
-    EXPECT_CODE(cfidrNetlistViewCreateNetBus(view, "C", 0, 0, &e), 10);
+    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(view, "a", &e), cfidrErrAlreadyExists);
+    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(view, "B", &e), cfidrErrNameTaken);
+    EXPECT_CODE(cfidrNetlistViewCreateNetBus(view, "C", 0, 0, &e), cfidrErrBadValue);
     cfidrNetlistViewCreateNetBus(view, "B", 0, 0, &e);
-    EXPECT_EQ(e, 26);  // the duplicate is reported before the step
+    EXPECT_EQ(e, cfidrErrAlreadyExists);  // the duplicate is reported before the step
     EXPECT_EQ(nyxdrNetlistViewGetNetCount(view, &e), slots);
     EXPECT_EQ(walk(4), "a B");
     cfiOID b = scalar("b");

@@ -38,8 +38,10 @@ struct Session : testing::Test {
         cfiOID p{};
         switch (kind) {
         case 's':
-            p = inView ? cfidrNetlistViewCreatePortScalar(owner, name, position, 1, &err)
-                       : cfidrPortBundleCreatePortScalar(owner, name, position, 1, &err);
+            p = inView ? cfidrNetlistViewCreatePortScalar(owner, name, position,
+                                                          cfidrInputDirection, &err)
+                       : cfidrPortBundleCreatePortScalar(owner, name, position, cfidrInputDirection,
+                                                         &err);
             break;
         case 'b':
             p = inView ? cfidrNetlistViewCreatePortBus(owner, name, position, 0, 1, &err)

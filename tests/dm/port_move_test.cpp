@@ -20,21 +20,21 @@ TEST_F(PortMoves, MovesBetweenOwnersAndTheirRefusals) {
     port(b, 's', "S");
 
     // 25: the bundle has a member of that name; 47: into itself or its own member.
-    EXPECT_CODE(cfidrPortSetOwnerPortBundle(s, b, 0, &e), 25);
-    EXPECT_CODE(cfidrPortSetOwnerPortBundle(a, a, 0, &e), 47);
-    EXPECT_CODE(cfidrPortSetOwnerPortBundle(a, a1, 0, &e), 47);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(s, b, 0, &e), cfidrErrNameTaken);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(a, a, 0, &e), cfidrErrRecursiveBundle);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(a, a1, 0, &e), cfidrErrRecursiveBundle);
     // Trusted data mode skips the name check but never lets a group contain itself.
     nyxdrPISetTrustedDataMode(1, &e);
-    EXPECT_CODE(cfidrPortSetOwnerPortBundle(a, a1, 0, &e), 47);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(a, a1, 0, &e), cfidrErrRecursiveBundle);
     nyxdrPISetTrustedDataMode(0, &e);
     // 37: a bundle of another view.
     cfiOID other = newView("other");
     cfiOID og = port(other, 'g', "OG");
-    EXPECT_CODE(cfidrPortSetOwnerPortBundle(s, og, 0, &e), 37);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(s, og, 0, &e), cfidrErrNotSameView);
     // The new owner must be a bundle or bus: 45 from the argument check, 4 when trusted.
-    EXPECT_CODE(cfidrPortSetOwnerPortBundle(a1, s, 0, &e), 45);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(a1, s, 0, &e), cfidrErrNotPortBundle);
     nyxdrPISetTrustedProgramMode(1, &e);
-    EXPECT_CODE(cfidrPortSetOwnerPortBundle(a1, s, 0, &e), 4);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(a1, s, 0, &e), cfidrErrInternal);
     nyxdrPISetTrustedProgramMode(0, &e);
     EXPECT_EQ(viewPorts(view, 4), "A a1 a2 B S S");
 
@@ -50,7 +50,8 @@ TEST_F(PortMoves, MovesBetweenOwnersAndTheirRefusals) {
     EXPECT_CODE(cfidrPortSetOwnerView(s, 0, &e), 0);
     EXPECT_EQ(viewPorts(view, 3), "S A B");
     // The member S of the bus cannot go to the top while a top-level S exists.
-    EXPECT_CODE(cfidrPortSetOwnerView(cfidrPortBundleFindPortByName(b, "S", &e), 0, &e), 25);
+    EXPECT_CODE(cfidrPortSetOwnerView(cfidrPortBundleFindPortByName(b, "S", &e), 0, &e),
+                cfidrErrNameTaken);
     // A whole group moves with its members.
     ASSERT_CODE(cfidrPortSetOwnerPortBundle(a, b, 5, &e), 0);
     EXPECT_EQ(fullOrder(view), "S B S a2 A a1");
@@ -70,7 +71,7 @@ TEST_F(PortMoves, DestroyTakesMembersAndKeepsTheRestInOrder) {
     ASSERT_CODE(cfidrObjectDestroy(members[5], &e), 0);
     EXPECT_EQ(cfidrPortBundleGetSize(bus, &e), 39);
     EXPECT_EQ(cfidrPortGetPosition(members[6], &e), 5);
-    EXPECT_CODE(cfidrObjectDestroy(members[5], &e), 16);
+    EXPECT_CODE(cfidrObjectDestroy(members[5], &e), cfidrErrObjectUnusable);
 
     ASSERT_CODE(cfidrObjectDestroy(bus, &e), 0);
     for (cfiOID m : members) EXPECT_FALSE(cfidrObjectIsUsable(m, &e));
@@ -93,14 +94,16 @@ TEST_F(PortMoves, NestingBeyondWhatAFileHoldsIsRefused) {
     for (int i = 1; i < kDepth; ++i) cur = port(cur, i % 2 == 0 ? 'g' : 'b', "g");
     cfiOID leaf = port(cur, 's', "leaf");
     cfiOID deepest = port(cur, 'g', "deep");
-    EXPECT_CODE(cfidrPortBundleCreatePortScalar(deepest, "x", -1, 1, &e), 47);
-    EXPECT_CODE(cfidrPortBundleCreatePortBus(deepest, "x", -1, 0, 1, &e), 47);
-    EXPECT_CODE(cfidrPortBundleCreatePortBundle(deepest, "x", -1, &e), 47);
+    EXPECT_CODE(cfidrPortBundleCreatePortScalar(deepest, "x", -1, cfidrInputDirection, &e),
+                cfidrErrRecursiveBundle);
+    EXPECT_CODE(cfidrPortBundleCreatePortBus(deepest, "x", -1, 0, 1, &e), cfidrErrRecursiveBundle);
+    EXPECT_CODE(cfidrPortBundleCreatePortBundle(deepest, "x", -1, &e), cfidrErrRecursiveBundle);
     // The creation checks come first.
-    EXPECT_CODE(cfidrPortBundleCreatePortScalar(deepest, nullptr, -1, 1, &e), 14);
+    EXPECT_CODE(cfidrPortBundleCreatePortScalar(deepest, nullptr, -1, cfidrInputDirection, &e),
+                cfidrErrBadName);
     EXPECT_EQ(nyxdrNetlistViewGetPortCount(view, &e), kDepth + 2);
     EXPECT_EQ(nyxPort::getPositionInView(nyxpi::object<nyxPort>(leaf)), kDepth);
-    cfidrIterT it = cfidrNetlistViewGetPorts(view, 1, &e);
+    cfidrIterT it = cfidrNetlistViewGetPorts(view, cfidrScalarIterMode, &e);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrIterNextPort(it, &e), leaf, &e));
     EXPECT_EQ(cfidrIterNextPort(it, &e).object, 0u);
     cfidrIterQuit(it, &e);
@@ -108,12 +111,12 @@ TEST_F(PortMoves, NestingBeyondWhatAFileHoldsIsRefused) {
     // A group with a member fits one level above the deepest group, not beside it.
     cfiOID pair = port(view, 'g', "pair");
     port(pair, 's', "p");
-    EXPECT_CODE(cfidrPortSetOwnerPortBundle(pair, cur, 0, &e), 47);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(pair, cur, 0, &e), cfidrErrRecursiveBundle);
     nyxdrPISetTrustedDataMode(1, &e);
-    EXPECT_CODE(cfidrPortSetOwnerPortBundle(pair, cur, 0, &e), 47);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(pair, cur, 0, &e), cfidrErrRecursiveBundle);
     nyxdrPISetTrustedDataMode(0, &e);
     EXPECT_CODE(cfidrPortSetOwnerPortBundle(pair, cfidrPortGetOwner(cur, &e), 0, &e), 0);
-    EXPECT_CODE(cfidrPortSetOwnerPortBundle(top, cur, 0, &e), 47);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(top, cur, 0, &e), cfidrErrRecursiveBundle);
     EXPECT_TRUE(nyxPort::isValid(nyxpi::object<nyxNetlistView>(view)));
     EXPECT_CODE(cfidrObjectDestroy(top, &e), 0);
     EXPECT_FALSE(cfidrObjectIsUsable(leaf, &e));
@@ -136,9 +139,9 @@ TEST_F(PortMoves, DestroyDetachesScalarsAndGroupsReportTheirNetBundles) {
     cfidrNetBundleInsertNet(bus2, nb, -1, &e);
     cfidrNetBundleInsertNet(bus2, na, -1, &e);
     ASSERT_CODE(cfidrNetBundleInsertNet(outer, bus2, -1, &e), 0);
-    cfidrNetAttachPort(na, a, 1, &e);
-    cfidrNetAttachPort(nb, b, 1, &e);
-    ASSERT_CODE(cfidrNetAttachPort(nb, c, 1, &e), 0);
+    cfidrNetAttachPort(na, a, cfidrPositionAttachMode, &e);
+    cfidrNetAttachPort(nb, b, cfidrPositionAttachMode, &e);
+    ASSERT_CODE(cfidrNetAttachPort(nb, c, cfidrPositionAttachMode, &e), 0);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrPortScalarGetNetScalar(b, &e), nb, &e));
 
     // The containing groups of a's and b's nets, each once: N1, N2, N3 in some discovery order.
@@ -169,7 +172,7 @@ TEST_F(PortMoves, DestroyDetachesScalarsAndGroupsReportTheirNetBundles) {
     EXPECT_EQ(ports(nb), "c");
     // The net can be renamed once it has no connection left.
     EXPECT_CODE(cfidrNamedObjectSetName(na, "free", &e), 0);
-    EXPECT_CODE(cfidrNamedObjectSetName(nb, "busy", &e), 36);
+    EXPECT_CODE(cfidrNamedObjectSetName(nb, "busy", &e), cfidrErrIllegalOperation);
 }
 
 // A caller that destroys ports while it walks them must never be led into a destroyed group,
@@ -179,7 +182,7 @@ TEST_F(PortMoves, IteratorsSurviveDestructionOfTheGroupTheyAreIn) {
     port(a, 's', "a1");
     port(a, 's', "a2");
     port(view, 's', "B");
-    cfidrIterT it = cfidrNetlistViewGetPorts(view, 4, &e);
+    cfidrIterT it = cfidrNetlistViewGetPorts(view, cfidrAllIterMode, &e);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrIterNextPort(it, &e), a, &e));
     ASSERT_CODE(cfidrObjectDestroy(a, &e), 0);
     // The new group reuses the destroyed one's block; its members are not those the walk was in.
@@ -199,25 +202,26 @@ TEST_F(PortMoves, LongPortListsAnswerThroughTheIndexAsTheScanDid) {
         port(g, 's', ("m" + std::to_string(i)).c_str());
     }
     // The first check of a long list builds the index; clashes keep their codes.
-    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "t7", -1, 1, &e), 26);
+    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "t7", -1, cfidrInputDirection, &e),
+                cfidrErrAlreadyExists);
     ASSERT_NE(v->portIndex(), nullptr);
-    EXPECT_CODE(cfidrNetlistViewCreatePortBus(view, "t7", -1, 0, 1, &e), 25);
-    EXPECT_CODE(cfidrPortBundleCreatePortBundle(g, "m39", -1, &e), 25);
+    EXPECT_CODE(cfidrNetlistViewCreatePortBus(view, "t7", -1, 0, 1, &e), cfidrErrNameTaken);
+    EXPECT_CODE(cfidrPortBundleCreatePortBundle(g, "m39", -1, &e), cfidrErrNameTaken);
     // Names are per owner, and exact.
     port(view, 's', "m3");
     port(g, 's', "t3");
     port(g, 's', "M4");
-    EXPECT_CODE(cfidrNetlistViewFindPortByName(view, "m5", &e), 27);
+    EXPECT_CODE(cfidrNetlistViewFindPortByName(view, "m5", &e), cfidrErrNotFound);
     cfiOID m5 = dmtest::ok(cfidrPortBundleFindPortByName, g, "m5");
     // A move takes the name to the new owner: free in the old one, a clash on the way back.
     ASSERT_CODE(cfidrPortSetOwnerView(m5, -1, &e), 0);
     EXPECT_TRUE(cfidrObjectIsSame(dmtest::ok(cfidrNetlistViewFindPortByName, view, "m5"), m5, &e));
-    EXPECT_CODE(cfidrPortBundleFindPortByName(g, "m5", &e), 27);
+    EXPECT_CODE(cfidrPortBundleFindPortByName(g, "m5", &e), cfidrErrNotFound);
     port(g, 'b', "m5");
-    EXPECT_CODE(cfidrPortSetOwnerPortBundle(m5, g, -1, &e), 25);
+    EXPECT_CODE(cfidrPortSetOwnerPortBundle(m5, g, -1, &e), cfidrErrNameTaken);
     // Destruction frees the name.
     ASSERT_CODE(cfidrObjectDestroy(dmtest::ok(cfidrNetlistViewFindPortByName, view, "t7"), &e), 0);
-    EXPECT_CODE(cfidrNetlistViewFindPortByName(view, "t7", &e), 27);
+    EXPECT_CODE(cfidrNetlistViewFindPortByName(view, "t7", &e), cfidrErrNotFound);
     port(view, 'g', "t7");
     EXPECT_TRUE(nyxPort::isValid(v));
 
@@ -225,10 +229,12 @@ TEST_F(PortMoves, LongPortListsAnswerThroughTheIndexAsTheScanDid) {
     nyxtest::setTrustedModes(false, true);
     cfiOID bus = cfidrNetlistViewCreatePortBus(view, "t9", 0, 0, 1, &e);
     nyxtest::clearTrustedModes();
-    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "t9", -1, 1, &e), 25);
+    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "t9", -1, cfidrInputDirection, &e),
+                cfidrErrNameTaken);
     EXPECT_TRUE(cfidrObjectIsSame(dmtest::ok(cfidrNetlistViewFindPortByName, view, "t9"), bus, &e));
     ASSERT_CODE(cfidrObjectDestroy(bus, &e), 0);
-    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "t9", -1, 1, &e), 26);
+    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "t9", -1, cfidrInputDirection, &e),
+                cfidrErrAlreadyExists);
     // Destroying the group takes its members out of the index.
     ASSERT_CODE(cfidrObjectDestroy(g, &e), 0);
     EXPECT_TRUE(nyxPort::isValid(v));

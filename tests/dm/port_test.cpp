@@ -13,7 +13,7 @@ using Ports = porttest::Session;
 namespace {
 
 void makeReadOnly(cfiOID view, bool readOnly) {
-    nyxtest::setViewMode(view, readOnly ? 1 : 2);
+    nyxtest::setViewMode(view, readOnly ? cfidrReadMode : cfidrUpdateMode);
 }
 
 } // namespace
@@ -78,20 +78,20 @@ TEST_F(Ports, IterationModesOverNestedGroups) {
 
     // Bad modes are refused; in trusted program mode they yield nothing.
     cfidrIterT it = cfidrNetlistViewGetPorts(view, 5, &e);
-    EXPECT_EQ(e, 35);
+    EXPECT_EQ(e, cfidrErrBadIterMode);
     EXPECT_EQ(cfidrIterNextPort(it, &e).object, 0u);
-    EXPECT_CODE(cfidrPortBundleGetPorts(t, 0, &e), 35);
+    EXPECT_CODE(cfidrPortBundleGetPorts(t, 0, &e), cfidrErrBadIterMode);
     nyxdrPISetTrustedProgramMode(1, &e);
     EXPECT_EQ(viewPorts(view, 7), "");
     nyxdrPISetTrustedProgramMode(0, &e);
 
     // Reset rewinds; the iterator is a port iterator.
-    it = cfidrPortBundleGetPorts(t, 4, &e);
+    it = cfidrPortBundleGetPorts(t, cfidrAllIterMode, &e);
     cfidrIterNextPort(it, &e);
     cfidrIterNextPort(it, &e);
     cfidrIterReset(it, &e);
     EXPECT_EQ(cfidrNamedObjectGetName(cfidrIterNextPort(it, &e), &e), std::string("x"));
-    EXPECT_CODE(cfidrIterNextCell(it, &e), 12);
+    EXPECT_CODE(cfidrIterNextCell(it, &e), cfidrErrIterWrongType);
     cfidrIterQuit(it, &e);
 }
 
@@ -99,45 +99,51 @@ TEST_F(Ports, CreationAndLookupFailures) {
     cfiOID bus = port(view, 'b', "D");
     port(view, 's', "A");
     // 26 same kind, 25 other kind, in the view and in a group.
-    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "A", -1, 0, &e), 26);
-    EXPECT_CODE(cfidrNetlistViewCreatePortBundle(view, "D", -1, &e), 25);
-    EXPECT_CODE(cfidrNetlistViewCreatePortBus(view, "D", -1, 0, 1, &e), 26);
+    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "A", -1, cfidrUndefinedDirection, &e),
+                cfidrErrAlreadyExists);
+    EXPECT_CODE(cfidrNetlistViewCreatePortBundle(view, "D", -1, &e), cfidrErrNameTaken);
+    EXPECT_CODE(cfidrNetlistViewCreatePortBus(view, "D", -1, 0, 1, &e), cfidrErrAlreadyExists);
     port(bus, 's', "d0");
-    EXPECT_CODE(cfidrPortBundleCreatePortBus(bus, "d0", -1, 0, 1, &e), 25);
+    EXPECT_CODE(cfidrPortBundleCreatePortBus(bus, "d0", -1, 0, 1, &e), cfidrErrNameTaken);
     // A member name is free at the top level and the reverse.
     port(view, 's', "d0");
     // 14 bad names; 8 direction; 10 step 0.
     for (const char *bad : {static_cast<const char *>(nullptr), "", "a\tb", "caf\xc3\xa9"}) {
-        EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, bad, -1, 0, &e), 14);
-        EXPECT_CODE(cfidrNetlistViewFindPortByName(view, bad, &e), 14);
-        EXPECT_CODE(cfidrPortBundleFindPortByName(bus, bad, &e), 14);
+        EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, bad, -1, cfidrUndefinedDirection, &e),
+                    cfidrErrBadName);
+        EXPECT_CODE(cfidrNetlistViewFindPortByName(view, bad, &e), cfidrErrBadName);
+        EXPECT_CODE(cfidrPortBundleFindPortByName(bus, bad, &e), cfidrErrBadName);
     }
-    for (int32_t dir : {-1, 4}) EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "Q", -1, dir, &e), 8);
-    EXPECT_CODE(cfidrPortBundleCreatePortBus(bus, "Q", -1, 0, 0, &e), 10);
+    for (int32_t dir : {-1, 4})
+        EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "Q", -1, dir, &e), cfidrErrBadDirection);
+    EXPECT_CODE(cfidrPortBundleCreatePortBus(bus, "Q", -1, 0, 0, &e), cfidrErrBadValue);
     // The order of the checks: a duplicate name is reported before a bad direction.
-    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "A", -1, 9, &e), 26);
+    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "A", -1, 9, &e), cfidrErrAlreadyExists);
     // 27 lookups; exact case; 46 member positions.
-    EXPECT_CODE(cfidrNetlistViewFindPortByName(view, "a", &e), 27);
-    EXPECT_CODE(cfidrPortBundleFindPortByName(bus, "D0", &e), 27);
-    for (int32_t pos : {-1, 1}) EXPECT_CODE(cfidrPortBundleFindPortByPosition(bus, pos, &e), 46);
+    EXPECT_CODE(cfidrNetlistViewFindPortByName(view, "a", &e), cfidrErrNotFound);
+    EXPECT_CODE(cfidrPortBundleFindPortByName(bus, "D0", &e), cfidrErrNotFound);
+    for (int32_t pos : {-1, 1})
+        EXPECT_CODE(cfidrPortBundleFindPortByPosition(bus, pos, &e), cfidrErrBadPosition);
     EXPECT_EQ(cfidrNamedObjectGetName(cfidrPortBundleFindPortByPosition(bus, 0, &e), &e), std::string("d0"));
     // Wrong classes: a scalar is not a bundle, a bundle is not a bus; ports cannot be renamed.
     cfiOID a = cfidrNetlistViewFindPortByName(view, "A", &e);
-    EXPECT_CODE(cfidrPortBundleGetSize(a, &e), 15);
-    EXPECT_CODE(cfidrPortBusGetStart(port(view, 'g', "G"), &e), 15);
-    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(a, "x", -1, 0, &e), 15);
-    EXPECT_CODE(cfidrNamedObjectSetName(a, "B", &e), 36);
+    EXPECT_CODE(cfidrPortBundleGetSize(a, &e), cfidrErrWrongType);
+    EXPECT_CODE(cfidrPortBusGetStart(port(view, 'g', "G"), &e), cfidrErrWrongType);
+    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(a, "x", -1, cfidrUndefinedDirection, &e),
+                cfidrErrWrongType);
+    EXPECT_CODE(cfidrNamedObjectSetName(a, "B", &e), cfidrErrIllegalOperation);
 
     // 42 in a read-only view, before the name check; trusted data mode skips every check.
     makeReadOnly(view, true);
-    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "", -1, 0, &e), 42);
-    EXPECT_CODE(cfidrPortBundleCreatePortBundle(bus, "new", -1, &e), 42);
-    EXPECT_CODE(cfidrPortBusSetStart(bus, 3, &e), 42);
-    EXPECT_CODE(cfidrObjectCreateProp(a, "p", &e), 42);
-    EXPECT_CODE(cfidrObjectDestroy(a, &e), 42);
+    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "", -1, cfidrUndefinedDirection, &e),
+                cfidrErrNotOpenForUpdate);
+    EXPECT_CODE(cfidrPortBundleCreatePortBundle(bus, "new", -1, &e), cfidrErrNotOpenForUpdate);
+    EXPECT_CODE(cfidrPortBusSetStart(bus, 3, &e), cfidrErrNotOpenForUpdate);
+    EXPECT_CODE(cfidrObjectCreateProp(a, "p", &e), cfidrErrNotOpenForUpdate);
+    EXPECT_CODE(cfidrObjectDestroy(a, &e), cfidrErrNotOpenForUpdate);
     EXPECT_TRUE(cfidrObjectIsUsable(a, &e));
     nyxdrPISetTrustedDataMode(1, &e);
-    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "A", -1, 0, &e), 0);
+    EXPECT_CODE(cfidrNetlistViewCreatePortScalar(view, "A", -1, cfidrUndefinedDirection, &e), 0);
     nyxdrPISetTrustedDataMode(0, &e);
     makeReadOnly(view, false);
 }
@@ -154,7 +160,7 @@ TEST_F(Ports, BusIndicesStartStepAndEnd) {
     EXPECT_EQ(nyxdrPortBusGetEnd(bus, &e), 0);
 
     uint32_t version = nyxSettings::getViewVersion();
-    EXPECT_CODE(cfidrPortBusSetStep(bus, 0, &e), 10);
+    EXPECT_CODE(cfidrPortBusSetStep(bus, 0, &e), cfidrErrBadValue);
     EXPECT_EQ(nyxSettings::getViewVersion(), version);
     cfidrPortBusSetStart(bus, 3, &e);
     cfidrPortBusSetStep(bus, 2, &e);
@@ -169,7 +175,11 @@ TEST_F(Ports, BusIndicesStartStepAndEnd) {
         const char *name;
         int32_t end;
         cfidrErrorT err;
-    } cases[] = {{"q[0:3,8]", 8, 0}, {"q<5>", 5, 0}, {"q(2:4, 9:6)", 6, 0}, {"plain", 0, 14}, {"q(a:b)", 0, 14}};
+    } cases[] = {{"q[0:3,8]", 8, 0},
+                 {"q<5>", 5, 0},
+                 {"q(2:4, 9:6)", 6, 0},
+                 {"plain", 0, cfidrErrBadName},
+                 {"q(a:b)", 0, cfidrErrBadName}};
     for (const auto &c : cases) {
         cfiOID b = cfidrNetlistViewCreatePortBus(view, c.name, -1, 0, 1, &err);
         ASSERT_EQ(err, 0) << c.name;
@@ -180,14 +190,14 @@ TEST_F(Ports, BusIndicesStartStepAndEnd) {
 
 TEST_F(Ports, DirectionReadsUndefinedAsInOutWhileSchematicsOpen) {
     cfidrErrorT err = 0;
-    cfiOID u = cfidrNetlistViewCreatePortScalar(view, "u", -1, 0, &err);
-    cfiOID o = cfidrNetlistViewCreatePortScalar(view, "o", -1, 2, &err);
-    EXPECT_EQ(cfidrPortScalarGetDirection(u, &e), 0);
+    cfiOID u = cfidrNetlistViewCreatePortScalar(view, "u", -1, cfidrUndefinedDirection, &err);
+    cfiOID o = cfidrNetlistViewCreatePortScalar(view, "o", -1, cfidrOutputDirection, &err);
+    EXPECT_EQ(cfidrPortScalarGetDirection(u, &e), cfidrUndefinedDirection);
     nyxSettings::setNameOptionBits(nyxSettings::kSuppressDirectoryScan);
-    EXPECT_EQ(cfidrPortScalarGetDirection(u, &e), 3);
-    EXPECT_EQ(cfidrPortScalarGetDirection(o, &e), 2);
+    EXPECT_EQ(cfidrPortScalarGetDirection(u, &e), cfidrInOutDirection);
+    EXPECT_EQ(cfidrPortScalarGetDirection(o, &e), cfidrOutputDirection);
     nyxSettings::clearNameOptionBits(nyxSettings::kSuppressDirectoryScan);
-    EXPECT_EQ(cfidrPortScalarGetDirection(u, &e), 0);
+    EXPECT_EQ(cfidrPortScalarGetDirection(u, &e), cfidrUndefinedDirection);
     EXPECT_EQ(cfidrPortScalarGetNetScalar(u, &e).object, 0u);
     EXPECT_EQ(e, 0);
 }
@@ -201,7 +211,7 @@ TEST_F(Ports, PropertiesOnPortsRecordViewEdits) {
     cfidrPropSetInt32Value(p, 12, &e);
     EXPECT_GT(nyxSettings::getViewVersion(), version);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrPropGetOwner(p, &e), s, &e));
-    EXPECT_CODE(cfidrObjectCreateProp(s, "WEIGHT", &e), 26);
+    EXPECT_CODE(cfidrObjectCreateProp(s, "WEIGHT", &e), cfidrErrAlreadyExists);
     cfiOID q = cfidrObjectFindPropByName(s, "weight", &e);
     EXPECT_EQ(cfidrPropGetInt32Value(q, &e), 12);
     EXPECT_CODE(cfidrObjectCreateProp(g, "weight", &e), 0);

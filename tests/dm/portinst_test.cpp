@@ -56,9 +56,9 @@ struct PortInsts : porttest::Session {
             ASSERT_EQ(nyxdrPortInstGetPositionInInst(p, &err), k);
         }
         nyxdrInstFindPortInstByPosition(i, n, &err);
-        EXPECT_EQ(err, 27);
+        EXPECT_EQ(err, cfidrErrNotFound);
         nyxdrInstFindPortInstByPosition(i, -1, &err);
-        EXPECT_EQ(err, 27);
+        EXPECT_EQ(err, cfidrErrNotFound);
     }
 
     cfiOID leafCell{}, leaf{};
@@ -106,7 +106,8 @@ TEST_F(PortInsts, LargeGroupsFillFirstAndContinuationBlocks) {
     EXPECT_EQ(nyxdrPortInstGetPositionInInst(find(pb, "d244"), &e), 1 + 244);
     EXPECT_EQ(nyxdrPortInstGetPositionInInst(find(pg, "g249"), &e), 301 + 1 + 249);
     checkPositions(i, 1 + 300 + 1 + 250);
-    EXPECT_EQ(names(cfidrPortInstBundleGetPortInsts(pg, 3, &e)).size(), names(cfidrPortInstBundleGetPortInsts(pg, 1, &e)).size());
+    EXPECT_EQ(names(cfidrPortInstBundleGetPortInsts(pg, cfidrTopLevelIterMode, &e)).size(),
+              names(cfidrPortInstBundleGetPortInsts(pg, cfidrScalarIterMode, &e)).size());
 }
 
 TEST_F(PortInsts, PreOrderPositionsAndIterationModesOverNestedGroups) {
@@ -124,12 +125,13 @@ TEST_F(PortInsts, PreOrderPositionsAndIterationModesOverNestedGroups) {
     std::string order;
     for (int32_t k = 0; k < 8; ++k) order += (k ? " " : "") + describerName(nyxdrInstFindPortInstByPosition(i, k, &e));
     EXPECT_EQ(order, "a g x b b0 b1 y z");
-    EXPECT_EQ(names(cfidrInstGetPortInsts(i, 4, &e)), order);
-    EXPECT_EQ(names(cfidrInstGetPortInsts(i, 1, &e)), "a x b0 b1 y z");
-    EXPECT_EQ(names(cfidrInstGetPortInsts(i, 2, &e)), "g b");
-    EXPECT_EQ(names(cfidrInstGetPortInsts(i, 3, &e)), "a g z");
-    EXPECT_EQ(names(cfidrPortInstBundleGetPortInsts(find(i, "g"), 4, &e)), "x b b0 b1 y");
-    EXPECT_CODE(cfidrInstGetPortInsts(i, 5, &e), 35);
+    EXPECT_EQ(names(cfidrInstGetPortInsts(i, cfidrAllIterMode, &e)), order);
+    EXPECT_EQ(names(cfidrInstGetPortInsts(i, cfidrScalarIterMode, &e)), "a x b0 b1 y z");
+    EXPECT_EQ(names(cfidrInstGetPortInsts(i, cfidrBundleIterMode, &e)), "g b");
+    EXPECT_EQ(names(cfidrInstGetPortInsts(i, cfidrTopLevelIterMode, &e)), "a g z");
+    EXPECT_EQ(names(cfidrPortInstBundleGetPortInsts(find(i, "g"), cfidrAllIterMode, &e)),
+              "x b b0 b1 y");
+    EXPECT_CODE(cfidrInstGetPortInsts(i, 5, &e), cfidrErrBadIterMode);
 
     // Owners: the instance at the top, the holding group below.
     cfiOID pb = find(find(i, "g"), "b");
@@ -138,11 +140,12 @@ TEST_F(PortInsts, PreOrderPositionsAndIterationModesOverNestedGroups) {
     EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstGetOwner(find(pb, "B1"), &e), pb, &e));
 
     // Lookup failures.
-    EXPECT_CODE(cfidrInstFindPortInstByDescriberName(i, "nothing", &e), 27);
-    EXPECT_CODE(cfidrInstFindPortInstByDescriberName(i, "bad\x01", &e), 14);
-    EXPECT_CODE(cfidrPortInstBundleFindPortInstByDescriberName(find(i, "g"), "b0", &e), 27);
-    EXPECT_CODE(cfidrPortInstBundleGetSize(find(i, "a"), &e), 15);
-    EXPECT_CODE(cfidrObjectDestroy(find(i, "a"), &e), 36);
+    EXPECT_CODE(cfidrInstFindPortInstByDescriberName(i, "nothing", &e), cfidrErrNotFound);
+    EXPECT_CODE(cfidrInstFindPortInstByDescriberName(i, "bad\x01", &e), cfidrErrBadName);
+    EXPECT_CODE(cfidrPortInstBundleFindPortInstByDescriberName(find(i, "g"), "b0", &e),
+                cfidrErrNotFound);
+    EXPECT_CODE(cfidrPortInstBundleGetSize(find(i, "a"), &e), cfidrErrWrongType);
+    EXPECT_CODE(cfidrObjectDestroy(find(i, "a"), &e), cfidrErrIllegalOperation);
 }
 
 TEST_F(PortInsts, AttachAndDetachScalarsAndGroups) {
@@ -153,13 +156,17 @@ TEST_F(PortInsts, AttachAndDetachScalarsAndGroups) {
     cfiOID i = inst("i1"), i2 = inst("i2");
     cfiOID a = find(i, "a"), n = net("n");
 
-    EXPECT_CODE(cfidrNetAttachPortInst(n, a, 1, &e), 0);
+    EXPECT_CODE(cfidrNetAttachPortInst(n, a, cfidrPositionAttachMode, &e), 0);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstScalarGetNetScalar(a, &e), n, &e));
-    EXPECT_CODE(cfidrNetAttachPortInst(n, a, 1, &e), 28);  // again on the same net: nothing changes
-    EXPECT_CODE(cfidrNetAttachPortInst(net("other"), a, 1, &e), 28);
-    cfidrNetAttachPortInst(n, find(i2, "a"), 2, &e);  // mode 2: describer name "a" against "n"
-    EXPECT_EQ(e, 24);
-    EXPECT_CODE(cfidrNetAttachPortInst(n, find(i, "d"), 1, &e), 38);
+    EXPECT_CODE(cfidrNetAttachPortInst(n, a, cfidrPositionAttachMode, &e),
+                cfidrErrPortInstAttached); // again on the same net: nothing changes
+    EXPECT_CODE(cfidrNetAttachPortInst(net("other"), a, cfidrPositionAttachMode, &e),
+                cfidrErrPortInstAttached);
+    cfidrNetAttachPortInst(n, find(i2, "a"), cfidrNameAttachMode,
+                           &e); // mode 2: describer name "a" against "n"
+    EXPECT_EQ(e, cfidrErrNoNameMatch);
+    EXPECT_CODE(cfidrNetAttachPortInst(n, find(i, "d"), cfidrPositionAttachMode, &e),
+                cfidrErrBundleToScalar);
     cfidrIterT it = cfidrNetGetPortInsts(n, &e);
     cfiOID first = cfidrIterNextPortInst(it, &e);
     EXPECT_TRUE(cfidrObjectIsSame(first, a, &e));
@@ -167,24 +174,26 @@ TEST_F(PortInsts, AttachAndDetachScalarsAndGroups) {
     cfidrIterQuit(it, &e);
     EXPECT_CODE(cfidrNetDetachPortInst(n, a, &e), 0);
     EXPECT_EQ(cfidrPortInstScalarGetNetScalar(a, &e).object, 0u);
-    EXPECT_CODE(cfidrNetDetachPortInst(n, a, &e), 29);
+    EXPECT_CODE(cfidrNetDetachPortInst(n, a, &e), cfidrErrPortInstNotAttached);
 
     // Group attach by position, then by name (net members named like the describer ports).
     cfiOID bus = cfidrNetlistViewCreateNetBus(view, "bus", 0, 1, &e);
     cfiOID d0 = net("d0"), d1 = net("d1");
     cfidrNetBundleInsertNet(bus, d1, -1, &e);
     cfidrNetBundleInsertNet(bus, d0, -1, &e);
-    EXPECT_CODE(cfidrNetAttachPortInst(bus, find(i, "d"), 1, &e), 0);
+    EXPECT_CODE(cfidrNetAttachPortInst(bus, find(i, "d"), cfidrPositionAttachMode, &e), 0);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstScalarGetNetScalar(find(find(i, "d"), "d0"), &e), d1, &e));
-    EXPECT_CODE(cfidrNetAttachPortInst(bus, find(i2, "d"), 2, &e), 0);
+    EXPECT_CODE(cfidrNetAttachPortInst(bus, find(i2, "d"), cfidrNameAttachMode, &e), 0);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstScalarGetNetScalar(find(find(i2, "d"), "d0"), &e), d0, &e));
     // The group of i2 is now on d0/d1: attaching it by position would pair d0 with d1 (28).
-    EXPECT_CODE(cfidrNetAttachPortInst(bus, find(i2, "d"), 1, &e), 28);
+    EXPECT_CODE(cfidrNetAttachPortInst(bus, find(i2, "d"), cfidrPositionAttachMode, &e),
+                cfidrErrPortInstAttached);
     // The bus net lists the port-instance groups holding scalars on its members.
     it = cfidrNetGetPortInsts(bus, &e);
     EXPECT_EQ(names(it), "d d");
-    cfidrNetAttachPortInst(cfidrNetlistViewCreateNetBundle(view, "nothing", &e), find(i2, "d"), 2, &e);
-    EXPECT_EQ(e, 24);
+    cfidrNetAttachPortInst(cfidrNetlistViewCreateNetBundle(view, "nothing", &e), find(i2, "d"),
+                           cfidrNameAttachMode, &e);
+    EXPECT_EQ(e, cfidrErrNoNameMatch);
     it = cfidrPortInstBundleGetNetBundles(find(i, "d"), &e);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrIterNextNetBundle(it, &e), bus, &e));
     EXPECT_EQ(cfidrIterNextNetBundle(it, &e).object, 0u);
@@ -192,7 +201,7 @@ TEST_F(PortInsts, AttachAndDetachScalarsAndGroups) {
 
     EXPECT_CODE(cfidrNetDetachPortInst(bus, find(i, "d"), &e), 0);
     EXPECT_EQ(cfidrPortInstScalarGetNetScalar(find(find(i, "d"), "d1"), &e).object, 0u);
-    EXPECT_CODE(cfidrNetDetachPortInst(bus, find(i, "d"), &e), 29);
+    EXPECT_CODE(cfidrNetDetachPortInst(bus, find(i, "d"), &e), cfidrErrPortInstNotAttached);
 
     // Destroying a net leaves its port instances unattached.
     ASSERT_CODE(cfidrObjectDestroy(d0, &e), 0);
@@ -211,11 +220,11 @@ TEST_F(PortInsts, DescriberChecksAndNames) {
     // The describer port renamed in letter case only: no difference, but the checked name is
     // refused (1 and "") outside trusted program mode.
     cfidrObjectDestroy(pa, &e);
-    ASSERT_CODE(cfidrNetlistViewCreatePortScalar(leaf, "a", 0, 1, &e), 0);
+    ASSERT_CODE(cfidrNetlistViewCreatePortScalar(leaf, "a", 0, cfidrInputDirection, &e), 0);
     EXPECT_CODE(cfidrInstCheckDescriber(i, &e), 0);
     EXPECT_CODE(cfidrPortInstCheckDescriber(find(i, "a"), &e), 0);
     EXPECT_STREQ(cfidrPortInstGetDescriberName(find(i, "a"), &e), "");
-    EXPECT_EQ(e, 1);
+    EXPECT_EQ(e, cfidrErrDescriberPortNotFound);
     cfiOID pia = find(i, "a");
     nyxtest::setTrustedModes(true, false);
     EXPECT_STREQ(cfidrPortInstGetDescriberName(pia, &e), "A");
@@ -224,34 +233,34 @@ TEST_F(PortInsts, DescriberChecksAndNames) {
 
     // A member more on the describer: 31 for the instance and for the bus port instance.
     cfiOID extra = port(lb, 's', "d1");
-    EXPECT_CODE(cfidrInstCheckDescriber(i, &e), 31);
-    EXPECT_CODE(cfidrPortInstCheckDescriber(find(i, "d"), &e), 31);
+    EXPECT_CODE(cfidrInstCheckDescriber(i, &e), cfidrErrMembersDiffer);
+    EXPECT_CODE(cfidrPortInstCheckDescriber(find(i, "d"), &e), cfidrErrMembersDiffer);
     EXPECT_CODE(cfidrPortInstCheckDescriber(find(find(i, "d"), "d0"), &e), 0);
     cfidrObjectDestroy(extra, &e);
 
     // A top-level port more on the describer: 23; a direction changed: 1.
     cfiOID z = port(leaf, 's', "z");
-    EXPECT_CODE(cfidrInstCheckDescriber(i, &e), 23);
+    EXPECT_CODE(cfidrInstCheckDescriber(i, &e), cfidrErrPortInstMissing);
     cfidrObjectDestroy(z, &e);
     cfidrObjectDestroy(cfidrNetlistViewFindPortByName(leaf, "a", &e), &e);
-    cfidrNetlistViewCreatePortScalar(leaf, "a", 0, 2, &e);
-    EXPECT_CODE(cfidrInstCheckDescriber(i, &e), 1);
-    EXPECT_CODE(cfidrPortInstCheckDescriber(find(i, "a"), &e), 1);
-    EXPECT_EQ(cfidrPortInstScalarGetDescriberDirection(find(i, "a"), &e), 1);
+    cfidrNetlistViewCreatePortScalar(leaf, "a", 0, cfidrOutputDirection, &e);
+    EXPECT_CODE(cfidrInstCheckDescriber(i, &e), cfidrErrDescriberPortNotFound);
+    EXPECT_CODE(cfidrPortInstCheckDescriber(find(i, "a"), &e), cfidrErrDescriberPortNotFound);
+    EXPECT_EQ(cfidrPortInstScalarGetDescriberDirection(find(i, "a"), &e), cfidrInputDirection);
 
     // A port fewer on the describer: 1; the missing port's describer port is not found.
     cfidrObjectDestroy(lb, &e);
-    EXPECT_CODE(cfidrInstCheckDescriber(i, &e), 1);
-    EXPECT_CODE(cfidrPortInstGetDescriber(find(i, "d"), &e), 1);
-    EXPECT_CODE(cfidrPortInstCheckDescriber(find(i, "d"), &e), 1);
+    EXPECT_CODE(cfidrInstCheckDescriber(i, &e), cfidrErrDescriberPortNotFound);
+    EXPECT_CODE(cfidrPortInstGetDescriber(find(i, "d"), &e), cfidrErrDescriberPortNotFound);
+    EXPECT_CODE(cfidrPortInstCheckDescriber(find(i, "d"), &e), cfidrErrDescriberPortNotFound);
 
     // Without its describer the record still answers in trusted program mode only.
     cfiOID pd = find(i, "d");
     ASSERT_CODE(cfidrObjectDestroy(leaf, &e), 0);
-    EXPECT_CODE(cfidrInstCheckDescriber(i, &e), 3);
+    EXPECT_CODE(cfidrInstCheckDescriber(i, &e), cfidrErrDescriberNotFound);
     EXPECT_STREQ(cfidrPortInstGetDescriberName(pd, &e), "");
-    EXPECT_EQ(e, 3);
-    EXPECT_CODE(cfidrInstFindPortInstByDescriberName(i, "d", &e), 27);
+    EXPECT_EQ(e, cfidrErrDescriberNotFound);
+    EXPECT_CODE(cfidrInstFindPortInstByDescriberName(i, "d", &e), cfidrErrNotFound);
     nyxtest::setTrustedModes(true, false);
     EXPECT_EQ(cfidrInstFindPortInstByDescriberName(i, "D", &e).object, pd.object);
     EXPECT_STREQ(cfidrPortInstGetDescriberName(pd, &e), "d");
@@ -263,7 +272,7 @@ TEST_F(PortInsts, PropertiesOnPortInstances) {
     port(lb, 's', "d0");
     cfiOID i = inst("i1");
     cfiOID a = find(i, "a"), d = find(i, "d"), n = net("n");
-    cfidrNetAttachPortInst(n, a, 1, &e);
+    cfidrNetAttachPortInst(n, a, cfidrPositionAttachMode, &e);
 
     auto *v = nyxpi::object<nyxNetlistView>(view);
     nyxNetlistView::viewNowClean(v);
@@ -281,7 +290,7 @@ TEST_F(PortInsts, PropertiesOnPortInstances) {
     EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstScalarGetNetScalar(a, &e), n, &e));
     EXPECT_EQ(cfidrPropGetInt32Value(cfidrObjectFindPropByName(a, "cap", &e), &e), 7);
     EXPECT_STREQ(cfidrPropGetStringValue(cfidrObjectFindPropByName(d, "width", &e), &e), "wide");
-    EXPECT_CODE(cfidrObjectFindPropByName(find(d, "d0"), "width", &e), 27);
+    EXPECT_CODE(cfidrObjectFindPropByName(find(d, "d0"), "width", &e), cfidrErrNotFound);
     cfidrIterT it = cfidrObjectGetProps(a, &e);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrIterNextProp(it, &e), pa, &e));
     EXPECT_EQ(cfidrIterNextProp(it, &e).object, 0u);
@@ -290,7 +299,7 @@ TEST_F(PortInsts, PropertiesOnPortInstances) {
     // Detaching keeps the properties; destroying the instance takes them and the net's side.
     cfidrNetDetachPortInst(n, a, &e);
     EXPECT_EQ(cfidrPropGetInt32Value(pa, &e), 7);
-    cfidrNetAttachPortInst(n, a, 1, &e);
+    cfidrNetAttachPortInst(n, a, cfidrPositionAttachMode, &e);
     cfiOID d0 = find(d, "d0");
     ASSERT_CODE(cfidrObjectDestroy(i, &e), 0);
     for (cfiOID id : {d0, d, pd, pa, nested, a}) EXPECT_FALSE(cfidrObjectIsUsable(id, &e));
@@ -300,8 +309,8 @@ TEST_F(PortInsts, PropertiesOnPortInstances) {
 
     // A new instance in the freed storage starts without properties.
     cfiOID i2 = inst("i2");
-    EXPECT_CODE(cfidrObjectFindPropByName(find(i2, "d"), "width", &e), 27);
-    EXPECT_CODE(cfidrObjectFindPropByName(find(i2, "a"), "cap", &e), 27);
+    EXPECT_CODE(cfidrObjectFindPropByName(find(i2, "d"), "width", &e), cfidrErrNotFound);
+    EXPECT_CODE(cfidrObjectFindPropByName(find(i2, "a"), "cap", &e), cfidrErrNotFound);
 
     // Purging the view withdraws the port instances with it.
     cfiOID m = find(find(i2, "d"), "d0");
@@ -316,7 +325,8 @@ TEST_F(PortInsts, DestroyingAnInstanceDetachesEveryNet) {
     cfiOID n = net("n");
     for (cfiOID x : {i, keep}) {
         for (int k = 0; k < 8; ++k) {
-            cfidrNetAttachPortInst(n, find(find(x, "g"), ("m" + std::to_string(k)).c_str()), 1, &e);
+            cfidrNetAttachPortInst(n, find(find(x, "g"), ("m" + std::to_string(k)).c_str()),
+                                   cfidrPositionAttachMode, &e);
             ASSERT_EQ(e, 0);
         }
     }
@@ -366,7 +376,7 @@ TEST_F(PortInsts, SmallGroupsShareSlabsThroughDestroyAndRebuild) {
         EXPECT_EQ(cfidrPortInstBundleGetSize(find(i, "empty"), &e), 0);
         cfiOID m = find(pb, "b2");
         EXPECT_TRUE(cfidrObjectIsSame(cfidrPortInstGetOwner(m, &e), pb, &e));
-        ASSERT_CODE(cfidrNetAttachPortInst(n, m, 1, &e), 0);
+        ASSERT_CODE(cfidrNetAttachPortInst(n, m, cfidrPositionAttachMode, &e), 0);
         EXPECT_EQ(describerName(find(find(i, "big"), "m64")), "m64");
     }
     EXPECT_EQ(nyxpi::object<nyxNetScalar>(n)->d_connCount, insts.size());

@@ -33,7 +33,7 @@ inline nyxIter *getProps(void *obj, uint32_t, cfidrErrorT *err) {
     return nyxPropGetProps(asOwner(obj)->props, err);
 }
 inline void destroy(void *obj, uint32_t, cfidrErrorT *err) {
-    if (asOwner(obj)->readOnly) return void(*err = 42);
+    if (asOwner(obj)->readOnly) return void(*err = cfidrErrNotOpenForUpdate);
     nyxPropListDestroy(asOwner(obj)->props);
 }
 inline void quit(nyxIter *it) {

@@ -29,33 +29,33 @@ std::vector<cfiOID> listProps(cfiOID obj) {
 TEST_F(Props, ValueTypesFollowTheLastValueSet) {
     cfiOID obj = makeOwner();
     cfiOID p = create(obj, "width");
-    EXPECT_EQ(nyxdrPropGetValueType(p, &e), 0);
-    EXPECT_EQ(cfidrPropGetValueType(p, &e), 0);
+    EXPECT_EQ(nyxdrPropGetValueType(p, &e), cfidrNoValueType);
+    EXPECT_EQ(cfidrPropGetValueType(p, &e), cfidrNoValueType);
     EXPECT_EQ(cfidrPropGetInt32Value(p, &e), 0);
-    EXPECT_EQ(e, 15);
+    EXPECT_EQ(e, cfidrErrWrongType);
     EXPECT_STREQ(cfidrPropGetStringValue(p, &e), "");
-    EXPECT_EQ(e, 15);
+    EXPECT_EQ(e, cfidrErrWrongType);
 
     ASSERT_CODE(cfidrPropSetStringValue(p, "a long string value, kept on the heap", &e), 0);
     EXPECT_STREQ(cfidrPropGetStringValue(p, &e), "a long string value, kept on the heap");
     // An integer on a string property makes it an integer property.
     ASSERT_CODE(cfidrPropSetInt32Value(p, -7, &e), 0);
-    EXPECT_EQ(cfidrPropGetValueType(p, &e), 2);
+    EXPECT_EQ(cfidrPropGetValueType(p, &e), cfidrInt32ValueType);
     EXPECT_STREQ(cfidrPropGetStringValue(p, &e), "");
-    EXPECT_EQ(e, 15);
+    EXPECT_EQ(e, cfidrErrWrongType);
     EXPECT_EQ(cfidrPropGetInt32Value(p, &e), -7);
     EXPECT_EQ(cfidrPropGetBooleanValue(p, &e), 0);
-    EXPECT_EQ(e, 15);
+    EXPECT_EQ(e, cfidrErrWrongType);
 
     cfidrPropSetExpressionValue(p, "w * 2", &e);
-    EXPECT_EQ(cfidrPropGetValueType(p, &e), 5);
-    EXPECT_EQ(nyxdrPropGetValueType(p, &e), 9);
+    EXPECT_EQ(cfidrPropGetValueType(p, &e), cfidrStringValueType);
+    EXPECT_EQ(nyxdrPropGetValueType(p, &e), nyxdrExpressionValueType);
     EXPECT_STREQ(cfidrPropGetStringValue(p, &e), "w * 2");  // unevaluated
 
     cfidrPropSetBooleanValue(p, 1, &e);
     EXPECT_EQ(cfidrPropGetBooleanValue(p, &e), 1);
     cfidrPropSetFloat32Value(p, 2.5f, &e);
-    EXPECT_EQ(cfidrPropGetValueType(p, &e), 3);
+    EXPECT_EQ(cfidrPropGetValueType(p, &e), cfidrFloat32ValueType);
     EXPECT_EQ(cfidrPropGetFloat32Value(p, &e), 2.5f);
     // Any type of the name is found by name.
     cfiOID found = cfidrObjectFindPropByName(obj, "width", &e);
@@ -73,15 +73,15 @@ TEST_F(Props, RangeAndNullChecksKeepTheOldValue) {
     cfidrPropSetFloat32Value(p, 1.5f, &e);
     for (float bad : {1e38f, -1e38f, std::nanf(""), INFINITY}) {
         cfidrPropSetFloat32Value(p, bad, &e);
-        EXPECT_EQ(e, 10) << bad;
+        EXPECT_EQ(e, cfidrErrBadValue) << bad;
     }
-    EXPECT_CODE(cfidrPropSetStringValue(p, nullptr, &e), 10);
-    EXPECT_CODE(cfidrPropSetExpressionValue(p, nullptr, &e), 10);
+    EXPECT_CODE(cfidrPropSetStringValue(p, nullptr, &e), cfidrErrBadValue);
+    EXPECT_CODE(cfidrPropSetExpressionValue(p, nullptr, &e), cfidrErrBadValue);
     EXPECT_EQ(cfidrPropGetFloat32Value(p, &e), 1.5f);
     EXPECT_CODE(cfidrPropSetFloat32Value(p, -1e37f, &e), 0);
     // A property identifier's object word is its list: other classes are refused.
-    EXPECT_CODE(cfidrPropGetInt32Value(makeOwner(), &e), 15);
-    EXPECT_CODE(cfidrPropSetInt32Value({0, 26}, 1, &e), 16);
+    EXPECT_CODE(cfidrPropGetInt32Value(makeOwner(), &e), cfidrErrWrongType);
+    EXPECT_CODE(cfidrPropSetInt32Value({0, 26}, 1, &e), cfidrErrObjectUnusable);
 }
 
 TEST_F(Props, CaseSensitiveWhenTheVariableIsSetAtInit) {
@@ -93,7 +93,7 @@ TEST_F(Props, CaseSensitiveWhenTheVariableIsSetAtInit) {
     cfiOID b = create(obj, "LEN");
     EXPECT_NE(a.tag, b.tag);
     EXPECT_EQ(cfidrObjectFindPropByName(obj, "Len", &e).object, 0u);
-    EXPECT_EQ(e, 27);
+    EXPECT_EQ(e, cfidrErrNotFound);
     EXPECT_EQ(cfidrObjectFindPropByName(obj, "LEN", &e).tag, b.tag);
 }
 
@@ -107,17 +107,18 @@ TEST_F(Props, IndicesStayStableAcrossDestruction) {
     cfidrPropSetStringValue(p0, "a string long enough for the heap", &e);
     ASSERT_CODE(cfidrObjectDestroy(p0, &e), 0);
     EXPECT_EQ(cfidrObjectIsUsable(p0, &e), 0);
-    EXPECT_CODE(cfidrPropGetValueType(p0, &e), 16);
+    EXPECT_CODE(cfidrPropGetValueType(p0, &e), cfidrErrObjectUnusable);
     EXPECT_STREQ(cfidrNamedObjectGetName(p1, &e), "b");
     EXPECT_STREQ(cfidrNamedObjectGetName(p2, &e), "c");
     std::vector<cfiOID> live = listProps(obj);
     ASSERT_EQ(live.size(), 2u);
     EXPECT_EQ(index(live[0]), 1u);
     EXPECT_EQ(index(live[1]), 2u);
-    EXPECT_CODE(cfidrObjectFindPropByName(obj, "a", &e), 27);
+    EXPECT_CODE(cfidrObjectFindPropByName(obj, "a", &e), cfidrErrNotFound);
     cfiOID again = create(obj, "d");
     EXPECT_EQ(index(again), 0u);
-    EXPECT_EQ(nyxdrPropGetValueType(again, &e), 0);  // nothing of the old value remains
+    EXPECT_EQ(nyxdrPropGetValueType(again, &e),
+              cfidrNoValueType); // nothing of the old value remains
     EXPECT_EQ(listProps(obj).size(), 3u);
     // The lowest free entry is taken first, whatever the order of destruction.
     ASSERT_CODE(cfidrObjectDestroy(p2, &e), 0);
@@ -135,18 +136,20 @@ TEST_F(Props, ReadOnlyOwnerRefusesEveryChange) {
     cfiOID p = create(obj, "keep");
     cfidrPropSetInt32Value(p, 5, &e);
     o->readOnly = true;
-    EXPECT_CODE(cfidrObjectCreateProp(obj, "x", &e), 42);
-    EXPECT_CODE(cfidrObjectCreateProp(obj, "", &e), 42);  // read-only is tested before the name
-    EXPECT_CODE(cfidrPropSetInt32Value(p, 6, &e), 42);
-    EXPECT_CODE(cfidrPropSetFloat32Value(p, NAN, &e), 42);  // and before the value
-    EXPECT_CODE(cfidrNamedObjectSetName(p, "other", &e), 42);
-    EXPECT_CODE(cfidrObjectDestroy(p, &e), 42);
+    EXPECT_CODE(cfidrObjectCreateProp(obj, "x", &e), cfidrErrNotOpenForUpdate);
+    EXPECT_CODE(cfidrObjectCreateProp(obj, "", &e),
+                cfidrErrNotOpenForUpdate); // read-only is tested before the name
+    EXPECT_CODE(cfidrPropSetInt32Value(p, 6, &e), cfidrErrNotOpenForUpdate);
+    EXPECT_CODE(cfidrPropSetFloat32Value(p, NAN, &e),
+                cfidrErrNotOpenForUpdate); // and before the value
+    EXPECT_CODE(cfidrNamedObjectSetName(p, "other", &e), cfidrErrNotOpenForUpdate);
+    EXPECT_CODE(cfidrObjectDestroy(p, &e), cfidrErrNotOpenForUpdate);
     EXPECT_EQ(cfidrObjectIsUsable(p, &e), 1);
     // Properties on its properties are read-only with it.
     o->readOnly = false;
     cfiOID sub = create(p, "sub");
     o->readOnly = true;
-    EXPECT_CODE(cfidrPropSetInt32Value(sub, 1, &e), 42);
+    EXPECT_CODE(cfidrPropSetInt32Value(sub, 1, &e), cfidrErrNotOpenForUpdate);
     EXPECT_EQ(cfidrPropGetInt32Value(p, &e), 5);
     // Trusted data mode skips the test.
     nyxtest::setTrustedModes(false, true);
@@ -157,21 +160,21 @@ TEST_F(Props, NameChecksOnCreateAndRename) {
     cfiOID obj = makeOwner();
     for (const char *bad : {"", "tab\there", "caf\xc3\xa9", "del\x7f"}) {
         cfidrObjectCreateProp(obj, bad, &e);
-        EXPECT_EQ(e, 14) << bad;
+        EXPECT_EQ(e, cfidrErrBadName) << bad;
     }
-    EXPECT_CODE(cfidrObjectCreateProp(obj, nullptr, &e), 14);
+    EXPECT_CODE(cfidrObjectCreateProp(obj, nullptr, &e), cfidrErrBadName);
     cfiOID a = create(obj, "a");
     cfiOID b = create(obj, "b");
     cfidrPropSetStringValue(b, "text", &e);
-    EXPECT_CODE(cfidrObjectCreateProp(obj, "A", &e), 26);
-    EXPECT_CODE(cfidrNamedObjectSetName(a, "B", &e), 25);
-    EXPECT_CODE(cfidrNamedObjectSetName(a, "", &e), 14);
+    EXPECT_CODE(cfidrObjectCreateProp(obj, "A", &e), cfidrErrAlreadyExists);
+    EXPECT_CODE(cfidrNamedObjectSetName(a, "B", &e), cfidrErrNameTaken);
+    EXPECT_CODE(cfidrNamedObjectSetName(a, "", &e), cfidrErrBadName);
     EXPECT_CODE(cfidrNamedObjectSetName(a, "A", &e), 0);  // its own name in another case
     ASSERT_CODE(cfidrNamedObjectSetName(b, "renamed", &e), 0);
     EXPECT_STREQ(cfidrNamedObjectGetName(b, &e), "renamed");
     EXPECT_STREQ(cfidrPropGetStringValue(b, &e), "text");
     EXPECT_EQ(cfidrObjectFindPropByName(obj, "renamed", &e).tag, b.tag);
-    EXPECT_CODE(cfidrObjectFindPropByName(obj, "b", &e), 27);
+    EXPECT_CODE(cfidrObjectFindPropByName(obj, "b", &e), cfidrErrNotFound);
     // Trusted data mode takes duplicate names.
     nyxtest::setTrustedModes(false, true);
     EXPECT_CODE(cfidrObjectCreateProp(obj, "renamed", &e), 0);
@@ -197,7 +200,7 @@ TEST_F(Props, OwnersAndPropertiesOnProperties) {
     cfiOID reused = create(obj, "p2");
     EXPECT_EQ(index(reused), 0u);
     EXPECT_TRUE(listProps(reused).empty());
-    EXPECT_CODE(cfidrObjectFindPropByName(reused, "unit", &e), 27);
+    EXPECT_CODE(cfidrObjectFindPropByName(reused, "unit", &e), cfidrErrNotFound);
 }
 
 TEST_F(Props, DestroyingTheOwnerReleasesPropertiesOnProperties) {
@@ -223,11 +226,11 @@ TEST_F(Props, ClassesWithoutPropertiesAndOccurrencesAreRefused) {
     nyx::functionTables[nyxCodeOccPropSet] = &kNone;
     cfiOID it = {makeOwner().object, 2 * nyxCodeOccPropSet};
     nyxpi::handOut(nyxpi::address(it.object), nyxCodeOccPropSet, &e);
-    EXPECT_CODE(cfidrObjectCreateProp(it, "x", &e), 15);
+    EXPECT_CODE(cfidrObjectCreateProp(it, "x", &e), cfidrErrWrongType);
     cfidrIterT iter = cfidrObjectGetProps(it, &e);
-    EXPECT_EQ(e, 15);
+    EXPECT_EQ(e, cfidrErrWrongType);
     EXPECT_EQ(cfidrIterNextProp(iter, &e).object, 0u);
-    EXPECT_CODE(cfidrObjectFindPropByName({5, 2 * 26 + 1}, "x", &e), 15);
+    EXPECT_CODE(cfidrObjectFindPropByName({5, 2 * 26 + 1}, "x", &e), cfidrErrWrongType);
     nyx::functionTables[nyxCodeOccPropSet] = saved;
 }
 

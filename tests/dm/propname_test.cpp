@@ -106,11 +106,11 @@ TEST_F(NameTable, ValuesMoveBetweenTypeEntries) {
     setTripletValue(list, i, "1:2:3", &e);
     EXPECT_EQ(nyxPropAt(list, i)->type(), nyxPropTriplet);
     setCasetripletValue(list, i, "a:b:c", &e);
-    EXPECT_EQ(nyxdrPropGetValueType(p, &e), 8);
+    EXPECT_EQ(nyxdrPropGetValueType(p, &e), nyxdrCaseTripletValueType);
     EXPECT_STREQ(cfidrPropGetStringValue(p, &e), "a:b:c");
     setDeletedValue(list, i, &e);
-    EXPECT_EQ(nyxdrPropGetValueType(p, &e), 4);
-    EXPECT_EQ(cfidrPropGetValueType(p, &e), 5);
+    EXPECT_EQ(nyxdrPropGetValueType(p, &e), nyxdrDeletedValueType);
+    EXPECT_EQ(cfidrPropGetValueType(p, &e), cfidrStringValueType);
     EXPECT_STREQ(cfidrPropGetStringValue(p, &e), "");
     // One name, four type entries, one serial.
     nyxPropNameTable *t = nyxPropNameTable::get();
@@ -140,7 +140,7 @@ TEST_F(NameTable, EvaluationListAndRelease) {
     EXPECT_EQ(nyxPropNameTable::get()->nameCount(), 0);
     cfidrErrorT err = 0;
     nyxPropFind(again, "x", &err);
-    EXPECT_EQ(err, 27);
+    EXPECT_EQ(err, cfidrErrNotFound);
 }
 
 TEST_F(NameTable, GrowthKeepsPropertiesOnPropertiesUnderTheirEntries) {

@@ -182,7 +182,7 @@ TEST(PropertyFiles, FailedSavesLeaveThePropertyFileAsItWas) {
             break;
         }
         ++failures;
-        EXPECT_EQ(e, 4) << "operation " << n;
+        EXPECT_EQ(e, cfidrErrInternal) << "operation " << n;
         EXPECT_EQ(slurp("durable/_nyx_Lib"), oldLib) << "operation " << n;
         EXPECT_FALSE(exists("durable/_nyx_Lib.ed")) << "operation " << n;
         EXPECT_FALSE(exists("durable/c/_nyx_Cell.ed")) << "operation " << n;
@@ -236,11 +236,11 @@ TEST(PropertyFiles, UnreadableFilesAreReportedAndLeftAloneBySaves) {
             ++made;
             const std::string before = snapshot(file);
             // The operation that reads reports the error; the object is open afterwards.
-            cfiOID l = cfidrPIOpenLib(lib.c_str(), 2, &e);
+            cfiOID l = cfidrPIOpenLib(lib.c_str(), cfidrUpdateMode, &e);
             if (!onCell) {
                 EXPECT_EQ(e, c.code);
                 EXPECT_EQ(l.object, 0u);
-                l = cfidrPIOpenLib(lib.c_str(), 2, &e);
+                l = cfidrPIOpenLib(lib.c_str(), cfidrUpdateMode, &e);
             }
             ASSERT_EQ(e, 0);
             cfiOID cell = cfidrLibFindCellByName(l, "c", &e);
@@ -278,7 +278,7 @@ TEST(PropertyFiles, ACellNamedLikeAPropertyFileIsNotOne) {
     ASSERT_EQ(mkdir("lib/_nyx_Lib", 0777), 0);
     std::ofstream("lib/.nyx_lib") << "1 a2 7\n"; // the property file under its older name
     cfidrErrorT e = 0;
-    cfiOID lib = cfidrPIOpenLib("lib", 1, &e);
+    cfiOID lib = cfidrPIOpenLib("lib", cfidrReadMode, &e);
     ASSERT_EQ(e, 0);
     EXPECT_EQ(cfidrPropGetInt32Value(cfidrObjectFindPropByName(lib, "a", &e), &e), 7);
     EXPECT_NE(cfidrLibFindCellByName(lib, "_nyx_Lib", &e).object, 0u);
@@ -310,12 +310,12 @@ TEST(PropertyFiles, TheWriterNeverWritesAFileTheReaderRefuses) {
     ASSERT_EQ(static_cast<size_t>(st.st_size), nyxPropFile::kMaxFile);
     const std::string before = snapshot("big/_nyx_Lib");
     cfidrPropSetStringValue(p, (value + "x").c_str(), &e);
-    EXPECT_CODE(cfidrLibSave(lib, &e), 4);
+    EXPECT_CODE(cfidrLibSave(lib, &e), cfidrErrInternal);
     EXPECT_EQ(snapshot("big/_nyx_Lib"), before);
     EXPECT_EQ(snapshot("big/_nyx_Lib.ed"), "missing");
 
     restart();
-    lib = cfidrPIOpenLib("big", 1, &e);
+    lib = cfidrPIOpenLib("big", cfidrReadMode, &e);
     ASSERT_EQ(e, 0);
     EXPECT_EQ(
         std::string(cfidrPropGetStringValue(cfidrObjectFindPropByName(lib, "s", &e), &e)).size(),
@@ -347,7 +347,7 @@ TEST(PropertyFiles, RecordsWhoseNamesBreakTheNameRuleAreRead) {
     ASSERT_CODE(cfidrLibSave(lib, &e), 0);
 
     restart();
-    lib = cfidrPIOpenLib("odd", 1, &e);
+    lib = cfidrPIOpenLib("odd", cfidrReadMode, &e);
     ASSERT_EQ(e, 0);
     std::vector<std::string> read;
     cfidrIterT it = cfidrObjectGetProps(lib, &e);
@@ -396,7 +396,7 @@ TEST(CellRead, RecordsStoredObjectsOfEveryKind) {
         std::ofstream(std::string("lib/c/") + f) << "";
     }
     cfidrPIInit(&e);
-    nyxLib *lib = nyxLib::openLib("lib", 1, &e);
+    nyxLib *lib = nyxLib::openLib("lib", cfidrReadMode, &e);
     ASSERT_NE(lib, nullptr);
     nyxCell *cell = nyxLib::findCellByName(lib, "c", &e);
     ASSERT_NE(cell, nullptr);
@@ -439,7 +439,7 @@ std::pair<bool, bool> lookUpBeforeAndAfterRead() {
     EXPECT_EQ(mkdir("lib", 0777), 0);
     EXPECT_EQ(mkdir("lib/c", 0777), 0);
     cfidrPIInit(&e);
-    nyxLib *lib = nyxLib::openLib("lib", 1, &e);
+    nyxLib *lib = nyxLib::openLib("lib", cfidrReadMode, &e);
     nyxCell *cell = nyxLib::findCellByName(lib, "c", &e);
     static FakeSet set("Alpha");
     cell->occPropSets().add(&set);
@@ -448,7 +448,7 @@ std::pair<bool, bool> lookUpBeforeAndAfterRead() {
     EXPECT_EQ(nyxCell::findOccPropSetByName(cell, "ALPHA", &e), &set);
     const bool caseUnread = !cell->loaded();
     EXPECT_EQ(nyxCell::findOccPropSetByName(cell, "beta", &e), nullptr);
-    EXPECT_EQ(e, 27);
+    EXPECT_EQ(e, cfidrErrNotFound);
     EXPECT_EQ(nyxCell::findDesignConfigByName(cell, "Alpha", &e), nullptr);
     cell->occPropSets().remove(&set);
     return {exactUnread, caseUnread};

@@ -28,15 +28,16 @@ TEST_F(Session, ViewCreationChecksAndStoredName) {
     EXPECT_STREQ(cfidrNamedObjectGetName(v, &e), "a/b.c");
     EXPECT_TRUE(cfidrObjectIsSame(cfidrViewGetOwner(v, &e), cell, &e));
 
-    EXPECT_CODE(cfidrCellCreateNetlistView(cell, "netlist", &e), 26);  // made by the fixture
-    EXPECT_CODE(cfidrCellCreateNetlistView(cell, "", &e), 14);
-    EXPECT_CODE(cfidrCellCreateNetlistView(lib, "x", &e), 15);
+    EXPECT_CODE(cfidrCellCreateNetlistView(cell, "netlist", &e),
+                cfidrErrAlreadyExists); // made by the fixture
+    EXPECT_CODE(cfidrCellCreateNetlistView(cell, "", &e), cfidrErrBadName);
+    EXPECT_CODE(cfidrCellCreateNetlistView(lib, "x", &e), cfidrErrWrongType);
 
     // Renaming needs option bit 0x80000.
-    EXPECT_CODE(cfidrNamedObjectSetName(view, "other", &e), 36);
-    nyxSettings::setNameOptionBits(0x80000);
+    EXPECT_CODE(cfidrNamedObjectSetName(view, "other", &e), cfidrErrIllegalOperation);
+    nyxSettings::setNameOptionBits(nyxSettings::kEdif);
     EXPECT_CODE(cfidrNamedObjectSetName(view, "other", &e), 0);
-    nyxSettings::clearNameOptionBits(0x80000);
+    nyxSettings::clearNameOptionBits(nyxSettings::kEdif);
     EXPECT_STREQ(cfidrNamedObjectGetName(view, &e), "other");
     EXPECT_TRUE(cfidrObjectIsSame(cfidrCellFindViewByName(cell, "other", &e), view, &e));
 
@@ -44,7 +45,7 @@ TEST_F(Session, ViewCreationChecksAndStoredName) {
     cfidrLibSave(lib, &e);
     std::string dir = nyxpi::object<nyxCell>(cell)->pathnameObj();
     std::ofstream(dir + "/ondisk.nyxNetlistView") << "x";
-    EXPECT_CODE(cfidrCellCreateNetlistView(cell, "ondisk", &e), 26);
+    EXPECT_CODE(cfidrCellCreateNetlistView(cell, "ondisk", &e), cfidrErrAlreadyExists);
 }
 
 TEST(Views, ListedViewsOfACellDirectoryAreNotReadableYet) {
@@ -59,16 +60,16 @@ TEST(Views, ListedViewsOfACellDirectoryAreNotReadableYet) {
     cfidrPIQuit(&e);
 
     cfidrPIInit(&e);
-    lib = cfidrPIOpenLib("vlib", 2, &e);
+    lib = cfidrPIOpenLib("vlib", cfidrUpdateMode, &e);
     cell = cfidrLibFindCellByName(lib, "c", &e);
     ASSERT_EQ(e, 0);
     // Listed, but its contents have no reader yet.
     EXPECT_EQ(viewNames(cell), "stored");
     cfiOID v = cfidrCellFindViewByName(cell, "stored", &e);
     ASSERT_EQ(e, 0);
-    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(v, "n", &e), 27);
-    EXPECT_CODE(cfidrViewGetViewType(v, &e), 27);
-    EXPECT_CODE(cfidrViewSave(v, &e), 27);
+    EXPECT_CODE(cfidrNetlistViewCreateNetScalar(v, "n", &e), cfidrErrNotFound);
+    EXPECT_CODE(cfidrViewGetViewType(v, &e), cfidrErrNotFound);
+    EXPECT_CODE(cfidrViewSave(v, &e), cfidrErrNotFound);
     // Purging keeps the stored view listed; destroying removes its file.
     EXPECT_CODE(cfidrViewPurge(v, &e), 0);
     EXPECT_FALSE(cfidrObjectIsUsable(v, &e));
@@ -94,10 +95,10 @@ TEST_F(Session, PurgeAndDestroyWithdrawEveryIdentifier) {
     cfiOID v2 = newView("gone");
     cfiOID n2 = cfidrNetlistViewCreateNetBus(v2, "b(1:0)", 1, -1, &e);
     // A read-only library refuses the destruction.
-    nyxtest::setLibMode(cfidrCellGetOwner(cell, &e), 1);
-    EXPECT_CODE(cfidrObjectDestroy(v2, &e), 42);
+    nyxtest::setLibMode(cfidrCellGetOwner(cell, &e), cfidrReadMode);
+    EXPECT_CODE(cfidrObjectDestroy(v2, &e), cfidrErrNotOpenForUpdate);
     EXPECT_TRUE(cfidrObjectIsUsable(n2, &e));
-    nyxtest::setLibMode(cfidrCellGetOwner(cell, &e), 2);
+    nyxtest::setLibMode(cfidrCellGetOwner(cell, &e), cfidrUpdateMode);
     EXPECT_CODE(cfidrObjectDestroy(v2, &e), 0);
     EXPECT_FALSE(cfidrObjectIsUsable(n2, &e));
 }
@@ -122,8 +123,8 @@ TEST_F(Session, EditsRaiseTheViewVersionAndReadsDoNot) {
     size_t had = v->blockHeap()->bytesObtained();
     EXPECT_CODE(nyxprivPIViewSizeHint(view, 200000, &e), 0);
     EXPECT_GT(v->blockHeap()->bytesObtained(), had);
-    EXPECT_CODE(nyxprivPIViewSizeHint(lib, 10, &e), 15);
-    EXPECT_CODE(nyxprivPIViewSizeHint(cfiOID{0, 0}, 10, &e), 16);
+    EXPECT_CODE(nyxprivPIViewSizeHint(lib, 10, &e), cfidrErrWrongType);
+    EXPECT_CODE(nyxprivPIViewSizeHint(cfiOID{0, 0}, 10, &e), cfidrErrObjectUnusable);
 }
 
 TEST_F(Session, NearestNameIgnoresCaseAndMatchesBusBases) {
@@ -139,7 +140,7 @@ TEST_F(Session, NearestNameIgnoresCaseAndMatchesBusBases) {
     port(view, 'b', "data(7:0)");
     port(view, 'g', "grp{a,b}");
     port(view, 's', "q[3]");
-    EXPECT_CODE(cfidrNetlistViewFindPortByName(view, "CLK", &e), 27);
+    EXPECT_CODE(cfidrNetlistViewFindPortByName(view, "CLK", &e), cfidrErrNotFound);
     EXPECT_EQ(find("CLK"), "clk:5");
     EXPECT_EQ(find("DATA(3:0)"), "data(7:0):4");
     EXPECT_EQ(find("Q[3]"), "q[3]:5");  // a scalar named like the whole request
