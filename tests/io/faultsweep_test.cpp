@@ -80,7 +80,7 @@ struct FaultSweep : testing::Test {
             cfiOID v = viewOf(lib, "leaf", e);
             cfiOID net = *e == 0 ? cfidrNetlistViewFindNetByName(v, "inner", e) : cfiOID{};
             cfiOID port = *e == 0 ? cfidrNetlistViewFindPortByName(v, "a", e) : cfiOID{};
-            if (*e == 0) cfidrNetAttachPort(net, port, 1, e);
+            if (*e == 0) cfidrNetAttachPort(net, port, cfidrPositionAttachMode, e);
         });
         add([this](cfidrErrorT *e) { cfidrLibCreateCell(lib, "top", e); });
         add([this](cfidrErrorT *e) {
@@ -104,7 +104,7 @@ struct FaultSweep : testing::Test {
             add([this, w](cfidrErrorT *e) {
                 cfiOID pi = portInst(lib, w[0], w[1], e);
                 cfiOID net = *e == 0 ? topNet(lib, w[2], e) : cfiOID{};
-                if (*e == 0) cfidrNetAttachPortInst(net, pi, 1, e);
+                if (*e == 0) cfidrNetAttachPortInst(net, pi, cfidrPositionAttachMode, e);
             });
         // Properties on the library, both views, an instance, a net and a port.
         using Owner = std::function<cfiOID(cfidrErrorT *)>;
@@ -149,7 +149,7 @@ struct FaultSweep : testing::Test {
         add([this](cfidrErrorT *e) {
             cfiOID pi = portInst(lib, "i2", "y", e);
             cfiOID net = *e == 0 ? topNet(lib, "n1", e) : cfiOID{};
-            if (*e == 0) cfidrNetAttachPortInst(net, pi, 1, e);
+            if (*e == 0) cfidrNetAttachPortInst(net, pi, cfidrPositionAttachMode, e);
         });
         add([this](cfidrErrorT *e) {
             cfiOID i = topInst(lib, "i0", e);
@@ -199,7 +199,7 @@ struct FaultSweep : testing::Test {
     std::string storedDesign() {
         cfidrPIQuit(&e);
         cfidrPIInit(&e);
-        lib = cfidrPIOpenLib("sweep", 2, &e);
+        lib = cfidrPIOpenLib("sweep", cfidrUpdateMode, &e);
         EXPECT_EQ(e, 0);
         return checkedDesign();
     }

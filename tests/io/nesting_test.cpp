@@ -48,14 +48,16 @@ TEST_F(Nesting, NetBundlesNestedTooDeepToSaveAreRefused) {
     const cfiOID top = inner;
     // Above the top, below the deepest group and into an empty deepest group: one step too many.
     cfiOID outer = cfidrNetlistViewCreateNetBundle(view, "outer", &e);
-    EXPECT_CODE(cfidrNetBundleInsertNet(outer, top, -1, &e), 47);
+    EXPECT_CODE(cfidrNetBundleInsertNet(outer, top, -1, &e), cfidrErrRecursiveBundle);
     cfiOID lowest = cfidrNetlistViewFindNetByName(view, ("B" + std::to_string(kGroups - 1)).c_str(), &e);
     cfiOID pair = cfidrNetlistViewCreateNetBundle(view, "pair", &e);
     cfidrNetBundleInsertNet(pair, cfidrNetlistViewCreateNetScalar(view, "p", &e), -1, &e);
-    EXPECT_CODE(cfidrNetBundleInsertNet(lowest, pair, -1, &e), 47);
+    EXPECT_CODE(cfidrNetBundleInsertNet(lowest, pair, -1, &e), cfidrErrRecursiveBundle);
     cfiOID empty = cfidrNetlistViewCreateNetBundle(view, "empty", &e);
     EXPECT_CODE(cfidrNetBundleInsertNet(lowest, empty, -1, &e), 0);
-    EXPECT_CODE(cfidrNetBundleInsertNet(empty, cfidrNetlistViewFindNetByName(view, "p", &e), -1, &e), 47);
+    EXPECT_CODE(
+        cfidrNetBundleInsertNet(empty, cfidrNetlistViewFindNetByName(view, "p", &e), -1, &e),
+        cfidrErrRecursiveBundle);
     // A further member of a group that already has one does not deepen anything.
     EXPECT_CODE(cfidrNetBundleInsertNet(lowest, cfidrNetlistViewCreateNetScalar(view, "t", &e), -1, &e), 0);
 
@@ -63,9 +65,9 @@ TEST_F(Nesting, NetBundlesNestedTooDeepToSaveAreRefused) {
     cfiOID port = cfidrNetlistViewCreatePortBundle(view, "P0", -1, &e);
     const cfiOID topPort = port;
     for (int i = 1; i < kGroups; ++i) port = cfidrPortBundleCreatePortBundle(port, "P", -1, &e);
-    cfiOID portScalar = cfidrPortBundleCreatePortScalar(port, "ps", -1, 1, &e);
+    cfiOID portScalar = cfidrPortBundleCreatePortScalar(port, "ps", -1, cfidrInputDirection, &e);
     ASSERT_EQ(e, 0);
-    EXPECT_CODE(cfidrNetAttachPort(top, topPort, 1, &e), 0);
+    EXPECT_CODE(cfidrNetAttachPort(top, topPort, cfidrPositionAttachMode, &e), 0);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrPortScalarGetNetScalar(portScalar, &e), deepest, &e));
 
     const std::string before = iotest::dumpView(asView(view));
@@ -76,10 +78,10 @@ TEST_F(Nesting, NetBundlesNestedTooDeepToSaveAreRefused) {
     EXPECT_EQ(count(cfidrNetGetPorts(s, &e), cfidrIterNextPort), 1);
     cfiOID topAgain = cfidrNetlistViewFindNetByName(again, "B0", &e);
     // Mode 1 reaches the scalars at the bottom: s and t.
-    EXPECT_EQ(count(cfidrNetBundleGetNets(topAgain, 1, &e), cfidrIterNextNet), 2);
+    EXPECT_EQ(count(cfidrNetBundleGetNets(topAgain, cfidrScalarIterMode, &e), cfidrIterNextNet), 2);
     // The checks hold for the view as read.
     cfiOID outerAgain = cfidrNetlistViewFindNetByName(again, "outer", &e);
-    EXPECT_CODE(cfidrNetBundleInsertNet(outerAgain, topAgain, -1, &e), 47);
+    EXPECT_CODE(cfidrNetBundleInsertNet(outerAgain, topAgain, -1, &e), cfidrErrRecursiveBundle);
 }
 
 // Ports and properties on properties nest as deep as the file holds and round-trip; one level
@@ -90,7 +92,8 @@ TEST_F(Nesting, PortsAndPropertiesNestedTooDeepToSaveAreRefused) {
         port = cfidrPortBundleCreatePortBundle(port, ("P" + std::to_string(i)).c_str(), -1, &e);
         ASSERT_EQ(e, 0) << i;
     }
-    EXPECT_CODE(cfidrPortBundleCreatePortScalar(port, "x", -1, 0, &e), 47);
+    EXPECT_CODE(cfidrPortBundleCreatePortScalar(port, "x", -1, cfidrUndefinedDirection, &e),
+                cfidrErrRecursiveBundle);
 
     cfiOID prop = cfidrObjectCreateProp(view, "p0", &e);
     for (int i = 1; i <= nyxPropMaxNesting; ++i) {
@@ -98,8 +101,8 @@ TEST_F(Nesting, PortsAndPropertiesNestedTooDeepToSaveAreRefused) {
         ASSERT_EQ(e, 0) << i;
     }
     cfidrPropSetInt32Value(prop, 7, &e);
-    EXPECT_CODE(cfidrObjectCreateProp(prop, "deeper", &e), 47);
-    EXPECT_CODE(cfidrObjectCreateProp(prop, "", &e), 14);
+    EXPECT_CODE(cfidrObjectCreateProp(prop, "deeper", &e), cfidrErrRecursiveBundle);
+    EXPECT_CODE(cfidrObjectCreateProp(prop, "", &e), cfidrErrBadName);
 
     const std::string before = iotest::dumpView(asView(view));
     cfiOID again = reread(*this, view);
@@ -117,7 +120,8 @@ TEST_F(Nesting, PortsAndPropertiesNestedTooDeepToSaveAreRefused) {
 // companion suffix: a longer name than that leaves room for is refused when the view is made.
 TEST_F(Nesting, ViewNamesTooLongForAFileAreRefusedAtCreation) {
     const size_t room = nyxDMPath::kMaxEntry - std::strlen(".nyxNetlistView") - nyxDMPath::kCompanionSuffix;
-    EXPECT_CODE(cfidrCellCreateNetlistView(cell, std::string(room + 1, 'v').c_str(), &e), 14);
+    EXPECT_CODE(cfidrCellCreateNetlistView(cell, std::string(room + 1, 'v').c_str(), &e),
+                cfidrErrBadName);
     cfiOID longest = cfidrCellCreateNetlistView(cell, std::string(room, 'v').c_str(), &e);
     ASSERT_EQ(e, 0);
     cfidrNetlistViewCreateNetScalar(longest, "n", &e);
@@ -133,15 +137,15 @@ TEST_F(Nesting, InstancesOfDeeplyNestedDescribersRoundTrip) {
     cfiOID d = cfidrCellCreateNetlistView(dcell, "d", &e);
     cfiOID port = cfidrNetlistViewCreatePortBundle(d, "P", -1, &e);
     for (int i = 1; i < nyxPort::kMaxNesting; ++i) port = cfidrPortBundleCreatePortBus(port, "P", -1, 0, 1, &e);
-    cfidrPortBundleCreatePortScalar(port, "leaf", -1, 1, &e);
+    cfidrPortBundleCreatePortScalar(port, "leaf", -1, cfidrInputDirection, &e);
     ASSERT_EQ(e, 0);
     cfiOID inst = cfidrNetlistViewCreateInst(view, d, "i", &e);
     ASSERT_EQ(e, 0);
-    cfidrIterT it = cfidrInstGetPortInsts(inst, 1, &e);
+    cfidrIterT it = cfidrInstGetPortInsts(inst, cfidrScalarIterMode, &e);
     cfiOID leaf = cfidrIterNextPortInst(it, &e);
     cfidrIterQuit(it, &e);
     cfiOID n = cfidrNetlistViewCreateNetScalar(view, "n", &e);
-    EXPECT_CODE(cfidrNetAttachPortInst(n, leaf, 1, &e), 0);
+    EXPECT_CODE(cfidrNetAttachPortInst(n, leaf, cfidrPositionAttachMode, &e), 0);
     cfidrLibSave(lib, &e);
     ASSERT_EQ(e, 0);
 

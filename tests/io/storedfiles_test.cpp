@@ -44,7 +44,7 @@ void restartAndOpen(cfiOID &lib) {
     cfidrErrorT e = 0;
     cfidrPIQuit(&e);
     cfidrPIInit(&e);
-    lib = cfidrPIOpenLib("iolib", 2, &e);
+    lib = cfidrPIOpenLib("iolib", cfidrUpdateMode, &e);
     ASSERT_EQ(e, 0);
 }
 
@@ -73,15 +73,15 @@ TEST_F(ViewSession, FifoWhereAStoredFileIsExpectedIsRefusedWithoutBlocking) {
     // The library's property file cannot be read: the open reports it, the library is open after.
     cfidrPIQuit(&e);
     cfidrPIInit(&e);
-    cfidrPIOpenLib("iolib", 2, &e);
-    EXPECT_EQ(e, 27);
-    lib = cfidrPIOpenLib("iolib", 2, &e);
+    cfidrPIOpenLib("iolib", cfidrUpdateMode, &e);
+    EXPECT_EQ(e, cfidrErrNotFound);
+    lib = cfidrPIOpenLib("iolib", cfidrUpdateMode, &e);
     ASSERT_EQ(e, 0);
     cell = cfidrLibFindCellByName(lib, "iocell", &e);
     ASSERT_EQ(e, 0);
     for (const char *name : {"netlist", "older"}) {
         cfidrCellFindViewByName(cell, name, &e);
-        EXPECT_EQ(e, 27) << name;
+        EXPECT_EQ(e, cfidrErrNotFound) << name;
     }
     // A save does not replace property files that could not be read: it saves the rest, reports
     // the read's error (27), and the FIFOs stay.
@@ -89,7 +89,7 @@ TEST_F(ViewSession, FifoWhereAStoredFileIsExpectedIsRefusedWithoutBlocking) {
     cfidrNetlistViewCreateNetScalar(fresh, "m", &e);
     ASSERT_EQ(e, 0);
     cfidrLibSave(lib, &e);
-    EXPECT_EQ(e, 27);
+    EXPECT_EQ(e, cfidrErrNotFound);
     struct stat st;
     ASSERT_EQ(lstat((libDir + "/_nyx_Lib").c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
@@ -115,13 +115,13 @@ TEST_F(ViewSession, SparseHugeViewFileIsReadByItsRecordsAndOverTheLimitIsDamaged
     writeBytes(filePath(), bad);
     ASSERT_EQ(truncate(filePath().c_str(), UINT32_MAX), 0);
     cfidrCellFindViewByName(cell, "netlist", &e);
-    EXPECT_EQ(e, 4);
+    EXPECT_EQ(e, cfidrErrInternal);
 
     // Beyond the limit the file is damaged (4), not missing (27).
     writeBytes(filePath(), good);
     ASSERT_EQ(truncate(filePath().c_str(), uint64_t{1} << 32), 0);
     cfidrCellFindViewByName(cell, "netlist", &e);
-    EXPECT_EQ(e, 4);
+    EXPECT_EQ(e, cfidrErrInternal);
     EXPECT_LT(maxResidentKiB() - before, 64 * 1024);
 }
 
@@ -167,7 +167,7 @@ TEST_F(ViewSession, LibrarySaveFailingAtAnyOperationChangesNoStoredFile) {
             EXPECT_LT(used, n);
             break;
         }
-        EXPECT_EQ(e, 4);
+        EXPECT_EQ(e, cfidrErrInternal);
         ASSERT_EQ(storedFiles(libDir), before);
         ASSERT_LT(n, 1000);
     }
@@ -185,7 +185,7 @@ TEST_F(ViewSession, LibrarySaveFailingAtAnyOperationChangesNoStoredFile) {
     EXPECT_EQ(cfidrPropGetInt32Value(cfidrObjectFindPropByName(lib, "rev", &e), &e), 2);
     EXPECT_EQ(cfidrPropGetInt32Value(cfidrObjectFindPropByName(cell, "rev", &e), &e), 2);
     cfidrObjectFindPropByName(other, "rev", &e);
-    EXPECT_EQ(e, 27);
+    EXPECT_EQ(e, cfidrErrNotFound);
 }
 
 // The reader takes a file a window at a time: values that straddle windows, a string longer than

@@ -137,7 +137,7 @@ inline std::string dumpView(nyxNetlistView *v) {
     dumpProps(v->d_propList, out);
     out += "\n";
     cfidrErrorT e = 0;
-    nyxIter *it = nyxNet::viewNets(v, 3, &e);
+    nyxIter *it = nyxNet::viewNets(v, cfidrTopLevelIterMode, &e);
     for (nyxObjRef r = nyxNet::iterNext(it, &e); r.obj != nullptr; r = nyxNet::iterNext(it, &e)) {
         dumpNet(v, r.obj, out);
         out += "\n";

@@ -50,15 +50,15 @@ void populate(cfiOID v) {
     nyxdrNetCreateNetAlias(a, "third", &e);
     ASSERT_EQ(e, 0);
 
-    cfiOID pa = cfidrNetlistViewCreatePortScalar(v, "pa", -1, 2, &e);
+    cfiOID pa = cfidrNetlistViewCreatePortScalar(v, "pa", -1, cfidrOutputDirection, &e);
     cfiOID pg = cfidrNetlistViewCreatePortBundle(v, "pg", -1, &e);
     cfiOID pbus = cfidrPortBundleCreatePortBus(pg, "pbus", -1, 4, 0x10000, &e);
-    cfiOID inner = cfidrPortBundleCreatePortScalar(pbus, "inner", -1, 3, &e);
-    cfidrPortBundleCreatePortScalar(pbus, "loose", -1, 0, &e);
+    cfiOID inner = cfidrPortBundleCreatePortScalar(pbus, "inner", -1, cfidrInOutDirection, &e);
+    cfidrPortBundleCreatePortScalar(pbus, "loose", -1, cfidrUndefinedDirection, &e);
     cfidrPortBundleCreatePortBundle(pg, "empty", -1, &e);
     ASSERT_EQ(e, 0);
-    cfidrNetAttachPort(a, pa, 1, &e);
-    cfidrNetAttachPort(shared, inner, 1, &e);
+    cfidrNetAttachPort(a, pa, cfidrPositionAttachMode, &e);
+    cfidrNetAttachPort(shared, inner, cfidrPositionAttachMode, &e);
     ASSERT_EQ(e, 0);
 
     // Every value type, zero and non-zero values, properties on properties two deep, and more
@@ -161,7 +161,7 @@ TEST_F(ViewSession, ForeignHeadersAndMissingFilesAreRefused) {
         saveAndPurge(view);
         writeBytes(filePath(), bad);
         cfidrCellFindViewByName(cell, "netlist", &e);
-        EXPECT_EQ(e, 4) << c.at;
+        EXPECT_EQ(e, cfidrErrInternal) << c.at;
         // The view stays listed and unloaded; every touch reports the error again.
         cfidrErrorT again = 0;
         cfidrCellFindViewByName(cell, "netlist", &again);
@@ -174,7 +174,7 @@ TEST_F(ViewSession, ForeignHeadersAndMissingFilesAreRefused) {
     saveAndPurge(view);
     ASSERT_EQ(nyxFileIO::removeFile(filePath()), true);
     cfidrCellFindViewByName(cell, "netlist", &e);
-    EXPECT_EQ(e, 27);
+    EXPECT_EQ(e, cfidrErrNotFound);
 
     // An instance record naming a describer record that the file never gave is refused whole.
     std::string withInst = good;
@@ -188,7 +188,7 @@ TEST_F(ViewSession, ForeignHeadersAndMissingFilesAreRefused) {
     withInst.insert(header.offset(), std::string{0x11, 0x22});  // record 2, describer id 1 in the long form
     nyxNetlistView *fresh = asView(cfidrCellCreateNetlistView(cell, "fresh", &e));
     nyxViewIO::decode(fresh, withInst.data(), withInst.size(), &e);
-    EXPECT_EQ(e, 4);
+    EXPECT_EQ(e, cfidrErrInternal);
 
     // The header probe tells the two view kinds of the older file form apart.
     writeBytes("old.nyx", good);
@@ -209,14 +209,14 @@ TEST_F(ViewSession, SaveAfterAFailedReadReportsTheReadErrorInEveryMode) {
         cfidrIterT it = cfidrCellGetViews(cell, &e);
         cfiOID got = cfidrIterNextView(it, &e);
         if (trusted == 0) {
-            EXPECT_EQ(e, 4);
+            EXPECT_EQ(e, cfidrErrInternal);
             got = view;  // withdrawn by the purge: the save reports 16 before any read
             cfidrViewSave(got, &e);
-            EXPECT_EQ(e, 16);
+            EXPECT_EQ(e, cfidrErrObjectUnusable);
         } else {
             ASSERT_EQ(e, 0);
             cfidrViewSave(got, &e);
-            EXPECT_EQ(e, 4);
+            EXPECT_EQ(e, cfidrErrInternal);
             cfidrLibSave(lib, &e);
             EXPECT_EQ(e, 0);
         }
@@ -242,7 +242,7 @@ TEST_F(ViewSession, OlderFileFormAndCountLimits) {
     cfidrLibSave(lib, &e);
     cfidrPIQuit(&e);
     cfidrPIInit(&e);
-    lib = cfidrPIOpenLib("iolib", 2, &e);
+    lib = cfidrPIOpenLib("iolib", cfidrUpdateMode, &e);
     cell = cfidrLibFindCellByName(lib, "iocell", &e);
     cfiOID older = cfidrCellFindViewByName(cell, "older", &e);
     ASSERT_EQ(e, 0);
@@ -267,7 +267,7 @@ TEST_F(ViewSession, OlderFileFormAndCountLimits) {
     big.d_entries = entries.data();
     asView(older)->d_propList = &big;
     cfidrViewSave(older, &e);
-    EXPECT_EQ(e, 4);
+    EXPECT_EQ(e, cfidrErrInternal);
     asView(older)->d_propList = real;
     EXPECT_EQ(readBytes(dir + "/older.nyx"), before);
 }
