@@ -80,11 +80,11 @@ void makeLibrary() {
     cfiOID alias = nyxdrNetCreateNetAlias(a, "a_alias", &e);
     nyxdrNetAliasSetIsGlobal(alias, 1, &e);
     ASSERT_EQ(e, 0);
-    cfiOID in = cfidrNetlistViewCreatePortScalar(v, "in", -1, 1, &e);
+    cfiOID in = cfidrNetlistViewCreatePortScalar(v, "in", -1, cfidrInputDirection, &e);
     cfiOID pb = cfidrNetlistViewCreatePortBus(v, "q", -1, 0, 2, &e);
-    cfidrPortBundleCreatePortScalar(pb, "q0", -1, 2, &e);
-    cfidrPortBundleCreatePortScalar(pb, "q1", -1, 3, &e);
-    cfidrNetAttachPort(a, in, 1, &e);
+    cfidrPortBundleCreatePortScalar(pb, "q0", -1, cfidrOutputDirection, &e);
+    cfidrPortBundleCreatePortScalar(pb, "q1", -1, cfidrInOutDirection, &e);
+    cfidrNetAttachPort(a, in, cfidrPositionAttachMode, &e);
     ASSERT_EQ(e, 0);
     cfidrPropSetInt32Value(prop(v, "count"), -3, &e);
     cfidrPropSetFloat32Value(prop(v, "ratio"), 0.25f, &e);
@@ -99,17 +99,17 @@ void makeLibrary() {
     // instance and on a port instance.
     cfiOID leafCell = cfidrLibCreateCell(lib, "leaf", &e);
     cfiOID leaf = cfidrCellCreateNetlistView(leafCell, "sym", &e);
-    cfidrNetlistViewCreatePortScalar(leaf, "clk", -1, 1, &e);
+    cfidrNetlistViewCreatePortScalar(leaf, "clk", -1, cfidrInputDirection, &e);
     cfiOID lb = cfidrNetlistViewCreatePortBus(leaf, "x", -1, 1, -1, &e);
-    cfidrPortBundleCreatePortScalar(lb, "x1", -1, 2, &e);
-    cfidrPortBundleCreatePortScalar(lb, "x0", -1, 2, &e);
+    cfidrPortBundleCreatePortScalar(lb, "x1", -1, cfidrOutputDirection, &e);
+    cfidrPortBundleCreatePortScalar(lb, "x0", -1, cfidrOutputDirection, &e);
     ASSERT_EQ(e, 0);
     cfiOID u1 = cfidrNetlistViewCreateInst(v, leaf, "u1", &e);
     ASSERT_EQ(e, 0);
     cfiOID clk = cfidrInstFindPortInstByDescriberName(u1, "clk", &e);
-    cfidrNetAttachPortInst(b, clk, 1, &e);
+    cfidrNetAttachPortInst(b, clk, cfidrPositionAttachMode, &e);
     cfiOID x0 = nyxdrInstFindPortInstByPosition(u1, 3, &e);
-    cfidrNetAttachPortInst(a, x0, 1, &e);
+    cfidrNetAttachPortInst(a, x0, cfidrPositionAttachMode, &e);
     cfidrPropSetInt32Value(prop(u1, "w"), 2, &e);
     cfidrPropSetStringValue(prop(x0, "pin"), "p", &e);
     ASSERT_EQ(e, 0);
