@@ -35,41 +35,41 @@ TEST(FrameChecks, OrderOfSteps) {
     cfidrErrorT e = -1;
     // Step 2: no global state (an identifier that would otherwise be fine).
     EXPECT_FALSE(nyxpi::checkArg({8, 2}, nyxCodeLib, &e));
-    EXPECT_EQ(e, 16);
+    EXPECT_EQ(e, cfidrErrObjectUnusable);
     cfidrPIInit(&e);
     fake::Node *cell = fake::makeNode(nyxCodeCell, "c");
     cfiOID id = fake::handOut(cell, nyxCodeCell);
     // Step 3: null object word, reported in trusted program mode too.
     nyxtest::setTrustedModes(true, false);
     EXPECT_FALSE(nyxpi::checkArg({0, 4}, nyxCodeLib, &e));
-    EXPECT_EQ(e, 16);
+    EXPECT_EQ(e, cfidrErrObjectUnusable);
     // Trusted program mode skips registry, class and enumeration checks.
     EXPECT_TRUE(nyxpi::checkArg({12345, 2}, nyxCodeNet, &e));
     EXPECT_TRUE(nyxpi::checkAccessMode(7, &e));
     nyxtest::clearTrustedModes();
     // Step 4: registry.
     EXPECT_FALSE(nyxpi::checkArg({id.object + 1, id.tag}, nyxCodeCell, &e));
-    EXPECT_EQ(e, 16);
+    EXPECT_EQ(e, cfidrErrObjectUnusable);
     // Step 5: class.
     EXPECT_FALSE(nyxpi::checkArg(id, nyxCodeLib, &e));
-    EXPECT_EQ(e, 15);
+    EXPECT_EQ(e, cfidrErrWrongType);
     EXPECT_TRUE(nyxpi::checkArg(id, nyxCodeNamedObject, &e));
     // Step 6: further arguments report their own pairs.
     EXPECT_FALSE(nyxpi::checkArg({id.object + 1, id.tag}, nyxCodePort, &e, nyxpi::kPortCodes));
-    EXPECT_EQ(e, 17);
+    EXPECT_EQ(e, cfidrErrPortUnusable);
     EXPECT_FALSE(nyxpi::checkArg(id, nyxCodePort, &e, nyxpi::kPortCodes));
-    EXPECT_EQ(e, 18);
+    EXPECT_EQ(e, cfidrErrNotPort);
     EXPECT_FALSE(nyxpi::checkArg(id, nyxCodeNet, &e, nyxpi::kNetCodes));
-    EXPECT_EQ(e, 44);
+    EXPECT_EQ(e, cfidrErrNotNet);
     EXPECT_FALSE(nyxpi::checkArg(id, nyxCodeView, &e, nyxpi::kDescriberCodes));
-    EXPECT_EQ(e, 7);
+    EXPECT_EQ(e, cfidrErrDescriberNotView);
     // Step 7: enumerations.
     EXPECT_FALSE(nyxpi::checkAccessMode(3, &e));
-    EXPECT_EQ(e, 41);
+    EXPECT_EQ(e, cfidrErrBadAccessMode);
     EXPECT_FALSE(nyxpi::checkIterMode(0, &e));
-    EXPECT_EQ(e, 35);
+    EXPECT_EQ(e, cfidrErrBadIterMode);
     EXPECT_FALSE(nyxpi::checkAttachMode(3, &e));
-    EXPECT_EQ(e, 5);
+    EXPECT_EQ(e, cfidrErrBadAttachMode);
     EXPECT_TRUE(nyxpi::checkIterMode(4, &e));
     cfidrPIQuit(&e);
 }
@@ -82,13 +82,13 @@ TEST_F(FrameObjects, NullAndSameness) {
     EXPECT_EQ(cfidrObjectIsNull(id, &e), 0);
     EXPECT_EQ(e, 0);
     EXPECT_EQ(cfidrObjectIsNull({id.object + 2, id.tag}, &e), 0);
-    EXPECT_EQ(e, 16);
+    EXPECT_EQ(e, cfidrErrObjectUnusable);
     EXPECT_EQ(cfidrObjectIsSame({0, 2}, {0, 4}, &e), 1);  // only the object words count
     EXPECT_EQ(e, 0);
     EXPECT_EQ(cfidrObjectIsSame(id, id, &e), 1);
     // A copy with an altered tag was never handed out.
     EXPECT_EQ(cfidrObjectIsSame(id, {id.object, id.tag + 2}, &e), 0);
-    EXPECT_EQ(e, 16);
+    EXPECT_EQ(e, cfidrErrObjectUnusable);
     EXPECT_EQ(cfidrObjectIsSame(id, {0, 0}, &e), 0);
     EXPECT_EQ(e, 0);
     EXPECT_EQ(cfidrObjectIsUsable(id, &e), 1);
@@ -96,7 +96,7 @@ TEST_F(FrameObjects, NullAndSameness) {
     EXPECT_EQ(e, 0);
     EXPECT_EQ(cfidrObjectGetObjectType(id, &e), cfidrCellType);
     EXPECT_EQ(cfidrObjectGetObjectType({0, 0}, &e), 0);
-    EXPECT_EQ(e, 16);
+    EXPECT_EQ(e, cfidrErrObjectUnusable);
 }
 
 TEST_F(FrameObjects, OddTagsAreUsableButHaveNoClass) {
@@ -106,11 +106,11 @@ TEST_F(FrameObjects, OddTagsAreUsableButHaveNoClass) {
     EXPECT_EQ(cfidrObjectIsNull(occ, &e), 0);
     EXPECT_EQ(e, 0);
     EXPECT_EQ(cfidrObjectGetObjectType(occ, &e), 0);
-    EXPECT_EQ(e, 15);
+    EXPECT_EQ(e, cfidrErrWrongType);
     EXPECT_STREQ(cfidrNamedObjectGetName(occ, &e), "");
-    EXPECT_EQ(e, 15);
+    EXPECT_EQ(e, cfidrErrWrongType);
     cfidrObjectDestroy(occ, &e);
-    EXPECT_EQ(e, 15);
+    EXPECT_EQ(e, cfidrErrWrongType);
     EXPECT_TRUE(nyxpi::checkArg(occ, nyxCodeAnyObject, &e));
     EXPECT_FALSE(nyxpi::checkArg(occ, nyxCodeLib, &e));
 }
@@ -128,9 +128,9 @@ TEST_F(FrameObjects, NamesDispatchToTheClass) {
     EXPECT_EQ(e, 0);
     EXPECT_STREQ(cfidrNamedObjectGetName(libId, &e), "other");
     cfidrNamedObjectSetName(libId, "", &e);
-    EXPECT_EQ(e, 14);
+    EXPECT_EQ(e, cfidrErrBadName);
     cfidrNamedObjectSetName(cellId, "x", &e);  // no rename operation
-    EXPECT_EQ(e, 36);
+    EXPECT_EQ(e, cfidrErrIllegalOperation);
     EXPECT_STREQ(cell->name, "mycell");
     // In trusted program mode the object's own string comes back.
     nyxtest::setTrustedModes(true, false);
@@ -139,7 +139,7 @@ TEST_F(FrameObjects, NamesDispatchToTheClass) {
     // A class whose table is absent cannot answer.
     cfiOID alias = fake::handOut(fake::makeNode(nyxCodeNetAlias, "a"), nyxCodeNetAlias);
     EXPECT_STREQ(cfidrNamedObjectGetName(alias, &e), "");
-    EXPECT_EQ(e, 15);
+    EXPECT_EQ(e, cfidrErrWrongType);
 }
 
 TEST_F(FrameObjects, DestroyWithdrawsTheWholeTree) {
@@ -161,7 +161,7 @@ TEST_F(FrameObjects, DestroyWithdrawsTheWholeTree) {
     // A refused destruction leaves every identifier usable.
     lib->refuseDestroy = true;
     cfidrObjectDestroy(libId, &e);
-    EXPECT_EQ(e, 42);
+    EXPECT_EQ(e, cfidrErrNotOpenForUpdate);
     for (cfiOID id : {libId, cellId, propId, libPropId}) EXPECT_EQ(cfidrObjectIsUsable(id, &e), 1);
 
     lib->refuseDestroy = false;
@@ -171,7 +171,7 @@ TEST_F(FrameObjects, DestroyWithdrawsTheWholeTree) {
     for (cfiOID id : {libId, cellId, propId, libPropId}) {
         EXPECT_EQ(cfidrObjectIsUsable(id, &e), 0);
         EXPECT_EQ(cfidrObjectGetObjectType(id, &e), 0);
-        EXPECT_EQ(e, 16);
+        EXPECT_EQ(e, cfidrErrObjectUnusable);
     }
     EXPECT_EQ(cfidrObjectIsUsable(otherId, &e), 1);
     // The walk returned its iterators.
@@ -180,7 +180,7 @@ TEST_F(FrameObjects, DestroyWithdrawsTheWholeTree) {
     // A class without a destroy operation reports 4 and keeps its identifier.
     cfiOID alias = fake::handOut(fake::makeNode(nyxCodeNetAlias, "a"), nyxCodeNetAlias);
     cfidrObjectDestroy(alias, &e);
-    EXPECT_EQ(e, 4);
+    EXPECT_EQ(e, cfidrErrInternal);
     EXPECT_EQ(cfidrObjectIsUsable(alias, &e), 1);
 }
 

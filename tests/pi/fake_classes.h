@@ -66,7 +66,7 @@ inline nyxObjRef nextProp(nyxIter *it, cfidrErrorT *) {
 inline void destroy(void *obj, uint32_t, cfidrErrorT *err) {
     Node *n = static_cast<Node *>(obj);
     if (n->refuseDestroy) {
-        *err = 42;
+        *err = cfidrErrNotOpenForUpdate;
         return;
     }
     ++n->destroyed;
@@ -74,7 +74,7 @@ inline void destroy(void *obj, uint32_t, cfidrErrorT *err) {
 inline const char *getName(void *obj, uint32_t, cfidrErrorT *) { return static_cast<Node *>(obj)->name; }
 inline void setName(void *obj, uint32_t, const char *name, cfidrErrorT *err) {
     if (name == nullptr || name[0] == '\0') {
-        *err = 14;
+        *err = cfidrErrBadName;
         return;
     }
     std::snprintf(static_cast<Node *>(obj)->name, sizeof(Node::name), "%s", name);

@@ -30,8 +30,8 @@ struct Records : testing::Test {
         cfiOID top = cfidrCellCreateNetlistView(cfidrLibCreateCell(lib, "top", &e), "netlist", &e);
         cfiOID leaf = cfidrCellCreateNetlistView(cfidrLibCreateCell(lib, "leaf", &e), "sym", &e);
         cfiOID bus = cfidrNetlistViewCreatePortBus(leaf, "x", -1, 1, -1, &e);
-        cfidrPortBundleCreatePortScalar(bus, "x1", -1, 2, &e);
-        cfidrPortBundleCreatePortScalar(bus, "x0", -1, 2, &e);
+        cfidrPortBundleCreatePortScalar(bus, "x1", -1, cfidrOutputDirection, &e);
+        cfidrPortBundleCreatePortScalar(bus, "x0", -1, cfidrOutputDirection, &e);
         cfiOID other = cfidrCellCreateNetlistView(cfidrLibCreateCell(lib, "other", &e), "sym", &e);
         ASSERT_EQ(e, 0);
         cfidrNetlistViewCreateInst(top, leaf, "u1", &e);
@@ -60,7 +60,7 @@ TEST_F(Records, DescriberRecordReadWhenTheDescriberIsGone) {
     cfiOID u1 = cfidrNetlistViewFindInstByName(view, "u1", &e);
     ASSERT_EQ(e, 0);
     cfidrInstGetDescriber(u1, &e);
-    EXPECT_EQ(e, 3);
+    EXPECT_EQ(e, cfidrErrDescriberNotFound);
     EXPECT_STREQ(nyxdrInstGetDescriberLibName(u1, &e), "rlib");
     EXPECT_STREQ(nyxdrInstGetDescriberCellName(u1, &e), "leaf");
     EXPECT_STREQ(nyxdrInstGetDescriberViewName(u1, &e), "sym");
@@ -70,7 +70,7 @@ TEST_F(Records, DescriberRecordReadWhenTheDescriberIsGone) {
     cfiOID bus = nyxdrInstFindPortInstByPosition(u1, 0, &e);
     cfiOID member = nyxdrInstFindPortInstByPosition(u1, 2, &e);
     cfidrPortInstGetDescriberName(member, &e);
-    EXPECT_EQ(e, 3);
+    EXPECT_EQ(e, cfidrErrDescriberNotFound);
     EXPECT_STREQ(nyxdrPortInstGetRecordName(bus, &e), "x");
     EXPECT_STREQ(nyxdrPortInstGetRecordName(member, &e), "x0");
     EXPECT_EQ(e, 0);
@@ -86,15 +86,15 @@ TEST_F(Records, RecordFunctionsRefuseOtherObjects) {
     cfiOID net = cfidrNetlistViewCreateNetScalar(view, "n", &e);
     ASSERT_EQ(e, 0);
     EXPECT_STREQ(nyxdrInstGetDescriberLibName(net, &e), "");
-    EXPECT_EQ(e, 15);
+    EXPECT_EQ(e, cfidrErrWrongType);
     EXPECT_EQ(nyxdrInstGetDescriberVersion(cfiOID{0, 0}, &e), 0);
-    EXPECT_EQ(e, 16);
+    EXPECT_EQ(e, cfidrErrObjectUnusable);
     EXPECT_STREQ(nyxdrPortInstGetRecordName(view, &e), "");
-    EXPECT_EQ(e, 15);
+    EXPECT_EQ(e, cfidrErrWrongType);
     EXPECT_EQ(nyxdrNetlistViewGetDescriberCount(cell, &e), 0);
-    EXPECT_EQ(e, 15);
+    EXPECT_EQ(e, cfidrErrWrongType);
     EXPECT_EQ(nyxdrCellGetEntryCount(view, &e), 0);
-    EXPECT_EQ(e, 15);
+    EXPECT_EQ(e, cfidrErrWrongType);
     EXPECT_EQ(nyxdrNetlistViewGetDescriberCount(view, &e), 0);
     EXPECT_EQ(e, 0);
 }
@@ -109,9 +109,9 @@ TEST_F(Records, CellEntriesListWhatTheCellHoldsOnDisk) {
     EXPECT_STREQ(nyxdrCellGetEntryName(top, 0, &e), "netlist");
     EXPECT_EQ(e, 0);
     EXPECT_STREQ(nyxdrCellGetEntryName(top, 1, &e), "");
-    EXPECT_EQ(e, 27);
+    EXPECT_EQ(e, cfidrErrNotFound);
     EXPECT_STREQ(nyxdrCellGetEntryKind(top, -1, &e), "");
-    EXPECT_EQ(e, 27);
+    EXPECT_EQ(e, cfidrErrNotFound);
 }
 
 // Each definition typed by its text; the result as text with its type.
@@ -122,13 +122,13 @@ TEST_F(Records, EvaluatesWithDefinedNames) {
         const char *text, *value;
         nyxdrValueTypeT type;
     } cases[] = {
-        {"n + 1", "43", 2},          // the later definition wins
-        {"r * 2", "5", 3},           // a real stays real when whole
-        {"$strcat(s, \"!\")", "abc!", 5},
-        {"big", "3000000000", 3},    // beyond 32 bits: a real
-        {"hex", "0x10", 5},          // not a decimal number: a string
-        {"n > 1", "true", 1},
-        {"void", "", 0},
+        {"n + 1", "43", cfidrInt32ValueType},          // the later definition wins
+        {"r * 2", "5", cfidrFloat32ValueType},         // a real stays real when whole
+        {"$strcat(s, \"!\")", "abc!", cfidrStringValueType},
+        {"big", "3000000000", cfidrFloat32ValueType},  // beyond 32 bits: a real
+        {"hex", "0x10", cfidrStringValueType},         // not a decimal number: a string
+        {"n > 1", "true", cfidrBooleanValueType},
+        {"void", "", cfidrNoValueType},
     };
     for (const Case &c : cases) {
         EXPECT_STREQ(nyxprivPIEvaluateExpression(c.text, defs, &type, &e), c.value) << c.text;
@@ -141,19 +141,20 @@ TEST_F(Records, EvaluationErrors) {
     nyxdrValueTypeT type = -1;
     const char *bad[] = {"=1", nullptr};
     EXPECT_STREQ(nyxprivPIEvaluateExpression("1", bad, &type, &e), "");
-    EXPECT_EQ(e, 14);
+    EXPECT_EQ(e, cfidrErrBadName);
     EXPECT_EQ(type, 0);
     const char *noEquals[] = {"x", nullptr};
     nyxprivPIEvaluateExpression("1", noEquals, nullptr, &e);
-    EXPECT_EQ(e, 14);
+    EXPECT_EQ(e, cfidrErrBadName);
     nyxprivPIEvaluateExpression(nullptr, nullptr, nullptr, &e);
-    EXPECT_EQ(e, 14);
+    EXPECT_EQ(e, cfidrErrBadName);
     nyxprivPIEvaluateExpression("1 / 0", nullptr, &type, &e);
-    EXPECT_EQ(e, 31011);
+    EXPECT_EQ(e, nyxdwErrDivideByZero);
     nyxprivPIEvaluateExpression("missing + 1", nullptr, &type, &e);
-    EXPECT_EQ(e, 31014);
+    EXPECT_EQ(e, nyxdwErrParamNotFound);
     cfidrErrorT textErr = 0;
-    EXPECT_STREQ(nyxdwPIGetErrorText(31014, &textErr), "Parameter value not found.");
+    EXPECT_STREQ(nyxdwPIGetErrorText(nyxdwErrParamNotFound, &textErr),
+                 "Parameter value not found.");
     // Trusted program mode hands out the library's own text, which outlives the call.
     nyxdrPISetTrustedProgramMode(1, &e);
     const char *text = nyxprivPIEvaluateExpression("\"kept\"", nullptr, &type, &e);

@@ -53,15 +53,15 @@ TEST(FrameSession, InitAndQuitRules) {
     // Identifiers of an earlier initialisation are not usable in the next one.
     cfidrPIInit(&e);
     EXPECT_EQ(cfidrObjectIsNull(id, &e), 0);
-    EXPECT_EQ(e, 16);
+    EXPECT_EQ(e, cfidrErrObjectUnusable);
     EXPECT_EQ(nyx::session->libraries().nitems(), 0);
     // Without a global state object functions report 16, iterator functions 11.
     cfidrPIQuit(&e);
     EXPECT_EQ(cfidrObjectGetObjectType(id, &e), 0);
-    EXPECT_EQ(e, 16);
+    EXPECT_EQ(e, cfidrErrObjectUnusable);
     EXPECT_EQ(cfidrObjectIsUsable(id, &e), 0);
     cfidrIterReset(reinterpret_cast<cfidrIterT>(uintptr_t{64}), &e);
-    EXPECT_EQ(e, 11);
+    EXPECT_EQ(e, cfidrErrBadIterator);
     cfidrPIQuit(nullptr);  // a null error pointer is tolerated
 }
 
@@ -69,7 +69,7 @@ TEST(FrameSession, FailingSubsystemStepsLeaveNoDanglingState) {
     cfidrErrorT e = -1;
     g_failSteps = true;
     cfidrPIInit(&e);
-    EXPECT_EQ(e, 4);
+    EXPECT_EQ(e, cfidrErrInternal);
     EXPECT_EQ(nyx::session, nullptr);
     g_failSteps = false;
     cfidrPIInit(&e);
@@ -86,7 +86,7 @@ TEST(FrameSession, FailingSubsystemStepsLeaveNoDanglingState) {
 TEST(FrameSession, ModesAndExpertStack) {
     cfidrErrorT e = -1;
     nyxprivPIPopExpertMode(&e);
-    EXPECT_EQ(e, 4);
+    EXPECT_EQ(e, cfidrErrInternal);
     EXPECT_EQ(nyxdrPIGetTrustedProgramMode(&e), 0);
     EXPECT_EQ(nyxdrPIGetTrustedDataMode(&e), 0);
     nyxdrPISetTrustedDataMode(7, &e);  // any non-zero value sets the bit
@@ -103,7 +103,7 @@ TEST(FrameSession, ModesAndExpertStack) {
     EXPECT_EQ(nyxdrPIGetTrustedProgramMode(&e), 0);
     EXPECT_EQ(nyxdrPIGetTrustedDataMode(&e), 1);
     nyxprivPIPopExpertMode(&e);
-    EXPECT_EQ(e, 4);
+    EXPECT_EQ(e, cfidrErrInternal);
     EXPECT_EQ(nyxdrPIGetTrustedDataMode(&e), 1);
     // The modes outlive a release; the stack does not.
     nyxprivPIPushExpertMode(&e);
@@ -111,7 +111,7 @@ TEST(FrameSession, ModesAndExpertStack) {
     cfidrPIInit(&e);
     EXPECT_EQ(nyxdrPIGetTrustedProgramMode(&e), 1);
     nyxprivPIPopExpertMode(&e);
-    EXPECT_EQ(e, 4);
+    EXPECT_EQ(e, cfidrErrInternal);
     EXPECT_EQ(nyxdrPIGetTrustedProgramMode(&e), 1);
     nyxtest::clearTrustedModes();
     cfidrPIQuit(&e);
@@ -121,14 +121,15 @@ TEST(FrameSession, ErrorTextsAndVersion) {
     cfidrErrorT e = -1;
     EXPECT_STREQ(cfidrPIGetErrorText(0, &e), "No error occurred.");
     EXPECT_EQ(e, 0);
-    EXPECT_STREQ(cfidrPIGetErrorText(53, &e),
+    EXPECT_STREQ(cfidrPIGetErrorText(cfidrErrSameCellInst, &e),
                  "The Instance would reference another view in the same cell.");
     EXPECT_STREQ(cfidrPIGetErrorText(54, &e), "");
-    EXPECT_EQ(e, 9);
+    EXPECT_EQ(e, cfidrErrBadErrorCode);
     EXPECT_STREQ(cfidrPIGetErrorText(-1, &e), "");
-    EXPECT_EQ(e, 9);
-    EXPECT_STREQ(cfidrPIGetErrorText(30001, &e), "");  // the extension table is not reached here
-    EXPECT_EQ(e, 9);
+    EXPECT_EQ(e, cfidrErrBadErrorCode);
+    EXPECT_STREQ(cfidrPIGetErrorText(nyxdrErrBadPath, &e),
+                 ""); // the extension table is not reached here
+    EXPECT_EQ(e, cfidrErrBadErrorCode);
     // All 26 extension codes have texts through the walk's function, and nothing in the gaps.
     int found = 0;
     for (int code = 30000; code <= 31020; ++code) {
@@ -137,13 +138,15 @@ TEST(FrameSession, ErrorTextsAndVersion) {
             ++found;
             EXPECT_STRNE(t, "") << code;
         } else {
-            EXPECT_EQ(e, 9) << code;
+            EXPECT_EQ(e, cfidrErrBadErrorCode) << code;
             EXPECT_STREQ(t, "");
         }
     }
     EXPECT_EQ(found, 26);
-    EXPECT_STREQ(nyxdwPIGetErrorText(30001, &e), "Path is empty or contains invalid name strings.");
-    EXPECT_STREQ(nyxdwPIGetErrorText(11, &e), "The Iterator ID refers to a non-existant iterator.");
+    EXPECT_STREQ(nyxdwPIGetErrorText(nyxdrErrBadPath, &e),
+                 "Path is empty or contains invalid name strings.");
+    EXPECT_STREQ(nyxdwPIGetErrorText(cfidrErrBadIterator, &e),
+                 "The Iterator ID refers to a non-existant iterator.");
     std::string banner = nyxdrPIGetVersion(&e);
     EXPECT_EQ(banner.rfind("nyx release ", 0), 0u) << banner;
     // The heap summary names every live heap of the global state.
@@ -174,7 +177,8 @@ TEST(FrameSession, StringRingKeepsTenCopies) {
     EXPECT_STREQ(eleventh, "The Iterator ID refers to a non-existant iterator.");
     // Trusted program mode returns the static text itself, without a copy.
     nyxtest::setTrustedModes(true, false);
-    EXPECT_EQ(cfidrPIGetErrorText(5, &e), cfidrPIGetErrorText(5, &e));
+    EXPECT_EQ(cfidrPIGetErrorText(cfidrErrBadAttachMode, &e),
+              cfidrPIGetErrorText(cfidrErrBadAttachMode, &e));
     nyxtest::clearTrustedModes();
     cfidrPIQuit(&e);
 }
@@ -185,7 +189,7 @@ TEST_F(FrameIterators, NullIteratorsAndKinds) {
     fake::Install rows;
     // A getter given an unusable object: 16 and a null iterator.
     cfidrIterT none = getCells({999, 2}, &e);
-    EXPECT_EQ(e, 16);
+    EXPECT_EQ(e, cfidrErrObjectUnusable);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(none) & 1, 1u);
     cfidrIterT other = getCells({999, 2}, &e);
     EXPECT_NE(none, other);
@@ -198,9 +202,9 @@ TEST_F(FrameIterators, NullIteratorsAndKinds) {
     cfidrIterQuit(none, &e);
     EXPECT_EQ(e, 0);
     cfidrIterQuit(none, &e);
-    EXPECT_EQ(e, 11);
+    EXPECT_EQ(e, cfidrErrBadIterator);
     cfidrIterReset(none, &e);
-    EXPECT_EQ(e, 11);
+    EXPECT_EQ(e, cfidrErrBadIterator);
 
     fake::Node *lib = fake::makeNode(nyxCodeLib, "lib");
     fake::Node *cell = fake::makeNode(nyxCodeCell, "c");
@@ -208,9 +212,9 @@ TEST_F(FrameIterators, NullIteratorsAndKinds) {
     cfidrIterT cells = getCells(fake::handOut(lib, nyxCodeLib), &e);
     ASSERT_EQ(e, 0);
     EXPECT_EQ(cfidrIterNextView(cells, &e).object, 0u);
-    EXPECT_EQ(e, 12);
+    EXPECT_EQ(e, cfidrErrIterWrongType);
     EXPECT_EQ(cfidrIterNextCell(reinterpret_cast<cfidrIterT>(cell), &e).object, 0u);
-    EXPECT_EQ(e, 11);  // never handed out
+    EXPECT_EQ(e, cfidrErrBadIterator);  // never handed out
     cfiOID got = cfidrIterNextCell(cells, &e);
     EXPECT_EQ(got.tag, 2u * nyxCodeCell);
     EXPECT_EQ(cfidrObjectIsUsable(got, &e), 1);  // stepping registers what it returns
@@ -220,7 +224,7 @@ TEST_F(FrameIterators, NullIteratorsAndKinds) {
     cfidrIterQuit(cells, &e);
     EXPECT_EQ(e, 0);
     EXPECT_EQ(cfidrIterNextCell(cells, &e).object, 0u);
-    EXPECT_EQ(e, 11);
+    EXPECT_EQ(e, cfidrErrBadIterator);
 
     // Trusted program mode: nothing is registered, a real iterator is still stepped and freed,
     // but a null iterator (never registered) cannot be quit.
@@ -232,7 +236,7 @@ TEST_F(FrameIterators, NullIteratorsAndKinds) {
     cfidrIterQuit(fast, &e);
     EXPECT_EQ(e, 0);
     cfidrIterQuit(nyxpi::nullIter(), &e);
-    EXPECT_EQ(e, 11);
+    EXPECT_EQ(e, cfidrErrBadIterator);
 }
 
 TEST_F(FrameIterators, SessionLists) {
@@ -252,7 +256,7 @@ TEST_F(FrameIterators, SessionLists) {
     cfidrIterReset(libs, &e);
     EXPECT_EQ(cfidrIterNextLib(libs, &e).object, id.object);
     EXPECT_EQ(cfidrIterNextSelectorSet(libs, &e).object, 0u);
-    EXPECT_EQ(e, 12);
+    EXPECT_EQ(e, cfidrErrIterWrongType);
     cfidrIterT sets = cfidrPIGetSelectorSets(&e);
     EXPECT_EQ(cfidrIterNextSelectorSet(sets, &e).object, 0u);
     EXPECT_EQ(e, 0);
