@@ -59,15 +59,15 @@ std::string range(int32_t start, int32_t step, int32_t size) {
 
 const char *valueTypeName(int32_t type) {
     switch (type) {
-    case 0: return "none";
-    case 1: return "boolean";
-    case 2: return "integer";
-    case 3: return "float";
-    case 4: return "deleted";
-    case 5: return "string";
-    case 7: return "triplet";
-    case 8: return "casetriplet";
-    case 9: return "expression";
+    case cfidrNoValueType: return "none";
+    case cfidrBooleanValueType: return "boolean";
+    case cfidrInt32ValueType: return "integer";
+    case cfidrFloat32ValueType: return "float";
+    case nyxdrDeletedValueType: return "deleted";
+    case cfidrStringValueType: return "string";
+    case nyxdrTripletValueType: return "triplet";
+    case nyxdrCaseTripletValueType: return "casetriplet";
+    case nyxdrExpressionValueType: return "expression";
     default: return "unknown";
     }
 }
@@ -82,14 +82,18 @@ void dumpProps(FILE *out, cfiOID owner, int depth) {
         std::string text = "prop " + copy(cfidrNamedObjectGetName(p, &e)) + " " + valueTypeName(type);
         char number[64];
         switch (type) {
-        case 1: text += cfidrPropGetBooleanValue(p, &e) != 0 ? " = true" : " = false"; break;
-        case 2: text += " = " + std::to_string(cfidrPropGetInt32Value(p, &e)); break;
-        case 3:
+        case cfidrBooleanValueType:
+            text += cfidrPropGetBooleanValue(p, &e) != 0 ? " = true" : " = false";
+            break;
+        case cfidrInt32ValueType:
+            text += " = " + std::to_string(cfidrPropGetInt32Value(p, &e));
+            break;
+        case cfidrFloat32ValueType:
             std::snprintf(number, sizeof number, "%.9g", static_cast<double>(cfidrPropGetFloat32Value(p, &e)));
             text += std::string(" = ") + number;
             break;
-        case 0:
-        case 4: break;
+        case cfidrNoValueType:
+        case nyxdrDeletedValueType: break;
         default: text += " = \"" + copy(cfidrPropGetStringValue(p, &e)) + "\""; break;
         }
         line(out, depth, text);
@@ -148,7 +152,7 @@ void dumpPortInst(FILE *out, cfiOID portInst, int depth) {
     }
     dumpProps(out, portInst, depth + 1);
     if (type == cfidrPortInstScalarType) return;
-    cfidrIterT it = cfidrPortInstBundleGetPortInsts(portInst, 3, &e);
+    cfidrIterT it = cfidrPortInstBundleGetPortInsts(portInst, cfidrTopLevelIterMode, &e);
     for (cfiOID m = cfidrIterNextPortInst(it, &e); m.object != 0; m = cfidrIterNextPortInst(it, &e)) {
         dumpPortInst(out, m, depth + 1);
     }
@@ -165,7 +169,7 @@ void dumpInsts(FILE *out, cfiOID view) {
                          copy(nyxdrInstGetDescriberViewName(i, &e)) + " version " +
                          std::to_string(nyxdrInstGetDescriberVersion(i, &e)));
         dumpProps(out, i, 1);
-        cfidrIterT pit = cfidrInstGetPortInsts(i, 3, &e);
+        cfidrIterT pit = cfidrInstGetPortInsts(i, cfidrTopLevelIterMode, &e);
         for (cfiOID p = cfidrIterNextPortInst(pit, &e); p.object != 0; p = cfidrIterNextPortInst(pit, &e)) {
             dumpPortInst(out, p, 1);
         }
@@ -192,7 +196,7 @@ void dumpPort(FILE *out, cfiOID port, int depth) {
     }
     dumpProps(out, port, depth + 1);
     if (type == cfidrPortScalarType) return;
-    cfidrIterT it = cfidrPortBundleGetPorts(port, 3, &e);
+    cfidrIterT it = cfidrPortBundleGetPorts(port, cfidrTopLevelIterMode, &e);
     for (cfiOID m = cfidrIterNextPort(it, &e); m.object != 0; m = cfidrIterNextPort(it, &e)) {
         dumpPort(out, m, depth + 1);
     }
@@ -222,7 +226,7 @@ void dumpNet(FILE *out, cfiOID net) {
     }
     cfidrIterQuit(it, &e);
     if (type != cfidrNetScalarType) {
-        it = cfidrNetBundleGetNets(net, 3, &e);
+        it = cfidrNetBundleGetNets(net, cfidrTopLevelIterMode, &e);
         for (cfiOID m = cfidrIterNextNet(it, &e); m.object != 0; m = cfidrIterNextNet(it, &e)) {
             line(out, 1, "member " + copy(cfidrNamedObjectGetName(m, &e)));
         }
@@ -248,10 +252,10 @@ int dumpView(FILE *out, cfiOID view) {
     const std::string libName = copy(cfidrNamedObjectGetName(cfidrCellGetOwner(cell, &e), &e));
     line(out, 0, "view " + libName + " " + cellName + " " + copy(cfidrNamedObjectGetName(view, &e)) + " type " + type);
     dumpProps(out, view, 1);
-    cfidrIterT it = cfidrNetlistViewGetPorts(view, 3, &e);
+    cfidrIterT it = cfidrNetlistViewGetPorts(view, cfidrTopLevelIterMode, &e);
     for (cfiOID p = cfidrIterNextPort(it, &e); p.object != 0; p = cfidrIterNextPort(it, &e)) dumpPort(out, p, 0);
     cfidrIterQuit(it, &e);
-    it = cfidrNetlistViewGetNets(view, 4, &e);
+    it = cfidrNetlistViewGetNets(view, cfidrAllIterMode, &e);
     for (cfiOID n = cfidrIterNextNet(it, &e); n.object != 0; n = cfidrIterNextNet(it, &e)) dumpNet(out, n);
     cfidrIterQuit(it, &e);
     dumpInsts(out, view);
@@ -261,7 +265,7 @@ int dumpView(FILE *out, cfiOID view) {
 // Opens LIB read-only and finds CELL and VIEW in it; prints why not on the standard error stream.
 cfiOID openView(const char *tool, const char *lib, const char *cell, const char *view) {
     cfidrErrorT err = 0;
-    cfiOID l = cfidrPIOpenLib(lib, 1, &err);
+    cfiOID l = cfidrPIOpenLib(lib, cfidrReadMode, &err);
     if (l.object == 0) {
         std::fprintf(stderr, "nyx %s: cannot open library %s (error %d)\n", tool, lib, err);
         return l;

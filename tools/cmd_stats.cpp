@@ -34,14 +34,14 @@ void countProps(cfiOID owner, Counts &c) {
 void countView(cfiOID view, Counts &c) {
     cfidrErrorT e = 0;
     countProps(view, c);
-    cfidrIterT it = cfidrNetlistViewGetPorts(view, 4, &e);
+    cfidrIterT it = cfidrNetlistViewGetPorts(view, cfidrAllIterMode, &e);
     for (cfiOID p = cfidrIterNextPort(it, &e); p.object != 0; p = cfidrIterNextPort(it, &e)) {
         const int32_t type = cfidrObjectGetObjectType(p, &e);
         ++(type == cfidrPortScalarType ? c.portScalars : type == cfidrPortBusType ? c.portBuses : c.portBundles);
         countProps(p, c);
     }
     cfidrIterQuit(it, &e);
-    it = cfidrNetlistViewGetNets(view, 4, &e);
+    it = cfidrNetlistViewGetNets(view, cfidrAllIterMode, &e);
     for (cfiOID n = cfidrIterNextNet(it, &e); n.object != 0; n = cfidrIterNextNet(it, &e)) {
         const int32_t type = cfidrObjectGetObjectType(n, &e);
         ++(type == cfidrNetScalarType ? c.netScalars : type == cfidrNetBusType ? c.netBuses : c.netBundles);
@@ -58,7 +58,7 @@ void countView(cfiOID view, Counts &c) {
     for (cfiOID i = cfidrIterNextInst(it, &e); i.object != 0; i = cfidrIterNextInst(it, &e)) {
         ++c.insts;
         countProps(i, c);
-        cfidrIterT pit = cfidrInstGetPortInsts(i, 4, &e);
+        cfidrIterT pit = cfidrInstGetPortInsts(i, cfidrAllIterMode, &e);
         for (cfiOID p = cfidrIterNextPortInst(pit, &e); p.object != 0; p = cfidrIterNextPortInst(pit, &e)) {
             const int32_t type = cfidrObjectGetObjectType(p, &e);
             ++(type == cfidrPortInstScalarType ? c.portInstScalars
