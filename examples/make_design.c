@@ -31,8 +31,8 @@ int main(void) {
     /* The inverter: an input "a", an output "y", and a drive-strength property. */
     inv = cfidrLibCreateCell(lib, "inv", &err);
     invView = cfidrCellCreateNetlistView(inv, "netlist", &err);
-    cfidrNetlistViewCreatePortScalar(invView, "a", 0, 1, &err);
-    cfidrNetlistViewCreatePortScalar(invView, "y", 1, 2, &err);
+    cfidrNetlistViewCreatePortScalar(invView, "a", 0, cfidrInputDirection, &err);
+    cfidrNetlistViewCreatePortScalar(invView, "y", 1, cfidrOutputDirection, &err);
     prop = cfidrObjectCreateProp(invView, "strength", &err);
     cfidrPropSetInt32Value(prop, 2, &err);
     check("build the inverter");
@@ -40,13 +40,15 @@ int main(void) {
     /* The buffer: in -> u1 -> mid -> u2 -> out. */
     buf = cfidrLibCreateCell(lib, "buffer", &err);
     top = cfidrCellCreateNetlistView(buf, "netlist", &err);
-    cfidrNetlistViewCreatePortScalar(top, "in", 0, 1, &err);
-    cfidrNetlistViewCreatePortScalar(top, "out", 1, 2, &err);
+    cfidrNetlistViewCreatePortScalar(top, "in", 0, cfidrInputDirection, &err);
+    cfidrNetlistViewCreatePortScalar(top, "out", 1, cfidrOutputDirection, &err);
     in = cfidrNetlistViewCreateNetScalar(top, "in", &err);
     mid = cfidrNetlistViewCreateNetScalar(top, "mid", &err);
     out = cfidrNetlistViewCreateNetScalar(top, "out", &err);
-    cfidrNetAttachPort(in, cfidrNetlistViewFindPortByName(top, "in", &err), 1, &err);
-    cfidrNetAttachPort(out, cfidrNetlistViewFindPortByName(top, "out", &err), 1, &err);
+    cfidrNetAttachPort(in, cfidrNetlistViewFindPortByName(top, "in", &err), cfidrPositionAttachMode,
+                       &err);
+    cfidrNetAttachPort(out, cfidrNetlistViewFindPortByName(top, "out", &err),
+                       cfidrPositionAttachMode, &err);
     check("build the buffer's interface");
     for (i = 0; i < 2; ++i) {
         insts[i] = cfidrNetlistViewCreateInst(top, invView, kInsts[i], &err);
@@ -54,10 +56,14 @@ int main(void) {
     }
     u1 = insts[0];
     u2 = insts[1];
-    cfidrNetAttachPortInst(in, cfidrInstFindPortInstByDescriberName(u1, "a", &err), 1, &err);
-    cfidrNetAttachPortInst(mid, cfidrInstFindPortInstByDescriberName(u1, "y", &err), 1, &err);
-    cfidrNetAttachPortInst(mid, cfidrInstFindPortInstByDescriberName(u2, "a", &err), 1, &err);
-    cfidrNetAttachPortInst(out, cfidrInstFindPortInstByDescriberName(u2, "y", &err), 1, &err);
+    cfidrNetAttachPortInst(in, cfidrInstFindPortInstByDescriberName(u1, "a", &err),
+                           cfidrPositionAttachMode, &err);
+    cfidrNetAttachPortInst(mid, cfidrInstFindPortInstByDescriberName(u1, "y", &err),
+                           cfidrPositionAttachMode, &err);
+    cfidrNetAttachPortInst(mid, cfidrInstFindPortInstByDescriberName(u2, "a", &err),
+                           cfidrPositionAttachMode, &err);
+    cfidrNetAttachPortInst(out, cfidrInstFindPortInstByDescriberName(u2, "y", &err),
+                           cfidrPositionAttachMode, &err);
     check("connect the instances");
 
     cfidrLibSave(lib, &err);
