@@ -74,7 +74,7 @@ bool build(const char *libName, Design &d) {
         cfiOID bus = cfidrNetlistViewCreatePortBus(v, "d", -1, 15, -1, &e);
         for (int b = 0; b < 16; ++b) {
             std::snprintf(name, sizeof name, "d%d", 15 - b);
-            cfidrPortBundleCreatePortScalar(bus, name, -1, 1, &e);
+            cfidrPortBundleCreatePortScalar(bus, name, -1, cfidrInputDirection, &e);
         }
         leaves.push_back(v);
     }
@@ -92,11 +92,11 @@ bool build(const char *libName, Design &d) {
         std::snprintf(name, sizeof name, "u%d", i);
         cfiOID inst = cfidrNetlistViewCreateInst(d.view, leaves[static_cast<size_t>(i % kLeaves)], name, &e);
         // Port instance scalars at every depth, in pre-order: p0..p7, then the bus members.
-        cfidrIterT it = cfidrInstGetPortInsts(inst, 1, &e);
+        cfidrIterT it = cfidrInstGetPortInsts(inst, cfidrScalarIterMode, &e);
         int k = 0;
         for (cfiOID pi = cfidrIterNextPortInst(it, &e); pi.object != 0; pi = cfidrIterNextPortInst(it, &e), ++k) {
             const size_t net = (static_cast<size_t>(i) * kScalarsPerInst + static_cast<size_t>(k)) % kNets;
-            cfidrNetAttachPortInst(nets[net], pi, 1, &e);
+            cfidrNetAttachPortInst(nets[net], pi, cfidrPositionAttachMode, &e);
         }
         cfidrIterQuit(it, &e);
         cfidrPropSetInt32Value(cfidrObjectCreateProp(inst, "weight", &e), i, &e);

@@ -107,11 +107,13 @@ void netlist(benchmark::State &state, bool trusted) {
         for (int i = 0; i < kPorts; ++i) {
             char pname[16];
             std::snprintf(pname, sizeof pname, "p%05d", i);
-            ports[static_cast<size_t>(i)] = cfidrNetlistViewCreatePortScalar(view, pname, -1, 1, &e);
+            ports[static_cast<size_t>(i)] =
+                cfidrNetlistViewCreatePortScalar(view, pname, -1, cfidrInputDirection, &e);
         }
         t0 = cpuNow();
         for (int i = 0; i < kPorts; ++i) {
-            cfidrNetAttachPort(nets[static_cast<size_t>(i) * (kNets / kPorts)], ports[static_cast<size_t>(i)], 1, &e);
+            cfidrNetAttachPort(nets[static_cast<size_t>(i) * (kNets / kPorts)],
+                               ports[static_cast<size_t>(i)], cfidrPositionAttachMode, &e);
         }
         state.counters["port_attach_ns"] = nsSince(t0, kPorts);
         if (e != 0) state.SkipWithError("attach failed");
@@ -123,7 +125,7 @@ void netlist(benchmark::State &state, bool trusted) {
         if (found != kNets) state.SkipWithError("lookup failed");
 
         t0 = cpuNow();
-        cfidrIterT it = cfidrNetlistViewGetNets(view, 4, &e);
+        cfidrIterT it = cfidrNetlistViewGetNets(view, cfidrAllIterMode, &e);
         uint64_t seen = 0;
         for (cfiOID n = cfidrIterNextNet(it, &e); n.object != 0; n = cfidrIterNextNet(it, &e)) ++seen;
         cfidrIterQuit(it, &e);

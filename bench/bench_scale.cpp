@@ -54,7 +54,7 @@ void distinctDescribers(benchmark::State &state) {
             std::snprintf(name, sizeof name, "leaf%d", i);
             cfiOID cell = cfidrLibCreateCell(lib, name, &e);
             cfiOID view = cfidrCellCreateNetlistView(cell, "netlist", &e);
-            cfidrNetlistViewCreatePortScalar(view, "a", -1, 1, &e);
+            cfidrNetlistViewCreatePortScalar(view, "a", -1, cfidrInputDirection, &e);
             leaves[static_cast<size_t>(i)] = view;
         }
         cfiOID top = cfidrCellCreateNetlistView(cfidrLibCreateCell(lib, "top", &e), "netlist", &e);
@@ -76,7 +76,9 @@ void distinctDescribers(benchmark::State &state) {
         std::vector<cfiOID> pis(static_cast<size_t>(n));
         for (int i = 0; i < n; ++i) pis[static_cast<size_t>(i)] = nyxdrInstFindPortInstByPosition(insts[static_cast<size_t>(i)], 0, &e);
         t0 = cpuNow();
-        for (int i = 0; i < n; ++i) cfidrNetAttachPortInst(nets[static_cast<size_t>(i)], pis[static_cast<size_t>(i)], 1, &e);
+        for (int i = 0; i < n; ++i)
+            cfidrNetAttachPortInst(nets[static_cast<size_t>(i)], pis[static_cast<size_t>(i)],
+                                   cfidrPositionAttachMode, &e);
         state.counters["attach_ns"] = (cpuNow() - t0) / n;
         if (e != 0) return state.SkipWithError("attach failed");
         cfidrPIQuit(&e);
@@ -95,7 +97,9 @@ void topPorts(benchmark::State &state) {
         cfiOID lib = cfidrPICreateLib("portlib", &e);
         cfiOID view = cfidrCellCreateNetlistView(cfidrLibCreateCell(lib, "cell", &e), "netlist", &e);
         double t0 = cpuNow();
-        for (int i = 0; i < n; ++i) cfidrNetlistViewCreatePortScalar(view, names[static_cast<size_t>(i)].c_str(), -1, 1, &e);
+        for (int i = 0; i < n; ++i)
+            cfidrNetlistViewCreatePortScalar(view, names[static_cast<size_t>(i)].c_str(), -1,
+                                             cfidrInputDirection, &e);
         state.counters["port_create_ns"] = (cpuNow() - t0) / n;
         if (e != 0) return state.SkipWithError("creation failed");
         t0 = cpuNow();

@@ -59,7 +59,7 @@ void propFileLoad(benchmark::State &state) {
         cfidrErrorT e = 0;
         cfidrPIInit(&e);
         const double start = cpuNow();
-        cfiOID l = cfidrPIOpenLib(lib.c_str(), 1, &e);
+        cfiOID l = cfidrPIOpenLib(lib.c_str(), cfidrReadMode, &e);
         loadNs += cpuNow() - start;
         if (e != 0) return state.SkipWithError("open failed");
         cfidrIterT it = cfidrObjectGetProps(l, &e);
