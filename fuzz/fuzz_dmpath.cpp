@@ -76,7 +76,7 @@ void checkLibrary(const std::vector<std::string> &names) {
     nyxDMUtil::resetLibraryMap();
     unsetenv("ZIL_NYX_LIBRARYMAP");
     cfidrErrorT e = 0;
-    cfiOID lib = cfidrPIOpenLib(g_lib.c_str(), 1, &e);
+    cfiOID lib = cfidrPIOpenLib(g_lib.c_str(), cfidrReadMode, &e);
     if (lib.object == 0) __builtin_trap();
     std::set<std::string> paths;
     for (int32_t i = 0; i < nyxpi::object<nyxLib>(lib)->cells().nitems(); ++i) {
