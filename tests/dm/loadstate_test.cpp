@@ -67,7 +67,7 @@ TEST_F(LoadState, FailedReadIsEmptiedByItsKindAndEveryUseReadsAgain) {
     for (int use = 1; use <= 2; ++use) {
         cfidrErrorT err = 0;
         EXPECT_FALSE(obj.openObj(&err));
-        EXPECT_EQ(err, 4);
+        EXPECT_EQ(err, cfidrErrInternal);
         EXPECT_EQ(obj.loadState(), State::kFailed);
         EXPECT_EQ(obj.readError(), 4);
         EXPECT_EQ(obj.d_built, 0);

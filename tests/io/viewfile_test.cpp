@@ -278,7 +278,7 @@ TEST_F(ViewSession, FailedReadIsEmptiedReadAgainOnEveryUseAndNeverSaved) {
     populate(view);
     // Read-only: the view listed again after the purge takes the library's mode, and emptying it
     // must not be refused as an edit.
-    nyxtest::setLibMode(lib, 1);
+    nyxtest::setLibMode(lib, cfidrReadMode);
     saveAndPurge(view);
     const std::string good = readBytes(filePath());
     // The end of the body (integer 15, just before the trailer) becomes a port-instance record at
@@ -297,7 +297,7 @@ TEST_F(ViewSession, FailedReadIsEmptiedReadAgainOnEveryUseAndNeverSaved) {
 
     testing::internal::CaptureStderr();
     cfidrCellFindViewByName(cell, "netlist", &e);
-    EXPECT_EQ(e, 4);
+    EXPECT_EQ(e, cfidrErrInternal);
     // Trusted program mode hands the listed view out without reading it (nor registering it:
     // the uses below stay in that mode).
     nyxdrPISetTrustedProgramMode(1, &e);
