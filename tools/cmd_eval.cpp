@@ -15,10 +15,10 @@ namespace {
 
 const char *typeWord(nyxdrValueTypeT type) {
     switch (type) {
-    case 1: return "boolean";
-    case 2: return "integer";
-    case 3: return "real";
-    case 5: return "string";
+    case cfidrBooleanValueType: return "boolean";
+    case cfidrInt32ValueType: return "integer";
+    case cfidrFloat32ValueType: return "real";
+    case cfidrStringValueType: return "string";
     default: return "void";
     }
 }

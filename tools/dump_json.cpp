@@ -85,7 +85,7 @@ void port(Json &j, cfiOID p) {
     }
     props(j, p);
     j.key("members").beginArray();
-    cfidrIterT it = cfidrPortBundleGetPorts(p, 3, &e);
+    cfidrIterT it = cfidrPortBundleGetPorts(p, cfidrTopLevelIterMode, &e);
     for (cfiOID m = cfidrIterNextPort(it, &e); m.object != 0; m = cfidrIterNextPort(it, &e)) port(j, m);
     cfidrIterQuit(it, &e);
     j.endArray().endObject();
@@ -111,7 +111,7 @@ void portInst(Json &j, cfiOID p) {
     }
     props(j, p);
     j.key("members").beginArray();
-    cfidrIterT it = cfidrPortInstBundleGetPortInsts(p, 3, &e);
+    cfidrIterT it = cfidrPortInstBundleGetPortInsts(p, cfidrTopLevelIterMode, &e);
     for (cfiOID m = cfidrIterNextPortInst(it, &e); m.object != 0; m = cfidrIterNextPortInst(it, &e)) portInst(j, m);
     cfidrIterQuit(it, &e);
     j.endArray().endObject();
@@ -154,7 +154,7 @@ void net(Json &j, cfiOID n) {
     j.endArray();
     if (type != cfidrNetScalarType) {
         j.key("members").beginArray();
-        it = cfidrNetBundleGetNets(n, 3, &e);
+        it = cfidrNetBundleGetNets(n, cfidrTopLevelIterMode, &e);
         for (cfiOID m = cfidrIterNextNet(it, &e); m.object != 0; m = cfidrIterNextNet(it, &e)) j.value(name(m));
         cfidrIterQuit(it, &e);
         j.endArray().endObject();
@@ -180,7 +180,7 @@ void inst(Json &j, cfiOID i) {
     j.key("version").value(nyxdrInstGetDescriberVersion(i, &e));
     props(j, i);
     j.key("portinsts").beginArray();
-    cfidrIterT it = cfidrInstGetPortInsts(i, 3, &e);
+    cfidrIterT it = cfidrInstGetPortInsts(i, cfidrTopLevelIterMode, &e);
     for (cfiOID p = cfidrIterNextPortInst(it, &e); p.object != 0; p = cfidrIterNextPortInst(it, &e)) portInst(j, p);
     cfidrIterQuit(it, &e);
     j.endArray().endObject();
@@ -198,11 +198,11 @@ int dumpViewJson(FILE *out, cfiOID view) {
     j.key("view").value(name(view)).key("type").value(type);
     props(j, view);
     j.key("ports").beginArray();
-    cfidrIterT it = cfidrNetlistViewGetPorts(view, 3, &e);
+    cfidrIterT it = cfidrNetlistViewGetPorts(view, cfidrTopLevelIterMode, &e);
     for (cfiOID p = cfidrIterNextPort(it, &e); p.object != 0; p = cfidrIterNextPort(it, &e)) port(j, p);
     cfidrIterQuit(it, &e);
     j.endArray().key("nets").beginArray();
-    it = cfidrNetlistViewGetNets(view, 4, &e);
+    it = cfidrNetlistViewGetNets(view, cfidrAllIterMode, &e);
     for (cfiOID n = cfidrIterNextNet(it, &e); n.object != 0; n = cfidrIterNextNet(it, &e)) net(j, n);
     cfidrIterQuit(it, &e);
     j.endArray().key("instances").beginArray();
