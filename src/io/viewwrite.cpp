@@ -386,10 +386,10 @@ bool ViewWriter::run(cfidrErrorT *err) {
         cfidrErrorT local = 0;
         nyxIter *it = nyxNet::viewNets(d_view, cfidrTopLevelIterMode, &local);
         if (it == nullptr) return *err = cfidrErrInternal, false;
-        for (nyxObjRef r = nyxNet::iterNext(it, &local); ok && r.obj != nullptr; r = nyxNet::iterNext(it, &local)) {
+        for (nyxObjRef r = it->ops->next(it, &local); ok && r.obj != nullptr; r = it->ops->next(it, &local)) {
             ok = writeNet(r.obj, 0);
         }
-        nyxNet::iterQuit(it);
+        it->ops->quit(it);
     }
     for (int32_t i = 0; ok && i < d_view->ports().nitems(); ++i) {
         ok = writePort(static_cast<const nyxPort *>(d_view->ports()[i]), 0);

@@ -1,5 +1,5 @@
 // The iterator protocol: null iterators, handing out, stepping, rewinding and freeing, and the
-// global state's own getters (libraries, selector sets).
+// global state's selector-set list.
 #include "pi/pi.h"
 
 namespace nyxpi {
@@ -12,11 +12,6 @@ inline bool registerIter(const void *handle) {
     return trusted() || nyx::session == nullptr || nyx::session->registerIter(handle);
 }
 
-inline const nyxIterOps *iterOps(const nyxIter *it) {
-    int16_t row = it->iterObjType;
-    return row >= 0 && row < nyxClassTableSize ? nyx::iterFuncTables[row] : nullptr;
-}
-
 } // namespace
 
 cfidrIterT nullIter() {
@@ -26,17 +21,15 @@ cfidrIterT nullIter() {
     return handle;
 }
 
-cfidrIterT handOutIter(nyxIter *it, int16_t kind, int16_t makerCode, cfidrErrorT *e) {
+cfidrIterT handOutIter(nyxIter *it, int16_t kind, cfidrErrorT *e) {
     if (it == nullptr) {
         // A getter that made nothing reported why (or ran out of memory).
         if (*e == 0) fail(e, cfidrErrInternal);
         return nullIter();
     }
     it->iterFunc = kind;
-    it->iterObjType = makerCode;
     if (!registerIter(it)) {
-        const nyxIterOps *ops = iterOps(it);
-        if (ops != nullptr && ops->quit != nullptr) ops->quit(it);
+        it->ops->quit(it);
         fail(e, cfidrErrInternal);
         return nullIter();
     }
@@ -59,13 +52,8 @@ cfiOID iterNext(cfidrIterT handle, int16_t kind, cfidrErrorT *e) {
     }
     // The object it walked is gone: nothing it would read is there any more.
     if (it->ended) return fail(e, cfidrErrObjectUnusable), kNullOID;
-    const nyxIterOps *ops = iterOps(it);
-    int16_t stepKind = it->iterFunc;
-    if (ops == nullptr || stepKind <= 1 || stepKind >= nyxIterKindCount ||
-        ops->next[stepKind] == nullptr) {
-        return fail(e, cfidrErrInternal), kNullOID;
-    }
-    nyxObjRef r = ops->next[stepKind](it, e);
+    // One call: the iterator's own step.
+    nyxObjRef r = it->ops->next(it, e);
     if (*e != 0) return kNullOID;
     return handOut(r, e);
 }
@@ -91,9 +79,7 @@ NYX_API void cfidrIterReset(cfidrIterT it, cfidrErrorT *err) {
         nyxIter *iter = reinterpret_cast<nyxIter *>(it);
         // An iterator whose object went stays ended: rewinding would read freed memory.
         if (iter->ended) return nyxpi::fail(e, cfidrErrObjectUnusable);
-        const nyxIterOps *ops = nyxpi::iterOps(iter);
-        if (ops == nullptr || ops->reset == nullptr) return nyxpi::fail(e, cfidrErrInternal);
-        ops->reset(iter);
+        iter->ops->reset(iter);
     });
 }
 
@@ -103,9 +89,7 @@ NYX_API void cfidrIterQuit(cfidrIterT it, cfidrErrorT *err) {
         if (nyx::session != nullptr) nyx::session->withdrawIter(it);
         if (nyxpi::isNullIter(it)) return;
         nyxIter *iter = reinterpret_cast<nyxIter *>(it);
-        const nyxIterOps *ops = nyxpi::iterOps(iter);
-        if (ops == nullptr || ops->quit == nullptr) return nyxpi::fail(e, cfidrErrInternal);
-        ops->quit(iter);
+        iter->ops->quit(iter);
     });
 }
 
@@ -132,21 +116,15 @@ NYX_ITER_NEXT(nyxdrIterNextOccProp, nyxIterOccProp)
 NYX_ITER_NEXT(nyxdrIterNextDesignConfig, nyxIterDesignConfig)
 NYX_ITER_NEXT(cfidrIterNextSelectorSet, nyxIterSelectorSet)
 
-// The global state's getters. Their iterators have own type 4 (libraries) and 17 (selector
-// sets) and are served by row 26 of the iterator tables.
-static cfidrIterT sessionList(bool libs, cfidrErrorT *err) {
+// The global state's list of selector sets (the library list is the library family's: its
+// step reads each library it hands out).
+NYX_API cfidrIterT cfidrPIGetSelectorSets(cfidrErrorT *err) {
     return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
         nyx *s = nyxpi::session(e);
         if (s == nullptr) return nyxpi::nullIter();
-        nyxListIter *it = libs ? nyxMakeListIter(&s->libraries(), nyxIterLib, nyxCodeLib)
-                               : nyxMakeListIter(&s->selectorSets(), nyxIterSelectorSet,
-                                                 nyxCodeSelectorSet);
-        return nyxpi::handOutIter(it, libs ? nyxIterLib : nyxIterSelectorSet, nyxCodeSession, e);
+        nyxIter *it = nyxMakeListIter(&s->selectorSets(), nyxCodeSelectorSet);
+        return nyxpi::handOutIter(it, nyxIterSelectorSet, e);
     });
 }
-
-NYX_API cfidrIterT cfidrPIGetLibs(cfidrErrorT *err) { return sessionList(true, err); }
-
-NYX_API cfidrIterT cfidrPIGetSelectorSets(cfidrErrorT *err) { return sessionList(false, err); }
 
 } // extern "C"

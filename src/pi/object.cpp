@@ -67,8 +67,7 @@ int16_t contentKind(int32_t code, int i) {
 }
 
 void quitIter(const Frame &f) {
-    const nyxIterOps *iops = nyx::iterFuncTables[f.code];
-    if (f.it != nullptr && iops != nullptr && iops->quit != nullptr) iops->quit(f.it);
+    if (f.it != nullptr) f.it->ops->quit(f.it);
 }
 
 // Makes the iterator over the next content kind of f that has any; false when none is left.
@@ -81,7 +80,6 @@ bool openNext(Frame &f, cfidrErrorT *e) {
         if (*e != 0) return false;
         if (it == nullptr) continue;
         it->iterFunc = kind;
-        it->iterObjType = static_cast<int16_t>(f.code);
         f.it = it;
         return true;
     }
@@ -108,10 +106,7 @@ bool Withdrawal::walk(void *obj, int32_t code, uint32_t member, cfidrErrorT *e) 
             stack.pop_back();
             continue;
         }
-        const nyxIterOps *iops = nyx::iterFuncTables[f.code];
-        auto step = iops != nullptr ? iops->next[f.it->iterFunc] : nullptr;
-        if (step == nullptr) return failWalk();
-        nyxObjRef r = step(f.it, e);
+        nyxObjRef r = f.it->ops->next(f.it, e);
         if (*e != 0) return failWalk();
         if (r.obj == nullptr) {
             quitIter(f);

@@ -19,7 +19,7 @@
 //       return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
 //           if (!nyxpi::checkArg(lib, nyxCodeLib, e)) return nyxpi::nullIter();
 //           return nyxpi::handOutIter(nyxLib::getCells(nyxpi::object<nyxLib>(lib), e),
-//                                     nyxIterCell, nyxCodeLib, e);
+//                                     nyxIterCell, e);
 //       });
 //   }
 //
@@ -198,8 +198,8 @@ inline cfiOID handOut(const nyxObjRef &r, cfidrErrorT *e) {
 cfidrIterT nullIter();
 
 // Hands out an iterator that a class getter made (null: a new null iterator), recording its kind
-// and its maker's class code, and registering it unless trusted program mode is on.
-cfidrIterT handOutIter(nyxIter *it, int16_t kind, int16_t makerCode, cfidrErrorT *e);
+// and registering it unless trusted program mode is on.
+cfidrIterT handOutIter(nyxIter *it, int16_t kind, cfidrErrorT *e);
 
 // Like guard, for functions returning an iterator: the failure result is a new null iterator.
 template <class F> inline cfidrIterT guardIter(cfidrErrorT *err, F &&body) noexcept {

@@ -30,7 +30,7 @@ NYX_API cfiOID cfidrNetlistViewCreateInst(cfiOID view, cfiOID describer, const c
 NYX_API cfidrIterT cfidrNetlistViewGetInsts(cfiOID view, cfidrErrorT *err) {
     return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
         if (!checkArg(view, nyxCodeNetlistView, e)) return nyxpi::nullIter();
-        return nyxpi::handOutIter(nyxInstance::viewInsts(viewOf(view), e), nyxIterInst, nyxCodeNetlistView, e);
+        return nyxpi::handOutIter(nyxInstance::viewInsts(viewOf(view), e), nyxIterInst, e);
     });
 }
 

@@ -38,6 +38,13 @@ NYX_API cfiOID cfidrPIFindLibByName(const char *name, cfidrErrorT *err) {
     });
 }
 
+NYX_API cfidrIterT cfidrPIGetLibs(cfidrErrorT *err) {
+    return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
+        if (nyxpi::session(e) == nullptr) return nyxpi::nullIter();
+        return nyxpi::handOutIter(nyxLib::getLibs(e), nyxIterLib, e);
+    });
+}
+
 NYX_API cfiOID cfidrLibCreateCell(cfiOID lib, const char *name, cfidrErrorT *err) {
     return nyxpi::guard(err, kNullOID, [&](cfidrErrorT *e) {
         if (!checkArg(lib, nyxCodeLib, e)) return kNullOID;
@@ -57,8 +64,7 @@ NYX_API cfiOID cfidrLibFindCellByName(cfiOID lib, const char *name, cfidrErrorT 
 NYX_API cfidrIterT cfidrLibGetCells(cfiOID lib, cfidrErrorT *err) {
     return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
         if (!checkArg(lib, nyxCodeLib, e)) return nyxpi::nullIter();
-        return nyxpi::handOutIter(nyxLib::getCells(nyxpi::object<nyxLib>(lib), e), nyxIterCell,
-                                  nyxCodeLib, e);
+        return nyxpi::handOutIter(nyxLib::getCells(nyxpi::object<nyxLib>(lib), e), nyxIterCell, e);
     });
 }
 
@@ -92,8 +98,7 @@ NYX_API cfiOID cfidrCellGetOwner(cfiOID cell, cfidrErrorT *err) {
 NYX_API cfidrIterT cfidrCellGetViews(cfiOID cell, cfidrErrorT *err) {
     return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
         if (!checkArg(cell, nyxCodeCell, e)) return nyxpi::nullIter();
-        return nyxpi::handOutIter(nyxCell::getViews(nyxpi::object<nyxCell>(cell), e), nyxIterView,
-                                  nyxCodeCell, e);
+        return nyxpi::handOutIter(nyxCell::getViews(nyxpi::object<nyxCell>(cell), e), nyxIterView, e);
     });
 }
 

@@ -46,7 +46,7 @@ template <class F> cfidrIterT netIter(cfiOID n, int32_t expected, int16_t kind, 
     return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
         if (!checkArg(n, expected, e)) return nyxpi::nullIter();
         nyxIter *it = make(e);
-        return nyxpi::handOutIter(it, kind, static_cast<int16_t>(nyxpi::classCode(n.tag)), e);
+        return nyxpi::handOutIter(it, kind, e);
     });
 }
 
@@ -128,8 +128,7 @@ NYX_API void cfidrNetBundleRemoveNet(cfiOID g, int32_t position, cfidrErrorT *er
 NYX_API cfidrIterT cfidrNetBundleGetNets(cfiOID g, cfidrIterModeT mode, cfidrErrorT *err) {
     return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
         if (!checkArg(g, nyxCodeNetBundle, e) || !nyxpi::checkIterMode(mode, e)) return nyxpi::nullIter();
-        return nyxpi::handOutIter(nyxNet::members(group(g), mode, e), nyxIterNet,
-                                  static_cast<int16_t>(nyxpi::classCode(g.tag)), e);
+        return nyxpi::handOutIter(nyxNet::members(group(g), mode, e), nyxIterNet, e);
     });
 }
 

@@ -101,7 +101,7 @@ NYX_API cfiOID cfidrNetlistViewFindPortByName(cfiOID view, const char *name, cfi
 NYX_API cfidrIterT cfidrNetlistViewGetPorts(cfiOID view, cfidrIterModeT mode, cfidrErrorT *err) {
     return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
         if (!checkArg(view, nyxCodeNetlistView, e) || !nyxpi::checkIterMode(mode, e)) return nyxpi::nullIter();
-        return nyxpi::handOutIter(nyxPortViewGetPorts(viewOf(view), mode, e), nyxIterPort, nyxCodeNetlistView, e);
+        return nyxpi::handOutIter(nyxPortViewGetPorts(viewOf(view), mode, e), nyxIterPort, e);
     });
 }
 
@@ -243,16 +243,14 @@ NYX_API cfiOID cfidrPortBundleFindPortByPosition(cfiOID bundle, int32_t position
 NYX_API cfidrIterT cfidrPortBundleGetPorts(cfiOID bundle, cfidrIterModeT mode, cfidrErrorT *err) {
     return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
         if (!checkArg(bundle, nyxCodePortBundle, e) || !nyxpi::checkIterMode(mode, e)) return nyxpi::nullIter();
-        return nyxpi::handOutIter(nyxPortBundleGetPorts(groupOf(bundle), mode, e), nyxIterPort,
-                                  static_cast<int16_t>(groupOf(bundle)->d_code), e);
+        return nyxpi::handOutIter(nyxPortBundleGetPorts(groupOf(bundle), mode, e), nyxIterPort, e);
     });
 }
 
 NYX_API cfidrIterT cfidrPortBundleGetNetBundles(cfiOID bundle, cfidrErrorT *err) {
     return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
         if (!checkArg(bundle, nyxCodePortBundle, e)) return nyxpi::nullIter();
-        return nyxpi::handOutIter(nyxPortBundleGetNetBundles(groupOf(bundle), e), nyxIterNetBundle,
-                                  static_cast<int16_t>(groupOf(bundle)->d_code), e);
+        return nyxpi::handOutIter(nyxPortBundleGetNetBundles(groupOf(bundle), e), nyxIterNetBundle, e);
     });
 }
 

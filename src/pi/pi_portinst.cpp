@@ -76,8 +76,7 @@ NYX_API int32_t nyxdrInstGetPortInstCount(cfiOID inst, cfidrErrorT *err) {
 NYX_API cfidrIterT cfidrInstGetPortInsts(cfiOID inst, cfidrIterModeT mode, cfidrErrorT *err) {
     return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
         if (!checkArg(inst, nyxCodeInst, e) || !nyxpi::checkIterMode(mode, e)) return nyxpi::nullIter();
-        return nyxpi::handOutIter(nyxPortInst::instPortInsts(instOf(inst), mode, e), nyxIterPortInst,
-                                  nyxCodePortInstBundle, e);
+        return nyxpi::handOutIter(nyxPortInst::instPortInsts(instOf(inst), mode, e), nyxIterPortInst, e);
     });
 }
 
@@ -86,16 +85,14 @@ NYX_API cfidrIterT cfidrPortInstBundleGetPortInsts(cfiOID bundle, cfidrIterModeT
         if (!checkArg(bundle, nyxCodePortInstBundle, e) || !nyxpi::checkIterMode(mode, e) || !groupWord(bundle, e)) {
             return nyxpi::nullIter();
         }
-        return nyxpi::handOutIter(nyxPortInst::groupPortInsts(wordOf(bundle), mode, e), nyxIterPortInst,
-                                  nyxCodePortInstBundle, e);
+        return nyxpi::handOutIter(nyxPortInst::groupPortInsts(wordOf(bundle), mode, e), nyxIterPortInst, e);
     });
 }
 
 NYX_API cfidrIterT cfidrPortInstBundleGetNetBundles(cfiOID bundle, cfidrErrorT *err) {
     return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
         if (!checkArg(bundle, nyxCodePortInstBundle, e) || !groupWord(bundle, e)) return nyxpi::nullIter();
-        return nyxpi::handOutIter(nyxPortInst::netBundles(wordOf(bundle), e), nyxIterNetBundle,
-                                  nyxCodePortInstBundle, e);
+        return nyxpi::handOutIter(nyxPortInst::netBundles(wordOf(bundle), e), nyxIterNetBundle, e);
     });
 }
 

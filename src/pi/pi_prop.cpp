@@ -71,11 +71,10 @@ NYX_API cfidrIterT cfidrObjectGetProps(cfiOID obj, cfidrErrorT *err) {
         if (getter == nullptr) return nyxpi::fail(e, cfidrErrWrongType), nyxpi::nullIter();
         nyxIter *it = getter(nyxpi::address(obj.object), nyxpi::memberIndex(obj.tag), e);
         if (*e != 0) {
-            const nyxIterOps *iops = nyx::iterFuncTables[classCode(obj.tag)];
-            if (it != nullptr && iops != nullptr && iops->quit != nullptr) iops->quit(it);
+            if (it != nullptr) it->ops->quit(it);
             return nyxpi::nullIter();
         }
-        return nyxpi::handOutIter(it, nyxIterProp, static_cast<int16_t>(classCode(obj.tag)), e);
+        return nyxpi::handOutIter(it, nyxIterProp, e);
     });
 }
 

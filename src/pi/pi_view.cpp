@@ -136,7 +136,7 @@ NYX_API cfiOID cfidrNetlistViewFindNetByName(cfiOID view, const char *name, cfid
 NYX_API cfidrIterT cfidrNetlistViewGetNets(cfiOID view, cfidrIterModeT mode, cfidrErrorT *err) {
     return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
         if (!checkArg(view, nyxCodeNetlistView, e) || !nyxpi::checkIterMode(mode, e)) return nyxpi::nullIter();
-        return nyxpi::handOutIter(nyxNet::viewNets(asView(view), mode, e), nyxIterNet, nyxCodeNetlistView, e);
+        return nyxpi::handOutIter(nyxNet::viewNets(asView(view), mode, e), nyxIterNet, e);
     });
 }
 

@@ -40,25 +40,20 @@ namespace {
 // The global state's iterators do not recycle: they are made rarely.
 nyxIterCache<nyxListIter, 0> g_listIters;
 
-void listQuit(nyxIter *it) { g_listIters.release(static_cast<nyxListIter *>(it)); }
+} // namespace
 
-void listReset(nyxIter *it) { static_cast<nyxListIter *>(it)->index = 0; }
-
-nyxObjRef listNext(nyxIter *it, cfidrErrorT *) {
+nyxObjRef nyxListIterNext(nyxIter *it, cfidrErrorT *) {
     nyxListIter *li = static_cast<nyxListIter *>(it);
     if (li->index >= li->list->nitems()) return {};
     return nyxObjRef{(*li->list)[li->index++], li->code, 0};
 }
 
-} // namespace
+void nyxListIterReset(nyxIter *it) { static_cast<nyxListIter *>(it)->index = 0; }
 
-nyxListIter *nyxMakeListIter(const nyxDynArray *list, int32_t ownType, int32_t code) {
-    return g_listIters.make(list, ownType, code);
+void nyxListIterQuit(nyxIter *it) { g_listIters.release(static_cast<nyxListIter *>(it)); }
+
+constinit const nyxIterOps nyxListIterOps = {nyxListIterNext, nyxListIterReset, nyxListIterQuit};
+
+nyxListIter *nyxMakeListIter(const nyxDynArray *list, int32_t code, const nyxIterOps &ops) {
+    return g_listIters.make(ops, list, code);
 }
-
-const nyxIterOps nyxSessionIterOps = {
-    listQuit,
-    listReset,
-    {nullptr, nullptr, nullptr, nullptr, listNext, nullptr, nullptr, nullptr, nullptr, nullptr,
-     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, listNext},
-};

@@ -3,9 +3,9 @@
 // one-slot (or few-slot) caches that let an iterator class reuse freed iterators.
 //
 // An iterator crosses the interface as an untyped handle, the address of an object derived from
-// nyxIter. The interface frame records the iterator kind (iterFunc: which IterNext function may
-// step it) and the class code of the object that made it (iterObjType: which row of
-// nyx::iterFuncTables holds its operations) right after the class getter returns it.
+// nyxIter. Every iterator carries its own operations (ops: step, rewind, quit), set where it is
+// made, so that the interface steps it with one indirect call. The interface frame records the
+// iterator kind (iterFunc: which IterNext function may step it) right after the getter returns it.
 #pragma once
 
 #include <cstddef>
@@ -25,8 +25,18 @@ struct nyxObjRef {
     uint32_t member = 0;
 };
 
-// Base of every iterator. The constructor zeroes the kind and the maker's class code; `type` is
-// the iterator class's own kind, used by its quit and reset operations.
+struct nyxIter;
+
+// Operations of one iterator class. `next` steps the iterator and returns a null nyxObjRef when it
+// is exhausted; `reset` rewinds it; `quit` destroys it and returns its memory.
+struct nyxIterOps {
+    nyxObjRef (*next)(nyxIter *it, cfidrErrorT *err);
+    void (*reset)(nyxIter *it);
+    void (*quit)(nyxIter *it);
+};
+
+// Base of every iterator: its operations, given by the iterator class's constructor, and the
+// kind, zero until the frame records it.
 //
 // An iterator walks memory that belongs to other objects: a view's blocks, a group's member
 // array, a property list, a library's cell list. When such an object goes (destroyed, purged,
@@ -45,15 +55,14 @@ struct nyxObjRef {
 // (the null identifier) and rewinding leaves it ended, until it is quit.
 //     live iterators == the constructed, not yet destroyed nyxIter objects == the live list
 struct nyxIter {
+    const nyxIterOps *ops;
     int16_t iterFunc = 0;
-    int16_t iterObjType = 0;
-    int32_t type = 0;
     bool ended = false;
     const void *home = nullptr;
     const void *anchor = nullptr;
     void (*forget)(nyxIter *it, const void *gone) = nullptr;
 
-    explicit nyxIter(int32_t ownType = 0) : type(ownType) { link(); }
+    explicit nyxIter(const nyxIterOps &own) : ops(&own) { link(); }
     ~nyxIter() { unlink(); }
     nyxIter(const nyxIter &) = delete;
     nyxIter &operator=(const nyxIter &) = delete;
@@ -109,16 +118,7 @@ enum nyxIterKind : int16_t {
     nyxIterDesignConfig = 16,
     nyxIterSelectorSet = 17,
 };
-constexpr int nyxIterKindCount = 18;  // Kinds 0 and 1 are unused (slots 0 and 1 are quit, reset).
-
-// Operations on the iterators that objects of one class make (one row of nyx::iterFuncTables).
-// `quit` destroys the iterator and returns its memory; `reset` rewinds it; next[k] steps an
-// iterator of kind k and returns a null nyxObjRef when it is exhausted.
-struct nyxIterOps {
-    void (*quit)(nyxIter *it);
-    void (*reset)(nyxIter *it);
-    nyxObjRef (*next[nyxIterKindCount])(nyxIter *it, cfidrErrorT *err);
-};
+constexpr int nyxIterKindCount = 18;  // Kinds 0 and 1 are unused.
 
 // Memory of iterators: blocks of "NYX Iterator Object Heap" (allocBlock/freeBlock with the size
 // stated again on release). nyxIterAllocBlock returns null when no memory is left.
@@ -181,20 +181,25 @@ private:
     int count_ = 0;
 };
 
-// Iterator over one of the global state's lists (libraries, kind 4; selector sets, kind 17).
-// It steps by index until the list's count, so objects added while it runs are seen.
+// Iterator over one of the global state's lists. It steps by index until the list's count, so
+// objects added while it runs are seen.
 class nyxDynArray;
 struct nyxListIter : nyxIter {
     const nyxDynArray *list;
     int32_t index = 0;
     int32_t code;  // class code of the listed objects
 
-    nyxListIter(const nyxDynArray *l, int32_t ownType, int32_t c) : nyxIter(ownType), list(l), code(c) {}
+    nyxListIter(const nyxIterOps &o, const nyxDynArray *l, int32_t c) : nyxIter(o), list(l), code(c) {}
 };
 
-// Makes an iterator over the global state's library (kind 4, class code 1) or selector-set list
-// (kind 17, class code 16); null when out of memory.
-nyxListIter *nyxMakeListIter(const nyxDynArray *list, int32_t ownType, int32_t code);
+// The list iterator's operations; a list whose step does more (the libraries: each is read as
+// it is handed out) makes its iterator with its own operations around nyxListIterNext.
+nyxObjRef nyxListIterNext(nyxIter *it, cfidrErrorT *err);
+void nyxListIterReset(nyxIter *it);
+void nyxListIterQuit(nyxIter *it);
+extern const nyxIterOps nyxListIterOps;
 
-// Row 26 of nyx::iterFuncTables: the operations of the global state's own iterators.
-extern const nyxIterOps nyxSessionIterOps;
+// Makes an iterator over a list of the global state whose objects have class code `code`, with
+// the given operations (their quit must be nyxListIterQuit); null when out of memory.
+nyxListIter *nyxMakeListIter(const nyxDynArray *list, int32_t code,
+                             const nyxIterOps &ops = nyxListIterOps);

@@ -49,17 +49,6 @@ const nyxClassOps *nyx::functionTables[nyxClassTableSize] = {
 
 namespace {
 
-// The iterator rows follow the class rows; row 26 is the global state's own.
-struct IterTableInit {
-    IterTableInit() {
-        for (int c = 0; c < nyxClassTableSize; ++c) {
-            const nyxClassOps *ops = nyx::functionTables[c];
-            nyx::iterFuncTables[c] = ops != nullptr ? ops->iterOps : nullptr;
-        }
-        nyx::iterFuncTables[nyxCodeSession] = &nyxSessionIterOps;
-    }
-};
-
 // Heaps of the global state: name and chunk size in pages.
 constexpr long kPage = 4096;
 
@@ -69,9 +58,6 @@ Hx_genheap *makeHeap(Hx_genheap *&slot, const char *name, long pages) {
 }
 
 } // namespace
-
-const nyxIterOps *nyx::iterFuncTables[nyxClassTableSize] = {};
-static IterTableInit g_iterTableInit;
 
 Hx_genheap *nyx::getGlobalHeap() {
     if (globalNYXHeap == nullptr && makeHeap(globalNYXHeap, "NYX Global Object Heap", 4)) {
@@ -150,12 +136,6 @@ nyx::~nyx() {
 
 nyx *nyx::ensure() {
     if (session == nullptr) {
-        // The class rows are constant, but a row defined with a dynamic initialiser in another
-        // file may have been read before it was initialised: take the iterator rows again.
-        for (int c = 0; c < nyxClassTableSize; ++c) {
-            const nyxClassOps *ops = functionTables[c];
-            if (c != nyxCodeSession && ops != nullptr) iterFuncTables[c] = ops->iterOps;
-        }
         nyx *state = nullptr;
         try {
             state = new nyx();

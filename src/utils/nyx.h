@@ -14,7 +14,7 @@
 //        extern const nyxClassOps nyxCellOps = {...};
 //    with a constant initializer (function addresses only: the rows are read while the library
 //    loads). The names are weak references here: a class that does not exist yet has a null row
-//    in nyx::functionTables and nyx::iterFuncTables, and the interface answers 15 for it.
+//    in nyx::functionTables, and the interface answers 15 for it.
 // 2. Initialisation and release. The steps that belong to later subsystems are the weak hook
 //    functions below (nyxHookOpenSearchPathLibraries, nyxHookStopCompilers, ...); define the
 //    function with exactly that signature in the subsystem and the step runs. A missing hook is
@@ -92,8 +92,6 @@ struct nyxClassOps {
     // getters[nyxIterCell] a library's cells, and so on. The interface's getters and the
     // withdrawal of identifiers on destruction both walk contents through these.
     nyxGetterFn getters[nyxIterKindCount];
-    // Operations on the iterators that objects of this class make (row of nyx::iterFuncTables).
-    const nyxIterOps *iterOps;
     // The class's own operations, in a table whose type its subsystem defines.
     const void *own;
 };
@@ -135,11 +133,9 @@ public:
     static uint32_t sessionFlags;
     static constexpr uint32_t kTrustedProgram = 1;
     static constexpr uint32_t kTrustedData = 2;
-    // Per-class operation tables by class code 0-27 (codes 0, 26 and 27 have no class row;
-    // iterFuncTables[26] serves the global state's own iterators). Filled from the weak names
-    // above at load; tests may install rows of their own.
+    // Per-class operation tables by class code 0-27 (codes 0, 26 and 27 have no class row).
+    // Filled from the weak names above at load; tests may install rows of their own.
     static const nyxClassOps *functionTables[nyxClassTableSize];
-    static const nyxIterOps *iterFuncTables[nyxClassTableSize];
     // Counter of null iterators: starts at 1; each new null iterator adds 2 and is the new
     // value (3, 5, 7, ...), odd and so never the address of a real iterator.
     static uintptr_t nullIterator;

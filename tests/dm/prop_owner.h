@@ -36,27 +36,12 @@ inline void destroy(void *obj, uint32_t, cfidrErrorT *err) {
     if (asOwner(obj)->readOnly) return void(*err = cfidrErrNotOpenForUpdate);
     nyxPropListDestroy(asOwner(obj)->props);
 }
-inline void quit(nyxIter *it) {
-    if (it->type == nyxPropIterType) nyxPropIterQuit(it);
-}
-inline void reset(nyxIter *it) {
-    if (it->type == nyxPropIterType) nyxPropIterReset(it);
-}
-
-inline const nyxIterOps kIterOps = [] {
-    nyxIterOps ops{};
-    ops.quit = quit;
-    ops.reset = reset;
-    ops.next[nyxIterProp] = nyxPropIterNext;
-    return ops;
-}();
 inline const nyxClassOps kOps = [] {
     nyxClassOps ops{};
     ops.createProp = createProp;
     ops.destroy = destroy;
     ops.findPropByName = findProp;
     ops.getters[nyxIterProp] = getProps;
-    ops.iterOps = &kIterOps;
     return ops;
 }();
 
@@ -65,13 +50,10 @@ struct Session : testing::Test {
     void SetUp() override {
         cfidrPIInit(&e);
         savedOps = nyx::functionTables[kCode];
-        savedIter = nyx::iterFuncTables[kCode];
         nyx::functionTables[kCode] = &kOps;
-        nyx::iterFuncTables[kCode] = &kIterOps;
     }
     void TearDown() override {
         nyx::functionTables[kCode] = savedOps;
-        nyx::iterFuncTables[kCode] = savedIter;
         nyxtest::clearTrustedModes();
         cfidrPIQuit(&e);
     }
@@ -85,7 +67,6 @@ struct Session : testing::Test {
 
     cfidrErrorT e = -1;
     const nyxClassOps *savedOps = nullptr;
-    const nyxIterOps *savedIter = nullptr;
 };
 
 } // namespace propowner

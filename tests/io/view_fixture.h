@@ -138,11 +138,11 @@ inline std::string dumpView(nyxNetlistView *v) {
     out += "\n";
     cfidrErrorT e = 0;
     nyxIter *it = nyxNet::viewNets(v, cfidrTopLevelIterMode, &e);
-    for (nyxObjRef r = nyxNet::iterNext(it, &e); r.obj != nullptr; r = nyxNet::iterNext(it, &e)) {
+    for (nyxObjRef r = it->ops->next(it, &e); r.obj != nullptr; r = it->ops->next(it, &e)) {
         dumpNet(v, r.obj, out);
         out += "\n";
     }
-    nyxNet::iterQuit(it);
+    it->ops->quit(it);
     for (int32_t i = 0; i < v->ports().nitems(); ++i) {
         dumpPort(static_cast<const nyxPort *>(v->ports()[i]), out);
         out += "\n";

@@ -27,7 +27,7 @@ struct Node {
 struct Iter : nyxIter {
     Node *node;
     int pos = 0;
-    Iter(Node *n, int32_t t) : nyxIter(t), node(n) {}
+    Iter(const nyxIterOps &o, Node *n) : nyxIter(o), node(n) {}
 };
 
 inline nyxIterCache<Iter, 1> &cache() {
@@ -44,12 +44,6 @@ inline Node *makeNode(int32_t code, const char *name) {
     return n;
 }
 
-inline nyxIter *getKids(void *obj, uint32_t, cfidrErrorT *) {
-    return cache().make(static_cast<Node *>(obj), nyxIterCell);
-}
-inline nyxIter *getProps(void *obj, uint32_t, cfidrErrorT *) {
-    return cache().make(static_cast<Node *>(obj), nyxIterProp);
-}
 inline void quit(nyxIter *it) { cache().release(static_cast<Iter *>(it)); }
 inline void reset(nyxIter *it) { static_cast<Iter *>(it)->pos = 0; }
 inline nyxObjRef nextKid(nyxIter *it, cfidrErrorT *) {
@@ -80,9 +74,14 @@ inline void setName(void *obj, uint32_t, const char *name, cfidrErrorT *err) {
     std::snprintf(static_cast<Node *>(obj)->name, sizeof(Node::name), "%s", name);
 }
 
-inline const nyxIterOps kIterOps = {quit, reset, {nullptr, nullptr, nextKid, nullptr, nullptr,
-                                                  nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                  nextProp}};
+inline const nyxIterOps kKidOps = {nextKid, reset, quit};
+inline const nyxIterOps kPropIterOps = {nextProp, reset, quit};
+inline nyxIter *getKids(void *obj, uint32_t, cfidrErrorT *) {
+    return cache().make(kKidOps, static_cast<Node *>(obj));
+}
+inline nyxIter *getProps(void *obj, uint32_t, cfidrErrorT *) {
+    return cache().make(kPropIterOps, static_cast<Node *>(obj));
+}
 
 inline nyxClassOps makeOps(bool withKids) {
     nyxClassOps ops{};
@@ -91,7 +90,6 @@ inline nyxClassOps makeOps(bool withKids) {
     ops.setName = withKids ? setName : nullptr;  // "cells" cannot be renamed
     if (withKids) ops.getters[nyxIterCell] = getKids;
     ops.getters[nyxIterProp] = getProps;
-    ops.iterOps = &kIterOps;
     return ops;
 }
 inline const nyxClassOps kLibOps = makeOps(true);
@@ -101,21 +99,17 @@ inline const nyxClassOps kPropOps = {};
 // Installs the rows (and puts the real ones back when the test ends).
 struct Install {
     const nyxClassOps *saved[3];
-    const nyxIterOps *savedIter[3];
     static constexpr int kCodes[3] = {nyxCodeLib, nyxCodeCell, nyxCodeProp};
     Install() {
         const nyxClassOps *rows[3] = {&kLibOps, &kCellOps, &kPropOps};
         for (int i = 0; i < 3; ++i) {
             saved[i] = nyx::functionTables[kCodes[i]];
-            savedIter[i] = nyx::iterFuncTables[kCodes[i]];
             nyx::functionTables[kCodes[i]] = rows[i];
-            nyx::iterFuncTables[kCodes[i]] = rows[i]->iterOps;
         }
     }
     ~Install() {
         for (int i = 0; i < 3; ++i) {
             nyx::functionTables[kCodes[i]] = saved[i];
-            nyx::iterFuncTables[kCodes[i]] = savedIter[i];
         }
     }
 };

@@ -24,7 +24,7 @@ cfidrIterT getCells(cfiOID lib, cfidrErrorT *err) {
     return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
         if (!nyxpi::checkArg(lib, nyxCodeLib, e)) return nyxpi::nullIter();
         nyxIter *it = fake::getKids(nyxpi::object<void>(lib), 0, e);
-        return nyxpi::handOutIter(it, nyxIterCell, nyxCodeLib, e);
+        return nyxpi::handOutIter(it, nyxIterCell, e);
     });
 }
 
@@ -240,10 +240,10 @@ TEST_F(FrameIterators, NullIteratorsAndKinds) {
 }
 
 TEST_F(FrameIterators, SessionLists) {
-    // The frame's own row (the library subsystem wraps the library step with reading).
-    const nyxIterOps *row = nyx::iterFuncTables[nyxCodeSession];
-    nyx::iterFuncTables[nyxCodeSession] = &nyxSessionIterOps;
-    cfidrIterT libs = cfidrPIGetLibs(&e);
+    // The plain list iterator over the global state's libraries (the library family's own getter
+    // also reads each library it hands out).
+    cfidrIterT libs = nyxpi::handOutIter(
+        nyxMakeListIter(&nyx::session->libraries(), nyxCodeLib), nyxIterLib, &e);
     EXPECT_EQ(e, 0);
     EXPECT_EQ(cfidrIterNextLib(libs, &e).object, 0u);
     EXPECT_EQ(e, 0);
@@ -264,7 +264,6 @@ TEST_F(FrameIterators, SessionLists) {
     cfidrIterQuit(sets, &e);
     EXPECT_EQ(e, 0);
     nyx::session->libraries().clear();
-    nyx::iterFuncTables[nyxCodeSession] = row;
 }
 
 } // namespace

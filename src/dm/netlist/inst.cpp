@@ -132,12 +132,22 @@ void uncacheInstRef(nyxNetlistView *describer, nyxInst *inst) { describer->instR
 // --- Iterator over a view's instances ------------------------------------------------------------
 
 namespace {
+extern const nyxIterOps kIterOps;
 struct InstIter : nyxIter {
     nyxNetlistView *view;
     nyxInstCursor cursor;
-    explicit InstIter(nyxNetlistView *v) : nyxIter(kIterType), view(v) {}
+    explicit InstIter(nyxNetlistView *v) : nyxIter(kIterOps), view(v) {}
 };
 nyxIterCache<InstIter, 2> g_iters;
+
+nyxObjRef iterNext(nyxIter *it, cfidrErrorT *) {
+    auto *i = static_cast<InstIter *>(it);
+    nyxInst *inst = next(i->view, i->cursor);
+    return inst != nullptr ? nyxObjRef{inst, nyxCodeInst, 0} : nyxObjRef{};
+}
+void iterQuit(nyxIter *it) { g_iters.release(static_cast<InstIter *>(it)); }
+void iterReset(nyxIter *it) { static_cast<InstIter *>(it)->cursor = nyxInstCursor{}; }
+constinit const nyxIterOps kIterOps = {iterNext, iterReset, iterQuit};
 } // namespace
 
 nyxIter *viewInsts(nyxNetlistView *view, cfidrErrorT *err) {
@@ -147,14 +157,5 @@ nyxIter *viewInsts(nyxNetlistView *view, cfidrErrorT *err) {
     it->home = view;
     return it;
 }
-
-nyxObjRef iterNext(nyxIter *it, cfidrErrorT *) {
-    auto *i = static_cast<InstIter *>(it);
-    nyxInst *inst = next(i->view, i->cursor);
-    return inst != nullptr ? nyxObjRef{inst, nyxCodeInst, 0} : nyxObjRef{};
-}
-
-void iterQuit(nyxIter *it) { g_iters.release(static_cast<InstIter *>(it)); }
-void iterReset(nyxIter *it) { static_cast<InstIter *>(it)->cursor = nyxInstCursor{}; }
 
 } // namespace nyxInstance

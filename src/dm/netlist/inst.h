@@ -202,11 +202,7 @@ nyxInst *next(nyxNetlistView *view, nyxInstCursor &cursor);
 void cacheInstRef(nyxNetlistView *describer, nyxInst *inst);
 void uncacheInstRef(nyxNetlistView *describer, nyxInst *inst);
 
-// Iterators over a view's instances (kind nyxIterInst, own type kIterType).
-constexpr int32_t kIterType = 0x494e;
+// Iterator over a view's instances (kind nyxIterInst).
 nyxIter *viewInsts(nyxNetlistView *view, cfidrErrorT *err);
-nyxObjRef iterNext(nyxIter *it, cfidrErrorT *err);
-void iterQuit(nyxIter *it);
-void iterReset(nyxIter *it);
 
 } // namespace nyxInstance

@@ -99,8 +99,5 @@ namespace nyxPortInst {
 bool createTree(nyxInst *inst, cfidrErrorT *err) NYX_WEAK;
 void destroyTree(nyxInst *inst) NYX_WEAK;
 nyxIter *instGetter(void *inst, uint32_t member, cfidrErrorT *err) NYX_WEAK;
-nyxObjRef iterNext(nyxIter *it, cfidrErrorT *err) NYX_WEAK;
-void iterQuit(nyxIter *it) NYX_WEAK;
-void iterReset(nyxIter *it) NYX_WEAK;
 nyxNetlistView *view(const void *word) NYX_WEAK;
 } // namespace nyxPortInst

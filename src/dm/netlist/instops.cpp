@@ -26,29 +26,6 @@ nyxIter *instGetPortInsts(void *obj, uint32_t member, cfidrErrorT *err) {
     if (&nyxPortInst::instGetter == nullptr) return nullptr;
     return nyxPortInst::instGetter(obj, member, err);
 }
-nyxObjRef portInstNext(nyxIter *it, cfidrErrorT *err) {
-    if (&nyxPortInst::iterNext == nullptr) return {};
-    return nyxPortInst::iterNext(it, err);
-}
-
-void iterQuit(nyxIter *it) {
-    if (it->type == nyxPropIterType) return nyxPropIterQuit(it);
-    if (it->type == nyxPortInst::kIterType && &nyxPortInst::iterQuit != nullptr) nyxPortInst::iterQuit(it);
-}
-void iterReset(nyxIter *it) {
-    if (it->type == nyxPropIterType) return nyxPropIterReset(it);
-    if (it->type == nyxPortInst::kIterType && &nyxPortInst::iterReset != nullptr) nyxPortInst::iterReset(it);
-}
-
-constexpr nyxIterOps kInstIterOps = [] {
-    nyxIterOps ops{};
-    ops.quit = iterQuit;
-    ops.reset = iterReset;
-    ops.next[nyxIterProp] = nyxPropIterNext;
-    ops.next[nyxIterPortInst] = portInstNext;
-    return ops;
-}();
-
 constexpr nyxClassOps makeInstOps() {
     nyxClassOps ops{};
     ops.createProp = instCreateProp;
@@ -58,11 +35,9 @@ constexpr nyxClassOps makeInstOps() {
     ops.setName = instSetName;
     ops.getters[nyxIterProp] = instGetProps;
     ops.getters[nyxIterPortInst] = instGetPortInsts;
-    ops.iterOps = &kInstIterOps;
     return ops;
 }
 
 } // namespace
 
-// Constant-initialised: the frame copies the iterator rows during static initialisation.
 extern constinit const nyxClassOps nyxInstOps = makeInstOps();

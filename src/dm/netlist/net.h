@@ -204,16 +204,12 @@ bool buildAttach(nyxNetScalar *net, nyxPortScalar *port);
 inline nyxPropList *props(const void *net) { return nyxObjPtr<nyxPropList>(static_cast<const nyxNetHead *>(net)->d_props); }
 inline void setProps(void *net, nyxPropList *list) { static_cast<nyxNetHead *>(net)->d_props = nyxObjWord(list); }
 
-// Iterators (own type kIterType). View nets and group members by mode 1-4; the rest are lists
-// computed when the iterator is made.
-constexpr int32_t kIterType = 0x4e54;
+// Iterators, each carrying its own operations. View nets and group members by mode 1-4; the
+// rest are lists computed when the iterator is made.
 nyxIter *viewNets(nyxNetlistView *view, int32_t mode, cfidrErrorT *err);
 nyxIter *members(nyxNetBundle *group, int32_t mode, cfidrErrorT *err);
 nyxIter *connections(void *net, const nyxConnSide &side, cfidrErrorT *err);
 nyxIter *netBundles(void *net, cfidrErrorT *err);
 nyxIter *aliases(void *net, cfidrErrorT *err);
-nyxObjRef iterNext(nyxIter *it, cfidrErrorT *err);
-void iterQuit(nyxIter *it);
-void iterReset(nyxIter *it);
 
 } // namespace nyxNet

@@ -12,14 +12,10 @@
 
 namespace {
 
-enum Sub : int32_t { kViewNets = 1, kMembers = 2, kList = 3 };
+// Each iterator class carries its own operations (defined below).
+extern const nyxIterOps kViewNetOps, kMemberOps, kListOps;
 
-struct NetIterBase : nyxIter {
-    int32_t sub;
-    explicit NetIterBase(int32_t s) : nyxIter(nyxNet::kIterType), sub(s) {}
-};
-
-struct ViewNetIter : NetIterBase {
+struct ViewNetIter : nyxIter {
     nyxNetlistView *view;
     int32_t mode;
     int32_t chain = 0;
@@ -30,7 +26,7 @@ struct ViewNetIter : NetIterBase {
     uint32_t stride = 0;
     int32_t code = 0;
     bool want = false;
-    ViewNetIter(nyxNetlistView *v, int32_t m) : NetIterBase(kViewNets), view(v), mode(m) { rewind(); }
+    ViewNetIter(nyxNetlistView *v, int32_t m) : nyxIter(kViewNetOps), view(v), mode(m) { rewind(); }
     void rewind() {
         chain = 0;
         enter(view->chain(0).first);
@@ -38,17 +34,21 @@ struct ViewNetIter : NetIterBase {
     void enter(nyxListBlock *b);
 };
 
-struct MemberIter : NetIterBase {
+struct MemberIter : nyxIter {
     nyxNetBundle *root;
     int32_t mode;
     std::vector<std::pair<nyxNetBundle *, int32_t>> stack;
-    MemberIter(nyxNetBundle *g, int32_t m) : NetIterBase(kMembers), root(g), mode(m) { stack.emplace_back(g, 0); }
+    MemberIter(nyxNetBundle *g, int32_t m) : nyxIter(kMemberOps), root(g), mode(m) { rewind(); }
+    void rewind() {
+        stack.clear();
+        stack.emplace_back(root, 0);
+    }
 };
 
-struct ListIter : NetIterBase {
+struct ListIter : nyxIter {
     std::vector<nyxObjRef> items;
     size_t pos = 0;
-    ListIter() : NetIterBase(kList) {}
+    ListIter() : nyxIter(kListOps) {}
 };
 
 nyxIterCache<ViewNetIter, 2> g_viewIters;
@@ -243,10 +243,20 @@ nyxIter *aliases(void *net, cfidrErrorT *err) {
     return it;
 }
 
+} // namespace nyxNet
+
 namespace {
 
-[[gnu::noinline]] nyxObjRef nextOfList(nyxIter *it, int32_t sub) {
-    if (sub == kMembers) return nextMember(static_cast<MemberIter *>(it));
+// The walk over a view's nets is the hot one: its step within a block makes no call.
+nyxObjRef viewNetNext(nyxIter *it, cfidrErrorT *) { return nextViewNet(static_cast<ViewNetIter *>(it)); }
+void viewNetReset(nyxIter *it) { static_cast<ViewNetIter *>(it)->rewind(); }
+void viewNetQuit(nyxIter *it) { g_viewIters.release(static_cast<ViewNetIter *>(it)); }
+
+nyxObjRef memberNext(nyxIter *it, cfidrErrorT *) { return nextMember(static_cast<MemberIter *>(it)); }
+void memberReset(nyxIter *it) { static_cast<MemberIter *>(it)->rewind(); }
+void memberQuit(nyxIter *it) { g_memberIters.release(static_cast<MemberIter *>(it)); }
+
+nyxObjRef listNext(nyxIter *it, cfidrErrorT *) {
     auto *li = static_cast<ListIter *>(it);
     while (li->pos < li->items.size()) {
         const nyxObjRef &r = li->items[li->pos++];
@@ -254,36 +264,11 @@ namespace {
     }
     return {};
 }
+void listReset(nyxIter *it) { static_cast<ListIter *>(it)->pos = 0; }
+void listQuit(nyxIter *it) { g_listIters.release(static_cast<ListIter *>(it)); }
+
+constinit const nyxIterOps kViewNetOps = {viewNetNext, viewNetReset, viewNetQuit};
+constinit const nyxIterOps kMemberOps = {memberNext, memberReset, memberQuit};
+constinit const nyxIterOps kListOps = {listNext, listReset, listQuit};
 
 } // namespace
-
-nyxObjRef iterNext(nyxIter *it, cfidrErrorT *) {
-    // The walk over a view's nets is the hot one: its step within a block makes no call.
-    if (it->type != kIterType) return {};
-    int32_t sub = static_cast<NetIterBase *>(it)->sub;
-    if (sub == kViewNets) [[likely]] return nextViewNet(static_cast<ViewNetIter *>(it));
-    return nextOfList(it, sub);
-}
-
-void iterQuit(nyxIter *it) {
-    switch (static_cast<NetIterBase *>(it)->sub) {
-    case kViewNets: return g_viewIters.release(static_cast<ViewNetIter *>(it));
-    case kMembers: return g_memberIters.release(static_cast<MemberIter *>(it));
-    default: return g_listIters.release(static_cast<ListIter *>(it));
-    }
-}
-
-void iterReset(nyxIter *it) {
-    switch (static_cast<NetIterBase *>(it)->sub) {
-    case kViewNets: return static_cast<ViewNetIter *>(it)->rewind();
-    case kMembers: {
-        auto *mi = static_cast<MemberIter *>(it);
-        mi->stack.clear();
-        mi->stack.emplace_back(mi->root, 0);
-        return;
-    }
-    default: static_cast<ListIter *>(it)->pos = 0; return;
-    }
-}
-
-} // namespace nyxNet

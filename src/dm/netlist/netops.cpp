@@ -41,26 +41,6 @@ nyxIter *netGetPortInsts(void *obj, uint32_t, cfidrErrorT *err) {
 nyxIter *netGetNetBundles(void *obj, uint32_t, cfidrErrorT *err) { return nyxNet::netBundles(obj, err); }
 nyxIter *netGetAliases(void *obj, uint32_t, cfidrErrorT *err) { return nyxNet::aliases(obj, err); }
 
-void iterQuit(nyxIter *it) {
-    if (it->type == nyxPropIterType) return nyxPropIterQuit(it);
-    nyxNet::iterQuit(it);
-}
-void iterReset(nyxIter *it) {
-    if (it->type == nyxPropIterType) return nyxPropIterReset(it);
-    nyxNet::iterReset(it);
-}
-
-constexpr nyxIterOps kNetIterOps = [] {
-    nyxIterOps ops{};
-    ops.quit = iterQuit;
-    ops.reset = iterReset;
-    for (int16_t k : {nyxIterNet, nyxIterNetBundle, nyxIterNetAlias, nyxIterPort, nyxIterPortInst}) {
-        ops.next[k] = nyxNet::iterNext;
-    }
-    ops.next[nyxIterProp] = nyxPropIterNext;
-    return ops;
-}();
-
 constexpr nyxClassOps makeNetOps() {
     nyxClassOps ops{};
     ops.createProp = netCreateProp;
@@ -73,7 +53,6 @@ constexpr nyxClassOps makeNetOps() {
     ops.getters[nyxIterPortInst] = netGetPortInsts;
     ops.getters[nyxIterNetBundle] = netGetNetBundles;
     ops.getters[nyxIterNetAlias] = netGetAliases;
-    ops.iterOps = &kNetIterOps;
     return ops;
 }
 
@@ -96,14 +75,6 @@ void aliasSetName(void *obj, uint32_t, const char *name, cfidrErrorT *err) {
 }
 void aliasDestroy(void *obj, uint32_t, cfidrErrorT *err) { nyxNet::destroyAlias(asAlias(obj), err); }
 
-constexpr nyxIterOps kAliasIterOps = [] {
-    nyxIterOps ops{};
-    ops.quit = nyxPropIterQuit;
-    ops.reset = nyxPropIterReset;
-    ops.next[nyxIterProp] = nyxPropIterNext;
-    return ops;
-}();
-
 constexpr nyxClassOps makeAliasOps() {
     nyxClassOps ops{};
     ops.createProp = aliasCreateProp;
@@ -112,13 +83,11 @@ constexpr nyxClassOps makeAliasOps() {
     ops.getName = aliasGetName;
     ops.setName = aliasSetName;
     ops.getters[nyxIterProp] = aliasGetProps;
-    ops.iterOps = &kAliasIterOps;
     return ops;
 }
 
 } // namespace
 
-// Constant-initialised: the frame copies the iterator rows during static initialisation.
 extern constinit const nyxClassOps nyxNetScalarOps = makeNetOps();
 extern constinit const nyxClassOps nyxNetBusOps = makeNetOps();
 extern constinit const nyxClassOps nyxNetBundleOps = makeNetOps();

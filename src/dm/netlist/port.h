@@ -23,9 +23,8 @@
 // How the netlist view takes part
 // -------------------------------
 // The view's class row lists its top-level ports through nyxPortViewPortsGetter (getters[
-// nyxIterPort], used when its identifiers are withdrawn) and steps port iterators through
-// nyxPortIterNext in next[nyxIterPort]; its quit and reset pass iterators whose `type` is
-// nyxPortIterType to nyxPortIterQuit / nyxPortIterReset.
+// nyxIterPort], used when its identifiers are withdrawn); port iterators carry their own
+// operations.
 #pragma once
 
 #include <cstdint>
@@ -193,17 +192,11 @@ void nyxPortRefreshPositions(nyxNetlistView *view);
 // Port iterators. Modes: 1 port scalars at every depth, 2 buses and bundles at every depth,
 // 3 the owner's direct members (the view's top-level ports), 4 every port; any other mode yields
 // nothing. Below a group the group itself is not yielded. Null when memory ran out (4).
-constexpr int32_t nyxPortIterType = 0x504f;
 nyxIter *nyxPortViewGetPorts(nyxNetlistView *view, int32_t mode, cfidrErrorT *err);
 nyxIter *nyxPortBundleGetPorts(nyxPortBundle *group, int32_t mode, cfidrErrorT *err);
 // Getter of the view's top-level ports (mode 3), for the view's class row.
 nyxIter *nyxPortViewPortsGetter(void *view, uint32_t member, cfidrErrorT *err);
-nyxObjRef nyxPortIterNext(nyxIter *it, cfidrErrorT *err);
-void nyxPortIterQuit(nyxIter *it);
-void nyxPortIterReset(nyxIter *it);
 
 // The net buses and bundles that hold, directly or through nested groups, the net of any port
-// scalar under a port group, each once (iterator kind nyxIterNetBundle, own type
-// nyxPortNetBundleIterType, stepped through the port classes' rows).
-constexpr int32_t nyxPortNetBundleIterType = 0x504e;
+// scalar under a port group, each once (iterator kind nyxIterNetBundle).
 nyxIter *nyxPortBundleGetNetBundles(nyxPortBundle *group, cfidrErrorT *err);

@@ -29,11 +29,6 @@ void release(nyxPort *port, Hx_baseheap *heap);
 
 } // namespace nyxPortInt
 
-// Steps, quit and reset of the iterators of cfidrPortBundleGetNetBundles.
-nyxObjRef nyxPortNetBundleIterNext(nyxIter *it, cfidrErrorT *err);
-void nyxPortNetBundleIterQuit(nyxIter *it);
-void nyxPortNetBundleIterReset(nyxIter *it);
-
 // A resumable pre-order walk over the ports of a list and, when `deep`, over the members of every
 // bus and bundle below it. The first levels live in the cursor itself; deeper nesting spills into
 // a vector, so that nesting depth is bounded by memory, not by the machine stack.

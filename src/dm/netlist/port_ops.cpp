@@ -41,34 +41,6 @@ nyxIter *groupGetMembers(void *obj, uint32_t, cfidrErrorT *err) {
                                  err);
 }
 
-void portIterQuit(nyxIter *it) {
-    switch (it->type) {
-    case nyxPortIterType: nyxPortIterQuit(it); break;
-    case nyxPortNetBundleIterType: nyxPortNetBundleIterQuit(it); break;
-    case nyxPropIterType: nyxPropIterQuit(it); break;
-    default: break;
-    }
-}
-
-void portIterReset(nyxIter *it) {
-    switch (it->type) {
-    case nyxPortIterType: nyxPortIterReset(it); break;
-    case nyxPortNetBundleIterType: nyxPortNetBundleIterReset(it); break;
-    case nyxPropIterType: nyxPropIterReset(it); break;
-    default: break;
-    }
-}
-
-constexpr nyxIterOps kPortIterOps = [] {
-    nyxIterOps ops{};
-    ops.quit = portIterQuit;
-    ops.reset = portIterReset;
-    ops.next[nyxIterPort] = nyxPortIterNext;
-    ops.next[nyxIterNetBundle] = nyxPortNetBundleIterNext;
-    ops.next[nyxIterProp] = nyxPropIterNext;
-    return ops;
-}();
-
 constexpr nyxClassOps makeOps(bool group) {
     nyxClassOps ops{};
     ops.createProp = portCreateProp;
@@ -78,7 +50,6 @@ constexpr nyxClassOps makeOps(bool group) {
     ops.setName = nullptr;  // ports cannot be renamed: the interface reports 36
     ops.getters[nyxIterProp] = portGetProps;
     if (group) ops.getters[nyxIterPort] = groupGetMembers;
-    ops.iterOps = &kPortIterOps;
     return ops;
 }
 

@@ -98,6 +98,8 @@ nyxObjRef nyxPortViewFindByPosition(nyxNetlistView *view, int32_t position, cfid
 
 namespace {
 
+extern const nyxIterOps kPortIterOps, kNetBundleIterOps;
+
 // Ports may be edited while an iterator walks them: the cursor follows the view's edit counter.
 struct nyxPortIter : nyxIter {
     const nyxDynArray *root;
@@ -106,7 +108,7 @@ struct nyxPortIter : nyxIter {
     nyxPortCursor cursor;
 
     nyxPortIter(const nyxDynArray *r, const int32_t *v, int32_t m)
-        : nyxIter(nyxPortIterType), root(r), version(v), mode(m) {
+        : nyxIter(kPortIterOps), root(r), version(v), mode(m) {
         rewind();
     }
     void rewind() {
@@ -144,20 +146,6 @@ nyxIter *nyxPortViewPortsGetter(void *view, uint32_t, cfidrErrorT *err) {
     return makePortIter(&v->ports(), v, nullptr, cfidrTopLevelIterMode, err);
 }
 
-nyxObjRef nyxPortIterNext(nyxIter *it, cfidrErrorT *err) {
-    nyxPortIter *pi = static_cast<nyxPortIter *>(it);
-    while (nyxPort *p = pi->cursor.next(err)) {
-        if (pi->mode == cfidrScalarIterMode && !p->isScalar()) continue;
-        if (pi->mode == cfidrBundleIterMode && !p->isGroup()) continue;
-        return {p, p->d_code, 0};
-    }
-    return {};
-}
-
-void nyxPortIterQuit(nyxIter *it) { g_portIters.release(static_cast<nyxPortIter *>(it)); }
-
-void nyxPortIterReset(nyxIter *it) { static_cast<nyxPortIter *>(it)->rewind(); }
-
 // --- Net bundles of a port group -------------------------------------------------------------------
 
 namespace {
@@ -167,7 +155,7 @@ struct nyxPortNetBundleIter : nyxIter {
     std::vector<void *> nets;
     size_t index = 0;
 
-    nyxPortNetBundleIter() : nyxIter(nyxPortNetBundleIterType) {}
+    nyxPortNetBundleIter() : nyxIter(kNetBundleIterOps) {}
 };
 nyxIterCache<nyxPortNetBundleIter, 1> g_netBundleIters;
 
@@ -204,7 +192,25 @@ nyxIter *nyxPortBundleGetNetBundles(nyxPortBundle *group, cfidrErrorT *err) {
     return it;
 }
 
-nyxObjRef nyxPortNetBundleIterNext(nyxIter *it, cfidrErrorT *) {
+// --- Operations of both iterators ----------------------------------------------------------------
+
+namespace {
+
+nyxObjRef portNext(nyxIter *it, cfidrErrorT *err) {
+    nyxPortIter *pi = static_cast<nyxPortIter *>(it);
+    while (nyxPort *p = pi->cursor.next(err)) {
+        if (pi->mode == cfidrScalarIterMode && !p->isScalar()) continue;
+        if (pi->mode == cfidrBundleIterMode && !p->isGroup()) continue;
+        return {p, p->d_code, 0};
+    }
+    return {};
+}
+
+void portQuit(nyxIter *it) { g_portIters.release(static_cast<nyxPortIter *>(it)); }
+
+void portReset(nyxIter *it) { static_cast<nyxPortIter *>(it)->rewind(); }
+
+nyxObjRef netBundleNext(nyxIter *it, cfidrErrorT *) {
     nyxPortNetBundleIter *ni = static_cast<nyxPortNetBundleIter *>(it);
     while (ni->index < ni->nets.size()) {
         void *net = ni->nets[ni->index++];
@@ -213,8 +219,13 @@ nyxObjRef nyxPortNetBundleIterNext(nyxIter *it, cfidrErrorT *) {
     return {};
 }
 
-void nyxPortNetBundleIterQuit(nyxIter *it) {
+void netBundleQuit(nyxIter *it) {
     g_netBundleIters.release(static_cast<nyxPortNetBundleIter *>(it));
 }
 
-void nyxPortNetBundleIterReset(nyxIter *it) { static_cast<nyxPortNetBundleIter *>(it)->index = 0; }
+void netBundleReset(nyxIter *it) { static_cast<nyxPortNetBundleIter *>(it)->index = 0; }
+
+constinit const nyxIterOps kPortIterOps = {portNext, portReset, portQuit};
+constinit const nyxIterOps kNetBundleIterOps = {netBundleNext, netBundleReset, netBundleQuit};
+
+} // namespace

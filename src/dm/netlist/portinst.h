@@ -47,9 +47,8 @@
 // - nyxInstOps::createInstanceOf calls createTree(inst, err) once the slots exist (all zero) and
 //   destroyTree(inst) before it releases an instance (also when createTree failed half way).
 // - The instance class row (nyxInstOps) lists the top-level port instances for withdrawal and
-//   iteration: getters[nyxIterPortInst] = nyxPortInst::instGetter, and its iterator row steps
-//   them: next[nyxIterPortInst] = nyxPortInst::iterNext; quit and reset pass iterators whose
-//   `type` is nyxPortInst::kIterType to nyxPortInst::iterQuit / iterReset.
+//   iteration: getters[nyxIterPortInst] = nyxPortInst::instGetter; the iterators carry their own
+//   operations.
 //
 // How the view reader attaches (fast path)
 // ----------------------------------------
@@ -146,18 +145,14 @@ cfidrErrorT checkPortInst(const void *word);
 // The direction of the record port of a scalar, read like a port's direction.
 int32_t describerDirection(const void *scalar);
 
-// Iterators (own type kIterType, kind nyxIterPortInst). Modes as for ports: 1 scalars at every
-// depth, 2 groups at every depth, 3 direct members, 4 everything (pre-order); others nothing.
-constexpr int32_t kIterType = 0x5049;
+// Iterators (kind nyxIterPortInst). Modes as for ports: 1 scalars at every depth, 2 groups at
+// every depth, 3 direct members, 4 everything (pre-order); others nothing.
 nyxIter *instPortInsts(nyxInst *inst, int32_t mode, cfidrErrorT *err);
 nyxIter *groupPortInsts(void *group, int32_t mode, cfidrErrorT *err);
 // Getter for the instance's class row: the top-level port instances (mode 3).
 nyxIter *instGetter(void *inst, uint32_t member, cfidrErrorT *err);
-nyxObjRef iterNext(nyxIter *it, cfidrErrorT *err);
-void iterQuit(nyxIter *it);
-void iterReset(nyxIter *it);
 // The net buses and bundles holding, at any depth, the net of a scalar under the group (kind
-// nyxIterNetBundle, stepped through the port-instance rows).
+// nyxIterNetBundle).
 nyxIter *netBundles(void *group, cfidrErrorT *err);
 
 } // namespace nyxPortInst

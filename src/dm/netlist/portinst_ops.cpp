@@ -16,13 +16,18 @@ namespace {
 // stepping then reads nothing that an edit could have freed.
 // The getters of the class rows, which only the withdrawal of identifiers calls right before a
 // destruction or purge, step over the direct port instances in place instead (`root` set).
+nyxObjRef iterNext(nyxIter *it, cfidrErrorT *err);
+void iterReset(nyxIter *it);
+void iterQuit(nyxIter *it);
+constexpr nyxIterOps kIterOps = {iterNext, iterReset, iterQuit};
+
 struct nyxPortInstIter : nyxIter {
     std::vector<nyxObjRef> items;
     size_t index = 0;
     void *root = nullptr;  // the instance or group stepped in place, or null
     bool rootIsInst = false;
 
-    nyxPortInstIter() : nyxIter(kIterType) {}
+    nyxPortInstIter() : nyxIter(kIterOps) {}
 };
 nyxIterCache<nyxPortInstIter, 4> g_iters;
 
@@ -105,25 +110,6 @@ nyxIter *inPlace(void *root, bool isInst, cfidrErrorT *err) {
 }
 nyxIter *membersGetter(void *obj, uint32_t, cfidrErrorT *err) { return inPlace(obj, false, err); }
 
-void rowQuit(nyxIter *it) {
-    if (it->type == nyxPropIterType) return nyxPropIterQuit(it);
-    iterQuit(it);
-}
-void rowReset(nyxIter *it) {
-    if (it->type == nyxPropIterType) return nyxPropIterReset(it);
-    iterReset(it);
-}
-
-constexpr nyxIterOps kIterOps = [] {
-    nyxIterOps ops{};
-    ops.quit = rowQuit;
-    ops.reset = rowReset;
-    ops.next[nyxIterPortInst] = iterNext;
-    ops.next[nyxIterNetBundle] = iterNext;
-    ops.next[nyxIterProp] = nyxPropIterNext;
-    return ops;
-}();
-
 constexpr nyxClassOps makeOps(bool group) {
     nyxClassOps ops{};
     ops.createProp = createProp;
@@ -131,7 +117,6 @@ constexpr nyxClassOps makeOps(bool group) {
     ops.findPropByName = findProp;
     ops.getters[nyxIterProp] = getProps;
     if (group) ops.getters[nyxIterPortInst] = membersGetter;
-    ops.iterOps = &kIterOps;
     return ops;
 }
 
@@ -165,6 +150,8 @@ nyxIter *netBundles(void *group, cfidrErrorT *err) {
     }, err);
 }
 
+namespace {
+
 nyxObjRef iterNext(nyxIter *it, cfidrErrorT *) {
     auto *pi = static_cast<nyxPortInstIter *>(it);
     if (pi->root != nullptr) {
@@ -186,9 +173,10 @@ void iterQuit(nyxIter *it) { g_iters.release(static_cast<nyxPortInstIter *>(it))
 
 void iterReset(nyxIter *it) { static_cast<nyxPortInstIter *>(it)->index = 0; }
 
+} // namespace
+
 } // namespace nyxPortInst
 
-// Constant-initialised: the frame copies the iterator rows during static initialisation.
 extern constinit const nyxClassOps nyxPortInstBundleOps = nyxPortInst::makeOps(true);
 extern constinit const nyxClassOps nyxPortInstBusOps = nyxPortInst::makeOps(true);
 extern constinit const nyxClassOps nyxPortInstScalarOps = nyxPortInst::makeOps(false);

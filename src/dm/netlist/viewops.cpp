@@ -54,36 +54,6 @@ nyxIter *viewGetInsts(void *obj, uint32_t, cfidrErrorT *err) {
     return nyxInstance::viewInsts(v, err);
 }
 
-void iterQuit(nyxIter *it) {
-    switch (it->type) {
-    case nyxInstance::kIterType: return nyxInstance::iterQuit(it);
-    case nyxPropIterType: return nyxPropIterQuit(it);
-    case nyxPortIterType: return nyxPortIterQuit(it);
-    case nyxNet::kIterType: return nyxNet::iterQuit(it);
-    default: return;
-    }
-}
-void iterReset(nyxIter *it) {
-    switch (it->type) {
-    case nyxInstance::kIterType: return nyxInstance::iterReset(it);
-    case nyxPropIterType: return nyxPropIterReset(it);
-    case nyxPortIterType: return nyxPortIterReset(it);
-    case nyxNet::kIterType: return nyxNet::iterReset(it);
-    default: return;
-    }
-}
-
-constexpr nyxIterOps kViewIterOps = [] {
-    nyxIterOps ops{};
-    ops.quit = iterQuit;
-    ops.reset = iterReset;
-    ops.next[nyxIterNet] = nyxNet::iterNext;
-    ops.next[nyxIterPort] = nyxPortIterNext;
-    ops.next[nyxIterInst] = nyxInstance::iterNext;
-    ops.next[nyxIterProp] = nyxPropIterNext;
-    return ops;
-}();
-
 constexpr nyxClassOps makeViewOps() {
     nyxClassOps ops{};
     ops.createProp = viewCreateProp;
@@ -95,7 +65,6 @@ constexpr nyxClassOps makeViewOps() {
     ops.getters[nyxIterPort] = viewGetPorts;
     ops.getters[nyxIterNet] = viewGetNets;
     ops.getters[nyxIterInst] = viewGetInsts;
-    ops.iterOps = &kViewIterOps;
     return ops;
 }
 
@@ -108,7 +77,6 @@ bool nameOk(const char *name, cfidrErrorT *err) {
 
 } // namespace
 
-// Constant-initialised: the frame copies the iterator rows during static initialisation.
 extern constinit const nyxClassOps nyxNetlistViewOps = makeViewOps();
 
 namespace nyxViewOps {

@@ -137,12 +137,32 @@ int32_t indexOfName(const nyxPropList *list, const char *name) {
     return -1;
 }
 
+nyxObjRef iterNext(nyxIter *it, cfidrErrorT *err);
+void iterReset(nyxIter *it);
+void iterQuit(nyxIter *it);
+constexpr nyxIterOps kIterOps = {iterNext, iterReset, iterQuit};
+
 struct PropIter : nyxIter {
     nyxPropList *list;
     int32_t pos = 0;
-    explicit PropIter(nyxPropList *l) : nyxIter(nyxPropIterType), list(l) {}
+    explicit PropIter(nyxPropList *l) : nyxIter(kIterOps), list(l) {}
 };
 nyxIterCache<PropIter, 4> g_iters;
+
+nyxObjRef iterNext(nyxIter *it, cfidrErrorT *) {
+    auto *pi = static_cast<PropIter *>(it);
+    nyxPropList *list = pi->list;
+    if (list == nullptr) return {};
+    while (pi->pos < list->d_count) {
+        int32_t i = pi->pos++;
+        if (!list->d_entries[i].isFree()) return {list, nyxCodeProp, static_cast<uint32_t>(i)};
+    }
+    return {};
+}
+
+void iterQuit(nyxIter *it) { g_iters.release(static_cast<PropIter *>(it)); }
+
+void iterReset(nyxIter *it) { static_cast<PropIter *>(it)->pos = 0; }
 
 } // namespace
 
@@ -192,21 +212,6 @@ nyxIter *nyxPropGetProps(nyxPropList *list, cfidrErrorT *err) {
     }
     return it;
 }
-
-nyxObjRef nyxPropIterNext(nyxIter *it, cfidrErrorT *) {
-    auto *pi = static_cast<PropIter *>(it);
-    nyxPropList *list = pi->list;
-    if (list == nullptr) return {};
-    while (pi->pos < list->d_count) {
-        int32_t i = pi->pos++;
-        if (!list->d_entries[i].isFree()) return {list, nyxCodeProp, static_cast<uint32_t>(i)};
-    }
-    return {};
-}
-
-void nyxPropIterQuit(nyxIter *it) { g_iters.release(static_cast<PropIter *>(it)); }
-
-void nyxPropIterReset(nyxIter *it) { static_cast<PropIter *>(it)->pos = 0; }
 
 void nyxPropListDestroy(nyxPropList *&list) {
     if (list == nullptr) return;

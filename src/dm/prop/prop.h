@@ -18,9 +18,7 @@
 //   nyxObjRef findPropByName(...)  -> return nyxPropFind(c->d_props, name, err);
 //   nyxIter *getProps(...)         -> return nyxPropGetProps(c->d_props, err);   // getters[nyxIterProp]
 //
-// and in its nyxIterOps row: next[nyxIterProp] = nyxPropIterNext; its quit and reset
-// operations pass iterators whose `type` is nyxPropIterType to nyxPropIterQuit/nyxPropIterReset.
-// When the owner is destroyed it calls nyxPropListDestroy(list) (which also releases the
+// The property iterator carries its own operations. When the owner is destroyed it calls nyxPropListDestroy(list) (which also releases the
 // properties on its properties); an owner that lives in a heap dropped at once may skip that,
 // but should then call nyxPropForgetHeap(heap) first so that the table of properties on
 // properties keeps no keys into the dropped heap.
@@ -184,8 +182,8 @@ nyxObjRef nyxPropCreate(nyxPropList *&list, const nyxPropOwner &owner, const cha
                         cfidrErrorT *err);
 // The first live property of the name (any type); 27 when none (also for a null list).
 nyxObjRef nyxPropFind(const nyxPropList *list, const char *name, cfidrErrorT *err);
-// An iterator (kind nyxIterProp, own type nyxPropIterType) over the live entries in index order;
-// over nothing for a null list. Null only when memory ran out (4).
+// An iterator (kind nyxIterProp) over the live entries in index order; over nothing for a null
+// list. Null only when memory ran out (4).
 nyxIter *nyxPropGetProps(nyxPropList *list, cfidrErrorT *err);
 // Releases the list's strings, the properties on its properties, its entries and the list, and
 // sets `list` to null.
@@ -193,12 +191,6 @@ void nyxPropListDestroy(nyxPropList *&list);
 // Forgets the properties on properties of every list whose entries lie in `heap` (before an owner
 // drops a heap at once).
 void nyxPropForgetHeap(Hx_baseheap *heap);
-
-// The iterator operations owners put into their nyxIterOps rows.
-constexpr int32_t nyxPropIterType = 0x5052;  // own type of property iterators
-nyxObjRef nyxPropIterNext(nyxIter *it, cfidrErrorT *err);
-void nyxPropIterQuit(nyxIter *it);
-void nyxPropIterReset(nyxIter *it);
 
 // --- Reading and writing entries --------------------------------------------------------------
 

@@ -31,15 +31,6 @@ nyxIter *getProps(void *obj, uint32_t index, cfidrErrorT *err) {
     return nyxPropGetProps(nyxPropsOnProp(listOf(obj), index), err);
 }
 
-// Properties make only property iterators (over the properties on a property).
-constexpr nyxIterOps kIterOps = [] {
-    nyxIterOps ops{};
-    ops.quit = nyxPropIterQuit;
-    ops.reset = nyxPropIterReset;
-    ops.next[nyxIterProp] = nyxPropIterNext;
-    return ops;
-}();
-
 nyxObjRef ownerOf(const nyxPropList *list) { return nyxPropListOwner(list); }
 
 constexpr nyxPropClassOps kOwn = {ownerOf,           nyxPropGetValueType, nyxPropGetBoolean,
@@ -55,7 +46,6 @@ constexpr nyxClassOps makeOps() {
     ops.getName = getName;
     ops.setName = setName;
     ops.getters[nyxIterProp] = getProps;
-    ops.iterOps = &kIterOps;
     ops.own = &kOwn;
     return ops;
 }

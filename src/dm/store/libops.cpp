@@ -11,14 +11,19 @@ namespace {
 
 // Iterator over one of a library's or cell's lists. It steps by index, so objects added while it
 // runs are seen; `tagged` lists hold view entries tagged with their class (bit 0).
+nyxObjRef listNext(nyxIter *it, cfidrErrorT *err);
+void listReset(nyxIter *it);
+void listQuit(nyxIter *it);
+constexpr nyxIterOps kListIterOps = {listNext, listReset, listQuit};
+
 struct nyxDMListIter : nyxIter {
-    static constexpr int32_t kType = 0x444d;  // own type of these iterators
     nyxDynArray *list;
     int32_t index = 0;
     int32_t code;
     bool tagged;
 
-    nyxDMListIter(nyxDynArray *l, int32_t c, bool t) : nyxIter(kType), list(l), code(c), tagged(t) {}
+    nyxDMListIter(nyxDynArray *l, int32_t c, bool t)
+        : nyxIter(kListIterOps), list(l), code(c), tagged(t) {}
 };
 
 nyxIterCache<nyxDMListIter, 4> g_listIters;
@@ -31,15 +36,9 @@ nyxIter *makeListIter(nyxDMObj *home, nyxDynArray &list, int32_t code, bool tagg
     return it;
 }
 
-void iterQuit(nyxIter *it) {
-    if (it->type == nyxPropIterType) return nyxPropIterQuit(it);
-    g_listIters.release(static_cast<nyxDMListIter *>(it));
-}
+void listQuit(nyxIter *it) { g_listIters.release(static_cast<nyxDMListIter *>(it)); }
 
-void iterReset(nyxIter *it) {
-    if (it->type == nyxPropIterType) return nyxPropIterReset(it);
-    static_cast<nyxDMListIter *>(it)->index = 0;
-}
+void listReset(nyxIter *it) { static_cast<nyxDMListIter *>(it)->index = 0; }
 
 nyxObjRef listNext(nyxIter *it, cfidrErrorT *err) {
     nyxDMListIter *li = static_cast<nyxDMListIter *>(it);
@@ -125,20 +124,6 @@ void cellDestroy(void *obj, uint32_t, cfidrErrorT *err) {
 
 const char *cellGetName(void *obj, uint32_t, cfidrErrorT *) { return asCell(obj)->nameObj(); }
 
-constexpr nyxIterOps kLibIterOps = {
-    iterQuit,
-    iterReset,
-    {nullptr, nullptr, listNext, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-     nyxPropIterNext, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-};
-
-constexpr nyxIterOps kCellIterOps = {
-    iterQuit,
-    iterReset,
-    {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-     nyxPropIterNext, listNext, nullptr, nullptr, listNext, nullptr, listNext, nullptr},
-};
-
 } // namespace
 
 extern constinit const nyxClassOps nyxLibOps = {
@@ -149,7 +134,6 @@ extern constinit const nyxClassOps nyxLibOps = {
     nullptr,
     {nullptr, nullptr, libGetCells, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
      libGetProps, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-    &kLibIterOps,
     nullptr,
 };
 
@@ -162,12 +146,12 @@ extern constinit const nyxClassOps nyxCellOps = {
     {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
      cellGetProps, cellGetViews, nullptr, nullptr, cellGetOccPropSets, nullptr,
      cellGetDesignConfigs, nullptr},
-    &kCellIterOps,
     nullptr,
 };
 
 
 nyxIter *nyxLib::getCells(nyxLib *lib, cfidrErrorT *err) { return libGetCells(lib, 0, err); }
+
 nyxIter *nyxCell::getViews(nyxCell *cell, cfidrErrorT *err) { return cellGetViews(cell, 0, err); }
 
 // --- The global state's library iterator ------------------------------------------------------------
@@ -175,12 +159,9 @@ nyxIter *nyxCell::getViews(nyxCell *cell, cfidrErrorT *err) { return cellGetView
 namespace {
 
 // The global state's library iterator reads each library it hands out (when not yet fully open)
-// and marks it user-opened. The row of the global state's iterators is replaced by a copy whose
-// library stepper does that around the plain list step.
-nyxIterOps g_sessionIterOps;
-
+// and marks it user-opened, around the plain list step.
 nyxObjRef sessionLibNext(nyxIter *it, cfidrErrorT *err) {
-    nyxObjRef r = nyxSessionIterOps.next[nyxIterLib](it, err);
+    nyxObjRef r = nyxListIterNext(it, err);
     if (r.obj == nullptr || *err != 0) return r;
     nyxLib *lib = static_cast<nyxLib *>(r.obj);
     // A library whose directory cannot be listed is still handed out, with no cells.
@@ -190,11 +171,7 @@ nyxObjRef sessionLibNext(nyxIter *it, cfidrErrorT *err) {
     return r;
 }
 
-void installSessionIterOps() {
-    g_sessionIterOps = nyxSessionIterOps;
-    g_sessionIterOps.next[nyxIterLib] = sessionLibNext;
-    nyx::iterFuncTables[nyxCodeSession] = &g_sessionIterOps;
-}
+constexpr nyxIterOps kSessionLibOps = {sessionLibNext, nyxListIterReset, nyxListIterQuit};
 
 bool isSeparator(char c) { return c == ':' || c == ';' || c == '\n'; }
 
@@ -213,9 +190,16 @@ void knowLibrary(std::string name) {
 
 } // namespace
 
+nyxIter *nyxLib::getLibs(cfidrErrorT *err) {
+    nyx *state = nyx::session;
+    nyxIter *it = state != nullptr ? nyxMakeListIter(&state->libraries(), nyxCodeLib, kSessionLibOps)
+                                   : nullptr;
+    if (it == nullptr) *err = 4;
+    return it;
+}
+
 // ZIL_CFI_LIBPATH: library names separated by ":", ";" or newlines.
 void nyxHookOpenSearchPathLibraries(nyx &) {
-    installSessionIterOps();
     const char *value = std::getenv("ZIL_CFI_LIBPATH");
     if (value == nullptr) return;
     std::string name;

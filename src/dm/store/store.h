@@ -237,6 +237,9 @@ public:
     static nyxCell *createCell(nyxLib *lib, const char *name, cfidrErrorT *err);
     static nyxCell *findCellByName(nyxLib *lib, const char *name, cfidrErrorT *err);
     static nyxIter *getCells(nyxLib *lib, cfidrErrorT *err);
+    // The global state's libraries, each read (when not yet fully open) and marked user-opened
+    // as it is handed out; null after 4.
+    static nyxIter *getLibs(cfidrErrorT *err);
     // Writes every changed file of the library (views, cell and library property files) and
     // replaces them all or none: a failure reports 4 and leaves every stored file as it was. A
     // crash while the files are being moved into place can leave some replaced and the others
