@@ -11,12 +11,6 @@ namespace {
 void *net(cfiOID id) { return nyxpi::address(id.object); }
 nyxNetBundle *group(cfiOID id) { return nyxpi::object<nyxNetBundle>(id); }
 
-// The connection side of port instances, or null while instances do not exist.
-const nyxConnSide *portInstSide(cfidrErrorT *e) {
-    if (&nyxPortInstSide == nullptr) return fail(e, cfidrErrInternal), nullptr;
-    return &nyxPortInstSide;
-}
-
 void attachTo(cfiOID n, cfiOID obj, cfidrAttachModeT mode, bool port, cfidrErrorT *err) {
     nyxpi::guardVoid(err, [&](cfidrErrorT *e) {
         if (!checkArg(n, nyxCodeNet, e)) return;
@@ -25,8 +19,8 @@ void attachTo(cfiOID n, cfiOID obj, cfidrAttachModeT mode, bool port, cfidrError
             return;
         }
         if (!nyxpi::checkAttachMode(mode, e)) return;
-        const nyxConnSide *side = port ? &nyxPortSide : portInstSide(e);
-        if (side != nullptr) nyxNet::attach(net(n), nyxpi::address(obj.object), *side, mode, e);
+        const nyxConnSide &side = port ? nyxPortSide : nyxPortInstSide;
+        nyxNet::attach(net(n), nyxpi::address(obj.object), side, mode, e);
     });
 }
 
@@ -37,8 +31,8 @@ void detachFrom(cfiOID n, cfiOID obj, bool port, cfidrErrorT *err) {
                  : !checkArg(obj, nyxCodePortInst, e, nyxpi::kPortInstCodes)) {
             return;
         }
-        const nyxConnSide *side = port ? &nyxPortSide : portInstSide(e);
-        if (side != nullptr) nyxNet::detach(net(n), nyxpi::address(obj.object), *side, e);
+        const nyxConnSide &side = port ? nyxPortSide : nyxPortInstSide;
+        nyxNet::detach(net(n), nyxpi::address(obj.object), side, e);
     });
 }
 

@@ -14,7 +14,7 @@ void unbuild(nyxNetlistView *view, nyxInst *inst) {
     nyxIterObjectGone(inst);
     nyxFootPrint *fp = inst->d_footPrint;
     if (fp->d_describer != nullptr) nyxInstance::uncacheInstRef(fp->d_describer, inst);
-    if (&nyxPortInst::destroyTree != nullptr) nyxPortInst::destroyTree(inst);
+    nyxPortInst::destroyTree(inst);
     nyxPropListDestroy(inst->d_propList);
     if (view->instNameMap() != nullptr) view->instNameMap()->remove(inst->name(), inst);
     inst->d_name.clear();
@@ -73,7 +73,7 @@ nyxInst *createInstanceOf(nyxNetlistView *view, nyxFootPrint *fp, const char *na
         view->instNameMap() = nullptr;
     }
     if (ok && fp->d_describer != nullptr) cacheInstRef(fp->d_describer, inst);
-    if (ok && &nyxPortInst::createTree != nullptr) ok = nyxPortInst::createTree(inst, err);
+    if (ok) ok = nyxPortInst::createTree(inst, err);
     if (!ok) {
         ++fp->d_useCount;  // the caller still holds the record
         unbuild(view, inst);

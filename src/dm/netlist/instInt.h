@@ -92,12 +92,3 @@ nyxFootPrint *findNamed(const nyxRecordIndex *index, const char *lib, const char
                         int32_t version);
 
 } // namespace nyxRecordIndexOps
-
-// The port instances' side (portinst.h), referenced weakly so that instances build and run
-// before the port-instance code is complete: a missing function is skipped.
-namespace nyxPortInst {
-bool createTree(nyxInst *inst, cfidrErrorT *err) NYX_WEAK;
-void destroyTree(nyxInst *inst) NYX_WEAK;
-nyxIter *instGetter(void *inst, uint32_t member, cfidrErrorT *err) NYX_WEAK;
-nyxNetlistView *view(const void *word) NYX_WEAK;
-} // namespace nyxPortInst

@@ -21,9 +21,8 @@ const char *instGetName(void *obj, uint32_t, cfidrErrorT *) { return asInst(obj)
 void instSetName(void *obj, uint32_t, const char *name, cfidrErrorT *err) { nyxInstance::setName(asInst(obj), name, err); }
 void instDestroy(void *obj, uint32_t, cfidrErrorT *err) { nyxInstance::destroy(asInst(obj), err); }
 
-// The top-level port instances, through the port-instance code (none while it is absent).
+// The top-level port instances, through the port-instance code.
 nyxIter *instGetPortInsts(void *obj, uint32_t member, cfidrErrorT *err) {
-    if (&nyxPortInst::instGetter == nullptr) return nullptr;
     return nyxPortInst::instGetter(obj, member, err);
 }
 constexpr nyxClassOps makeInstOps() {

@@ -115,8 +115,8 @@ struct nyxConnSide {
 };
 
 extern const nyxConnSide nyxPortSide;
-// Supplied by the instances with their port instances (weak: absent until they exist).
-extern const nyxConnSide nyxPortInstSide NYX_WEAK;
+// Defined with the port instances.
+extern const nyxConnSide nyxPortInstSide;
 
 // Operations on nets of any kind.
 namespace nyxNet {

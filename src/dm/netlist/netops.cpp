@@ -27,15 +27,8 @@ const char *netGetName(void *obj, uint32_t, cfidrErrorT *) { return nyxNet::name
 void netSetName(void *obj, uint32_t, const char *name, cfidrErrorT *err) { nyxNet::setName(obj, name, err); }
 void netDestroy(void *obj, uint32_t, cfidrErrorT *err) { nyxNet::destroy(obj, err); }
 
-// Connections to port instances, listed before instances exist: there are none.
-void *noOwner(const void *, int32_t *) { return nullptr; }
-const nyxConnSide kNoPortInsts = {false, nyxCodePortInstScalar, cfidrErrPortInstAttached,
-                                  cfidrErrPortInstNotAttached, nullptr, nullptr, nullptr, nullptr,
-                                  nullptr, nullptr, nullptr, noOwner};
-
 nyxIter *netGetPorts(void *obj, uint32_t, cfidrErrorT *err) { return nyxNet::connections(obj, nyxPortSide, err); }
 nyxIter *netGetPortInsts(void *obj, uint32_t, cfidrErrorT *err) {
-    if (&nyxPortInstSide == nullptr) return nyxNet::connections(obj, kNoPortInsts, err);
     return nyxNet::connections(obj, nyxPortInstSide, err);
 }
 nyxIter *netGetNetBundles(void *obj, uint32_t, cfidrErrorT *err) { return nyxNet::netBundles(obj, err); }
