@@ -8,7 +8,7 @@
 #include "dm/store/storeInt.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    if (nyx::ensure() == nullptr) return 0;
+    if (nyx::create() == nullptr) return 0;
     static int owner = 0;
     const nyxPropOwner o = {&owner, 0, nyxCodeLib, nyx::getGlobalHeap(), nullptr};
 
@@ -30,6 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // Every name read stays in the session's name table: a new session now and then keeps the
     // memory of a long run bounded.
     const nyxPropNameTable *names = nyxPropNameTable::peek();
-    if (names != nullptr && names->nameCount() > 20000) nyx::release();
+    if (names != nullptr && names->nameCount() > 20000) nyx::destroy();
     return 0;
 }

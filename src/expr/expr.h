@@ -1,12 +1,12 @@
 // Face of the property expression language for the rest of the library.
 //
 // A property value may be an expression instead of a constant. The expression manager
-// (`nyxExprMgr`, one per session, owned by the global state as `d_expr_mgr_p`) parses such a text
-// once, keeps the tree in a cache keyed by the text, and evaluates it on request. Names inside an
-// expression are resolved through a lookup context supplied by the caller (`nyxExprLookup`): the
-// occurrence walk hands in one that searches an occurrence and its enclosing occurrences, the
-// schematic compiler one that reads its variable table. The language itself knows nothing of the
-// design.
+// (`nyxExprMgr`, one per session, made and dropped by the session code's start and release
+// lists) parses such a text once, keeps the tree in a cache keyed by the text, and evaluates it
+// on request. Names inside an expression are resolved through a lookup context supplied by the
+// caller (`nyxExprLookup`): the occurrence walk hands in one that searches an occurrence and its
+// enclosing occurrences, the schematic compiler one that reads its variable table. The language
+// itself knows nothing of the design.
 //
 // The language
 // ------------
@@ -226,9 +226,12 @@ private:
     nyxExprEngine *d_engine;
 };
 
-// The session's manager (nyx::d_expr_mgr_p): null while the library is not initialised. It is
-// created when the library initialises and destroyed when it is released.
+// The session's manager: null while the library is not initialised. nyxExprStartSession creates it
+// in the global heap (a step of the session code's start list, after the global state exists);
+// nyxExprEndSession destroys it (a release step, before the heaps go).
 nyxExprMgr *nyxExprSessionMgr();
+void nyxExprStartSession();
+void nyxExprEndSession();
 
 // Returns the text of an expression error code (31006-31014), or null for any other code.
 const char *nyxExprErrorText(cfidrErrorT code);

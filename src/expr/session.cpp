@@ -1,28 +1,32 @@
-// The session's expression manager: created in the global heap when the library initialises,
+// The session's expression manager: created in the global heap when the library starts,
 // destroyed when it is released (before the heaps go).
 #include <new>
 
 #include "expr/exprInt.h"
 #include "utils/nyx.h"
 
-void nyxHookCreateExprManager(nyx &) {
+namespace {
+nyxExprMgr *g_sessionMgr = nullptr;
+} // namespace
+
+void nyxExprStartSession() {
     Hx_genheap *heap = nyx::globalNYXHeap;
     void *mem = heap != nullptr ? heap->allocate(sizeof(nyxExprMgr)) : nullptr;
     if (mem == nullptr) {
-        nyx::d_expr_mgr_p = nyxExprMgr::create();
+        g_sessionMgr = nyxExprMgr::create();
         return;
     }
     try {
-        nyx::d_expr_mgr_p = new (mem) nyxExprMgr;
+        g_sessionMgr = new (mem) nyxExprMgr;
     } catch (...) {
         heap->deallocate(mem);
-        nyx::d_expr_mgr_p = nullptr;
+        g_sessionMgr = nullptr;
     }
 }
 
-void nyxHookDestroyExprManager(nyx &) {
-    nyxExprMgr *mgr = static_cast<nyxExprMgr *>(nyx::d_expr_mgr_p);
-    nyx::d_expr_mgr_p = nullptr;
+void nyxExprEndSession() {
+    nyxExprMgr *mgr = g_sessionMgr;
+    g_sessionMgr = nullptr;
     if (mgr == nullptr) return;
     Hx_genheap *heap = nyx::globalNYXHeap;
     if (heap != nullptr && Hx_baseheap::find_heap(mgr) == heap) {
@@ -33,4 +37,4 @@ void nyxHookDestroyExprManager(nyx &) {
     }
 }
 
-nyxExprMgr *nyxExprSessionMgr() { return static_cast<nyxExprMgr *>(nyx::d_expr_mgr_p); }
+nyxExprMgr *nyxExprSessionMgr() { return g_sessionMgr; }

@@ -16,7 +16,8 @@ class nyxNetlistView;
 // A netlist view is stored in one file, "<view path>.nyxNetlistView" (or "<view path>.nyx" for a
 // view listed from the older file form), in the record layout documented in io/viewfile.h. This
 // folder installs read and write into the type-table rows of netlist views, and the header probe
-// that tells the two view kinds of the older form apart, when the library is loaded.
+// that tells the two view kinds of the older form apart (install, a step of the session code's
+// start list).
 //
 // The reader builds the view through the unchecked builders of the netlist face (never through
 // a checked operation, which would load the view again in the middle of its read) and reports an
@@ -34,6 +35,9 @@ class nyxNetlistView;
 // be read, walked and saved without the views it instantiates. A record that no instance of the
 // file uses is not kept.
 namespace nyxViewIO {
+
+// Installs read, write and the header probe into the type-table rows.
+void install();
 
 // The write operation of the rows: writes the view's file through the durable replacement of the
 // file layer. 4 when the file cannot be written, or when a count exceeds what the format holds

@@ -26,18 +26,13 @@ bool headerBytesName(const void *data, size_t size, int32_t code) {
 
 } // namespace nyxViewIO
 
-namespace {
-
-// Installed when the library is loaded; the rows keep their other operations. Both forms of
-// netlist view files are read and written in the same layout, each under its own extension.
-[[maybe_unused]] const bool g_installed = [] {
+// The rows keep their other operations. Both forms of netlist view files are read and written in
+// the same layout, each under its own extension.
+void nyxViewIO::install() {
     for (int32_t row : {nyxDMTypes::kNetlistView, nyxDMTypes::kNetlistViewOld}) {
         nyxDMTypes::install(row, nyxViewIO::read, nyxViewIO::write, nullptr, nullptr,
                             row == nyxDMTypes::kNetlistViewOld ? nyxViewIO::headerNames : nullptr);
     }
     nyxDMTypes::install(nyxDMTypes::kEncapsulatedViewOld, nullptr, nullptr, nullptr, nullptr,
                         nyxViewIO::headerNames);
-    return true;
-}();
-
-} // namespace
+}

@@ -67,7 +67,7 @@ bool ViewReader::readProps(int32_t count, PropOwner owner, int depth) {
             ref = nyxNetlistView::buildProp(d_view, entry->name);
         } else {
             // The rows of the objects inside a view never load it.
-            const nyxClassOps *ops = nyx::functionTables[owner.code];
+            const nyxClassOps *ops = nyxClasses::row(owner.code);
             if (ops == nullptr || ops->createProp == nullptr) return failed(cfidrErrInternal);
             ref = ops->createProp(owner.obj, 0, entry->name, &e);
         }

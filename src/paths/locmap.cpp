@@ -7,7 +7,6 @@
 
 #include "paths/locmap_int.h"
 #include "paths/paths.h"
-#include "utils/nyx.h"
 
 namespace {
 
@@ -89,6 +88,3 @@ void nyxLocMapReset() {
     g_map = nyxLocMap();
     nyxLocMapResetEnvironment();
 }
-
-// The release of the global state empties the path-name cache through this hook.
-void nyxHookClearPathNameCache(nyx &) { nyxLocMapClearCache(); }

@@ -49,6 +49,7 @@
 #include "nyxdr.h"
 #include "nyxdw.h"
 #include "nyxpriv.h"
+#include "dm/prop/classes.h"
 #include "utils/nyx.h"
 
 namespace nyxpi {
@@ -121,9 +122,15 @@ template <class F> inline void guardVoid(cfidrErrorT *err, F &&body) noexcept {
 
 inline bool trusted() { return nyx::trustedProgram(); }
 
-// For PI functions: the global state, created if needed (4 when memory ran out).
+// The session code (start.cpp): creates the global state and starts every subsystem in the
+// fixed order; null when memory ran out or a start step failed (what had started is released
+// again). endSession releases every subsystem in the fixed order and drops the global state.
+nyx *startSession();
+void endSession();
+
+// For PI functions: the global state, started if needed (4 when memory ran out).
 inline nyx *session(cfidrErrorT *e) {
-    nyx *s = nyx::ensure();
+    nyx *s = nyx::session != nullptr ? nyx::session : startSession();
     if (s == nullptr) fail(e, cfidrErrInternal);
     return s;
 }
@@ -173,9 +180,7 @@ inline bool checkAttachMode(int32_t mode, cfidrErrorT *e) {
 }
 
 // The operation table of an identifier's class (null for codes without one).
-inline const nyxClassOps *classOps(int32_t code) {
-    return code > 0 && code < nyxClassTableSize ? nyx::functionTables[code] : nullptr;
-}
+inline const nyxClassOps *classOps(int32_t code) { return nyxClasses::row(code); }
 
 // --- Handing out --------------------------------------------------------------------------------
 

@@ -1,5 +1,5 @@
 // Exported functions of libraries and cells, and the view size hint.
-#include "dm/store/store.h"
+#include "dm/netlist/netlist.h"
 #include "pi/pi.h"
 
 using nyxpi::checkArg;
@@ -119,8 +119,8 @@ NYX_API cfiOID cfidrCellFindViewByName(cfiOID cell, const char *name, cfidrError
 NYX_API void nyxprivPIViewSizeHint(cfiOID view, int32_t size, cfidrErrorT *err) {
     nyxpi::guardVoid(err, [&](cfidrErrorT *e) {
         if (!checkArg(view, nyxCodeNetlistView, e)) return;
-        if (size <= 0 || nyxHookViewSizeHint == nullptr) return;
-        nyxHookViewSizeHint(nyxpi::address(view.object), size);
+        if (size <= 0) return;
+        nyxNetlistView::sizeHint(nyxpi::object<nyxNetlistView>(view), size);
     });
 }
 

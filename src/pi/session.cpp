@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <typeinfo>
 
+#include "dm/store/store.h"
 #include "pi/pi.h"
 
 #ifndef NYX_RELEASE
@@ -16,7 +17,7 @@ NYX_API void cfidrPIInit(cfidrErrorT *err) {
 
 NYX_API void cfidrPIQuit(cfidrErrorT *err) {
     nyxpi::guardVoid(err, [&](cfidrErrorT *e) {
-        if (nyxpi::session(e) != nullptr) nyx::release();
+        if (nyxpi::session(e) != nullptr) nyxpi::endSession();
     });
 }
 
@@ -73,6 +74,7 @@ NYX_API cfiBooleanEnum nyxdrPIGetTrustedDataMode(cfidrErrorT *err) {
 
 NYX_API void nyxprivPIPushExpertMode(cfidrErrorT *err) {
     nyxpi::guardVoid(err, [&](cfidrErrorT *e) {
+        if (nyxpi::session(e) == nullptr) return;
         if (!nyx::pushExpertMode()) nyxpi::fail(e, cfidrErrInternal);
     });
 }
@@ -91,8 +93,8 @@ NYX_API const char *nyxdrPIGetVersion(cfidrErrorT *err) {
     return nyxpi::guard(err, "", [&](cfidrErrorT *e) -> const char * {
         if (nyxpi::session(e) == nullptr) return "";
         if (nyxSettings::hasNameOption(nyxSettings::kSchematicCompilerMode) &&
-            nyxHookSvcReleaseBanner != nullptr) {
-            const char *svc = nyxHookSvcReleaseBanner();
+            nyxLater.svcReleaseBanner != nullptr) {
+            const char *svc = nyxLater.svcReleaseBanner();
             std::snprintf(banner, sizeof banner, "XA SVC  %s", svc != nullptr ? svc : "");
         } else {
             std::snprintf(banner, sizeof banner, "nyx release %s (built %s)", NYX_RELEASE,

@@ -17,7 +17,7 @@
 class Hx_baseheap;
 
 // What a class operation hands back to the interface: an object's address, its class code
-// (1-25) and, for a property, its index in its owner's list. The interface frame turns it into an
+// and, for a member of a list, its index there. The interface frame turns it into an
 // identifier; a null address means "nothing found".
 struct nyxObjRef {
     void *obj = nullptr;
@@ -38,17 +38,16 @@ struct nyxIterOps {
 // Base of every iterator: its operations, given by the iterator class's constructor, and the
 // kind, zero until the frame records it.
 //
-// An iterator walks memory that belongs to other objects: a view's blocks, a group's member
-// array, a property list, a library's cell list. When such an object goes (destroyed, purged,
-// its library released) while the iterator lives, the iterator must not read it again. Every
+// An iterator walks memory that belongs to other objects: a chain of blocks, a member array, a
+// list. When such an object goes (destroyed, purged, or released with what holds it) while the
+// iterator lives, the iterator must not read it again. Every
 // live iterator is therefore linked into one process-wide list, and the code that frees an
 // object announces it (nyxIterObjectGone) before or right after the memory goes; the
 // announcement reads no iterator's walked memory, only the keys recorded here:
-//   home    the stored object (library, cell, view) or heap whose release frees everything the
-//           iterator reads; null for the global state's own lists, which live as long as it;
+//   home    the stored object or heap whose release frees everything the iterator reads; null
+//           for the global state's own lists, which live as long as it;
 //   anchor  the object inside it whose own destruction frees what the iterator reads (the
-//           group whose members it walks, the property list, the instance of its port
-//           instances); null when there is none;
+//           group whose members it walks, the list it steps over); null when there is none;
 //   forget  for iterators that hold further addresses (lists taken when they were made, the
 //           groups a depth-first walk stands in): drops what refers to the gone object.
 // An iterator whose home or anchor went is ended: the frame's stepping answers "no more"
@@ -99,26 +98,6 @@ extern int nyxIterNoReads;
 // one pass over the live iterators, none when there are none.
 void nyxIterObjectGone(const void *obj);
 
-// Iterator kinds: the IterNext function that may step an iterator.
-enum nyxIterKind : int16_t {
-    nyxIterCell = 2,
-    nyxIterInst = 3,
-    nyxIterLib = 4,
-    nyxIterNet = 5,
-    nyxIterNetAlias = 6,
-    nyxIterNetBundle = 7,
-    nyxIterPort = 8,
-    nyxIterPortInst = 9,
-    nyxIterProp = 10,
-    nyxIterView = 11,
-    nyxIterLibrarySelector = 12,
-    nyxIterViewSelector = 13,
-    nyxIterOccPropSet = 14,
-    nyxIterOccProp = 15,
-    nyxIterDesignConfig = 16,
-    nyxIterSelectorSet = 17,
-};
-constexpr int nyxIterKindCount = 18;  // Kinds 0 and 1 are unused.
 
 // Memory of iterators: blocks of "NYX Iterator Object Heap" (allocBlock/freeBlock with the size
 // stated again on release). nyxIterAllocBlock returns null when no memory is left.

@@ -1,4 +1,4 @@
-// The global state: initialisation and release in their fixed order, the process-wide heaps, the
+// The global state: its bare creation and its last release step, the process-wide heaps, the
 // registries, the returned-string ring and the expert-mode stack.
 #include "utils/nyx.h"
 
@@ -12,40 +12,7 @@ Hx_genheap *nyx::globalNYXHeap = nullptr;
 Hx_genheap *nyx::libCellHeap = nullptr;
 Hx_genheap *nyx::iterHeap = nullptr;
 Hx_genheap *nyx::propMgrHeap = nullptr;
-void *nyx::d_expr_mgr_p = nullptr;
 nyx::ExpertNode *nyx::d_expertStack = nullptr;
-
-// Rows by class code; a class whose table is not linked in has a null row.
-const nyxClassOps *nyx::functionTables[nyxClassTableSize] = {
-    nullptr,
-    &nyxLibOps,
-    &nyxCellOps,
-    &nyxPortBundleOps,
-    &nyxPortBusOps,
-    &nyxPortScalarOps,
-    &nyxInstOps,
-    &nyxPortInstBundleOps,
-    &nyxPortInstBusOps,
-    &nyxPortInstScalarOps,
-    &nyxNetBundleOps,
-    &nyxNetBusOps,
-    &nyxNetScalarOps,
-    &nyxPropOps,
-    &nyxNetlistViewOps,
-    &nyxEncapsulatedViewOps,
-    &nyxSelectorSetOps,
-    &nyxLibrarySelectorOps,
-    &nyxViewNameSelectorOps,
-    &nyxViewTypeSelectorOps,
-    &nyxNetAliasOps,
-    &nyxOccPropSetOps,
-    &nyxViewOccPropOps,
-    &nyxNetOccPropOps,
-    &nyxPortOccPropOps,
-    &nyxDesignConfigOps,
-    nullptr,
-    nullptr,
-};
 
 namespace {
 
@@ -77,49 +44,21 @@ Hx_genheap *nyx::getPropMgrHeap() {
     return propMgrHeap;
 }
 
-// Initialisation. The lists are constructed first (members), then the heap system and the
-// global heap, then the subsystems' steps; the option bits from the environment come last.
+// The lists are constructed first (members), then the heap system and the global heap.
 nyx::nyx() : d_libs(nullptr), d_selectorSets(nullptr) {
     Hx_topheap::init();
     session = this;
     getGlobalHeap();
     d_expertStack = nullptr;
-    if (nyxHookCreateExprManager) nyxHookCreateExprManager(*this);
-    if (nyxHookOpenSearchPathLibraries) nyxHookOpenSearchPathLibraries(*this);
-    if (nyxHookOpenLibraryMap) nyxHookOpenLibraryMap(*this);
-    d_ringCount = 0;
-    nyxSettings::setOptionsFromEnvironment();
 }
 
-// Release, in its fixed order. Nothing is saved and no object is destroyed one by one: the heaps
-// go at once with everything in them.
-// Runs one subsystem's release step. Release must run to its end whatever a step does: the
-// heaps are dropped below in any case, so a step that fails has nothing left to clean up.
-void nyx::releaseStep(void (*step)(nyx &)) noexcept {
-    if (step == nullptr) return;
-    try {
-        step(*this);
-    } catch (...) {
-    }
-}
-
+// Nothing is destroyed one by one: the heaps go at once with everything in them.
 nyx::~nyx() {
-    if (nyxSettings::hasNameOption(nyxSettings::kSchematicCompilerMode)) {
-        releaseStep(nyxHookTerminateSvc);
-    }
-    nyxIterCacheBase::emptyAll();
-    releaseStep(nyxHookStopCompilers);
-    releaseStep(nyxHookClearPathCaches);
-    releaseStep(nyxHookClearPathNameCache);
-    d_expertStack = nullptr;
-    d_libs.clear();
-    d_selectorSets.clear();
-    releaseStep(nyxHookDestroyExprManager);
     // The registries and ring strings live in the global heap and go with it.
     d_oids = nullptr;
     d_iters = nullptr;
     d_ringCount = 0;
-    // A later step may have freed iterators into the caches again; none may outlive its heap.
+    // A release step may have freed iterators into the caches again; none may outlive its heap.
     nyxIterCacheBase::emptyAll();
     // Iterators never quit go with their heap: none stays on the list of live ones.
     nyxIter::forgetAll();
@@ -130,31 +69,35 @@ nyx::~nyx() {
         *heap = nullptr;
     }
     Hx_topheap::quit();
-    d_expr_mgr_p = nullptr;
     session = nullptr;
 }
 
-nyx *nyx::ensure() {
-    if (session == nullptr) {
-        nyx *state = nullptr;
-        try {
-            state = new nyx();
-        } catch (...) {
-            // The constructor published itself before a step failed: the object is gone, so
-            // must the pointer be. Whatever the failed step made stays in the heaps until quit.
-            session = nullptr;
-            return nullptr;
-        }
-        if (globalNYXHeap == nullptr) {
-            // Without its heap the state is unusable: undo it.
-            delete state;
-            return nullptr;
-        }
+nyx *nyx::create() {
+    if (session != nullptr) return session;
+    nyx *state = nullptr;
+    try {
+        state = new nyx();
+    } catch (...) {
+        // The constructor published itself before it failed: the object is gone, so must the
+        // pointer be.
+        session = nullptr;
+        return nullptr;
     }
-    return session;
+    if (globalNYXHeap == nullptr) {
+        // Without its heap the state is unusable: undo it.
+        delete state;
+        return nullptr;
+    }
+    return state;
 }
 
-void nyx::release() { delete session; }
+void nyx::clearLists() {
+    d_expertStack = nullptr;
+    d_libs.clear();
+    d_selectorSets.clear();
+}
+
+void nyx::destroy() { delete session; }
 
 bool nyx::registerOID(uint32_t word, uint32_t tag) {
     if (word == 0 || tag == 0) return true;
@@ -192,8 +135,7 @@ const char *nyx::ringString(const char *s) {
 }
 
 bool nyx::pushExpertMode() {
-    nyx *state = ensure();
-    if (state == nullptr) return false;
+    if (session == nullptr) return false;
     void *p = globalNYXHeap->allocBlock(sizeof(ExpertNode));
     if (p == nullptr) return false;
     d_expertStack = new (p) ExpertNode{sessionFlags & kTrustedProgram,

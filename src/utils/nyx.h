@@ -4,24 +4,11 @@
 // One object of class nyx exists while the library is initialised (nyx::session). It holds the
 // library list, the selector-set list, the registries of handed-out identifiers and live
 // iterators, and the returned-string ring. Static members hold what outlives one initialisation:
-// the mode bits, the expert-mode stack, the per-class operation tables and the four process-wide
-// heaps.
+// the mode bits, the expert-mode stack and the four process-wide heaps.
 //
-// How a subsystem takes part
-// --------------------------
-// 1. Operations of a class. Each class (by class code) provides one nyxClassOps table under the
-//    fixed name listed below (nyxLibOps, nyxCellOps, ...). Define it in the class's own .cpp as
-//        extern const nyxClassOps nyxCellOps = {...};
-//    with a constant initializer (function addresses only: the rows are read while the library
-//    loads). The names are weak references here: a class that does not exist yet has a null row
-//    in nyx::functionTables, and the interface answers 15 for it.
-// 2. Initialisation and release. The steps that belong to later subsystems are the weak hook
-//    functions below (nyxHookOpenSearchPathLibraries, nyxHookStopCompilers, ...); define the
-//    function with exactly that signature in the subsystem and the step runs. A missing hook is
-//    skipped. The order of the steps is fixed in nyx.cpp.
-// Weak references do not pull members out of a static archive: a program linked with the
-// static archive of the library gets a class or a step only if something else pulls in its
-// object file, so such programs should link the archive whole.
+// This folder is the ground floor: it names no class of the design data and no subsystem above
+// it. The session code (src/pi/start.cpp) makes the bare state with nyx::create, starts the
+// subsystems in their fixed order, and releases them in theirs, ending with nyx::destroy.
 #pragma once
 
 #include <cstddef>
@@ -34,97 +21,6 @@
 #include "utils/registry.h"
 #include "utils/settings.h"
 
-// Class codes (tag word bits 1-7). Codes 1-19 equal their cfidrObjectTypeT values.
-enum nyxClassCode : int32_t {
-    nyxCodeLib = 1,
-    nyxCodeCell = 2,
-    nyxCodePortBundle = 3,
-    nyxCodePortBus = 4,
-    nyxCodePortScalar = 5,
-    nyxCodeInst = 6,
-    nyxCodePortInstBundle = 7,
-    nyxCodePortInstBus = 8,
-    nyxCodePortInstScalar = 9,
-    nyxCodeNetBundle = 10,
-    nyxCodeNetBus = 11,
-    nyxCodeNetScalar = 12,
-    nyxCodeProp = 13,
-    nyxCodeNetlistView = 14,
-    nyxCodeEncapsulatedView = 15,
-    nyxCodeSelectorSet = 16,
-    nyxCodeLibrarySelector = 17,
-    nyxCodeViewNameSelector = 18,
-    nyxCodeViewTypeSelector = 19,
-    nyxCodeNetAlias = 20,
-    nyxCodeOccPropSet = 21,
-    nyxCodeViewOccProp = 22,
-    nyxCodeNetOccProp = 23,
-    nyxCodePortOccProp = 24,
-    nyxCodeDesignConfig = 25,
-    nyxCodeSession = 26,  // the global state's own iterators
-    // Abstract codes: families that one check accepts.
-    nyxCodeAnyObject = -1,
-    nyxCodeNamedObject = -2,
-    nyxCodeNet = -3,
-    nyxCodePort = -4,
-    nyxCodePortInst = -5,
-    nyxCodeView = -6,
-    nyxCodeViewSelector = -7,
-    nyxCodeOccProp = -8,
-};
-constexpr int nyxClassTableSize = 28;
-
-// A class getter: makes an iterator over some contents of an object (null when it cannot).
-using nyxGetterFn = nyxIter *(*)(void *obj, uint32_t member, cfidrErrorT *err);
-
-// Operations of one class, reached through nyx::functionTables[class code]. Every operation takes
-// the object's address, its member index (properties; 0 otherwise), its own arguments and the
-// error out-parameter. A null slot means the class has no such operation.
-struct nyxClassOps {
-    // Every class.
-    nyxObjRef (*createProp)(void *obj, uint32_t member, const char *name, cfidrErrorT *err);
-    void (*destroy)(void *obj, uint32_t member, cfidrErrorT *err);
-    nyxObjRef (*findPropByName)(void *obj, uint32_t member, const char *name, cfidrErrorT *err);
-    // Named objects. getName returns the object's own string (the frame copies it).
-    const char *(*getName)(void *obj, uint32_t member, cfidrErrorT *err);
-    void (*setName)(void *obj, uint32_t member, const char *name, cfidrErrorT *err);
-    // Getters by the kind of iterator they make: getters[nyxIterProp] lists the properties,
-    // getters[nyxIterCell] a library's cells, and so on. The interface's getters and the
-    // withdrawal of identifiers on destruction both walk contents through these.
-    nyxGetterFn getters[nyxIterKindCount];
-    // The class's own operations, in a table whose type its subsystem defines.
-    const void *own;
-};
-
-// The operation tables of the classes, by class code 1-25 (weak: see the top of this file).
-#define NYX_WEAK __attribute__((weak))
-extern const nyxClassOps nyxLibOps NYX_WEAK, nyxCellOps NYX_WEAK, nyxPortBundleOps NYX_WEAK,
-    nyxPortBusOps NYX_WEAK, nyxPortScalarOps NYX_WEAK, nyxInstOps NYX_WEAK,
-    nyxPortInstBundleOps NYX_WEAK, nyxPortInstBusOps NYX_WEAK, nyxPortInstScalarOps NYX_WEAK,
-    nyxNetBundleOps NYX_WEAK, nyxNetBusOps NYX_WEAK, nyxNetScalarOps NYX_WEAK, nyxPropOps NYX_WEAK,
-    nyxNetlistViewOps NYX_WEAK, nyxEncapsulatedViewOps NYX_WEAK, nyxSelectorSetOps NYX_WEAK,
-    nyxLibrarySelectorOps NYX_WEAK, nyxViewNameSelectorOps NYX_WEAK,
-    nyxViewTypeSelectorOps NYX_WEAK, nyxNetAliasOps NYX_WEAK, nyxOccPropSetOps NYX_WEAK,
-    nyxViewOccPropOps NYX_WEAK, nyxNetOccPropOps NYX_WEAK, nyxPortOccPropOps NYX_WEAK,
-    nyxDesignConfigOps NYX_WEAK;
-
-class nyx;
-
-// Steps of initialisation and release that belong to later subsystems, in the order they run
-// (weak: a subsystem defines the one it fills in; a missing one is skipped).
-// Initialisation, after the global heap exists and the registries are clear:
-void nyxHookCreateExprManager(nyx &state) NYX_WEAK;        // sets nyx::d_expr_mgr_p
-void nyxHookOpenSearchPathLibraries(nyx &state) NYX_WEAK;  // ZIL_CFI_LIBPATH, read-only
-void nyxHookOpenLibraryMap(nyx &state) NYX_WEAK;  // ZIL_NYX_LIBRARYMAP "." libraries and sets
-// Release, before the lists are emptied and the heaps dropped:
-void nyxHookTerminateSvc(nyx &state) NYX_WEAK;  // only in schematic-compiler mode
-void nyxHookStopCompilers(nyx &state) NYX_WEAK;  // running compilers and the compiler rules
-void nyxHookClearPathCaches(nyx &state) NYX_WEAK;  // path cache and directory cache
-void nyxHookClearPathNameCache(nyx &state) NYX_WEAK;  // soft/hard path-name cache
-void nyxHookDestroyExprManager(nyx &state) NYX_WEAK;  // before the heaps go
-// The schematic compiler's release banner (shown by the version query in schematic-compiler mode).
-const char *nyxHookSvcReleaseBanner() NYX_WEAK;
-
 class nyx {
 public:
     // The global state, null while the library is not initialised.
@@ -133,9 +29,6 @@ public:
     static uint32_t sessionFlags;
     static constexpr uint32_t kTrustedProgram = 1;
     static constexpr uint32_t kTrustedData = 2;
-    // Per-class operation tables by class code 0-27 (codes 0, 26 and 27 have no class row).
-    // Filled from the weak names above at load; tests may install rows of their own.
-    static const nyxClassOps *functionTables[nyxClassTableSize];
     // Counter of null iterators: starts at 1; each new null iterator adds 2 and is the new
     // value (3, 5, 7, ...), odd and so never the address of a real iterator.
     static uintptr_t nullIterator;
@@ -144,16 +37,21 @@ public:
     static Hx_genheap *libCellHeap;    // "NYX LibCell Object Heap"
     static Hx_genheap *iterHeap;       // "NYX Iterator Object Heap"
     static Hx_genheap *propMgrHeap;    // "NYX PropMgr Object Heap"
-    static void *d_expr_mgr_p;         // the expression manager
 
     static bool trustedProgram() { return (sessionFlags & kTrustedProgram) != 0; }
     static bool trustedData() { return (sessionFlags & kTrustedData) != 0; }
 
-    // The global state, created when none exists; null when memory ran out or a step of the
-    // initialisation failed.
-    static nyx *ensure();
-    // Releases the global state, if any (nothing is saved; every identifier becomes unusable).
-    static void release();
+    // Makes the bare global state when none exists (the lists, the heap system and the global
+    // heap) and returns it; null when memory ran out. The session code starts the subsystems on
+    // it; a test or fuzz target of one subsystem may use it alone.
+    static nyx *create();
+    // Empties the library and selector-set lists and the expert-mode stack (the objects go with
+    // their heaps): a step of the release.
+    void clearLists();
+    // Drops the global state, if any: the registries and ring strings, the cached and the live
+    // iterators, the heaps with everything in them and the heap system. Nothing is saved; every
+    // identifier becomes unusable. The last step of the release.
+    static void destroy();
 
     // Heaps; each is created on first request (null when out of memory).
     static Hx_genheap *getGlobalHeap();
@@ -206,7 +104,6 @@ private:
     ~nyx();
     nyx(const nyx &) = delete;
     nyx &operator=(const nyx &) = delete;
-    void releaseStep(void (*step)(nyx &)) noexcept;
 
     struct RingSlot {
         char *str;

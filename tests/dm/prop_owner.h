@@ -49,11 +49,10 @@ inline const nyxClassOps kOps = [] {
 struct Session : testing::Test {
     void SetUp() override {
         cfidrPIInit(&e);
-        savedOps = nyx::functionTables[kCode];
-        nyx::functionTables[kCode] = &kOps;
+        savedOps = nyxClasses::install(kCode, &kOps);
     }
     void TearDown() override {
-        nyx::functionTables[kCode] = savedOps;
+        nyxClasses::install(kCode, savedOps);
         nyxtest::clearTrustedModes();
         cfidrPIQuit(&e);
     }

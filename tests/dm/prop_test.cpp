@@ -222,8 +222,7 @@ TEST_F(Props, DestroyingTheOwnerReleasesPropertiesOnProperties) {
 
 TEST_F(Props, ClassesWithoutPropertiesAndOccurrencesAreRefused) {
     static const nyxClassOps kNone = {};
-    const nyxClassOps *saved = nyx::functionTables[nyxCodeOccPropSet];
-    nyx::functionTables[nyxCodeOccPropSet] = &kNone;
+    const nyxClassOps *saved = nyxClasses::install(nyxCodeOccPropSet, &kNone);
     cfiOID it = {makeOwner().object, 2 * nyxCodeOccPropSet};
     nyxpi::handOut(nyxpi::address(it.object), nyxCodeOccPropSet, &e);
     EXPECT_CODE(cfidrObjectCreateProp(it, "x", &e), cfidrErrWrongType);
@@ -231,7 +230,7 @@ TEST_F(Props, ClassesWithoutPropertiesAndOccurrencesAreRefused) {
     EXPECT_EQ(e, cfidrErrWrongType);
     EXPECT_EQ(cfidrIterNextProp(iter, &e).object, 0u);
     EXPECT_CODE(cfidrObjectFindPropByName({5, 2 * 26 + 1}, "x", &e), cfidrErrWrongType);
-    nyx::functionTables[nyxCodeOccPropSet] = saved;
+    nyxClasses::install(nyxCodeOccPropSet, saved);
 }
 
 } // namespace

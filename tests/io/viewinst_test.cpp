@@ -12,7 +12,7 @@ namespace {
 
 nyxObjRef makeProp(void *owner, int32_t code, const char *name) {
     cfidrErrorT e = 0;
-    nyxObjRef r = nyx::functionTables[code]->createProp(owner, 0, name, &e);
+    nyxObjRef r = nyxClasses::row(code)->createProp(owner, 0, name, &e);
     EXPECT_EQ(e, 0) << name;
     return r;
 }

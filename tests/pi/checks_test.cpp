@@ -136,9 +136,9 @@ TEST_F(FrameObjects, NamesDispatchToTheClass) {
     nyxtest::setTrustedModes(true, false);
     EXPECT_EQ(cfidrNamedObjectGetName(cellId, &e), static_cast<const char *>(cell->name));
     nyxtest::clearTrustedModes();
-    // A class whose table is absent cannot answer.
-    cfiOID alias = fake::handOut(fake::makeNode(nyxCodeNetAlias, "a"), nyxCodeNetAlias);
-    EXPECT_STREQ(cfidrNamedObjectGetName(alias, &e), "");
+    // A class whose row is absent (its subsystem is still to come) cannot answer.
+    cfiOID occProp = fake::handOut(fake::makeNode(nyxCodeViewOccProp, "a"), nyxCodeViewOccProp);
+    EXPECT_STREQ(cfidrNamedObjectGetName(occProp, &e), "");
     EXPECT_EQ(e, cfidrErrWrongType);
 }
 
@@ -178,10 +178,10 @@ TEST_F(FrameObjects, DestroyWithdrawsTheWholeTree) {
     EXPECT_EQ(fake::cache().cached(), 1);
 
     // A class without a destroy operation reports 4 and keeps its identifier.
-    cfiOID alias = fake::handOut(fake::makeNode(nyxCodeNetAlias, "a"), nyxCodeNetAlias);
-    cfidrObjectDestroy(alias, &e);
+    cfiOID occProp = fake::handOut(fake::makeNode(nyxCodeViewOccProp, "a"), nyxCodeViewOccProp);
+    cfidrObjectDestroy(occProp, &e);
     EXPECT_EQ(e, cfidrErrInternal);
-    EXPECT_EQ(cfidrObjectIsUsable(alias, &e), 1);
+    EXPECT_EQ(cfidrObjectIsUsable(occProp, &e), 1);
 }
 
 } // namespace

@@ -103,13 +103,12 @@ struct Install {
     Install() {
         const nyxClassOps *rows[3] = {&kLibOps, &kCellOps, &kPropOps};
         for (int i = 0; i < 3; ++i) {
-            saved[i] = nyx::functionTables[kCodes[i]];
-            nyx::functionTables[kCodes[i]] = rows[i];
+            saved[i] = nyxClasses::install(kCodes[i], rows[i]);
         }
     }
     ~Install() {
         for (int i = 0; i < 3; ++i) {
-            nyx::functionTables[kCodes[i]] = saved[i];
+            nyxClasses::install(kCodes[i], saved[i]);
         }
     }
 };

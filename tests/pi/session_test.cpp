@@ -1,21 +1,16 @@
 // Start and end, modes and the expert stack, error texts, the returned-string ring, iterators.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <stdexcept>
 #include <string>
 
+#include "dm/store/store.h"
+#include "expr/expr.h"
 #include "pi/fake_classes.h"
 #include "common/modes.h"
-
-// Subsystem steps of initialisation and release, made to fail on demand.
-static bool g_failSteps = false;
-void nyxHookOpenLibraryMap(nyx &) {
-    if (g_failSteps) throw std::bad_alloc();
-}
-void nyxHookStopCompilers(nyx &) {
-    if (g_failSteps) throw std::runtime_error("compiler did not stop");
-}
 
 namespace {
 
@@ -65,22 +60,78 @@ TEST(FrameSession, InitAndQuitRules) {
     cfidrPIQuit(nullptr);  // a null error pointer is tolerated
 }
 
+// Steps of subsystems still to come, filled in as their start calls will fill them. Each records
+// what it saw of the state when it ran, and fails on demand.
+namespace later {
+std::string trace;
+bool fail = false;
+void openSelectorSetFile(const char *path, const char *name) {
+    if (fail) throw std::bad_alloc();
+    trace += std::string("set ") + path + " " + name + "; ";
+}
+void terminateSvc() { trace += "svc; "; }
+void stopCompilers() {
+    trace += "compilers";
+    if (nyxExprSessionMgr() != nullptr) trace += " expr";
+    if (nyx::session->libraries().nitems() > 0) trace += " libs";
+    trace += "; ";
+    if (fail) throw std::runtime_error("compiler did not stop");
+}
+const char *banner() { return "2.0"; }
+struct Fill {
+    Fill() {
+        nyxLater.openSelectorSetFile = openSelectorSetFile;
+        nyxLater.terminateSvc = terminateSvc;
+        nyxLater.stopCompilers = stopCompilers;
+        nyxLater.svcReleaseBanner = banner;
+    }
+    ~Fill() { nyxLater = {}; }
+};
+} // namespace later
+
 TEST(FrameSession, FailingSubsystemStepsLeaveNoDanglingState) {
+    later::Fill fill;
+    std::fclose(std::fopen("sets.nyxSelectorSet", "w"));
+    setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
     cfidrErrorT e = -1;
-    g_failSteps = true;
-    cfidrPIInit(&e);
+    later::fail = true;
+    cfidrPIInit(&e);  // the selector-set step runs out of memory: everything started goes again
     EXPECT_EQ(e, cfidrErrInternal);
     EXPECT_EQ(nyx::session, nullptr);
-    g_failSteps = false;
+    EXPECT_EQ(nyx::globalNYXHeap, nullptr);
+    EXPECT_EQ(nyxExprSessionMgr(), nullptr);
+    EXPECT_EQ(later::trace, "compilers expr; ");
+    later::trace.clear();
+    later::fail = false;
     cfidrPIInit(&e);
     ASSERT_EQ(e, 0);
     ASSERT_NE(nyx::session, nullptr);
-    g_failSteps = true;
+    EXPECT_EQ(later::trace, "set sets.nyxSelectorSet sets; ");
+    later::fail = true;
     cfidrPIQuit(&e);  // the failing step does not stop the release
-    g_failSteps = false;
+    later::fail = false;
     EXPECT_EQ(e, 0);
     EXPECT_EQ(nyx::session, nullptr);
     EXPECT_EQ(nyx::globalNYXHeap, nullptr);
+    EXPECT_EQ(nyxExprSessionMgr(), nullptr);
+}
+
+TEST(FrameSession, LaterStepsRunInTheirPlacesOfTheRelease) {
+    later::Fill fill;
+    cfidrErrorT e = -1;
+    // Outside schematic-compiler mode the schematic compiler's steps are skipped.
+    cfidrPIInit(&e);
+    EXPECT_EQ(std::string(nyxdrPIGetVersion(&e)).rfind("nyx release ", 0), 0u);
+    nyx::session->libraries().add(fake::makeNode(nyxCodeLib, "l"));
+    cfidrPIQuit(&e);
+    // The compilers stop while the libraries are still listed and the expression manager lives.
+    EXPECT_EQ(later::trace, "compilers expr libs; ");
+    later::trace.clear();
+    setenv("ZIL_SVC_COMPILER", "1", 1);
+    cfidrPIInit(&e);
+    EXPECT_STREQ(nyxdrPIGetVersion(&e), "XA SVC  2.0");
+    cfidrPIQuit(&e);
+    EXPECT_EQ(later::trace, "svc; compilers expr; ");
 }
 
 TEST(FrameSession, ModesAndExpertStack) {

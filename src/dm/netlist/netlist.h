@@ -20,3 +20,7 @@
 #include "dm/netlist/port.h"
 #include "dm/netlist/inst.h"
 #include "dm/netlist/portinst.h"
+
+// Installs the class rows of every class of the data model (1-14 and 20) and the type-table rows
+// of netlist views: the session code's first start step.
+void nyxDMInstall();

@@ -15,16 +15,6 @@
 
 namespace {
 
-// The rows of netlist views list the views found in cell directories. Their reader and writer
-// belong to the view file: without a reader a listed view's contents cannot be reached (27),
-// without a writer a save writes nothing.
-[[maybe_unused]] const bool g_rowsInstalled = [] {
-    for (int32_t row : {nyxDMTypes::kNetlistView, nyxDMTypes::kNetlistViewOld}) {
-        nyxDMTypes::install(row, nullptr, nullptr, nyxNetlistView::remove, nyxNetlistView::constructStored);
-    }
-    return true;
-}();
-
 Hx_genheap *makeHeap(const char *name, long chunk) {
     void *p = nyxDMInt::allocRecord(sizeof(Hx_genheap));
     return p == nullptr ? nullptr : new (p) Hx_genheap(name, chunk);
@@ -281,7 +271,7 @@ nyxNetlistView *nyxNetlistView::ofObject(void *obj, int32_t code) {
     case nyxCodePortInstBundle:
     case nyxCodePortInstBus:
     case nyxCodePortInstScalar:
-        return &nyxPortInst::view != nullptr ? nyxPortInst::view(obj) : nullptr;
+        return nyxPortInst::view(obj);
     case nyxCodeNetAlias:
         return nyxNet::view(static_cast<nyxNetAlias *>(obj)->d_owner);
     case nyxCodePortScalar:
@@ -309,12 +299,8 @@ nyxPropList **nyxNetlistView::propsOnPortInst(const void *portInst, bool create)
     return b != nullptr ? reinterpret_cast<nyxPropList **>(&b->value) : nullptr;
 }
 
-// The view steps that the frame and the property code call.
-void nyxHookViewSizeHint(void *view, int32_t size) {
-    nyxNetlistView::sizeHint(static_cast<nyxNetlistView *>(view), size);
-}
-
-void nyxHookRecordViewPropChange(void *owner, uint32_t, int32_t code) {
+// The edit bookkeeping that the property code runs for owners inside a view.
+void nyxViewRecordPropChange(void *owner, uint32_t, int32_t code) {
     nyxNetlistView *view = nyxNetlistView::ofObject(owner, code);
     if (view != nullptr) nyxNetlistView::viewChanged(view);
 }

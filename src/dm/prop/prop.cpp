@@ -24,10 +24,10 @@ void recordOwnerChange(void *owner, uint32_t member, int32_t code) {
         member = up->d_ownerIndex;
         code = up->d_ownerCode;
     }
-    if (owner == nullptr || nyxHookRecordViewPropChange == nullptr) return;
+    if (owner == nullptr) return;
     bool inView = (code >= nyxCodePortBundle && code <= nyxCodeNetScalar) ||
                   code == nyxCodeNetlistView || code == nyxCodeNetAlias;
-    if (inView) nyxHookRecordViewPropChange(owner, member, code);
+    if (inView) nyxViewRecordPropChange(owner, member, code);
 }
 
 } // namespace nyxPropPriv

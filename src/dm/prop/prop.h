@@ -1,5 +1,19 @@
 // prop.h - properties: the session-wide property name table, property lists and the operations
-// that every class carrying properties calls from its own nyxClassOps row.
+// that every class carrying properties calls from its own nyxClassOps row; and, since every class
+// carries properties, the class codes and the class table (dm/prop/classes.h).
+//
+// How a subsystem takes part
+// --------------------------
+// The session code (src/pi/start.cpp) starts and releases the subsystems in two explicit ordered
+// lists; nothing is weak and nothing registers itself while the library loads. A subsystem that
+// joins adds one start call to the start list, in its place, and (when it holds state of its
+// own) one release call to the release list. Its start call:
+//   - installs the rows of its classes: nyxClasses::install(code, &kRow) (classes.h); a class
+//     without a row answers 15 through the interface;
+//   - installs the operations of its stored kinds: nyxDMTypes::install(row, ...) (store.h);
+//   - fills the entries of nyxLater that it supplies (store.h), the steps that libraries, cells
+//     and the release list run in their places (null: the subsystem is absent, the step skipped).
+// Each of its iterators carries its own operations (utils/iter.h), set where it is made.
 //
 // A property is an entry of a property list (nyxPropList) and crosses the interface as
 // {object word of its LIST, tag = 13 * 2 | index << 8}: the frame sees it as the nyxObjRef
@@ -32,6 +46,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "dm/prop/classes.h"
 #include "utils/nyx.h"
 
 // Value types of a property (the numbers are part of the interface and of stored files).
@@ -240,12 +255,8 @@ nyxObjRef nyxPropCreateOnProp(nyxPropList *list, uint32_t index, const char *nam
 
 // Records a change of a property of the list's owner: a property on a property records the
 // change of the owning property's list; an owner living in a netlist view runs the view's edit
-// bookkeeping through nyxHookRecordViewPropChange; other owners record nothing.
+// bookkeeping (nyxViewRecordPropChange); other owners record nothing.
 void recordPropChange(const nyxPropList *list);
-
-// Filled in by the netlist views: the edit bookkeeping of the view that contains `owner`, an
-// object of class `code` (view, port, port instance, instance, net or net alias).
-void nyxHookRecordViewPropChange(void *owner, uint32_t member, int32_t code) NYX_WEAK;
 
 // The scratch list used when properties are evaluated, created on first request in the global
 // heap (null when memory ran out), and the test whether a list is it.
@@ -255,8 +266,8 @@ bool isEvalProplist(const nyxPropList *list);
 // The stored value type (nyxPropValueType) of a live entry; 16 when the entry is free.
 int32_t nyxPropGetValueType(const nyxPropList *list, uint32_t index, cfidrErrorT *err);
 
-// The property class (class code 13) operations are nyxPropOps (declared in utils/nyx.h). Its
-// `own` slot points at the table below, through which the interface reaches the values without
+// Installs the row of the property class (class code 13). Its `own` slot points at the table
+// below, through which the interface reaches the values without
 // linking this folder: every function takes the list, the index and the error out-parameter.
 struct nyxPropClassOps {
     nyxObjRef (*owner)(const nyxPropList *list);
@@ -271,3 +282,4 @@ struct nyxPropClassOps {
     void (*setString)(nyxPropList *list, uint32_t index, const char *value, cfidrErrorT *err);
     void (*setExpression)(nyxPropList *list, uint32_t index, const char *value, cfidrErrorT *err);
 };
+void nyxPropInstall();

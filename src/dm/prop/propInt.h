@@ -23,6 +23,10 @@ namespace nyxDMUtil {
 bool validName(const char *name);
 } // namespace nyxDMUtil
 
+// The edit bookkeeping of the netlist view that contains `owner`, an object of class `code`
+// (view, port, port instance, instance, net or net alias); defined with the netlist views.
+void nyxViewRecordPropChange(void *owner, uint32_t member, int32_t code);
+
 namespace nyxPropPriv {
 
 using nyxDMUtil::validName;

@@ -50,6 +50,8 @@ constexpr nyxClassOps makeOps() {
     return ops;
 }
 
+constinit const nyxClassOps kOps = makeOps();
+
 } // namespace
 
-extern constinit const nyxClassOps nyxPropOps = makeOps();
+void nyxPropInstall() { nyxClasses::install(nyxCodeProp, &kOps); }

@@ -115,13 +115,13 @@ bool recordEntry(nyxDynArray &stored, int32_t row, const std::string &name) {
 // Rank of the compiler rule for an entry: its extension, or failing that the longer extension
 // from an earlier "."; -1 when no rule covers it.
 int32_t ruleRank(const std::string &entry) {
-    if (nyxHookCompilerRuleRank == nullptr) return -1;
+    if (nyxLater.compilerRuleRank == nullptr) return -1;
     size_t dot = entry.rfind('.');
     if (dot == std::string::npos || dot == 0) return -1;
-    int32_t rank = nyxHookCompilerRuleRank(entry.c_str() + dot + 1);
+    int32_t rank = nyxLater.compilerRuleRank(entry.c_str() + dot + 1);
     if (rank < 0) {
         size_t first = entry.find('.');
-        if (first != dot && first != 0) rank = nyxHookCompilerRuleRank(entry.c_str() + first + 1);
+        if (first != dot && first != 0) rank = nyxLater.compilerRuleRank(entry.c_str() + first + 1);
     }
     return rank;
 }
@@ -173,12 +173,12 @@ void nyxCell::readDirectory(const char *path, cfidrErrorT *err) {
             break;
         }
     }
-    if (lowestRank < 0 || nyxHookRegisterCompiledView == nullptr) return;
+    if (lowestRank < 0 || nyxLater.registerCompiledView == nullptr) return;
     for (size_t k = 0; k < entries.size(); ++k) {
         if (ranks[k] != lowestRank) continue;
         std::string base = nyxDMPath::decodeName(entries[k].substr(0, entries[k].find('.')).c_str());
         if (hasObjectNamed(base.c_str())) continue;
-        nyxHookRegisterCompiledView(this, entries[k].c_str(), err);
+        nyxLater.registerCompiledView(this, entries[k].c_str(), err);
         if (*err != 0) return;
     }
 }
@@ -278,9 +278,9 @@ nyxObjRef nyxCell::findViewByName(nyxCell *cell, const char *name, cfidrErrorT *
     if (!cell->openObj(err)) return {};
     if (void *item = listedView(cell, name, err)) return nyxObjRef{viewObject(item), viewCode(item), 0};
     if (*err != 0) return {};
-    if (nyxHookOpenView == nullptr) return *err = cfidrErrNotFound, nyxObjRef{};
+    if (nyxLater.openView == nullptr) return *err = cfidrErrNotFound, nyxObjRef{};
     cfidrErrorT openErr = 0;
-    nyxObjRef r = nyxHookOpenView(cell, name, cfidrReadMode, &openErr);
+    nyxObjRef r = nyxLater.openView(cell, name, cfidrReadMode, &openErr);
     if (openErr != 0 || r.obj == nullptr) return *err = cfidrErrNotFound, nyxObjRef{};
     return r;
 }
@@ -295,8 +295,8 @@ nyxObjRef nyxCell::openView(nyxCell *cell, const char *name, cfidrAccessModeT mo
         return nyxObjRef{viewObject(item), viewCode(item), 0};
     }
     if (*err != 0) return {};
-    if (nyxHookOpenView == nullptr) return *err = cfidrErrNotFound, nyxObjRef{};
-    return nyxHookOpenView(cell, name, mode, err);
+    if (nyxLater.openView == nullptr) return *err = cfidrErrNotFound, nyxObjRef{};
+    return nyxLater.openView(cell, name, mode, err);
 }
 
 // --- Occurrence property sets and design configurations by name -------------------------------------

@@ -39,7 +39,7 @@ nyxLib::~nyxLib() {
 }
 
 nyxLib *nyxLib::construct(const char *name, cfidrAccessModeT mode, cfidrErrorT *err) {
-    nyx *state = nyx::ensure();
+    nyx *state = nyx::session;
     void *p = state != nullptr ? nyxDMInt::allocRecord(sizeof(nyxLib)) : nullptr;
     if (p == nullptr) return *err = cfidrErrInternal, nullptr;
     nyxLib *lib = new (p) nyxLib(mode);

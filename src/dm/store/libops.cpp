@@ -1,5 +1,5 @@
-// The class rows of libraries and cells (nyxLibOps, nyxCellOps), their iterators, and the steps of
-// initialisation and release that belong to libraries: the search path, the current-directory
+// The class rows of libraries and cells, their iterators, the table of later steps, and the steps
+// of the start and release that belong to libraries: the search path, the current-directory
 // libraries and the path caches.
 #include <cstdlib>
 #include <cstring>
@@ -124,9 +124,7 @@ void cellDestroy(void *obj, uint32_t, cfidrErrorT *err) {
 
 const char *cellGetName(void *obj, uint32_t, cfidrErrorT *) { return asCell(obj)->nameObj(); }
 
-} // namespace
-
-extern constinit const nyxClassOps nyxLibOps = {
+constinit const nyxClassOps kLibOps = {
     libCreateProp,
     libDestroy,
     libFindProp,
@@ -137,7 +135,7 @@ extern constinit const nyxClassOps nyxLibOps = {
     nullptr,
 };
 
-extern constinit const nyxClassOps nyxCellOps = {
+constinit const nyxClassOps kCellOps = {
     cellCreateProp,
     cellDestroy,
     cellFindProp,
@@ -149,6 +147,14 @@ extern constinit const nyxClassOps nyxCellOps = {
     nullptr,
 };
 
+} // namespace
+
+nyxLaterSteps nyxLater = {};
+
+void nyxStoreInstall() {
+    nyxClasses::install(nyxCodeLib, &kLibOps);
+    nyxClasses::install(nyxCodeCell, &kCellOps);
+}
 
 nyxIter *nyxLib::getCells(nyxLib *lib, cfidrErrorT *err) { return libGetCells(lib, 0, err); }
 
@@ -199,7 +205,7 @@ nyxIter *nyxLib::getLibs(cfidrErrorT *err) {
 }
 
 // ZIL_CFI_LIBPATH: library names separated by ":", ";" or newlines.
-void nyxHookOpenSearchPathLibraries(nyx &) {
+void nyxStoreOpenSearchPathLibraries() {
     const char *value = std::getenv("ZIL_CFI_LIBPATH");
     if (value == nullptr) return;
     std::string name;
@@ -216,7 +222,7 @@ void nyxHookOpenSearchPathLibraries(nyx &) {
 
 // ZIL_NYX_LIBRARYMAP ".": every subdirectory of the current directory is a library, every
 // selector-set file a selector set.
-void nyxHookOpenLibraryMap(nyx &) {
+void nyxStoreOpenLibraryMap() {
     const char *value = std::getenv("ZIL_NYX_LIBRARYMAP");
     if (value == nullptr || std::strcmp(value, ".") != 0) return;
     std::vector<std::string> entries;
@@ -227,16 +233,16 @@ void nyxHookOpenLibraryMap(nyx &) {
             continue;
         }
         size_t dot = entry.rfind('.');
-        if (dot == std::string::npos || dot == 0 || nyxHookOpenSelectorSetFile == nullptr) continue;
+        if (dot == std::string::npos || dot == 0 || nyxLater.openSelectorSetFile == nullptr) continue;
         const char *ext = entry.c_str() + dot + 1;
         if (nyxDMUtil::sameName(ext, nyxDMTypes::row(nyxDMTypes::kSelectorSet).ext) ||
             nyxDMUtil::sameName(ext, nyxDMTypes::row(nyxDMTypes::kSelectorSetOld).ext)) {
-            nyxHookOpenSelectorSetFile(entry.c_str(), entry.substr(0, dot).c_str());
+            nyxLater.openSelectorSetFile(entry.c_str(), entry.substr(0, dot).c_str());
         }
     }
 }
 
-void nyxHookClearPathCaches(nyx &) {
+void nyxStoreClearPathCaches() {
     nyxDMPath::releasePathBuffers();
     nyxDMPath::clearDirectoryCache();
     // Library and cell properties go with their heap: forget their properties on properties.

@@ -393,17 +393,38 @@ struct nyxDMNoReads {
     nyxDMNoReads &operator=(const nyxDMNoReads &) = delete;
 };
 
-// Steps of later subsystems that libraries and cells call when they exist (weak: a missing one
-// is skipped).
-//  - the general view opening of netlist views (opens a view of the cell that is not in its
-//    list, compiling it when a rule says so); returns the view with its class code.
-nyxObjRef nyxHookOpenView(nyxCell *cell, const char *name, cfidrAccessModeT mode,
-                          cfidrErrorT *err) NYX_WEAK;
-//  - the rank of the compiler rule for a file extension (-1 when no rule covers it).
-int32_t nyxHookCompilerRuleRank(const char *extension) NYX_WEAK;
-//  - registers a cell directory entry as a view to be compiled when opened.
-void nyxHookRegisterCompiledView(nyxCell *cell, const char *entry, cfidrErrorT *err) NYX_WEAK;
-//  - opens a selector-set file of the current directory (ZIL_NYX_LIBRARYMAP ".").
-void nyxHookOpenSelectorSetFile(const char *path, const char *name) NYX_WEAK;
-//  - grows a netlist view's heaps for an expected number of objects.
-void nyxHookViewSizeHint(void *view, int32_t size) NYX_WEAK;
+// --- Start and release -------------------------------------------------------------------------
+
+// Installs the class rows of libraries and cells.
+void nyxStoreInstall();
+// Steps of the session code's start list: the libraries named by ZIL_CFI_LIBPATH become known,
+// read-only and unread; with ZIL_NYX_LIBRARYMAP "." every library directory of the current
+// directory becomes known, and every selector-set file is opened (nyxLater.openSelectorSetFile).
+void nyxStoreOpenSearchPathLibraries();
+void nyxStoreOpenLibraryMap();
+// Step of the release list: the path buffers, the directory cache and the properties on
+// properties of libraries and cells.
+void nyxStoreClearPathCaches();
+
+// Steps of the subsystems still to come, in the places where libraries, cells and the session
+// code run them. Every entry is null until its subsystem's start call (in the session code's start
+// list) fills it; a null entry is a subsystem that is not present, and its step is skipped (or
+// answers as documented).
+struct nyxLaterSteps {
+    // The general view opening of netlist views (opens a view of the cell that is not in its
+    // list, compiling it when a rule says so); returns the view with its class code. Absent: 27.
+    nyxObjRef (*openView)(nyxCell *cell, const char *name, cfidrAccessModeT mode, cfidrErrorT *err);
+    // The rank of the compiler rule for a file extension (-1 when no rule covers it).
+    int32_t (*compilerRuleRank)(const char *extension);
+    // Registers a cell directory entry as a view to be compiled when opened.
+    void (*registerCompiledView)(nyxCell *cell, const char *entry, cfidrErrorT *err);
+    // Opens a selector-set file of the current directory (ZIL_NYX_LIBRARYMAP ".").
+    void (*openSelectorSetFile)(const char *path, const char *name);
+    // Release: the schematic compiler's end (only in schematic-compiler mode), then the running
+    // compilers and the compiler rules.
+    void (*terminateSvc)();
+    void (*stopCompilers)();
+    // The schematic compiler's release banner (the version query in schematic-compiler mode).
+    const char *(*svcReleaseBanner)();
+};
+extern nyxLaterSteps nyxLater;
