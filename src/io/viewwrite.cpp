@@ -386,7 +386,8 @@ bool ViewWriter::run(cfidrErrorT *err) {
         cfidrErrorT local = 0;
         nyxIter *it = nyxNet::viewNets(d_view, cfidrTopLevelIterMode, &local);
         if (it == nullptr) return *err = cfidrErrInternal, false;
-        for (nyxObjRef r = it->ops->next(it, &local); ok && r.obj != nullptr; r = it->ops->next(it, &local)) {
+        for (nyxObjRef r = it->ops->next(it, &local); ok && r.obj != nullptr;
+             r = it->ops->next(it, &local)) {
             ok = writeNet(r.obj, 0);
         }
         it->ops->quit(it);

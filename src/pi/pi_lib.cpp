@@ -98,7 +98,8 @@ NYX_API cfiOID cfidrCellGetOwner(cfiOID cell, cfidrErrorT *err) {
 NYX_API cfidrIterT cfidrCellGetViews(cfiOID cell, cfidrErrorT *err) {
     return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
         if (!checkArg(cell, nyxCodeCell, e)) return nyxpi::nullIter();
-        return nyxpi::handOutIter(nyxCell::getViews(nyxpi::object<nyxCell>(cell), e), nyxIterView, e);
+        nyxIter *it = nyxCell::getViews(nyxpi::object<nyxCell>(cell), e);
+        return nyxpi::handOutIter(it, nyxIterView, e);
     });
 }
 

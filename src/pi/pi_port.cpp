@@ -250,7 +250,8 @@ NYX_API cfidrIterT cfidrPortBundleGetPorts(cfiOID bundle, cfidrIterModeT mode, c
 NYX_API cfidrIterT cfidrPortBundleGetNetBundles(cfiOID bundle, cfidrErrorT *err) {
     return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
         if (!checkArg(bundle, nyxCodePortBundle, e)) return nyxpi::nullIter();
-        return nyxpi::handOutIter(nyxPortBundleGetNetBundles(groupOf(bundle), e), nyxIterNetBundle, e);
+        nyxIter *it = nyxPortBundleGetNetBundles(groupOf(bundle), e);
+        return nyxpi::handOutIter(it, nyxIterNetBundle, e);
     });
 }
 

@@ -76,7 +76,8 @@ NYX_API int32_t nyxdrInstGetPortInstCount(cfiOID inst, cfidrErrorT *err) {
 NYX_API cfidrIterT cfidrInstGetPortInsts(cfiOID inst, cfidrIterModeT mode, cfidrErrorT *err) {
     return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
         if (!checkArg(inst, nyxCodeInst, e) || !nyxpi::checkIterMode(mode, e)) return nyxpi::nullIter();
-        return nyxpi::handOutIter(nyxPortInst::instPortInsts(instOf(inst), mode, e), nyxIterPortInst, e);
+        nyxIter *it = nyxPortInst::instPortInsts(instOf(inst), mode, e);
+        return nyxpi::handOutIter(it, nyxIterPortInst, e);
     });
 }
 
@@ -85,7 +86,8 @@ NYX_API cfidrIterT cfidrPortInstBundleGetPortInsts(cfiOID bundle, cfidrIterModeT
         if (!checkArg(bundle, nyxCodePortInstBundle, e) || !nyxpi::checkIterMode(mode, e) || !groupWord(bundle, e)) {
             return nyxpi::nullIter();
         }
-        return nyxpi::handOutIter(nyxPortInst::groupPortInsts(wordOf(bundle), mode, e), nyxIterPortInst, e);
+        nyxIter *it = nyxPortInst::groupPortInsts(wordOf(bundle), mode, e);
+        return nyxpi::handOutIter(it, nyxIterPortInst, e);
     });
 }
 

@@ -40,10 +40,10 @@ struct nyxIterOps {
 //
 // An iterator walks memory that belongs to other objects: a chain of blocks, a member array, a
 // list. When such an object goes (destroyed, purged, or released with what holds it) while the
-// iterator lives, the iterator must not read it again. Every
-// live iterator is therefore linked into one process-wide list, and the code that frees an
-// object announces it (nyxIterObjectGone) before or right after the memory goes; the
-// announcement reads no iterator's walked memory, only the keys recorded here:
+// iterator lives, the iterator must not read it again. Every live iterator is therefore linked
+// into one process-wide list, and the code that frees an object announces it
+// (nyxIterObjectGone) before or right after the memory goes; the announcement reads no
+// iterator's walked memory, only the keys recorded here:
 //   home    the stored object or heap whose release frees everything the iterator reads; null
 //           for the global state's own lists, which live as long as it;
 //   anchor  the object inside it whose own destruction frees what the iterator reads (the
@@ -93,11 +93,10 @@ private:
 // stand in the way of removing it.
 extern int nyxIterNoReads;
 
-// Announces that obj (a stored object, a heap, or an object inside a view) is going: every live
+// Announces that obj (a stored object, a heap, or an object inside one) is going: every live
 // iterator whose home or anchor it is ends, and the others forget what they hold of it. Costs
 // one pass over the live iterators, none when there are none.
 void nyxIterObjectGone(const void *obj);
-
 
 // Memory of iterators: blocks of "NYX Iterator Object Heap" (allocBlock/freeBlock with the size
 // stated again on release). nyxIterAllocBlock returns null when no memory is left.
@@ -168,7 +167,8 @@ struct nyxListIter : nyxIter {
     int32_t index = 0;
     int32_t code;  // class code of the listed objects
 
-    nyxListIter(const nyxIterOps &o, const nyxDynArray *l, int32_t c) : nyxIter(o), list(l), code(c) {}
+    nyxListIter(const nyxIterOps &o, const nyxDynArray *l, int32_t c)
+        : nyxIter(o), list(l), code(c) {}
 };
 
 // The list iterator's operations; a list whose step does more (the libraries: each is read as

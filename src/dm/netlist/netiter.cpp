@@ -248,11 +248,15 @@ nyxIter *aliases(void *net, cfidrErrorT *err) {
 namespace {
 
 // The walk over a view's nets is the hot one: its step within a block makes no call.
-nyxObjRef viewNetNext(nyxIter *it, cfidrErrorT *) { return nextViewNet(static_cast<ViewNetIter *>(it)); }
+nyxObjRef viewNetNext(nyxIter *it, cfidrErrorT *) {
+    return nextViewNet(static_cast<ViewNetIter *>(it));
+}
 void viewNetReset(nyxIter *it) { static_cast<ViewNetIter *>(it)->rewind(); }
 void viewNetQuit(nyxIter *it) { g_viewIters.release(static_cast<ViewNetIter *>(it)); }
 
-nyxObjRef memberNext(nyxIter *it, cfidrErrorT *) { return nextMember(static_cast<MemberIter *>(it)); }
+nyxObjRef memberNext(nyxIter *it, cfidrErrorT *) {
+    return nextMember(static_cast<MemberIter *>(it));
+}
 void memberReset(nyxIter *it) { static_cast<MemberIter *>(it)->rewind(); }
 void memberQuit(nyxIter *it) { g_memberIters.release(static_cast<MemberIter *>(it)); }
 

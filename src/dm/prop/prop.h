@@ -32,10 +32,10 @@
 //   nyxObjRef findPropByName(...)  -> return nyxPropFind(c->d_props, name, err);
 //   nyxIter *getProps(...)         -> return nyxPropGetProps(c->d_props, err);   // getters[nyxIterProp]
 //
-// The property iterator carries its own operations. When the owner is destroyed it calls nyxPropListDestroy(list) (which also releases the
-// properties on its properties); an owner that lives in a heap dropped at once may skip that,
-// but should then call nyxPropForgetHeap(heap) first so that the table of properties on
-// properties keeps no keys into the dropped heap.
+// The property iterator carries its own operations. When the owner is destroyed it calls
+// nyxPropListDestroy(list) (which also releases the properties on its properties); an owner that
+// lives in a heap dropped at once may skip that, but should then call nyxPropForgetHeap(heap)
+// first so that the table of properties on properties keeps no keys into the dropped heap.
 //
 // Readers and writers of stored forms walk a list with nyxPropListSize/nyxPropAt and create
 // entries with nyxPropCreate + the setters below (trusted data mode skips the checks).

@@ -198,8 +198,9 @@ void knowLibrary(std::string name) {
 
 nyxIter *nyxLib::getLibs(cfidrErrorT *err) {
     nyx *state = nyx::session;
-    nyxIter *it = state != nullptr ? nyxMakeListIter(&state->libraries(), nyxCodeLib, kSessionLibOps)
-                                   : nullptr;
+    nyxIter *it = state != nullptr
+                      ? nyxMakeListIter(&state->libraries(), nyxCodeLib, kSessionLibOps)
+                      : nullptr;
     if (it == nullptr) *err = 4;
     return it;
 }
@@ -233,7 +234,9 @@ void nyxStoreOpenLibraryMap() {
             continue;
         }
         size_t dot = entry.rfind('.');
-        if (dot == std::string::npos || dot == 0 || nyxLater.openSelectorSetFile == nullptr) continue;
+        if (dot == std::string::npos || dot == 0 || nyxLater.openSelectorSetFile == nullptr) {
+            continue;
+        }
         const char *ext = entry.c_str() + dot + 1;
         if (nyxDMUtil::sameName(ext, nyxDMTypes::row(nyxDMTypes::kSelectorSet).ext) ||
             nyxDMUtil::sameName(ext, nyxDMTypes::row(nyxDMTypes::kSelectorSetOld).ext)) {
