@@ -49,7 +49,7 @@
 #include "nyxdr.h"
 #include "nyxdw.h"
 #include "nyxpriv.h"
-#include "dm/prop/classes.h"
+#include "dm/prop/prop.h"
 #include "utils/nyx.h"
 
 namespace nyxpi {
