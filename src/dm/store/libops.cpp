@@ -201,7 +201,7 @@ nyxIter *nyxLib::getLibs(cfidrErrorT *err) {
     nyxIter *it = state != nullptr
                       ? nyxMakeListIter(&state->libraries(), nyxCodeLib, kSessionLibOps)
                       : nullptr;
-    if (it == nullptr) *err = 4;
+    if (it == nullptr) *err = cfidrErrInternal;
     return it;
 }
 
