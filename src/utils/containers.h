@@ -7,6 +7,8 @@
 //   strbuf.h     nyxVarString, nyxStringBuf, Hx_sbuf
 //   oidhash.h    nyxOIDHashTable, NyxIdTab
 //   bitset.h     nyxBitSet
+// The open-addressing table under the hash indexes (oatable.h, nyxOATable) is included by the
+// tables that use it.
 #pragma once
 
 #include "utils/heap.h"

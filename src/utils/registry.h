@@ -6,11 +6,10 @@
 // The absolute value is taken on the unsigned 32-bit pattern, so that the one value whose
 // negation overflows (0x80000000) still lands in a bucket inside the array.
 //
-// Layout. Open addressing: the table is an array of 8-byte keys, 0 marking an empty bucket; a key
-// sits in its own bucket or, when that is taken, in the first free bucket after it (wrapping at
-// the end). A look-up reads the home bucket and its neighbours, which share its cache line in the
-// common case; a removal shifts the later keys of the run back, so runs never hold holes. The key
-// 0 cannot be stored in the array and is kept as a flag.
+// Layout. An open-addressing table (utils/oatable.h) of 8-byte keys, 0 marking a free slot, whose
+// home slot of a key is its bucket above; a look-up reads the home bucket and its neighbours,
+// which share its cache line in the common case. The key 0 cannot be stored in the array and is
+// kept as a flag.
 //
 // The first bucket counts are 10657 (identifiers) and 107 (iterators). A table more than
 // three quarters full moves to the next prime of its growth list (about twice as large).
@@ -23,9 +22,8 @@
 // size see them); the table always keeps room for every queued key, so placing one never fails.
 //
 // Invariants:
-//     count_ == number of non-zero slots;  queued_ == number of non-zero queue entries
-//     count_ + queued_ < bucketCount_ (and <= maxLoad(bucketCount_) unless growth failed)
-//     every key k in slot i: the slots from bucketOf(hashOf(k)) up to i (wrapping) are non-zero
+//     the table's (utils/oatable.h);  queued_ == number of non-zero queue entries
+//     table size + queued_ < bucketCount() (and <= maxLoad(bucketCount()) unless growth failed)
 //     no key appears twice in the table; queued_ == 0 below kDeferFrom (a key may be queued
 //     more than once, or be queued and in the table: placing it a second time finds it there)
 #pragma once
@@ -33,7 +31,7 @@
 #include <cstddef>
 #include <cstdint>
 
-class Hx_baseheap;
+#include "utils/oatable.h"
 
 class nyxRegistry {
 public:
@@ -43,7 +41,6 @@ public:
 
     // The registry takes its memory from heap (which must outlive it).
     nyxRegistry(Hx_baseheap *heap, Kind kind);
-    ~nyxRegistry();
     nyxRegistry(const nyxRegistry &) = delete;
     nyxRegistry &operator=(const nyxRegistry &) = delete;
 
@@ -53,29 +50,19 @@ public:
     bool remove(uint64_t key);
     bool contains(uint64_t key) const {
         if (key == 0) return hasZero_;
-        if (slots_ == nullptr) return false;
+        if (!table_.created()) return false;
         // The queue first: a key handed out moments ago is usually asked for next, and its
         // bucket may still be on its way from memory.
         if (queued_ != 0 && isQueued(key)) return true;
-        for (uint32_t i = bucketOf(hashOf(key));; i = nextBucket(i)) {
-            uint64_t s = slots_[i];
-            if (s == key) return true;
-            if (s == 0) return false;
-        }
+        return !table_.isFree(slotFrom(bucketOf(hashOf(key)), key));
     }
     // True once the table exists (made on the first insert).
-    bool created() const { return slots_ != nullptr; }
+    bool created() const { return table_.created(); }
     // Number of keys held.
     size_t size() const;
-    uint32_t bucketCount() const { return bucketCount_; }
+    uint32_t bucketCount() const { return table_.capacity(); }
     // Bucket of a hash value under the current bucket count (exposed for tests).
-    uint32_t bucketOf(uint32_t h) const {
-        // h mod bucketCount_ by multiplication with a precomputed reciprocal (exact for every
-        // 32-bit h and divisor): cheaper than a division on the hot look-up path.
-        __extension__ typedef unsigned __int128 Wide;
-        uint64_t low = magic_ * h;
-        return static_cast<uint32_t>((static_cast<Wide>(low) * bucketCount_) >> 64);
-    }
+    uint32_t bucketOf(uint32_t h) const { return table_.home(h); }
     // Places every queued key now (tests use it to reach a settled table).
     void settle();
     // Checks the invariants above.
@@ -94,37 +81,38 @@ public:
     static constexpr uint32_t kDeferFrom = 1u << 17;
     static constexpr int kQueue = 16;
 
+    // The table's traits: the key is the slot, placed by the hash of its kind.
+    struct Traits {
+        using Slot = uint64_t;
+        using Index = nyxOAPrimeIndex;
+        static constexpr uint32_t kHugeFrom = kDeferFrom;
+        static constexpr bool kPrefetchOnGrow = true;
+        static bool isEmpty(uint64_t s) { return s == 0; }
+        static uint32_t maxLoad(uint32_t buckets) { return buckets - buckets / 4; }
+        uint32_t hashOf(uint64_t key) const { return kind == kOids ? oidHash(key) : iterHash(key); }
+        Kind kind;
+    };
+
 private:
-    uint32_t hashOf(uint64_t key) const { return kind_ == kOids ? oidHash(key) : iterHash(key); }
-    uint32_t nextBucket(uint32_t i) const { return i + 1 == bucketCount_ ? 0 : i + 1; }
-    static uint32_t maxLoad(uint32_t buckets) { return buckets - buckets / 4; }
+    uint32_t hashOf(uint64_t key) const { return table_.hashOf(key); }
     bool isQueued(uint64_t key) const {
         // Free entries hold 0, which no queued key equals.
         bool found = false;
         for (uint64_t q : queueKeys_) found |= q == key;
         return found;
     }
-    // The table slot that holds key, or -1 (the queue not consulted).
-    int64_t slotOf(uint64_t key) const;
+    // The slot that holds key, or the free slot that ends its run from `bucket`.
+    uint32_t slotFrom(uint32_t bucket, uint64_t key) const {
+        return table_.probe(bucket, [key](uint64_t s) { return s == key; });
+    }
     // Puts a key into the table (known to have room); false when it was there already.
     bool place(uint64_t key, uint32_t bucket);
     // Makes room for one more key: makes the table, or grows it when it is full enough. False
     // when there is no table or it could not grow and has no free bucket to spare.
     bool reserveOne();
-    bool rehash(uint32_t newCount);
-    void setBucketCount(uint32_t n) {
-        bucketCount_ = n;
-        magic_ = UINT64_MAX / n + 1;
-    }
 
-    Hx_baseheap *heap_;
-    Kind kind_;
-    const uint32_t *primes_;  // next growth step
-    uint64_t *slots_ = nullptr;
-    uint32_t bucketCount_ = 0;
-    uint32_t limit_ = 0;  // maxLoad(bucketCount_) once the table exists, 0 before
-    uint64_t magic_ = 0;
-    size_t count_ = 0;
+    nyxOATable<Traits> table_;
+    uint32_t limit_ = 0;  // maxLoad(bucketCount()) once the table exists, 0 before
     bool hasZero_ = false;
     // The queue: a ring of entries, each a key (0: free) and its home bucket. The next insert
     // takes entry queueNext_, placing the key that it held.

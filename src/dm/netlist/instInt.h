@@ -7,12 +7,14 @@
 #include "dm/netlist/inst.h"
 #include "dm/netlist/portinst.h"
 #include "dm/netlist/ptrindex.h"
+#include "utils/oatable.h"
 
-// The instance name map of a view: names to instances, open addressing with linear probing over
-// slots that hold the instance pointer (null: empty). The names are not copied: a lookup compares
-// with the instance's own name, so a rename removes the entry under the old name first.
-// Invariants: count * 2 <= capacity; capacity a power of two, at least 512 (503 rounded up); every
-// entry lies in the probe run that starts at its hash, without a gap.
+// The instance name map of a view: names to instances, an open-addressing table
+// (utils/oatable.h) whose slot is the instance pointer (null: empty) and whose home slot is
+// hash(name) & (capacity - 1). The names are not copied: a lookup compares with the instance's
+// own name, so a rename removes the entry under the old name first.
+// Invariants: the table's, and size() * 2 <= capacity(); capacity a power of two, at least 512
+// (503 rounded up).
 class nyxInstMap {
 public:
     static nyxInstMap *create(Hx_baseheap *heap, uint32_t expected);
@@ -22,18 +24,25 @@ public:
     // Removes the entry of `inst`, which sits under `name`.
     bool remove(const char *name, const nyxInst *inst);
     nyxInst *find(const char *name) const;
-    uint32_t size() const { return d_count; }
+    uint32_t size() const { return d_table.size(); }
     bool isValid() const;
 
-private:
-    static uint32_t hash(const char *name);
-    bool grow();
-    void place(nyxInst *inst);
+    // The table's traits: the hash is computed again from the instance's name.
+    struct Traits {
+        using Slot = nyxInst *;
+        using Index = nyxOAMaskIndex;
+        static constexpr uint32_t kHugeFrom = UINT32_MAX;
+        static constexpr bool kPrefetchOnGrow = false;
+        static bool isEmpty(const nyxInst *s) { return s == nullptr; }
+        static uint32_t hashOf(const nyxInst *s);
+        static uint32_t maxLoad(uint32_t cap) { return cap / 2; }
+    };
 
-    Hx_baseheap *d_heap;
-    nyxInst **d_slots;
-    uint32_t d_mask;
-    uint32_t d_count;
+private:
+    explicit nyxInstMap(Hx_baseheap *heap) : d_table(heap) {}
+    static uint32_t hash(const char *name);
+
+    nyxOATable<Traits> d_table;
 };
 
 namespace nyxInstStore {

@@ -16,97 +16,46 @@ uint32_t nyxInstMap::hash(const char *name) {
     return h ^ (h >> 15);
 }
 
+uint32_t nyxInstMap::Traits::hashOf(const nyxInst *s) { return hash(s->name()); }
+
 nyxInstMap *nyxInstMap::create(Hx_baseheap *heap, uint32_t expected) {
-    uint32_t cap = kMinSlots;
-    while (cap < expected * 2 && cap < (1u << 30)) cap <<= 1;
     void *p = heap->allocBlock(sizeof(nyxInstMap));
     if (p == nullptr) return nullptr;
-    auto *slots = static_cast<nyxInst **>(heap->allocBlock(sizeof(nyxInst *) * cap));
-    if (slots == nullptr) {
+    auto *map = new (p) nyxInstMap(heap);
+    if (!map->d_table.create(nyxOAMaskIndex::capacityFor(kMinSlots, expected))) {
         heap->freeBlock(p, sizeof(nyxInstMap));
         return nullptr;
     }
-    std::memset(slots, 0, sizeof(nyxInst *) * cap);
-    auto *map = static_cast<nyxInstMap *>(p);
-    map->d_heap = heap;
-    map->d_slots = slots;
-    map->d_mask = cap - 1;
-    map->d_count = 0;
     return map;
 }
 
 void nyxInstMap::destroy(nyxInstMap *map) {
     if (map == nullptr) return;
-    map->d_heap->freeBlock(map->d_slots, sizeof(nyxInst *) * (map->d_mask + 1));
-    map->d_heap->freeBlock(map, sizeof(nyxInstMap));
-}
-
-void nyxInstMap::place(nyxInst *inst) {
-    uint32_t i = hash(inst->name()) & d_mask;
-    while (d_slots[i] != nullptr) i = (i + 1) & d_mask;
-    d_slots[i] = inst;
-    ++d_count;
-}
-
-bool nyxInstMap::grow() {
-    uint32_t cap = (d_mask + 1) * 2;
-    auto *slots = static_cast<nyxInst **>(d_heap->allocBlock(sizeof(nyxInst *) * cap));
-    if (slots == nullptr) return false;
-    std::memset(slots, 0, sizeof(nyxInst *) * cap);
-    nyxInst **old = d_slots;
-    uint32_t oldCap = d_mask + 1;
-    d_slots = slots;
-    d_mask = cap - 1;
-    d_count = 0;
-    for (uint32_t i = 0; i < oldCap; ++i) {
-        if (old[i] != nullptr) place(old[i]);
-    }
-    d_heap->freeBlock(old, sizeof(nyxInst *) * oldCap);
-    return true;
+    map->d_table.release();
+    Hx_baseheap *heap = map->d_table.heap();
+    heap->freeBlock(map, sizeof(nyxInstMap));
 }
 
 bool nyxInstMap::add(nyxInst *inst) {
-    if ((d_count + 1) * 2 > d_mask + 1 && !grow()) return false;
-    place(inst);
+    if (!d_table.hasRoom() && !d_table.grow()) return false;
+    d_table.place(inst);
     return true;
 }
 
 nyxInst *nyxInstMap::find(const char *name) const {
-    for (uint32_t i = hash(name) & d_mask; d_slots[i] != nullptr; i = (i + 1) & d_mask) {
-        if (std::strcmp(d_slots[i]->name(), name) == 0) return d_slots[i];
-    }
-    return nullptr;
+    uint32_t i = d_table.probe(d_table.home(hash(name)),
+                               [name](const nyxInst *s) { return std::strcmp(s->name(), name) == 0; });
+    return d_table[i];
 }
 
 bool nyxInstMap::remove(const char *name, const nyxInst *inst) {
-    uint32_t i = hash(name) & d_mask;
-    while (d_slots[i] != nullptr && d_slots[i] != inst) i = (i + 1) & d_mask;
-    if (d_slots[i] == nullptr) return false;
-    d_slots[i] = nullptr;
-    --d_count;
-    // Entries after the gap move back where their probe run allows (backward-shift deletion).
-    for (uint32_t j = (i + 1) & d_mask; d_slots[j] != nullptr; j = (j + 1) & d_mask) {
-        uint32_t home = hash(d_slots[j]->name()) & d_mask;
-        // The entry at j may fill the gap at i when its home does not lie cyclically in (i, j].
-        bool stays = i <= j ? (home > i && home <= j) : (home > i || home <= j);
-        if (!stays) {
-            d_slots[i] = d_slots[j];
-            d_slots[j] = nullptr;
-            i = j;
-        }
-    }
+    uint32_t i = d_table.probe(d_table.home(hash(name)), [inst](const nyxInst *s) { return s == inst; });
+    if (d_table.isFree(i)) return false;
+    d_table.eraseAt(i);
     return true;
 }
 
 bool nyxInstMap::isValid() const {
-    uint32_t n = 0;
-    for (uint32_t i = 0; i <= d_mask; ++i) {
-        if (d_slots[i] == nullptr) continue;
-        ++n;
-        // No empty slot between the entry's home and the entry.
-        for (uint32_t k = hash(d_slots[i]->name()) & d_mask; k != i; k = (k + 1) & d_mask) {
-            if (d_slots[k] == nullptr) return false;
-        }
-    }
-    return n == d_count && d_count * 2 <= d_mask + 1;
+    return d_table.isValid([](uint32_t, const nyxInst *) { return true; }) &&
+           d_table.size() * 2 <= d_table.capacity();
 }

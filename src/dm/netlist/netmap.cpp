@@ -5,7 +5,6 @@
 #include <new>
 
 #include "dm/netlist/net.h"
-#include "utils/hugepages.h"
 
 namespace {
 
@@ -17,9 +16,7 @@ inline uint64_t kindOf(int32_t code) {
     return code == nyxCodeNetAlias ? 3u : static_cast<uint64_t>(code - nyxCodeNetBundle) & 3u;
 }
 inline uint32_t wordOf(uint64_t slot) { return static_cast<uint32_t>(slot); }
-inline uint32_t hashOf(uint64_t slot) {
-    return static_cast<uint32_t>(slot >> 32) & nyxNetMap::kHashMask;
-}
+inline uint32_t hashOf(uint64_t slot) { return nyxNetMap::Traits::hashOf(slot); }
 inline int32_t codeOf(uint64_t slot) { return kKindCode[slot >> 62]; }
 inline uint64_t makeSlot(uint32_t word, uint32_t h, int32_t code) {
     return word | (uint64_t{h} << 32) | (kindOf(code) << 62);
@@ -69,57 +66,21 @@ const char *nyxNetMap::nameOf(uint64_t slot) {
 }
 
 nyxNetMap *nyxNetMap::create(Hx_baseheap *heap, uint32_t expected) {
-    uint32_t cap = kInitialSlots;
-    while (cap / 2 < expected && cap < (1u << 30)) cap *= 2;
     void *p = heap->allocBlock(sizeof(nyxNetMap));
     if (p == nullptr) return nullptr;
-    auto *slots = static_cast<uint64_t *>(heap->allocBlock(sizeof(uint64_t) * cap));
-    if (slots == nullptr) {
+    nyxNetMap *map = new (p) nyxNetMap(heap);
+    if (!map->d_table.create(nyxOAMaskIndex::capacityFor(kInitialSlots, expected))) {
         heap->freeBlock(p, sizeof(nyxNetMap));
         return nullptr;
     }
-    nyxPreferHugePages(slots, sizeof(uint64_t) * cap);
-    std::memset(slots, 0, sizeof(uint64_t) * cap);
-    nyxNetMap *map = new (p) nyxNetMap;
-    map->d_heap = heap;
-    map->d_slots = slots;
-    map->d_mask = cap - 1;
-    map->d_count = 0;
     return map;
 }
 
 void nyxNetMap::destroy(nyxNetMap *map) {
     if (map == nullptr) return;
-    map->d_heap->freeBlock(map->d_slots, sizeof(uint64_t) * (map->d_mask + 1));
-    map->d_heap->freeBlock(map, sizeof(nyxNetMap));
-}
-
-void nyxNetMap::place(uint64_t slot) {
-    uint32_t i = hashOf(slot) & d_mask;
-    while (d_slots[i] != 0) i = (i + 1) & d_mask;
-    d_slots[i] = slot;
-    ++d_count;
-}
-
-bool nyxNetMap::grow() {
-    uint32_t oldCap = d_mask + 1;
-    if (oldCap >= (1u << 30)) return false;
-    uint32_t cap = oldCap * 2;
-    auto *slots = static_cast<uint64_t *>(d_heap->allocBlock(sizeof(uint64_t) * cap));
-    if (slots == nullptr) return false;
-    nyxPreferHugePages(slots, sizeof(uint64_t) * cap);
-    std::memset(slots, 0, sizeof(uint64_t) * cap);
-    uint64_t *old = d_slots;
-    d_slots = slots;
-    d_mask = cap - 1;
-    d_count = 0;
-    // In slot order the new home slots rise too (each old home i goes to i or i + oldCap), so
-    // the new table is written nearly in sequence.
-    for (uint32_t i = 0; i < oldCap; ++i) {
-        if (old[i] != 0) place(old[i]);
-    }
-    d_heap->freeBlock(old, sizeof(uint64_t) * oldCap);
-    return true;
+    map->d_table.release();
+    Hx_baseheap *heap = map->d_table.heap();
+    heap->freeBlock(map, sizeof(nyxNetMap));
 }
 
 bool nyxNetMap::add(void *obj, int32_t code) {
@@ -130,65 +91,42 @@ bool nyxNetMap::add(void *obj, int32_t code) {
 
 bool nyxNetMap::addAt(void *obj, int32_t code, Probe p) {
     uint64_t slot = makeSlot(nyxObjWord(obj), p.hash, code);
-    if ((d_count + 1) * 2 > d_mask + 1) {
-        if (!grow()) return false;
-    } else if (p.slot <= d_mask && d_slots[p.slot] == 0) {
-        d_slots[p.slot] = slot;
-        ++d_count;
+    if (!d_table.hasRoom()) {
+        if (!d_table.grow()) return false;
+    } else if (p.slot < d_table.capacity() && d_table.isFree(p.slot)) {
+        d_table.fill(p.slot, slot);
         return true;
     }
-    place(slot);
+    d_table.place(slot);
     return true;
 }
 
 void *nyxNetMap::find(const char *name, uint32_t h, int32_t *code, Probe *probe) const {
-    uint32_t i = h & d_mask;
-    for (uint64_t s; (s = d_slots[i]) != 0; i = (i + 1) & d_mask) {
-        if (hashOf(s) == h && std::strcmp(nameOf(s), name) == 0) {
-            if (code != nullptr) *code = codeOf(s);
-            if (probe != nullptr) *probe = {h, i};
-            return nyxObjPtr(wordOf(s));
-        }
-    }
+    uint32_t i = d_table.probe(d_table.home(h), [h, name](uint64_t s) {
+        return hashOf(s) == h && std::strcmp(nameOf(s), name) == 0;
+    });
     if (probe != nullptr) *probe = {h, i};
-    return nullptr;
+    if (d_table.isFree(i)) return nullptr;
+    uint64_t s = d_table[i];
+    if (code != nullptr) *code = codeOf(s);
+    return nyxObjPtr(wordOf(s));
 }
 
 bool nyxNetMap::remove(const char *name, const void *obj) {
     uint32_t word = nyxObjWord(obj);
-    uint32_t i = hash(name) & d_mask;
-    while (d_slots[i] != 0 && wordOf(d_slots[i]) != word) i = (i + 1) & d_mask;
-    if (d_slots[i] == 0) return false;
-    // Backward-shift deletion keeps every probe run without gaps.
-    uint32_t hole = i;
-    for (uint32_t j = (i + 1) & d_mask; d_slots[j] != 0; j = (j + 1) & d_mask) {
-        uint32_t home = hashOf(d_slots[j]) & d_mask;
-        // The entry at j may move into the hole when its home does not lie in (hole, j].
-        bool between = hole <= j ? (home > hole && home <= j) : (home > hole || home <= j);
-        if (!between) {
-            d_slots[hole] = d_slots[j];
-            hole = j;
-        }
-    }
-    d_slots[hole] = 0;
-    --d_count;
+    uint32_t i = d_table.probe(d_table.home(hash(name)), [word](uint64_t s) { return wordOf(s) == word; });
+    if (d_table.isFree(i)) return false;
+    d_table.eraseAt(i);
     return true;
 }
 
 bool nyxNetMap::isValid() const {
-    uint32_t n = 0;
-    for (uint32_t i = 0; i <= d_mask; ++i) {
-        uint64_t s = d_slots[i];
-        if (s == 0) continue;
-        ++n;
+    auto entryOk = [](uint32_t, uint64_t s) {
         if (hash(nameOf(s)) != hashOf(s)) return false;
         void *obj = nyxObjPtr(wordOf(s));
         int32_t code = codeOf(s) == nyxCodeNetAlias ? static_cast<nyxNetAlias *>(obj)->d_code
                                                     : nyxNet::code(obj);
-        if (code != codeOf(s)) return false;
-        for (uint32_t k = hashOf(s) & d_mask; k != i; k = (k + 1) & d_mask) {
-            if (d_slots[k] == 0) return false;
-        }
-    }
-    return n == d_count && n * 2 <= d_mask + 1;
+        return code == codeOf(s);
+    };
+    return d_table.isValid(entryOk) && d_table.size() * 2 <= d_table.capacity();
 }

@@ -1,6 +1,7 @@
 // netmap.h - the net name map of a netlist view: net and alias names to their objects.
 //
-// An open-addressing table with linear probing. A slot is 8 bytes: the object word of a net or
+// An open-addressing table (utils/oatable.h) whose home slot is hash & (capacity - 1). A slot is
+// 8 bytes: the object word of a net or
 // alias (bits 0-31, 0 for an empty slot), a 30-bit hash of its name (bits 32-61) and its kind
 // (bits 62-63: net scalar, bundle, bus or alias). The names themselves are not copied: a look-up
 // compares against the net's or alias's own name, and only in a slot whose hash matches, so a
@@ -12,16 +13,15 @@
 // belongs, so that a creation that searched for a duplicate first places its net there without
 // a second search.
 //
-// Invariants:
-//   count == number of non-empty slots; count * 2 <= capacity; capacity is a power of two
-//   every entry lies in the probe run that starts at hash & (capacity - 1), without a gap
+// Invariants: the table's (utils/oatable.h), and
+//   size() * 2 <= capacity(); capacity() is a power of two >= kInitialSlots
 //   the hash and kind of every entry are those of its object's current name and class
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-class Hx_baseheap;
+#include "utils/oatable.h"
 
 class nyxNetMap {
 public:
@@ -44,7 +44,7 @@ public:
     static uint32_t hash(const char *name);
 
     // Starts fetching the slot where a search for hash h begins.
-    void prefetch(uint32_t h) const { __builtin_prefetch(&d_slots[h & d_mask]); }
+    void prefetch(uint32_t h) const { d_table.prefetch(d_table.home(h)); }
 
     // Adds a net (code 10, 11 or 12) or alias (code 20) under its own current name. False when
     // out of memory.
@@ -60,17 +60,24 @@ public:
     }
     void *find(const char *name, uint32_t h, int32_t *code, Probe *probe = nullptr) const;
 
-    uint32_t size() const { return d_count; }
-    uint32_t capacity() const { return d_mask + 1; }
+    uint32_t size() const { return d_table.size(); }
+    uint32_t capacity() const { return d_table.capacity(); }
     bool isValid() const;
 
-private:
-    static const char *nameOf(uint64_t slot);
-    bool grow();
-    void place(uint64_t slot);
+    // The table's traits: the packed slot above, placed by the hash it carries.
+    struct Traits {
+        using Slot = uint64_t;
+        using Index = nyxOAMaskIndex;
+        static constexpr uint32_t kHugeFrom = 0;
+        static constexpr bool kPrefetchOnGrow = false;
+        static bool isEmpty(uint64_t s) { return s == 0; }
+        static uint32_t hashOf(uint64_t s) { return static_cast<uint32_t>(s >> 32) & kHashMask; }
+        static uint32_t maxLoad(uint32_t cap) { return cap / 2; }
+    };
 
-    Hx_baseheap *d_heap;
-    uint64_t *d_slots;
-    uint32_t d_mask;
-    uint32_t d_count;
+private:
+    explicit nyxNetMap(Hx_baseheap *heap) : d_table(heap) {}
+    static const char *nameOf(uint64_t slot);
+
+    nyxOATable<Traits> d_table;
 };

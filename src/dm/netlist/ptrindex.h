@@ -7,16 +7,15 @@
 // tests the key itself and decides between several matches. Nothing is copied: the key is read
 // from the object, so the caller removes an object under its old hash before its key changes.
 //
-// Open addressing with linear probing; a slot is the object pointer and its hash (null: empty).
-// The table doubles when half full; removal shifts later entries back, so runs hold no holes.
-// Invariants:
-//   count == number of non-empty slots; count * 2 <= capacity; capacity is a power of two
-//   every entry lies in the probe run that starts at its hash's home slot, without a gap
+// An open-addressing table (utils/oatable.h): a slot is the object pointer and its hash (null:
+// empty), 16 bytes; the home slot is taken from the high bits of a multiplicative mix of the hash
+// (nyxOAMixIndex), so that every bit of h counts. The table doubles when half full.
+// Invariants: the table's, and size() * 2 <= capacity(); capacity() is a power of two >= 64.
 #pragma once
 
 #include <cstdint>
 
-class Hx_baseheap;
+#include "utils/oatable.h"
 
 class nyxPtrIndex {
 public:
@@ -30,14 +29,10 @@ public:
     bool remove(uint32_t h, const void *obj);
     // Calls f(obj) for each object held under h, in no particular order, until f returns false.
     template <class F> void forEach(uint32_t h, F &&f) const {
-        for (uint32_t i = home(h);; i = (i + 1) & d_mask) {
-            const Slot &s = d_slots[i];
-            if (s.obj == nullptr) return;
-            if (s.hash == h && !f(s.obj)) return;
-        }
+        d_table.probe(d_table.home(h), [h, &f](const Slot &s) { return s.hash == h && !f(s.obj); });
     }
 
-    uint32_t size() const { return d_count; }
+    uint32_t size() const { return d_table.size(); }
     bool isValid() const;
 
     // Hash helpers: a hash of a pointer and a mix of two hashes.
@@ -50,19 +45,23 @@ public:
         return static_cast<uint32_t>(x >> 32);
     }
 
-private:
     struct Slot {
         void *obj;
         uint32_t hash;
     };
-    // The home slot: the high bits of a multiplicative mix, so every bit of h counts.
-    uint32_t home(uint32_t h) const { return (h * 0x9e3779b1u) >> d_shift; }
-    bool grow();
-    void place(Slot s);
+    // The table's traits: the slot carries the hash it was placed by.
+    struct Traits {
+        using Slot = nyxPtrIndex::Slot;
+        using Index = nyxOAMixIndex;
+        static constexpr uint32_t kHugeFrom = UINT32_MAX;
+        static constexpr bool kPrefetchOnGrow = false;
+        static bool isEmpty(const Slot &s) { return s.obj == nullptr; }
+        static uint32_t hashOf(const Slot &s) { return s.hash; }
+        static uint32_t maxLoad(uint32_t cap) { return cap / 2; }
+    };
 
-    Hx_baseheap *d_heap;
-    Slot *d_slots;
-    uint32_t d_mask;
-    uint32_t d_shift;  // 32 - log2(capacity)
-    uint32_t d_count;
+private:
+    explicit nyxPtrIndex(Hx_baseheap *heap) : d_table(heap) {}
+
+    nyxOATable<Traits> d_table;
 };
