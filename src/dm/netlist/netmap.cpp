@@ -102,14 +102,18 @@ bool nyxNetMap::addAt(void *obj, int32_t code, Probe p) {
 }
 
 void *nyxNetMap::find(const char *name, uint32_t h, int32_t *code, Probe *probe) const {
-    uint32_t i = d_table.probe(d_table.home(h), [h, name](uint64_t s) {
-        return hashOf(s) == h && std::strcmp(nameOf(s), name) == 0;
+    // The entry found is kept as the search met it: strcmp could have changed the array for all
+    // the compiler knows, and a second read of the slot would cost a register on the probe path.
+    uint64_t hit = 0;
+    uint32_t i = d_table.probe(d_table.home(h), [h, name, &hit](uint64_t s) {
+        if (hashOf(s) != h || std::strcmp(nameOf(s), name) != 0) return false;
+        hit = s;
+        return true;
     });
     if (probe != nullptr) *probe = {h, i};
-    if (d_table.isFree(i)) return nullptr;
-    uint64_t s = d_table[i];
-    if (code != nullptr) *code = codeOf(s);
-    return nyxObjPtr(wordOf(s));
+    if (hit == 0) return nullptr;
+    if (code != nullptr) *code = codeOf(hit);
+    return nyxObjPtr(wordOf(hit));
 }
 
 bool nyxNetMap::remove(const char *name, const void *obj) {
