@@ -159,6 +159,16 @@ public:
             if (d_traits.isEmpty(s) || match(s)) return i;
         }
     }
+    // The entry that `match` accepts in the run from slot `start`, or null when the run ends
+    // first (for searches that need the entry, not where the run ended).
+    template <class Match>
+    const Slot *find(uint32_t start, Match &&match) const {
+        for (uint32_t i = start;; i = next(i)) {
+            const Slot &s = d_slots[i];
+            if (d_traits.isEmpty(s)) return nullptr;
+            if (match(s)) return &s;
+        }
+    }
     // Puts an entry into free slot i (one that ended a search for it, with no change since).
     void fill(uint32_t i, const Slot &s) {
         d_slots[i] = s;
@@ -183,18 +193,23 @@ public:
 
     // Removes the entry at slot i, shifting later entries of its run back.
     void eraseAt(uint32_t i) {
+        // Local copies: a store into a slot could alias the index's fields for all the compiler
+        // knows, and would make it read them again at every step.
+        Slot *const slots = d_slots;
+        const Index index = d_index;
+        const Traits traits = d_traits;
         uint32_t hole = i;
-        for (uint32_t j = next(hole); !isFree(j); j = next(j)) {
+        for (uint32_t j = index.next(hole); !traits.isEmpty(slots[j]); j = index.next(j)) {
             // The entry at j may move into the hole unless its home lies cyclically in
             // (hole, j], where moving it would put it before its home.
-            uint32_t at = home(hashOf(d_slots[j]));
+            uint32_t at = index.home(traits.hashOf(slots[j]));
             bool between = hole <= j ? (at > hole && at <= j) : (at > hole || at <= j);
             if (!between) {
-                d_slots[hole] = d_slots[j];
+                slots[hole] = slots[j];
                 hole = j;
             }
         }
-        d_slots[hole] = Slot{};
+        slots[hole] = Slot{};
         --d_count;
     }
 
@@ -218,8 +233,9 @@ public:
 private:
     static size_t bytes(uint32_t cap) { return sizeof(Slot) * static_cast<size_t>(cap); }
 
+    // Out of line: growth is rare, and kept apart it leaves the add paths short.
     template <class BeforeMove>
-    bool resize(uint32_t cap, BeforeMove &&beforeMove) {
+    [[gnu::noinline]] bool resize(uint32_t cap, BeforeMove &&beforeMove) {
         auto *fresh = static_cast<Slot *>(d_heap->allocBlock(bytes(cap)));
         if (fresh == nullptr) return false;
         if (cap >= Traits::kHugeFrom) nyxPreferHugePages(fresh, bytes(cap));

@@ -28,13 +28,6 @@ size_t nyxRegistry::size() const {
     return n;
 }
 
-bool nyxRegistry::place(uint64_t key, uint32_t bucket) {
-    uint32_t i = slotFrom(bucket, key);
-    if (!table_.isFree(i)) return false;
-    table_.fill(i, key);
-    return true;
-}
-
 void nyxRegistry::settle() {
     for (int i = 0; i < kQueue; ++i) {
         if (queueKeys_[i] == 0) continue;

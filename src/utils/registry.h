@@ -54,7 +54,7 @@ public:
         // The queue first: a key handed out moments ago is usually asked for next, and its
         // bucket may still be on its way from memory.
         if (queued_ != 0 && isQueued(key)) return true;
-        return !table_.isFree(slotFrom(bucketOf(hashOf(key)), key));
+        return table_.find(bucketOf(hashOf(key)), [key](uint64_t s) { return s == key; }) != nullptr;
     }
     // True once the table exists (made on the first insert).
     bool created() const { return table_.created(); }
@@ -106,7 +106,12 @@ private:
         return table_.probe(bucket, [key](uint64_t s) { return s == key; });
     }
     // Puts a key into the table (known to have room); false when it was there already.
-    bool place(uint64_t key, uint32_t bucket);
+    bool place(uint64_t key, uint32_t bucket) {
+        uint32_t i = slotFrom(bucket, key);
+        if (!table_.isFree(i)) return false;
+        table_.fill(i, key);
+        return true;
+    }
     // Makes room for one more key: makes the table, or grows it when it is full enough. False
     // when there is no table or it could not grow and has no free bucket to spare.
     bool reserveOne();
