@@ -607,6 +607,84 @@ NYX_API int32_t cfidrPortInstBusGetStep(cfiOID bus, cfidrErrorT *err);
  * 4; a null iterator on error. */
 NYX_API cfidrIterT cfidrPortInstBundleGetNetBundles(cfiOID bundle, cfidrErrorT *err);
 
+/* ==== Selector sets ======================================================================== */
+
+/* A selector set answers which view of a cell to use. It holds an ordered list of library
+ * selectors (the libraries to search, in order) and one ordered list of view selectors, each
+ * naming a view by name or by view type, optionally restricted to a library and a cell (an empty
+ * name matches any). Sets are session objects stored in files of their own: "NAME.nyxSelectorSet",
+ * or "NAME.nyxs1" for a set found in the older form, which is written back in it; NAME goes
+ * through the library map (ZIL_NYX_LIBRARYMAP) like a library name. A set, its selectors and
+ * properties on any of them live until the set is purged or destroyed or the library released.
+ *
+ * A set opened from its file is read on first use. When the file cannot be read (34) or is
+ * damaged (4), that use reports it and the set stays empty and unread: every later use reads
+ * again, and cfidrSelectorSetSave refuses with the read's error and leaves the file as it is.
+ * Properties on sets and selectors go through cfidrObjectCreateProp and its siblings; the generic
+ * cfidrNamedObjectSetName renames a set (42 read-only, 14 bad name, 25 another open set has the
+ * name, compared with regard to case; a later save writes the new name's file), and
+ * cfidrObjectDestroy destroys a selector (its identifier and those of its properties become
+ * unusable) or a set (its stored file is removed and the set leaves the session and memory). */
+
+/* Creates an empty selector set of the current form, open for update and in the session list;
+ * nothing is read or written. Errors: 14 (invalid name), 26 (a set of that name is open), 4;
+ * result null. Name checks are skipped in trusted data mode. */
+NYX_API cfiOID cfidrPICreateSelectorSet(const char *name, cfidrErrorT *err);
+
+/* Returns the open set of that name, or opens the stored set (read on first use) and adds it to
+ * the session list. Errors: 14 (invalid name), 27 (no stored file of that name), 4; result null. */
+NYX_API cfiOID cfidrPIOpenSelectorSet(const char *name, cfidrErrorT *err);
+
+/* Appends a library selector to a set. Errors: 16/15, 34/4 (the set's file cannot be read), 42
+ * (set open for read), 14 (invalid name), 4; result null. */
+NYX_API cfiOID cfidrSelectorSetCreateLibrarySelector(cfiOID set, const char *lib, cfidrErrorT *err);
+
+/* Append a view name selector (class 18) or a view type selector (class 19) to the set's one list
+ * of view selectors. lib and cell may be empty (or null) to match any library or cell; otherwise
+ * they, and always the view name or type, must be valid names. Errors: 16/15, 34/4, 42, 14, 4;
+ * result null. */
+NYX_API cfiOID cfidrSelectorSetCreateViewNameSelector(cfiOID set, const char *lib, const char *cell,
+                                                      const char *view, cfidrErrorT *err);
+NYX_API cfiOID cfidrSelectorSetCreateViewTypeSelector(cfiOID set, const char *lib, const char *cell,
+                                                      const char *viewType, cfidrErrorT *err);
+
+/* Iterators over a set's library selectors (step with cfidrIterNextLibrarySelector) and view
+ * selectors (cfidrIterNextViewSelector, which returns identifiers of class 18 or 19), in list
+ * order. Errors: 16/15, 34/4 (the set's file cannot be read), 4; a null iterator on error. */
+NYX_API cfidrIterT cfidrSelectorSetGetLibrarySelectors(cfiOID set, cfidrErrorT *err);
+NYX_API cfidrIterT cfidrSelectorSetGetViewSelectors(cfiOID set, cfidrErrorT *err);
+
+/* The names a selector holds ("" for an empty field; a library selector read with an empty name
+ * from a file is named "-"). Errors: 16/15; result "". */
+NYX_API const char *cfidrLibrarySelectorGetLibraryName(cfiOID sel, cfidrErrorT *err);
+NYX_API const char *cfidrViewNameSelectorGetLibName(cfiOID sel, cfidrErrorT *err);
+NYX_API const char *cfidrViewNameSelectorGetCellName(cfiOID sel, cfidrErrorT *err);
+NYX_API const char *cfidrViewNameSelectorGetViewName(cfiOID sel, cfidrErrorT *err);
+NYX_API const char *cfidrViewTypeSelectorGetLibName(cfiOID sel, cfidrErrorT *err);
+NYX_API const char *cfidrViewTypeSelectorGetCellName(cfiOID sel, cfidrErrorT *err);
+NYX_API const char *cfidrViewTypeSelectorGetViewType(cfiOID sel, cfidrErrorT *err);
+
+/* Returns the view the set chooses for a cell, with its class (14 netlist, 15 encapsulated) in
+ * the identifier. The first view selector whose library and cell match the cell's (names without
+ * regard to case; a library also matches when both names resolve to open libraries of one path)
+ * decides, searching the libraries of the library selectors in order (the cell's own library when
+ * there are none) for a cell of the cell's name holding the view: by name through the cell's view
+ * lookup, by type comparing view types exactly (a view not read yet is judged by its file's
+ * header alone; one whose header cannot be read does not match). Neither the set nor the cell
+ * changes. Errors: 16/15 (set), 52 (cell unusable or not a cell), 48 (a view type matches two
+ * views of one cell: reported at once, even if a later selector would choose a view), 49
+ * (nothing matches), the errors of reading the set, the cell or a named view; result null. */
+NYX_API cfiOID cfidrSelectorSetSelectView(cfiOID set, cfiOID cell, cfidrErrorT *err);
+
+/* Writes the set to its file in its form, replacing the file wholly or not at all, then clears
+ * the directory cache. Errors: 16/15, 34/4 (the set's file could not be read: nothing is
+ * written), 4 (the file cannot be written; the previous file stays whole). */
+NYX_API void cfidrSelectorSetSave(cfiOID set, cfidrErrorT *err);
+
+/* Drops a set from the session and memory without saving; its file stays. The identifiers of the
+ * set, its selectors and every property on them become unusable. Errors: 16/15. */
+NYX_API void cfidrSelectorSetPurge(cfiOID set, cfidrErrorT *err);
+
 #ifdef __cplusplus
 }
 #endif

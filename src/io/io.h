@@ -1,9 +1,13 @@
 // io.h - the face of src/io for the rest of the library: stored formats.
 //
-// The tagged value codec (codec.h) and the view file of netlist views.
+// The tagged value codec (codec.h), the text-file layer of the line-oriented formats
+// (textfile.h) and the view file of netlist views.
 #pragma once
 
 #include "io/codec.h"
+#include "io/textfile.h"
+
+#include <string>
 
 #include <cstddef>
 
@@ -57,5 +61,10 @@ void decode(nyxNetlistView *view, const void *data, size_t size, cfidrErrorT *er
 bool headerNames(const char *path, int32_t code);
 // The same over the first bytes of a file (the fuzz target).
 bool headerBytesName(const void *data, size_t size, int32_t code);
+
+// The view type stored in the header of the view file at path, read without the rest of the file
+// (the view name and type follow the kind). False when the file cannot be read or its header is
+// not that of a view file.
+bool readViewType(const char *path, std::string &type);
 
 } // namespace nyxViewIO

@@ -2,6 +2,7 @@
 #include "dm/netlist/netlist.h"
 #include "io/io.h"
 #include "io/viewfile.h"
+#include "utils/fileio.h"
 
 namespace nyxViewIO {
 
@@ -36,3 +37,41 @@ void nyxViewIO::install() {
     nyxDMTypes::install(nyxDMTypes::kEncapsulatedViewOld, nullptr, nullptr, nullptr, nullptr,
                         nyxViewIO::headerNames);
 }
+
+namespace nyxViewIO {
+
+namespace {
+
+void *stringAlloc(void *context, size_t bytes) {
+    auto *buffer = static_cast<std::string *>(context);
+    buffer->resize(bytes);
+    return buffer->data();
+}
+
+} // namespace
+
+bool readViewType(const char *path, std::string &type) {
+    if (path == nullptr) return false;
+    nyxFileIO::Reader file;
+    if (!file.open(path)) return false;
+    // A small window: the header is a few dozen bytes unless the names are long.
+    nyxTagReader in(file, 512);
+    int32_t marker = 0, version = 0, kind = 0;
+    if (!in.skipByte() || in.getInt(marker) != nyxTagReader::kRead ||
+        in.getInt(version) != nyxTagReader::kRead || in.getInt(kind) != nyxTagReader::kRead) {
+        return false;
+    }
+    if (marker != nyxViewFile::kMarker || version > nyxViewFile::kVersion ||
+        (kind != nyxViewFile::kKindNetlist && kind != nyxViewFile::kKindEncapsulated)) {
+        return false;
+    }
+    std::string name;
+    char *text = nullptr;
+    size_t length = 0;
+    if (in.getString(text, stringAlloc, &name) != nyxTagReader::kRead) return false;
+    if (in.getString(text, stringAlloc, &type, &length) != nyxTagReader::kRead) return false;
+    type.resize(length);
+    return true;
+}
+
+} // namespace nyxViewIO

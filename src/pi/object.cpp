@@ -33,9 +33,9 @@ constexpr WithdrawRule kRules[26] = {
     {true, {nyxIterPort, nyxIterNet, nyxIterInst}},                    // 14 netlist view
     {true, {nyxIterPort, nyxIterNet, nyxIterInst}},                    // 15 encapsulated view
     {true, {nyxIterLibrarySelector, nyxIterViewSelector}},             // 16 selector set
-    {false, {kNone}},                                                  // 17 library selector
-    {false, {kNone}},                                                  // 18 view-name selector
-    {false, {kNone}},                                                  // 19 view-type selector
+    {true, {kNone}},                                                   // 17 library selector
+    {true, {kNone}},                                                   // 18 view-name selector
+    {true, {kNone}},                                                   // 19 view-type selector
     {true, {kNone}},                                                   // 20 net alias
     {false, {nyxIterOccProp}},                                         // 21 occurrence prop. set
     {false, {kNone}},                                                  // 22 view occurrence prop.

@@ -1,0 +1,45 @@
+// Private declarations of src/config: what its files share.
+#pragma once
+
+#include <string>
+
+#include "config/config.h"
+
+namespace nyxSelectorFile {
+
+// Writes `text` to path + "." + the extension of type-table row `row` through the durable
+// replacement of the file layer, after making the directory part of path (not reported when it
+// fails). 4 when the text exceeds nyxTextFile::kMaxFile or the file cannot be written.
+void writeText(const char *path, int32_t row, const std::string &text, cfidrErrorT *err);
+
+} // namespace nyxSelectorFile
+
+// The operations of the class rows of selector sets and selectors (selectorops.cpp), put into
+// their rows by registration.cpp.
+namespace nyxSelectorOps {
+
+nyxObjRef setCreateProp(void *obj, uint32_t, const char *name, cfidrErrorT *err);
+nyxObjRef setFindProp(void *obj, uint32_t, const char *name, cfidrErrorT *err);
+nyxIter *setGetProps(void *obj, uint32_t, cfidrErrorT *err);
+nyxIter *setGetLibSels(void *obj, uint32_t, cfidrErrorT *err);
+nyxIter *setGetViewSels(void *obj, uint32_t, cfidrErrorT *err);
+void setDestroy(void *obj, uint32_t, cfidrErrorT *err);
+const char *setGetName(void *obj, uint32_t, cfidrErrorT *err);
+void setSetName(void *obj, uint32_t, const char *name, cfidrErrorT *err);
+
+nyxObjRef libCreateProp(void *obj, uint32_t, const char *name, cfidrErrorT *err);
+nyxObjRef libFindProp(void *obj, uint32_t, const char *name, cfidrErrorT *err);
+nyxIter *libGetProps(void *obj, uint32_t, cfidrErrorT *err);
+void libDestroy(void *obj, uint32_t, cfidrErrorT *err);
+
+nyxObjRef viewCreateProp(void *obj, uint32_t, const char *name, cfidrErrorT *err);
+nyxObjRef viewFindProp(void *obj, uint32_t, const char *name, cfidrErrorT *err);
+nyxIter *viewGetProps(void *obj, uint32_t, cfidrErrorT *err);
+void viewDestroy(void *obj, uint32_t, cfidrErrorT *err);
+
+// Iterator rows: the set's (properties, library selectors, view selectors) and the selectors'
+// (properties).
+extern const nyxIterOps kSetIterOps;
+extern const nyxIterOps kSelectorIterOps;
+
+} // namespace nyxSelectorOps
