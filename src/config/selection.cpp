@@ -9,7 +9,8 @@
 // selector would have matched; nothing chosen is 49.
 //
 // Library lookups by name are made once per selection (each costs a path through the library
-// map), and so is the lookup of the cell in each searched library.
+// map), and so are the lookup of the cell in each searched library and the list of its views'
+// names, against which a view name is tested before the cell's own lookup runs.
 #include <cstring>
 #include <string_view>
 #include <vector>
@@ -21,11 +22,15 @@
 namespace {
 
 struct SearchEntry {
+    explicit SearchEntry(const char *n) : name(n) {}
     const char *name;
     bool resolved = false;
     nyxLib *lib = nullptr;
     nyxCell *cell = nullptr;
+    std::vector<const char *> viewNames;  // of the cell's listed views, when resolved
 };
+
+inline char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 struct Selection {
     nyxCell *cell;
@@ -64,8 +69,25 @@ struct Selection {
                 entry.cell = nyxLib::findCellByName(entry.lib, cellName, &e);
                 if (e != 0) entry.cell = nullptr;
             }
+            if (entry.cell != nullptr && entry.cell->openObj(&e)) {
+                nyxDynArray &views = entry.cell->views();
+                for (int32_t i = 0; i < views.nitems(); ++i) {
+                    entry.viewNames.push_back(nyxCell::viewObject(views[i])->nameObj());
+                }
+            }
         }
         return entry.cell;
+    }
+
+    // Whether a view of that name may be had from the entry's cell: one of its listed views has
+    // the name (compared as the cell's lookup does), or views not listed may be opened.
+    static bool mayHaveView(const SearchEntry &entry, const char *name) {
+        if (nyxHookOpenView != nullptr) return true;
+        const char first = lower(name[0]);
+        for (const char *have : entry.viewNames) {
+            if (lower(have[0]) == first && nyxDMUtil::sameName(have, name)) return true;
+        }
+        return false;
     }
 };
 
@@ -107,9 +129,9 @@ nyxObjRef nyxSelectorSet::selectView(nyxSelectorSet *set, nyxCell *cell, cfidrEr
     Selection s{cell, cell->nameObj(), cell->d_lib->nameObj(), {}, {}};
     s.known.reserve(8);
     for (nyxLibrarySelector *l = set->d_libHead; l != nullptr; l = l->d_next) {
-        s.search.push_back(SearchEntry{l->d_libName.getString()});
+        s.search.emplace_back(l->d_libName.getString());
     }
-    if (s.search.empty()) s.search.push_back(SearchEntry{s.libName});
+    if (s.search.empty()) s.search.emplace_back(s.libName);
 
     for (nyxViewSelector *v = set->d_viewHead; v != nullptr; v = v->d_next) {
         if (!s.libraryMatches(v->d_libName.getString())) continue;
@@ -123,6 +145,8 @@ nyxObjRef nyxSelectorSet::selectView(nyxSelectorSet *set, nyxCell *cell, cfidrEr
                 r = viewByType(c, v->d_viewName.getString(), err);
                 if (*err != 0) return {};
             } else {
+                // Most selectors name no view of most cells: that is decided without the lookup.
+                if (!Selection::mayHaveView(entry, v->d_viewName.getString())) continue;
                 cfidrErrorT e = 0;
                 r = nyxCell::findViewByName(c, v->d_viewName.getString(), &e);
                 // A view that is there but cannot be read is reported, not passed over.
