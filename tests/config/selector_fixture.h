@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cfidr.h"
+#include "common/modes.h"
 #include "config/config.h"
 #include "dm/netlist/netlist.h"
 #include "io/io.h"
@@ -82,7 +83,7 @@ struct SelectorSession : testing::Test {
     }
     void TearDown() override {
         nyxFileIO::failOperation(0);
-        nyx::sessionFlags = 0;
+        nyxtest::clearTrustedModes();
         cfidrPIQuit(&e);
     }
 

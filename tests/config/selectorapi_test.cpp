@@ -116,3 +116,22 @@ TEST_F(SelectorSession, PropertiesOnSetsAndSelectorsAreStored) {
     EXPECT_EQ(cfidrPropGetStringValue(cfidrObjectFindPropByName(v, "note", &err), &err), std::string("two words"));
     EXPECT_EQ(err, 0);
 }
+
+// Trusted data mode skips the name, access and duplicate checks; the object checks stay.
+TEST_F(SelectorSession, TrustedDataModeSkipsNameAndDuplicateChecks) {
+    cfidrErrorT err = 0;
+    cfiOID set = cfidrPICreateSelectorSet("s", &err);
+    nyxtest::setTrustedModes(false, true);
+    cfidrPICreateSelectorSet("s", &err);
+    EXPECT_EQ(err, 0);
+    cfiOID lib = cfidrSelectorSetCreateLibrarySelector(set, "", &err);
+    EXPECT_EQ(err, 0);
+    EXPECT_EQ(cfidrLibrarySelectorGetLibraryName(lib, &err), std::string(""));
+    cfidrSelectorSetCreateViewNameSelector(set, "", "", "", &err);
+    EXPECT_EQ(err, 0);
+    cfidrSelectorSetCreateViewNameSelector(lib, "", "", "v", &err);
+    EXPECT_EQ(err, 15);
+    nyxtest::clearTrustedModes();
+    cfidrSelectorSetCreateLibrarySelector(set, "", &err);
+    EXPECT_EQ(err, 14);
+}
