@@ -38,6 +38,11 @@
 //   - Destroying a set (generic destroy) removes its stored file with its companions, clears the
 //     directory cache, and drops the set from the session and from memory.
 //   - Opening a set that is not open and has no stored file reports 27 and makes nothing.
+//   - Purging does not read the set first: its contents would be dropped at once, and a file
+//     that cannot be read must not keep the set in memory. Renaming reads it first, so that the
+//     contents of the old name's file go to the new name's.
+//   - Selection reports a view named by a selector that is listed but cannot be read (its read's
+//     error) instead of passing over it to another view.
 //   - Selection by view type reads only the header of a listed view that is not loaded; a view
 //     whose header cannot be read does not match.
 //   - An explicit save writes the set; no library save touches selector sets (they belong to no
