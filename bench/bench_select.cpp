@@ -102,7 +102,7 @@ void selectTypeOverStoredViews(benchmark::State &state) {
         nyxObjRef r = nyxSelectorSet::selectView(s, c, &e);
         ns += cpuNow() - start;
         state.PauseTiming();
-        if (r.obj == nullptr || e != 0 || static_cast<nyxNetlistView *>(r.obj)->d_loaded != 0) {
+        if (r.obj == nullptr || e != 0 || static_cast<nyxNetlistView *>(r.obj)->loaded()) {
             return state.SkipWithError("selection failed");
         }
         cfidrPIQuit(&e);

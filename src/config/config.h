@@ -16,13 +16,14 @@
 //   lists:           head == null <=> tail == null; tail->next == null; every selector on a
 //                    list has d_type != 0 and d_set == the set; a destroyed selector (d_type 0)
 //                    is on no list and stays in the heap until the set goes
-//   loaded state:    d_loaded == 1 <=> the set was created here or its file was read whole;
-//                    d_loaded == 0 => both lists and the property list are empty
+//   loaded state:    loaded() <=> the set was created here or its file was read whole;
+//                    !loaded() => both lists and the property list are empty
 //
-// Loaded state. A set opened from its file is read on first use through nyxDMObj::openObj. A read
-// that fails (the file cannot be opened: 34; it is damaged or too large: 4) leaves the set empty
-// and not loaded: every later use reads again and reports again, and a save refuses with the
-// read's error and writes nothing, so a file that could not be read is never replaced.
+// Loaded state. nyxDMObj owns it: a set opened from its file is read on first use through
+// nyxDMObj::openObj. A read that fails (the file cannot be opened: 34; it is damaged or too
+// large: 4) leaves the set empty (emptyStored) and not loaded: every later use reads again and
+// reports again, and a save refuses with the read's error and writes nothing, so a file that
+// could not be read is never replaced.
 //
 // Decisions where the stored forms and the interface leave room:
 //   - Names of sets compare exactly (case-sensitive) among open sets; library and cell names of
@@ -82,6 +83,8 @@ public:
     const char *pathnameObj() override;
     const char *nameObj() const override { return d_name.getString(); }
     void deleteObj() override;
+    // A failed read's contents go (empty): the set keeps its name, form, session place, identity.
+    void emptyStored() override { empty(this); }
 
     // Operations behind the interface (object checks done by the caller).
     // A new empty set in the session, loaded, of the current form: 14 invalid name, 26 a set of
@@ -138,8 +141,6 @@ public:
     bool olderForm() const { return d_typeIndex == nyxDMTypes::kSelectorSetOld; }
 
     nyxVarString d_name;  // in the global heap
-    int32_t d_loaded = 0;
-    cfidrErrorT d_readError = 0;  // why the last read failed (0 when it did not)
 
 private:
     nyxSelectorSet(int32_t row, Hx_genheap *heap);

@@ -97,7 +97,7 @@ bool viewTypeOf(void *item, std::string &type) {
     nyxDMObj *obj = nyxCell::viewObject(item);
     if (nyxCell::viewCode(item) == nyxCodeNetlistView) {
         nyxNetlistView *view = static_cast<nyxNetlistView *>(obj);
-        if (view->d_loaded != 0) {
+        if (view->loaded()) {
             type = nyxNetlistView::getViewType(view);
             return true;
         }

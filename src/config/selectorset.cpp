@@ -83,8 +83,7 @@ nyxSelectorSet *nyxSelectorSet::create(const char *name, cfidrErrorT *err) {
     if (checksOn() && findOpen(name) != nullptr) return *err = 26, nullptr;
     nyxSelectorSet *set = construct(name, nyxDMTypes::kSelectorSet, err);
     if (set == nullptr) return nullptr;
-    set->d_loaded = 1;
-    set->d_fullyOpen = 1;
+    set->markCreated();
     return set;
 }
 
@@ -112,22 +111,7 @@ void nyxSelectorSet::openStartupFile(const char *name) {
     open(name, &err);
 }
 
-bool nyxSelectorSet::load(nyxSelectorSet *set, cfidrErrorT *err) {
-    if (set->d_loaded != 0) return true;
-    // Whatever an earlier failed read left is gone: the object reads afresh.
-    set->d_fullyOpen = 0;
-    cfidrErrorT local = 0;
-    if (set->openObj(&local)) {
-        set->d_loaded = 1;
-        set->d_readError = 0;
-        return true;
-    }
-    empty(set);
-    set->d_fullyOpen = 0;
-    set->d_readError = local != 0 ? local : 4;
-    *err = set->d_readError;
-    return false;
-}
+bool nyxSelectorSet::load(nyxSelectorSet *set, cfidrErrorT *err) { return set->openObj(err); }
 
 void nyxSelectorSet::empty(nyxSelectorSet *set) {
     nyxPropForgetHeap(set->d_heap);

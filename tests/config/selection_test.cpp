@@ -159,7 +159,7 @@ TEST_F(Selection, TypeSelectionReadsOnlyHeadersOfStoredViews) {
     cfiOID view = cfidrSelectorSetSelectView(set, topA, &err);
     EXPECT_EQ(err, 0);
     EXPECT_EQ(cfidrNamedObjectGetName(view, &err), std::string("lay"));
-    EXPECT_EQ(nyxpi::object<nyxNetlistView>(view)->d_loaded, 0);
+    EXPECT_FALSE(nyxpi::object<nyxNetlistView>(view)->loaded());
     // The chosen view's body is damaged indeed: reading it fails.
     cfidrCellFindViewByName(topA, "lay", &err);
     EXPECT_EQ(err, 4);

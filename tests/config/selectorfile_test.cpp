@@ -201,7 +201,8 @@ TEST_F(SelectorFiles, HostileOlderFilesAreDamagedAndNeverSavedOver) {
         ASSERT_EQ(err, 0) << name;
         cfidrSelectorSetGetViewSelectors(set, &err);
         EXPECT_EQ(err, 4) << name;
-        EXPECT_EQ(asSet(set)->d_loaded, 0) << name;
+        EXPECT_FALSE(asSet(set)->loaded()) << name;
+        EXPECT_EQ(asSet(set)->readError(), 4) << name;
         EXPECT_EQ(describe(asSet(set)), "set\n") << name;
         cfidrSelectorSetSave(set, &err);
         EXPECT_EQ(err, 4) << name;
