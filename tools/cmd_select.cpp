@@ -1,5 +1,5 @@
 // `nyx select SET LIB CELL`: the view a stored selector set chooses for a cell, as
-// "KIND<TAB>LIB CELL VIEW" (KIND "netlist" or "encapsulated"), or the error text.
+// "KIND<TAB>LIB CELL VIEW" (KIND "netlist" or "encapsulated"), or the error text and code.
 // `nyx selectors SET`: a selector set as text, one object a line, in the set's orders:
 //
 //   set NAME
@@ -23,7 +23,7 @@ std::string copy(const char *text) { return text != nullptr ? std::string(text) 
 
 int fail(const char *tool, const char *what, cfidrErrorT code) {
     cfidrErrorT e = 0;
-    std::fprintf(stderr, "nyx %s: %s: %s\n", tool, what, cfidrPIGetErrorText(code, &e));
+    std::fprintf(stderr, "nyx %s: %s: %s (error %d)\n", tool, what, cfidrPIGetErrorText(code, &e), code);
     return 1;
 }
 

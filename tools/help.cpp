@@ -40,6 +40,12 @@ const Details kDetails[] = {
     {"eval", "Evaluates a property expression with the given names defined and prints the result\n"
              "and its kind, or the error text. A VALUE that reads as a whole number is an integer,\n"
              "another number a real, anything else a string.\n"},
+    {"select", "Opens the stored selector set SET (its name goes through the library map like a\n"
+               "library name) and prints the view it chooses for cell CELL of library LIB as\n"
+               "\"kind<TAB>LIB CELL VIEW\" (kind \"netlist\" or \"encapsulated\"), or the error text.\n"},
+    {"selectors", "Prints the stored selector set SET as text, one object a line: the set and its\n"
+                  "properties, then its library selectors and its view selectors in their orders,\n"
+                  "each followed by its properties.\n"},
     {"errors", "Lists every error code of the interface with its text, one \"code<TAB>text\" a line.\n"},
     {"version", "Prints the release banner of the library.\n"},
 };

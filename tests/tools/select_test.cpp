@@ -76,10 +76,10 @@ TEST(SelectTool, ReportsTheErrorText) {
     ToolOutput r = run({"select", "none", "work", "top"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "nyx select: none: No matches were found for views meeting the view selection "
-                     "criteria specified by the SelectorSet.\n");
+                     "criteria specified by the SelectorSet. (error 49)\n");
     r = run({"select", "absent", "work", "top"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "nyx select: absent: The desired object could not be found.\n");
+    EXPECT_EQ(r.err, "nyx select: absent: The desired object could not be found. (error 27)\n");
     EXPECT_EQ(run({"select", "pick"}).status, 2);
     EXPECT_EQ(run({"selectors"}).status, 2);
 }
