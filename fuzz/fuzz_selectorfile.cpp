@@ -30,7 +30,7 @@ bool roundTrip(Parse parse, Format format, std::string_view text, std::string &o
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    if (size == 0 || nyx::ensure() == nullptr) return 0;
+    if (size == 0 || nyx::create() == nullptr) return 0;
     const bool older = (data[0] & 1) != 0;
     const Parse parse = older ? nyxSelectorFile::parseOld : nyxSelectorFile::parse;
     const Format format = older ? nyxSelectorFile::formatOld : nyxSelectorFile::format;
@@ -45,6 +45,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // Every name read stays in the session's name table: a new session now and then keeps the
     // memory of a long run bounded.
     const nyxPropNameTable *names = nyxPropNameTable::peek();
-    if (names != nullptr && names->nameCount() > 20000) nyx::release();
+    if (names != nullptr && names->nameCount() > 20000) nyx::destroy();
     return 0;
 }

@@ -43,7 +43,7 @@ int select(const char *setName, const char *libName, const char *cellName) {
     const std::string viewName = copy(cfidrNamedObjectGetName(view, &err));
     const std::string cellOf = copy(cfidrNamedObjectGetName(owner, &err));
     const std::string libOf = copy(cfidrNamedObjectGetName(cfidrCellGetOwner(owner, &err), &err));
-    std::printf("%s\t%s %s %s\n", type == 15 ? "encapsulated" : "netlist", libOf.c_str(),
+    std::printf("%s\t%s %s %s\n", type == cfidrEncapsulatedViewType ? "encapsulated" : "netlist", libOf.c_str(),
                 cellOf.c_str(), viewName.c_str());
     return 0;
 }

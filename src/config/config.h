@@ -170,6 +170,11 @@ struct nyxSelectorSetClassOps {
     void (*purge)(nyxSelectorSet *set);
 };
 
+// The subsystem's start call (session code's start list, before the library map is read): installs
+// the class rows 16-19, the type-table rows of both stored forms, and the opening of the selector-set
+// files of the current directory (nyxLater.openSelectorSetFile).
+void nyxConfigInstall();
+
 // The stored forms (selectorfile.cpp, selectorfile_old.cpp), installed in the type-table rows of
 // selector sets. The text functions work on memory (tests and the fuzz target): `parse` fills an
 // empty set and returns 0 or the error of a damaged text (4; the current form is never damaged:

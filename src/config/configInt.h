@@ -37,9 +37,4 @@ nyxObjRef viewFindProp(void *obj, uint32_t, const char *name, cfidrErrorT *err);
 nyxIter *viewGetProps(void *obj, uint32_t, cfidrErrorT *err);
 void viewDestroy(void *obj, uint32_t, cfidrErrorT *err);
 
-// Iterator rows: the set's (properties, library selectors, view selectors) and the selectors'
-// (properties).
-extern const nyxIterOps kSetIterOps;
-extern const nyxIterOps kSelectorIterOps;
-
 } // namespace nyxSelectorOps

@@ -1,6 +1,6 @@
-// Where selector sets join the rest of the library: their class rows (16-19) under the names the
-// class table takes, the type-table rows of their two stored forms, and the opening of the
-// selector-set files of the current directory at start.
+// Where selector sets join the rest of the library: their class rows (16-19), the type-table rows
+// of their two stored forms, and the opening of the selector-set files of the current directory
+// at start. nyxConfigInstall is the subsystem's start call in the session code's start list.
 #include "config/configInt.h"
 
 using namespace nyxSelectorOps;
@@ -19,49 +19,47 @@ constinit const nyxSelectorSetClassOps kSetOwn = {
     nyxSelectorSet::purge,
 };
 
-} // namespace
-
-extern constinit const nyxClassOps nyxSelectorSetOps = {
-    setCreateProp,
-    setDestroy,
-    setFindProp,
-    setGetName,
-    setSetName,
-    {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-     setGetProps, nullptr, setGetLibSels, setGetViewSels, nullptr, nullptr, nullptr, nullptr},
-    &kSetIterOps,
-    &kSetOwn,
-};
-
-#define NYX_SELECTOR_ROW(rowName, prefix)                                                          \
-    extern constinit const nyxClassOps rowName = {                                                 \
-        prefix##CreateProp,                                                                        \
-        prefix##Destroy,                                                                           \
-        prefix##FindProp,                                                                          \
-        nullptr,                                                                                   \
-        nullptr,                                                                                   \
-        {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, \
-         prefix##GetProps, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},        \
-        &kSelectorIterOps,                                                                         \
-        nullptr,                                                                                   \
-    }
-
-NYX_SELECTOR_ROW(nyxLibrarySelectorOps, lib);
-NYX_SELECTOR_ROW(nyxViewNameSelectorOps, view);
-NYX_SELECTOR_ROW(nyxViewTypeSelectorOps, view);
-
-void nyxHookOpenSelectorSetFile(const char *, const char *name) {
-    nyxSelectorSet::openStartupFile(name);
+constexpr nyxClassOps makeSetOps() {
+    nyxClassOps ops{};
+    ops.createProp = setCreateProp;
+    ops.destroy = setDestroy;
+    ops.findPropByName = setFindProp;
+    ops.getName = setGetName;
+    ops.setName = setSetName;
+    ops.getters[nyxIterProp] = setGetProps;
+    ops.getters[nyxIterLibrarySelector] = setGetLibSels;
+    ops.getters[nyxIterViewSelector] = setGetViewSels;
+    ops.own = &kSetOwn;
+    return ops;
 }
 
-namespace {
+// Selectors have properties and can be destroyed; they have no name of their own.
+constexpr nyxClassOps makeSelectorOps(bool library) {
+    nyxClassOps ops{};
+    ops.createProp = library ? libCreateProp : viewCreateProp;
+    ops.destroy = library ? libDestroy : viewDestroy;
+    ops.findPropByName = library ? libFindProp : viewFindProp;
+    ops.getters[nyxIterProp] = library ? libGetProps : viewGetProps;
+    return ops;
+}
 
-[[maybe_unused]] const bool g_installed = [] {
+constinit const nyxClassOps kSetOps = makeSetOps();
+constinit const nyxClassOps kLibrarySelectorOps = makeSelectorOps(true);
+constinit const nyxClassOps kViewSelectorOps = makeSelectorOps(false);
+
+void openSelectorSetFile(const char *, const char *name) { nyxSelectorSet::openStartupFile(name); }
+
+} // namespace
+
+void nyxConfigInstall() {
+    nyxClasses::install(nyxCodeSelectorSet, &kSetOps);
+    nyxClasses::install(nyxCodeLibrarySelector, &kLibrarySelectorOps);
+    nyxClasses::install(nyxCodeViewNameSelector, &kViewSelectorOps);
+    nyxClasses::install(nyxCodeViewTypeSelector, &kViewSelectorOps);
     nyxDMTypes::install(nyxDMTypes::kSelectorSet, nyxSelectorFile::read, nyxSelectorFile::write,
                         nyxSelectorFile::remove, nullptr);
     nyxDMTypes::install(nyxDMTypes::kSelectorSetOld, nyxSelectorFile::readOld,
                         nyxSelectorFile::writeOld, nyxSelectorFile::removeOld, nullptr);
-    return true;
-}();
-
-} // namespace
+    // An entry already filled is a stand-in a test put there before the session started: kept.
+    if (nyxLater.openSelectorSetFile == nullptr) nyxLater.openSelectorSetFile = openSelectorSetFile;
+}

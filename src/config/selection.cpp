@@ -82,7 +82,7 @@ struct Selection {
     // Whether a view of that name may be had from the entry's cell: one of its listed views has
     // the name (compared as the cell's lookup does), or views not listed may be opened.
     static bool mayHaveView(const SearchEntry &entry, const char *name) {
-        if (nyxHookOpenView != nullptr) return true;
+        if (nyxLater.openView != nullptr) return true;
         const char first = lower(name[0]);
         for (const char *have : entry.viewNames) {
             if (lower(have[0]) == first && nyxDMUtil::sameName(have, name)) return true;
@@ -115,7 +115,7 @@ nyxObjRef viewByType(nyxCell *cell, const char *type, cfidrErrorT *err) {
     for (int32_t i = 0; i < cell->views().nitems(); ++i) {
         void *item = cell->views()[i];
         if (!viewTypeOf(item, have) || have != type) continue;
-        if (found.obj != nullptr) return *err = 48, nyxObjRef{};
+        if (found.obj != nullptr) return *err = cfidrErrAmbiguousView, nyxObjRef{};
         found = nyxObjRef{nyxCell::viewObject(item), nyxCell::viewCode(item), 0};
     }
     return found;
@@ -150,7 +150,7 @@ nyxObjRef nyxSelectorSet::selectView(nyxSelectorSet *set, nyxCell *cell, cfidrEr
                 cfidrErrorT e = 0;
                 r = nyxCell::findViewByName(c, v->d_viewName.getString(), &e);
                 // A view that is there but cannot be read is reported, not passed over.
-                if (e != 0 && e != 27) return *err = e, nyxObjRef{};
+                if (e != 0 && e != cfidrErrNotFound) return *err = e, nyxObjRef{};
                 if (e != 0) r = {};
             }
             if (r.obj != nullptr) {
@@ -159,5 +159,5 @@ nyxObjRef nyxSelectorSet::selectView(nyxSelectorSet *set, nyxCell *cell, cfidrEr
             }
         }
     }
-    return *err = 49, nyxObjRef{};
+    return *err = cfidrErrNoViewSelected, nyxObjRef{};
 }

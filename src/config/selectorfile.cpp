@@ -110,7 +110,7 @@ cfidrErrorT parse(nyxSelectorSet *set, std::string_view text) {
                                     nyxSelectorSet::propOwner(lastView));
             }
         }
-        if (!good) return 4;
+        if (!good) return cfidrErrInternal;
     }
     return 0;
 }
@@ -151,10 +151,10 @@ void read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
 
 // Writes `text` to path + "." + the row's extension through the durable replacement.
 void writeText(const char *path, int32_t row, const std::string &text, cfidrErrorT *err) {
-    if (text.size() > nyxTextFile::kMaxFile) return (void)(*err = 4);
+    if (text.size() > nyxTextFile::kMaxFile) return (void)(*err = cfidrErrInternal);
     makeDirectoryOf(path);
     const std::string file = std::string(path) + "." + nyxDMTypes::row(row).ext;
-    if (!nyxFileIO::saveFile(file, [&](nyxFileIO::Writer &out) { return out.put(text); })) *err = 4;
+    if (!nyxFileIO::saveFile(file, [&](nyxFileIO::Writer &out) { return out.put(text); })) *err = cfidrErrInternal;
 }
 
 void write(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
@@ -163,7 +163,7 @@ void write(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
 
 void remove(const char *path, cfidrErrorT *err) {
     if (!nyxFileIO::removeAll(std::string(path) + "." + nyxDMTypes::row(nyxDMTypes::kSelectorSet).ext)) {
-        *err = 4;
+        *err = cfidrErrInternal;
     }
 }
 

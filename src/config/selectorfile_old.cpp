@@ -203,7 +203,7 @@ bool OldReader::entry(char letter, const Target &target, int depth) {
             list = nyxPropsOnProp(target.parent, target.parentIndex);
         }
         if (err == 0 && r.obj != nullptr) nyxTextFile::setValue(list, r.member, value, &err);
-        if (err != 0) return fail(err == 47 ? 4 : err);
+        if (err != 0) return fail(err == cfidrErrRecursiveBundle ? cfidrErrInternal : err);
         below.parent = list;
         below.parentIndex = r.member;
     }
@@ -213,7 +213,7 @@ bool OldReader::entry(char letter, const Target &target, int depth) {
 
 cfidrErrorT OldReader::read(nyxSelectorSet *set) {
     std::string_view setName, lib, cell, view;
-    if (letter() != 's') return 4;
+    if (letter() != 's') return cfidrErrInternal;
     if (!name(setName)) return d_err;
     Target own{&set->d_propList, set->propOwner()};
     if (peek() == 'A' && !block(own, 1)) return d_err;
@@ -245,7 +245,7 @@ cfidrErrorT OldReader::read(nyxSelectorSet *set) {
             }
             if (peek() == 'A' && !block(target, 1)) return d_err;
         } else {
-            return 4;
+            return cfidrErrInternal;
         }
         if (!selectorEnd()) return d_err;
     }
@@ -295,7 +295,7 @@ void writeOld(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
 
 void removeOld(const char *path, cfidrErrorT *err) {
     if (!nyxFileIO::removeAll(std::string(path) + "." + nyxDMTypes::row(nyxDMTypes::kSelectorSetOld).ext)) {
-        *err = 4;
+        *err = cfidrErrInternal;
     }
 }
 

@@ -9,13 +9,15 @@ namespace {
 // Iterator over one of a set's selector lists. It follows the links, so selectors appended while
 // it runs are seen; a destroyed selector keeps its link and is passed over. It ends when the set
 // goes (home) or its heap is emptied (anchor).
+extern const nyxIterOps kLibSelIterOps, kViewSelIterOps;
+
 struct nyxSelectorIter : nyxIter {
-    static constexpr int32_t kType = 0x534c;
     nyxSelectorSet *set;
     bool views;
     void *cur;
 
-    nyxSelectorIter(nyxSelectorSet *s, bool v) : nyxIter(kType), set(s), views(v), cur(first(s, v)) {}
+    nyxSelectorIter(nyxSelectorSet *s, bool v)
+        : nyxIter(v ? kViewSelIterOps : kLibSelIterOps), set(s), views(v), cur(first(s, v)) {}
     static void *first(nyxSelectorSet *s, bool v) {
         return v ? static_cast<void *>(s->viewSelectors()) : static_cast<void *>(s->librarySelectors());
     }
@@ -25,19 +27,17 @@ nyxIterCache<nyxSelectorIter, 4> g_iters;
 
 nyxIter *makeIter(nyxSelectorSet *set, bool views, cfidrErrorT *err) {
     nyxSelectorIter *it = g_iters.make(set, views);
-    if (it == nullptr) return *err = 4, nullptr;
+    if (it == nullptr) return *err = cfidrErrInternal, nullptr;
     it->home = set;
     it->anchor = set->heap();
     return it;
 }
 
 void iterQuit(nyxIter *it) {
-    if (it->type == nyxPropIterType) return nyxPropIterQuit(it);
     g_iters.release(static_cast<nyxSelectorIter *>(it));
 }
 
 void iterReset(nyxIter *it) {
-    if (it->type == nyxPropIterType) return nyxPropIterReset(it);
     nyxSelectorIter *si = static_cast<nyxSelectorIter *>(it);
     si->cur = nyxSelectorIter::first(si->set, si->views);
 }
@@ -59,6 +59,9 @@ nyxObjRef viewNext(nyxIter *it, cfidrErrorT *) {
     si->cur = v->d_next;
     return nyxObjRef{v, v->d_type, 0};
 }
+
+constinit const nyxIterOps kLibSelIterOps = {libNext, iterReset, iterQuit};
+constinit const nyxIterOps kViewSelIterOps = {viewNext, iterReset, iterQuit};
 
 // Getters read the set first, except while the frame collects identifiers (nothing is read then).
 bool readFirst(nyxSelectorSet *set, cfidrErrorT *err) {
@@ -136,20 +139,6 @@ nyxIter *viewGetProps(void *obj, uint32_t, cfidrErrorT *err) {
 void viewDestroy(void *obj, uint32_t, cfidrErrorT *err) {
     nyxSelectorSet::destroyViewSelector(asView(obj), err);
 }
-
-constinit const nyxIterOps kSetIterOps = {
-    iterQuit,
-    iterReset,
-    {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-     nyxPropIterNext, nullptr, libNext, viewNext, nullptr, nullptr, nullptr, nullptr},
-};
-
-constinit const nyxIterOps kSelectorIterOps = {
-    iterQuit,
-    iterReset,
-    {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-     nyxPropIterNext, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-};
 
 } // namespace nyxSelectorOps
 

@@ -42,18 +42,18 @@ nyxSelectorSet::~nyxSelectorSet() {
 nyxSelectorSet *nyxSelectorSet::construct(const char *name, int32_t row, cfidrErrorT *err) {
     Hx_genheap *global = nyx::getGlobalHeap();
     nyxDynArray *sets = sessionSets();
-    if (global == nullptr || sets == nullptr) return *err = 4, nullptr;
+    if (global == nullptr || sets == nullptr) return *err = cfidrErrInternal, nullptr;
     void *h = global->allocBlock(sizeof(Hx_genheap));
     void *p = global->allocBlock(sizeof(nyxSelectorSet));
     if (h == nullptr || p == nullptr) {
         if (h != nullptr) global->freeBlock(h, sizeof(Hx_genheap));
         if (p != nullptr) global->freeBlock(p, sizeof(nyxSelectorSet));
-        return *err = 4, nullptr;
+        return *err = cfidrErrInternal, nullptr;
     }
     nyxSelectorSet *set = new (p) nyxSelectorSet(row, new (h) Hx_genheap(kHeapName, kHeapChunk));
     if (!set->d_name.setString(name, global) || sets->add(set) < 0) {
         set->deleteObj();
-        return *err = 4, nullptr;
+        return *err = cfidrErrInternal, nullptr;
     }
     return set;
 }
@@ -78,9 +78,9 @@ nyxSelectorSet *nyxSelectorSet::findOpen(const char *name) {
 }
 
 nyxSelectorSet *nyxSelectorSet::create(const char *name, cfidrErrorT *err) {
-    if (checksOn() && !nyxDMUtil::validName(name)) return *err = 14, nullptr;
-    if (name == nullptr) return *err = 14, nullptr;
-    if (checksOn() && findOpen(name) != nullptr) return *err = 26, nullptr;
+    if (checksOn() && !nyxDMUtil::validName(name)) return *err = cfidrErrBadName, nullptr;
+    if (name == nullptr) return *err = cfidrErrBadName, nullptr;
+    if (checksOn() && findOpen(name) != nullptr) return *err = cfidrErrAlreadyExists, nullptr;
     nyxSelectorSet *set = construct(name, nyxDMTypes::kSelectorSet, err);
     if (set == nullptr) return nullptr;
     set->markCreated();
@@ -88,11 +88,11 @@ nyxSelectorSet *nyxSelectorSet::create(const char *name, cfidrErrorT *err) {
 }
 
 nyxSelectorSet *nyxSelectorSet::open(const char *name, cfidrErrorT *err) {
-    if (checksOn() && !nyxDMUtil::validName(name)) return *err = 14, nullptr;
-    if (name == nullptr) return *err = 14, nullptr;
+    if (checksOn() && !nyxDMUtil::validName(name)) return *err = cfidrErrBadName, nullptr;
+    if (name == nullptr) return *err = cfidrErrBadName, nullptr;
     if (nyxSelectorSet *set = findOpen(name)) return set;
     const std::string path = nyxDMUtil::pathOf(name);
-    if (path.empty()) return *err = 4, nullptr;
+    if (path.empty()) return *err = cfidrErrInternal, nullptr;
     // The form is the one the stored file is found in, the current one first.
     int32_t row = -1;
     for (int32_t r : {nyxDMTypes::kSelectorSet, nyxDMTypes::kSelectorSetOld}) {
@@ -101,7 +101,7 @@ nyxSelectorSet *nyxSelectorSet::open(const char *name, cfidrErrorT *err) {
             break;
         }
     }
-    if (row < 0) return *err = 27, nullptr;
+    if (row < 0) return *err = cfidrErrNotFound, nullptr;
     return construct(name, row, err);
 }
 
@@ -143,12 +143,12 @@ nyxPropOwner nyxSelectorSet::propOwner(nyxViewSelector *sel) {
 nyxLibrarySelector *nyxSelectorSet::appendLibrarySelector(nyxSelectorSet *set, const char *lib,
                                                           cfidrErrorT *err) {
     void *p = set->d_heap->allocBlock(sizeof(nyxLibrarySelector));
-    if (p == nullptr) return *err = 4, nullptr;
+    if (p == nullptr) return *err = cfidrErrInternal, nullptr;
     nyxLibrarySelector *sel = new (p) nyxLibrarySelector{};
     sel->d_set = set;
     if (!sel->d_libName.setString(lib != nullptr ? lib : "", set->d_heap)) {
         set->d_heap->freeBlock(p, sizeof(nyxLibrarySelector));
-        return *err = 4, nullptr;
+        return *err = cfidrErrInternal, nullptr;
     }
     if (set->d_libTail != nullptr) set->d_libTail->d_next = sel;
     else set->d_libHead = sel;
@@ -160,7 +160,7 @@ nyxViewSelector *nyxSelectorSet::appendViewSelector(nyxSelectorSet *set, int32_t
                                                     const char *lib, const char *cell,
                                                     const char *view, cfidrErrorT *err) {
     void *p = set->d_heap->allocBlock(sizeof(nyxViewSelector));
-    if (p == nullptr) return *err = 4, nullptr;
+    if (p == nullptr) return *err = cfidrErrInternal, nullptr;
     nyxViewSelector *sel = new (p) nyxViewSelector{};
     sel->d_type = code;
     sel->d_set = set;
@@ -171,7 +171,7 @@ nyxViewSelector *nyxSelectorSet::appendViewSelector(nyxSelectorSet *set, int32_t
         sel->d_libName.clear();
         sel->d_cellName.clear();
         heap->freeBlock(p, sizeof(nyxViewSelector));
-        return *err = 4, nullptr;
+        return *err = cfidrErrInternal, nullptr;
     }
     if (set->d_viewTail != nullptr) set->d_viewTail->d_next = sel;
     else set->d_viewHead = sel;
@@ -183,8 +183,8 @@ nyxLibrarySelector *nyxSelectorSet::createLibrarySelector(nyxSelectorSet *set, c
                                                           cfidrErrorT *err) {
     if (!load(set, err)) return nullptr;
     if (checksOn()) {
-        if (set->readOnly()) return *err = 42, nullptr;
-        if (!nyxDMUtil::validName(lib)) return *err = 14, nullptr;
+        if (set->readOnly()) return *err = cfidrErrNotOpenForUpdate, nullptr;
+        if (!nyxDMUtil::validName(lib)) return *err = cfidrErrBadName, nullptr;
     }
     return appendLibrarySelector(set, lib, err);
 }
@@ -194,10 +194,10 @@ nyxViewSelector *nyxSelectorSet::createViewSelector(nyxSelectorSet *set, int32_t
                                                     const char *view, cfidrErrorT *err) {
     if (!load(set, err)) return nullptr;
     if (checksOn()) {
-        if (set->readOnly()) return *err = 42, nullptr;
+        if (set->readOnly()) return *err = cfidrErrNotOpenForUpdate, nullptr;
         auto validOrEmpty = [](const char *s) { return s == nullptr || *s == '\0' || nyxDMUtil::validName(s); };
         if (!validOrEmpty(lib) || !validOrEmpty(cell) || !nyxDMUtil::validName(view)) {
-            return *err = 14, nullptr;
+            return *err = cfidrErrBadName, nullptr;
         }
     }
     return appendViewSelector(set, code, lib, cell, view, err);
@@ -207,7 +207,7 @@ nyxViewSelector *nyxSelectorSet::createViewSelector(nyxSelectorSet *set, int32_t
 // standing on it still finds the rest of the list; its memory stays in the heap.
 void nyxSelectorSet::destroyLibrarySelector(nyxLibrarySelector *sel, cfidrErrorT *err) {
     nyxSelectorSet *set = sel->d_set;
-    if (checksOn() && set->readOnly()) return (void)(*err = 42);
+    if (checksOn() && set->readOnly()) return (void)(*err = cfidrErrNotOpenForUpdate);
     nyxLibrarySelector *prev = nullptr;
     for (nyxLibrarySelector *s = set->d_libHead; s != nullptr; prev = s, s = s->d_next) {
         if (s != sel) continue;
@@ -222,7 +222,7 @@ void nyxSelectorSet::destroyLibrarySelector(nyxLibrarySelector *sel, cfidrErrorT
 
 void nyxSelectorSet::destroyViewSelector(nyxViewSelector *sel, cfidrErrorT *err) {
     nyxSelectorSet *set = sel->d_set;
-    if (checksOn() && set->readOnly()) return (void)(*err = 42);
+    if (checksOn() && set->readOnly()) return (void)(*err = cfidrErrNotOpenForUpdate);
     nyxViewSelector *prev = nullptr;
     for (nyxViewSelector *s = set->d_viewHead; s != nullptr; prev = s, s = s->d_next) {
         if (s != sel) continue;
@@ -258,15 +258,15 @@ void nyxSelectorSet::destroy(nyxSelectorSet *set, cfidrErrorT *err) {
 
 void nyxSelectorSet::setName(nyxSelectorSet *set, const char *name, cfidrErrorT *err) {
     if (checksOn()) {
-        if (set->readOnly()) return (void)(*err = 42);
-        if (!nyxDMUtil::validName(name)) return (void)(*err = 14);
+        if (set->readOnly()) return (void)(*err = cfidrErrNotOpenForUpdate);
+        if (!nyxDMUtil::validName(name)) return (void)(*err = cfidrErrBadName);
         nyxSelectorSet *other = findOpen(name);
-        if (other != nullptr && other != set) return (void)(*err = 25);
+        if (other != nullptr && other != set) return (void)(*err = cfidrErrNameTaken);
     }
-    if (name == nullptr) return (void)(*err = 14);
+    if (name == nullptr) return (void)(*err = cfidrErrBadName);
     // The contents come from the file of the old name: read them before the name changes.
     if (!load(set, err)) return;
-    if (!set->d_name.setString(name, nyx::getGlobalHeap())) return (void)(*err = 4);
+    if (!set->d_name.setString(name, nyx::getGlobalHeap())) return (void)(*err = cfidrErrInternal);
     // The path of the old name must not be used again: a save goes to the new name's file.
     set->forgetPathname();
 }

@@ -16,7 +16,7 @@ cfidrErrorT readWhole(const std::string &path, std::string &out, cfidrErrorT can
     if (nyxFileIO::readFile(path, out, kMaxFile)) return 0;
     const bool tooLarge = errno == EFBIG;
     out.clear();
-    return tooLarge ? 4 : cannotRead;
+    return tooLarge ? cfidrErrInternal : cannotRead;
 }
 
 bool Lines::next(std::string_view &line) {

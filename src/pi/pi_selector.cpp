@@ -18,7 +18,7 @@ nyxSelectorSet *setOf(cfiOID id) { return nyxpi::object<nyxSelectorSet>(id); }
 const nyxSelectorSetClassOps *setOps(cfidrErrorT *e) {
     const nyxClassOps *ops = nyxpi::classOps(nyxCodeSelectorSet);
     const auto *own = ops != nullptr ? static_cast<const nyxSelectorSetClassOps *>(ops->own) : nullptr;
-    if (own == nullptr) fail(e, 15);
+    if (own == nullptr) fail(e, cfidrErrWrongType);
     return own;
 }
 
@@ -85,7 +85,7 @@ NYX_API cfidrIterT cfidrSelectorSetGetLibrarySelectors(cfiOID set, cfidrErrorT *
         const nyxSelectorSetClassOps *ops = nullptr;
         if (!checkArg(set, nyxCodeSelectorSet, e) || (ops = setOps(e)) == nullptr) return nyxpi::nullIter();
         return nyxpi::handOutIter(ops->getLibrarySelectors(setOf(set), e),
-                                  nyxIterLibrarySelector, nyxCodeSelectorSet, e);
+                                  nyxIterLibrarySelector, e);
     });
 }
 
@@ -94,7 +94,7 @@ NYX_API cfidrIterT cfidrSelectorSetGetViewSelectors(cfiOID set, cfidrErrorT *err
         const nyxSelectorSetClassOps *ops = nullptr;
         if (!checkArg(set, nyxCodeSelectorSet, e) || (ops = setOps(e)) == nullptr) return nyxpi::nullIter();
         return nyxpi::handOutIter(ops->getViewSelectors(setOf(set), e),
-                                  nyxIterViewSelector, nyxCodeSelectorSet, e);
+                                  nyxIterViewSelector, e);
     });
 }
 

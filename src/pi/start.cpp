@@ -7,6 +7,7 @@
 // nyxLater it supplies) and, when it holds state of its own, its release step to the release list
 // (see dm/prop/prop.h). A start call that fills nyxLater comes before the first step that runs
 // that entry (the selector-set files: before the library map).
+#include "config/config.h"
 #include "dm/netlist/netlist.h"
 #include "dm/store/store.h"
 #include "expr/expr.h"
@@ -33,6 +34,7 @@ nyx *startSession() {
     // function addresses and outlive a release, so installing them again is harmless.
     nyxDMInstall();
     nyxViewIO::install();
+    nyxConfigInstall();  // fills nyxLater.openSelectorSetFile, run by the library map step
     // The global state: lists, heap system, global heap.
     nyx *state = nyx::create();
     if (state == nullptr) return nullptr;

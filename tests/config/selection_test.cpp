@@ -120,13 +120,13 @@ TEST_F(Selection, ArgumentsAreChecked) {
     byName("", "", "sch");
     cfidrErrorT err = 0;
     cfidrSelectorSetSelectView(set, libA, &err);
-    EXPECT_EQ(err, 52);
+    EXPECT_EQ(err, cfidrErrCellUnusable);
     cfidrSelectorSetSelectView(set, cfiOID{0, 0}, &err);
-    EXPECT_EQ(err, 52);
+    EXPECT_EQ(err, cfidrErrCellUnusable);
     cfidrSelectorSetSelectView(topA, topA, &err);
-    EXPECT_EQ(err, 15);
+    EXPECT_EQ(err, cfidrErrWrongType);
     cfidrSelectorSetSelectView(cfiOID{0, 0}, topA, &err);
-    EXPECT_EQ(err, 16);
+    EXPECT_EQ(err, cfidrErrObjectUnusable);
 }
 
 TEST_F(Selection, SelectionDoesNotChangeTheSet) {
@@ -162,5 +162,5 @@ TEST_F(Selection, TypeSelectionReadsOnlyHeadersOfStoredViews) {
     EXPECT_FALSE(nyxpi::object<nyxNetlistView>(view)->loaded());
     // The chosen view's body is damaged indeed: reading it fails.
     cfidrCellFindViewByName(topA, "lay", &err);
-    EXPECT_EQ(err, 4);
+    EXPECT_EQ(err, cfidrErrInternal);
 }

@@ -8,15 +8,15 @@ TEST_F(SelectorSession, CreationChecksAndGetters) {
     cfidrErrorT err = 0;
     cfiOID set = cfidrPICreateSelectorSet("s", &err);
     ASSERT_EQ(err, 0);
-    EXPECT_EQ(cfidrObjectGetObjectType(set, &err), 16);
+    EXPECT_EQ(cfidrObjectGetObjectType(set, &err), cfidrSelectorSetType);
     cfidrPICreateSelectorSet("bad\tname", &err);
-    EXPECT_EQ(err, 14);
+    EXPECT_EQ(err, cfidrErrBadName);
     cfidrSelectorSetCreateLibrarySelector(set, "", &err);
-    EXPECT_EQ(err, 14);
+    EXPECT_EQ(err, cfidrErrBadName);
     cfidrSelectorSetCreateViewNameSelector(set, "", "", "", &err);
-    EXPECT_EQ(err, 14);
+    EXPECT_EQ(err, cfidrErrBadName);
     cfidrSelectorSetCreateViewTypeSelector(set, "l\n", "", "t", &err);
-    EXPECT_EQ(err, 14);
+    EXPECT_EQ(err, cfidrErrBadName);
     cfiOID lib = cfidrSelectorSetCreateLibrarySelector(set, "work", &err);
     cfiOID byName = cfidrSelectorSetCreateViewNameSelector(set, nullptr, "top", "sch", &err);
     cfiOID byType = cfidrSelectorSetCreateViewTypeSelector(set, "work", "", "layout", &err);
@@ -31,9 +31,9 @@ TEST_F(SelectorSession, CreationChecksAndGetters) {
     ASSERT_EQ(err, 0);
     // A getter of one kind refuses the other kind.
     cfidrViewNameSelectorGetViewName(byType, &err);
-    EXPECT_EQ(err, 15);
+    EXPECT_EQ(err, cfidrErrWrongType);
     cfidrLibrarySelectorGetLibraryName(byName, &err);
-    EXPECT_EQ(err, 15);
+    EXPECT_EQ(err, cfidrErrWrongType);
     // The view selector iterator hands out both kinds in creation order, each with its class.
     cfidrIterT it = cfidrSelectorSetGetViewSelectors(set, &err);
     cfiOID first = cfidrIterNextViewSelector(it, &err);
@@ -44,7 +44,7 @@ TEST_F(SelectorSession, CreationChecksAndGetters) {
     EXPECT_EQ(cfidrIterNextViewSelector(it, &err).object, 0u);
     cfidrIterT libs = cfidrSelectorSetGetLibrarySelectors(set, &err);
     cfidrIterNextViewSelector(libs, &err);
-    EXPECT_EQ(err, 12);
+    EXPECT_EQ(err, cfidrErrIterWrongType);
 }
 
 TEST_F(SelectorSession, DestroyingASelectorWithdrawsItAndItsProperties) {
@@ -91,7 +91,7 @@ TEST_F(SelectorSession, PurgeWithdrawsEveryIdentifierOfTheSet) {
         EXPECT_FALSE(cfidrObjectIsUsable(id, &err));
     }
     cfidrIterNextLibrarySelector(it, &err);
-    EXPECT_EQ(err, 16);
+    EXPECT_EQ(err, cfidrErrObjectUnusable);
     EXPECT_EQ(nyx::session->selectorSets().nitems(), 0);
     // Nothing was written; the name is free again.
     EXPECT_FALSE(nyxFileIO::isFile("s.nyxSelectorSet"));
@@ -130,8 +130,8 @@ TEST_F(SelectorSession, TrustedDataModeSkipsNameAndDuplicateChecks) {
     cfidrSelectorSetCreateViewNameSelector(set, "", "", "", &err);
     EXPECT_EQ(err, 0);
     cfidrSelectorSetCreateViewNameSelector(lib, "", "", "v", &err);
-    EXPECT_EQ(err, 15);
+    EXPECT_EQ(err, cfidrErrWrongType);
     nyxtest::clearTrustedModes();
     cfidrSelectorSetCreateLibrarySelector(set, "", &err);
-    EXPECT_EQ(err, 14);
+    EXPECT_EQ(err, cfidrErrBadName);
 }

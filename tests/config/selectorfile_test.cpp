@@ -200,12 +200,12 @@ TEST_F(SelectorFiles, HostileOlderFilesAreDamagedAndNeverSavedOver) {
         cfiOID set = cfidrPIOpenSelectorSet(name.c_str(), &err);
         ASSERT_EQ(err, 0) << name;
         cfidrSelectorSetGetViewSelectors(set, &err);
-        EXPECT_EQ(err, 4) << name;
+        EXPECT_EQ(err, cfidrErrInternal) << name;
         EXPECT_FALSE(asSet(set)->loaded()) << name;
-        EXPECT_EQ(asSet(set)->readError(), 4) << name;
+        EXPECT_EQ(asSet(set)->readError(), cfidrErrInternal) << name;
         EXPECT_EQ(describe(asSet(set)), "set\n") << name;
         cfidrSelectorSetSave(set, &err);
-        EXPECT_EQ(err, 4) << name;
+        EXPECT_EQ(err, cfidrErrInternal) << name;
         EXPECT_EQ(readBytes(name + ".nyxs1"), text) << name;
     }
     // Nesting up to the bound is read; entries that fail the name rule are skipped whole.
@@ -226,13 +226,13 @@ TEST_F(SelectorFiles, FailedReadFollowedBySaveLeavesTheFileUntouched) {
     ASSERT_EQ(err, 0);
     nyxFileIO::failOperation(1);
     cfidrSelectorSetCreateLibrarySelector(set, "M", &err);
-    EXPECT_EQ(err, 34);
+    EXPECT_EQ(err, cfidrErrUpdateOpenFailed);
     nyxFileIO::failOperation(0);
     EXPECT_EQ(describe(asSet(set)), "set\n");
     // A set too large to read is refused in the same way (a sparse file).
     ASSERT_EQ(truncate("kept.nyxSelectorSet", (64 << 20) + 1), 0);
     cfidrSelectorSetSave(set, &err);
-    EXPECT_EQ(err, 4);
+    EXPECT_EQ(err, cfidrErrInternal);
     struct stat st;
     ASSERT_EQ(stat("kept.nyxSelectorSet", &st), 0);
     EXPECT_EQ(st.st_size, (64 << 20) + 1);
@@ -276,9 +276,9 @@ TEST_F(SelectorFiles, RenameThenSaveLeavesTheOldNamesFile) {
     cfiOID set = cfidrPIOpenSelectorSet("first", &err);
     cfiOID other = cfidrPICreateSelectorSet("taken", &err);
     cfidrNamedObjectSetName(set, "taken", &err);
-    EXPECT_EQ(err, 25);
+    EXPECT_EQ(err, cfidrErrNameTaken);
     cfidrNamedObjectSetName(set, "bad\nname", &err);
-    EXPECT_EQ(err, 14);
+    EXPECT_EQ(err, cfidrErrBadName);
     cfidrNamedObjectSetName(set, "second", &err);
     ASSERT_EQ(err, 0);
     EXPECT_EQ(cfidrNamedObjectGetName(set, &err), std::string("second"));
@@ -293,18 +293,18 @@ TEST_F(SelectorFiles, RenameThenSaveLeavesTheOldNamesFile) {
 TEST_F(SelectorFiles, OpeningASetWithoutAStoredFileReportsItAtTheOpen) {
     cfidrErrorT err = 0;
     cfiOID set = cfidrPIOpenSelectorSet("absent", &err);
-    EXPECT_EQ(err, 27);
+    EXPECT_EQ(err, cfidrErrNotFound);
     EXPECT_EQ(set.object, 0u);
     EXPECT_EQ(nyx::session->selectorSets().nitems(), 0);
     cfidrPIOpenSelectorSet("", &err);
-    EXPECT_EQ(err, 14);
+    EXPECT_EQ(err, cfidrErrBadName);
     // A created set is found by the open while it is in the session, with regard to case.
     set = cfidrPICreateSelectorSet("made", &err);
     EXPECT_EQ(cfidrPIOpenSelectorSet("made", &err).object, set.object);
     cfidrPIOpenSelectorSet("MADE", &err);
-    EXPECT_EQ(err, 27);
+    EXPECT_EQ(err, cfidrErrNotFound);
     cfidrPICreateSelectorSet("made", &err);
-    EXPECT_EQ(err, 26);
+    EXPECT_EQ(err, cfidrErrAlreadyExists);
 }
 
 // Destroying a set removes its file and drops it; the current directory's set files are opened
