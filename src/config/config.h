@@ -12,7 +12,7 @@
 // live in the set's own heap ("NYX SelectorSet Heap"); the set record and that heap's record
 // live in the global heap, so that a release of the library drops them with it.
 //
-//   session list:    nyx::session->selectorSets() holds every set in memory, once
+//   session list:    nyxSelectorSet::sessionList() holds every set in memory, once
 //   lists:           head == null <=> tail == null; tail->next == null; every selector on a
 //                    list has d_type != 0 and d_set == the set; a destroyed selector (d_type 0)
 //                    is on no list and stays in the heap until the set goes
@@ -129,6 +129,8 @@ public:
 
     // Opens the selector-set file of the current directory found at start (ZIL_NYX_LIBRARYMAP ".").
     static void openStartupFile(const char *name);
+    // The session's selector sets, every set in memory once (empty while no session exists).
+    static nyxDynArray &sessionList();
 
     // The owner records of property lists on the set and its selectors.
     nyxPropOwner propOwner();

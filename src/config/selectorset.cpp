@@ -21,11 +21,16 @@ bool viewSelReadOnly(const void *owner, uint32_t) {
     return static_cast<const nyxViewSelector *>(owner)->d_set->readOnly();
 }
 
-nyxDynArray *sessionSets() { return nyx::session != nullptr ? &nyx::session->selectorSets() : nullptr; }
+nyxDynArray *sessionSets() { return nyx::session != nullptr ? &nyxSelectorSet::sessionList() : nullptr; }
 
 bool checksOn() { return !nyx::trustedData(); }
 
 } // namespace
+
+nyxDynArray &nyxSelectorSet::sessionList() {
+    static nyxSessionList sets;
+    return sets.list();
+}
 
 nyxSelectorSet::nyxSelectorSet(int32_t row, Hx_genheap *heap) : nyxDMObj(row, 2), d_heap(heap) {}
 

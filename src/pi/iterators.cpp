@@ -1,5 +1,6 @@
 // The iterator protocol: null iterators, handing out, stepping, rewinding and freeing, and the
 // global state's selector-set list.
+#include "config/config.h"
 #include "pi/pi.h"
 
 namespace nyxpi {
@@ -116,13 +117,12 @@ NYX_ITER_NEXT(nyxdrIterNextOccProp, nyxIterOccProp)
 NYX_ITER_NEXT(nyxdrIterNextDesignConfig, nyxIterDesignConfig)
 NYX_ITER_NEXT(cfidrIterNextSelectorSet, nyxIterSelectorSet)
 
-// The global state's list of selector sets (the library list is the library family's: its
-// step reads each library it hands out).
+// The session's list of selector sets.
 NYX_API cfidrIterT cfidrPIGetSelectorSets(cfidrErrorT *err) {
     return nyxpi::guardIter(err, [&](cfidrErrorT *e) {
         nyx *s = nyxpi::session(e);
         if (s == nullptr) return nyxpi::nullIter();
-        nyxIter *it = nyxMakeListIter(&s->selectorSets(), nyxCodeSelectorSet);
+        nyxIter *it = nyxMakeListIter(&nyxSelectorSet::sessionList(), nyxCodeSelectorSet);
         return nyxpi::handOutIter(it, nyxIterSelectorSet, e);
     });
 }

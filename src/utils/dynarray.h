@@ -41,6 +41,14 @@ public:
     int32_t nitems() const { return d_count; }
     // Frees every block; the array is empty and may be used again.
     void clear();
+    // Forgets every block and the heap without freeing them (they went with a heap that was
+    // dropped); the array is empty and takes a heap again on its next add.
+    void abandon() {
+        d_first = d_last = d_cursor = nullptr;
+        d_count = 0;
+        d_cursorBase = 0;
+        d_heap = nullptr;
+    }
 
     Hx_baseheap *heap() const { return d_heap; }
     int32_t blockCount() const;

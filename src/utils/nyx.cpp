@@ -13,6 +13,7 @@ Hx_genheap *nyx::libCellHeap = nullptr;
 Hx_genheap *nyx::iterHeap = nullptr;
 Hx_genheap *nyx::propMgrHeap = nullptr;
 nyx::ExpertNode *nyx::d_expertStack = nullptr;
+uint64_t nyx::d_generation = 0;
 
 namespace {
 
@@ -44,10 +45,11 @@ Hx_genheap *nyx::getPropMgrHeap() {
     return propMgrHeap;
 }
 
-// The lists are constructed first (members), then the heap system and the global heap.
-nyx::nyx() : d_libs(nullptr), d_selectorSets(nullptr) {
+// The heap system, then the global heap; lists kept for one session start empty.
+nyx::nyx() {
     Hx_topheap::init();
     session = this;
+    ++d_generation;
     getGlobalHeap();
     d_expertStack = nullptr;
 }
@@ -70,6 +72,7 @@ nyx::~nyx() {
     }
     Hx_topheap::quit();
     session = nullptr;
+    ++d_generation;
 }
 
 nyx *nyx::create() {
@@ -93,8 +96,6 @@ nyx *nyx::create() {
 
 void nyx::clearLists() {
     d_expertStack = nullptr;
-    d_libs.clear();
-    d_selectorSets.clear();
 }
 
 void nyx::destroy() { delete session; }

@@ -2,8 +2,8 @@
 // containers, registries, iterators and settings.
 //
 // One object of class nyx exists while the library is initialised (nyx::session). It holds the
-// library list, the selector-set list, the registries of handed-out identifiers and live
-// iterators, and the returned-string ring. Static members hold what outlives one initialisation:
+// registries of handed-out identifiers and live iterators, and the returned-string ring; the
+// subsystems keep their own lists for the session (nyxSessionList, at the end of this file). Static members hold what outlives one initialisation:
 // the mode bits, the expert-mode stack and the four process-wide heaps.
 //
 // This folder is the ground floor: it names no class of the design data and no subsystem above
@@ -45,9 +45,11 @@ public:
     // heap) and returns it; null when memory ran out. The session code starts the subsystems on
     // it; a test or fuzz target of one subsystem may use it alone.
     static nyx *create();
-    // Empties the library and selector-set lists and the expert-mode stack (the objects go with
-    // their heaps): a step of the release.
+    // Empties the expert-mode stack (its nodes go with the heaps): a step of the release.
     void clearLists();
+    // Counts the global states made and dropped: it changes whenever one begins or ends, so that
+    // state kept outside the global state (nyxSessionList) knows when it went with the heaps.
+    static uint64_t generation() { return d_generation; }
     // Drops the global state, if any: the registries and ring strings, the cached and the live
     // iterators, the heaps with everything in them and the heap system. Nothing is saved; every
     // identifier becomes unusable. The last step of the release.
@@ -64,9 +66,6 @@ public:
     static bool pushExpertMode();
     static bool popExpertMode();
     static int expertDepth();
-
-    nyxDynArray &libraries() { return d_libs; }
-    nyxDynArray &selectorSets() { return d_selectorSets; }
 
     // OID registry. Registration ignores pairs with a zero word or tag; false when out of memory.
     bool registerOID(uint32_t word, uint32_t tag);
@@ -115,11 +114,35 @@ private:
         ExpertNode *link;
     };
     static ExpertNode *d_expertStack;
+    static uint64_t d_generation;
 
-    nyxDynArray d_libs;
-    nyxDynArray d_selectorSets;
     nyxRegistry *d_oids = nullptr;
     nyxRegistry *d_iters = nullptr;
     RingSlot d_ring[kRingSlots] = {};
     int d_ringCount = 0;
+};
+
+// A list that a subsystem keeps for one session (the session's libraries, its selector sets):
+// its blocks come from the global heap, so they go with it when the global state is dropped.
+// Invariant: the list is empty unless its blocks were taken in the current global state
+// (d_generation == nyx::generation()); list() forgets blocks of an earlier one without touching
+// them, so the owner needs no release step and never reads freed memory.
+class nyxSessionList {
+public:
+    nyxSessionList() = default;
+    ~nyxSessionList() { d_list.abandon(); }
+    nyxSessionList(const nyxSessionList &) = delete;
+    nyxSessionList &operator=(const nyxSessionList &) = delete;
+
+    nyxDynArray &list() {
+        if (d_generation != nyx::generation()) {
+            d_list.abandon();
+            d_generation = nyx::generation();
+        }
+        return d_list;
+    }
+
+private:
+    nyxDynArray d_list;
+    uint64_t d_generation = 0;
 };

@@ -92,7 +92,7 @@ TEST_F(SelectorSession, PurgeWithdrawsEveryIdentifierOfTheSet) {
     }
     cfidrIterNextLibrarySelector(it, &err);
     EXPECT_EQ(err, cfidrErrObjectUnusable);
-    EXPECT_EQ(nyx::session->selectorSets().nitems(), 0);
+    EXPECT_EQ(nyxSelectorSet::sessionList().nitems(), 0);
     // Nothing was written; the name is free again.
     EXPECT_FALSE(nyxFileIO::isFile("s.nyxSelectorSet"));
     cfidrPICreateSelectorSet("s", &err);

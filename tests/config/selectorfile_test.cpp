@@ -295,7 +295,7 @@ TEST_F(SelectorFiles, OpeningASetWithoutAStoredFileReportsItAtTheOpen) {
     cfiOID set = cfidrPIOpenSelectorSet("absent", &err);
     EXPECT_EQ(err, cfidrErrNotFound);
     EXPECT_EQ(set.object, 0u);
-    EXPECT_EQ(nyx::session->selectorSets().nitems(), 0);
+    EXPECT_EQ(nyxSelectorSet::sessionList().nitems(), 0);
     cfidrPIOpenSelectorSet("", &err);
     EXPECT_EQ(err, cfidrErrBadName);
     // A created set is found by the open while it is in the session, with regard to case.
@@ -325,5 +325,5 @@ TEST_F(SelectorFiles, DestroyRemovesTheFileAndStartOpensTheDirectorysSets) {
     ASSERT_EQ(err, 0);
     EXPECT_FALSE(nyxFileIO::isFile("one.nyxSelectorSet"));
     EXPECT_FALSE(cfidrObjectIsUsable(one, &err));
-    EXPECT_EQ(nyx::session->selectorSets().nitems(), 1);
+    EXPECT_EQ(nyxSelectorSet::sessionList().nitems(), 1);
 }

@@ -32,16 +32,16 @@ TEST(FrameSession, InitAndQuitRules) {
     nyx *first = nyx::session;
     ASSERT_NE(first, nullptr);
     fake::Node *lib = fake::makeNode(nyxCodeLib, "kept");
-    first->libraries().add(lib);
+    nyxLib::sessionList().add(lib);
     cfiOID id = fake::handOut(lib, nyxCodeLib);
     nyxdwPIInit(&e);  // a second init keeps everything
     EXPECT_EQ(e, 0);
     EXPECT_EQ(nyx::session, first);
-    EXPECT_EQ(first->libraries().nitems(), 1);
+    EXPECT_EQ(nyxLib::sessionList().nitems(), 1);
     EXPECT_EQ(cfidrObjectIsUsable(id, &e), 1);
     nyxdwPIQuit(&e);  // leaves the library initialised
     EXPECT_EQ(nyx::session, first);
-    first->libraries().clear();  // the stand-in is no real library for the release steps
+    nyxLib::sessionList().clear();  // the stand-in is no real library for the release steps
     cfidrPIQuit(&e);
     EXPECT_EQ(nyx::session, nullptr);
     EXPECT_EQ(nyx::globalNYXHeap, nullptr);
@@ -49,7 +49,7 @@ TEST(FrameSession, InitAndQuitRules) {
     cfidrPIInit(&e);
     EXPECT_EQ(cfidrObjectIsNull(id, &e), 0);
     EXPECT_EQ(e, cfidrErrObjectUnusable);
-    EXPECT_EQ(nyx::session->libraries().nitems(), 0);
+    EXPECT_EQ(nyxLib::sessionList().nitems(), 0);
     // Without a global state object functions report 16, iterator functions 11.
     cfidrPIQuit(&e);
     EXPECT_EQ(cfidrObjectGetObjectType(id, &e), 0);
@@ -73,7 +73,7 @@ void terminateSvc() { trace += "svc; "; }
 void stopCompilers() {
     trace += "compilers";
     if (nyxExprSessionMgr() != nullptr) trace += " expr";
-    if (nyx::session->libraries().nitems() > 0) trace += " libs";
+    if (nyxLib::sessionList().nitems() > 0) trace += " libs";
     trace += "; ";
     if (fail) throw std::runtime_error("compiler did not stop");
 }
@@ -122,7 +122,7 @@ TEST(FrameSession, LaterStepsRunInTheirPlacesOfTheRelease) {
     // Outside schematic-compiler mode the schematic compiler's steps are skipped.
     cfidrPIInit(&e);
     EXPECT_EQ(std::string(nyxdrPIGetVersion(&e)).rfind("nyx release ", 0), 0u);
-    nyx::session->libraries().add(fake::makeNode(nyxCodeLib, "l"));
+    nyxLib::sessionList().add(fake::makeNode(nyxCodeLib, "l"));
     cfidrPIQuit(&e);
     // The compilers stop while the libraries are still listed and the expression manager lives.
     EXPECT_EQ(later::trace, "compilers expr libs; ");
@@ -294,13 +294,13 @@ TEST_F(FrameIterators, SessionLists) {
     // The plain list iterator over the global state's libraries (the library family's own getter
     // also reads each library it hands out).
     cfidrIterT libs = nyxpi::handOutIter(
-        nyxMakeListIter(&nyx::session->libraries(), nyxCodeLib), nyxIterLib, &e);
+        nyxMakeListIter(&nyxLib::sessionList(), nyxCodeLib), nyxIterLib, &e);
     EXPECT_EQ(e, 0);
     EXPECT_EQ(cfidrIterNextLib(libs, &e).object, 0u);
     EXPECT_EQ(e, 0);
     // Objects added while the iterator runs are seen; a reset starts over.
     fake::Node *lib = fake::makeNode(nyxCodeLib, "l");
-    nyx::session->libraries().add(lib);
+    nyxLib::sessionList().add(lib);
     cfiOID id = cfidrIterNextLib(libs, &e);
     EXPECT_EQ(id.tag, 2u);
     EXPECT_EQ(nyxpi::object<fake::Node>(id), lib);
@@ -314,7 +314,7 @@ TEST_F(FrameIterators, SessionLists) {
     cfidrIterQuit(libs, &e);
     cfidrIterQuit(sets, &e);
     EXPECT_EQ(e, 0);
-    nyx::session->libraries().clear();
+    nyxLib::sessionList().clear();
 }
 
 } // namespace

@@ -1,10 +1,11 @@
-// Blocked pointer array, object slab and bit set.
+// Blocked pointer array, object slab, bit set and the lists kept for one session.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
 
 #include "utils/containers.h"
+#include "utils/nyx.h"
 
 namespace {
 void *item(intptr_t i) { return reinterpret_cast<void *>(i); }
@@ -146,4 +147,22 @@ TEST(BitSet, GrowthAndOperations) {
     EXPECT_FALSE(s.add_performed());
     EXPECT_TRUE(s.pregrow(1024));
     EXPECT_EQ(s.wordCount(), 32);
+}
+
+// A list kept outside the global state holds blocks of its global heap: after that state is
+// dropped the list must read as empty and never free or read those blocks again, whether it is
+// used in the next state or only destroyed at exit.
+TEST(SessionList, BlocksOfADroppedStateAreForgottenNotFreed) {
+    static nyxSessionList kept;
+    int items[40] = {};
+    ASSERT_NE(nyx::create(), nullptr);
+    for (int &item : items) ASSERT_GE(kept.list().add(&item), 0);
+    EXPECT_EQ(kept.list().nitems(), 40);
+    nyx::destroy();
+    EXPECT_EQ(kept.list().nitems(), 0);
+    ASSERT_NE(nyx::create(), nullptr);
+    EXPECT_EQ(kept.list().nitems(), 0);
+    EXPECT_GE(kept.list().add(&items[0]), 0);
+    EXPECT_TRUE(kept.list().isValid());
+    nyx::destroy();
 }

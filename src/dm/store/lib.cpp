@@ -45,7 +45,7 @@ nyxLib *nyxLib::construct(const char *name, cfidrAccessModeT mode, cfidrErrorT *
     nyxLib *lib = new (p) nyxLib(mode);
     const char *path = nullptr;
     if (!lib->d_name.setString(name, nyx::getLibCellHeap()) || (path = lib->pathnameObj()) == nullptr ||
-        state->libraries().add(lib) < 0) {
+        nyxLib::sessionList().add(lib) < 0) {
         lib->deleteObj();
         return *err = cfidrErrInternal, nullptr;
     }
@@ -63,10 +63,15 @@ const char *nyxLib::pathnameObj() {
     return d_pathName;
 }
 
+nyxDynArray &nyxLib::sessionList() {
+    static nyxSessionList libraries;
+    return libraries.list();
+}
+
 nyxLib *nyxLib::findKnown(const char *name) {
     if (nyx::session == nullptr) return nullptr;
     std::string path = nyxDMUtil::pathOf(name);
-    nyxDynArray &libs = nyx::session->libraries();
+    nyxDynArray &libs = nyxLib::sessionList();
     for (int32_t i = 0; i < libs.nitems(); ++i) {
         nyxLib *lib = static_cast<nyxLib *>(libs[i]);
         const char *p = lib->pathnameObj();
@@ -292,7 +297,7 @@ nyxLib *nyxLib::purge(nyxLib *lib, cfidrErrorT *) {
     lib->d_cells.clear();
     nyxPropListDestroy(lib->d_propList);
     lib->d_usable = 0;
-    if (nyx::session != nullptr) nyx::session->libraries().remove(lib);
+    nyxLib::sessionList().remove(lib);
     // The fresh record is made before the old one is freed, so that it gets another address and
     // identifiers of the purged library stay unusable.
     nyxLib *fresh = nullptr;
@@ -324,6 +329,6 @@ void nyxLib::destroy(nyxLib *lib, cfidrErrorT *err) {
     nyxDMPath::clearDirectoryCache();
     if (*err != 0) return;
     lib->d_usable = 0;
-    if (nyx::session != nullptr) nyx::session->libraries().remove(lib);
+    nyxLib::sessionList().remove(lib);
     lib->deleteObj();
 }

@@ -199,7 +199,7 @@ void knowLibrary(std::string name) {
 nyxIter *nyxLib::getLibs(cfidrErrorT *err) {
     nyx *state = nyx::session;
     nyxIter *it = state != nullptr
-                      ? nyxMakeListIter(&state->libraries(), nyxCodeLib, kSessionLibOps)
+                      ? nyxMakeListIter(&nyxLib::sessionList(), nyxCodeLib, kSessionLibOps)
                       : nullptr;
     if (it == nullptr) *err = cfidrErrInternal;
     return it;

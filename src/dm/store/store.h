@@ -224,6 +224,8 @@ public:
 
     // The library whose disk path is the path of `name`, or null.
     static nyxLib *findKnown(const char *name);
+    // The session's libraries, in the order they became known (empty while no session exists).
+    static nyxDynArray &sessionList();
 
     // Operations behind the interface (argument checks done by the caller).
     static nyxLib *openLib(const char *name, cfidrAccessModeT mode, cfidrErrorT *err);
