@@ -55,8 +55,14 @@ struct SelectorFiles : SelectorSession {
     // A set with both lists interleaved, awkward names and every value type everywhere. Names
     // with a newline only where the form keeps them: the older form's reader applies the name
     // rule to what it reads.
-    nyxSelectorSet *fullSet(const char *name, const char *viewName) {
-        cfiOID id = cfidrPICreateSelectorSet(name, &e);
+    // A set with every kind of content. In the older stored form, the set is opened from a
+    // stored empty set of that form, so that saves keep the form.
+    nyxSelectorSet *fullSet(const char *name, const char *viewName, bool olderForm = false) {
+        if (olderForm) {
+            const std::string n(name);
+            writeBytes(n + ".nyxs1", "s " + std::to_string(n.size()) + " " + n + " }");
+        }
+        cfiOID id = olderForm ? cfidrPIOpenSelectorSet(name, &e) : cfidrPICreateSelectorSet(name, &e);
         EXPECT_EQ(e, 0);
         nyxSelectorSet *set = asSet(id);
         cfidrErrorT err = 0;
@@ -126,9 +132,7 @@ TEST_F(SelectorFiles, CurrentFormBytes) {
 
 TEST_F(SelectorFiles, BothFormsRoundTripOrderNamesAndEveryValueType) {
     const std::string want = describe(fullSet("current", "new\nline"));
-    nyxSelectorSet *older = fullSet("older", "new line");
-    const std::string wantOlder = describe(older);
-    older->d_typeIndex = nyxDMTypes::kSelectorSetOld;
+    const std::string wantOlder = describe(fullSet("older", "new line", true));
     save("current");
     save("older");
     restart();
