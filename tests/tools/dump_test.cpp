@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "cfidr.h"
-#include "command.h"
+#include "tools/tool_run.h"
 #include "nyxdr.h"
 
 namespace nyxtool {
@@ -28,29 +28,8 @@ std::vector<Command> &commands() {
 
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolRun runTool(std::vector<std::string> args) {
-    std::vector<char *> argv;
-    for (std::string &a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (const nyxtool::Command &c : nyxtool::commands()) {
-        if (args[0] == c.name) {
-            testing::internal::CaptureStdout();
-            testing::internal::CaptureStderr();
-            const int status = c.run(static_cast<int>(args.size()), argv.data());
-            std::fflush(stdout);
-            std::string out = testing::internal::GetCapturedStdout();
-            return {status, out, testing::internal::GetCapturedStderr()};
-        }
-    }
-    ADD_FAILURE() << "no command " << args[0];
-    return {-1, "", ""};
-}
+using tooltest::runTool;
+using tooltest::ToolRun;
 
 cfiOID prop(cfiOID owner, const char *name) {
     cfidrErrorT e = 0;

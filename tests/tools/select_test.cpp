@@ -7,32 +7,11 @@
 #include <vector>
 
 #include "cfidr.h"
-#include "command.h"
+#include "tools/tool_run.h"
 
 namespace {
 
-struct ToolOutput {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolOutput run(std::vector<std::string> args) {
-    std::vector<char *> argv;
-    for (std::string &a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (const nyxtool::Command &c : nyxtool::commands()) {
-        if (args[0] != c.name) continue;
-        testing::internal::CaptureStdout();
-        testing::internal::CaptureStderr();
-        const int status = c.run(static_cast<int>(args.size()), argv.data());
-        std::fflush(stdout);
-        std::string out = testing::internal::GetCapturedStdout();
-        return {status, out, testing::internal::GetCapturedStderr()};
-    }
-    ADD_FAILURE() << "no command " << args[0];
-    return {-1, "", ""};
-}
+using tooltest::runTool;
 
 // Library "work" with cell "top" holding netlist views "a" and "b", and a set choosing "b".
 void makeStore() {
@@ -56,10 +35,10 @@ void makeStore() {
 
 TEST(SelectTool, PrintsTheChosenViewAndTheSet) {
     makeStore();
-    ToolOutput r = run({"select", "pick", "work", "top"});
+    tooltest::ToolRun r = runTool({"select", "pick", "work", "top"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "netlist\twork top b\n");
-    r = run({"selectors", "pick"});
+    r = runTool({"selectors", "pick"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "set pick\n"
                      "  prop why string = \"two words\"\n"
@@ -73,13 +52,13 @@ TEST(SelectTool, PrintsTheChosenViewAndTheSet) {
 TEST(SelectTool, ReportsTheErrorText) {
     makeStore();
     std::ofstream("none.nyxSelectorSet") << "#!viewnamesel \"\" \"\" \"c\"\n";
-    ToolOutput r = run({"select", "none", "work", "top"});
+    tooltest::ToolRun r = runTool({"select", "none", "work", "top"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "nyx select: none: No matches were found for views meeting the view selection "
                      "criteria specified by the SelectorSet. (error 49)\n");
-    r = run({"select", "absent", "work", "top"});
+    r = runTool({"select", "absent", "work", "top"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "nyx select: absent: The desired object could not be found. (error 27)\n");
-    EXPECT_EQ(run({"select", "pick"}).status, 2);
-    EXPECT_EQ(run({"selectors"}).status, 2);
+    EXPECT_EQ(runTool({"select", "pick"}).status, 2);
+    EXPECT_EQ(runTool({"selectors"}).status, 2);
 }
