@@ -207,6 +207,91 @@ NYX_API int32_t nyxdrCellGetEntryCount(cfiOID cell, cfidrErrorT *err);
 NYX_API const char *nyxdrCellGetEntryName(cfiOID cell, int32_t index, cfidrErrorT *err);
 NYX_API const char *nyxdrCellGetEntryKind(cfiOID cell, int32_t index, cfidrErrorT *err);
 
+/* ==== Occurrence property sets ============================================================== */
+
+/* An occurrence property set (object type 21) holds property values for single occurrences of
+ * a design whose top is a view of the set's cell, in a tree keyed by hierarchical path: view
+ * occurrence properties (22) for instance paths, net (23) and port (24) occurrence properties
+ * under them. Paths are null-terminated arrays of names, outermost first. A set is stored in a
+ * file of its own in its cell's directory; every function reads the set's file first when it is
+ * not yet read (an unreadable file reports its read's error each time; a save then writes
+ * nothing). The sets and nodes belong to the library: purge, destroy and library release end
+ * them and withdraw their identifiers and those of their properties.
+ *
+ * CreateOccPropSet makes an empty set in the cell (written on save). Errors: 16/15; 42 the
+ * cell's library is held for read (unless trusted data mode); 14 invalid name; 26 a set of that
+ * name exists in the cell (names compare ignoring case); the cell's read error; 4. */
+NYX_API cfiOID nyxdrCellCreateOccPropSet(cfiOID cell, const char *name, cfidrErrorT *err);
+
+/* Opens a stored set by library, cell and set name. The library becomes known (or is opened)
+ * and takes the access mode asked for; the cell is read first. Errors: 41 access mode; 14 an
+ * invalid name (unless trusted data mode); 27 no such library or cell; 30007 the cell holds no
+ * stored set of that name; 30008 the set was already read (the set is returned all the same). */
+NYX_API cfiOID nyxdrPIOpenOccPropSet(const char *lib, const char *cell, const char *name,
+                                     cfidrAccessModeT mode, cfidrErrorT *err);
+
+/* The set of that name in the cell (names compare ignoring case; with fix switch 119985 sets in
+ * memory are compared exactly first). Errors: 16/15; 14 invalid name (unless trusted program
+ * mode); the cell's read error; 27 none. */
+NYX_API cfiOID nyxdrCellFindOccPropSetByName(cfiOID cell, const char *name, cfidrErrorT *err);
+
+/* The cell's sets in list order (step with nyxdrIterNextOccPropSet). Errors: 16/15, the cell's
+ * read error, 4. */
+NYX_API cfidrIterT nyxdrCellGetOccPropSets(cfiOID cell, cfidrErrorT *err);
+
+/* The cell owning a set. Errors: 16/15. */
+NYX_API cfiOID nyxdrOccPropSetGetOwner(cfiOID set, cfidrErrorT *err);
+
+/* Create an occurrence property at a path, making the missing instance nodes along it; every
+ * instance node on a path is itself a view occurrence property. A view path names instances; a
+ * net or port path names instances then the net or port (the instance part may be empty). A
+ * port occurrence property also takes a member path (null or empty: the whole port).
+ * Errors: 16/15; the set's read error; 42 the library is held for read (unless trusted program
+ * mode); 30001 null or empty path, an empty name, or an invalid name (unless trusted program
+ * mode) in either array; 26 one exists at that path (unless trusted program mode); 4. */
+NYX_API cfiOID nyxdrOccPropSetCreateViewOccProp(cfiOID set, const char *const *path, cfidrErrorT *err);
+NYX_API cfiOID nyxdrOccPropSetCreateNetOccProp(cfiOID set, const char *const *path, cfidrErrorT *err);
+NYX_API cfiOID nyxdrOccPropSetCreatePortOccProp(cfiOID set, const char *const *path,
+                                                const char *const *memberPath, cfidrErrorT *err);
+
+/* Find the occurrence property at a path (names compare exactly). Errors: 16/15; the set's
+ * read error; 30001 as for the creates; 27 none. */
+NYX_API cfiOID nyxdrOccPropSetFindViewOccPropByPath(cfiOID set, const char *const *path,
+                                                    cfidrErrorT *err);
+NYX_API cfiOID nyxdrOccPropSetFindNetOccPropByPath(cfiOID set, const char *const *path,
+                                                   cfidrErrorT *err);
+NYX_API cfiOID nyxdrOccPropSetFindPortOccPropByPath(cfiOID set, const char *const *path,
+                                                    const char *const *memberPath, cfidrErrorT *err);
+
+/* The view, net or port occurrence properties of a set, depth first from the top: at each
+ * instance node the node, its nets, its ports (each newest first), then its children. Step with
+ * nyxdrIterNextOccProp. Errors: 16/15, the set's read error, 4. */
+NYX_API cfidrIterT nyxdrOccPropSetGetViewOccProps(cfiOID set, cfidrErrorT *err);
+NYX_API cfidrIterT nyxdrOccPropSetGetNetOccProps(cfiOID set, cfidrErrorT *err);
+NYX_API cfidrIterT nyxdrOccPropSetGetPortOccProps(cfiOID set, cfidrErrorT *err);
+
+/* The set owning an occurrence property. Errors: 16/15. */
+NYX_API cfiOID nyxdrOccPropGetOwner(cfiOID prop, cfidrErrorT *err);
+
+/* The path of an occurrence property (instances, then the net or port name) and the member
+ * path of a port occurrence property, as null-terminated arrays that the library owns: one slot
+ * of the returned-string ring holds the array and its strings. Errors: 16/15, 4; result an empty
+ * array. */
+NYX_API const char *const *nyxdrOccPropGetPath(cfiOID prop, cfidrErrorT *err);
+NYX_API const char *const *nyxdrPortOccPropGetMemberPath(cfiOID prop, cfidrErrorT *err);
+
+/* The pathname of an occurrence property: "/" and the names joined by "/", where "/", "\" and
+ * a ":" outside brackets take a backslash; a port with a member path adds ":" and the member
+ * pathname. In the returned-string ring. Errors: 16/15, 4; result "". */
+NYX_API const char *nyxdrOccPropGetZILPathname(cfiOID prop, cfidrErrorT *err);
+
+/* Save writes the set's file (a set whose file could not be read refuses with the read's
+ * error). Purge drops the set from memory and withdraws the identifiers of the set, its nodes
+ * and their properties; a set with a stored file stays listed in its cell, unread. Errors:
+ * 16/15, 4. */
+NYX_API void nyxdrOccPropSetSave(cfiOID set, cfidrErrorT *err);
+NYX_API void nyxdrOccPropSetPurge(cfiOID set, cfidrErrorT *err);
+
 #ifdef __cplusplus
 }
 #endif

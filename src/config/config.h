@@ -52,6 +52,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "dm/store/store.h"
 
@@ -199,3 +201,232 @@ std::string formatOld(const nyxSelectorSet *set);
 constexpr int kMaxNesting = 64;
 
 } // namespace nyxSelectorFile
+
+// Occurrence property sets
+// ------------------------
+// A set (class 21, nyxOccPropSet) holds property values for single occurrences of a design whose
+// top is a view of the set's cell. It is a stored object of that cell: "<cell path>/<name>
+// .nyxOccPropSet" (the pathname of library, cell and set name through the library map). The set
+// record lives in the LibCell heap, as view records do; everything the set holds (nodes, names,
+// connectors and their name tables, every property list on the set and its nodes) lives in the
+// set's own heap ("NYX OccPropSet Heap"), so that a purge releases it at once.
+//
+// The tree. The root is an instance node with the empty name standing for the top view; it is
+// never handed out and carries no properties (the set's own list stands in for it). Every
+// instance node has three connectors: child instance nodes (class 22), net nodes (23) and port
+// nodes (24). A port node is keyed by its internal name: port name, the byte 0x88, and the member
+// path as a pathname ("/" for the whole port).
+//
+//   connector:   count == length of the list from head (newest first); the name table exists
+//                <=> count >= 5 and then holds every node of the list once, by exact name;
+//                cursor index in 0..count-1 names the node at that place, or the cursor is unset
+//   node:        d_code in {22, 23, 24} <=> the node is live and on its parent's list;
+//                d_code < 0 (minus its class): destroyed, on no list, and so is every node below
+//                it (its memory stays in the set heap until the set goes or is read again, so
+//                that an iterator standing on it still finds its way on)
+//   loaded:      !loaded() => the root has no children and the set's own list is empty
+//
+// Decisions where the stored form and the interface leave room:
+//   - Every instance node on a path is a view occurrence property: creating [U1, N] makes U1,
+//     and a later create of [U1] reports 26; the iterators list it.
+//   - A null path, an empty path (of a view occurrence property; a net or port path needs its
+//     leaf name), and a path or member path holding an empty or invalid name report 30001
+//     (checked unless trusted program mode). An empty member path is the whole port.
+//   - Pathnames follow one bracket rule, for writing and parsing alike: "(", "<", "[" count up,
+//     ")", ">", "]" down (never below 0), reset at every unescaped "/"; a ":" at depth 0 is
+//     escaped on writing and ends the path on parsing.
+//   - Node names compare exactly; set names within a cell without regard to case.
+//   - Renaming a set or an occurrence property reports 36. The name of an occurrence property
+//     (cfidrNamedObjectGetName) is its ZIL pathname.
+//   - Create and destroy of nodes, and properties on the set, refuse with 42 while the set's library
+//     is held for read (unless trusted program mode for creates, trusted data for properties).
+//   - Destroying a view occurrence property destroys every node below it; the identifiers of
+//     the node, of every node below and of every property on them are withdrawn. Destroyed nodes
+//     keep their memory in the set heap until the set is purged, destroyed or read again.
+//   - Opening a set reads its cell first (so a later read of the cell never makes a second
+//     record for the same file); a set the cell does not list (no stored file) reports 30007;
+//     one already loaded is returned with 30008. The library's access mode becomes the mode
+//     asked for, as for design configurations; the set records it too.
+//   - Every operation reads the set first (nyxDMObj::openObj). A failed read leaves the set
+//     empty and not loaded; every use reads again and reports again; a save refuses.
+//   - A library save writes only sets that changed since created, read or saved; an explicit
+//     nyxdrOccPropSetSave writes a loaded set whether or not it changed.
+//   - Purging a set whose file exists lists a fresh unread record of it in its cell, so later
+//     look-ups find it; destroying removes the file, clears the directory cache and the set
+//     leaves every list.
+//   - 30004 / 30005: the codes for a set passed as a further argument that is unusable or not a
+//     set (nyxOccPropSetArgCodes below; design configurations use them).
+//   - The cross-reference (below) records the tree it was built for and is rebuilt for another
+//     tree and after every edit of the set.
+
+class nyxOccPropSet;
+struct nyxOccPropInst;
+struct nyxOccPropNameTable;
+
+// A net (23) or port (24) node, and the base of instance nodes (22).
+struct nyxOccPropNode {
+    nyxPropList *d_propList = nullptr;
+    nyxOccPropSet *d_set;
+    nyxOccPropInst *d_parent;         // null for the root
+    nyxOccPropNode *d_next = nullptr; // next sibling on the parent's connector (older)
+    nyxVarString d_name;              // in the set heap
+    int32_t d_code;                   // 22, 23, 24; negated once destroyed
+    uint32_t d_hash;                  // hash of the name, for the connector's name table
+};
+
+// The children of one kind under one instance node.
+struct nyxOccPropConnector {
+    nyxOccPropNode *d_head = nullptr;
+    nyxOccPropNode *d_cursorNode = nullptr;
+    nyxOccPropNameTable *d_table = nullptr;  // made at 5 nodes, dropped going from 5 to 4
+    int32_t d_count = 0;
+    int32_t d_cursor = -1;
+
+    // The node of that exact name, or null: through the table from 5 nodes on, else a scan.
+    nyxOccPropNode *find(const char *name, uint32_t hash) const;
+    // The node at index i (0 = newest); null outside 0..count-1. Steps on from the cursor.
+    nyxOccPropNode *at(int32_t i);
+    // Puts a node at the head / takes it off; false when memory for the table ran out (the
+    // connector is then as it was).
+    bool add(nyxOccPropNode *node, Hx_genheap *heap);
+    void remove(nyxOccPropNode *node, Hx_genheap *heap);
+};
+
+struct nyxOccPropInst : nyxOccPropNode {
+    nyxOccPropConnector d_insts, d_nets, d_ports;
+};
+
+// What the walk supplies to build the cross-reference of a set for one occurrence tree: the
+// top view occurrence and, from an instance occurrence, its children by instance name and its
+// nets and ports by name. Ids are the walk's occurrence ids; kNone where nothing matches.
+class nyxOccSource {
+public:
+    static constexpr uint64_t kNone = ~uint64_t{0};
+    virtual ~nyxOccSource() = default;
+    // Which tree this is: an opaque key (the tree's owner) and its build serial.
+    virtual const void *treeKey() const = 0;
+    virtual uint64_t treeSerial() const = 0;
+    virtual uint64_t top() const = 0;
+    virtual uint64_t childInst(uint64_t instOcc, const char *instName) const = 0;
+    virtual bool isLeaf(uint64_t instOcc) const = 0;
+    virtual uint64_t net(uint64_t instOcc, const char *netName) const = 0;
+    // The port's id in the occurrence's view; memberPath null-terminated (empty: whole port).
+    virtual uint64_t port(uint64_t instOcc, const char *portName, const char *const *memberPath) const = 0;
+};
+
+class nyxOccPropXref;
+
+class nyxOccPropSet final : public nyxDMObj {
+public:
+    const char *pathnameObj() override;
+    const char *nameObj() const override { return d_name.getString(); }
+    void deleteObj() override;
+    void saveObj(cfidrErrorT *err) override;
+    void emptyStored() override { empty(this); }
+
+    // The cell's read: an unread record for a stored file (the type-table row's `construct`).
+    static nyxDMObj *constructStored(nyxCell *cell, const char *name, int32_t row, cfidrErrorT *err);
+
+    // Operations behind the interface (object checks done by the caller).
+    // 42 (unless trusted data), 14, 26 a set of the name in the cell; the cell is read first.
+    static nyxOccPropSet *create(nyxCell *cell, const char *name, cfidrErrorT *err);
+    // 41, 14 (unless trusted data), 27 no library or cell, 30007 no stored set, 30008 with the set.
+    static nyxOccPropSet *open(const char *lib, const char *cell, const char *name,
+                               cfidrAccessModeT mode, cfidrErrorT *err);
+    // 14 (unless trusted program); then as nyxCell::findOccPropSetByName.
+    static nyxOccPropSet *find(nyxCell *cell, const char *name, cfidrErrorT *err);
+    static bool load(nyxOccPropSet *set, cfidrErrorT *err) { return set->openObj(err); }
+    static void empty(nyxOccPropSet *set);
+    static void save(nyxOccPropSet *set, cfidrErrorT *err);
+    // Lists a fresh unread record when the file exists (4 leaves the set as it was), then drops it.
+    static void purge(nyxOccPropSet *set, cfidrErrorT *err);
+    static void destroy(nyxOccPropSet *set, cfidrErrorT *err);
+
+    // Nodes. code 22, 23, 24; path null-terminated; memberPath for ports only.
+    static nyxOccPropNode *createNode(nyxOccPropSet *set, int32_t code, const char *const *path,
+                                      const char *const *memberPath, cfidrErrorT *err);
+    static nyxOccPropNode *findNode(nyxOccPropSet *set, int32_t code, const char *const *path,
+                                    const char *const *memberPath, cfidrErrorT *err);
+    // Unchecked: makes the missing nodes of a split path (readers of the stored form).
+    static nyxOccPropNode *makeNode(nyxOccPropSet *set, int32_t code,
+                                    const std::vector<std::string> &insts, const std::string &leaf,
+                                    cfidrErrorT *err);
+    // 42 read-only library (unless trusted data); the node and everything below it go.
+    static void destroyNode(nyxOccPropNode *node, cfidrErrorT *err);
+    // Iterator over the nodes in pre-order: mode 0 all, 1 view, 2 net, 3 port occurrence properties.
+    static nyxIter *getNodes(nyxOccPropSet *set, int mode, cfidrErrorT *err);
+    // Iterator over the direct children of an instance node (all three connectors): the
+    // withdrawal walk, which reaches every node once.
+    static nyxIter *getChildren(nyxOccPropInst *inst, cfidrErrorT *err);
+
+    // Something in the set changed: marks it changed and clears the cross-reference.
+    void edited();
+
+    nyxPropOwner propOwner();
+    static nyxPropOwner propOwner(nyxOccPropNode *node);
+
+    Hx_genheap *heap() const { return d_heap; }
+    nyxCell *cell() const { return d_cell; }
+    nyxOccPropInst *root() const { return d_root; }
+    bool changed() const { return d_changed; }
+    void setChanged(bool changed) { d_changed = changed; }
+    bool libReadOnly() const;
+
+    nyxVarString d_name;  // in the LibCell heap
+    nyxOccPropXref *d_xref = nullptr;  // null until a look-up builds it
+
+private:
+    nyxOccPropSet(nyxCell *cell, int32_t row, cfidrAccessModeT mode, Hx_genheap *heap);
+    ~nyxOccPropSet() override;
+    static nyxOccPropSet *construct(nyxCell *cell, const char *name, int32_t row,
+                                    cfidrAccessModeT mode, cfidrErrorT *err);
+    bool makeRoot();
+
+    nyxCell *d_cell;
+    Hx_genheap *d_heap;
+    nyxOccPropInst *d_root = nullptr;
+    bool d_changed = false;
+};
+
+// The codes for a set given as a further argument (unusable, not a set).
+inline constexpr cfidrErrorT kOccPropSetUnusable = nyxdrErrOccPropSetUnusable;
+inline constexpr cfidrErrorT kNotOccPropSet = nyxdrErrNotOccPropSet;
+
+// The set operations the interface reaches through the `own` slot of class row 21.
+struct nyxOccPropSetClassOps {
+    nyxOccPropSet *(*create)(nyxCell *cell, const char *name, cfidrErrorT *err);
+    nyxOccPropSet *(*open)(const char *lib, const char *cell, const char *name,
+                           cfidrAccessModeT mode, cfidrErrorT *err);
+    nyxOccPropSet *(*find)(nyxCell *cell, const char *name, cfidrErrorT *err);
+    void (*save)(nyxOccPropSet *set, cfidrErrorT *err);
+    void (*purge)(nyxOccPropSet *set, cfidrErrorT *err);
+    nyxOccPropNode *(*createNode)(nyxOccPropSet *set, int32_t code, const char *const *path,
+                                  const char *const *memberPath, cfidrErrorT *err);
+    nyxOccPropNode *(*findNode)(nyxOccPropSet *set, int32_t code, const char *const *path,
+                                const char *const *memberPath, cfidrErrorT *err);
+    nyxIter *(*getNodes)(nyxOccPropSet *set, int mode, cfidrErrorT *err);
+    // Path spelling of a node: its path, its member path (ports), its ZIL pathname.
+    std::vector<std::string> (*path)(const nyxOccPropNode *node);
+    std::vector<std::string> (*memberPath)(const nyxOccPropNode *node);
+    std::string (*pathname)(const nyxOccPropNode *node);
+};
+
+// Path spelling of occurrence properties (occpath.cpp), shared with the stored form and the walk.
+namespace nyxOccPath {
+
+// "/" and the names joined by "/"; in a name "/" and "\\" take a backslash, and so does ":"
+// outside brackets ("(", "<", "[" open, ")", ">", "]" close, counted within the name). Empty: "/".
+std::string pathname(const std::vector<std::string> &names);
+// The reverse: a leading "/" is skipped, the text split at each "/", a backslash takes the next
+// character as it is, a ":" outside brackets ends the path. "" and "/" give no names.
+std::vector<std::string> parse(std::string_view text);
+// The names from the top down to the node (the root excluded); for a port node the port name.
+std::vector<std::string> path(const nyxOccPropNode *node);
+// The member path of a port node (empty for a whole port and for other nodes).
+std::vector<std::string> memberPath(const nyxOccPropNode *node);
+// The pathname of a node's path; for a port with a member path, ":" and the member pathname.
+std::string pathname(const nyxOccPropNode *node);
+// A port node's name: port name, the byte 0x88, the member path's pathname.
+std::string internalPortName(std::string_view port, const std::vector<std::string> &member);
+
+} // namespace nyxOccPath

@@ -1,7 +1,7 @@
 // Where selector sets join the rest of the library: their class rows (16-19), the type-table rows
 // of their two stored forms, and the opening of the selector-set files of the current directory
 // at start. nyxConfigInstall is the subsystem's start call in the session code's start list.
-#include "config/configInt.h"
+#include "config/occpropInt.h"
 
 using namespace nyxSelectorOps;
 
@@ -47,6 +47,56 @@ constinit const nyxClassOps kSetOps = makeSetOps();
 constinit const nyxClassOps kLibrarySelectorOps = makeSelectorOps(true);
 constinit const nyxClassOps kViewSelectorOps = makeSelectorOps(false);
 
+// --- Occurrence property sets ---------------------------------------------------------------------
+
+std::vector<std::string> occPath(const nyxOccPropNode *node) { return nyxOccPath::path(node); }
+std::vector<std::string> occMemberPath(const nyxOccPropNode *node) { return nyxOccPath::memberPath(node); }
+std::string occPathname(const nyxOccPropNode *node) { return nyxOccPath::pathname(node); }
+
+constinit const nyxOccPropSetClassOps kOccPropSetOwn = {
+    nyxOccPropSet::create,
+    nyxOccPropSet::open,
+    nyxOccPropSet::find,
+    nyxOccPropSet::save,
+    nyxOccPropSet::purge,
+    nyxOccPropSet::createNode,
+    nyxOccPropSet::findNode,
+    nyxOccPropSet::getNodes,
+    occPath,
+    occMemberPath,
+    occPathname,
+};
+
+constexpr nyxClassOps makeOccPropSetOps() {
+    nyxClassOps ops{};
+    ops.createProp = nyxOccPropOps::setCreateProp;
+    ops.destroy = nyxOccPropOps::setDestroy;
+    ops.findPropByName = nyxOccPropOps::setFindProp;
+    ops.getName = nyxOccPropOps::setGetName;
+    ops.setName = nyxOccPropOps::noRename;
+    ops.getters[nyxIterProp] = nyxOccPropOps::setGetProps;
+    ops.getters[nyxIterOccProp] = nyxOccPropOps::setGetNodes;
+    ops.own = &kOccPropSetOwn;
+    return ops;
+}
+
+// Occurrence properties: an instance node lists its children for the withdrawal walk.
+constexpr nyxClassOps makeOccPropOps(bool inst) {
+    nyxClassOps ops{};
+    ops.createProp = nyxOccPropOps::nodeCreateProp;
+    ops.destroy = nyxOccPropOps::nodeDestroy;
+    ops.findPropByName = nyxOccPropOps::nodeFindProp;
+    ops.getName = nyxOccPropOps::nodeGetName;
+    ops.setName = nyxOccPropOps::noRename;
+    ops.getters[nyxIterProp] = nyxOccPropOps::nodeGetProps;
+    if (inst) ops.getters[nyxIterOccProp] = nyxOccPropOps::nodeGetChildren;
+    return ops;
+}
+
+constinit const nyxClassOps kOccPropSetOps = makeOccPropSetOps();
+constinit const nyxClassOps kViewOccPropOps = makeOccPropOps(true);
+constinit const nyxClassOps kLeafOccPropOps = makeOccPropOps(false);
+
 void openSelectorSetFile(const char *, const char *name) { nyxSelectorSet::openStartupFile(name); }
 
 } // namespace
@@ -60,6 +110,15 @@ void nyxConfigInstall() {
                         nyxSelectorFile::remove, nullptr);
     nyxDMTypes::install(nyxDMTypes::kSelectorSetOld, nyxSelectorFile::readOld,
                         nyxSelectorFile::writeOld, nyxSelectorFile::removeOld, nullptr);
+    nyxClasses::install(nyxCodeOccPropSet, &kOccPropSetOps);
+    nyxClasses::install(nyxCodeViewOccProp, &kViewOccPropOps);
+    nyxClasses::install(nyxCodeNetOccProp, &kLeafOccPropOps);
+    nyxClasses::install(nyxCodePortOccProp, &kLeafOccPropOps);
+    nyxDMTypes::install(nyxDMTypes::kOccPropSet, nyxOccPropFile::read, nyxOccPropFile::write,
+                        nyxOccPropFile::remove, nyxOccPropSet::constructStored);
+    for (int32_t code = nyxCodeOccPropSet; code <= nyxCodePortOccProp; ++code) {
+        nyxPropChangeHooks[code] = nyxOccPropOps::propChanged;
+    }
     // An entry already filled is a stand-in a test put there before the session started: kept.
     if (nyxLater.openSelectorSetFile == nullptr) nyxLater.openSelectorSetFile = openSelectorSetFile;
 }

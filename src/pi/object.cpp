@@ -8,7 +8,8 @@ namespace {
 // What destroying an object of each class takes with it: the iterator kinds whose getters list
 // its contents (each yielded object is taken with its own contents in turn) and whether its
 // properties go too. Net aliases and design configurations go with their nets and cells, so that
-// no identifier of a destroyed object stays usable.
+// no identifier of a destroyed object stays usable. An occurrence property set and each view
+// occurrence property list their direct children only, so the walk reaches every node once.
 struct WithdrawRule {
     bool props;
     int16_t kinds[3];
@@ -37,10 +38,10 @@ constexpr WithdrawRule kRules[26] = {
     {true, {kNone}},                                                   // 18 view-name selector
     {true, {kNone}},                                                   // 19 view-type selector
     {true, {kNone}},                                                   // 20 net alias
-    {false, {nyxIterOccProp}},                                         // 21 occurrence prop. set
-    {false, {kNone}},                                                  // 22 view occurrence prop.
-    {false, {kNone}},                                                  // 23 net occurrence prop.
-    {false, {kNone}},                                                  // 24 port occurrence prop.
+    {true, {nyxIterOccProp}},                                          // 21 occurrence prop. set
+    {true, {nyxIterOccProp}},                                          // 22 view occurrence prop.
+    {true, {kNone}},                                                   // 23 net occurrence prop.
+    {true, {kNone}},                                                   // 24 port occurrence prop.
     {true, {kNone}},                                                   // 25 design configuration
 };
 

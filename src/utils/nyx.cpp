@@ -122,9 +122,14 @@ bool nyx::registerIter(const void *handle) {
 const char *nyx::ringString(const char *s) {
     if (s == nullptr) s = "";
     size_t n = std::strlen(s) + 1;
+    char *copy = static_cast<char *>(ringBlock(n));
+    if (copy != nullptr) std::memcpy(copy, s, n);
+    return copy;
+}
+
+void *nyx::ringBlock(size_t n) {
     char *copy = static_cast<char *>(globalNYXHeap->allocate(n));
     if (copy == nullptr) return nullptr;
-    std::memcpy(copy, s, n);
     if (d_ringCount == kRingSlots) {
         // All slots taken: the oldest copy goes, the others move down one place.
         d_ring[0].heap->deallocate(d_ring[0].str);

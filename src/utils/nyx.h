@@ -96,6 +96,8 @@ public:
     // strings were returned or the library is released. Null when out of memory.
     static constexpr int kRingSlots = 10;
     const char *ringString(const char *s);
+    // A block of n bytes in a slot of the same ring (an array of strings with their text, say).
+    void *ringBlock(size_t n);
     int ringCount() const { return d_ringCount; }
 
 private:

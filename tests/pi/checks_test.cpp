@@ -136,10 +136,12 @@ TEST_F(FrameObjects, NamesDispatchToTheClass) {
     nyxtest::setTrustedModes(true, false);
     EXPECT_EQ(cfidrNamedObjectGetName(cellId, &e), static_cast<const char *>(cell->name));
     nyxtest::clearTrustedModes();
-    // A class whose row is absent (its subsystem is still to come) cannot answer.
+    // A class whose row is absent (its subsystem is not linked) cannot answer.
+    const nyxClassOps *saved = nyxClasses::install(nyxCodeViewOccProp, nullptr);
     cfiOID occProp = fake::handOut(fake::makeNode(nyxCodeViewOccProp, "a"), nyxCodeViewOccProp);
     EXPECT_STREQ(cfidrNamedObjectGetName(occProp, &e), "");
     EXPECT_EQ(e, cfidrErrWrongType);
+    nyxClasses::install(nyxCodeViewOccProp, saved);
 }
 
 TEST_F(FrameObjects, DestroyWithdrawsTheWholeTree) {
@@ -178,10 +180,12 @@ TEST_F(FrameObjects, DestroyWithdrawsTheWholeTree) {
     EXPECT_EQ(fake::cache().cached(), 1);
 
     // A class without a destroy operation reports 4 and keeps its identifier.
+    const nyxClassOps *saved = nyxClasses::install(nyxCodeViewOccProp, nullptr);
     cfiOID occProp = fake::handOut(fake::makeNode(nyxCodeViewOccProp, "a"), nyxCodeViewOccProp);
     cfidrObjectDestroy(occProp, &e);
     EXPECT_EQ(e, cfidrErrInternal);
     EXPECT_EQ(cfidrObjectIsUsable(occProp, &e), 1);
+    nyxClasses::install(nyxCodeViewOccProp, saved);
 }
 
 } // namespace

@@ -28,9 +28,13 @@ void recordOwnerChange(void *owner, uint32_t member, int32_t code) {
     bool inView = (code >= nyxCodePortBundle && code <= nyxCodeNetScalar) ||
                   code == nyxCodeNetlistView || code == nyxCodeNetAlias;
     if (inView) nyxViewRecordPropChange(owner, member, code);
+    else if (code > 0 && code < nyxClasses::kTableSize && nyxPropChangeHooks[code] != nullptr)
+        nyxPropChangeHooks[code](owner, member, code);
 }
 
 } // namespace nyxPropPriv
+
+nyxPropChangeHook nyxPropChangeHooks[nyxClasses::kTableSize] = {};
 
 using namespace nyxPropPriv;
 

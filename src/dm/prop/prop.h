@@ -257,6 +257,10 @@ nyxObjRef nyxPropCreateOnProp(nyxPropList *list, uint32_t index, const char *nam
 // change of the owning property's list; an owner living in a netlist view runs the view's edit
 // bookkeeping (nyxViewRecordPropChange); other owners record nothing.
 void recordPropChange(const nyxPropList *list);
+// The edit bookkeeping of owners outside netlist views, by class code: a subsystem whose objects
+// keep a changed flag installs its hook from its start call (null: the change is not recorded).
+using nyxPropChangeHook = void (*)(void *owner, uint32_t member, int32_t code);
+extern nyxPropChangeHook nyxPropChangeHooks[nyxClasses::kTableSize];
 
 // The scratch list used when properties are evaluated, created on first request in the global
 // heap (null when memory ran out), and the test whether a list is it.
