@@ -20,6 +20,10 @@ Hx_genheap *makeHeap(const char *name, long chunk) {
     return p == nullptr ? nullptr : new (p) Hx_genheap(name, chunk);
 }
 
+// Process-wide counters behind editSerial() and epoch().
+uint64_t g_editSerial = 0;
+uint64_t g_viewsDeleted = 0;
+
 void dropHeap(Hx_genheap *&heap) {
     if (heap == nullptr) return;
     heap->~Hx_genheap();
@@ -45,6 +49,7 @@ nyxNetlistView::nyxNetlistView(nyxCell *cell, cfidrAccessModeT mode, Hx_genheap 
       d_cachedBy(viewHeap) {}
 
 nyxNetlistView::~nyxNetlistView() {
+    ++g_viewsDeleted;
     // Pointers between views go first: records elsewhere that cache this view forget it, and
     // this view's records and instances leave the lists of the views they cache.
     nyxFootPrintOps::viewGoing(this);
@@ -112,7 +117,14 @@ bool nyxNetlistView::load(nyxNetlistView *view, cfidrErrorT *err) {
     return true;
 }
 
+uint64_t nyxNetlistView::epoch() {
+    // A release drops the views with the heaps, without their destructors: the generation of the
+    // global state counts it.
+    return g_viewsDeleted + nyx::generation();
+}
+
 void nyxNetlistView::readFinished(nyxNetlistView *view, int32_t version) {
+    view->d_editSerial = ++g_editSerial;
     view->d_version = version;
     view->d_changed = 0;
     view->d_portPositionsValid = 0;
@@ -153,10 +165,12 @@ void nyxNetlistView::emptyStored() {
     d_version = 0;
     d_changed = 0;
     d_portPositionsValid = 0;
+    d_editSerial = ++g_editSerial;
     nyxSettings::viewChanged();
 }
 
 void nyxNetlistView::viewChanged(nyxNetlistView *view) {
+    view->d_editSerial = ++g_editSerial;
     ++view->d_version;
     view->d_changed = 1;
     view->d_portPositionsValid = 0;

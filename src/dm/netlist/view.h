@@ -22,6 +22,14 @@
 // Edit bookkeeping. Every change of the view's contents calls viewChanged(view): the version goes
 // up, the view is marked changed, the session-wide view version goes up and the cached port
 // positions are marked stale.
+//
+// Change serials and the view epoch. Structures derived from many views (the occurrence tree)
+// need two facts the stored version cannot give: whether a given view changed since they read
+// it (the stored version goes back on a reread) and whether any view they point at was freed
+// (deleting a view changes no version). So:
+//   editSerial() strictly increases on every viewChanged, readFinished and emptyStored of the view
+//   epoch() strictly increases whenever a netlist view object is deleted (purge, destroy, the
+//   purge or destruction of its library or cell) or the global state is released with its views
 #pragma once
 
 #include <cstdint>
@@ -121,6 +129,9 @@ public:
     // Edit bookkeeping (see above) and its reverse after a save or load.
     static void viewChanged(nyxNetlistView *view);
     static void viewNowClean(nyxNetlistView *view) { view->d_changed = 0; }
+    // Change serials and the view epoch (see the top of this file).
+    uint64_t editSerial() const { return d_editSerial; }
+    static uint64_t epoch();
 
     Hx_genheap *viewHeap() const { return d_viewHeap; }
     Hx_genheap *blockHeap() const { return d_blockHeap; }
@@ -220,6 +231,7 @@ private:
     nyxBlkCache *d_instPosCache = nullptr;
     nyxOIDHashTable *d_propsOnPortInsts = nullptr;
     nyxOIDHashTable *d_aliasHeads = nullptr;
+    uint64_t d_editSerial = 0;
 };
 
 // Lookups and counts of a view behind the interface.
