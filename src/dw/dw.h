@@ -1,0 +1,227 @@
+// dw.h - the face of src/dw for the rest of the library: the occurrence tree of a design and
+// the occurrences it names, without one byte per occurrence.
+//
+// The elaborated hierarchy of a root netlist view (its instances, the instances of their
+// describers, and so on down to the leaves, with the nets and ports of each level) is named by
+// integers. The tree (nyxOccTree) holds one node per distinct view reached, keyed by view, and
+// every occurrence of the unfolded hierarchy gets its id from the nodes' size tables:
+//
+//   L(v)   = 1 + the highest position in use among the nets and the instances of v (0 when v
+//            has neither); positions are the slot positions of the data model, so L is the used
+//            prefix of the blocks, never their capacity: ids stay dense
+//   S(v)   = L(v) + sum of S(c) over the descending children c of v
+//   child  = an instance of v whose describer d has S(d) > 0 (a describer with neither nets nor
+//            instances is a leaf and is not descended into); children are kept in instance
+//            position order, offset(first) = L(v), offset(k+1) = offset(k) + S(child k)
+//   ids    : the top occurrence is 3, its local base B is 4; in a view occurrence of base B the
+//            net at position p is net occurrence B + p, the instance at position q instance
+//            occurrence B + q, and child k's view occurrence has base B + offset(k)
+//   range  : every id lies in [4, 4 + S(root)); a build whose 4 + S(root) - 1 would pass
+//            2^31 - 1, or whose views hold more than 2^20 ports, fails with 31002 and keeps no
+//            tree (sizes and offsets are computed in 64 bits, so nothing wraps)
+// The id of an occurrence never depends on the order of a walk. Decoding an id descends from
+// the top, at each level a binary search among the children by offset, so it costs at most the
+// depth times log(children). A port occurrence is the instance occurrence (or the top) that
+// holds it plus the position of the port in its describer view's full port order; port
+// instances map to that position by name path when the instance's describer record is older
+// than the describer, and a port instance that maps to no describer port is unconnected.
+//
+// Decisions
+//   - The last name of a view or port path may name a leaf instance (pins of library cells are
+//     the common case); the names before it must name descending instances.
+//   - The owner of a net or instance occurrence is the view occurrence that holds it, the owner
+//     of a port occurrence its instance occurrence (the top for top-level ports), the owner of
+//     the top the null occurrence, without error.
+//   - A global scalar net is named by its own name alone in paths and pathnames, at any depth.
+//   - Pathnames join names with "/" without a leading "/"; inside a name "/", "\" and ":" are
+//     preceded by a backslash, except a ":" inside brackets ("(", "<", "[" open, ")", ">", "]"
+//     close), as the pathnames of occurrence property sets spell them. A port occurrence's path
+//     is its instance names, the top-level port's name and then the member path down to the
+//     port (nyxOccPath::memberFrom says where the member path starts).
+//   - A port occurrence whose port instance is a bus or bundle, or that maps to no port
+//     instance, has the null occurrence as outside net; a top-level port has no outside net and
+//     no port instance (null, no error).
+//   - Each describer record is asked for its describer once per build; a describer that cannot
+//     be opened stops the build with its code (3 or 40); an instantiation cycle across cells
+//     fails with 2; the build uses an explicit stack, never one call per level.
+//
+// Staleness. A tree records the session-wide view version, the view epoch
+// (nyxNetlistView::epoch) and, per node, the view's edit serial. It is current while the epoch is
+// unchanged and either the version is unchanged or every node's view kept its serial; in that
+// last case isCurrent restamps the version, so that later checks cost two compares again.
+//
+// Seam for the design configurations. The configuration owns its tree through the opaque
+// nyxOccTree pointer: it calls buildTree with its root view and design id, isCurrent before each
+// use (dropTree on a stale tree, then a new design id), and dropTree when it is purged or
+// destroyed. The exported nyxdw functions decode an identifier with decodeWords, find the
+// configuration of the design id, take its tree only when isCurrent, and pass that tree to the
+// operations below; the walk iterators are handed the same resolved tree at every step.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dm/netlist/netlist.h"
+
+class nyxOccTree;
+
+// Occurrence kinds (bits 1-3 of the identifier's tag word).
+enum nyxOccKind : int32_t {
+    nyxOccNone = 0,
+    nyxOccNet = 1,
+    nyxOccFlatNet = 2,
+    nyxOccInst = 3,
+    nyxOccTop = 4,
+    nyxOccPort = 5,
+};
+
+// Hierarchy levels of a view occurrence.
+enum nyxOccLevel : int32_t { nyxOccLevelTop = 1, nyxOccLevelDescended = 2, nyxOccLevelLeaf = 4, nyxOccLevelError = 7 };
+
+// An occurrence as plain fields; kind 0 is the null occurrence. Only src/pi turns it into an
+// identifier (encodeWords gives the two words).
+struct nyxOccRef {
+    int32_t id = 0;
+    int32_t kind = nyxOccNone;
+    int32_t designId = 0;
+    int32_t port = 0;  // port occurrences: the port's position in its view's full port order
+    bool isNull() const { return kind == nyxOccNone; }
+};
+
+// The two words of an occurrence identifier:
+//   word            the occurrence id (a signed 32-bit value)
+//   tag bit 0       1 (ordinary identifiers have it clear)
+//   tag bits 1-3    the kind (so the low four bits are 3, 5, 7, 9 or 11)
+//   tag bits 4-11   the design id
+//   tag bits 12-31  the port position (port occurrences; 0 for the others)
+struct nyxOccWords {
+    uint32_t word = 0;
+    uint32_t tag = 0;
+};
+
+// A path of names from the top down; names[memberFrom ..] is the member path of a port.
+struct nyxOccPath {
+    std::vector<std::string> names;
+    size_t memberFrom = 0;
+};
+
+namespace nyxdw {
+
+constexpr int32_t kTopId = 3;
+constexpr int32_t kFirstLocal = 4;
+constexpr int32_t kMaxDesignId = 255;
+constexpr int32_t kPortBits = 20;
+constexpr int32_t kMaxPorts = 1 << kPortBits;
+// The largest S(root): the last id, 4 + S - 1, is at most 2^31 - 1.
+constexpr int64_t kMaxSize = (int64_t{1} << 31) - kFirstLocal;
+
+// --- Identifier layout ---------------------------------------------------------------------------
+// Encoding fails (false) for a kind outside 1-5, a design id outside 0-255 or a port position
+// outside 0 .. 2^20 - 1 (or not 0 for another kind than a port). Decoding fails for a clear tag
+// bit, a kind outside 1-5 or a port position on another kind; it checks nothing against a tree.
+bool encodeWords(const nyxOccRef &ref, nyxOccWords *out);
+bool decodeWords(nyxOccWords in, nyxOccRef *out);
+
+// --- The tree ------------------------------------------------------------------------------------
+// Builds the tree of `root` (its contents are loaded first) for design id `designId`. Errors:
+// 2 an instantiation cycle, 31002 the id space or the port tag bits overflow, a describer's
+// 3 / 40, 4 memory or a view that cannot be read. Null on error, with nothing kept.
+nyxOccTree *buildTree(nyxNetlistView *root, int32_t designId, cfidrErrorT *err);
+// Releases a tree and its heaps; clears the pointer (nothing for null).
+void dropTree(nyxOccTree *&tree);
+// Whether the tree still describes its views (see Staleness above); restamps when it can.
+bool isCurrent(nyxOccTree *tree);
+// A process-wide serial given at each build: iterators compare it to know their tree.
+uint64_t buildSerial(const nyxOccTree *tree);
+int32_t designId(const nyxOccTree *tree);
+nyxNetlistView *rootView(const nyxOccTree *tree);
+int64_t totalSize(const nyxOccTree *tree);   // S(root)
+int32_t nodeCount(const nyxOccTree *tree);
+int32_t maxDepth(const nyxOccTree *tree);    // view occurrences on the longest descent, top = 1
+size_t treeBytes(const nyxOccTree *tree);    // memory the tree holds (heap pages and records)
+
+// --- Accessors -----------------------------------------------------------------------------------
+// Each takes a current tree and an occurrence of that tree (its design id is not compared).
+// An occurrence of the wrong kind, an id outside the tree, a position on a free slot or a port
+// position outside the view's ports gives 31001 and the null result.
+
+nyxOccRef top(const nyxOccTree *tree);
+// Owner as under Decisions above.
+nyxOccRef owner(nyxOccTree *tree, const nyxOccRef &occ, cfidrErrorT *err);
+// The view of a top or instance occurrence (for an instance occurrence its describer).
+nyxNetlistView *viewOf(nyxOccTree *tree, const nyxOccRef &occ, cfidrErrorT *err);
+// 1 top, 2 descended instance, 4 leaf instance, 7 on error.
+int32_t level(nyxOccTree *tree, const nyxOccRef &occ, cfidrErrorT *err);
+nyxInst *instOf(nyxOccTree *tree, const nyxOccRef &occ, cfidrErrorT *err);
+// The net of a net occurrence with its class code; the last lookup is cached in the tree.
+nyxObjRef netOf(nyxOccTree *tree, const nyxOccRef &occ, cfidrErrorT *err);
+// The port of a port occurrence (in the describer view, or the root view for the top).
+nyxObjRef portOf(nyxOccTree *tree, const nyxOccRef &occ, cfidrErrorT *err);
+// The port instance of a port occurrence with its class code (null for a top-level port or a
+// port that maps to no port instance; no error then).
+nyxObjRef portInstOf(nyxOccTree *tree, const nyxOccRef &occ, cfidrErrorT *err);
+// The instance occurrence of a port occurrence (the top for a top-level port).
+nyxOccRef instOccOf(nyxOccTree *tree, const nyxOccRef &occ, cfidrErrorT *err);
+// The net occurrence on the port inside its view occurrence, and the one on the port instance
+// in the parent view occurrence; the null occurrence (no error) when there is none.
+nyxOccRef insideNet(nyxOccTree *tree, const nyxOccRef &occ, cfidrErrorT *err);
+nyxOccRef outsideNet(nyxOccTree *tree, const nyxOccRef &occ, cfidrErrorT *err);
+
+// --- Paths ---------------------------------------------------------------------------------------
+// Lookups from the top by a null-terminated array of names: 30001 a null or empty path or an
+// invalid name, 27 a name not found (or an instance before the last that is not descended).
+// View: every name an instance (the last may be a leaf). Net: instances, then the net. Port:
+// instances (the last may be a leaf), then the top-level port, then `members` (may be null)
+// down through buses and bundles.
+nyxOccRef findView(nyxOccTree *tree, const char *const *path, cfidrErrorT *err);
+nyxOccRef findNet(nyxOccTree *tree, const char *const *path, cfidrErrorT *err);
+nyxOccRef findPort(nyxOccTree *tree, const char *const *path, const char *const *members, cfidrErrorT *err);
+// The names of an occurrence from the top down (empty for the top); false with 31001.
+bool pathOf(nyxOccTree *tree, const nyxOccRef &occ, nyxOccPath *out, cfidrErrorT *err);
+// The names joined as described under Decisions; "" with 31001.
+std::string pathnameOf(nyxOccTree *tree, const nyxOccRef &occ, cfidrErrorT *err);
+std::string escapeName(const char *name);
+
+} // namespace nyxdw
+
+// --- Walks ---------------------------------------------------------------------------------------
+// A walk remembers the serial of the tree it was made on and reads nothing of it until the next
+// step, which is handed the tree the caller resolved as current (null when there is none): a
+// tree of another serial, or none, ends the step with 31001. Each walk keeps only an explicit
+// stack as deep as the hierarchy.
+class nyxOccWalk {
+public:
+    explicit nyxOccWalk(const nyxOccTree *tree);
+    virtual ~nyxOccWalk() = default;
+    nyxOccWalk(const nyxOccWalk &) = delete;
+    nyxOccWalk &operator=(const nyxOccWalk &) = delete;
+    // The next occurrence: false at the end (err untouched) or on error.
+    bool next(nyxOccTree *current, nyxOccRef *out, cfidrErrorT *err);
+    virtual void reset() = 0;
+
+protected:
+    virtual bool step(nyxOccTree *tree, nyxOccRef *out, cfidrErrorT *err) = 0;
+
+private:
+    uint64_t d_serial;
+};
+
+namespace nyxdw {
+
+// Every instance occurrence below the top, depth first, each view's instances in position
+// order, a descended instance before its contents; mode bit 1 leaf instances, bit 2 descended
+// ones (1, 2 or 3; 31001 for a bad view occurrence, 10 for another mode is the caller's).
+nyxOccWalk *walkHierarchy(nyxOccTree *tree, int32_t mode, cfidrErrorT *err);
+// The instance, net and port occurrences of one top or instance occurrence.
+nyxOccWalk *walkInsts(nyxOccTree *tree, const nyxOccRef &viewOcc, cfidrErrorT *err);
+nyxOccWalk *walkNets(nyxOccTree *tree, const nyxOccRef &viewOcc, cfidrErrorT *err);
+nyxOccWalk *walkPorts(nyxOccTree *tree, const nyxOccRef &viewOcc, cfidrErrorT *err);
+// The port occurrences on a net occurrence: mode 1 the ports of the net when it is a net of
+// the top, 2 the port instances on it whose instance is a leaf, 3 those whose instance is
+// descended into. Null with 31001 for a bad net occurrence, 4 when memory ran out; the mode is
+// the caller's to check.
+nyxOccWalk *walkNetPorts(nyxOccTree *tree, const nyxOccRef &netOcc, int32_t mode, cfidrErrorT *err);
+
+} // namespace nyxdw
