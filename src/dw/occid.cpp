@@ -133,11 +133,26 @@ nyxObjRef portInstFor(nyxInst *inst, nyxNetlistView *describer, nyxPort *port, i
 
 int32_t describerPosition(const void *word, nyxInst *inst, nyxNetlistView *describer) {
     if (recordCurrent(inst, describer)) return nyxPortInst::positionInInst(word);
-    cfidrErrorT e = 0;
-    nyxObjRef port = nyxPortInst::describerPort(word, &e);
-    if (port.obj == nullptr || e != 0) return -1;
-    auto *p = static_cast<nyxPort *>(port.obj);
-    return p->d_view == describer ? nyxPort::getPositionInView(p) : -1;
+    // Older record: the record port names from the word up to the top-level port, then down
+    // the describer's ports by those names (letter case ignored, as records match describers).
+    std::vector<const char *> names;
+    int32_t code = 0;
+    for (const void *w = word; code != nyxCodeInst; w = nyxPortInst::owner(w, &code)) {
+        names.push_back(nyxPortInst::describerName(w));
+    }
+    const nyxDynArray *list = &describer->ports();
+    nyxPort *port = nullptr;
+    for (size_t i = names.size(); i-- > 0;) {
+        if (list == nullptr || names[i] == nullptr) return -1;
+        port = nullptr;
+        for (int32_t k = 0; k < list->nitems() && port == nullptr; ++k) {
+            auto *p = static_cast<nyxPort *>((*list)[k]);
+            if (nyxDMUtil::sameName(p->name(), names[i])) port = p;
+        }
+        if (port == nullptr) return -1;
+        list = port->isGroup() ? &static_cast<nyxPortBundle *>(port)->members() : nullptr;
+    }
+    return port != nullptr ? nyxPort::getPositionInView(port) : -1;
 }
 
 // --- Used prefix of a view ------------------------------------------------------------------------
