@@ -8,7 +8,8 @@
 //
 //   L(v)   = 1 + the highest position in use among the nets and the instances of v (0 when v
 //            has neither); positions are the slot positions of the data model, so L is the used
-//            prefix of the blocks, never their capacity: ids stay dense
+//            prefix of the blocks, never their capacity: ids stay dense (instance positions
+//            still skip the unused tail of each port-count group's blocks, inst.h)
 //   S(v)   = L(v) + sum of S(c) over the descending children c of v
 //   child  = an instance of v whose describer d has S(d) > 0 (a describer with neither nets nor
 //            instances is a leaf and is not descended into); children are kept in instance
@@ -49,6 +50,9 @@
 // (nyxNetlistView::epoch) and, per node, the view's edit serial. It is current while the epoch is
 // unchanged and either the version is unchanged or every node's view kept its serial; in that
 // last case isCurrent restamps the version, so that later checks cost two compares again.
+// Leaf describers are nodes too (of size 0): a net added to a leaf changes the tree. The epoch
+// is process-wide, so deleting any netlist view makes every tree stale: a rebuild at the next
+// use, never a read of a freed view.
 //
 // Seam for the design configurations. The configuration owns its tree through the opaque
 // nyxOccTree pointer: it calls buildTree with its root view and design id, isCurrent before each
@@ -137,6 +141,8 @@ bool isCurrent(nyxOccTree *tree);
 uint64_t buildSerial(const nyxOccTree *tree);
 int32_t designId(const nyxOccTree *tree);
 nyxNetlistView *rootView(const nyxOccTree *tree);
+// The view of node i (0 .. nodeCount - 1; node 0 is the root): the views a session registers.
+nyxNetlistView *nodeView(const nyxOccTree *tree, int32_t i);
 int64_t totalSize(const nyxOccTree *tree);   // S(root)
 int32_t nodeCount(const nyxOccTree *tree);
 int32_t maxDepth(const nyxOccTree *tree);    // view occurrences on the longest descent, top = 1
@@ -212,9 +218,10 @@ namespace nyxdw {
 
 // Every instance occurrence below the top, depth first, each view's instances in position
 // order, a descended instance before its contents; mode bit 1 leaf instances, bit 2 descended
-// ones (1, 2 or 3; 31001 for a bad view occurrence, 10 for another mode is the caller's).
+// ones. The mode (1, 2 or 3) is the caller's to check. Null with 4 when memory ran out.
 nyxOccWalk *walkHierarchy(nyxOccTree *tree, int32_t mode, cfidrErrorT *err);
-// The instance, net and port occurrences of one top or instance occurrence.
+// The instance, net and port occurrences of one top or instance occurrence, in position order
+// (ports in the view's full port order). Null with 31001 for a bad occurrence, 4 for memory.
 nyxOccWalk *walkInsts(nyxOccTree *tree, const nyxOccRef &viewOcc, cfidrErrorT *err);
 nyxOccWalk *walkNets(nyxOccTree *tree, const nyxOccRef &viewOcc, cfidrErrorT *err);
 nyxOccWalk *walkPorts(nyxOccTree *tree, const nyxOccRef &viewOcc, cfidrErrorT *err);

@@ -16,7 +16,7 @@ bool netAt(nyxOccTree *tree, const nyxOccRef &occ, Place *p, nyxObjRef *net, cfi
     cfidrErrorT e = 0;
     int32_t code = 0;
     void *obj = tree->node(p->node).view->netAtPosition(p->local, &code, &e);
-    if (obj == nullptr) return fail(err);
+    if (obj == nullptr) return e == cfidrErrInternal ? (*err = e, false) : fail(err);
     net->obj = obj;
     net->code = code;
     tree->d_lastNetId = occ.id;

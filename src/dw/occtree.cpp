@@ -264,6 +264,7 @@ bool isCurrent(nyxOccTree *tree) {
 uint64_t buildSerial(const nyxOccTree *tree) { return tree->d_serial; }
 int32_t designId(const nyxOccTree *tree) { return tree->d_designId; }
 nyxNetlistView *rootView(const nyxOccTree *tree) { return tree->d_nodes[0].view; }
+nyxNetlistView *nodeView(const nyxOccTree *tree, int32_t i) { return tree->d_nodes[i].view; }
 int64_t totalSize(const nyxOccTree *tree) { return tree->d_nodes[0].size; }
 int32_t nodeCount(const nyxOccTree *tree) { return tree->d_nodeCount; }
 int32_t maxDepth(const nyxOccTree *tree) { return tree->d_maxDepth; }

@@ -92,7 +92,7 @@ public:
     }
 
 private:
-    bool step(nyxOccTree *tree, nyxOccRef *out, cfidrErrorT *) override {
+    bool step(nyxOccTree *tree, nyxOccRef *out, cfidrErrorT *err) override {
         if (d_kind == nyxOccInst) {
             int32_t q = 0;
             if (d_insts.next(d_view, &q) == nullptr) return false;
@@ -111,6 +111,7 @@ private:
                 *out = ref(tree, d_base + d_pos++, nyxOccNet);
                 return true;
             }
+            if (e == cfidrErrInternal) return *err = e, false;  // no memory for the position cache
         }
         return false;
     }
