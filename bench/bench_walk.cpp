@@ -8,6 +8,8 @@
 //   buildBillion: the tree of nine levels, 10^9 leaf occurrences (build_us, tree_bytes, the
 //     resident memory the build added).
 //   decodeDepth6: instOf on 1e6 shuffled leaf instance-occurrence ids at depth 6 (decode_ns).
+//   accessAfterUnrelatedEdit: the staleness check and instOf, 1e6 times, on a fresh tree and
+//     after an edit outside the tree (fresh_ns, after_ns, ratio).
 //   findNetByPath: a net found by a path of six names (find_ns).
 //
 //   build/<dir>/bench/bench_walk
@@ -168,6 +170,38 @@ void decodeDepth6(benchmark::State &state) {
     state.counters["decode_ns"] = ns / static_cast<double>(state.iterations()) / static_cast<double>(leaves.size());
 }
 
+// 1e6 accessor calls, each after the staleness check a configuration makes, on a fresh tree and
+// after an edit of a view outside the tree (the first check restamps; ratio = after / fresh).
+void accessAfterUnrelatedEdit(benchmark::State &state) {
+    if (!enterScratchDirectory()) return state.SkipWithError("no scratch directory");
+    Design d(6);
+    cfiOID other = d.view(cfidrPIOpenLib("walk", 2, &d.e), "other");
+    d.e = 0;
+    d.tree = nyxdw::buildTree(d.root, 1, &d.e);
+    if (d.tree == nullptr) return state.SkipWithError("build failed");
+    std::vector<nyxOccRef> leaves;
+    std::unique_ptr<nyxOccWalk> w(nyxdw::walkHierarchy(d.tree, 1, &d.e));
+    for (nyxOccRef r; w->next(d.tree, &r, &d.e);) leaves.push_back(r);
+    auto run = [&] {
+        const double start = cpuNow();
+        for (const nyxOccRef &r : leaves) {
+            if (!nyxdw::isCurrent(d.tree)) return -1.0;
+            benchmark::DoNotOptimize(nyxdw::instOf(d.tree, r, &d.e));
+        }
+        return cpuNow() - start;
+    };
+    double fresh = 0, after = 0;
+    for (auto _ : state) {
+        fresh += run();
+        cfidrNetlistViewCreateNetScalar(other, ("n" + std::to_string(state.iterations())).c_str(), &d.e);
+        after += run();
+    }
+    if (fresh < 0 || after < 0 || d.e != 0) return state.SkipWithError("tree went stale");
+    state.counters["fresh_ns"] = fresh / static_cast<double>(state.iterations()) / static_cast<double>(leaves.size());
+    state.counters["after_ns"] = after / static_cast<double>(state.iterations()) / static_cast<double>(leaves.size());
+    state.counters["ratio"] = after / fresh;
+}
+
 void findNetByPath(benchmark::State &state) {
     if (!enterScratchDirectory()) return state.SkipWithError("no scratch directory");
     Design d(6);
@@ -189,5 +223,6 @@ void findNetByPath(benchmark::State &state) {
 BENCHMARK(walkTree)->DenseRange(5, 7)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(buildBillion)->Iterations(20)->Unit(benchmark::kMicrosecond);
 BENCHMARK(decodeDepth6)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(accessAfterUnrelatedEdit)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(findNetByPath)->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();

@@ -76,9 +76,12 @@ int32_t level(nyxOccTree *tree, const nyxOccRef &occ, cfidrErrorT *err) {
 }
 
 nyxInst *instOf(nyxOccTree *tree, const nyxOccRef &occ, cfidrErrorT *err) {
-    ViewOcc vo;
-    if (occ.kind != nyxOccInst) return fail(err), nullptr;
-    return viewOccOf(tree, occ, &vo, err) ? vo.inst : nullptr;
+    // Only the instance is asked for: no child search and no describer.
+    Place p;
+    if (occ.kind != nyxOccInst || !locate(tree, occ.id, &p) || p.local < 0) return fail(err), nullptr;
+    cfidrErrorT e = 0;
+    nyxInst *inst = nyxInstance::findByPosition(tree->node(p.node).view, p.local, &e);
+    return inst != nullptr ? inst : (fail(err), nullptr);
 }
 
 nyxObjRef netOf(nyxOccTree *tree, const nyxOccRef &occ, cfidrErrorT *err) {
