@@ -131,12 +131,13 @@ public:
 
 private:
     bool step(nyxOccTree *tree, nyxOccRef *out, cfidrErrorT *) override {
+        // Ports count only on nets of the top: the design's own pins.
+        if (d_mode == 1 && d_place.ownId != nyxdw::kTopId) return false;
         while (d_net != nullptr && d_index < static_cast<int32_t>(d_net->d_connCount)) {
             bool isPort = false;
             void *obj = nyxNetScalar::connectionAt(d_net, d_index++, &isPort);
             if (isPort != (d_mode == 1)) continue;
             if (isPort) {
-                if (d_place.ownId != nyxdw::kTopId) return false;
                 *out = ref(tree, nyxdw::kTopId, nyxOccPort, nyxPort::getPositionInView(static_cast<nyxPort *>(obj)));
                 return true;
             }
