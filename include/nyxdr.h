@@ -292,6 +292,85 @@ NYX_API const char *nyxdrOccPropGetZILPathname(cfiOID prop, cfidrErrorT *err);
 NYX_API void nyxdrOccPropSetSave(cfiOID set, cfidrErrorT *err);
 NYX_API void nyxdrOccPropSetPurge(cfiOID set, cfidrErrorT *err);
 
+/* ==== Design configurations ================================================================ */
+
+/* A design configuration names one elaboration of a design: a root netlist view, a selection
+ * mode (0-2, stored and returned only) and an ordered list of occurrence property sets. It
+ * belongs to a cell and is stored in a file of its own beside the cell's views. Every function
+ * below reads the configuration's file first when it is not loaded; a file that cannot be read
+ * is reported (4) at every use, and a save then refuses and leaves the file as it is. A
+ * configuration refers to its root view and sets by their place on disk: purging or destroying
+ * one of them never leaves it dangling, and it is found again on next use. */
+
+/* Creates a configuration of the cell with a root view and a selection mode, loaded and empty of
+ * sets; nothing is written until it is saved. Errors, in this order: 16/15 (cell), 30011 (root
+ * view unusable), 30012 (root view not a netlist view), 42 (the cell's library read-only), 14
+ * (name invalid), 30010 (mode outside 0-2), 26 (a configuration of that name in the cell, letter
+ * case ignored; stored ones count), 4. 42, 14 and 26 are skipped in trusted data mode, 30010 in
+ * trusted program mode. */
+NYX_API cfiOID nyxdrCellCreateDesignConfig(cfiOID cell, const char *name, cfiOID rootView,
+                                           nyxdrSelectionModeT mode, cfidrErrorT *err);
+
+/* Opens a stored configuration by library, cell and configuration name in an access mode,
+ * starting the interface session when there is none. The library (a known one, else opened)
+ * and the configuration take the mode. A configuration the cell lists is returned; when it was
+ * already loaded 30009 is reported with it. Otherwise one with a stored file is returned unread.
+ * Errors: 41 (mode), 14 (a name invalid, unless trusted data mode), 27 (library or cell not
+ * found), 30006 (no stored configuration of that name), 30009 (see above), 4. */
+NYX_API cfiOID nyxdrPIOpenDesignConfig(const char *lib, const char *cell, const char *name,
+                                       cfidrAccessModeT mode, cfidrErrorT *err);
+
+/* The cell's configuration of that name, letter case ignored (with fix switch 119985 on, one in
+ * memory of exactly that name first). Errors: 16/15, 14 (unless trusted program mode), 27. */
+NYX_API cfiOID nyxdrCellFindDesignConfigByName(cfiOID cell, const char *name, cfidrErrorT *err);
+
+/* An iterator over the cell's configurations in creation and directory order, stepped with
+ * nyxdrIterNextDesignConfig. Errors: 16/15, the cell's read error, 4. */
+NYX_API cfidrIterT nyxdrCellGetDesignConfigs(cfiOID cell, cfidrErrorT *err);
+
+/* The cell that owns the configuration. Errors: 16/15. */
+NYX_API cfiOID nyxdrDesignConfigGetOwner(cfiOID config, cfidrErrorT *err);
+
+/* The root view (a netlist view). Errors: 16/15, the read's error, 27 (no root view, or it
+ * cannot be found now: its library is not known or it is gone); result the null identifier. */
+NYX_API cfiOID nyxdrDesignConfigGetRootView(cfiOID config, cfidrErrorT *err);
+
+/* The selection mode, 0-2. Errors: 16/15, the read's error; result 0. */
+NYX_API nyxdrSelectionModeT nyxdrDesignConfigGetSelectionMode(cfiOID config, cfidrErrorT *err);
+
+/* An iterator over the configuration's occurrence property sets in list order, stepped with
+ * nyxdrIterNextOccPropSet; sets that cannot be found now are passed over. Errors: 16/15, the
+ * read's error, 4. */
+NYX_API cfidrIterT nyxdrDesignConfigGetOccPropSets(cfiOID config, cfidrErrorT *err);
+
+/* The first listed set of that name, letter case ignored. Errors: 16/15, 14 (unless trusted
+ * program mode), the read's error, 27. */
+NYX_API cfiOID nyxdrDesignConfigFindOccPropSetByName(cfiOID config, const char *name, cfidrErrorT *err);
+
+/* Lists a set (of any cell) before position `position` of the list; a position outside 0 to
+ * count - 1 appends. The same set may be listed more than once. Positions count every entry,
+ * also one whose set cannot be found now. Errors: 16/15, 30004 (set unusable), 30005 (not a
+ * set), the read's error, 42 (the configuration's library read-only, unless trusted data
+ * mode), 4. */
+NYX_API void nyxdrDesignConfigInsertOccPropSet(cfiOID config, cfiOID set, int32_t position,
+                                               cfidrErrorT *err);
+
+/* Takes the entry at a position off the list (the set itself stays). Errors: 16/15, the read's
+ * error, 42 (as above), 46 (position outside 0 to count - 1; the list is unchanged). */
+NYX_API void nyxdrDesignConfigRemoveOccPropSet(cfiOID config, int32_t position, cfidrErrorT *err);
+
+/* Writes the configuration's file (the cell's directory is made first), replacing it whole or
+ * leaving it as it was. Errors: 16/15, the read's error (nothing is written), 4. A library save
+ * writes a configuration only when it changed since it was read or written. */
+NYX_API void nyxdrDesignConfigSave(cfiOID config, cfidrErrorT *err);
+
+/* Drops the configuration from memory without reading or writing it: its identifier and those
+ * of its properties become unusable, its design id and occurrence tree go. A configuration with
+ * a stored file stays listed in its cell, unread. Generic destroy (cfidrObjectDestroy) removes
+ * the file as well (42 when the library is read-only), whether or not it could be read.
+ * Errors: 16/15, 4. */
+NYX_API void nyxdrDesignConfigPurge(cfiOID config, cfidrErrorT *err);
+
 #ifdef __cplusplus
 }
 #endif

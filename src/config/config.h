@@ -430,3 +430,207 @@ std::string pathname(const nyxOccPropNode *node);
 std::string internalPortName(std::string_view port, const std::vector<std::string> &member);
 
 } // namespace nyxOccPath
+
+// Design configurations
+// ---------------------
+// A design configuration (class 25) names one elaboration of a design: a root netlist view, a
+// selection mode and an ordered list of occurrence property sets. It belongs to a cell (the
+// cell's designConfigs() list, creation and directory order) and is stored in a file of its own,
+// "<path of lib, cell, name>.nyxDesignConfig" (designconfigfile.cpp). The record lives in the
+// library/cell heap, as views do; its name, its references and its property list live in its
+// own heap ("NYX DesignConfig Heap"), which goes with it.
+//
+//   session list:   nyxDesignConfig::sessionList() holds every configuration in memory, once;
+//                   a configuration is on it exactly while it is on its cell's list
+//   references:     the root view and each listed set are nyxDesignConfigRef records: obj is
+//                   the object while it is in memory, null once it went (the hook below clears
+//                   it) or while nothing was found; path is the object's disk path (library
+//                   path / cell / name, encoded as on disk), by which it is found again; raw is
+//                   the line text it was read from, written back while obj is null
+//   design ids:     0 <= d_designId < 256 <=> the id table's slot d_designId holds this
+//                   configuration; kNoDesignId (256) otherwise
+//   loaded state:   nyxDMObj's (store.h); !loaded() => no references and no properties
+//
+// Decisions where the interface and the stored form leave room:
+//   - Create checks, in order: the cell (16, 15), the root view unusable (30011), not a netlist
+//     view (30012), the cell's library read-only (42), the name invalid or too long for a file
+//     name (14), the mode outside 0-2 (30010), a configuration of that name in the cell without
+//     regard to case (26; the cell is read first, so stored ones count). 42, 14 and 26 are
+//     skipped in trusted data mode, 30010 in trusted program mode, the others never. 30002 and
+//     30003 are not used: a configuration argument reports 16 and 15 as every first argument.
+//   - Every operation reads the file first (getters of the mode and the sets too); the owner and
+//     the name need no read. A failed read reports its error at every use (34 the file cannot be
+//     read, 4 too large).
+//   - Edits (insert, remove, properties) are refused with 42 while the owning library is held
+//     for read (unless trusted data mode). Opening sets the mode of the configuration and of its
+//     library to the mode asked for (the library's mode changes for all its contents).
+//   - Opening reads the cell first and looks in its list, so that a later read of the cell never
+//     makes a second object for the same file; a listed configuration already loaded comes back
+//     with 30009; one that is not listed and has no stored file reports 30006 and makes nothing.
+//   - Selection modes are stored and returned only; a mode outside 0-2 in a file leaves it as it
+//     was (0 for a configuration read from its file).
+//   - Positions of the set list count every entry, also one whose set cannot be found now; the
+//     iterator and find-by-name pass over those. Insert at a position outside 0..count-1
+//     appends; duplicates are allowed (the first listed wins where sets are applied).
+//   - References do not dangle: a stored object going (purge, destroy, library purge) clears
+//     every reference to it (nyxLater.storedObjectGoing, O(configurations), nothing when none
+//     exist); the next use finds the object again by library, cell and name (a purged view or
+//     set that has a file is listed again by its cell, or made from its file).
+//   - Purge does not read the file first (what it would read is dropped at once, and a file
+//     that cannot be read must not keep the configuration in memory); a configuration with a
+//     stored file stays listed in its cell, unread. Destroy does not need a successful read: it
+//     removes the file (42 read-only library unless trusted data) and drops the configuration.
+//     Both free the design id and drop the occurrence tree.
+//   - An explicit save writes the file whenever the configuration is loaded (a failed read
+//     refuses with the read's error and writes nothing); a library save writes it only when it
+//     changed since it was read or last written (an edit, or different text).
+//   - Renaming reports 36.
+//   - Design ids: a configuration takes an id when its occurrence tree is built (takeDesignId)
+//     and frees it when the tree is dropped (dropDesignId), so that configurations listed from
+//     disk hold none. The table of 256 slots hands out the first free slot at or after its
+//     cursor, and moves the cursor past it; a configuration does not get back the id it gave up
+//     last while another slot is free. With all 256 held the build fails with 31002.
+//   - The occurrence tree (built by the walk) hangs on d_occTree, opaque here; dropping it is
+//     the walk's (nyxDesignConfig::treeDropper), called by purge and destroy.
+
+class nyxDesignConfig;
+
+// A configuration's reference to its root view or one of its sets (see above).
+struct nyxDesignConfigRef {
+    nyxDMObj *obj = nullptr;
+    nyxVarString path;
+    nyxVarString raw;
+};
+
+class nyxDesignConfig final : public nyxDMObj {
+public:
+    static constexpr int32_t kNoDesignId = 256;
+    static constexpr int32_t kDesignIds = 256;
+
+    const char *pathnameObj() override;
+    const char *nameObj() const override { return d_name.getString(); }
+    void deleteObj() override;
+    // A library save writes the configuration only when it changed (see above).
+    void saveObj(cfidrErrorT *err) override;
+    void emptyStored() override { empty(this); }
+
+    // Operations behind the interface (checks of object arguments done by the caller).
+    static nyxDesignConfig *create(nyxCell *cell, const char *name, nyxDMObj *rootView,
+                                   int32_t mode, cfidrErrorT *err);
+    static nyxDesignConfig *open(const char *lib, const char *cell, const char *name,
+                                 cfidrAccessModeT mode, cfidrErrorT *err);
+    static nyxDesignConfig *findByName(nyxCell *cell, const char *name, cfidrErrorT *err);
+    // The construct operation of the type-table row: an unread configuration in the cell's list.
+    static nyxDMObj *constructStored(nyxCell *cell, const char *name, int32_t row, cfidrErrorT *err);
+    // Reads the configuration when it is not loaded. False with the read's error.
+    static bool load(nyxDesignConfig *config, cfidrErrorT *err) { return config->openObj(err); }
+    // Drops references and properties and makes the heap anew; name, cell and identity stay.
+    static void empty(nyxDesignConfig *config);
+
+    static nyxCell *getOwner(nyxDesignConfig *config) { return config->d_cell; }
+    // The root view (class 14); 27 when there is none or it cannot be found.
+    static nyxDMObj *getRootView(nyxDesignConfig *config, cfidrErrorT *err);
+    static int32_t getSelectionMode(nyxDesignConfig *config, cfidrErrorT *err);
+    static nyxIter *getOccPropSets(nyxDesignConfig *config, cfidrErrorT *err);
+    static nyxDMObj *findOccPropSetByName(nyxDesignConfig *config, const char *name,
+                                          cfidrErrorT *err);
+    static void insertOccPropSet(nyxDesignConfig *config, nyxDMObj *set, int32_t position,
+                                 cfidrErrorT *err);
+    static void removeOccPropSet(nyxDesignConfig *config, int32_t position, cfidrErrorT *err);
+    static void save(nyxDesignConfig *config, cfidrErrorT *err);
+    static void purge(nyxDesignConfig *config, cfidrErrorT *err);
+    static void destroy(nyxDesignConfig *config, cfidrErrorT *err);
+
+    // Design ids for the walk: take one for a tree being built (true when the configuration holds
+    // one; 31002 when all are held), free it when the tree is dropped; the configuration of an id
+    // (null for none and for 256 or more).
+    static bool takeDesignId(nyxDesignConfig *config, cfidrErrorT *err);
+    static void dropDesignId(nyxDesignConfig *config);
+    static nyxDesignConfig *byDesignId(int32_t id);
+    static int32_t designIdsHeld();
+    // The walk's operation that drops a configuration's tree (null until the walk installs it).
+    static void (*treeDropper)(nyxDesignConfig *config);
+
+    // References (designconfigrefs.cpp). resolve finds the object of a reference (class 14 for
+    // the root, 21 for a set) again when it went or was never found: the library whose disk path
+    // is the path's directory part, its cell and object; only when no known library has that
+    // path, the object of the path's last name in the configuration's own cell. Null when
+    // nothing is found. Builders used by the reader: the root view and an appended set from the
+    // text of their line (`raw`, and its unescaped path); false only when memory ran out.
+    static nyxDMObj *resolve(nyxDesignConfig *config, nyxDesignConfigRef *ref, int32_t code);
+    bool setRootFromLine(std::string_view raw, std::string_view path);
+    bool appendSetFromLine(std::string_view raw, std::string_view path);
+    // Builders of the interface: the root view and a set inserted at a position.
+    bool setRootObject(nyxDMObj *view);
+    bool insertSetObject(nyxDMObj *set, int32_t position);
+    // The text of a reference's line (escaped): the soft path of the object's disk path while it
+    // is in memory, else the line it was read from, else its escaped path.
+    static std::string lineText(const nyxDesignConfigRef *ref);
+    // The stored object `obj` went: every reference to it is cleared.
+    static void storedObjectGoing(nyxDMObj *obj);
+
+    // The session's configurations, every one in memory once.
+    static nyxDynArray &sessionList();
+    nyxPropOwner propOwner();
+    bool editRefused() const;
+
+    Hx_genheap *heap() const { return d_heap; }
+    nyxDesignConfigRef *rootRef() { return d_root; }
+    nyxDynArray &setRefs() { return d_sets; }
+    int32_t d_selectionMode = 0;
+    int32_t d_designId = kNoDesignId;
+    int32_t d_lastDesignId = kNoDesignId;
+    bool d_changed = false;
+    uint64_t d_storedHash = 0;  // hash of the text last read or written
+    void *d_occTree = nullptr;  // the walk's occurrence tree, opaque here
+    bool d_flatNets = false;
+    nyxCell *d_cell;
+    nyxVarString d_name;  // in the library/cell heap
+
+private:
+    nyxDesignConfig(nyxCell *cell, cfidrAccessModeT mode, Hx_genheap *heap);
+    ~nyxDesignConfig() override;
+    static nyxDesignConfig *construct(nyxCell *cell, const char *name, cfidrErrorT *err);
+    nyxDesignConfigRef *newRef();
+    static void dropTree(nyxDesignConfig *config);
+
+    Hx_genheap *d_heap;
+    nyxDesignConfigRef *d_root = nullptr;  // null: no root view
+    nyxDynArray d_sets;                    // nyxDesignConfigRef pointers, in the own heap
+};
+
+// The configuration operations the interface reaches through the `own` slot of class row 25.
+struct nyxDesignConfigClassOps {
+    nyxDesignConfig *(*create)(nyxCell *cell, const char *name, nyxDMObj *rootView, int32_t mode,
+                               cfidrErrorT *err);
+    nyxDesignConfig *(*open)(const char *lib, const char *cell, const char *name,
+                             cfidrAccessModeT mode, cfidrErrorT *err);
+    nyxDesignConfig *(*findByName)(nyxCell *cell, const char *name, cfidrErrorT *err);
+    nyxDMObj *(*getRootView)(nyxDesignConfig *config, cfidrErrorT *err);
+    int32_t (*getSelectionMode)(nyxDesignConfig *config, cfidrErrorT *err);
+    nyxIter *(*getOccPropSets)(nyxDesignConfig *config, cfidrErrorT *err);
+    nyxDMObj *(*findOccPropSetByName)(nyxDesignConfig *config, const char *name, cfidrErrorT *err);
+    void (*insertOccPropSet)(nyxDesignConfig *config, nyxDMObj *set, int32_t position,
+                             cfidrErrorT *err);
+    void (*removeOccPropSet)(nyxDesignConfig *config, int32_t position, cfidrErrorT *err);
+    void (*save)(nyxDesignConfig *config, cfidrErrorT *err);
+    void (*purge)(nyxDesignConfig *config, cfidrErrorT *err);
+};
+
+// The stored form of configurations (designconfigfile.cpp), installed in type-table row 8.
+// `parse` fills an empty configuration from a text (never damaged: malformed lines are ignored;
+// 4 only when memory ran out); `format` gives the text the writer stores.
+namespace nyxDesignConfigFile {
+
+void read(nyxDMObj *config, const char *path, cfidrErrorT *err);
+void write(nyxDMObj *config, const char *path, cfidrErrorT *err);
+void remove(const char *path, cfidrErrorT *err);
+cfidrErrorT parse(nyxDesignConfig *config, std::string_view text);
+std::string format(const nyxDesignConfig *config);
+
+// The escaping of names and values (see the file's table).
+std::string escapeName(std::string_view name);
+std::string escapeText(std::string_view text);
+std::string unescape(std::string_view text);
+
+} // namespace nyxDesignConfigFile

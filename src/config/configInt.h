@@ -38,3 +38,22 @@ nyxIter *viewGetProps(void *obj, uint32_t, cfidrErrorT *err);
 void viewDestroy(void *obj, uint32_t, cfidrErrorT *err);
 
 } // namespace nyxSelectorOps
+
+// Design configurations: the reader and the writer note the text now on disk (designconfig.cpp),
+// so that a library save knows whether the configuration changed since.
+void nyxDesignConfigStored(nyxDesignConfig *config, const std::string &text);
+
+// The operations of the class row of design configurations (designconfigops.cpp); without a
+// rename operation the frame refuses renaming (36).
+namespace nyxDesignConfigOps {
+
+nyxObjRef createProp(void *obj, uint32_t, const char *name, cfidrErrorT *err);
+nyxObjRef findProp(void *obj, uint32_t, const char *name, cfidrErrorT *err);
+nyxIter *getProps(void *obj, uint32_t, cfidrErrorT *err);
+void destroy(void *obj, uint32_t, cfidrErrorT *err);
+const char *getName(void *obj, uint32_t, cfidrErrorT *err);
+
+} // namespace nyxDesignConfigOps
+
+// The design-configuration part of nyxConfigInstall (registration.cpp).
+void nyxDesignConfigInstall();

@@ -1,6 +1,9 @@
 // Where selector sets join the rest of the library: their class rows (16-19), the type-table rows
 // of their two stored forms, and the opening of the selector-set files of the current directory
-// at start. nyxConfigInstall is the subsystem's start call in the session code's start list.
+// at start; occurrence property sets: class rows 21-24 and type-table row 9; and design
+// configurations: class row 25, type-table row 8 and the hook for stored objects going away.
+// nyxConfigInstall is the subsystem's start call in the session code's start list.
+#include "config/configInt.h"
 #include "config/occpropInt.h"
 
 using namespace nyxSelectorOps;
@@ -121,4 +124,48 @@ void nyxConfigInstall() {
     }
     // An entry already filled is a stand-in a test put there before the session started: kept.
     if (nyxLater.openSelectorSetFile == nullptr) nyxLater.openSelectorSetFile = openSelectorSetFile;
+    nyxDesignConfigInstall();
+}
+
+// --- Design configurations ------------------------------------------------------------------------
+
+namespace {
+
+constinit const nyxDesignConfigClassOps kConfigOwn = {
+    nyxDesignConfig::create,
+    nyxDesignConfig::open,
+    nyxDesignConfig::findByName,
+    nyxDesignConfig::getRootView,
+    nyxDesignConfig::getSelectionMode,
+    nyxDesignConfig::getOccPropSets,
+    nyxDesignConfig::findOccPropSetByName,
+    nyxDesignConfig::insertOccPropSet,
+    nyxDesignConfig::removeOccPropSet,
+    nyxDesignConfig::save,
+    nyxDesignConfig::purge,
+};
+
+constexpr nyxClassOps makeConfigOps() {
+    nyxClassOps ops{};
+    ops.createProp = nyxDesignConfigOps::createProp;
+    ops.destroy = nyxDesignConfigOps::destroy;
+    ops.findPropByName = nyxDesignConfigOps::findProp;
+    ops.getName = nyxDesignConfigOps::getName;
+    ops.getters[nyxIterProp] = nyxDesignConfigOps::getProps;
+    ops.own = &kConfigOwn;
+    return ops;
+}
+
+constinit const nyxClassOps kConfigOps = makeConfigOps();
+
+} // namespace
+
+// Class row 25, type-table row 8 (stored form and the construct operation of a cell's read),
+// and the hook that clears configurations' references to a stored object going away.
+void nyxDesignConfigInstall() {
+    nyxClasses::install(nyxCodeDesignConfig, &kConfigOps);
+    nyxDMTypes::install(nyxDMTypes::kDesignConfig, nyxDesignConfigFile::read,
+                        nyxDesignConfigFile::write, nyxDesignConfigFile::remove,
+                        nyxDesignConfig::constructStored);
+    nyxLater.storedObjectGoing = nyxDesignConfig::storedObjectGoing;
 }

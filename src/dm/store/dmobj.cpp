@@ -57,6 +57,7 @@ const char *kindName(int32_t index) { return index >= 0 && index < kRows ? kKind
 // ---------------------------------------------------------------------------------------------
 
 nyxDMObj::~nyxDMObj() {
+    if (nyxLater.storedObjectGoing != nullptr) nyxLater.storedObjectGoing(this);
     // Iterators over the object's lists end with it (no iterator memory is read here).
     nyxIterObjectGone(this);
     forgetPathname();

@@ -428,5 +428,10 @@ struct nyxLaterSteps {
     void (*stopCompilers)();
     // The schematic compiler's release banner (the version query in schematic-compiler mode).
     const char *(*svcReleaseBanner)();
+    // A stored object is going (purge, destroy, release of what holds it): called from
+    // nyxDMObj's destructor, after the kind's own destructor and while the cached path name is
+    // still there, so that whatever refers to the object forgets it. Only the address and
+    // d_pathName may be used: the object's kind is gone.
+    void (*storedObjectGoing)(nyxDMObj *obj);
 };
 extern nyxLaterSteps nyxLater;
