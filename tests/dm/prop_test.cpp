@@ -88,6 +88,8 @@ TEST_F(Props, CaseSensitiveWhenTheVariableIsSetAtInit) {
     cfidrPIQuit(&e);
     setenv("ZIL_NYX_CASE_SENSITIVE", "", 1);  // an empty value counts
     cfidrPIInit(&e);
+    // The new session installed the real class of the owner's code again.
+    nyxClasses::install(propowner::kCode, &propowner::kOps);
     cfiOID obj = makeOwner();
     cfiOID a = create(obj, "len");
     cfiOID b = create(obj, "LEN");
