@@ -48,6 +48,13 @@ const Details kDetails[] = {
                   "each followed by its properties.\n"},
     {"errors", "Lists every error code of the interface with its text, one \"code<TAB>text\" a line.\n"},
     {"version", "Prints the release banner of the library.\n"},
+    {"config", "Opens the design configuration NAME of cell CELL of library LIB (read-only) and\n"
+               "prints it, one item a line: its root view as \"root LIB CELL VIEW\" (or the error\n"
+               "when it cannot be found), its selection mode, its occurrence property sets in list\n"
+               "order and its properties.\n\n"
+               "  --json   {\"library\", \"cell\", \"name\", \"root\": {\"library\", \"cell\", \"view\"}\n"
+               "           or null, \"selection_mode\", \"sets\": [names], \"properties\": [{\"name\",\n"
+               "           \"type\", \"value\"}]}\n"},
 };
 
 const char kExitStatus[] =

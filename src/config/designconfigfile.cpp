@@ -11,8 +11,8 @@
 // The writer puts the lines in that order, the root view line only when there is a root view,
 // and a property line for every property with a value letter (B, I, N, S, E, T, C, D). The
 // reader tests a line's start against "#!header", "#!rootview", "#!selectionmode",
-// "#!occpropset", "#!prop" in that order; other lines are ignored. Lines have any length (a
-// trailing carriage return is dropped); the file is at most nyxTextFile::kMaxFile bytes.
+// "#!occpropset", "#!prop" in that order; other lines are ignored. Lines have any length (carriage
+// returns at their end are dropped); the file is at most nyxTextFile::kMaxFile bytes.
 //
 // Fields. PATH is the rest of the line after the keyword and its blanks; VALUE is the rest of
 // the line after the letter and one blank; NAME ends at the first blank or tab that no backslash
@@ -135,7 +135,7 @@ cfidrErrorT parse(nyxDesignConfig *config, std::string_view text) {
     nyxTextFile::Lines lines(text);
     std::string_view line;
     while (lines.next(line)) {
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (startsWith(line, "# ") || startsWith(line, "#!header")) continue;
         bool good = true;
         if (startsWith(line, "#!rootview") || startsWith(line, "#!occpropset")) {
