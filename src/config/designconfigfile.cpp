@@ -184,6 +184,14 @@ void write(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     cfidrErrorT code = 0;
     nyxSelectorFile::writeText(path, nyxDMTypes::kDesignConfig, text, &code);
     if (code != 0) return (void)(*err = code);
+    // Inside a library save the file is replaced only when the whole save commits: a rollback
+    // gives the configuration back what it knew of its file.
+    const uint64_t hash = config->d_storedHash;
+    const bool changed = config->d_changed;
+    nyxFileIO::atRollback([config, hash, changed] {
+        config->d_storedHash = hash;
+        config->d_changed = changed;
+    });
     nyxDesignConfigStored(config, text);
 }
 

@@ -232,3 +232,24 @@ TEST_F(ConfigSession, DesignIdsAreTakenByTreesNotByConfigurations) {
     EXPECT_EQ(nyxDesignConfig::designIdsHeld(), 254);
     EXPECT_EQ(nyxDesignConfig::byDesignId(3), nullptr);
 }
+
+TEST_F(ConfigSession, LibrarySaveThatFailsKeepsTheChangeForTheNextSave) {
+    cfidrErrorT err = 0;
+    cfiOID c = makeConfig(top, "cfg", sch);
+    cfidrLibSave(lib, &err);
+    ASSERT_EQ(err, 0);
+    const std::string file = fileOf("top", "cfg");
+    const std::string before = seltest::readBytes(file);
+    cfidrPropSetInt32Value(cfidrObjectCreateProp(c, "n", &err), 1, &err);
+    // Each save fails one step later than the one before, until one succeeds: none that failed
+    // may leave the configuration counted as written.
+    for (long n = 1;; ++n) {
+        nyxFileIO::failOperation(n);
+        cfidrLibSave(lib, &err);
+        nyxFileIO::failOperation(0);
+        if (err == 0) break;
+        EXPECT_EQ(seltest::readBytes(file), before) << n;
+        ASSERT_LT(n, 500);
+    }
+    EXPECT_NE(seltest::readBytes(file).find("#!prop n I 1\n"), std::string::npos);
+}
