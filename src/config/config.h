@@ -459,8 +459,8 @@ std::string internalPortName(std::string_view port, const std::vector<std::strin
 //     skipped in trusted data mode, 30010 in trusted program mode, the others never. 30002 and
 //     30003 are not used: a configuration argument reports 16 and 15 as every first argument.
 //   - Every operation reads the file first (getters of the mode and the sets too); the owner and
-//     the name need no read. A failed read reports its error at every use (34 the file cannot be
-//     read, 4 too large).
+//     the name need no read. A failed read reports its error at every use (4: the file cannot be
+//     read or is larger than nyxTextFile::kMaxFile).
 //   - Edits (insert, remove, properties) are refused with 42 while the owning library is held
 //     for read (unless trusted data mode). Opening sets the mode of the configuration and of its
 //     library to the mode asked for (the library's mode changes for all its contents).

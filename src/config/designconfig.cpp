@@ -87,6 +87,12 @@ nyxDesignConfig *nyxDesignConfig::construct(nyxCell *cell, const char *name, cfi
 }
 
 nyxDMObj *nyxDesignConfig::constructStored(nyxCell *cell, const char *name, int32_t, cfidrErrorT *err) {
+    // One object per file: a configuration the cell lists already is the one its read found.
+    nyxDynArray &list = cell->designConfigs();
+    for (int32_t i = 0; i < list.nitems(); ++i) {
+        auto *config = static_cast<nyxDesignConfig *>(list[i]);
+        if (nyxDMUtil::sameName(config->nameObj(), name)) return config;
+    }
     return construct(cell, name, err);
 }
 
