@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the reader of design-configuration files. The configuration belongs
 // to cell "top" of a library "work" made in memory, whose cells "top" and "other" each hold a
-// netlist view "sch", so that path lines find views in full, by the fallback, or not at all.
+// netlist view "sch" and an occurrence property set "s", so that path lines find views and sets
+// in full, by the fallback, or not at all.
 // Whatever was read is written and read again twice: the second and third written forms must be
 // equal, or the writer and reader disagree (the first round may normalise).
 #include <unistd.h>
@@ -33,7 +34,8 @@ bool makeWorld(World &w) {
     nyxCell *other = nyxLib::createCell(lib, "other", &err);
     if (w.top == nullptr || other == nullptr) return false;
     w.root = nyxNetlistView::construct(w.top, "sch", cfidrUpdateMode, true, &err);
-    if (w.root == nullptr || nyxNetlistView::construct(other, "sch", cfidrUpdateMode, true, &err) == nullptr) {
+    if (w.root == nullptr || nyxNetlistView::construct(other, "sch", cfidrUpdateMode, true, &err) == nullptr ||
+        nyxOccPropSet::create(w.top, "s", &err) == nullptr || nyxOccPropSet::create(other, "s", &err) == nullptr) {
         return false;
     }
     w.generation = nyx::generation();
@@ -62,6 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (!scratch.make("nyx-fuzz-dconfig-") || chdir(scratch.path().c_str()) != 0) return 0;
         setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
         setenv("ZIL_LOCATION_MAP", "NO_MAP", 1);
+        // The kinds' rows: a set line may make the set of a file the cell does not list.
+        nyxConfigInstall();
     }
     if (nyx::create() == nullptr || !makeWorld(world)) return 0;
     const std::string_view text(reinterpret_cast<const char *>(data), size);
