@@ -634,3 +634,36 @@ std::string escapeText(std::string_view text);
 std::string unescape(std::string_view text);
 
 } // namespace nyxDesignConfigFile
+// The cross-reference of a set for the occurrence walk (occpropxref.cpp): the property lists of
+// a set by occurrence id, for one occurrence tree given as a source (nyxOccSource above).
+//
+//   instance table:  instance-occurrence id -> property list of the matching instance node; the
+//                    set's own list under the top occurrence's id
+//   net table:       net-occurrence id -> property list of the matching net node
+//   port table:      instance-occurrence id -> (port id, property list) pairs sorted by port id
+//   built for:       (treeKey, treeSerial) of the source it was built from
+//
+// Only nodes with a property list are entered; nodes that match nothing are passed over (they
+// stay in the set and are written back). From the top occurrence down, each instance node is
+// matched to the child instance occurrence of its name; for a leaf occurrence only its own
+// properties and its port nodes count (a leaf has no nets or children of its own). Every look-up
+// builds the cross-reference first when there is none or it was built for another tree; every
+// edit of the set (a node made or destroyed, a property made, changed or destroyed on the set or
+// a node) drops it. The set is read first; a read that fails is the look-up's error. Lists
+// handed back belong to the set and are valid until its next edit, purge or read.
+namespace nyxOccPropXrefs {
+
+const nyxPropList *instProps(nyxOccPropSet *set, const nyxOccSource &tree, uint64_t instOcc,
+                             cfidrErrorT *err);
+const nyxPropList *netProps(nyxOccPropSet *set, const nyxOccSource &tree, uint64_t netOcc,
+                            cfidrErrorT *err);
+const nyxPropList *portProps(nyxOccPropSet *set, const nyxOccSource &tree, uint64_t instOcc,
+                             uint64_t portId, cfidrErrorT *err);
+// Whether the table has any entry, so that the walk can skip look-ups.
+bool hasAnyInstProps(nyxOccPropSet *set, const nyxOccSource &tree, cfidrErrorT *err);
+bool hasAnyNetProps(nyxOccPropSet *set, const nyxOccSource &tree, cfidrErrorT *err);
+bool hasAnyPortProps(nyxOccPropSet *set, const nyxOccSource &tree, cfidrErrorT *err);
+// Drops the cross-reference (the walk calls it when a tree goes, so nothing keeps its ids).
+void invalidate(nyxOccPropSet *set);
+
+} // namespace nyxOccPropXrefs
