@@ -188,6 +188,8 @@ void inst(Json &j, cfiOID i) {
 
 } // namespace
 
+void jsonProps(Json &j, cfiOID owner) { props(j, owner); }
+
 int dumpViewJson(FILE *out, cfiOID view) {
     cfidrErrorT e = 0;
     const std::string type = copy(cfidrViewGetViewType(view, &e));

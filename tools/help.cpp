@@ -46,6 +46,13 @@ const Details kDetails[] = {
     {"selectors", "Prints the stored selector set SET as text, one object a line: the set and its\n"
                   "properties, then its library selectors and its view selectors in their orders,\n"
                   "each followed by its properties.\n"},
+    {"occprops", "Prints the occurrence property set SET of cell CELL of library LIB as text: the\n"
+                 "set and its properties, then its tree indented by depth: the nets and ports of\n"
+                 "the top view, then every view occurrence property (instance path) in pre-order\n"
+                 "followed by its nets and ports, each with its pathname and its properties.\n"
+                 "The library is opened read-only.\n\n"
+                 "  --json   one JSON object: {\"lib\", \"cell\", \"set\", \"props\", \"nodes\":\n"
+                 "           [{\"kind\", \"path\", \"member\" (ports), \"pathname\", \"props\"}]}\n"},
     {"errors", "Lists every error code of the interface with its text, one \"code<TAB>text\" a line.\n"},
     {"version", "Prints the release banner of the library.\n"},
     {"config", "Opens the design configuration NAME of cell CELL of library LIB (read-only) and\n"

@@ -255,7 +255,8 @@ constexpr int kMaxNesting = 64;
 //     look-ups find it; destroying removes the file, clears the directory cache and the set
 //     leaves every list.
 //   - 30004 / 30005: the codes for a set passed as a further argument that is unusable or not a
-//     set (nyxOccPropSetArgCodes below; design configurations use them).
+//     set (kOccPropSetUnusable, kNotOccPropSet below: checkArg(id, nyxCodeOccPropSet, e,
+//     kOccPropSetUnusable, kNotOccPropSet)); design configurations use them.
 //   - The cross-reference (below) records the tree it was built for and is rebuilt for another
 //     tree and after every edit of the set.
 

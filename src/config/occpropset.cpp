@@ -149,6 +149,8 @@ nyxOccPropSet *nyxOccPropSet::open(const char *libName, const char *cellName, co
         if (lib == nullptr) return *err = cfidrErrNotFound, nullptr;
     }
     if (!lib->openObj(err)) return nullptr;
+    // The library takes the mode asked for, as a library opened by name does.
+    lib->d_userOpened = 1;
     lib->d_accessMode = mode;
     nyxCell *cell = nyxLib::findCellByName(lib, cellName, err);
     if (cell == nullptr) return nullptr;

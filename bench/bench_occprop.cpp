@@ -1,0 +1,179 @@
+// Occurrence property sets:
+//   createNets: 1e5 net occurrence properties created through the interface by 4-level paths
+//     (10 x 10 x 10 instance nodes, 100 nets under each). create_ns per create; target <= 1000.
+//     Baseline: the same paths joined into strings and put into a reserved std::unordered_map
+//     (baseline_ns), which does no checks and hands out no identifiers.
+//   writeAndRead: a set of 1e5 nodes (1,110 instance nodes, 1e5 nets, one integer property on
+//     every tenth net) saved (write_ms) and read back on first use after a purge (read_ms);
+//     targets <= 150 ms each. Baseline: reading the same file's bytes whole (bytes_ms).
+//   instanceNodeMemory: 111,110 instance nodes, five levels of fan-out 10 (every inner node has
+//     a name table), made without the interface; rss_bytes_per_node is the growth of resident
+//     memory per node; target <= 200.
+//
+//   build/<dir>/bench/bench_occprop
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+#include <unordered_map>
+#include <vector>
+
+#include "bench_measure.h"
+#include "cfidr.h"
+#include "config/config.h"
+#include "io/textfile.h"
+#include "nyxdr.h"
+#include "pi/pi.h"
+
+namespace {
+
+using nyxbench::cpuNow;
+using nyxbench::residentBytes;
+
+bool enterScratchDirectory() {
+    static std::string dir;
+    if (dir.empty()) {
+        char templ[] = "/tmp/nyx_bench_occpropXXXXXX";
+        if (mkdtemp(templ) == nullptr) return false;
+        dir = templ;
+    }
+    setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
+    setenv("ZIL_LOCATION_MAP", "NO_MAP", 1);
+    return chdir(dir.c_str()) == 0;
+}
+
+// A session with a library "lib", a cell "top" and a new set in it.
+cfiOID newSet(const char *lib, cfiOID *cell = nullptr) {
+    cfidrErrorT e = 0;
+    cfidrPIInit(&e);
+    cfiOID l = cfidrPICreateLib(lib, &e);
+    cfiOID c = cfidrLibCreateCell(l, "top", &e);
+    if (cell != nullptr) *cell = c;
+    return nyxdrCellCreateOccPropSet(c, "s", &e);
+}
+
+// The 1e5 4-level net paths: a/b/c/net.
+std::vector<std::vector<std::string>> netPaths() {
+    std::vector<std::vector<std::string>> paths;
+    paths.reserve(100000);
+    for (int a = 0; a < 10; ++a)
+        for (int b = 0; b < 10; ++b)
+            for (int c = 0; c < 10; ++c)
+                for (int n = 0; n < 100; ++n) {
+                    paths.push_back({"i" + std::to_string(a), "j" + std::to_string(b),
+                                     "k" + std::to_string(c), "net" + std::to_string(n)});
+                }
+    return paths;
+}
+
+void createNets(benchmark::State &state) {
+    if (!enterScratchDirectory()) return state.SkipWithError("no scratch directory");
+    const auto paths = netPaths();
+    double ns = 0, baseline = 0;
+    for (auto _ : state) {
+        cfidrErrorT e = 0;
+        cfiOID set = newSet("create");
+        double start = cpuNow();
+        for (const auto &p : paths) {
+            const char *names[5] = {p[0].c_str(), p[1].c_str(), p[2].c_str(), p[3].c_str(), nullptr};
+            nyxdrOccPropSetCreateNetOccProp(set, names, &e);
+        }
+        ns += cpuNow() - start;
+        if (e != 0) return state.SkipWithError("creating failed");
+        cfidrPIQuit(&e);
+        start = cpuNow();
+        std::unordered_map<std::string, int> map;
+        map.reserve(paths.size());
+        for (const auto &p : paths) map.emplace(p[0] + "/" + p[1] + "/" + p[2] + "/" + p[3], 1);
+        baseline += cpuNow() - start;
+        benchmark::DoNotOptimize(map);
+    }
+    const double count = static_cast<double>(state.iterations()) * static_cast<double>(paths.size());
+    state.counters["create_ns"] = ns / count;
+    state.counters["baseline_ns"] = baseline / count;
+}
+
+void writeAndRead(benchmark::State &state) {
+    if (!enterScratchDirectory()) return state.SkipWithError("no scratch directory");
+    const auto paths = netPaths();
+    double writeNs = 0, readNs = 0, bytesNs = 0;
+    for (auto _ : state) {
+        cfidrErrorT e = 0;
+        cfiOID cell{};
+        cfiOID set = newSet("rw", &cell);
+        int i = 0;
+        for (const auto &p : paths) {
+            const char *names[5] = {p[0].c_str(), p[1].c_str(), p[2].c_str(), p[3].c_str(), nullptr};
+            cfiOID n = nyxdrOccPropSetCreateNetOccProp(set, names, &e);
+            if (i++ % 10 == 0) cfidrPropSetInt32Value(cfidrObjectCreateProp(n, "w", &e), i, &e);
+        }
+        if (e != 0) return state.SkipWithError("setting up failed");
+        double start = cpuNow();
+        nyxdrOccPropSetSave(set, &e);
+        writeNs += cpuNow() - start;
+        nyxdrOccPropSetPurge(set, &e);
+        set = nyxdrCellFindOccPropSetByName(cell, "s", &e);
+        start = cpuNow();
+        nyxOccPropSet::load(nyxpi::object<nyxOccPropSet>(set), &e);
+        readNs += cpuNow() - start;
+        if (e != 0) return state.SkipWithError("saving or reading failed");
+        start = cpuNow();
+        std::string bytes;
+        nyxTextFile::readWhole("rw/top/s.nyxOccPropSet", bytes, 4);
+        bytesNs += cpuNow() - start;
+        state.counters["file_bytes"] = static_cast<double>(bytes.size());
+        cfidrPIQuit(&e);
+        std::system("rm -rf rw");
+    }
+    const double n = static_cast<double>(state.iterations()) * 1e6;
+    state.counters["write_ms"] = writeNs / n;
+    state.counters["read_ms"] = readNs / n;
+    state.counters["bytes_ms"] = bytesNs / n;
+}
+
+// Every path of the tree of fan-out 10 and depth 5 in pre-order, one node made for each.
+bool makeTree(nyxOccPropSet *set, long &nodes, cfidrErrorT *e) {
+    std::vector<std::string> path;
+    std::vector<int> digits;
+    digits.push_back(0);
+    while (!digits.empty()) {
+        if (digits.back() == 10) {
+            digits.pop_back();
+            if (!path.empty()) path.pop_back();
+            if (!digits.empty()) ++digits.back();
+            continue;
+        }
+        path.resize(digits.size() - 1);
+        path.push_back("u" + std::to_string(digits.back()));
+        if (nyxOccPropSet::makeNode(set, nyxCodeViewOccProp, path, path.back(), e) == nullptr) return false;
+        ++nodes;
+        if (digits.size() < 5) digits.push_back(0);
+        else ++digits.back();
+    }
+    return true;
+}
+
+void instanceNodeMemory(benchmark::State &state) {
+    if (!enterScratchDirectory()) return state.SkipWithError("no scratch directory");
+    for (auto _ : state) {
+        cfidrErrorT e = 0;
+        nyxOccPropSet *set = nyxpi::object<nyxOccPropSet>(newSet("mem"));
+        const long rss0 = residentBytes();
+        long nodes = 0;
+        if (!makeTree(set, nodes, &e)) return state.SkipWithError("making failed");
+        const long rss = residentBytes() - rss0;
+        state.counters["nodes"] = static_cast<double>(nodes);
+        state.counters["rss_bytes_per_node"] = static_cast<double>(rss) / static_cast<double>(nodes);
+        state.counters["heap_bytes_per_node"] =
+            static_cast<double>(set->heap()->bytesInUse()) / static_cast<double>(nodes);
+        cfidrPIQuit(&e);
+    }
+}
+
+} // namespace
+
+BENCHMARK(createNets)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(writeAndRead)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(instanceNodeMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();
