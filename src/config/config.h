@@ -257,8 +257,13 @@ constexpr int kMaxNesting = 64;
 //   - 30004 / 30005: the codes for a set passed as a further argument that is unusable or not a
 //     set (kOccPropSetUnusable, kNotOccPropSet below: checkArg(id, nyxCodeOccPropSet, e,
 //     kOccPropSetUnusable, kNotOccPropSet)); design configurations use them.
+//   - The stored form keeps the order of the file: the reader lists every connector's nodes in
+//     the order they first appear (it builds each list newest first and reverses every list once
+//     at the end), so a write and a read change nothing. Names read that fail the name rule are
+//     skipped with their line.
 //   - The cross-reference (below) records the tree it was built for and is rebuilt for another
-//     tree and after every edit of the set.
+//     tree and after every edit of the set. A set keeps one: two trees asking in turn rebuild it
+//     in turn. Its tables come from the C++ heap and go with it.
 
 class nyxOccPropSet;
 struct nyxOccPropInst;

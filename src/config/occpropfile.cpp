@@ -20,7 +20,9 @@
 // pre-order a "#!context" line and, for each child instance node, net node and port node (each
 // connector in list order), one line per property or the bare name when it has none. Names and
 // pathnames take a backslash before "\\", blank, tab and ":" (every ":" in a name field, ":"
-// outside brackets in a context) and "/" inside a name; ordinary names are written as they are.
+// outside brackets in a context), "/" inside a name and a "#" that starts a field; ordinary
+// names are written as they are. An empty string value is written on a "#!prop" line as the
+// letter and a blank.
 //
 // Reading keeps the order of the file: every connector lists its nodes in the order they first
 // appear, so a write and a read change nothing. Lines of any length; at most nyxTextFile::kMaxFile
@@ -142,7 +144,7 @@ struct Reader {
         std::string_view rest = pos < line.size() ? line.substr(pos + 1) : std::string_view{};
         const bool text = std::strchr("SsETC", letter[0]) != nullptr;
         const std::string value = text ? unescapeRest(rest) : std::string(field(rest, pos = 0));
-        if (value.empty() && letter != "D" && letter != "U") return true;
+        if (!text && value.empty() && letter != "D" && letter != "U") return true;
         nyxPropOwner owner = set->propOwner();
         return putProperty(set->d_propList, owner, name, letter[0], value);
     }
@@ -226,10 +228,12 @@ void reverseAll(nyxOccPropInst *root) {
     }
 }
 
-// A name field: the name with "\\", "/", ":", blank and tab escaped.
+// A name field: the name with "\\", "/", ":", blank and tab escaped, and a leading "#" (a line
+// starting with it would read as a comment or a keyword line).
 void appendField(std::string &out, std::string_view name) {
-    for (char c : name) {
-        if (c == '\\' || c == '/' || c == ':' || blank(c)) out += '\\';
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        if (c == '\\' || c == '/' || c == ':' || blank(c) || (c == '#' && i == 0)) out += '\\';
         out += c;
     }
 }

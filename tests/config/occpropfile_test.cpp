@@ -58,6 +58,10 @@ TEST_F(OccFile, AwkwardNamesAndValuesSurviveARoundTrip) {
     cfidrPropSetStringValue(prop(set, "own value"), "two words\nand a line\\ with #!context /x", &err);
     cfidrPropSetExpressionValue(prop(set, "e"), "iPar(\"w\") * 2", &err);
     cfidrPropSetFloat32Value(prop(set, "tiny"), 1e-12f, &err);
+    cfidrPropSetStringValue(prop(set, "empty"), "", &err);
+    // Names that would start a keyword or comment line.
+    nyxdrOccPropSetCreateViewOccProp(set, Path({"#!context", "# x"}), &err);
+    nyxdrOccPropSetCreatePortOccProp(set, Path({"#!prop"}), nullptr, &err);
     cfiOID n = nyxdrOccPropSetCreateNetOccProp(set, Path({"a b", "u[1:2]", "x/y:z\\w \"q\""}), &err);
     cfidrPropSetStringValue(prop(n, "my prop"), "\"quoted\" back\\slash\nnew line", &err);
     cfidrPropSetFloat32Value(prop(n, "small"), 3.25e-7f, &err);
