@@ -263,7 +263,7 @@ constexpr int kMaxNesting = 64;
 //     skipped with their line.
 //   - The cross-reference (below) records the tree it was built for and is rebuilt for another
 //     tree and after every edit of the set. A set keeps one: two trees asking in turn rebuild it
-//     in turn. Its tables come from the C++ heap and go with it.
+//     in turn. Its tables are sorted arrays in the set heap.
 
 class nyxOccPropSet;
 struct nyxOccPropInst;
@@ -647,6 +647,8 @@ std::string unescape(std::string_view text);
 //                    set's own list under the top occurrence's id
 //   net table:       net-occurrence id -> property list of the matching net node
 //   port table:      instance-occurrence id -> (port id, property list) pairs sorted by port id
+//   (all three sorted arrays in the set heap, searched by halving; of equal ids the newest node
+//   wins)
 //   built for:       (treeKey, treeSerial) of the source it was built from
 //
 // Only nodes with a property list are entered; nodes that match nothing are passed over (they
