@@ -165,7 +165,13 @@ const nyxOccPropXref *xrefFor(nyxOccPropSet *set, const nyxOccSource &tree, cfid
     if (p == nullptr) return *err = cfidrErrInternal, nullptr;
     set->d_xref = x = new (p) nyxOccPropXref;
     // A build that ran out of memory keeps nothing: the next look-up tries again.
-    if (!x->build(set, tree)) {
+    bool built = false;
+    try {
+        built = x->build(set, tree);
+    } catch (const std::bad_alloc &) {
+        built = false;
+    }
+    if (!built) {
         nyxOccPropXrefOps::clear(set);
         return *err = cfidrErrInternal, nullptr;
     }
