@@ -418,7 +418,7 @@ struct nyxOccPropSetClassOps {
 };
 
 // Path spelling of occurrence properties (occpath.cpp), shared with the stored form and the walk.
-namespace nyxOccPath {
+namespace nyxOccPropPath {
 
 // "/" and the names joined by "/"; in a name "/" and "\\" take a backslash, and so does ":"
 // outside brackets ("(", "<", "[" open, ")", ">", "]" close, counted within the name). Empty: "/".
@@ -435,7 +435,7 @@ std::string pathname(const nyxOccPropNode *node);
 // A port node's name: port name, the byte 0x88, the member path's pathname.
 std::string internalPortName(std::string_view port, const std::vector<std::string> &member);
 
-} // namespace nyxOccPath
+} // namespace nyxOccPropPath
 
 // Design configurations
 // ---------------------

@@ -5,7 +5,7 @@
 
 #include "config/occpropInt.h"
 
-namespace nyxOccPath {
+namespace nyxOccPropPath {
 
 namespace {
 
@@ -97,4 +97,4 @@ std::string internalPortName(std::string_view port, const std::vector<std::strin
     return out;
 }
 
-} // namespace nyxOccPath
+} // namespace nyxOccPropPath

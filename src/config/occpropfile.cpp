@@ -152,7 +152,7 @@ struct Reader {
     // The names of a name field, made absolute; false when they are not usable.
     bool names(std::string_view text, std::vector<std::string> &out) const {
         out = text.empty() || text[0] != '/' ? context : std::vector<std::string>{};
-        for (std::string &n : nyxOccPath::parse(text)) out.push_back(std::move(n));
+        for (std::string &n : nyxOccPropPath::parse(text)) out.push_back(std::move(n));
         return !out.empty() && allValid(out);
     }
 
@@ -178,7 +178,7 @@ struct Reader {
             if (code == nyxCodePortOccProp) {
                 const size_t cut = lastColon(name);
                 if (cut != std::string_view::npos) {
-                    member = nyxOccPath::parse(name.substr(cut + 1));
+                    member = nyxOccPropPath::parse(name.substr(cut + 1));
                     name = name.substr(0, cut);
                     if (!allValid(member)) return true;
                 }
@@ -186,7 +186,7 @@ struct Reader {
         }
         std::vector<std::string> path;
         if (!names(name, path)) return true;
-        const std::string leaf = code == nyxCodePortOccProp ? nyxOccPath::internalPortName(path.back(), member) : path.back();
+        const std::string leaf = code == nyxCodePortOccProp ? nyxOccPropPath::internalPortName(path.back(), member) : path.back();
         cfidrErrorT err = 0;
         nyxOccPropNode *node = nyxOccPropSet::makeNode(set, code, path, leaf, &err);
         if (node == nullptr) return false;
@@ -199,7 +199,7 @@ struct Reader {
     bool contextLine(std::string_view rest) {
         size_t pos = 0;
         const std::string_view token = field(rest, pos);
-        context = nyxOccPath::parse(token);
+        context = nyxOccPropPath::parse(token);
         if (!allValid(context)) context.clear();
         return occurrenceLine(rest.substr(pos));
     }
@@ -240,7 +240,7 @@ void appendField(std::string &out, std::string_view name) {
 
 // A context pathname: the pathname rule, with blanks and tabs escaped as well.
 void appendContext(std::string &out, const std::vector<std::string> &path) {
-    for (char c : nyxOccPath::pathname(path)) {
+    for (char c : nyxOccPropPath::pathname(path)) {
         if (blank(c)) out += '\\';
         out += c;
     }
@@ -282,7 +282,7 @@ void appendNodeField(std::string &out, const nyxOccPropNode *node) {
     std::string_view name = node->d_name.getString();
     appendField(out, name.substr(0, name.find(kOccPortJoin)));
     out += ':';
-    std::vector<std::string> member = nyxOccPath::memberPath(node);
+    std::vector<std::string> member = nyxOccPropPath::memberPath(node);
     if (member.empty()) out += '/';
     for (const std::string &m : member) {
         out += '/';
@@ -342,7 +342,7 @@ std::string format(const nyxOccPropSet *set) {
         const nyxOccPropInst *inst = stack.back();
         stack.pop_back();
         out += "#!context ";
-        appendContext(out, inst->d_parent != nullptr ? nyxOccPath::path(inst) : std::vector<std::string>{});
+        appendContext(out, inst->d_parent != nullptr ? nyxOccPropPath::path(inst) : std::vector<std::string>{});
         out += '\n';
         for (const nyxOccPropConnector *c : {&inst->d_insts, &inst->d_nets, &inst->d_ports}) {
             for (const nyxOccPropNode *n = c->d_head; n != nullptr; n = n->d_next) appendNode(out, n);

@@ -85,7 +85,7 @@ void nodeDestroy(void *obj, uint32_t, cfidrErrorT *err) {
 
 const char *nodeGetName(void *obj, uint32_t, cfidrErrorT *) {
     // The name of an occurrence property is its pathname, kept in a buffer of the path ring.
-    return nyxDMUtil::getPathBuf(nyxOccPath::pathname(asNode(obj)));
+    return nyxDMUtil::getPathBuf(nyxOccPropPath::pathname(asNode(obj)));
 }
 
 void propChanged(void *owner, uint32_t, int32_t code) {

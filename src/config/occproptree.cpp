@@ -172,7 +172,7 @@ bool splitArgs(int32_t code, const char *const *path, const char *const *member,
         (code == nyxCodePortOccProp && !take(member, members))) {
         return *err = nyxdrErrBadPath, false;
     }
-    leaf = code == nyxCodePortOccProp ? nyxOccPath::internalPortName(names.back(), members) : names.back();
+    leaf = code == nyxCodePortOccProp ? nyxOccPropPath::internalPortName(names.back(), members) : names.back();
     return true;
 }
 

@@ -78,7 +78,7 @@ void nyxOccPropXref::gatherPorts(const nyxOccPropInst *inst, uint64_t occ, const
         if (!hasProps(n)) continue;
         std::string_view name = n->d_name.getString();
         const std::string port(name.substr(0, name.find(kOccPortJoin)));
-        const std::vector<std::string> member = nyxOccPath::memberPath(n);
+        const std::vector<std::string> member = nyxOccPropPath::memberPath(n);
         std::vector<const char *> names;
         for (const std::string &m : member) names.push_back(m.c_str());
         names.push_back(nullptr);

@@ -52,9 +52,9 @@ constinit const nyxClassOps kViewSelectorOps = makeSelectorOps(false);
 
 // --- Occurrence property sets ---------------------------------------------------------------------
 
-std::vector<std::string> occPath(const nyxOccPropNode *node) { return nyxOccPath::path(node); }
-std::vector<std::string> occMemberPath(const nyxOccPropNode *node) { return nyxOccPath::memberPath(node); }
-std::string occPathname(const nyxOccPropNode *node) { return nyxOccPath::pathname(node); }
+std::vector<std::string> occPath(const nyxOccPropNode *node) { return nyxOccPropPath::path(node); }
+std::vector<std::string> occMemberPath(const nyxOccPropNode *node) { return nyxOccPropPath::memberPath(node); }
+std::string occPathname(const nyxOccPropNode *node) { return nyxOccPropPath::pathname(node); }
 
 constinit const nyxOccPropSetClassOps kOccPropSetOwn = {
     nyxOccPropSet::create,

@@ -46,7 +46,7 @@ inline std::string describe(nyxOccPropSet *set) {
     nyxIter *it = nyxOccPropSet::getNodes(set, 0, &err);
     for (nyxObjRef r = it->ops->next(it, &err); r.obj != nullptr; r = it->ops->next(it, &err)) {
         auto *node = static_cast<nyxOccPropNode *>(r.obj);
-        out += std::to_string(r.code) + " " + nyxOccPath::pathname(node);
+        out += std::to_string(r.code) + " " + nyxOccPropPath::pathname(node);
         seltest::describeProps(node->d_propList, out);
         out += "\n";
     }

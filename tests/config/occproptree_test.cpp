@@ -104,12 +104,12 @@ TEST_F(OccTree, PathnamesEscapeSeparatorsAndColonsOutsideBrackets) {
     EXPECT_EQ(toVector(nyxdrPortOccPropGetMemberPath(p, &err)), (std::vector<std::string>{"d(0:3)", "e:f"}));
     EXPECT_EQ(toVector(nyxdrOccPropGetPath(p, &err)), (std::vector<std::string>{"q:r"}));
     // Parsing is the reverse, with the same bracket rule; an unescaped ":" outside ends the path.
-    EXPECT_EQ(nyxOccPath::parse("/a\\/b/n\\:1"), (std::vector<std::string>{"a/b", "n:1"}));
-    EXPECT_EQ(nyxOccPath::parse("/u[1:2]/x:rest"), (std::vector<std::string>{"u[1:2]", "x"}));
-    EXPECT_EQ(nyxOccPath::parse("/u)(:a"), (std::vector<std::string>{"u)(:a"}));
-    EXPECT_TRUE(nyxOccPath::parse("/").empty());
-    EXPECT_TRUE(nyxOccPath::parse("").empty());
-    EXPECT_EQ(nyxOccPath::pathname(std::vector<std::string>{}), "/");
+    EXPECT_EQ(nyxOccPropPath::parse("/a\\/b/n\\:1"), (std::vector<std::string>{"a/b", "n:1"}));
+    EXPECT_EQ(nyxOccPropPath::parse("/u[1:2]/x:rest"), (std::vector<std::string>{"u[1:2]", "x"}));
+    EXPECT_EQ(nyxOccPropPath::parse("/u)(:a"), (std::vector<std::string>{"u)(:a"}));
+    EXPECT_TRUE(nyxOccPropPath::parse("/").empty());
+    EXPECT_TRUE(nyxOccPropPath::parse("").empty());
+    EXPECT_EQ(nyxOccPropPath::pathname(std::vector<std::string>{}), "/");
 }
 
 TEST_F(OccTree, IteratorsWalkInPreOrderNewestFirst) {

@@ -3,6 +3,8 @@
 // rebuilds after an edit and for another tree.
 #include <map>
 
+// The walk calls the cross-reference: both faces must compile in one unit.
+#include "dw/dw.h"
 #include "occprop_fixture.h"
 
 using occtest::OccSession;
@@ -38,7 +40,7 @@ struct FakeTree : nyxOccSource {
     uint64_t net(uint64_t occ, const char *net) const override { return find(nets, nameOf(occ) + "/" + net); }
     uint64_t port(uint64_t occ, const char *port, const char *const *member) const override {
         std::string k = nameOf(occ) + "/" + port;
-        if (*member != nullptr) k += ":" + nyxOccPath::pathname(occtest::toVector(member));
+        if (*member != nullptr) k += ":" + nyxOccPropPath::pathname(occtest::toVector(member));
         return find(ports, k);
     }
 };
