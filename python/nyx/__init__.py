@@ -14,11 +14,13 @@ an exception (NyxError and one subclass per code) carrying the code and the libr
 """
 from .errors import NyxError, error_class, error_text
 from .objects import (ALL, GROUPS, MEMBERS, SCALARS, Cell, Expression, Instance, Library, Named, Net,
-                      NetAlias, NetBundle, NetlistView, NetScalar, Object, Port, PortBundle, PortBus,
-                      PortInstance, PortInstanceScalar, PortScalar, Property, View)
+                      NetAlias, NetBundle, NetlistView, NetScalar, Object, OccProp, OccPropSet, Port,
+                      PortBundle, PortBus, PortInstance, PortInstanceScalar, PortOccProp, PortScalar,
+                      Property, View)
 from .session import READ, UPDATE, Session
 
 __all__ = ["Session", "NyxError", "error_class", "error_text", "Object", "Named", "Library", "Cell",
            "View", "NetlistView", "Port", "PortScalar", "PortBus", "PortBundle", "Net", "NetScalar",
            "NetBundle", "NetAlias", "Instance", "PortInstance", "PortInstanceScalar", "Property",
-           "Expression", "READ", "UPDATE", "SCALARS", "GROUPS", "MEMBERS", "ALL"]
+           "Expression", "OccPropSet", "OccProp", "PortOccProp", "READ", "UPDATE", "SCALARS", "GROUPS",
+           "MEMBERS", "ALL"]

@@ -43,6 +43,7 @@ _E = ctypes.POINTER(err_t)
 _S = ctypes.c_char_p
 _I = ctypes.c_int32
 _F = ctypes.c_float
+_P = ctypes.POINTER(ctypes.c_char_p)  # a null-terminated array of names
 
 # name: (result type, argument types before the error pointer)
 _SIGNATURES = {
@@ -113,11 +114,25 @@ _SIGNATURES = {
     "cfidrPortInstGetDescriberName": (_S, [OID]),
     "cfidrPortInstScalarGetDescriberDirection": (_I, [OID]),
     "cfidrPortInstScalarGetNetScalar": (OID, [OID]),
+    "nyxdrCellCreateOccPropSet": (OID, [OID, _S]), "nyxdrCellFindOccPropSetByName": (OID, [OID, _S]),
+    "nyxdrCellGetOccPropSets": (iter_t, [OID]), "nyxdrPIOpenOccPropSet": (OID, [_S, _S, _S, _I]),
+    "nyxdrOccPropSetGetOwner": (OID, [OID]),
+    "nyxdrOccPropSetCreateViewOccProp": (OID, [OID, _P]), "nyxdrOccPropSetCreateNetOccProp": (OID, [OID, _P]),
+    "nyxdrOccPropSetCreatePortOccProp": (OID, [OID, _P, _P]),
+    "nyxdrOccPropSetFindViewOccPropByPath": (OID, [OID, _P]),
+    "nyxdrOccPropSetFindNetOccPropByPath": (OID, [OID, _P]),
+    "nyxdrOccPropSetFindPortOccPropByPath": (OID, [OID, _P, _P]),
+    "nyxdrOccPropSetGetViewOccProps": (iter_t, [OID]), "nyxdrOccPropSetGetNetOccProps": (iter_t, [OID]),
+    "nyxdrOccPropSetGetPortOccProps": (iter_t, [OID]),
+    "nyxdrOccPropGetOwner": (OID, [OID]), "nyxdrOccPropGetPath": (_P, [OID]),
+    "nyxdrPortOccPropGetMemberPath": (_P, [OID]), "nyxdrOccPropGetZILPathname": (_S, [OID]),
+    "nyxdrOccPropSetSave": (None, [OID]), "nyxdrOccPropSetPurge": (None, [OID]),
 }
 # Iterator steppers: every one takes the iterator and returns an identifier.
 for _name in ("cfidrIterNextCell", "cfidrIterNextInst", "cfidrIterNextLib", "cfidrIterNextNet",
               "cfidrIterNextPort", "cfidrIterNextPortInst", "cfidrIterNextProp",
-              "cfidrIterNextView", "nyxdrIterNextNetAlias"):
+              "cfidrIterNextView", "nyxdrIterNextNetAlias", "nyxdrIterNextOccPropSet",
+              "nyxdrIterNextOccProp"):
     _SIGNATURES[_name] = (OID, [iter_t])
 
 for _name, (_res, _args) in _SIGNATURES.items():

@@ -15,6 +15,8 @@ DIRECTION_NAMES = {v: k for k, v in DIRECTIONS.items()}
 def _arg(value):
     if isinstance(value, str):
         return value.encode("utf-8")
+    if isinstance(value, (list, tuple)):  # a path: a null-terminated array of names
+        return (ctypes.c_char_p * (len(value) + 1))(*[v.encode("utf-8") for v in value], None)
     if isinstance(value, Object):
         return value.oid
     return value
@@ -29,6 +31,11 @@ def call(name, *args, ok=()):
         raise_for(err.value, name)
     if isinstance(result, bytes):
         return result.decode("utf-8", "surrogateescape")
+    if isinstance(result, ctypes.POINTER(ctypes.c_char_p)):
+        names = []
+        while result and result[len(names)] is not None:
+            names.append(result[len(names)].decode("utf-8", "surrogateescape"))
+        return tuple(names)
     return result
 
 
@@ -208,6 +215,16 @@ class Cell(Named):
 
     def create_netlist_view(self, name):
         return NetlistView(call("cfidrCellCreateNetlistView", self, name))
+
+    def occprop_sets(self):
+        """Generator over the cell's occurrence property sets."""
+        return iterate("nyxdrCellGetOccPropSets", "nyxdrIterNextOccPropSet", self)
+
+    def occprop_set(self, name):
+        return OccPropSet(call("nyxdrCellFindOccPropSetByName", self, name))
+
+    def create_occprop_set(self, name):
+        return OccPropSet(call("nyxdrCellCreateOccPropSet", self, name))
 
     def entries(self):
         """Generator over the cell's stored objects as (kind, name) pairs of str."""
@@ -474,9 +491,80 @@ class PortInstanceScalar(PortInstance):
         return wrap(call("cfidrPortInstScalarGetNetScalar", self))
 
 
+class OccPropSet(Named):
+    """Property values for single occurrences of a design whose top is a view of the cell,
+    keyed by paths: sequences of names from the top down."""
+    __slots__ = ()
+
+    @property
+    def cell(self):
+        return Cell(call("nyxdrOccPropSetGetOwner", self))
+
+    def create_view(self, path):
+        return wrap(call("nyxdrOccPropSetCreateViewOccProp", self, path))
+
+    def create_net(self, path):
+        return wrap(call("nyxdrOccPropSetCreateNetOccProp", self, path))
+
+    def create_port(self, path, member=()):
+        return wrap(call("nyxdrOccPropSetCreatePortOccProp", self, path, member))
+
+    def find_view(self, path):
+        return wrap(call("nyxdrOccPropSetFindViewOccPropByPath", self, path))
+
+    def find_net(self, path):
+        return wrap(call("nyxdrOccPropSetFindNetOccPropByPath", self, path))
+
+    def find_port(self, path, member=()):
+        return wrap(call("nyxdrOccPropSetFindPortOccPropByPath", self, path, member))
+
+    def views(self):
+        """Generator over the view occurrence properties, depth first from the top."""
+        return iterate("nyxdrOccPropSetGetViewOccProps", "nyxdrIterNextOccProp", self)
+
+    def nets(self):
+        return iterate("nyxdrOccPropSetGetNetOccProps", "nyxdrIterNextOccProp", self)
+
+    def ports(self):
+        return iterate("nyxdrOccPropSetGetPortOccProps", "nyxdrIterNextOccProp", self)
+
+    def save(self):
+        call("nyxdrOccPropSetSave", self)
+
+    def purge(self):
+        """Drops the set from memory without saving; it and its nodes become unusable."""
+        call("nyxdrOccPropSetPurge", self)
+
+
+class OccProp(Named):
+    """A view, net or port occurrence property; its name is its pathname."""
+    __slots__ = ()
+
+    @property
+    def occprop_set(self):
+        return OccPropSet(call("nyxdrOccPropGetOwner", self))
+
+    @property
+    def path(self):
+        return call("nyxdrOccPropGetPath", self)
+
+    @property
+    def pathname(self):
+        return call("nyxdrOccPropGetZILPathname", self)
+
+
+class PortOccProp(OccProp):
+    __slots__ = ()
+
+    @property
+    def member_path(self):
+        return call("nyxdrPortOccPropGetMemberPath", self)
+
+
 _CLASSES = {1: Library, 2: Cell, 3: PortBundle, 4: PortBus, 5: PortScalar, 6: Instance,
             7: PortInstance, 8: PortInstance, 9: PortInstanceScalar, 10: NetBundle, 11: NetBundle,
-            12: NetScalar, 13: Property, 14: NetlistView, 15: View, 20001: NetAlias}
+            12: NetScalar, 13: Property, 14: NetlistView, 15: View, 20001: NetAlias,
+            20003: OccPropSet, 20005: OccProp, 20006: OccProp, 20007: PortOccProp}
 
 
 def wrap(oid):
