@@ -58,10 +58,6 @@ TEST_F(OccFile, AwkwardNamesAndValuesSurviveARoundTrip) {
     cfidrPropSetStringValue(prop(set, "own value"), "two words\nand a line\\ with #!context /x", &err);
     cfidrPropSetExpressionValue(prop(set, "e"), "iPar(\"w\") * 2", &err);
     cfidrPropSetFloat32Value(prop(set, "tiny"), 1e-12f, &err);
-    cfidrPropSetStringValue(prop(set, "empty"), "", &err);
-    // Names that would start a keyword or comment line.
-    nyxdrOccPropSetCreateViewOccProp(set, Path({"#!context", "# x"}), &err);
-    nyxdrOccPropSetCreatePortOccProp(set, Path({"#!prop"}), nullptr, &err);
     cfiOID n = nyxdrOccPropSetCreateNetOccProp(set, Path({"a b", "u[1:2]", "x/y:z\\w \"q\""}), &err);
     cfidrPropSetStringValue(prop(n, "my prop"), "\"quoted\" back\\slash\nnew line", &err);
     cfidrPropSetFloat32Value(prop(n, "small"), 3.25e-7f, &err);
@@ -123,4 +119,20 @@ TEST_F(OccFile, ALibrarySaveAfterTheReadWritesNothingUnchanged) {
     cfidrLibSave(lib, &err);
     ASSERT_EQ(err, 0);
     EXPECT_EQ(seltest::readBytes(fileOf("s")), "#!header 2.0\n#!context /\nU\n#!context /U\nM:net\nN:net\n");
+}
+
+// Found by fuzzing: a node named like a keyword or comment line was written at the start of a
+// line as it stands and read back as that line; an empty string of the set's own was dropped.
+TEST_F(OccFile, NamesStartingWithHashAndEmptyOwnStringsReadBackAsThemselves) {
+    cfidrErrorT err = 0;
+    cfiOID set = makeSet("s");
+    cfidrPropSetStringValue(prop(set, "empty"), "", &err);
+    nyxdrOccPropSetCreateViewOccProp(set, Path({"#!context", "# x"}), &err);
+    nyxdrOccPropSetCreatePortOccProp(set, Path({"#!prop"}), nullptr, &err);
+    cfidrObjectCreateProp(nyxdrOccPropSetCreateNetOccProp(set, Path({"#n"}), &err), "#p", &err);
+    ASSERT_EQ(err, 0);
+    const std::string text = nyxOccPropFile::format(asSet(set));
+    nyxOccPropSet *back = readText(text);
+    EXPECT_EQ(occtest::describe(back), occtest::describe(asSet(set)));
+    EXPECT_EQ(nyxOccPropFile::format(back), text);
 }
