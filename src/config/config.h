@@ -218,7 +218,8 @@ constexpr int kMaxNesting = 64;
 // path as a pathname ("/" for the whole port).
 //
 //   connector:   count == length of the list from head (newest first); the name table exists
-//                <=> count >= 5 and then holds every node of the list once, by exact name;
+//                <=> count >= 5 and then holds every node of the list once, by exact name (16
+//                slots at first, doubled whenever half are taken);
 //                cursor index in 0..count-1 names the node at that place, or the cursor is unset
 //   node:        d_code in {22, 23, 24} <=> the node is live and on its parent's list;
 //                d_code < 0 (minus its class): destroyed, on no list, and so is every node below
@@ -229,17 +230,18 @@ constexpr int kMaxNesting = 64;
 // Decisions where the stored form and the interface leave room:
 //   - Every instance node on a path is a view occurrence property: creating [U1, N] makes U1,
 //     and a later create of [U1] reports 26; the iterators list it.
-//   - A null path, an empty path (of a view occurrence property; a net or port path needs its
-//     leaf name), and a path or member path holding an empty or invalid name report 30001
-//     (checked unless trusted program mode). An empty member path is the whole port.
+//   - A null or empty path (a net or port path needs at least its leaf name) and a path or
+//     member path holding an empty name report 30001 in every mode, an invalid name unless
+//     trusted program mode. A null or empty member path is the whole port.
 //   - Pathnames follow one bracket rule, for writing and parsing alike: "(", "<", "[" count up,
 //     ")", ">", "]" down (never below 0), reset at every unescaped "/"; a ":" at depth 0 is
 //     escaped on writing and ends the path on parsing.
 //   - Node names compare exactly; set names within a cell without regard to case.
 //   - Renaming a set or an occurrence property reports 36. The name of an occurrence property
 //     (cfidrNamedObjectGetName) is its ZIL pathname.
-//   - Create and destroy of nodes, and properties on the set, refuse with 42 while the set's library
-//     is held for read (unless trusted program mode for creates, trusted data for properties).
+//   - Creating nodes, destroying nodes or the set, and properties on the set and its nodes refuse
+//     with 42 while the set's library is held for read (creates unless trusted program mode, the
+//     others unless trusted data mode). Saving is not refused.
 //   - Destroying a view occurrence property destroys every node below it; the identifiers of
 //     the node, of every node below and of every property on them are withdrawn. Destroyed nodes
 //     keep their memory in the set heap until the set is purged, destroyed or read again.
