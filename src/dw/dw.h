@@ -38,7 +38,7 @@
 //     preceded by a backslash, except a ":" inside brackets ("(", "<", "[" open, ")", ">", "]"
 //     close), as the pathnames of occurrence property sets spell them. A port occurrence's path
 //     is its instance names, the top-level port's name and then the member path down to the
-//     port (nyxOccPath::memberFrom says where the member path starts).
+//     port (nyxOccNames::memberFrom says where the member path starts).
 //   - A port occurrence whose port instance is a bus or bundle, or that maps to no port
 //     instance, has the null occurrence as outside net; a top-level port has no outside net and
 //     no port instance (null, no error).
@@ -70,6 +70,7 @@
 #include "dm/netlist/netlist.h"
 
 class nyxOccTree;
+class nyxDesignConfig;
 
 // Occurrence kinds (bits 1-3 of the identifier's tag word).
 enum nyxOccKind : int32_t {
@@ -106,7 +107,7 @@ struct nyxOccWords {
 };
 
 // A path of names from the top down; names[memberFrom ..] is the member path of a port.
-struct nyxOccPath {
+struct nyxOccNames {
     std::vector<std::string> names;
     size_t memberFrom = 0;
 };
@@ -148,6 +149,23 @@ int32_t nodeCount(const nyxOccTree *tree);
 int32_t maxDepth(const nyxOccTree *tree);    // view occurrences on the longest descent, top = 1
 size_t treeBytes(const nyxOccTree *tree);    // memory the tree holds (heap pages and records)
 
+// --- Design configurations (occconfig.cpp) --------------------------------------------------------
+// The tree operations of a configuration. install() is the walk's start call: it hands
+// nyxDesignConfig::treeDropper the drop of a tree, so that purge and destroy release it.
+// createTree: the configuration's tree, built when it has none or its tree is stale (the stale
+// one is dropped first); no root view 31002, a file that cannot be read its code, no design id
+// free 31002, and the build's errors; a failed build keeps no tree and holds no id. currentTree:
+// the tree when current, else the stale tree is dropped and null returned. deleteTree drops the
+// tree, clears the flat-nets flag and frees the design id. needFlatNetsTree: createTree, then
+// the flag set (the flat nets themselves are added with their builder). resolveTree: the current
+// tree of a design id, null when no configuration holds the id or its tree is stale.
+void install();
+nyxOccTree *createTree(nyxDesignConfig *config, cfidrErrorT *err);
+nyxOccTree *currentTree(nyxDesignConfig *config);
+void deleteTree(nyxDesignConfig *config);
+nyxOccTree *needFlatNetsTree(nyxDesignConfig *config, cfidrErrorT *err);
+nyxOccTree *resolveTree(int32_t designId);
+
 // --- Accessors -----------------------------------------------------------------------------------
 // Each takes a current tree and an occurrence of that tree (its design id is not compared).
 // An occurrence of the wrong kind, an id outside the tree, a position on a free slot or a port
@@ -185,7 +203,7 @@ nyxOccRef findView(nyxOccTree *tree, const char *const *path, cfidrErrorT *err);
 nyxOccRef findNet(nyxOccTree *tree, const char *const *path, cfidrErrorT *err);
 nyxOccRef findPort(nyxOccTree *tree, const char *const *path, const char *const *members, cfidrErrorT *err);
 // The names of an occurrence from the top down (empty for the top); false with 31001.
-bool pathOf(nyxOccTree *tree, const nyxOccRef &occ, nyxOccPath *out, cfidrErrorT *err);
+bool pathOf(nyxOccTree *tree, const nyxOccRef &occ, nyxOccNames *out, cfidrErrorT *err);
 // The names joined as described under Decisions; "" with 31001.
 std::string pathnameOf(nyxOccTree *tree, const nyxOccRef &occ, cfidrErrorT *err);
 std::string escapeName(const char *name);

@@ -101,7 +101,7 @@ nyxOccRef findPort(nyxOccTree *tree, const char *const *path, const char *const 
     return ref(tree, at.id, nyxOccPort, nyxPort::getPositionInView(port));
 }
 
-bool pathOf(nyxOccTree *tree, const nyxOccRef &occ, nyxOccPath *out, cfidrErrorT *err) {
+bool pathOf(nyxOccTree *tree, const nyxOccRef &occ, nyxOccNames *out, cfidrErrorT *err) {
     out->names.clear();
     out->memberFrom = 0;
     Place p;
@@ -155,7 +155,7 @@ std::string escapeName(const char *name) {
 }
 
 std::string pathnameOf(nyxOccTree *tree, const nyxOccRef &occ, cfidrErrorT *err) {
-    nyxOccPath path;
+    nyxOccNames path;
     if (!pathOf(tree, occ, &path, err)) return std::string();
     std::string out;
     for (const std::string &name : path.names) {

@@ -10,6 +10,7 @@
 #include "config/config.h"
 #include "dm/netlist/netlist.h"
 #include "dm/store/store.h"
+#include "dw/dw.h"
 #include "expr/expr.h"
 #include "io/io.h"
 #include "paths/paths.h"
@@ -35,6 +36,7 @@ nyx *startSession() {
     nyxDMInstall();
     nyxViewIO::install();
     nyxConfigInstall();  // fills nyxLater.openSelectorSetFile, run by the library map step
+    nyxdw::install();    // the drop of occurrence trees, for configurations going away
     // The global state: lists, heap system, global heap.
     nyx *state = nyx::create();
     if (state == nullptr) return nullptr;

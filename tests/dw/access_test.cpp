@@ -75,7 +75,7 @@ TEST_F(Session, PathsLeadBackToEveryOccurrence) {
     for (nyxOccRef r; all->next(tree, &r, &e);) views.push_back(r);
     int checked = 0;
     auto roundTrip = [&](const nyxOccRef &o) {
-        nyxOccPath path;
+        nyxOccNames path;
         ASSERT_TRUE(nyxdw::pathOf(tree, o, &path, &e));
         std::vector<const char *> names, members;
         for (size_t i = 0; i < path.names.size(); ++i) {

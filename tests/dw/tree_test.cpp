@@ -131,7 +131,7 @@ TEST_F(Session, DeepChainBuildsWithoutRecursion) {
     EXPECT_EQ(nyxdw::totalSize(tree), kDepth);
     const nyxOccRef deepest = occ(4 + kDepth - 1, nyxOccNet);
     ASSERT_NE(nyxdw::netOf(tree, deepest, &e).obj, nullptr);
-    nyxOccPath path;
+    nyxOccNames path;
     ASSERT_TRUE(nyxdw::pathOf(tree, deepest, &path, &e));
     EXPECT_EQ(path.names.size(), static_cast<size_t>(kDepth));
     std::unique_ptr<nyxOccWalk> w(nyxdw::walkHierarchy(tree, 3, &e));

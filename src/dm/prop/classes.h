@@ -75,8 +75,12 @@ enum nyxIterKind : int16_t {
     nyxIterOccProp = 15,
     nyxIterDesignConfig = 16,
     nyxIterSelectorSet = 17,
+    // Walks over occurrences (pi_walkiter.cpp): stepped by the nyxdwIterNext functions only.
+    nyxIterInstOcc = 18,
+    nyxIterNetOcc = 19,
+    nyxIterPortOcc = 20,
 };
-constexpr int nyxIterKindCount = 18;  // Kinds 0 and 1 are unused.
+constexpr int nyxIterKindCount = 21;  // Kinds 0 and 1 are unused.
 
 // A class getter: makes an iterator over some contents of an object (null when it cannot).
 using nyxGetterFn = nyxIter *(*)(void *obj, uint32_t member, cfidrErrorT *err);
