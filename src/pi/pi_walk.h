@@ -1,0 +1,24 @@
+// pi_walk.h - what the exported functions of the occurrence walk share (pi_walk.cpp,
+// pi_walkiter.cpp): resolving an occurrence argument and handing an occurrence out.
+#pragma once
+
+#include "dw/dw.h"
+#include "pi/pi.h"
+
+namespace nyxpiwalk {
+
+// Kind masks: bit k accepts occurrences of kind k (flat nets are not resolved yet).
+inline constexpr unsigned kTopKind = 1u << nyxOccTop;
+inline constexpr unsigned kPortKind = 1u << nyxOccPort;
+inline constexpr unsigned kViewKinds = (1u << nyxOccInst) | kTopKind;
+inline constexpr unsigned kAnyKind = (1u << nyxOccNet) | kViewKinds | kPortKind;
+
+// The current tree of an occurrence argument and the occurrence decoded, in every mode; null
+// after the error: 31001 no session, a broken tag, a design id without configuration or with a
+// stale tree; a kind outside `kinds` (or an identifier of another family) 15 while trusted
+// program mode is off, 31001 in it. The tree checks the id, kind and port position itself.
+nyxOccTree *resolveOcc(cfiOID id, unsigned kinds, nyxOccRef *occ, cfidrErrorT *e);
+// The identifier of an occurrence (null for the null occurrence).
+cfiOID occId(const nyxOccRef &r, cfidrErrorT *e);
+
+} // namespace nyxpiwalk
