@@ -87,7 +87,7 @@ NYX_API const char *nyxdwPIGetErrorText(cfidrErrorT code, cfidrErrorT *err);
  *  - Walk iterators re-resolve their tree at each step: once it is dropped or stale the step
  *    gives 31001 and the null identifier, never a read of the old tree. */
 
-/* Occurrence kinds (nyxdwObjectGetObjectType) and hierarchy levels of view occurrences. */
+/* Occurrence kinds (tag bits 1-3; nyxdwObjectGetObjectType). */
 typedef int32_t nyxdwOccKindT;
 enum {
     nyxdwNetOccKind = 1,
@@ -96,6 +96,7 @@ enum {
     nyxdwTopOccKind = 4,
     nyxdwPortOccKind = 5
 };
+/* Hierarchy levels of view occurrences (nyxdwViewOccGetHierarchyLevel). */
 typedef int32_t nyxdwHierarchyLevelT;
 enum {
     nyxdwTopLevel = 1,

@@ -62,6 +62,13 @@ const Details kDetails[] = {
                "  --json   {\"library\", \"cell\", \"name\", \"root\": {\"library\", \"cell\", \"view\"}\n"
                "           or null, \"selection_mode\", \"sets\": [names], \"properties\": [{\"name\",\n"
                "           \"type\", \"value\"}]}\n"},
+    {"walk", "Opens the design configuration CONFIG of cell CELL of library LIB (read-only), builds\n"
+             "its occurrence tree and prints the hierarchy in the order of the instance-occurrence\n"
+             "iterator: \"top 3 LEVEL\", then one \"inst ID LEVEL PATHNAME\" line per instance\n"
+             "occurrence (level 2 descended into, 4 a leaf).\n\n"
+             "  --depth N  only instance occurrences at most N instances below the top\n"
+             "  --nets     adds \"net ID PATHNAME\" lines: the top's nets first, then those of each\n"
+             "             descended instance right after its line\n"},
 };
 
 const char kExitStatus[] =
