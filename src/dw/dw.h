@@ -218,7 +218,7 @@ std::string escapeName(const char *name);
 class nyxOccWalk {
 public:
     explicit nyxOccWalk(const nyxOccTree *tree);
-    virtual ~nyxOccWalk() = default;
+    virtual ~nyxOccWalk();
     nyxOccWalk(const nyxOccWalk &) = delete;
     nyxOccWalk &operator=(const nyxOccWalk &) = delete;
     // The next occurrence: false at the end (err untouched) or on error.
@@ -229,8 +229,18 @@ protected:
     virtual bool step(nyxOccTree *tree, nyxOccRef *out, cfidrErrorT *err) = 0;
 
 private:
+    friend void nyxdwEndWalks();
     uint64_t d_serial;
+    // Every live walk is on one process-wide list, so that the end of a session frees the walks
+    // of iterators never quit (their iterator records go with the iterator heap).
+    nyxOccWalk *d_prev = nullptr;
+    nyxOccWalk *d_next = nullptr;
+    static nyxOccWalk *s_live;
 };
+
+// Deletes every live walk: the release step of the walk, run when the session ends (no walk
+// made before may be used or deleted after it).
+void nyxdwEndWalks();
 
 namespace nyxdw {
 

@@ -175,7 +175,22 @@ nyxOccWalk *viewWalk(nyxOccTree *tree, const nyxOccRef &occ, int32_t kind, cfidr
 
 } // namespace
 
-nyxOccWalk::nyxOccWalk(const nyxOccTree *tree) : d_serial(tree->d_serial) {}
+nyxOccWalk *nyxOccWalk::s_live = nullptr;
+
+nyxOccWalk::nyxOccWalk(const nyxOccTree *tree) : d_serial(tree->d_serial), d_next(s_live) {
+    if (s_live != nullptr) s_live->d_prev = this;
+    s_live = this;
+}
+
+nyxOccWalk::~nyxOccWalk() {
+    if (d_prev != nullptr) d_prev->d_next = d_next;
+    else s_live = d_next;
+    if (d_next != nullptr) d_next->d_prev = d_prev;
+}
+
+void nyxdwEndWalks() {
+    while (nyxOccWalk::s_live != nullptr) delete nyxOccWalk::s_live;
+}
 
 bool nyxOccWalk::next(nyxOccTree *current, nyxOccRef *out, cfidrErrorT *err) {
     *out = nyxOccRef();

@@ -61,6 +61,7 @@ void endSession() {
         releaseStep(nyxLater.terminateSvc);
     }
     nyxIterCacheBase::emptyAll();
+    releaseStep(nyxdwEndWalks);  // walks of occurrence iterators never quit
     if (nyxLater.stopCompilers != nullptr) releaseStep(nyxLater.stopCompilers);
     releaseStep(nyxStoreClearPathCaches);  // path buffers, directory cache
     releaseStep(nyxLocMapClearCache);      // soft/hard path-name cache

@@ -217,6 +217,17 @@ TEST_F(Walk, EditsPurgesAndDestroysDuringAWalkEndItWith31001) {
     nyxdwIterQuit(it, &e);
 }
 
+// Run under the asan preset, the leak check fails the suite when the walk is not freed.
+TEST_F(Walk, WalkOfAnIteratorNeverQuitIsFreedWithTheSession) {
+    small();
+    cfiOID t = topOcc(config(top, "dc"));
+    cfidrIterT it = nyxdwTopOccGetInstOccs(t, 3, &e);
+    EXPECT_EQ(nyxdwIterNextInstOcc(it, &e).object, 4u);
+    cfidrPIQuit(&e);
+    cfidrPIInit(&e);
+    EXPECT_EQ(e, 0);
+}
+
 // Fabricated and stale identifiers give 31001 and the null result in both modes; kinds give 15
 // only while the program is checked.
 TEST_F(Walk, HostileIdentifiersInBothModes) {
