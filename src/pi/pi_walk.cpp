@@ -40,13 +40,6 @@ nyxOccTree *resolveOcc(cfiOID id, unsigned kinds, nyxOccRef *occ, cfidrErrorT *e
     return tree;
 }
 
-cfiOID occId(const nyxOccRef &r, cfidrErrorT *e) {
-    nyxOccWords w;
-    if (r.isNull()) return kNullOID;
-    if (!nyxdw::encodeWords(r, &w)) return fail(e, nyxdwErrOccUnusable), kNullOID;
-    return cfiOID{w.word, w.tag};
-}
-
 } // namespace nyxpiwalk
 
 namespace {

@@ -18,7 +18,14 @@ inline constexpr unsigned kAnyKind = (1u << nyxOccNet) | kViewKinds | kPortKind;
 // stale tree; a kind outside `kinds` (or an identifier of another family) 15 while trusted
 // program mode is off, 31001 in it. The tree checks the id, kind and port position itself.
 nyxOccTree *resolveOcc(cfiOID id, unsigned kinds, nyxOccRef *occ, cfidrErrorT *e);
-// The identifier of an occurrence (null for the null occurrence).
-cfiOID occId(const nyxOccRef &r, cfidrErrorT *e);
+// The identifier of an occurrence (null for the null occurrence). The accessors and walks of
+// src/dw make only occurrences of their tree (kind 1-5, design id 0-255, port below 2^20), so
+// the words are laid out here without the checks of nyxdw::encodeWords, which the tests compare.
+inline cfiOID occId(const nyxOccRef &r, cfidrErrorT *) {
+    if (r.isNull()) return cfiOID{0, 0};
+    return cfiOID{static_cast<uint32_t>(r.id), 1u | (static_cast<uint32_t>(r.kind) << 1) |
+                                                   (static_cast<uint32_t>(r.designId) << 4) |
+                                                   (static_cast<uint32_t>(r.port) << 12)};
+}
 
 } // namespace nyxpiwalk

@@ -5,6 +5,7 @@
 
 #include "dw/dw_fixture.h"
 #include "nyxdw.h"
+#include "pi/pi_walk.h"
 
 namespace {
 
@@ -215,6 +216,24 @@ TEST_F(Walk, EditsPurgesAndDestroysDuringAWalkEndItWith31001) {
     EXPECT_EQ(nyxdwIterNextInstOcc(it, &e).object, 0u);
     EXPECT_EQ(e, nyxdwErrOccUnusable);
     nyxdwIterQuit(it, &e);
+}
+
+TEST(WalkWords, HandedOutIdentifiersAreTheEncodedWords) {
+    for (int32_t kind = nyxOccNet; kind <= nyxOccPort; ++kind) {
+        for (int32_t design : {0, 17, 255}) {
+            nyxOccRef r;
+            r.id = kind == nyxOccTop ? 3 : 0x7fffffff - design;
+            r.kind = kind;
+            r.designId = design;
+            r.port = kind == nyxOccPort ? nyxdw::kMaxPorts - 1 - design : 0;
+            nyxOccWords w;
+            ASSERT_TRUE(nyxdw::encodeWords(r, &w));
+            cfidrErrorT e = 0;
+            const cfiOID id = nyxpiwalk::occId(r, &e);
+            EXPECT_EQ(id.object, w.word);
+            EXPECT_EQ(id.tag, w.tag);
+        }
+    }
 }
 
 // Run under the asan preset, the leak check fails the suite when the walk is not freed.
