@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "config/config.h"
 #include "dw/dw_fixture.h"
 #include "nyxdw.h"
 #include "pi/pi_walk.h"
@@ -234,6 +235,33 @@ TEST(WalkWords, HandedOutIdentifiersAreTheEncodedWords) {
             EXPECT_EQ(id.tag, w.tag);
         }
     }
+}
+
+// A build that fails keeps no tree and holds no design id; the next one after the fault is
+// mended builds under a fresh id.
+TEST_F(Walk, FailedBuildsHoldNoDesignId) {
+    cfiOID a = view("a");
+    cfiOID b = view("b");
+    inst(a, b, "toB");
+    cfiOID toA = inst(b, a, "toA");
+    cfiOID cfg = config(a, "dc");
+    const int32_t held = nyxDesignConfig::designIdsHeld();
+    EXPECT_EQ(topOcc(cfg).object, 0u);
+    EXPECT_EQ(e, cfidrErrRecursiveDescriber);
+    EXPECT_EQ(nyxDesignConfig::designIdsHeld(), held);
+    dmtest::ok(cfidrObjectDestroy, toA);
+    cfiOID t = topOcc(cfg);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(nyxDesignConfig::designIdsHeld(), held + 1);
+    nyxdwTopOccDestroy(t, &e);
+    EXPECT_EQ(nyxDesignConfig::designIdsHeld(), held);
+    // A root view that went unsaved leaves nothing to compute.
+    cfiOID lone = view("lone");
+    cfiOID cfg2 = config(lone, "dc2");
+    dmtest::ok(cfidrViewPurge, lone);
+    EXPECT_EQ(topOcc(cfg2).object, 0u);
+    EXPECT_EQ(e, nyxdwErrOccTreeFailed);
+    EXPECT_EQ(nyxDesignConfig::designIdsHeld(), held);
 }
 
 // Run under the asan preset, the leak check fails the suite when the walk is not freed.
