@@ -1,5 +1,7 @@
 // The iterator protocol: null iterators, handing out, stepping, rewinding and freeing, and the
 // global state's selector-set list.
+#include <cstring>
+
 #include "config/config.h"
 #include "pi/pi.h"
 
@@ -14,6 +16,24 @@ inline bool registerIter(const void *handle) {
 }
 
 } // namespace
+
+const char *const kEmptyPath[1] = {nullptr};
+
+const char *const *returnPath(const std::vector<std::string> &names, cfidrErrorT *e) {
+    size_t bytes = (names.size() + 1) * sizeof(char *);
+    for (const std::string &n : names) bytes += n.size() + 1;
+    void *block = nyx::session != nullptr ? nyx::session->ringBlock(bytes) : nullptr;
+    if (block == nullptr) return fail(e, cfidrErrInternal), kEmptyPath;
+    auto **array = static_cast<const char **>(block);
+    char *text = static_cast<char *>(block) + (names.size() + 1) * sizeof(char *);
+    for (size_t i = 0; i < names.size(); ++i) {
+        std::memcpy(text, names[i].c_str(), names[i].size() + 1);
+        array[i] = text;
+        text += names[i].size() + 1;
+    }
+    array[names.size()] = nullptr;
+    return array;
+}
 
 cfidrIterT nullIter() {
     nyx::nullIterator += 2;

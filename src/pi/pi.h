@@ -43,6 +43,7 @@
 
 #include <cstdint>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "cfidr.h"
@@ -232,6 +233,13 @@ inline const char *returnString(const char *s, cfidrErrorT *e) {
     if (copy == nullptr) return fail(e, cfidrErrInternal), "";
     return copy;
 }
+
+// The empty path handed out when a path cannot be returned.
+extern const char *const kEmptyPath[1];
+
+// A path for the caller: the NULL-terminated pointer array and its texts in one ring block
+// (valid as long as a returned string). kEmptyPath after storing 4 when memory ran out.
+const char *const *returnPath(const std::vector<std::string> &names, cfidrErrorT *e);
 
 // Steps an iterator of the given kind (IterNext functions): odd handles give the null
 // identifier at once; otherwise the handle must be registered (11) and of the kind (12; the net

@@ -15,7 +15,6 @@ using nyxpi::kNullOID;
 
 namespace {
 
-const char *const kEmptyPath[] = {nullptr};
 
 nyxOccPropSet *setOf(cfiOID id) { return nyxpi::object<nyxOccPropSet>(id); }
 nyxOccPropNode *nodeOf(cfiOID id) { return nyxpi::object<nyxOccPropNode>(id); }
@@ -28,22 +27,6 @@ const nyxOccPropSetClassOps *setOps(cfidrErrorT *e) {
     return own;
 }
 
-// Names into one ring block: the pointer array, then the texts.
-const char *const *returnPath(const std::vector<std::string> &names, cfidrErrorT *e) {
-    size_t bytes = (names.size() + 1) * sizeof(char *);
-    for (const std::string &n : names) bytes += n.size() + 1;
-    void *block = nyx::session != nullptr ? nyx::session->ringBlock(bytes) : nullptr;
-    if (block == nullptr) return fail(e, cfidrErrInternal), kEmptyPath;
-    auto **array = static_cast<const char **>(block);
-    char *text = static_cast<char *>(block) + (names.size() + 1) * sizeof(char *);
-    for (size_t i = 0; i < names.size(); ++i) {
-        std::memcpy(text, names[i].c_str(), names[i].size() + 1);
-        array[i] = text;
-        text += names[i].size() + 1;
-    }
-    array[names.size()] = nullptr;
-    return array;
-}
 
 cfiOID createNode(cfiOID set, int32_t code, const char *const *path, const char *const *member,
                   cfidrErrorT *err) {
@@ -163,18 +146,18 @@ NYX_API cfiOID nyxdrOccPropGetOwner(cfiOID prop, cfidrErrorT *err) {
 }
 
 NYX_API const char *const *nyxdrOccPropGetPath(cfiOID prop, cfidrErrorT *err) {
-    return nyxpi::guard(err, kEmptyPath, [&](cfidrErrorT *e) -> const char *const * {
+    return nyxpi::guard(err, nyxpi::kEmptyPath, [&](cfidrErrorT *e) -> const char *const * {
         const nyxOccPropSetClassOps *ops = nullptr;
-        if (!checkArg(prop, nyxCodeOccProp, e) || (ops = setOps(e)) == nullptr) return kEmptyPath;
-        return returnPath(ops->path(nodeOf(prop)), e);
+        if (!checkArg(prop, nyxCodeOccProp, e) || (ops = setOps(e)) == nullptr) return nyxpi::kEmptyPath;
+        return nyxpi::returnPath(ops->path(nodeOf(prop)), e);
     });
 }
 
 NYX_API const char *const *nyxdrPortOccPropGetMemberPath(cfiOID prop, cfidrErrorT *err) {
-    return nyxpi::guard(err, kEmptyPath, [&](cfidrErrorT *e) -> const char *const * {
+    return nyxpi::guard(err, nyxpi::kEmptyPath, [&](cfidrErrorT *e) -> const char *const * {
         const nyxOccPropSetClassOps *ops = nullptr;
-        if (!checkArg(prop, nyxCodePortOccProp, e) || (ops = setOps(e)) == nullptr) return kEmptyPath;
-        return returnPath(ops->memberPath(nodeOf(prop)), e);
+        if (!checkArg(prop, nyxCodePortOccProp, e) || (ops = setOps(e)) == nullptr) return nyxpi::kEmptyPath;
+        return nyxpi::returnPath(ops->memberPath(nodeOf(prop)), e);
     });
 }
 

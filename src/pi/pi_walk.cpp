@@ -44,24 +44,7 @@ nyxOccTree *resolveOcc(cfiOID id, unsigned kinds, nyxOccRef *occ, cfidrErrorT *e
 
 namespace {
 
-const char *const kEmptyPath[] = {nullptr};
 
-// Names into one ring block: the pointer array, then the texts.
-const char *const *returnPath(const std::vector<std::string> &names, cfidrErrorT *e) {
-    size_t bytes = (names.size() + 1) * sizeof(char *);
-    for (const std::string &n : names) bytes += n.size() + 1;
-    void *block = nyx::session != nullptr ? nyx::session->ringBlock(bytes) : nullptr;
-    if (block == nullptr) return fail(e, cfidrErrInternal), kEmptyPath;
-    auto **array = static_cast<const char **>(block);
-    char *text = static_cast<char *>(block) + (names.size() + 1) * sizeof(char *);
-    for (size_t i = 0; i < names.size(); ++i) {
-        std::memcpy(text, names[i].c_str(), names[i].size() + 1);
-        array[i] = text;
-        text += names[i].size() + 1;
-    }
-    array[names.size()] = nullptr;
-    return array;
-}
 
 // An accessor giving an occurrence: resolve, call, hand out.
 template <class F> cfiOID occToOcc(cfiOID id, unsigned kinds, cfidrErrorT *err, F &&get) {
@@ -230,12 +213,12 @@ NYX_API cfiOID nyxdwTopOccFindPortOccByPath(cfiOID top, const char *const *path,
 }
 
 NYX_API const char *const *nyxdwOccGetPath(cfiOID occ, cfidrErrorT *err) {
-    return nyxpi::guard(err, kEmptyPath, [&](cfidrErrorT *e) -> const char *const * {
+    return nyxpi::guard(err, nyxpi::kEmptyPath, [&](cfidrErrorT *e) -> const char *const * {
         nyxOccRef o;
         nyxOccTree *tree = resolveOcc(occ, kAnyKind, &o, e);
         nyxOccNames names;
-        if (tree == nullptr || !nyxdw::pathOf(tree, o, &names, e)) return kEmptyPath;
-        return returnPath(names.names, e);
+        if (tree == nullptr || !nyxdw::pathOf(tree, o, &names, e)) return nyxpi::kEmptyPath;
+        return nyxpi::returnPath(names.names, e);
     });
 }
 
