@@ -57,3 +57,12 @@ const char *getName(void *obj, uint32_t, cfidrErrorT *err);
 
 // The design-configuration part of nyxConfigInstall (registration.cpp).
 void nyxDesignConfigInstall();
+
+// The cell of a design configuration or occurrence property set being opened by names: the
+// library is found among the known ones, else opened in `mode` (27 when it cannot be); it is
+// read, marked opened by the user and takes `mode` (the mode of all its contents changes with
+// it); the cell is found (27; 4 when memory ran out) and read, so that its read never lists the
+// object a second time (a cell without a directory counts as read and empty). Null with the
+// error. Names are checked by the caller.
+nyxCell *nyxConfigOpenCell(const char *libName, const char *cellName, cfidrAccessModeT mode,
+                           cfidrErrorT *err);

@@ -4,7 +4,7 @@
 #include <functional>
 #include <new>
 
-#include "config/config.h"
+#include "config/configInt.h"
 #include "utils/fileio.h"
 
 namespace {
@@ -167,19 +167,10 @@ nyxDesignConfig *nyxDesignConfig::open(const char *libName, const char *cellName
         return *err = cfidrErrBadName, nullptr;
     }
     if (libName == nullptr || cellName == nullptr || name == nullptr) return *err = cfidrErrBadName, nullptr;
-    nyxLib *lib = nyxLib::findKnown(libName);
-    if (lib == nullptr) {
-        cfidrErrorT openErr = 0;
-        lib = nyxLib::openLib(libName, mode, &openErr);
-        if (lib == nullptr) return *err = cfidrErrNotFound, nullptr;
-    }
-    lib->d_accessMode = mode;
-    cfidrErrorT cellErr = 0;
-    nyxCell *cell = nyxLib::findCellByName(lib, cellName, &cellErr);
-    if (cell == nullptr) return *err = cellErr == cfidrErrInternal ? cellErr : cfidrErrNotFound, nullptr;
     // The cell is read before its list is searched, so that its read never lists the
     // configuration a second time.
-    if (!readCell(cell, err)) return nullptr;
+    nyxCell *cell = nyxConfigOpenCell(libName, cellName, mode, err);
+    if (cell == nullptr) return nullptr;
     nyxDynArray &list = cell->designConfigs();
     for (int32_t i = 0; i < list.nitems(); ++i) {
         nyxDesignConfig *config = static_cast<nyxDesignConfig *>(list[i]);

@@ -142,20 +142,8 @@ nyxOccPropSet *nyxOccPropSet::open(const char *libName, const char *cellName, co
         return *err = cfidrErrBadName, nullptr;
     }
     if (libName == nullptr || cellName == nullptr || name == nullptr) return *err = cfidrErrBadName, nullptr;
-    nyxLib *lib = nyxLib::findKnown(libName);
-    if (lib == nullptr) {
-        cfidrErrorT openErr = 0;
-        lib = nyxLib::openLib(libName, mode, &openErr);
-        if (lib == nullptr) return *err = cfidrErrNotFound, nullptr;
-    }
-    if (!lib->openObj(err)) return nullptr;
-    // The library takes the mode asked for, as a library opened by name does.
-    lib->d_userOpened = 1;
-    lib->d_accessMode = mode;
-    nyxCell *cell = nyxLib::findCellByName(lib, cellName, err);
+    nyxCell *cell = nyxConfigOpenCell(libName, cellName, mode, err);
     if (cell == nullptr) return nullptr;
-    // The cell is read first: its read lists every stored set, so none is made twice.
-    if (!cell->openObj(err)) return nullptr;
     nyxOccPropSet *set = listed(cell, name);
     if (set == nullptr) return *err = nyxdrErrOccPropSetOpenFailed, nullptr;
     set->d_accessMode = mode;
