@@ -260,3 +260,52 @@ nyxOccWalk *walkPorts(nyxOccTree *tree, const nyxOccRef &viewOcc, cfidrErrorT *e
 nyxOccWalk *walkNetPorts(nyxOccTree *tree, const nyxOccRef &netOcc, int32_t mode, cfidrErrorT *err);
 
 } // namespace nyxdw
+
+// --- Flat nets -----------------------------------------------------------------------------------
+// The electrical nets of the elaborated design, read from tables kept per distinct view
+// (flatnetInt.h) and computed on first use (dropped with the tree); nothing is kept per
+// occurrence. A flat net that is not global is named by its representative, its outermost net
+// occurrence (kind 2, the id of that net occurrence); a global flat net by -2 minus the index of
+// its global net in the design's table (-2, -3, ...), globals numbered in the order the
+// computation meets their names (views children first).
+//
+// Decisions
+//   - Global nets join by exact name, one flat net per name; global aliases make none. Two
+//     globals joined through a port are one flat net under the smaller index; the other index
+//     names no flat net.
+//   - The representative among the nets of one view joined through a child's ports is the net
+//     with the smallest name: ASCII letters folded to lower case compare first, exact bytes break
+//     ties; with fix switch 129092 disabled (NYX_DISABLE_DR129092), exact bytes alone. Names in a
+//     view differ, so the choice does not depend on the order anything was built.
+//   - Only scalar nets and ports take part (members of buses and bundles as scalars); a bus or
+//     bundle net occurrence has no flat net (null result, no error).
+//   - The flat net of a port occurrence is that of the net on its port instance outside; without
+//     one, that of its inside net occurrence; else the null occurrence (no error).
+//   - Port scan mode 4 yields each port occurrence once: a child's port on a member net is met
+//     as the port instance of its instance occurrence, and as a port of the view occurrence only
+//     when no member outside is on it (and for the top's ports).
+// Costs: computing O(nets + ports + port instances of the distinct views); the flat net of a net
+// occurrence O(depth); member walks O(members + view occurrences passed over for globals, pruned
+// by the per-view bit sets of reachable globals).
+//
+// The exported functions call: nyxdwTopOccGetFlatNets walkFlatNets (the mode checked first,
+// 31005); nyxdwIterNextFlatNet the walk's next; nyxdwFlatNetGetIsGlobal a negative id;
+// nyxdwFlatNetGetNetOccs walkFlatNetNets; nyxdwFlatNetGetPortOccs walkFlatNetPorts (31004 for a
+// mode outside 1-4 first); nyxdwNetOccGetFlatNet netFlatNet; nyxdwPortOccGetFlatNet portFlatNet;
+// the configuration's need-flat-nets computeFlatNets.
+namespace nyxdw {
+
+// Computes the tables when the tree has none (4 memory).
+bool computeFlatNets(nyxOccTree *tree, cfidrErrorT *err);
+nyxOccRef netFlatNet(nyxOccTree *tree, const nyxOccRef &netOcc, cfidrErrorT *err);
+nyxOccRef portFlatNet(nyxOccTree *tree, const nyxOccRef &portOcc, cfidrErrorT *err);
+// Whether `flat` names a flat net of the tree (kind 2 and a representative or canonical global).
+bool isFlatNet(nyxOccTree *tree, const nyxOccRef &flat, cfidrErrorT *err);
+// Global mode 1 globals, 2 the others, 3 both (globals first); the caller checks the mode.
+nyxOccWalk *walkFlatNets(nyxOccTree *tree, int32_t globalMode, cfidrErrorT *err);
+// Members from the representative down (31001 for what names no flat net of the tree).
+nyxOccWalk *walkFlatNetNets(nyxOccTree *tree, const nyxOccRef &flat, cfidrErrorT *err);
+// Port scan modes 1-4 as in the decisions above; the caller checks the mode.
+nyxOccWalk *walkFlatNetPorts(nyxOccTree *tree, const nyxOccRef &flat, int32_t scanMode, cfidrErrorT *err);
+
+} // namespace nyxdw

@@ -53,6 +53,8 @@ public:
     // Last net looked up by id.
     int32_t d_lastNetId = 0;
     nyxObjRef d_lastNet;
+    // The connectivity tables of flat nets (flatnetInt.h), on d_graphHeap; null until first use.
+    struct nyxFlatNets *d_flat = nullptr;
 
     const nyxOccNode &node(int32_t i) const { return d_nodes[i]; }
     const nyxOccChild *childrenOf(int32_t i) const { return d_children + d_nodes[i].firstChild; }

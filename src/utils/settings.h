@@ -69,5 +69,8 @@ constexpr long kFixExactSetNameFirst = 119985;
 // Describer records read from a view file: a tab in the stored view name reads as "/" and a
 // newline as ".", as in the names of created views.
 constexpr long kFixStoredDescriberName = 124407;
+// Flat nets: the representative among joined nets of a view is the smallest name with letters
+// folded to lower case first (exact bytes alone when disabled).
+constexpr long kFixRepresentativeByName = 129092;
 
 } // namespace nyxSettings

@@ -1,0 +1,119 @@
+// Flat nets read from the per-view tables: the flat net of a net occurrence by walking up, the
+// members of a flat net by walking down from its representative through port instances, and
+// the global flat nets over the view occurrences whose subtree reaches them.
+#include <algorithm>
+
+#include "dw/flatnetInt.h"
+
+using namespace nyxdwInt;
+
+namespace nyxdwFlat {
+
+bool levels(const nyxOccTree *tree, int32_t id, std::vector<Level> *out, int32_t *local) {
+    out->clear();
+    out->push_back(Level{0, nyxdw::kFirstLocal, nyxdw::kTopId, -1});
+    if (id < nyxdw::kFirstLocal || id - int64_t{nyxdw::kFirstLocal} >= tree->node(0).size) return false;
+    for (;;) {
+        const Level at = out->back();
+        const int64_t rel = int64_t{id} - at.base;
+        const nyxOccNode &n = tree->node(at.node);
+        if (rel < n.local) return *local = static_cast<int32_t>(rel), true;
+        const nyxOccChild *first = tree->childrenOf(at.node);
+        const nyxOccChild *last = first + n.childCount;
+        const nyxOccChild *c = std::upper_bound(first, last, rel, [](int64_t x, const nyxOccChild &y) { return x < y.offset; });
+        if (c == first) return false;
+        --c;
+        if (rel >= c->offset + tree->node(c->node).size) return false;
+        out->push_back(Level{c->node, static_cast<int32_t>(at.base + c->offset), at.base + c->instPos,
+                             static_cast<int32_t>(c - tree->d_children)});
+    }
+}
+
+// The outside net (parent position) of one of the class's ports, -1 when none has one.
+static int32_t outsideOfClass(const nyxFlatNets *f, const nyxFlatNode &n, int32_t cls, int32_t entry) {
+    const int32_t *outside = f->outsideOf(entry);
+    for (int32_t i = n.portStart[cls]; i < n.portStart[cls + 1]; ++i) {
+        if (outside[n.ports[i]] >= 0) return outside[n.ports[i]];
+    }
+    return -1;
+}
+
+int32_t flatOf(const nyxOccTree *, const nyxFlatNets *f, std::vector<Level> &path, int32_t local) {
+    for (;;) {
+        const Level at = path.back();
+        const nyxFlatNode &n = f->nodes[at.node];
+        const int32_t cls = local < n.netCount ? n.netClass[local] : -1;
+        if (cls < 0) return 0;
+        if (n.classGlobal[cls] >= 0) return globalId(n.classGlobal[cls]);
+        const int32_t up = at.entry >= 0 ? outsideOfClass(f, n, cls, at.entry) : -1;
+        if (up < 0) return at.base + n.classRep[cls];
+        path.pop_back();
+        local = up;
+    }
+}
+
+bool MemberCursor::start(const nyxOccTree *tree, const nyxFlatNets *f, int32_t flatId) {
+    d_stack.clear();
+    d_global = -1;
+    if (flatId < 0) {
+        const int32_t g = globalIndex(flatId);
+        if (g < 0 || g >= f->globalCount || f->globals[g].canonical != g) return false;
+        d_global = g;
+        if (f->bitWords > 0 && f->hasBit(0, g)) d_stack.push_back(Frame{0, nyxdw::kFirstLocal, nyxdw::kTopId, -1, -1, 0, 0});
+        return true;
+    }
+    std::vector<Level> path;
+    int32_t local = 0;
+    if (!levels(tree, flatId, &path, &local)) return false;
+    const Level at = path.back();
+    if (flatOf(tree, f, path, local) != flatId) return false;
+    d_stack.push_back(Frame{at.node, at.base, at.ownId, at.entry, f->nodes[at.node].netClass[local], 0, 0});
+    return true;
+}
+
+bool MemberCursor::next(const nyxOccTree *tree, const nyxFlatNets *f, Member *out) {
+    while (!d_stack.empty()) {
+        Frame &fr = d_stack.back();
+        const nyxFlatNode &n = f->nodes[fr.node];
+        const nyxOccChild *kids = tree->childrenOf(fr.node);
+        if (fr.cls >= 0) {
+            if (fr.index < n.netStart[fr.cls + 1] - n.netStart[fr.cls]) {
+                const int32_t local = n.nets[n.netStart[fr.cls] + fr.index++];
+                *out = Member{fr.base + local, fr.node, fr.base, fr.ownId, fr.entry, local};
+                return true;
+            }
+            if (fr.down < n.downStart[fr.cls + 1] - n.downStart[fr.cls]) {
+                const nyxFlatDown d = n.down[n.downStart[fr.cls] + fr.down++];
+                const nyxOccChild &c = kids[d.child];
+                // Below a global class the child's own global classes come with the tree frames.
+                if (f->nodes[c.node].classGlobal[d.cls] >= 0) continue;
+                const auto entry = static_cast<int32_t>(&c - tree->d_children);
+                d_stack.push_back(Frame{c.node, fr.base + static_cast<int32_t>(c.offset), fr.base + c.instPos, entry, d.cls, 0, 0});
+                continue;
+            }
+            d_stack.pop_back();
+            continue;
+        }
+        // A tree frame of global d_global: its classes first, then the children that reach it.
+        while (fr.index < n.globalCount) {
+            const int32_t k = n.globals[fr.index++];
+            if (n.classGlobal[k] != d_global) continue;
+            const Frame cf{fr.node, fr.base, fr.ownId, fr.entry, k, 0, 0};
+            d_stack.push_back(cf);
+            break;
+        }
+        if (d_stack.back().cls >= 0) continue;
+        const int32_t count = tree->node(fr.node).childCount;
+        while (fr.down < count && !f->hasBit(kids[fr.down].node, d_global)) ++fr.down;
+        if (fr.down < count) {
+            const nyxOccChild &c = kids[fr.down++];
+            const auto entry = static_cast<int32_t>(&c - tree->d_children);
+            d_stack.push_back(Frame{c.node, fr.base + static_cast<int32_t>(c.offset), fr.base + c.instPos, entry, -1, 0, 0});
+            continue;
+        }
+        d_stack.pop_back();
+    }
+    return false;
+}
+
+} // namespace nyxdwFlat
