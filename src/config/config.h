@@ -675,5 +675,10 @@ bool hasAnyNetProps(nyxOccPropSet *set, const nyxOccSource &tree, cfidrErrorT *e
 bool hasAnyPortProps(nyxOccPropSet *set, const nyxOccSource &tree, cfidrErrorT *err);
 // Drops the cross-reference (the walk calls it when a tree goes, so nothing keeps its ids).
 void invalidate(nyxOccPropSet *set);
+// The net table in id order, for look-ups over many net occurrences at once (a flat net): the
+// entry count, and entry i's id and list (null outside 0 .. count - 1).
+uint32_t netEntryCount(nyxOccPropSet *set, const nyxOccSource &tree, cfidrErrorT *err);
+const nyxPropList *netEntryAt(nyxOccPropSet *set, const nyxOccSource &tree, uint32_t i, uint64_t *id,
+                              cfidrErrorT *err);
 
 } // namespace nyxOccPropXrefs

@@ -223,4 +223,17 @@ bool hasAnyPortProps(nyxOccPropSet *set, const nyxOccSource &tree, cfidrErrorT *
 
 void invalidate(nyxOccPropSet *set) { nyxOccPropXrefOps::clear(set); }
 
+uint32_t netEntryCount(nyxOccPropSet *set, const nyxOccSource &tree, cfidrErrorT *err) {
+    const nyxOccPropXref *x = xrefFor(set, tree, err);
+    return x != nullptr ? x->nets.count : 0;
+}
+
+const nyxPropList *netEntryAt(nyxOccPropSet *set, const nyxOccSource &tree, uint32_t i, uint64_t *id,
+                              cfidrErrorT *err) {
+    const nyxOccPropXref *x = xrefFor(set, tree, err);
+    if (x == nullptr || i >= x->nets.count) return nullptr;
+    *id = x->nets.items[i].id;
+    return x->nets.items[i].list;
+}
+
 } // namespace nyxOccPropXrefs

@@ -117,3 +117,59 @@ bool MemberCursor::next(const nyxOccTree *tree, const nyxFlatNets *f, Member *ou
 }
 
 } // namespace nyxdwFlat
+
+namespace nyxdwFlat {
+
+bool distinctPairs(const nyxOccTree *tree, const nyxFlatNets *f, int32_t flatId,
+                   std::vector<std::pair<int32_t, int32_t>> *out) {
+    out->clear();
+    std::vector<std::pair<int32_t, int32_t>> stack;  // (node, class); class -1: a node of the global
+    std::vector<char> nodeSeen(tree->d_nodeCount, 0);
+    std::vector<std::vector<char>> classSeen(tree->d_nodeCount);
+    auto enter = [&](int32_t node, int32_t cls) {
+        std::vector<char> &seen = classSeen[node];
+        if (seen.empty()) seen.assign(f->nodes[node].classCount, 0);
+        if (seen[cls] != 0) return;
+        seen[cls] = 1;
+        stack.emplace_back(node, cls);
+    };
+    int32_t global = -1;
+    if (flatId < 0) {
+        global = globalIndex(flatId);
+        if (global < 0 || global >= f->globalCount || f->globals[global].canonical != global) return false;
+        if (f->bitWords > 0 && f->hasBit(0, global)) stack.emplace_back(0, -1), nodeSeen[0] = 1;
+    } else {
+        std::vector<Level> path;
+        int32_t local = 0;
+        if (!levels(tree, flatId, &path, &local)) return false;
+        const Level at = path.back();
+        if (flatOf(tree, f, path, local) != flatId) return false;
+        enter(at.node, f->nodes[at.node].netClass[local]);
+    }
+    while (!stack.empty()) {
+        const auto [node, cls] = stack.back();
+        stack.pop_back();
+        const nyxFlatNode &n = f->nodes[node];
+        const nyxOccChild *kids = tree->childrenOf(node);
+        if (cls < 0) {
+            // Pushed in reverse so that the pairs come out in walk order.
+            for (int32_t i = tree->node(node).childCount; i-- > 0;) {
+                const int32_t c = kids[i].node;
+                if (nodeSeen[c] == 0 && f->hasBit(c, global)) nodeSeen[c] = 1, stack.emplace_back(c, -1);
+            }
+            for (int32_t i = n.globalCount; i-- > 0;) {
+                if (n.classGlobal[n.globals[i]] == global) enter(node, n.globals[i]);
+            }
+            continue;
+        }
+        out->emplace_back(node, cls);
+        for (int32_t i = n.downStart[cls + 1]; i-- > n.downStart[cls];) {
+            const nyxFlatDown d = n.down[i];
+            const int32_t c = kids[d.child].node;
+            if (f->nodes[c].classGlobal[d.cls] < 0) enter(c, d.cls);
+        }
+    }
+    return true;
+}
+
+} // namespace nyxdwFlat

@@ -127,4 +127,10 @@ private:
     int32_t d_global = -1;
 };
 
+// The distinct (node, class) pairs of a flat net's members, in the order of the member walk,
+// each once (a class reached again through another occurrence is not entered again). False when
+// `flatId` names no flat net of the tree.
+bool distinctPairs(const nyxOccTree *tree, const nyxFlatNets *f, int32_t flatId,
+                   std::vector<std::pair<int32_t, int32_t>> *out);
+
 } // namespace nyxdwFlat
