@@ -12,18 +12,26 @@ namespace {
 using nyxdwDerived::Design;
 using nyxdwDerived::Found;
 
-// The sets of the configuration in its order (those that cannot be found now are passed over).
-std::vector<nyxOccPropSet *> setsOf(const Design &d) {
-    std::vector<nyxOccPropSet *> out;
-    if (d.config == nullptr) return out;
+// The sets of the configuration in its order (those that cannot be found now are passed over):
+// visit(set) returning true stops.
+template <class F> void forEachSet(const Design &d, F visit) {
+    if (d.config == nullptr) return;
     nyxDynArray &refs = d.config->setRefs();
     for (int32_t i = 0; i < refs.nitems(); ++i) {
         auto *ref = static_cast<nyxDesignConfigRef *>(refs[i]);
         nyxDMObj *set = nyxDesignConfig::resolve(d.config, ref, nyxCodeOccPropSet);
-        if (set != nullptr) out.push_back(static_cast<nyxOccPropSet *>(set));
+        if (set != nullptr && visit(static_cast<nyxOccPropSet *>(set))) return;
     }
-    return out;
 }
+
+// At most three stored lists per occurrence.
+struct Lists {
+    const nyxPropList *items[3];
+    int32_t count = 0;
+    void push_back(const nyxPropList *l) { items[count++] = l; }
+    const nyxPropList *const *begin() const { return items; }
+    const nyxPropList *const *end() const { return items + count; }
+};
 
 // The set's list for one occurrence (not a flat net).
 const nyxPropList *setList(nyxOccPropSet *set, const nyxdwOccSource &src, const nyxOccRef &occ, cfidrErrorT *err) {
@@ -35,7 +43,7 @@ const nyxPropList *setList(nyxOccPropSet *set, const nyxdwOccSource &src, const 
 }
 
 // The stored lists of an occurrence in look-up order (not a flat net); false with 31001.
-bool storedLists(const Design &d, const nyxOccRef &occ, std::vector<const nyxPropList *> *out, cfidrErrorT *err) {
+bool storedLists(const Design &d, const nyxOccRef &occ, Lists *out, cfidrErrorT *err) {
     nyxOccTree *tree = d.tree;
     switch (occ.kind) {
     case nyxOccNet: {
@@ -71,22 +79,40 @@ bool storedLists(const Design &d, const nyxOccRef &occ, std::vector<const nyxPro
     }
 }
 
-// The live entry of a name in a list.
-bool inList(const nyxPropList *list, const char *name, Found *out) {
-    if (nyxPropListSize(list) == 0) return false;
-    cfidrErrorT e = 0;
-    nyxObjRef r = nyxPropFind(list, name, &e);
-    if (r.obj == nullptr) return false;
-    *out = Found{list, r.member};
-    return true;
+// A name as the property name table numbers it (-1: no property anywhere has it), found once
+// per look-up so that each list costs a scan of its entries.
+struct Name {
+    const char *text;
+    int32_t serial;
+    explicit Name(const char *name) : text(name) {
+        const nyxPropNameTable *names = nyxPropNameTable::peek();
+        const nyxPropNameTableBucket *b = names != nullptr && name != nullptr ? names->find_name(name) : nullptr;
+        serial = b != nullptr ? b->serial : -1;
+    }
+};
+
+// The first live entry of a name in a list.
+bool inList(const nyxPropList *list, const Name &name, Found *out) {
+    if (list == nullptr || name.serial < 0) return false;
+    for (int32_t i = 0; i < list->d_count; ++i) {
+        const nyxPropNameTableBucket *e = list->d_entries[i].d_entry;
+        if (e != nullptr && e->serial == name.serial) return *out = Found{list, static_cast<uint32_t>(i)}, true;
+    }
+    return false;
 }
 
 // Step 1 on a flat net for one set: the entry holding `name` on the member with the smallest id,
-// by the set's net entries or by the members, whichever is fewer.
+// by the set's net entries holding the name or by the members, whichever is fewer.
 bool flatInSet(nyxOccTree *tree, const nyxFlatNets *f, nyxOccPropSet *set, const nyxdwOccSource &src,
-               int32_t flatId, const char *name, Found *out, cfidrErrorT *err) {
+               int32_t flatId, const Name &name, Found *out, cfidrErrorT *err) {
     const uint32_t entries = nyxOccPropXrefs::netEntryCount(set, src, err);
-    if (*err != 0 || entries == 0) return false;
+    std::vector<std::pair<uint64_t, Found>> named;
+    for (uint32_t i = 0; i < entries; ++i) {
+        uint64_t id = 0;
+        Found found;
+        if (inList(nyxOccPropXrefs::netEntryAt(set, src, i, &id, err), name, &found)) named.emplace_back(id, found);
+    }
+    if (named.empty()) return false;
     // Members first, as long as they are fewer than the entries.
     nyxdwFlat::MemberCursor cursor;
     cursor.start(tree, f, flatId);
@@ -94,7 +120,7 @@ bool flatInSet(nyxOccTree *tree, const nyxFlatNets *f, nyxOccPropSet *set, const
     nyxdwFlat::Member m;
     bool fewer = true;
     while (cursor.next(tree, f, &m)) {
-        if (members.size() >= entries) {
+        if (members.size() >= named.size()) {
             fewer = false;
             break;
         }
@@ -113,10 +139,7 @@ bool flatInSet(nyxOccTree *tree, const nyxFlatNets *f, nyxOccPropSet *set, const
     }
     // Entries are sorted by id: the first on a member is the smallest.
     std::vector<nyxdwFlat::Level> path;
-    for (uint32_t i = 0; i < entries; ++i) {
-        uint64_t id = 0;
-        Found found;
-        if (!inList(nyxOccPropXrefs::netEntryAt(set, src, i, &id, err), name, &found)) continue;
+    for (const auto &[id, found] : named) {
         int32_t local = 0;
         if (nyxdwFlat::levels(tree, static_cast<int32_t>(id), &path, &local) &&
             nyxdwFlat::flatOf(tree, f, path, local) == flatId) {
@@ -127,20 +150,19 @@ bool flatInSet(nyxOccTree *tree, const nyxFlatNets *f, nyxOccPropSet *set, const
     return false;
 }
 
-Found findFlat(const Design &d, const nyxOccRef &occ, const char *name, int32_t mode, cfidrErrorT *err) {
+bool isDeleted(const Found &f) { return nyxPropAt(f.list, f.index)->type() == nyxPropDeleted; }
+
+Found findFlat(const Design &d, const nyxOccRef &occ, const Name &name, int32_t mode, cfidrErrorT *err) {
     const nyxFlatNets *f = nyxdwFlat::need(d.tree, err);
     if (f == nullptr) return Found();
-    if (!nyxdw::isFlatNet(d.tree, occ, err)) return fail(err), Found();
+    if (!nyxdw::isFlatNet(d.tree, occ, err)) return *err == 0 ? (fail(err), Found()) : Found();
     const nyxdwOccSource src(d.tree);
     Found found;
+    bool hit = false;
     if (mode != 1) {
-        for (nyxOccPropSet *set : setsOf(d)) {
-            if (flatInSet(d.tree, f, set, src, occ.id, name, &found, err)) {
-                if (nyxPropAt(found.list, found.index)->type() == nyxPropDeleted) return *err = cfidrErrNotFound, Found();
-                return found;
-            }
-            if (*err != 0) return Found();
-        }
+        forEachSet(d, [&](nyxOccPropSet *set) { return (hit = flatInSet(d.tree, f, set, src, occ.id, name, &found, err)) || *err != 0; });
+        if (*err != 0) return Found();
+        if (hit) return isDeleted(found) ? (*err = cfidrErrNotFound, Found()) : found;
     }
     if (mode != 0) {
         std::vector<std::pair<int32_t, int32_t>> pairs;
@@ -159,25 +181,18 @@ Found findFlat(const Design &d, const nyxOccRef &occ, const char *name, int32_t 
     return *err = cfidrErrNotFound, Found();
 }
 
-} // namespace
-
-namespace nyxdwDerived {
-
-Found find(const Design &d, const nyxOccRef &occ, const char *name, int32_t mode, cfidrErrorT *err) {
+Found findAt(const Design &d, const nyxOccRef &occ, const Name &name, int32_t mode, cfidrErrorT *err) {
     if (occ.kind == nyxOccFlatNet) return findFlat(d, occ, name, mode, err);
-    std::vector<const nyxPropList *> stored;
+    Lists stored;
     if (!storedLists(d, occ, &stored, err)) return Found();
     Found found;
     if (mode != 1) {
         const nyxdwOccSource src(d.tree);
-        for (nyxOccPropSet *set : setsOf(d)) {
-            const nyxPropList *list = setList(set, src, occ, err);
-            if (*err != 0) return Found();
-            if (!inList(list, name, &found)) continue;
-            // A deleted mark hides what the stored design holds.
-            if (nyxPropAt(found.list, found.index)->type() == nyxPropDeleted) return *err = cfidrErrNotFound, Found();
-            return found;
-        }
+        bool hit = false;
+        forEachSet(d, [&](nyxOccPropSet *set) { return (hit = inList(setList(set, src, occ, err), name, &found)) || *err != 0; });
+        if (*err != 0) return Found();
+        // A deleted mark hides what the stored design holds.
+        if (hit) return isDeleted(found) ? (*err = cfidrErrNotFound, Found()) : found;
     }
     if (mode != 0) {
         for (const nyxPropList *list : stored) {
@@ -187,30 +202,70 @@ Found find(const Design &d, const nyxOccRef &occ, const char *name, int32_t mode
     return *err = cfidrErrNotFound, Found();
 }
 
+} // namespace
+
+namespace nyxdwDerived {
+
+Found find(const Design &d, const nyxOccRef &occ, const char *name, int32_t mode, cfidrErrorT *err) {
+    return findAt(d, occ, Name(name), mode, err);
+}
+
 bool list(const Design &d, const nyxOccRef &occ, int32_t mode, std::vector<Found> *out, cfidrErrorT *err) {
     out->clear();
-    std::vector<const nyxPropList *> lists;
-    if (occ.kind == nyxOccFlatNet) {
-        if (!nyxdw::isFlatNet(d.tree, occ, err)) return *err == 0 ? fail(err) : false;
-    } else if (!storedLists(d, occ, &lists, err)) {
-        return false;
-    }
     // Candidate names from every list that may hold one; each is then looked up, so that the
     // entry handed out is the one the look-up finds.
     std::vector<const nyxPropList *> candidates;
-    if (mode != 1 && occ.kind != nyxOccFlatNet) {
-        const nyxdwOccSource src(d.tree);
-        for (nyxOccPropSet *set : setsOf(d)) {
-            candidates.push_back(setList(set, src, occ, err));
+    const nyxdwOccSource src(d.tree);
+    if (occ.kind == nyxOccFlatNet) {
+        const nyxFlatNets *f = nyxdwFlat::need(d.tree, err);
+        std::vector<std::pair<int32_t, int32_t>> pairs;
+        if (f == nullptr) return false;
+        if (!nyxdwFlat::distinctPairs(d.tree, f, occ.id, &pairs)) return fail(err);
+        if (mode != 1) {
+            // Every net entry of the sets on a member of the flat net.
+            std::vector<nyxdwFlat::Level> path;
+            forEachSet(d, [&](nyxOccPropSet *set) {
+                const uint32_t entries = nyxOccPropXrefs::netEntryCount(set, src, err);
+                for (uint32_t i = 0; i < entries; ++i) {
+                    uint64_t id = 0;
+                    const nyxPropList *l = nyxOccPropXrefs::netEntryAt(set, src, i, &id, err);
+                    int32_t local = 0;
+                    if (nyxdwFlat::levels(d.tree, static_cast<int32_t>(id), &path, &local) &&
+                        nyxdwFlat::flatOf(d.tree, f, path, local) == occ.id) {
+                        candidates.push_back(l);
+                    }
+                }
+                return *err != 0;
+            });
             if (*err != 0) return false;
         }
+        for (const auto &[node, cls] : pairs) {
+            if (mode == 0) break;
+            const nyxFlatNode &n = f->nodes[node];
+            for (int32_t i = n.netStart[cls]; i < n.netStart[cls + 1]; ++i) {
+                cfidrErrorT e = 0;
+                int32_t code = 0;
+                void *net = d.tree->node(node).view->netAtPosition(n.nets[i], &code, &e);
+                if (net != nullptr) candidates.push_back(nyxObjPtr<nyxPropList>(static_cast<const nyxNetHead *>(net)->d_props));
+            }
+        }
+    } else {
+        Lists lists;
+        if (!storedLists(d, occ, &lists, err)) return false;
+        if (mode != 1) {
+            forEachSet(d, [&](nyxOccPropSet *set) {
+                candidates.push_back(setList(set, src, occ, err));
+                return *err != 0;
+            });
+            if (*err != 0) return false;
+        }
+        if (mode != 0) candidates.insert(candidates.end(), lists.begin(), lists.end());
     }
-    if (mode != 0) candidates.insert(candidates.end(), lists.begin(), lists.end());
-    std::unordered_set<std::string> seen;
+    std::unordered_set<int32_t> seen;
     for (const nyxPropList *l : candidates) {
         for (int32_t i = 0; i < nyxPropListSize(l); ++i) {
             const nyxProp *p = nyxPropAt(l, static_cast<uint32_t>(i));
-            if (p == nullptr || !seen.insert(p->name()).second) continue;
+            if (p == nullptr || !seen.insert(p->d_entry->serial).second) continue;
             cfidrErrorT e = 0;
             Found found = find(d, occ, p->name(), mode, &e);
             if (!found.isNull()) out->push_back(found);

@@ -59,7 +59,7 @@ bool MemberCursor::start(const nyxOccTree *tree, const nyxFlatNets *f, int32_t f
         const int32_t g = globalIndex(flatId);
         if (g < 0 || g >= f->globalCount || f->globals[g].canonical != g) return false;
         d_global = g;
-        if (f->bitWords > 0 && f->hasBit(0, g)) d_stack.push_back(Frame{0, nyxdw::kFirstLocal, nyxdw::kTopId, -1, -1, 0, 0});
+        if (f->bitWords > 0 && f->hasBit(0, g)) d_stack.push_back(Frame{0, nyxdw::kFirstLocal, nyxdw::kTopId, -1, -1, 0, 0, 0, 0});
         return true;
     }
     std::vector<Level> path;
@@ -67,7 +67,7 @@ bool MemberCursor::start(const nyxOccTree *tree, const nyxFlatNets *f, int32_t f
     if (!levels(tree, flatId, &path, &local)) return false;
     const Level at = path.back();
     if (flatOf(tree, f, path, local) != flatId) return false;
-    d_stack.push_back(Frame{at.node, at.base, at.ownId, at.entry, f->nodes[at.node].netClass[local], 0, 0});
+    d_stack.push_back(Frame{at.node, at.base, at.ownId, at.entry, f->nodes[at.node].netClass[local], 0, 0, 0, 0});
     return true;
 }
 
@@ -82,36 +82,56 @@ bool MemberCursor::next(const nyxOccTree *tree, const nyxFlatNets *f, Member *ou
                 *out = Member{fr.base + local, fr.node, fr.base, fr.ownId, fr.entry, local};
                 return true;
             }
-            if (fr.down < n.downStart[fr.cls + 1] - n.downStart[fr.cls]) {
-                const nyxFlatDown d = n.down[n.downStart[fr.cls] + fr.down++];
-                const nyxOccChild &c = kids[d.child];
-                // Below a global class the child's own global classes come with the tree frames.
-                if (f->nodes[c.node].classGlobal[d.cls] >= 0) continue;
-                const auto entry = static_cast<int32_t>(&c - tree->d_children);
-                d_stack.push_back(Frame{c.node, fr.base + static_cast<int32_t>(c.offset), fr.base + c.instPos, entry, d.cls, 0, 0});
-                continue;
-            }
-            d_stack.pop_back();
+            if (!pushDown(tree, f, fr, fr.cls)) d_stack.pop_back();
             continue;
         }
-        // A tree frame of global d_global: its classes first, then the children that reach it.
-        while (fr.index < n.globalCount) {
-            const int32_t k = n.globals[fr.index++];
-            if (n.classGlobal[k] != d_global) continue;
-            const Frame cf{fr.node, fr.base, fr.ownId, fr.entry, k, 0, 0};
-            d_stack.push_back(cf);
-            break;
+        // A tree frame of the global: each of its classes' nets and the non-global classes
+        // joined to them below, then the children whose subtree reaches the global.
+        bool pushed = false;
+        while (fr.index < n.globalCount && !pushed) {
+            const int32_t k = n.globals[fr.index];
+            if (n.classGlobal[k] == d_global) {
+                if (fr.sub < n.netStart[k + 1] - n.netStart[k]) {
+                    const int32_t local = n.nets[n.netStart[k] + fr.sub++];
+                    *out = Member{fr.base + local, fr.node, fr.base, fr.ownId, fr.entry, local};
+                    return true;
+                }
+                if (pushDown(tree, f, fr, k)) {
+                    pushed = true;
+                    break;
+                }
+            }
+            ++fr.index;
+            fr.sub = 0;
+            fr.down = 0;
         }
-        if (d_stack.back().cls >= 0) continue;
+        if (pushed) continue;
         const int32_t count = tree->node(fr.node).childCount;
-        while (fr.down < count && !f->hasBit(kids[fr.down].node, d_global)) ++fr.down;
-        if (fr.down < count) {
-            const nyxOccChild &c = kids[fr.down++];
+        while (fr.child < count && !f->hasBit(kids[fr.child].node, d_global)) ++fr.child;
+        if (fr.child < count) {
+            const nyxOccChild &c = kids[fr.child++];
             const auto entry = static_cast<int32_t>(&c - tree->d_children);
-            d_stack.push_back(Frame{c.node, fr.base + static_cast<int32_t>(c.offset), fr.base + c.instPos, entry, -1, 0, 0});
+            d_stack.push_back(Frame{c.node, fr.base + static_cast<int32_t>(c.offset), fr.base + c.instPos, entry, -1, 0, 0, 0, 0});
             continue;
         }
         d_stack.pop_back();
+    }
+    return false;
+}
+
+// Pushes the frame of the next child class joined to class `cls` of the frame (global child
+// classes excepted: their own tree frames reach them); false when there is none left.
+bool MemberCursor::pushDown(const nyxOccTree *tree, const nyxFlatNets *f, Frame &fr, int32_t cls) {
+    const nyxFlatNode &n = f->nodes[fr.node];
+    const nyxOccChild *kids = tree->childrenOf(fr.node);
+    while (fr.down < n.downStart[cls + 1] - n.downStart[cls]) {
+        const nyxFlatDown d = n.down[n.downStart[cls] + fr.down++];
+        const nyxOccChild &c = kids[d.child];
+        if (f->nodes[c.node].classGlobal[d.cls] >= 0) continue;
+        const auto entry = static_cast<int32_t>(&c - tree->d_children);
+        const Frame next{c.node, fr.base + static_cast<int32_t>(c.offset), fr.base + c.instPos, entry, d.cls, 0, 0, 0, 0};
+        d_stack.push_back(next);
+        return true;
     }
     return false;
 }

@@ -62,6 +62,9 @@ struct nyxFlatGlobal {
 
 struct nyxFlatNets {
     nyxFlatNode *nodes = nullptr;
+    // Per child entry: 1 when some flat net is rooted at the child's occurrence under that entry
+    // or below it (the iteration over all flat nets passes over the other subtrees).
+    uint8_t *roots = nullptr;
     int64_t *outStart = nullptr;  // per child entry
     int32_t *outside = nullptr;
     nyxFlatGlobal *globals = nullptr;
@@ -121,8 +124,12 @@ private:
         int32_t node, base, ownId, entry;
         int32_t cls;    // >= 0: a class frame; -1: a tree frame of the global
         int32_t index;  // next net (class) or next global class (tree)
-        int32_t down;   // next downlink (class) or next child (tree)
+        int32_t down;   // next downlink (class, and the current global class of a tree frame)
+        int32_t sub;    // tree frames: next net of the current global class
+        int32_t child;  // tree frames: next child
     };
+    bool pushDown(const nyxOccTree *tree, const nyxFlatNets *f, Frame &fr, int32_t cls);
+
     std::vector<Frame> d_stack;
     int32_t d_global = -1;
 };

@@ -102,6 +102,9 @@ private:
     std::vector<int32_t> d_outside;
     Globals d_globals;
     std::vector<int32_t> d_order;  // children before parents
+    std::vector<uint8_t> d_roots;  // per child entry (flatnetInt.h)
+
+    void markRoots();
     bool d_folded = nyxSettings::nyxEnableDR(nyxSettings::kFixRepresentativeByName);
 };
 
@@ -149,7 +152,35 @@ bool Builder::run() {
             for (int32_t k = 0; k < words; ++k) w.bits[k] |= cw.bits[k];
         }
     }
+    markRoots();
     return true;
+}
+
+// For each child entry, children first: whether a class of the child is rooted at its
+// occurrence under that entry (not global, and no port of the class has an outside net), or
+// some entry below has such a class.
+void Builder::markRoots() {
+    d_roots.assign(d_tree->d_childCount, 0);
+    std::vector<char> joined;
+    for (int32_t v : d_order) {
+        const nyxOccNode &on = d_tree->node(v);
+        for (int32_t i = 0; i < on.childCount; ++i) {
+            const int32_t entry = on.firstChild + i;
+            const int32_t c = d_tree->d_children[entry].node;
+            const Work &cw = d_work[c];
+            const auto classes = static_cast<int32_t>(cw.classGlobal.size());
+            joined.assign(classes, 0);
+            const int32_t *outside = d_outside.data() + d_outStart[entry];
+            for (int32_t p = 0; p < static_cast<int32_t>(cw.portClass.size()); ++p) {
+                if (cw.portClass[p] >= 0 && outside[p] >= 0) joined[cw.portClass[p]] = 1;
+            }
+            uint8_t roots = 0;
+            for (int32_t k = 0; k < classes && roots == 0; ++k) roots = cw.classGlobal[k] < 0 && joined[k] == 0;
+            const nyxOccNode &cn = d_tree->node(c);
+            for (int32_t j = 0; j < cn.childCount && roots == 0; ++j) roots = d_roots[cn.firstChild + j];
+            d_roots[entry] = roots;
+        }
+    }
 }
 
 void Builder::joinChild(int32_t v, int32_t entry, nyxInst *inst, Classes &uf, std::vector<int32_t> &seen,
@@ -321,6 +352,7 @@ nyxFlatNets *Builder::freeze(Hx_genheap *heap) {
     }
     f->outStart = copyOut(heap, d_outStart, &ok);
     f->outside = copyOut(heap, d_outside, &ok);
+    f->roots = copyOut(heap, d_roots, &ok);
     f->globalCount = static_cast<int32_t>(d_globals.names.size());
     std::vector<nyxFlatGlobal> globals;
     for (int32_t g = 0; g < f->globalCount && ok; ++g) {

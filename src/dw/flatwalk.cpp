@@ -53,6 +53,7 @@ private:
             }
             if (fr.child < tree->node(fr.node).childCount) {
                 const int32_t entry = tree->node(fr.node).firstChild + fr.child++;
+                if (f->roots[entry] == 0) continue;
                 const nyxOccChild &c = tree->d_children[entry];
                 d_stack.push_back(Frame{c.node, fr.base + static_cast<int32_t>(c.offset), entry, 0, 0});
                 continue;
