@@ -1,5 +1,6 @@
 // Derived properties: the look-up order over the configuration's sets and the stored design, the
 // flat net's look-up over its members, and the lists the derived-property iterators hand out.
+#include <new>
 #include <unordered_set>
 
 #include "dw/derived.h"
@@ -28,6 +29,7 @@ template <class F> void forEachSet(const Design &d, F visit) {
 struct Lists {
     const nyxPropList *items[3];
     int32_t count = 0;
+    bool known = false;
     void push_back(const nyxPropList *l) { items[count++] = l; }
     const nyxPropList *const *begin() const { return items; }
     const nyxPropList *const *end() const { return items + count; }
@@ -181,10 +183,13 @@ Found findFlat(const Design &d, const nyxOccRef &occ, const Name &name, int32_t 
     return *err = cfidrErrNotFound, Found();
 }
 
-Found findAt(const Design &d, const nyxOccRef &occ, const Name &name, int32_t mode, cfidrErrorT *err) {
+// The stored lists are read (and the occurrence checked) only when the sets do not answer: an
+// id found in a set's cross-reference is an occurrence of the tree of that kind.
+Found findAt(const Design &d, const nyxOccRef &occ, const Name &name, int32_t mode, Lists *stored, cfidrErrorT *err) {
     if (occ.kind == nyxOccFlatNet) return findFlat(d, occ, name, mode, err);
-    Lists stored;
-    if (!storedLists(d, occ, &stored, err)) return Found();
+    if (occ.kind != nyxOccNet && occ.kind != nyxOccInst && occ.kind != nyxOccTop && occ.kind != nyxOccPort) {
+        return fail(err), Found();
+    }
     Found found;
     if (mode != 1) {
         const nyxdwOccSource src(d.tree);
@@ -194,8 +199,12 @@ Found findAt(const Design &d, const nyxOccRef &occ, const Name &name, int32_t mo
         // A deleted mark hides what the stored design holds.
         if (hit) return isDeleted(found) ? (*err = cfidrErrNotFound, Found()) : found;
     }
+    if (!stored->known) {
+        if (!storedLists(d, occ, stored, err)) return Found();
+        stored->known = true;
+    }
     if (mode != 0) {
-        for (const nyxPropList *list : stored) {
+        for (const nyxPropList *list : *stored) {
             if (inList(list, name, &found)) return found;
         }
     }
@@ -207,7 +216,18 @@ Found findAt(const Design &d, const nyxOccRef &occ, const Name &name, int32_t mo
 namespace nyxdwDerived {
 
 Found find(const Design &d, const nyxOccRef &occ, const char *name, int32_t mode, cfidrErrorT *err) {
-    return findAt(d, occ, Name(name), mode, err);
+    Lists stored;
+    return findAt(d, occ, Name(name), mode, &stored, err);
+}
+
+Found Finder::find(const char *name, cfidrErrorT *err) {
+    static_assert(sizeof(Lists) <= sizeof(d_stored), "room for the stored lists");
+    auto *stored = reinterpret_cast<Lists *>(d_stored);
+    if (!d_init) {
+        new (stored) Lists();
+        d_init = true;
+    }
+    return findAt(d_design, d_occ, Name(name), d_mode, stored, err);
 }
 
 bool list(const Design &d, const nyxOccRef &occ, int32_t mode, std::vector<Found> *out, cfidrErrorT *err) {

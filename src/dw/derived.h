@@ -75,6 +75,19 @@ struct Found {
 };
 
 Found find(const Design &d, const nyxOccRef &occ, const char *name, int32_t mergeMode, cfidrErrorT *err);
+// Many look-ups at one occurrence: the stored lists are read once.
+class Finder {
+public:
+    Finder(const Design &d, const nyxOccRef &occ, int32_t mergeMode) : d_design(d), d_occ(occ), d_mode(mergeMode) {}
+    Found find(const char *name, cfidrErrorT *err);
+
+private:
+    Design d_design;
+    nyxOccRef d_occ;
+    int32_t d_mode;
+    bool d_init = false;
+    alignas(void *) unsigned char d_stored[40];
+};
 bool list(const Design &d, const nyxOccRef &occ, int32_t mergeMode, std::vector<Found> *out, cfidrErrorT *err);
 
 // The value of `prop` at `occ`: a property that is not an expression is handed back as it is;

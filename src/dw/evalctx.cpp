@@ -32,8 +32,8 @@ struct Resolved {
 class OccLookup final : public nyxExprLookup {
 public:
     OccLookup(const Design &d, const std::vector<nyxOccRef> &levels, size_t at, int32_t mode,
-              std::unordered_map<std::string, Resolved> *caches)
-        : d_design(d), d_levels(levels), d_at(at), d_mode(mode), d_caches(caches) {
+              std::unordered_map<std::string, Resolved> *caches, nyxdwDerived::Finder *finders)
+        : d_design(d), d_levels(levels), d_at(at), d_mode(mode), d_caches(caches), d_finders(finders) {
         const nyxOccRef &o = levels[at];
         d_scope = static_cast<uintptr_t>(static_cast<uint32_t>(o.id)) | static_cast<uintptr_t>(o.kind) << 32 |
                   static_cast<uintptr_t>(o.designId) << 35 | static_cast<uintptr_t>(o.port) << 43;
@@ -42,7 +42,7 @@ public:
     bool lookup(const char *name, nyxExprCompilerContext *, nyxExprValue &out, cfidrErrorT *err) override {
         for (size_t level = d_at; level < d_levels.size(); ++level) {
             cfidrErrorT e = 0;
-            Found f = nyxdwDerived::find(d_design, d_levels[level], name, d_mode, &e);
+            Found f = d_finders[level].find(name, &e);
             if (f.isNull()) {
                 if (e != cfidrErrNotFound) return *err = e, false;
                 continue;
@@ -71,7 +71,7 @@ private:
         case nyxPropExpression: {
             // Marked while it is evaluated: a name that comes back to itself is a recursion.
             r.err = nyxdwErrRecursive;
-            OccLookup inner(d_design, d_levels, level, d_mode, d_caches);
+            OccLookup inner(d_design, d_levels, level, d_mode, d_caches, d_finders);
             cfidrErrorT e = 0;
             nyxExprValue v = nyxExprSessionMgr()->evaluate(name, p->stringValue(), &inner, nullptr, &e);
             if (e != 0 || !v.defined()) {
@@ -96,6 +96,7 @@ private:
     size_t d_at;
     int32_t d_mode;
     std::unordered_map<std::string, Resolved> *d_caches;
+    nyxdwDerived::Finder *d_finders;
     uintptr_t d_scope;
 };
 
@@ -142,7 +143,10 @@ Found evaluateAt(const Design &d, const char *name, const char *text, const nyxO
     nyxExprMgr *mgr = nyxExprSessionMgr();
     if (mgr == nullptr) return *err = cfidrErrInternal, Found();
     std::vector<std::unordered_map<std::string, Resolved>> caches(levels.size());
-    OccLookup lookup(d, levels, 0, mode, caches.data());
+    std::vector<nyxdwDerived::Finder> finders;
+    finders.reserve(levels.size());
+    for (const nyxOccRef &level : levels) finders.emplace_back(d, level, mode);
+    OccLookup lookup(d, levels, 0, mode, caches.data(), finders.data());
     nyxExprValue v = mgr->evaluate(name, text, &lookup, nullptr, err);
     if (*err != 0) return Found();
     if (!v.defined()) return *err = nyxdwErrEvaluation, Found();
