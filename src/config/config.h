@@ -661,6 +661,12 @@ std::string unescape(std::string_view text);
 // edit of the set (a node made or destroyed, a property made, changed or destroyed on the set or
 // a node) drops it. The set is read first; a read that fails is the look-up's error. Lists
 // handed back belong to the set and are valid until its next edit, purge or read.
+// One entry of the tables: an occurrence id and its property list.
+struct nyxOccPropXrefEntry {
+    uint64_t id;
+    const nyxPropList *list;
+};
+
 namespace nyxOccPropXrefs {
 
 const nyxPropList *instProps(nyxOccPropSet *set, const nyxOccSource &tree, uint64_t instOcc,
@@ -675,10 +681,10 @@ bool hasAnyNetProps(nyxOccPropSet *set, const nyxOccSource &tree, cfidrErrorT *e
 bool hasAnyPortProps(nyxOccPropSet *set, const nyxOccSource &tree, cfidrErrorT *err);
 // Drops the cross-reference (the walk calls it when a tree goes, so nothing keeps its ids).
 void invalidate(nyxOccPropSet *set);
-// The net table in id order, for look-ups over many net occurrences at once (a flat net): the
-// entry count, and entry i's id and list (null outside 0 .. count - 1).
-uint32_t netEntryCount(nyxOccPropSet *set, const nyxOccSource &tree, cfidrErrorT *err);
-const nyxPropList *netEntryAt(nyxOccPropSet *set, const nyxOccSource &tree, uint32_t i, uint64_t *id,
-                              cfidrErrorT *err);
+// The net table in id order, for look-ups over many net occurrences at once (a flat net), with
+// its entry count and the build's serial (a process-wide number that no other build of any set
+// gets, so that the walk can keep what it derived from the table until the table changes).
+const nyxOccPropXrefEntry *netEntries(nyxOccPropSet *set, const nyxOccSource &tree, uint32_t *count,
+                                      uint64_t *serial, cfidrErrorT *err);
 
 } // namespace nyxOccPropXrefs

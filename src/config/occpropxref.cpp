@@ -8,10 +8,6 @@
 
 // The tables are sorted arrays in the set's heap, so that they go with it whatever drops it;
 // they are gathered in standard vectors while the cross-reference is built.
-struct nyxOccPropXrefEntry {
-    uint64_t id;
-    const nyxPropList *list;
-};
 struct nyxOccPropXrefGroup {  // the ports of one instance occurrence
     uint64_t id;
     nyxOccPropXrefEntry *ports;
@@ -30,6 +26,7 @@ public:
 
     const void *treeKey = nullptr;
     uint64_t treeSerial = 0;
+    uint64_t serial = 0;  // process-wide number of the build, never reused
     nyxOccPropXrefTable<Entry> insts, nets;
     nyxOccPropXrefTable<Group> ports;
 
@@ -164,6 +161,8 @@ const nyxOccPropXref *xrefFor(nyxOccPropSet *set, const nyxOccSource &tree, cfid
     void *p = set->heap()->allocBlock(sizeof(nyxOccPropXref));
     if (p == nullptr) return *err = cfidrErrInternal, nullptr;
     set->d_xref = x = new (p) nyxOccPropXref;
+    static uint64_t builds = 0;
+    x->serial = ++builds;
     // A build that ran out of memory keeps nothing: the next look-up tries again.
     bool built = false;
     try {
@@ -223,17 +222,12 @@ bool hasAnyPortProps(nyxOccPropSet *set, const nyxOccSource &tree, cfidrErrorT *
 
 void invalidate(nyxOccPropSet *set) { nyxOccPropXrefOps::clear(set); }
 
-uint32_t netEntryCount(nyxOccPropSet *set, const nyxOccSource &tree, cfidrErrorT *err) {
+const nyxOccPropXrefEntry *netEntries(nyxOccPropSet *set, const nyxOccSource &tree, uint32_t *count,
+                                      uint64_t *serial, cfidrErrorT *err) {
     const nyxOccPropXref *x = xrefFor(set, tree, err);
-    return x != nullptr ? x->nets.count : 0;
-}
-
-const nyxPropList *netEntryAt(nyxOccPropSet *set, const nyxOccSource &tree, uint32_t i, uint64_t *id,
-                              cfidrErrorT *err) {
-    const nyxOccPropXref *x = xrefFor(set, tree, err);
-    if (x == nullptr || i >= x->nets.count) return nullptr;
-    *id = x->nets.items[i].id;
-    return x->nets.items[i].list;
+    *count = x != nullptr ? x->nets.count : 0;
+    *serial = x != nullptr ? x->serial : 0;
+    return x != nullptr ? x->nets.items : nullptr;
 }
 
 } // namespace nyxOccPropXrefs

@@ -1,5 +1,6 @@
 // Derived properties: the look-up order over the configuration's sets and the stored design, the
 // flat net's look-up over its members, and the lists the derived-property iterators hand out.
+#include <algorithm>
 #include <new>
 #include <unordered_set>
 
@@ -103,26 +104,60 @@ bool inList(const nyxPropList *list, const Name &name, Found *out) {
     return false;
 }
 
+// The flat net of every net entry of a set's table, from the tree's cache when the table is the
+// one it was made for (entries are few next to the members of a large flat net; each costs one
+// walk up when the table is new). Null when memory ran out.
+const int32_t *entryFlats(nyxOccTree *tree, nyxOccPropSet *set, uint64_t serial, const nyxOccPropXrefEntry *entries,
+                          uint32_t count, cfidrErrorT *err) {
+    nyxFlatNets *f = tree->d_flat;
+    Hx_genheap *heap = tree->d_graphHeap;
+    nyxFlatSetCache *c = nullptr;
+    for (int32_t i = 0; i < f->setCacheCount && c == nullptr; ++i) {
+        if (f->setCaches[i].set == set) c = &f->setCaches[i];
+    }
+    if (c != nullptr && c->serial == serial) return c->flat;
+    if (c == nullptr) {
+        auto *grown = static_cast<nyxFlatSetCache *>(heap->allocBlock(sizeof(nyxFlatSetCache) * (f->setCacheCount + 1)));
+        if (grown == nullptr) return *err = cfidrErrInternal, nullptr;
+        std::copy(f->setCaches, f->setCaches + f->setCacheCount, grown);
+        if (f->setCaches != nullptr) heap->freeBlock(f->setCaches, sizeof(nyxFlatSetCache) * f->setCacheCount);
+        f->setCaches = grown;
+        c = &grown[f->setCacheCount++];
+        *c = nyxFlatSetCache{set, 0, nullptr, 0};
+    }
+    if (c->flat != nullptr) heap->freeBlock(c->flat, sizeof(int32_t) * c->count);
+    c->flat = count > 0 ? static_cast<int32_t *>(heap->allocBlock(sizeof(int32_t) * count)) : nullptr;
+    c->count = c->flat != nullptr ? count : 0;
+    c->serial = 0;
+    if (count > 0 && c->flat == nullptr) return *err = cfidrErrInternal, nullptr;
+    std::vector<nyxdwFlat::Level> path;
+    for (uint32_t i = 0; i < count; ++i) {
+        int32_t local = 0;
+        const bool found = entries[i].id <= static_cast<uint64_t>(INT32_MAX) &&
+                           nyxdwFlat::levels(tree, static_cast<int32_t>(entries[i].id), &path, &local);
+        c->flat[i] = found ? nyxdwFlat::flatOf(tree, f, path, local) : 0;
+    }
+    c->serial = serial;
+    return c->flat;
+}
+
 // Step 1 on a flat net for one set: the entry holding `name` on the member with the smallest id,
-// by the set's net entries holding the name or by the members, whichever is fewer.
+// by the members when they are few (each a search of the set's table), else by the set's
+// entries in id order (each a compare with the cached flat net of the entry).
 bool flatInSet(nyxOccTree *tree, const nyxFlatNets *f, nyxOccPropSet *set, const nyxdwOccSource &src,
                int32_t flatId, const Name &name, Found *out, cfidrErrorT *err) {
-    const uint32_t entries = nyxOccPropXrefs::netEntryCount(set, src, err);
-    std::vector<std::pair<uint64_t, Found>> named;
-    for (uint32_t i = 0; i < entries; ++i) {
-        uint64_t id = 0;
-        Found found;
-        if (inList(nyxOccPropXrefs::netEntryAt(set, src, i, &id, err), name, &found)) named.emplace_back(id, found);
-    }
-    if (named.empty()) return false;
-    // Members first, as long as they are fewer than the entries.
+    uint32_t count = 0;
+    uint64_t serial = 0;
+    const nyxOccPropXrefEntry *entries = nyxOccPropXrefs::netEntries(set, src, &count, &serial, err);
+    if (count == 0 || name.serial < 0) return false;
     nyxdwFlat::MemberCursor cursor;
     cursor.start(tree, f, flatId);
     std::vector<int32_t> members;
     nyxdwFlat::Member m;
+    const size_t few = count / 8 + 1;
     bool fewer = true;
     while (cursor.next(tree, f, &m)) {
-        if (members.size() >= named.size()) {
+        if (members.size() >= few) {
             fewer = false;
             break;
         }
@@ -139,15 +174,9 @@ bool flatInSet(nyxOccTree *tree, const nyxFlatNets *f, nyxOccPropSet *set, const
         }
         return best != INT32_MAX;
     }
-    // Entries are sorted by id: the first on a member is the smallest.
-    std::vector<nyxdwFlat::Level> path;
-    for (const auto &[id, found] : named) {
-        int32_t local = 0;
-        if (nyxdwFlat::levels(tree, static_cast<int32_t>(id), &path, &local) &&
-            nyxdwFlat::flatOf(tree, f, path, local) == flatId) {
-            *out = found;
-            return true;
-        }
+    const int32_t *flats = entryFlats(tree, set, serial, entries, count, err);
+    for (uint32_t i = 0; flats != nullptr && i < count; ++i) {
+        if (flats[i] == flatId && inList(entries[i].list, name, out)) return true;
     }
     return false;
 }
@@ -243,17 +272,13 @@ bool list(const Design &d, const nyxOccRef &occ, int32_t mode, std::vector<Found
         if (!nyxdwFlat::distinctPairs(d.tree, f, occ.id, &pairs)) return fail(err);
         if (mode != 1) {
             // Every net entry of the sets on a member of the flat net.
-            std::vector<nyxdwFlat::Level> path;
             forEachSet(d, [&](nyxOccPropSet *set) {
-                const uint32_t entries = nyxOccPropXrefs::netEntryCount(set, src, err);
-                for (uint32_t i = 0; i < entries; ++i) {
-                    uint64_t id = 0;
-                    const nyxPropList *l = nyxOccPropXrefs::netEntryAt(set, src, i, &id, err);
-                    int32_t local = 0;
-                    if (nyxdwFlat::levels(d.tree, static_cast<int32_t>(id), &path, &local) &&
-                        nyxdwFlat::flatOf(d.tree, f, path, local) == occ.id) {
-                        candidates.push_back(l);
-                    }
+                uint32_t count = 0;
+                uint64_t serial = 0;
+                const nyxOccPropXrefEntry *entries = nyxOccPropXrefs::netEntries(set, src, &count, &serial, err);
+                const int32_t *flats = count > 0 ? entryFlats(d.tree, set, serial, entries, count, err) : nullptr;
+                for (uint32_t i = 0; flats != nullptr && i < count; ++i) {
+                    if (flats[i] == occ.id) candidates.push_back(entries[i].list);
                 }
                 return *err != 0;
             });

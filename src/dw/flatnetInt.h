@@ -60,6 +60,15 @@ struct nyxFlatGlobal {
     int32_t canonical; // the smallest index of the globals merged with this one
 };
 
+// The flat net of each net entry of one set's cross-reference (0 for none), for the table of
+// the given build serial; kept on the graph heap until that table changes or the tree goes.
+struct nyxFlatSetCache {
+    const void *set;
+    uint64_t serial;
+    int32_t *flat;
+    uint32_t count;
+};
+
 struct nyxFlatNets {
     nyxFlatNode *nodes = nullptr;
     // Per child entry: 1 when some flat net is rooted at the child's occurrence under that entry
@@ -70,6 +79,8 @@ struct nyxFlatNets {
     nyxFlatGlobal *globals = nullptr;
     int32_t globalCount = 0;
     int32_t bitWords = 0;
+    nyxFlatSetCache *setCaches = nullptr;
+    int32_t setCacheCount = 0;
 
     bool hasBit(int32_t node, int32_t g) const {
         return (nodes[node].bits[g >> 6] >> (g & 63) & 1u) != 0;
