@@ -59,7 +59,7 @@ bool MemberCursor::start(const nyxOccTree *tree, const nyxFlatNets *f, int32_t f
         const int32_t g = globalIndex(flatId);
         if (g < 0 || g >= f->globalCount || f->globals[g].canonical != g) return false;
         d_global = g;
-        if (f->bitWords > 0 && f->hasBit(0, g)) d_stack.push_back(Frame{0, nyxdw::kFirstLocal, nyxdw::kTopId, -1, -1, 0, 0, 0, 0});
+        if (f->bitWords > 0 && f->hasBit(0, g)) d_stack.push_back(Frame{0, nyxdw::kFirstLocal, nyxdw::kTopId, -1, -1, 0, 0, 0, 0, 0, 0});
         return true;
     }
     std::vector<Level> path;
@@ -67,7 +67,7 @@ bool MemberCursor::start(const nyxOccTree *tree, const nyxFlatNets *f, int32_t f
     if (!levels(tree, flatId, &path, &local)) return false;
     const Level at = path.back();
     if (flatOf(tree, f, path, local) != flatId) return false;
-    d_stack.push_back(Frame{at.node, at.base, at.ownId, at.entry, f->nodes[at.node].netClass[local], 0, 0, 0, 0});
+    d_stack.push_back(Frame{at.node, at.base, at.ownId, at.entry, f->nodes[at.node].netClass[local], 0, 0, 0, 0, 0, 0});
     return true;
 }
 
@@ -75,20 +75,21 @@ bool MemberCursor::next(const nyxOccTree *tree, const nyxFlatNets *f, Member *ou
     while (!d_stack.empty()) {
         Frame &fr = d_stack.back();
         const nyxFlatNode &n = f->nodes[fr.node];
-        const nyxOccChild *kids = tree->childrenOf(fr.node);
         if (fr.cls >= 0) {
             if (fr.index < n.netStart[fr.cls + 1] - n.netStart[fr.cls]) {
                 const int32_t local = n.nets[n.netStart[fr.cls] + fr.index++];
                 *out = Member{fr.base + local, fr.node, fr.base, fr.ownId, fr.entry, local};
                 return true;
             }
-            if (!pushDown(tree, f, fr, fr.cls)) d_stack.pop_back();
+            const Down r = down(tree, f, fr, fr.cls, out);
+            if (r == Down::kYielded) return true;
+            if (r == Down::kNone) d_stack.pop_back();
             continue;
         }
         // A tree frame of the global: each of its classes' nets and the non-global classes
         // joined to them below, then the children whose subtree reaches the global.
-        bool pushed = false;
-        while (fr.index < n.globalCount && !pushed) {
+        Down r = Down::kNone;
+        while (fr.index < n.globalCount) {
             const int32_t k = n.globals[fr.index];
             if (n.classGlobal[k] == d_global) {
                 if (fr.sub < n.netStart[k + 1] - n.netStart[k]) {
@@ -96,44 +97,90 @@ bool MemberCursor::next(const nyxOccTree *tree, const nyxFlatNets *f, Member *ou
                     *out = Member{fr.base + local, fr.node, fr.base, fr.ownId, fr.entry, local};
                     return true;
                 }
-                if (pushDown(tree, f, fr, k)) {
-                    pushed = true;
-                    break;
-                }
+                if ((r = down(tree, f, fr, k, out)) != Down::kNone) break;
             }
             ++fr.index;
             fr.sub = 0;
             fr.down = 0;
         }
-        if (pushed) continue;
-        const int32_t count = tree->node(fr.node).childCount;
-        while (fr.child < count && !f->hasBit(kids[fr.child].node, d_global)) ++fr.child;
-        if (fr.child < count) {
-            const nyxOccChild &c = kids[fr.child++];
-            const auto entry = static_cast<int32_t>(&c - tree->d_children);
-            d_stack.push_back(Frame{c.node, fr.base + static_cast<int32_t>(c.offset), fr.base + c.instPos, entry, -1, 0, 0, 0, 0});
-            continue;
-        }
-        d_stack.pop_back();
+        if (r == Down::kYielded) return true;
+        if (r == Down::kPushed) continue;
+        r = children(tree, f, fr, out);
+        if (r == Down::kYielded) return true;
+        if (r == Down::kNone) d_stack.pop_back();
     }
     return false;
 }
 
-// Pushes the frame of the next child class joined to class `cls` of the frame (global child
-// classes excepted: their own tree frames reach them); false when there is none left.
-bool MemberCursor::pushDown(const nyxOccTree *tree, const nyxFlatNets *f, Frame &fr, int32_t cls) {
+// The next child class joined to class `cls` of the frame (global child classes excepted: their
+// own tree frames reach them): a child without children of its own yields its nets here, any
+// other gets a frame.
+MemberCursor::Down MemberCursor::down(const nyxOccTree *tree, const nyxFlatNets *f, Frame &fr, int32_t cls, Member *out) {
     const nyxFlatNode &n = f->nodes[fr.node];
     const nyxOccChild *kids = tree->childrenOf(fr.node);
     while (fr.down < n.downStart[cls + 1] - n.downStart[cls]) {
-        const nyxFlatDown d = n.down[n.downStart[cls] + fr.down++];
+        const nyxFlatDown d = n.down[n.downStart[cls] + fr.down];
         const nyxOccChild &c = kids[d.child];
-        if (f->nodes[c.node].classGlobal[d.cls] >= 0) continue;
+        const nyxFlatNode &cn = f->nodes[c.node];
+        if (cn.classGlobal[d.cls] >= 0) {
+            ++fr.down;
+            continue;
+        }
         const auto entry = static_cast<int32_t>(&c - tree->d_children);
-        const Frame next{c.node, fr.base + static_cast<int32_t>(c.offset), fr.base + c.instPos, entry, d.cls, 0, 0, 0, 0};
+        const int32_t base = fr.base + static_cast<int32_t>(c.offset);
+        if (tree->node(c.node).childCount == 0) {
+            if (fr.leaf < cn.netStart[d.cls + 1] - cn.netStart[d.cls]) {
+                const int32_t local = cn.nets[cn.netStart[d.cls] + fr.leaf++];
+                *out = Member{base + local, c.node, base, fr.base + c.instPos, entry, local};
+                return Down::kYielded;
+            }
+            fr.leaf = 0;
+            ++fr.down;
+            continue;
+        }
+        ++fr.down;
+        const Frame next{c.node, base, fr.base + c.instPos, entry, d.cls, 0, 0, 0, 0, 0, 0};
         d_stack.push_back(next);
-        return true;
+        return Down::kPushed;
     }
-    return false;
+    return Down::kNone;
+}
+
+// The children of a tree frame whose subtree reaches the global: one without children of its
+// own yields its nets of the global here, any other gets a frame.
+MemberCursor::Down MemberCursor::children(const nyxOccTree *tree, const nyxFlatNets *f, Frame &fr, Member *out) {
+    const nyxOccChild *kids = tree->childrenOf(fr.node);
+    const int32_t count = tree->node(fr.node).childCount;
+    while (fr.child < count) {
+        const nyxOccChild &c = kids[fr.child];
+        if (!f->hasBit(c.node, d_global)) {
+            ++fr.child;
+            continue;
+        }
+        const auto entry = static_cast<int32_t>(&c - tree->d_children);
+        const int32_t base = fr.base + static_cast<int32_t>(c.offset);
+        if (tree->node(c.node).childCount == 0) {
+            const nyxFlatNode &cn = f->nodes[c.node];
+            while (fr.leafClass < cn.globalCount) {
+                const int32_t k = cn.globals[fr.leafClass];
+                if (cn.classGlobal[k] == d_global && fr.leaf < cn.netStart[k + 1] - cn.netStart[k]) {
+                    const int32_t local = cn.nets[cn.netStart[k] + fr.leaf++];
+                    *out = Member{base + local, c.node, base, fr.base + c.instPos, entry, local};
+                    return Down::kYielded;
+                }
+                ++fr.leafClass;
+                fr.leaf = 0;
+            }
+            fr.leafClass = 0;
+            ++fr.child;
+            continue;
+        }
+        ++fr.child;
+        const Frame next{c.node, base, fr.base + c.instPos, entry, -1, 0, 0, 0, 0, 0, 0};
+        d_stack.push_back(next);
+        return Down::kPushed;
+    }
+    return Down::kNone;
 }
 
 } // namespace nyxdwFlat

@@ -95,7 +95,10 @@ inline int32_t globalId(int32_t index) { return -2 - index; }
 inline int32_t globalIndex(int32_t id) { return -2 - id; }
 
 // The tables of a tree, computed on first use (4 memory, a view's 4 when a net cannot be read).
-const nyxFlatNets *need(nyxOccTree *tree, cfidrErrorT *err);
+const nyxFlatNets *compute(nyxOccTree *tree, cfidrErrorT *err);
+inline const nyxFlatNets *need(nyxOccTree *tree, cfidrErrorT *err) {
+    return tree->d_flat != nullptr ? tree->d_flat : compute(tree, err);
+}
 
 // A view occurrence on the way down: node, local base and the occurrence's own id, and the child
 // entry (absolute index) it was reached by (-1 for the top).
@@ -138,8 +141,12 @@ private:
         int32_t down;   // next downlink (class, and the current global class of a tree frame)
         int32_t sub;    // tree frames: next net of the current global class
         int32_t child;  // tree frames: next child
+        int32_t leaf;   // next net of a child without children, yielded from this frame
+        int32_t leafClass;  // tree frames: that child's global class
     };
-    bool pushDown(const nyxOccTree *tree, const nyxFlatNets *f, Frame &fr, int32_t cls);
+    enum class Down { kNone, kPushed, kYielded };
+    Down down(const nyxOccTree *tree, const nyxFlatNets *f, Frame &fr, int32_t cls, Member *out);
+    Down children(const nyxOccTree *tree, const nyxFlatNets *f, Frame &fr, Member *out);
 
     std::vector<Frame> d_stack;
     int32_t d_global = -1;

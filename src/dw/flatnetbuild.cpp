@@ -381,7 +381,7 @@ void dropHeap(Hx_genheap *heap) {
 
 namespace nyxdwFlat {
 
-const nyxFlatNets *need(nyxOccTree *tree, cfidrErrorT *err) {
+const nyxFlatNets *compute(nyxOccTree *tree, cfidrErrorT *err) {
     if (tree->d_flat != nullptr) return tree->d_flat;
     try {
         Builder b(tree, err);
