@@ -2,6 +2,7 @@
 // members of a flat net by walking down from its representative through port instances, and
 // the global flat nets over the view occurrences whose subtree reaches them.
 #include <algorithm>
+#include <new>
 
 #include "dw/flatnetInt.h"
 
@@ -186,6 +187,41 @@ MemberCursor::Down MemberCursor::children(const nyxOccTree *tree, const nyxFlatN
 } // namespace nyxdwFlat
 
 namespace nyxdwFlat {
+
+namespace {
+
+// The members as net occurrences; the cursor lives here so that its steps inline.
+class MemberWalk final : public nyxOccWalk {
+public:
+    MemberWalk(const nyxOccTree *tree, int32_t flatId) : nyxOccWalk(tree), d_flatId(flatId) {}
+    void reset() override { d_started = false; }
+
+private:
+    bool step(nyxOccTree *tree, nyxOccRef *out, cfidrErrorT *err) override {
+        const nyxFlatNets *f = need(tree, err);
+        if (f == nullptr) return false;
+        if (!d_started) {
+            d_started = true;
+            if (!d_cursor.start(tree, f, d_flatId)) return fail(err);
+        }
+        Member m;
+        if (!d_cursor.next(tree, f, &m)) return false;
+        *out = ref(tree, m.id, nyxOccNet);
+        return true;
+    }
+
+    int32_t d_flatId;
+    bool d_started = false;
+    MemberCursor d_cursor;
+};
+
+} // namespace
+
+nyxOccWalk *makeMemberWalk(const nyxOccTree *tree, int32_t flatId, cfidrErrorT *err) {
+    nyxOccWalk *w = new (std::nothrow) MemberWalk(tree, flatId);
+    if (w == nullptr) *err = cfidrErrInternal;
+    return w;
+}
 
 bool distinctPairs(const nyxOccTree *tree, const nyxFlatNets *f, int32_t flatId,
                    std::vector<std::pair<int32_t, int32_t>> *out) {

@@ -155,6 +155,9 @@ private:
 // The distinct (node, class) pairs of a flat net's members, in the order of the member walk,
 // each once (a class reached again through another occurrence is not entered again). False when
 // `flatId` names no flat net of the tree.
+// The walk over a flat net's member net occurrences (null with 4 when memory ran out).
+nyxOccWalk *makeMemberWalk(const nyxOccTree *tree, int32_t flatId, cfidrErrorT *err);
+
 bool distinctPairs(const nyxOccTree *tree, const nyxFlatNets *f, int32_t flatId,
                    std::vector<std::pair<int32_t, int32_t>> *out);
 

@@ -76,14 +76,12 @@ private:
     std::vector<Frame> d_stack;
 };
 
-class MemberWalk : public nyxOccWalk {
+// The cursor of a walk over a flat net's members, started on first use.
+class MemberSteps {
 public:
-    MemberWalk(const nyxOccTree *tree, int32_t flatId) : nyxOccWalk(tree), d_flatId(flatId) {}
-    void reset() override { d_started = false; }
-
-protected:
-    // The next member, the cursor started on first use.
-    bool nextMember(nyxOccTree *tree, const nyxFlatNets **f, Member *m, cfidrErrorT *err) {
+    explicit MemberSteps(int32_t flatId) : d_flatId(flatId) {}
+    void reset() { d_started = false; }
+    bool next(nyxOccTree *tree, const nyxFlatNets **f, Member *m, cfidrErrorT *err) {
         *f = need(tree, err);
         if (*f == nullptr) return false;
         if (!d_started) {
@@ -92,25 +90,19 @@ protected:
         }
         return d_cursor.next(tree, *f, m);
     }
-    bool step(nyxOccTree *tree, nyxOccRef *out, cfidrErrorT *err) override {
-        const nyxFlatNets *f = nullptr;
-        Member m;
-        if (!nextMember(tree, &f, &m, err)) return false;
-        *out = ref(tree, m.id, nyxOccNet);
-        return true;
-    }
 
+private:
     int32_t d_flatId;
     bool d_started = false;
     MemberCursor d_cursor;
 };
 
 // Port occurrences on the members, by connection of each member net, as the scan mode selects.
-class FlatPortWalk final : public MemberWalk {
+class FlatPortWalk final : public nyxOccWalk {
 public:
-    FlatPortWalk(const nyxOccTree *tree, int32_t flatId, int32_t mode) : MemberWalk(tree, flatId), d_mode(mode) {}
+    FlatPortWalk(const nyxOccTree *tree, int32_t flatId, int32_t mode) : nyxOccWalk(tree), d_steps(flatId), d_mode(mode) {}
     void reset() override {
-        MemberWalk::reset();
+        d_steps.reset();
         d_net = nullptr;
     }
 
@@ -123,7 +115,7 @@ private:
                 if (isPort ? yieldPort(tree, obj, out) : yieldPin(tree, obj, out)) return true;
             }
             const nyxFlatNets *f = nullptr;
-            if (!nextMember(tree, &f, &d_member, err)) return false;
+            if (!d_steps.next(tree, &f, &d_member, err)) return false;
             cfidrErrorT e = 0;
             int32_t code = 0;
             void *net = tree->node(d_member.node).view->netAtPosition(d_member.local, &code, &e);
@@ -155,6 +147,7 @@ private:
         return true;
     }
 
+    MemberSteps d_steps;
     int32_t d_mode;
     Member d_member{};
     const nyxFlatNets *d_flat = nullptr;
@@ -202,7 +195,7 @@ nyxOccWalk *walkFlatNets(nyxOccTree *tree, int32_t globalMode, cfidrErrorT *err)
 
 nyxOccWalk *walkFlatNetNets(nyxOccTree *tree, const nyxOccRef &flat, cfidrErrorT *err) {
     if (!isFlatNet(tree, flat, err)) return *err == 0 ? (fail(err), nullptr) : nullptr;
-    return make<MemberWalk>(err, tree, flat.id);
+    return makeMemberWalk(tree, flat.id, err);
 }
 
 nyxOccWalk *walkFlatNetPorts(nyxOccTree *tree, const nyxOccRef &flat, int32_t scanMode, cfidrErrorT *err) {
