@@ -26,15 +26,7 @@ template <class F> void forEachSet(const Design &d, F visit) {
     }
 }
 
-// At most three stored lists per occurrence.
-struct Lists {
-    const nyxPropList *items[3];
-    int32_t count = 0;
-    bool known = false;
-    void push_back(const nyxPropList *l) { items[count++] = l; }
-    const nyxPropList *const *begin() const { return items; }
-    const nyxPropList *const *end() const { return items + count; }
-};
+using nyxdwDerived::Known;
 
 // The set's list for one occurrence (not a flat net).
 const nyxPropList *setList(nyxOccPropSet *set, const nyxdwOccSource &src, const nyxOccRef &occ, cfidrErrorT *err) {
@@ -46,7 +38,7 @@ const nyxPropList *setList(nyxOccPropSet *set, const nyxdwOccSource &src, const 
 }
 
 // The stored lists of an occurrence in look-up order (not a flat net); false with 31001.
-bool storedLists(const Design &d, const nyxOccRef &occ, Lists *out, cfidrErrorT *err) {
+bool storedLists(const Design &d, const nyxOccRef &occ, Known *out, cfidrErrorT *err) {
     nyxOccTree *tree = d.tree;
     switch (occ.kind) {
     case nyxOccNet: {
@@ -82,17 +74,7 @@ bool storedLists(const Design &d, const nyxOccRef &occ, Lists *out, cfidrErrorT 
     }
 }
 
-// A name as the property name table numbers it (-1: no property anywhere has it), found once
-// per look-up so that each list costs a scan of its entries.
-struct Name {
-    const char *text;
-    int32_t serial;
-    explicit Name(const char *name) : text(name) {
-        const nyxPropNameTable *names = nyxPropNameTable::peek();
-        const nyxPropNameTableBucket *b = names != nullptr && name != nullptr ? names->find_name(name) : nullptr;
-        serial = b != nullptr ? b->serial : -1;
-    }
-};
+using Name = nyxdwDerived::Name;
 
 // The first live entry of a name in a list.
 bool inList(const nyxPropList *list, const Name &name, Found *out) {
@@ -214,28 +196,39 @@ Found findFlat(const Design &d, const nyxOccRef &occ, const Name &name, int32_t 
 
 // The stored lists are read (and the occurrence checked) only when the sets do not answer: an
 // id found in a set's cross-reference is an occurrence of the tree of that kind.
-Found findAt(const Design &d, const nyxOccRef &occ, const Name &name, int32_t mode, Lists *stored, cfidrErrorT *err) {
+Found findAt(const Design &d, const nyxOccRef &occ, const Name &name, int32_t mode, Known *known, cfidrErrorT *err) {
     if (occ.kind == nyxOccFlatNet) return findFlat(d, occ, name, mode, err);
     if (occ.kind != nyxOccNet && occ.kind != nyxOccInst && occ.kind != nyxOccTop && occ.kind != nyxOccPort) {
         return fail(err), Found();
     }
     Found found;
-    if (mode != 1) {
+    if (mode != 1 && known->once) {
         const nyxdwOccSource src(d.tree);
         bool hit = false;
         forEachSet(d, [&](nyxOccPropSet *set) { return (hit = inList(setList(set, src, occ, err), name, &found)) || *err != 0; });
         if (*err != 0) return Found();
-        // A deleted mark hides what the stored design holds.
         if (hit) return isDeleted(found) ? (*err = cfidrErrNotFound, Found()) : found;
-    }
-    if (!stored->known) {
-        if (!storedLists(d, occ, stored, err)) return Found();
-        stored->known = true;
-    }
-    if (mode != 0) {
-        for (const nyxPropList *list : *stored) {
-            if (inList(list, name, &found)) return found;
+    } else if (mode != 1) {
+        if (!known->setsKnown) {
+            const nyxdwOccSource src(d.tree);
+            forEachSet(d, [&](nyxOccPropSet *set) {
+                known->sets.push_back(setList(set, src, occ, err));
+                return *err != 0;
+            });
+            if (*err != 0) return known->sets.clear(), Found();
+            known->setsKnown = true;
         }
+        for (const nyxPropList *list : known->sets) {
+            // A deleted mark hides what the stored design holds.
+            if (inList(list, name, &found)) return isDeleted(found) ? (*err = cfidrErrNotFound, Found()) : found;
+        }
+    }
+    if (!known->storedKnown) {
+        if (!storedLists(d, occ, known, err)) return known->storedCount = 0, Found();
+        known->storedKnown = true;
+    }
+    for (int32_t i = 0; mode != 0 && i < known->storedCount; ++i) {
+        if (inList(known->stored[i], name, &found)) return found;
     }
     return *err = cfidrErrNotFound, Found();
 }
@@ -245,19 +238,18 @@ Found findAt(const Design &d, const nyxOccRef &occ, const Name &name, int32_t mo
 namespace nyxdwDerived {
 
 Found find(const Design &d, const nyxOccRef &occ, const char *name, int32_t mode, cfidrErrorT *err) {
-    Lists stored;
-    return findAt(d, occ, Name(name), mode, &stored, err);
+    Known known;
+    known.once = true;
+    return findAt(d, occ, Name(name), mode, &known, err);
 }
 
-Found Finder::find(const char *name, cfidrErrorT *err) {
-    static_assert(sizeof(Lists) <= sizeof(d_stored), "room for the stored lists");
-    auto *stored = reinterpret_cast<Lists *>(d_stored);
-    if (!d_init) {
-        new (stored) Lists();
-        d_init = true;
-    }
-    return findAt(d_design, d_occ, Name(name), d_mode, stored, err);
+Name::Name(const char *name) : text(name) {
+    const nyxPropNameTable *names = nyxPropNameTable::peek();
+    const nyxPropNameTableBucket *b = names != nullptr && name != nullptr ? names->find_name(name) : nullptr;
+    serial = b != nullptr ? b->serial : -1;
 }
+
+Found Finder::find(const Name &name, cfidrErrorT *err) { return findAt(d_design, d_occ, name, d_mode, &d_known, err); }
 
 bool list(const Design &d, const nyxOccRef &occ, int32_t mode, std::vector<Found> *out, cfidrErrorT *err) {
     out->clear();
@@ -295,7 +287,7 @@ bool list(const Design &d, const nyxOccRef &occ, int32_t mode, std::vector<Found
             }
         }
     } else {
-        Lists lists;
+        Known lists;
         if (!storedLists(d, occ, &lists, err)) return false;
         if (mode != 1) {
             forEachSet(d, [&](nyxOccPropSet *set) {
@@ -304,7 +296,7 @@ bool list(const Design &d, const nyxOccRef &occ, int32_t mode, std::vector<Found
             });
             if (*err != 0) return false;
         }
-        if (mode != 0) candidates.insert(candidates.end(), lists.begin(), lists.end());
+        if (mode != 0) candidates.insert(candidates.end(), lists.stored, lists.stored + lists.storedCount);
     }
     std::unordered_set<int32_t> seen;
     for (const nyxPropList *l : candidates) {

@@ -75,18 +75,35 @@ struct Found {
 };
 
 Found find(const Design &d, const nyxOccRef &occ, const char *name, int32_t mergeMode, cfidrErrorT *err);
-// Many look-ups at one occurrence: the stored lists are read once.
+
+// A name as the property name table numbers it (-1: no property has it), for many look-ups.
+struct Name {
+    explicit Name(const char *name);
+    const char *text;
+    int32_t serial;
+};
+// The lists of one occurrence, each read on first need: the sets' lists in configuration order
+// and the stored design's (at most three).
+struct Known {
+    std::vector<const nyxPropList *> sets;
+    const nyxPropList *stored[3] = {nullptr, nullptr, nullptr};
+    int32_t storedCount = 0;
+    bool setsKnown = false;
+    bool storedKnown = false;
+    bool once = false;  // one look-up: the sets' lists are read as they are searched
+    void push_back(const nyxPropList *l) { stored[storedCount++] = l; }
+};
+// Many look-ups at one occurrence: its lists are read once.
 class Finder {
 public:
     Finder(const Design &d, const nyxOccRef &occ, int32_t mergeMode) : d_design(d), d_occ(occ), d_mode(mergeMode) {}
-    Found find(const char *name, cfidrErrorT *err);
+    Found find(const Name &name, cfidrErrorT *err);
 
 private:
     Design d_design;
     nyxOccRef d_occ;
     int32_t d_mode;
-    bool d_init = false;
-    alignas(void *) unsigned char d_stored[40];
+    Known d_known;
 };
 bool list(const Design &d, const nyxOccRef &occ, int32_t mergeMode, std::vector<Found> *out, cfidrErrorT *err);
 

@@ -8,6 +8,7 @@
 #include "dm/prop/prop.h"
 #include "dw/derived.h"
 #include "dw/dwInt.h"
+#include "dw/flatnetInt.h"
 #include "expr/expr.h"
 
 using namespace nyxdwInt;
@@ -40,9 +41,10 @@ public:
     }
 
     bool lookup(const char *name, nyxExprCompilerContext *, nyxExprValue &out, cfidrErrorT *err) override {
+        const nyxdwDerived::Name key(name);
         for (size_t level = d_at; level < d_levels.size(); ++level) {
             cfidrErrorT e = 0;
-            Found f = d_finders[level].find(name, &e);
+            Found f = d_finders[level].find(key, &e);
             if (f.isNull()) {
                 if (e != cfidrErrNotFound) return *err = e, false;
                 continue;
@@ -100,17 +102,28 @@ private:
     uintptr_t d_scope;
 };
 
-// The occurrence and its enclosing instance occurrences up to the top.
+// The occurrence and its enclosing instance occurrences up to the top, from one descent.
 bool levelsOf(const Design &d, const nyxOccRef &occ, std::vector<nyxOccRef> *out, cfidrErrorT *err) {
     out->push_back(occ);
-    if (occ.kind == nyxOccFlatNet) {
-        out->push_back(nyxdw::top(d.tree));
-        return true;
+    int32_t holder = nyxdw::kTopId;
+    switch (occ.kind) {
+    case nyxOccTop: return occ.id == nyxdw::kTopId || fail(err);
+    case nyxOccFlatNet: break;
+    case nyxOccPort:
+        if (occ.id == nyxdw::kTopId) break;
+        holder = occ.id;
+        out->push_back(viewRef(d.tree, holder));
+        break;
+    default: holder = occ.id; break;
     }
-    for (nyxOccRef o = nyxdw::owner(d.tree, occ, err); !o.isNull(); o = nyxdw::owner(d.tree, o, err)) {
-        out->push_back(o);
+    if (holder != nyxdw::kTopId) {
+        std::vector<nyxdwFlat::Level> path;
+        int32_t local = 0;
+        if (!nyxdwFlat::levels(d.tree, holder, &path, &local)) return fail(err);
+        for (size_t i = path.size(); i-- > 1;) out->push_back(viewRef(d.tree, path[i].ownId));
     }
-    return *err == 0;
+    out->push_back(nyxdw::top(d.tree));
+    return true;
 }
 
 // Stores the result in entry 0 of the evaluation list, renamed; the entry as it was on error.
