@@ -3,9 +3,10 @@
 // (every instance's pins on the nets of the same name) and a global net vdd; the bottom views
 // have the ports and vdd only. So 10^levels bottom occurrences, 20 flat nets spanning the whole
 // design and one global flat net on every view occurrence. Trusted modes on.
-//   computeFlat/5,6: the tables' computation (compute_us) beside a plain loop over as many items
-//     as the distinct views hold (baseline_us); graph_bytes and the resident memory the tree and
-//     tables added (rss_kb), whose ratio between 10^5 and 10^6 the two runs give.
+//   computeFlat/5,6: 10^5 and 10^6 bottom occurrences of the same distinct views (the root
+//     holds 10 or 100 instances): the tables' computation (compute_us) beside a plain loop over
+//     as many items as the distinct views hold (baseline_us); the bytes of tree and tables
+//     (graph_bytes) and the resident memory they added (rss_kb), whose ratio the runs give.
 //   flatOfDepth6: the flat net of 1e5 shuffled net occurrences at depth 6 (flat_ns) beside
 //     decoding the same ids (decode_ns).
 //   iterateAll: every flat net and its member net occurrences (ns per member, member_ns) beside
@@ -57,7 +58,9 @@ bool enterScratchDirectory() {
 }
 
 struct Design {
-    explicit Design(int levels) {
+    // topFanout: the instances of the root view (the others hold kFanout), so that 10^5 and
+    // 10^6 bottom occurrences share their distinct views.
+    explicit Design(int levels, int topFanout = kFanout) {
         cfidrPIInit(&e);
         nyxdrPISetTrustedProgramMode(1, &e);
         nyxdrPISetTrustedDataMode(1, &e);
@@ -75,7 +78,8 @@ struct Design {
                     cfidrNetAttachPort(n, cfidrNetlistViewCreatePortScalar(x, name.c_str(), -1, 1, &e), 1, &e);
                     nets.push_back(n);
                 }
-                for (int i = 0; i < kFanout && !below.empty(); ++i) {
+                const int fanout = level == 1 ? topFanout : kFanout;
+                for (int i = 0; i < fanout && !below.empty(); ++i) {
                     cfiOID in = cfidrNetlistViewCreateInst(x, below[(v + i) % kVariants], ("i" + std::to_string(i)).c_str(), &e);
                     for (int k = 0; k < kPortNets; ++k) {
                         cfiOID pin = cfidrInstFindPortInstByDescriberName(in, ("p" + std::to_string(k)).c_str(), &e);
@@ -126,7 +130,8 @@ struct Design {
 
 void computeFlat(benchmark::State &state) {
     if (!enterScratchDirectory()) return state.SkipWithError("no scratch directory");
-    Design d(static_cast<int>(state.range(0)));
+    // 10^5: five levels below the root; 10^6: the same views, the root holding 100 instances.
+    Design d(5, state.range(0) == 5 ? kFanout : 10 * kFanout);
     double ns = 0, base = 0;
     long rss = 0;
     for (auto _ : state) {
@@ -139,6 +144,8 @@ void computeFlat(benchmark::State &state) {
     }
     // Items of the distinct views: nets, ports, port instances.
     const long items = static_cast<long>(nyxdw::nodeCount(d.tree)) * (2 * kPortNets + 1 + kFanout * kPortNets);
+    long bottoms = 1;
+    for (int i = 0; i < 5; ++i) bottoms *= kFanout;
     const double start = cpuNow();
     int64_t sum = 0;
     for (long i = 0; i < items * state.iterations(); ++i) {
@@ -147,7 +154,8 @@ void computeFlat(benchmark::State &state) {
     }
     base = cpuNow() - start;
     const double n = static_cast<double>(state.iterations());
-    state.counters["occurrences"] = static_cast<double>(nyxdw::totalSize(d.tree));
+    state.counters["bottoms"] = static_cast<double>(state.range(0) == 5 ? bottoms : bottoms * 10);
+    state.counters["ids"] = static_cast<double>(nyxdw::totalSize(d.tree));
     state.counters["compute_us"] = ns / n / 1000.0;
     state.counters["baseline_us"] = base / n / 1000.0;
     state.counters["graph_bytes"] = static_cast<double>(nyxdw::treeBytes(d.tree));
