@@ -157,7 +157,7 @@ size_t treeBytes(const nyxOccTree *tree);    // memory the tree holds (heap page
 // free 31002, and the build's errors; a failed build keeps no tree and holds no id. currentTree:
 // the tree when current, else the stale tree is dropped and null returned. deleteTree drops the
 // tree, clears the flat-nets flag and frees the design id. needFlatNetsTree: createTree, then
-// the flag set (the flat nets themselves are added with their builder). resolveTree: the current
+// the flat nets computed (computeFlatNets) and the flag set. resolveTree: the current
 // tree of a design id, null when no configuration holds the id or its tree is stale.
 void install();
 nyxOccTree *createTree(nyxDesignConfig *config, cfidrErrorT *err);

@@ -192,7 +192,7 @@ nyxOccPropNode *createOccProp(nyxOccTree *tree, const nyxOccRef &occ, nyxOccProp
     case nyxOccPort: code = nyxCodePortOccProp; break;
     default: return *err = cfidrErrWrongType, nullptr;
     }
-    nyxOccPath path;
+    nyxOccNames path;
     if (!nyxdw::pathOf(tree, occ, &path, err)) return nullptr;
     std::vector<const char *> names, members;
     for (size_t i = 0; i < path.names.size(); ++i) (i < path.memberFrom ? names : members).push_back(path.names[i].c_str());

@@ -60,9 +60,8 @@ nyxOccTree *createTree(nyxDesignConfig *config, cfidrErrorT *err) {
 
 nyxOccTree *needFlatNetsTree(nyxDesignConfig *config, cfidrErrorT *err) {
     nyxOccTree *tree = createTree(config, err);
-    // The flat nets themselves are computed here once they exist; until then the flag only
-    // records that they were asked for on this tree.
-    if (tree != nullptr) config->d_flatNets = true;
+    if (tree == nullptr || !computeFlatNets(tree, err)) return nullptr;
+    config->d_flatNets = true;
     return tree;
 }
 
