@@ -74,6 +74,7 @@ struct Found {
     bool isNull() const { return list == nullptr; }
 };
 
+// Each operation below expects *err clear on entry (the exported functions clear it first).
 Found find(const Design &d, const nyxOccRef &occ, const char *name, int32_t mergeMode, cfidrErrorT *err);
 
 // A name as the property name table numbers it (-1: no property has it), for many look-ups.

@@ -293,6 +293,12 @@ nyxOccWalk *walkNetPorts(nyxOccTree *tree, const nyxOccRef &netOcc, int32_t mode
 // nyxdwFlatNetGetNetOccs walkFlatNetNets; nyxdwFlatNetGetPortOccs walkFlatNetPorts (31004 for a
 // mode outside 1-4 first); nyxdwNetOccGetFlatNet netFlatNet; nyxdwPortOccGetFlatNet portFlatNet;
 // the configuration's need-flat-nets computeFlatNets.
+//
+// Derived properties, evaluation at an occurrence and the making of occurrence property nodes
+// are declared in dw/derived.h (they see the configuration and its sets): nyxdwOccGetDerivedProps
+// calls nyxdwDerived::list, nyxdwOccFindDerivedPropByName find, nyxdwPropEvaluate evaluate,
+// nyxdwStringEvaluate evaluateText, nyxdwOccCreateOccProp createOccProp (merge modes checked by
+// the caller, 31003).
 namespace nyxdw {
 
 // Computes the tables when the tree has none (4 memory).

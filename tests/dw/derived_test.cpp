@@ -111,6 +111,7 @@ TEST_F(Derived, DeletedMarkEndsTheLookupAndHidesTheName) {
     EXPECT_EQ(e, cfidrErrNotFound);
     EXPECT_EQ(value(uo, "dd", 1), 7);
     std::vector<nyxdwDerived::Found> all;
+    e = 0;
     ASSERT_TRUE(nyxdwDerived::list(d, uo, 2, &all, &e));
     ASSERT_EQ(all.size(), 1u);
     EXPECT_STREQ(nyxPropAt(all[0].list, all[0].index)->name(), "kept");
@@ -149,6 +150,41 @@ TEST_F(Derived, FlatNetLooksAtSetsByEntryAndAtEachDistinctNet) {
     EXPECT_EQ(value(flat, "cap", 2), 4);
     EXPECT_EQ(value(flat, "len", 2), 6);
     EXPECT_EQ(value(flat, "len", 0), INT32_MIN);
+}
+
+TEST_F(Derived, FlatNetSetEntryOnTheSmallestMemberByEitherWay) {
+    // Few entries: the entries are compared with the flat net; many: the members are searched.
+    intProp(node(s1, {"u", "s"}, true), "cap", 4);
+    intProp(node(s1, {"t"}, true), "cap", 1);
+    auto flatCap = [&] {
+        build(top);
+        d.tree = tree;
+        return value(nyxdw::netFlatNet(tree, nyxdwInt::ref(tree, 4, nyxOccNet), &e), "cap", 0);
+    };
+    EXPECT_EQ(flatCap(), 1);
+    for (int i = 0; i < 24; ++i) {
+        const std::string name = "x" + std::to_string(i);
+        net(top, name);
+        intProp(node(s1, {name.c_str()}, true), "cap", 9);
+    }
+    EXPECT_EQ(flatCap(), 1);
+    // A deleted mark on a member ends the look-up.
+    cfiOID gone = node(s2, {"u", "s"}, true);
+    intProp(gone, "len", 0);
+    nyxPropList *list = nyxpi::object<nyxOccPropNode>(gone)->d_propList;
+    cfidrErrorT err = 0;
+    setDeletedValue(list, nyxPropFind(list, "len", &err).member, &err);
+    nyxpi::object<nyxOccPropSet>(s2)->edited();
+    intProp(t, "len", 6);
+    const nyxOccRef flat = nyxdw::netFlatNet(tree, nyxdwInt::ref(tree, 4, nyxOccNet), &e);
+    EXPECT_EQ(value(flat, "len", 1), 6);
+    EXPECT_EQ(value(flat, "len", 2), INT32_MIN);
+    EXPECT_EQ(e, cfidrErrNotFound);
+    std::vector<nyxdwDerived::Found> all;
+    e = 0;
+    ASSERT_TRUE(nyxdwDerived::list(d, flat, 2, &all, &e));
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_STREQ(nyxPropAt(all[0].list, all[0].index)->name(), "cap");
 }
 
 TEST_F(Derived, NamesResolveOutwardAtTheLevelWhereFound) {
