@@ -38,14 +38,8 @@ using nyxbench::residentBytes;
 
 // A fresh directory of our own for the library (the current directory's libraries are used).
 bool enterScratchDirectory() {
-    static std::string dir;
-    if (dir.empty()) {
-        char templ[] = "/tmp/nyx_bench_designXXXXXX";
-        if (mkdtemp(templ) == nullptr) return false;
-        dir = templ;
-    }
     setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
-    return chdir(dir.c_str()) == 0;
+    return nyxbench::enterScratchDirectory("design");
 }
 
 void removeTree(const char *path) {

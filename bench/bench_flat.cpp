@@ -46,15 +46,9 @@ constexpr int kFanout = 10;
 constexpr int kPortNets = 20;
 
 bool enterScratchDirectory() {
-    static std::string dir;
-    if (dir.empty()) {
-        char templ[] = "/tmp/nyx_bench_flatXXXXXX";
-        if (mkdtemp(templ) == nullptr) return false;
-        dir = templ;
-    }
     setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
     setenv("ZIL_LOCATION_MAP", "NO_MAP", 1);
-    return chdir(dir.c_str()) == 0;
+    return nyxbench::enterScratchDirectory("flat");
 }
 
 struct Design {

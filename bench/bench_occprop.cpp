@@ -37,15 +37,9 @@ using nyxbench::cpuNow;
 using nyxbench::residentBytes;
 
 bool enterScratchDirectory() {
-    static std::string dir;
-    if (dir.empty()) {
-        char templ[] = "/tmp/nyx_bench_occpropXXXXXX";
-        if (mkdtemp(templ) == nullptr) return false;
-        dir = templ;
-    }
     setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
     setenv("ZIL_LOCATION_MAP", "NO_MAP", 1);
-    return chdir(dir.c_str()) == 0;
+    return nyxbench::enterScratchDirectory("occprop");
 }
 
 // A session with a library "lib", a cell "top" and a new set in it.

@@ -31,13 +31,7 @@ using nyxbench::cpuNow;
 
 // A fresh scratch directory as the current directory, so that new libraries land there.
 bool enterScratchDirectory() {
-    static std::string dir;
-    if (dir.empty()) {
-        char templ[] = "/tmp/nyx_bench_scaleXXXXXX";
-        if (mkdtemp(templ) == nullptr) return false;
-        dir = templ;
-    }
-    return chdir(dir.c_str()) == 0;
+    return nyxbench::enterScratchDirectory("scale");
 }
 
 void distinctDescribers(benchmark::State &state) {

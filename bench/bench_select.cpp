@@ -24,15 +24,9 @@ namespace {
 using nyxbench::cpuNow;
 
 bool enterScratchDirectory() {
-    static std::string dir;
-    if (dir.empty()) {
-        char templ[] = "/tmp/nyx_bench_selectXXXXXX";
-        if (mkdtemp(templ) == nullptr) return false;
-        dir = templ;
-    }
     setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
     setenv("ZIL_LOCATION_MAP", "NO_MAP", 1);
-    return chdir(dir.c_str()) == 0;
+    return nyxbench::enterScratchDirectory("select");
 }
 
 void report(benchmark::State &state, double ns) {

@@ -23,15 +23,9 @@ using nyxbench::cpuNow;
 
 // A fresh directory of our own, made current (the current directory's libraries are used).
 bool enterScratchDirectory() {
-    static std::string dir;
-    if (dir.empty()) {
-        char templ[] = "/tmp/nyx_bench_storedXXXXXX";
-        if (mkdtemp(templ) == nullptr) return false;
-        dir = templ;
-    }
     setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
     setenv("ZIL_LOCATION_MAP", "NO_MAP", 1);
-    return chdir(dir.c_str()) == 0;
+    return nyxbench::enterScratchDirectory("stored");
 }
 
 bool writeText(const std::string &path, const std::string &text) {

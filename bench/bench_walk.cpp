@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "bench_measure.h"
+#include "walk_design.h"
 #include "cfidr.h"
 #include "dw/dw.h"
 #include "nyxdr.h"
@@ -32,19 +33,11 @@
 namespace {
 
 using nyxbench::cpuNow;
-constexpr int kVariants = 3;
-constexpr int kFanout = 10;
 
 bool enterScratchDirectory() {
-    static std::string dir;
-    if (dir.empty()) {
-        char templ[] = "/tmp/nyx_bench_walkXXXXXX";
-        if (mkdtemp(templ) == nullptr) return false;
-        dir = templ;
-    }
     setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
     setenv("ZIL_LOCATION_MAP", "NO_MAP", 1);
-    return chdir(dir.c_str()) == 0;
+    return nyxbench::enterScratchDirectory("walk");
 }
 
 // A session holding the generated design; its root is variant 0 of level 1.
@@ -54,26 +47,8 @@ struct Design {
         nyxdrPISetTrustedProgramMode(1, &e);
         nyxdrPISetTrustedDataMode(1, &e);
         cfiOID lib = cfidrPICreateLib("walk", &e);
-        std::vector<cfiOID> below;
-        for (int v = 0; v < kVariants; ++v) {
-            cfiOID leaf = view(lib, "leaf" + std::to_string(v));
-            for (const char *p : {"a", "b", "c", "y"}) cfidrNetlistViewCreatePortScalar(leaf, p, -1, 1, &e);
-            below.push_back(leaf);
-        }
-        for (int level = levels; level >= 1; --level) {
-            std::vector<cfiOID> here;
-            for (int v = 0; v < kVariants; ++v) {
-                cfiOID x = view(lib, "l" + std::to_string(level) + "v" + std::to_string(v));
-                cfidrNetlistViewCreateNetScalar(x, "n0", &e);
-                cfidrNetlistViewCreateNetScalar(x, "n1", &e);
-                for (int i = 0; i < kFanout; ++i) {
-                    cfidrNetlistViewCreateInst(x, below[(v + i) % kVariants], ("i" + std::to_string(i)).c_str(), &e);
-                }
-                here.push_back(x);
-            }
-            below = here;
-        }
-        root = nyxpi::object<nyxNetlistView>(below[0]);
+        cfiOID rootView = nyxbench::generateWalkDesign(lib, levels, &e);
+        root = nyxpi::object<nyxNetlistView>(rootView);
     }
     ~Design() {
         nyxdw::dropTree(tree);
@@ -81,10 +56,7 @@ struct Design {
         nyxdrPISetTrustedDataMode(0, &e);
         cfidrPIQuit(&e);
     }
-    cfiOID view(cfiOID lib, const std::string &name) {
-        cfiOID cell = cfidrLibCreateCell(lib, name.c_str(), &e);
-        return cfidrCellCreateNetlistView(cell, "netlist", &e);
-    }
+    cfiOID view(cfiOID lib, const std::string &name) { return nyxbench::newView(lib, name, &e); }
 
     cfidrErrorT e = 0;
     nyxNetlistView *root = nullptr;

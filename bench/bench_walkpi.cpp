@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "bench_measure.h"
+#include "walk_design.h"
 #include "cfidr.h"
 #include "dw/dw.h"
 #include "nyxdr.h"
@@ -33,19 +34,11 @@
 namespace {
 
 using nyxbench::cpuNow;
-constexpr int kVariants = 3;
-constexpr int kFanout = 10;
 
 bool enterScratchDirectory() {
-    static std::string dir;
-    if (dir.empty()) {
-        char templ[] = "/tmp/nyx_bench_walkpiXXXXXX";
-        if (mkdtemp(templ) == nullptr) return false;
-        dir = templ;
-    }
     setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
     setenv("ZIL_LOCATION_MAP", "NO_MAP", 1);
-    return chdir(dir.c_str()) == 0;
+    return nyxbench::enterScratchDirectory("walkpi");
 }
 
 // A session holding the generated design and a configuration rooted at variant 0 of level 1.
@@ -55,36 +48,15 @@ struct Design {
         nyxdrPISetTrustedProgramMode(1, &e);
         nyxdrPISetTrustedDataMode(1, &e);
         lib = cfidrPICreateLib("walkpi", &e);
-        std::vector<cfiOID> below;
-        for (int v = 0; v < kVariants; ++v) {
-            cfiOID leaf = view("leaf" + std::to_string(v));
-            for (const char *p : {"a", "b", "c", "y"}) cfidrNetlistViewCreatePortScalar(leaf, p, -1, 1, &e);
-            below.push_back(leaf);
-        }
-        for (int level = levels; level >= 1; --level) {
-            std::vector<cfiOID> here;
-            for (int v = 0; v < kVariants; ++v) {
-                cfiOID x = view("l" + std::to_string(level) + "v" + std::to_string(v));
-                cfidrNetlistViewCreateNetScalar(x, "n0", &e);
-                cfidrNetlistViewCreateNetScalar(x, "n1", &e);
-                for (int i = 0; i < kFanout; ++i) {
-                    cfidrNetlistViewCreateInst(x, below[(v + i) % kVariants], ("i" + std::to_string(i)).c_str(), &e);
-                }
-                here.push_back(x);
-            }
-            below = here;
-        }
-        config = nyxdrCellCreateDesignConfig(cfidrViewGetOwner(below[0], &e), "cfg", below[0], 0, &e);
+        cfiOID rootView = nyxbench::generateWalkDesign(lib, levels, &e);
+        config = nyxdrCellCreateDesignConfig(cfidrViewGetOwner(rootView, &e), "cfg", rootView, 0, &e);
     }
     ~Design() {
         nyxdrPISetTrustedProgramMode(0, &e);
         nyxdrPISetTrustedDataMode(0, &e);
         cfidrPIQuit(&e);
     }
-    cfiOID view(const std::string &name) {
-        cfiOID cell = cfidrLibCreateCell(lib, name.c_str(), &e);
-        return cfidrCellCreateNetlistView(cell, "netlist", &e);
-    }
+    cfiOID view(const std::string &name) { return nyxbench::newView(lib, name, &e); }
     cfiOID top() { return nyxdwPICreateTopOcc(config, &e); }
     nyxOccTree *tree(cfiOID occ) { return nyxdw::resolveTree(static_cast<int32_t>((occ.tag >> 4) & 0xff)); }
     // Every instance occurrence of mode 1 (leaves) or 3, through the interface.
