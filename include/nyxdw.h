@@ -187,8 +187,9 @@ NYX_API cfidrIterT nyxdwNetOccGetPortOccs(cfiOID net, int32_t mode, cfidrErrorT 
 
 /* The next occurrence of an iterator; the null identifier at the end. Errors: 11 not a live
  * iterator, 12 an iterator of another kind, 31001 the iterator's tree was dropped or went stale.
- * nyxdwIterNextFlatNet and nyxdwIterNextDerivedProp answer 12 on every iterator until flat nets
- * and derived properties exist. */
+ * The member iterators of a flat net are stepped with nyxdwIterNextNetOcc and
+ * nyxdwIterNextPortOcc, those of nyxdwTopOccGetFlatNets with nyxdwIterNextFlatNet, those of
+ * nyxdwOccGetDerivedProps with nyxdwIterNextDerivedProp (which gives properties). */
 NYX_API cfiOID nyxdwIterNextInstOcc(cfidrIterT it, cfidrErrorT *err);
 NYX_API cfiOID nyxdwIterNextNetOcc(cfidrIterT it, cfidrErrorT *err);
 NYX_API cfiOID nyxdwIterNextPortOcc(cfidrIterT it, cfidrErrorT *err);
@@ -218,6 +219,110 @@ NYX_API const char *const *nyxdwOccGetPath(cfiOID occ, cfidrErrorT *err);
 /* The pathname of an occurrence (see Decisions), in the returned-string ring. Errors: 31001, 4;
  * result "". */
 NYX_API const char *nyxdwOccGetZILPathname(cfiOID occ, cfidrErrorT *err);
+
+/* ==== Flat nets ============================================================================ */
+
+/* A flat net is an electrical net of the elaborated design: the net occurrences joined through
+ * ports across the levels, or a global net joined by name everywhere. It crosses the interface
+ * as an occurrence identifier of kind 2 (nyxdwFlatNetKind) whose word is the id of its
+ * representative, its outermost net occurrence, or for a global flat net -2 minus the index of
+ * its global net in the design's table (-2, -3, ...). It is resolved like every occurrence, in
+ * every mode; an id that names no flat net of the current tree (a member that is not the
+ * representative, an index that names none) gives 31001. Flat nets are computed on first use
+ * from tables kept per distinct view; nothing is kept per occurrence.
+ *
+ * Decisions.
+ *  - Global nets join by exact name, one flat net per name; global aliases make no global flat
+ *    net. Two global nets joined through a port are one flat net under the smaller index; the
+ *    other index names no flat net.
+ *  - The representative among the nets of one view joined through a child's ports is the net
+ *    with the smallest name: ASCII letters folded to lower case compare first, exact bytes break
+ *    ties; with fix switch 129092 disabled, exact bytes alone. The choice does not depend on the
+ *    order anything was built in.
+ *  - Only scalar nets and ports take part (the members of buses and bundles as scalars); a bus
+ *    or bundle net occurrence has no flat net (null result, no error).
+ *  - The flat net of a port occurrence is that of the net on its port instance outside; when
+ *    the port instance has none, that of its inside net occurrence; else the null identifier.
+ *  - Port scan mode 4 yields each port occurrence once.
+ *  - Modes are checked in every mode, after the occurrence argument: 31005 for a global mode
+ *    outside 1-3, 31004 for a port scan mode outside 1-4; nothing is computed then. */
+
+/* The flat nets of the design: global mode 1 the global ones, 2 the others (each at its
+ * representative), 3 both, global ones first. Errors: 31001, 15, 31005, 4. */
+NYX_API cfidrIterT nyxdwTopOccGetFlatNets(cfiOID top, int32_t globalMode, cfidrErrorT *err);
+
+/* Whether a flat net is global (a negative id). Errors: 31001, 15. */
+NYX_API cfiBooleanEnum nyxdwFlatNetGetIsGlobal(cfiOID flat, cfidrErrorT *err);
+
+/* The net occurrences of a flat net, from its representative down (nyxdwIterNextNetOcc).
+ * Errors: 31001, 15, 4. */
+NYX_API cfidrIterT nyxdwFlatNetGetNetOccs(cfiOID flat, cfidrErrorT *err);
+
+/* The port occurrences on a flat net (nyxdwIterNextPortOcc): port scan mode 1 the ports of its
+ * net occurrences of the top, 2 the port instances on its members whose instance is a leaf, 3
+ * those whose instance is descended into, 4 every port and port instance on a member, each port
+ * occurrence once. Errors: 31001, 15, 31004, 4. */
+NYX_API cfidrIterT nyxdwFlatNetGetPortOccs(cfiOID flat, int32_t scanMode, cfidrErrorT *err);
+
+/* The flat net of a net occurrence, and of a port occurrence (see Decisions); the null
+ * identifier without error when there is none. Errors: 31001, 15, 4. */
+NYX_API cfiOID nyxdwNetOccGetFlatNet(cfiOID net, cfidrErrorT *err);
+NYX_API cfiOID nyxdwPortOccGetFlatNet(cfiOID port, cfidrErrorT *err);
+
+/* ==== Derived properties =================================================================== */
+
+/* The value of a property as seen at an occurrence (any kind, flat nets included), merged from
+ * the occurrence property sets of the configuration and the stored design. Merge mode 0 the
+ * sets only, 1 the stored design only, 2 both (sets first); another mode gives 31003, checked in
+ * every mode after the occurrence. Look-up order: each set in the configuration's order, the
+ * first holding the name wins; then the stored design: a net occurrence its net; an instance
+ * occurrence its instance, then its describer; a port occurrence its port instance, then its
+ * port; the top the root view, then its cell, then the configuration. A flat net: per set in
+ * order, the entry on the member with the smallest id; then each distinct net of its members
+ * once, in member order. A property found is handed out as a property reference into the list
+ * that holds it.
+ *
+ * Decisions.
+ *  - A deleted mark met in a set ends the look-up with 27 (it hides the stored value) and hides
+ *    the name from the derived-property iterator.
+ *  - Without sets in the configuration, mode 0 finds nothing and mode 2 acts as mode 1.
+ *  - Overrides made after a look-up are seen by the next one; a set listed by two
+ *    configurations gives each its own overrides.
+ *  - The derived-property iterator takes the names when it is made and looks each up again at
+ *    its step: a name gone since is passed over; a dropped or stale tree gives 31001.
+ *  - Evaluation: names are resolved at the occurrence, then at each enclosing instance
+ *    occurrence outward, then at the top, in merge mode 2. A name whose value is an expression
+ *    is evaluated at the level where it was found; the recursion guard's scope is that level
+ *    (design id, occurrence id, kind), so a name defined by itself at one level gives 31013 and
+ *    the same name used at two levels does not.
+ *  - The result is the one entry of the session's evaluation list, renamed to the property's
+ *    name ("nyxdwStringEval" for a text) and set at each evaluation: an integer, a real (stored
+ *    as a float), a boolean or a string. A real outside +-1e37 or not finite gives 31012. On any
+ *    error the entry stays as it was and the result is the null identifier.
+ *  - nyxdwOccCreateOccProp clears the error variable first, as every function here does. */
+
+/* The derived properties of an occurrence (nyxdwIterNextDerivedProp), every name once as the
+ * look-up finds it: sets in configuration order, then the stored lists. Errors: 31001, 31003, 4. */
+NYX_API cfidrIterT nyxdwOccGetDerivedProps(cfiOID occ, int32_t mergeMode, cfidrErrorT *err);
+
+/* The derived property of a name at an occurrence. Errors: 31001, 31003, 27 not found (or a
+ * deleted mark, or a null name). */
+NYX_API cfiOID nyxdwOccFindDerivedPropByName(cfiOID occ, const char *name, int32_t mergeMode, cfidrErrorT *err);
+
+/* The value of a property reference at an occurrence: a property that is not an expression is
+ * returned as it is, an expression's result is the evaluation entry. Errors: 16, 15 not a
+ * property, 31001, 31006-31014 from the evaluator. */
+NYX_API cfiOID nyxdwPropEvaluate(cfiOID prop, cfiOID occ, cfidrErrorT *err);
+
+/* An expression text evaluated at an occurrence (a null text as ""); the result is the
+ * evaluation entry named "nyxdwStringEval". Errors: 31001, 31006-31014. */
+NYX_API cfiOID nyxdwStringEvaluate(const char *text, cfiOID occ, cfidrErrorT *err);
+
+/* The node of an occurrence's path in an occurrence property set: a net node for a net
+ * occurrence, a view node for an instance occurrence, a port node for a port occurrence.
+ * Errors: 31001, 15 a flat net (31001 in trusted program mode), 30004/30005 the set, 26 the node
+ * exists already, 30001 the top (it has no path), and the errors of the set's create. */
+NYX_API cfiOID nyxdwOccCreateOccProp(cfiOID occ, cfiOID set, cfidrErrorT *err);
 
 #ifdef __cplusplus
 }

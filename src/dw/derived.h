@@ -116,6 +116,8 @@ Found evaluateText(const Design &d, const char *text, const nyxOccRef &occ, int3
 // The node of `occ`'s path in `set`, made when missing: a net node for a net occurrence, an
 // instance node for an instance occurrence, a port node for a port occurrence (member path as
 // the port's path gives it). The top has no path (30001); a flat net 15; 31001 a bad occurrence.
-nyxOccPropNode *createOccProp(nyxOccTree *tree, const nyxOccRef &occ, nyxOccPropSet *set, cfidrErrorT *err);
+// With `mustBeNew` a node that exists already is not handed back: 26, as the set's create gives.
+nyxOccPropNode *createOccProp(nyxOccTree *tree, const nyxOccRef &occ, nyxOccPropSet *set, cfidrErrorT *err,
+                              bool mustBeNew = false);
 
 } // namespace nyxdwDerived

@@ -183,7 +183,8 @@ Found evaluateText(const Design &d, const char *text, const nyxOccRef &occ, int3
     return evaluateAt(d, kStringEvalName, text, occ, mode, err);
 }
 
-nyxOccPropNode *createOccProp(nyxOccTree *tree, const nyxOccRef &occ, nyxOccPropSet *set, cfidrErrorT *err) {
+nyxOccPropNode *createOccProp(nyxOccTree *tree, const nyxOccRef &occ, nyxOccPropSet *set, cfidrErrorT *err,
+                              bool mustBeNew) {
     int32_t code = 0;
     switch (occ.kind) {
     case nyxOccNet: code = nyxCodeNetOccProp; break;
@@ -199,6 +200,7 @@ nyxOccPropNode *createOccProp(nyxOccTree *tree, const nyxOccRef &occ, nyxOccProp
     names.push_back(nullptr);
     members.push_back(nullptr);
     const char *const *member = code == nyxCodePortOccProp ? members.data() : nullptr;
+    if (mustBeNew) return nyxOccPropSet::createNode(set, code, names.data(), member, err);
     cfidrErrorT e = 0;
     nyxOccPropNode *node = nyxOccPropSet::findNode(set, code, names.data(), member, &e);
     return node != nullptr ? node : nyxOccPropSet::createNode(set, code, names.data(), member, err);

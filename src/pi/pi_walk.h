@@ -7,11 +7,12 @@
 
 namespace nyxpiwalk {
 
-// Kind masks: bit k accepts occurrences of kind k (flat nets are not resolved yet).
+// Kind masks: bit k accepts occurrences of kind k (flat nets through resolveFlat).
 inline constexpr unsigned kTopKind = 1u << nyxOccTop;
 inline constexpr unsigned kPortKind = 1u << nyxOccPort;
 inline constexpr unsigned kViewKinds = (1u << nyxOccInst) | kTopKind;
 inline constexpr unsigned kAnyKind = (1u << nyxOccNet) | kViewKinds | kPortKind;
+inline constexpr unsigned kFlatKind = 1u << nyxOccFlatNet;
 
 // The current tree of an occurrence argument and the occurrence decoded, in every mode; null
 // after the error: 31001 no session, a broken tag, a design id without configuration or with a
@@ -27,5 +28,12 @@ inline cfiOID occId(const nyxOccRef &r, cfidrErrorT *) {
                                                    (static_cast<uint32_t>(r.designId) << 4) |
                                                    (static_cast<uint32_t>(r.port) << 12)};
 }
+
+// A flat net argument: resolved as above, then checked against the tree's flat nets (31001 for
+// an id that names none; pi_flat.cpp). Null after the error.
+nyxOccTree *resolveFlat(cfiOID id, nyxOccRef *occ, cfidrErrorT *e);
+// Hands out a walk as an iterator of `kind` (18-21), stepped by the nyxdwIterNext function of
+// that kind (pi_walkiter.cpp); a null walk gives the error it came with.
+cfidrIterT handOutWalk(nyxOccWalk *walk, int32_t designId, int16_t kind, cfidrErrorT *e);
 
 } // namespace nyxpiwalk

@@ -36,8 +36,10 @@ void occIterQuit(nyxIter *it) {
 }
 const nyxIterOps kOccIterOps = {occIterNext, occIterReset, occIterQuit};
 
+} // namespace
+
 // Hands out a walk as an iterator of `kind` (a null walk: the error it came with).
-cfidrIterT handOutWalk(nyxOccWalk *walk, int32_t designId, int16_t kind, cfidrErrorT *e) {
+cfidrIterT nyxpiwalk::handOutWalk(nyxOccWalk *walk, int32_t designId, int16_t kind, cfidrErrorT *e) {
     if (walk == nullptr) return fail(e, *e != 0 ? *e : cfidrErrInternal), nyxpi::nullIter();
     nyxOccIter *it = g_cache.make(kOccIterOps, walk, designId);
     if (it == nullptr) {
@@ -46,6 +48,10 @@ cfidrIterT handOutWalk(nyxOccWalk *walk, int32_t designId, int16_t kind, cfidrEr
     }
     return nyxpi::handOutIter(it, kind, e);
 }
+
+namespace {
+
+using nyxpiwalk::handOutWalk;
 
 // A walk over one view occurrence.
 template <class Make> cfidrIterT viewWalk(cfiOID occ, int16_t kind, cfidrErrorT *err, Make make) {
@@ -117,10 +123,8 @@ NYX_API cfiOID nyxdwIterNextInstOcc(cfidrIterT it, cfidrErrorT *err) { return st
 NYX_API cfiOID nyxdwIterNextNetOcc(cfidrIterT it, cfidrErrorT *err) { return stepWalk(it, nyxIterNetOcc, err); }
 NYX_API cfiOID nyxdwIterNextPortOcc(cfidrIterT it, cfidrErrorT *err) { return stepWalk(it, nyxIterPortOcc, err); }
 
-// No iterator of flat nets or derived properties exists yet: a registered handle is of another
-// kind (12), a null handle gives the null identifier.
-NYX_API cfiOID nyxdwIterNextFlatNet(cfidrIterT it, cfidrErrorT *err) { return stepWalk(it, -1, err); }
-NYX_API cfiOID nyxdwIterNextDerivedProp(cfidrIterT it, cfidrErrorT *err) { return stepWalk(it, -1, err); }
+// Flat nets are walks too (pi_flat.cpp); derived properties have their own iterator (pi_derived.cpp).
+NYX_API cfiOID nyxdwIterNextFlatNet(cfidrIterT it, cfidrErrorT *err) { return stepWalk(it, nyxIterFlatNet, err); }
 
 NYX_API void nyxdwIterReset(cfidrIterT it, cfidrErrorT *err) { cfidrIterReset(it, err); }
 NYX_API void nyxdwIterQuit(cfidrIterT it, cfidrErrorT *err) { cfidrIterQuit(it, err); }

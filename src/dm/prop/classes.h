@@ -79,8 +79,11 @@ enum nyxIterKind : int16_t {
     nyxIterInstOcc = 18,
     nyxIterNetOcc = 19,
     nyxIterPortOcc = 20,
+    // Flat nets and derived properties (pi_flat.cpp, pi_derived.cpp).
+    nyxIterFlatNet = 21,
+    nyxIterDerivedProp = 22,
 };
-constexpr int nyxIterKindCount = 21;  // Kinds 0 and 1 are unused.
+constexpr int nyxIterKindCount = 23;  // Kinds 0 and 1 are unused.
 
 // A class getter: makes an iterator over some contents of an object (null when it cannot).
 using nyxGetterFn = nyxIter *(*)(void *obj, uint32_t member, cfidrErrorT *err);
