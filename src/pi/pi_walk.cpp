@@ -72,6 +72,7 @@ template <class F> cfiOID occToObj(cfiOID id, unsigned kinds, cfidrErrorT *err, 
 bool usable(cfiOID id, cfidrErrorT *e) {
     if (id.object == 0) return true;
     nyxOccRef occ;
+    if ((id.tag & 1) != 0 && ((id.tag >> 1) & 7u) == nyxOccFlatNet) return nyxpiwalk::resolveFlat(id, &occ, e) != nullptr;
     if ((id.tag & 1) != 0) return resolveOcc(id, kAnyKind, &occ, e) != nullptr;
     return checkArg(id, nyxCodeAnyObject, e);
 }
@@ -104,7 +105,8 @@ NYX_API cfiBooleanEnum nyxdwObjectIsSame(cfiOID a, cfiOID b, cfidrErrorT *err) {
 NYX_API nyxdwOccKindT nyxdwObjectGetObjectType(cfiOID id, cfidrErrorT *err) {
     return nyxpi::guard(err, nyxdwOccKindT{0}, [&](cfidrErrorT *e) -> nyxdwOccKindT {
         nyxOccRef occ;
-        if (resolveOcc(id, kAnyKind, &occ, e) == nullptr) return 0;
+        const bool flat = ((id.tag >> 1) & 7u) == nyxOccFlatNet && (id.tag & 1u) != 0;
+        if ((flat ? nyxpiwalk::resolveFlat(id, &occ, e) : resolveOcc(id, kAnyKind, &occ, e)) == nullptr) return 0;
         return occ.kind;
     });
 }
