@@ -69,6 +69,11 @@ const Details kDetails[] = {
              "  --depth N  only instance occurrences at most N instances below the top\n"
              "  --nets     adds \"net ID PATHNAME\" lines: the top's nets first, then those of each\n"
              "             descended instance right after its line\n"},
+    {"flat", "Opens the design configuration CONFIG of cell CELL of library LIB (read-only), builds\n"
+             "its occurrence tree and prints every flat net, global ones first: \"global NAME\" or\n"
+             "\"flat PATHNAME\" (the pathname of its representative, its outermost net occurrence),\n"
+             "then one \"  net ID PATHNAME\" line per member net occurrence.\n\n"
+             "  --pins   adds \"  pin ID PATHNAME\" lines: every port occurrence on the flat net, once\n"},
 };
 
 const char kExitStatus[] =
