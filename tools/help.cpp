@@ -74,6 +74,11 @@ const Details kDetails[] = {
              "\"flat PATHNAME\" (the pathname of its representative, its outermost net occurrence),\n"
              "then one \"  net ID PATHNAME\" line per member net occurrence.\n\n"
              "  --pins   adds \"  pin ID PATHNAME\" lines: every port occurrence on the flat net, once\n"},
+    {"prop", "Opens the design configuration CONFIG of cell CELL of library LIB (read-only), finds\n"
+             "the occurrence PATH (its pathname; \".\" the top; a view occurrence, else a net, else a\n"
+             "port occurrence) and prints the derived property NAME there, evaluated, as\n"
+             "\"NAME TYPE VALUE\" (boolean, integer, float or string). The occurrence property sets of\n"
+             "the configuration are searched first, then the stored design.\n"},
 };
 
 const char kExitStatus[] =

@@ -36,6 +36,8 @@ void makeStore() {
     cfidrNetScalarSetIsGlobal(cfidrNetlistViewCreateNetScalar(top, "vdd", &e), cfiTrue, &e);
     cfidrNetlistViewCreateNetScalar(top, "lone", &e);
     cfiOID cfg = nyxdrCellCreateDesignConfig(cfidrViewGetOwner(top, &e), "cfg", top, 0, &e);
+    cfidrPropSetInt32Value(cfidrObjectCreateProp(cfg, "k", &e), 3, &e);
+    cfidrPropSetExpressionValue(cfidrObjectCreateProp(l0, "w", &e), "k * 2 + 0.5", &e);
     cfidrLibSave(lib, &e);
     nyxdrDesignConfigSave(cfg, &e);
     ASSERT_EQ(e, 0);
@@ -59,4 +61,19 @@ TEST(FlatTool, PrintsGlobalsFirstThenEachFlatNetWithItsMembersAndPins) {
     r = runTool({"flat", "fwork", "top", "nosuch"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.rfind("nyx flat: nosuch: ", 0), 0u) << r.err;
+}
+
+TEST(PropTool, PrintsADerivedPropertyEvaluatedAtItsOccurrence) {
+    makeStore();
+    // The expression on m0/l0 finds k on the configuration, at the top.
+    tooltest::ToolRun r = runTool({"prop", "fwork", "top", "cfg", "m0/l0", "w"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "w float 6.5\n");
+    r = runTool({"prop", "fwork", "top", "cfg", ".", "k"});
+    EXPECT_EQ(r.out, "k integer 3\n");
+    r = runTool({"prop", "fwork", "top", "cfg", "m0/l0", "nosuch"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("nyx prop: nosuch: ", 0), 0u) << r.err;
+    EXPECT_EQ(runTool({"prop", "fwork", "top", "cfg", "m0/zz", "w"}).status, 1);
+    EXPECT_EQ(runTool({"prop", "fwork", "top", "cfg", "m0"}).status, 2);
 }
