@@ -68,6 +68,7 @@
 #include <vector>
 
 #include "dm/netlist/netlist.h"
+#include "utils/settings.h"
 
 class nyxOccTree;
 class nyxDesignConfig;
@@ -165,6 +166,34 @@ nyxOccTree *currentTree(nyxDesignConfig *config);
 void deleteTree(nyxDesignConfig *config);
 nyxOccTree *needFlatNetsTree(nyxDesignConfig *config, cfidrErrorT *err);
 nyxOccTree *resolveTree(int32_t designId);
+// Trees dropped so far in the process (dropTree counts every tree it releases).
+extern uint64_t g_treesDropped;
+inline uint64_t treesDropped() { return g_treesDropped; }
+
+// A design id's tree as last resolved, with the process-wide counters it was resolved under:
+//   tree != null => resolveTree(designId) == tree while treesDropped(), the view epoch and
+//                   the view version are all still as recorded
+// No tree is freed without a drop (counted) or the views' release (the epoch counts the
+// session's generation), a design id changes hands only with its tree's drop, and a tree goes
+// stale only with a view edit (the version) or a view deleted (the epoch). So the record
+// answers for the full resolve while nothing moved, and is taken anew when something did.
+struct nyxTreeMemo {
+    int32_t designId = -1;
+    nyxOccTree *tree = nullptr;
+    uint64_t dropped = 0;
+    uint64_t epoch = 0;
+    uint32_t version = 0;
+};
+// The current tree of memo->designId, as resolveTree, from the record when it still answers
+// (inline: every step of a walk iterator asks), else resolved again and recorded.
+nyxOccTree *resolveTreeAgain(nyxTreeMemo *memo);
+inline nyxOccTree *resolveTree(nyxTreeMemo *memo) {
+    if (memo->tree != nullptr && memo->dropped == treesDropped() && memo->epoch == nyxNetlistView::epoch() &&
+        memo->version == nyxSettings::getViewVersion()) {
+        return memo->tree;
+    }
+    return resolveTreeAgain(memo);
+}
 
 // --- Accessors -----------------------------------------------------------------------------------
 // Each takes a current tree and an occurrence of that tree (its design id is not compared).
@@ -217,7 +246,9 @@ std::string escapeName(const char *name);
 // stack as deep as the hierarchy.
 class nyxOccWalk {
 public:
-    explicit nyxOccWalk(const nyxOccTree *tree);
+    // hierarchy: the walk is the hierarchy walk of occwalk.cpp, whose steps next() calls
+    // without the virtual call.
+    explicit nyxOccWalk(const nyxOccTree *tree, bool hierarchy = false);
     virtual ~nyxOccWalk();
     nyxOccWalk(const nyxOccWalk &) = delete;
     nyxOccWalk &operator=(const nyxOccWalk &) = delete;
@@ -231,6 +262,7 @@ protected:
 private:
     friend void nyxdwEndWalks();
     uint64_t d_serial;
+    bool d_hierarchy;
     // Every live walk is on one process-wide list, so that the end of a session frees the walks
     // of iterators never quit (their iterator records go with the iterator heap).
     nyxOccWalk *d_prev = nullptr;

@@ -72,4 +72,13 @@ nyxOccTree *resolveTree(int32_t id) {
     return tree != nullptr && designId(tree) == id ? tree : nullptr;
 }
 
+nyxOccTree *resolveTreeAgain(nyxTreeMemo *memo) {
+    memo->tree = resolveTree(memo->designId);
+    // The full resolve may have dropped a stale tree: the counters are read after it.
+    memo->dropped = treesDropped();
+    memo->epoch = nyxNetlistView::epoch();
+    memo->version = nyxSettings::getViewVersion();
+    return memo->tree;
+}
+
 } // namespace nyxdw

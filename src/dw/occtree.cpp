@@ -242,6 +242,7 @@ nyxOccTree *buildTree(nyxNetlistView *root, int32_t designId, cfidrErrorT *err) 
 
 void dropTree(nyxOccTree *&tree) {
     if (tree == nullptr) return;
+    ++g_treesDropped;
     Hx_genheap *heap = tree->d_heap;
     dropHeap(tree->d_graphHeap);
     tree->~nyxOccTree();
@@ -261,6 +262,7 @@ bool isCurrent(nyxOccTree *tree) {
     return true;
 }
 
+uint64_t g_treesDropped = 0;  // moved before a tree's memory goes (nyxTreeMemo relies on it)
 uint64_t buildSerial(const nyxOccTree *tree) { return tree->d_serial; }
 int32_t designId(const nyxOccTree *tree) { return tree->d_designId; }
 nyxNetlistView *rootView(const nyxOccTree *tree) { return tree->d_nodes[0].view; }

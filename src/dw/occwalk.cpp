@@ -10,7 +10,9 @@ using namespace nyxdwInt;
 
 namespace {
 
-// The instances of a view in position order, with their positions computed once per block.
+// The instances of a view in position order, with their positions computed once per block:
+// the cursor's slot is one past the index of the instance it handed out, so within a block
+//   position(inst) == blockBase + cursor.slot - 1
 struct InstStepper {
     nyxInstCursor cursor;
     const nyxListBlock *block = nullptr;
@@ -19,7 +21,7 @@ struct InstStepper {
     nyxInst *next(nyxNetlistView *view, int32_t *pos) {
         nyxInst *inst = nyxInstance::next(view, cursor);
         if (inst == nullptr) return nullptr;
-        const int32_t index = nyxListBlock::getIndex(inst, nyxInst::kBlockSize);
+        const int32_t index = cursor.slot - 1;
         if (cursor.block != block) {
             block = cursor.block;
             blockBase = nyxInstance::position(inst) - index;
@@ -31,20 +33,13 @@ struct InstStepper {
 
 class HierarchyWalk final : public nyxOccWalk {
 public:
-    HierarchyWalk(const nyxOccTree *tree, int32_t mode) : nyxOccWalk(tree), d_mode(mode) {}
+    HierarchyWalk(const nyxOccTree *tree, int32_t mode) : nyxOccWalk(tree, true), d_mode(mode) {}
     void reset() override {
         d_stack.clear();
         d_started = false;
     }
 
-private:
-    struct Frame {
-        int32_t node;
-        int32_t base;
-        int32_t child;  // first child entry not passed yet
-        InstStepper insts;
-    };
-
+    // Called directly by nyxOccWalk::next (the most stepped kind of walk), so it inlines there.
     bool step(nyxOccTree *tree, nyxOccRef *out, cfidrErrorT *) override {
         if (!d_started) {
             d_started = true;
@@ -73,6 +68,14 @@ private:
         }
         return false;
     }
+
+private:
+    struct Frame {
+        int32_t node;
+        int32_t base;
+        int32_t child;  // first child entry not passed yet
+        InstStepper insts;
+    };
 
     int32_t d_mode;
     bool d_started = false;
@@ -177,7 +180,8 @@ nyxOccWalk *viewWalk(nyxOccTree *tree, const nyxOccRef &occ, int32_t kind, cfidr
 
 nyxOccWalk *nyxOccWalk::s_live = nullptr;
 
-nyxOccWalk::nyxOccWalk(const nyxOccTree *tree) : d_serial(tree->d_serial), d_next(s_live) {
+nyxOccWalk::nyxOccWalk(const nyxOccTree *tree, bool hierarchy)
+    : d_serial(tree->d_serial), d_hierarchy(hierarchy), d_next(s_live) {
     if (s_live != nullptr) s_live->d_prev = this;
     s_live = this;
 }
@@ -196,6 +200,7 @@ bool nyxOccWalk::next(nyxOccTree *current, nyxOccRef *out, cfidrErrorT *err) {
     *out = nyxOccRef();
     if (current == nullptr || current->d_serial != d_serial) return fail(err);
     try {
+        if (d_hierarchy) return static_cast<HierarchyWalk *>(this)->HierarchyWalk::step(current, out, err);
         return step(current, out, err);
     } catch (const std::bad_alloc &) {
         return *err = cfidrErrInternal, false;

@@ -1,8 +1,9 @@
 // Exported iterators of the occurrence walk. A walk iterator holds its walk (src/dw: an explicit
 // stack as deep as the hierarchy, nothing per occurrence) and the design id of its tree; each
-// step resolves the design id to the configuration's current tree again and hands that to the
-// walk, which compares its build serial: a dropped, stale or rebuilt tree ends the step with
-// 31001 and nothing of the old tree is read.
+// step resolves the design id to the configuration's current tree again (from the iterator's
+// record while no tree was dropped and no view edited or deleted, nyxdw::nyxTreeMemo) and hands that
+// to the walk, which compares its build serial: a dropped, stale or rebuilt tree ends the step
+// with 31001 and nothing of the old tree is read.
 #include "config/config.h"
 #include "dw/dw.h"
 #include "pi/pi.h"
@@ -16,8 +17,8 @@ namespace {
 
 struct nyxOccIter : nyxIter {
     nyxOccWalk *walk;
-    int32_t designId;
-    nyxOccIter(const nyxIterOps &ops, nyxOccWalk *w, int32_t id) : nyxIter(ops), walk(w), designId(id) {}
+    nyxdw::nyxTreeMemo tree;  // the design id of the walk's tree and its last resolve
+    nyxOccIter(const nyxIterOps &ops, nyxOccWalk *w, int32_t id) : nyxIter(ops), walk(w) { tree.designId = id; }
 };
 
 nyxIterCache<nyxOccIter, 0> g_cache;
@@ -77,7 +78,7 @@ cfiOID stepWalk(cfidrIterT handle, int16_t kind, cfidrErrorT *err) {
         if (it->iterFunc != kind) return fail(e, cfidrErrIterWrongType), kNullOID;
         auto *walkIt = static_cast<nyxOccIter *>(it);
         nyxOccRef r;
-        if (!walkIt->walk->next(nyxdw::resolveTree(walkIt->designId), &r, e)) return kNullOID;
+        if (!walkIt->walk->next(nyxdw::resolveTree(&walkIt->tree), &r, e)) return kNullOID;
         return nyxpiwalk::occId(r, e);
     });
 }

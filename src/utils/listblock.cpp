@@ -128,10 +128,6 @@ int32_t nyxListBlock::getIndex(const void *obj, uint32_t blockSize) {
     return idx < b->d_maxCount ? static_cast<int32_t>(idx) : -1;
 }
 
-void *nyxListBlock::objectAt(int32_t index) const {
-    return index >= 0 && index < d_maxCount ? first() + static_cast<size_t>(index) * d_objectSize : nullptr;
-}
-
 bool nyxListBlock::isValid() const {
     int32_t nfree = 0, last = -1;
     bool topRunFree = true;

@@ -16,6 +16,7 @@
 //   every object at index >= highWater is free; highWater == 0 or object highWater - 1 is in use
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 class Hx_baseheap;
@@ -48,7 +49,9 @@ public:
     // The index of the object that contains `obj` in its block, or -1.
     static int32_t getIndex(const void *obj, uint32_t blockSize);
     // The object at `index` (free or not), or null out of range.
-    void *objectAt(int32_t index) const;
+    void *objectAt(int32_t index) const {
+        return index >= 0 && index < d_maxCount ? first() + static_cast<size_t>(index) * d_objectSize : nullptr;
+    }
 
     nyxListBlock *prev() const { return d_prev; }
     nyxListBlock *next() const { return d_next; }

@@ -7,10 +7,11 @@
 
 namespace nyxSettings {
 
+uint32_t g_viewVersion = 0;
+
 namespace {
 
 uint32_t g_nameOptions = 0;
-uint32_t g_viewVersion = 0;
 
 // Remembered fix-switch answers: the defect number and whether it is disabled.
 struct SwitchAnswer {
@@ -42,7 +43,6 @@ void setOptionsFromEnvironment() {
     if (std::getenv("ZIL_NYX_CASE_SENSITIVE") != nullptr) g_nameOptions |= kCaseSensitiveNames;
 }
 
-uint32_t getViewVersion() { return g_viewVersion; }
 void setViewVersion(uint32_t value) { g_viewVersion = value; }
 void viewChanged() { ++g_viewVersion; }
 

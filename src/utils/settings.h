@@ -49,7 +49,8 @@ void setOptionsFromEnvironment();
 
 // Count of edits to netlist view contents. A structure derived from views records the value at
 // which it was built and rebuilds itself when the value has moved on.
-uint32_t getViewVersion();
+extern uint32_t g_viewVersion;  // read through getViewVersion: steps of walks compare it
+inline uint32_t getViewVersion() { return g_viewVersion; }
 void setViewVersion(uint32_t value);
 void viewChanged();
 

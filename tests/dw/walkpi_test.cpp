@@ -159,6 +159,8 @@ TEST_F(Walk, The257thTreeFailsUntilAnotherIsDropped) {
     cfiOID last = config(top, "dc256");
     EXPECT_EQ(topOcc(last).object, 0u);
     EXPECT_EQ(e, nyxdwErrOccTreeFailed);
+    cfidrIterT it = nyxdwTopOccGetInstOccs(tops[7], 3, &e);
+    EXPECT_EQ(nyxdwIterNextInstOcc(it, &e).object, 4u);
     nyxdwTopOccDestroy(tops[7], &e);
     ASSERT_EQ(e, 0);
     // The dropped tree's identifiers name nothing; the 257th configuration builds now.
@@ -170,6 +172,40 @@ TEST_F(Walk, The257thTreeFailsUntilAnotherIsDropped) {
     // The only free id is the one just given up: it is handed out again, so the dropped tree's
     // identifiers name the new tree (eight bits of design id cannot tell them apart).
     EXPECT_EQ(t.tag, tops[7].tag);
+    // A walk of the dropped tree reads neither it nor the new tree under its design id.
+    EXPECT_EQ(nyxdwIterNextInstOcc(it, &e).object, 0u);
+    EXPECT_EQ(e, nyxdwErrOccUnusable);
+    nyxdwIterQuit(it, &e);
+}
+
+// Walk iterators answer from their record of the resolved tree while no tree was dropped and
+// no view edited or deleted: a tree destroyed without any edit must still end the walk.
+TEST_F(Walk, TreeDestroyedWithoutAnEditEndsTheWalkWith31001) {
+    small();
+    cfiOID cfg = config(top, "dc");
+    cfiOID t = topOcc(cfg);
+    const std::string all = drain(nyxdwTopOccGetInstOccs(t, 3, &e), nyxdwIterNextInstOcc);
+    cfidrIterT it = nyxdwTopOccGetInstOccs(t, 3, &e);
+    EXPECT_EQ(nyxdwIterNextInstOcc(it, &e).object, 4u);
+    const uint32_t version = nyxSettings::getViewVersion();
+    const uint64_t epoch = nyxNetlistView::epoch(), dropped = nyxdw::treesDropped();
+    nyxdwTopOccDestroy(t, &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_EQ(nyxSettings::getViewVersion(), version);
+    EXPECT_EQ(nyxNetlistView::epoch(), epoch);
+    EXPECT_EQ(nyxdw::treesDropped(), dropped + 1);
+    EXPECT_EQ(nyxdwIterNextInstOcc(it, &e).object, 0u);
+    EXPECT_EQ(e, nyxdwErrOccUnusable);
+    // A new tree of the same configuration (its memory may be the old tree's): still 31001.
+    cfiOID t2 = topOcc(cfg);
+    ASSERT_EQ(e, 0);
+    EXPECT_EQ(nyxdwIterNextInstOcc(it, &e).object, 0u);
+    EXPECT_EQ(e, nyxdwErrOccUnusable);
+    nyxdwIterQuit(it, &e);
+    e = 0;
+    // The new tree walks the same ids under its own design id.
+    EXPECT_EQ(drain(nyxdwTopOccGetInstOccs(t2, 3, &e), nyxdwIterNextInstOcc), all);
+    EXPECT_EQ(e, 0);
 }
 
 TEST_F(Walk, EditsPurgesAndDestroysDuringAWalkEndItWith31001) {

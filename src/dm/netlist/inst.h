@@ -141,7 +141,8 @@ public:
 };
 static_assert(sizeof(nyxInst) == 24, "an instance body is three words");
 
-// Walks the instances of a view in header, block and slot order.
+// Walks the instances of a view in header, block and slot order. After nyxInstance::next has
+// handed out an instance, block is its block and slot - 1 its index there (getIndex).
 struct nyxInstCursor {
     nyxInstListHdr *hdr = nullptr;
     nyxListBlock *block = nullptr;
@@ -195,8 +196,20 @@ int32_t position(const nyxInst *inst);
 int32_t count(nyxNetlistView *view);
 bool hasInst(const nyxNetlistView *view);
 
+// The first live instance from the cursor's next block on (headers and blocks in order): the
+// out-of-line part of next().
+nyxInst *nextBlock(nyxNetlistView *view, nyxInstCursor &cursor);
 // The next live instance after the cursor's position (start with a fresh cursor); null at end.
-nyxInst *next(nyxNetlistView *view, nyxInstCursor &cursor);
+// The rest of the current block is stepped here, inline: walks call this once per instance.
+inline nyxInst *next(nyxNetlistView *view, nyxInstCursor &cursor) {
+    if (nyxListBlock *b = cursor.block) {
+        while (cursor.slot < b->highWater()) {
+            auto *inst = static_cast<nyxInst *>(b->objectAt(cursor.slot++));
+            if (inst->d_footPrint != nullptr) return inst;
+        }
+    }
+    return nextBlock(view, cursor);
+}
 
 // Instance references of a describer view: instances elsewhere whose describer it is.
 void cacheInstRef(nyxNetlistView *describer, nyxInst *inst);

@@ -215,7 +215,7 @@ nyxInstMap *nameMap(nyxNetlistView *view) {
 
 namespace nyxInstance {
 
-nyxInst *next(nyxNetlistView *view, nyxInstCursor &c) {
+nyxInst *nextBlock(nyxNetlistView *view, nyxInstCursor &c) {
     if (!c.started) {
         c.started = true;
         c.hdr = view->instLists();

@@ -20,9 +20,8 @@ Hx_genheap *makeHeap(const char *name, long chunk) {
     return p == nullptr ? nullptr : new (p) Hx_genheap(name, chunk);
 }
 
-// Process-wide counters behind editSerial() and epoch().
+// Process-wide counter behind editSerial().
 uint64_t g_editSerial = 0;
-uint64_t g_viewsDeleted = 0;
 
 void dropHeap(Hx_genheap *&heap) {
     if (heap == nullptr) return;
@@ -49,7 +48,7 @@ nyxNetlistView::nyxNetlistView(nyxCell *cell, cfidrAccessModeT mode, Hx_genheap 
       d_cachedBy(viewHeap) {}
 
 nyxNetlistView::~nyxNetlistView() {
-    ++g_viewsDeleted;
+    ++s_viewsDeleted;
     // Pointers between views go first: records elsewhere that cache this view forget it, and
     // this view's records and instances leave the lists of the views they cache.
     nyxFootPrintOps::viewGoing(this);
@@ -117,11 +116,7 @@ bool nyxNetlistView::load(nyxNetlistView *view, cfidrErrorT *err) {
     return true;
 }
 
-uint64_t nyxNetlistView::epoch() {
-    // A release drops the views with the heaps, without their destructors: the generation of the
-    // global state counts it.
-    return g_viewsDeleted + nyx::generation();
-}
+uint64_t nyxNetlistView::s_viewsDeleted = 0;
 
 void nyxNetlistView::readFinished(nyxNetlistView *view, int32_t version) {
     view->d_editSerial = ++g_editSerial;

@@ -131,7 +131,9 @@ public:
     static void viewNowClean(nyxNetlistView *view) { view->d_changed = 0; }
     // Change serials and the view epoch (see the top of this file).
     uint64_t editSerial() const { return d_editSerial; }
-    static uint64_t epoch();
+    // A release drops the views with the heaps, without their destructors: the generation of
+    // the global state counts it. Inline: every step of an occurrence walk compares it.
+    static uint64_t epoch() { return s_viewsDeleted + nyx::generation(); }
 
     Hx_genheap *viewHeap() const { return d_viewHeap; }
     Hx_genheap *blockHeap() const { return d_blockHeap; }
@@ -232,6 +234,7 @@ private:
     nyxOIDHashTable *d_propsOnPortInsts = nullptr;
     nyxOIDHashTable *d_aliasHeads = nullptr;
     uint64_t d_editSerial = 0;
+    static uint64_t s_viewsDeleted;  // netlist view objects deleted so far (epoch())
 };
 
 // Lookups and counts of a view behind the interface.
