@@ -59,7 +59,8 @@
 // use (dropTree on a stale tree, then a new design id), and dropTree when it is purged or
 // destroyed. The exported nyxdw functions decode an identifier with decodeWords, find the
 // configuration of the design id, take its tree only when isCurrent, and pass that tree to the
-// operations below; the walk iterators are handed the same resolved tree at every step.
+// operations below; the walk iterators are handed the same resolved tree at every step, from
+// their nyxTreeMemo while no tree was dropped and no view edited or deleted.
 #pragma once
 
 #include <cstddef>
