@@ -3,6 +3,10 @@
 # crash on a known input or a quick find fails the check. Long runs: FUZZ_SECONDS=300 make fuzz.
 # The targets' own diagnostics are dropped (-close_fd_mask=2); the fuzzer's reports are kept.
 set -euo pipefail
+# The sanitizers keep freed blocks in quarantine (256 MB by default) to catch late uses; the
+# library's heaps free large chunks whenever a target starts a new session, and a long run then
+# grows past the fuzzer's memory limit without any leak. A small quarantine keeps it flat.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=16}"
 build=${1:-build/fuzz}
 seconds=${2:-10}
 shopt -s nullglob
