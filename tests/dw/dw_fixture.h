@@ -70,13 +70,18 @@ struct Session : testing::Test {
         return tree;
     }
 
-    void small() {
+    // and2: a leaf of ports a, b, y. sub: port p on net s, and2 instance g with pin a on s.
+    void leafAndSub() {
         and2 = view("and2");
         for (const char *p : {"a", "b", "y"}) port(and2, p);
         sub = view("sub");
         cfiOID s = net(sub, "s");
         attachPort(s, port(sub, "p"));
         attachPin(s, inst(sub, and2, "g"), "a");
+    }
+
+    void small() {
+        leafAndSub();
         mid = view("mid");
         cfiOID m0 = net(mid, "m0");
         net(mid, "m1");

@@ -32,12 +32,7 @@ struct Flat : dwtest::Session {
     // sub: port p on net s, leaf g's pin a on s. mid: port m on net n, u0 and u1 (sub) with p
     // on n. top: port tp on net t, x (mid) with m on t, and a lonely net.
     void chain() {
-        and2 = view("and2");
-        for (const char *p : {"a", "b", "y"}) port(and2, p);
-        sub = view("sub");
-        cfiOID s = net(sub, "s");
-        attachPort(s, port(sub, "p"));
-        attachPin(s, inst(sub, and2, "g"), "a");
+        leafAndSub();
         mid = view("mid");
         cfiOID n = net(mid, "n");
         attachPort(n, port(mid, "m"));

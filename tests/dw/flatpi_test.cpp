@@ -15,12 +15,7 @@ struct FlatPI : dwtest::Session {
     // n. top: port tp on net t, x (mid) with m on t, a lonely net. The configuration lists set s1.
     void SetUp() override {
         Session::SetUp();
-        and2 = view("and2");
-        for (const char *p : {"a", "b", "y"}) port(and2, p);
-        sub = view("sub");
-        cfiOID s = net(sub, "s");
-        attachPort(s, port(sub, "p"));
-        attachPin(s, inst(sub, and2, "g"), "a");
+        leafAndSub();
         mid = view("mid");
         cfiOID n = net(mid, "n");
         attachPort(n, port(mid, "m"));
