@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "compiler/stream.h"
+#include "nyx_protocol.h"
 
 namespace {
 
@@ -54,6 +55,35 @@ TEST(CompilerStream, PrimitivesDecodeLittleEndianAndEndCleanly) {
     EXPECT_EQ(in.readString(), "");
     EXPECT_TRUE(in.good());  // everything read, nothing beyond: still good
     EXPECT_EQ(in.bytesRead(), bytes.size());
+}
+
+TEST(CompilerStream, WriterPrimitivesReadBack) {
+    nyxproto::Writer w;
+    w.status(0);
+    w.netlistFollows();
+    w.i32(INT32_MIN);
+    w.f32(-1.25e-3f);
+    w.ch(0xff);
+    w.ot(20003);
+    w.str(std::string("a\0b", 3));
+    w.boolean(true);
+    size_t at = w.size();
+    w.i32(0);
+    w.patchI32(at, 0x01020304);
+    nyxCompilerStream in(w.bytes().data(), w.size());
+    std::string line;
+    ASSERT_TRUE(in.readLine(line));
+    EXPECT_EQ(line, "#s 0");
+    ASSERT_TRUE(in.readLine(line));
+    EXPECT_EQ(line, "#netlist");
+    EXPECT_EQ(in.readInt(), INT32_MIN);
+    EXPECT_EQ(in.readFloat(), -1.25e-3f);
+    EXPECT_EQ(in.readChar(), 0xff);
+    EXPECT_EQ(in.readObjType(), 20003);
+    EXPECT_EQ(in.readString(), std::string("a\0b", 3));
+    EXPECT_TRUE(in.readBoolean());
+    EXPECT_EQ(in.readInt(), 0x01020304);
+    EXPECT_TRUE(in.good());
 }
 
 TEST(CompilerStream, FailureIsStickyAndEveryReadReturnsTheEndValue) {
