@@ -247,9 +247,10 @@ std::string escapeName(const char *name);
 // stack as deep as the hierarchy.
 class nyxOccWalk {
 public:
-    // hierarchy: the walk is the hierarchy walk of occwalk.cpp, whose steps next() calls
-    // without the virtual call.
-    explicit nyxOccWalk(const nyxOccTree *tree, bool hierarchy = false);
+    // The walks whose steps next() calls without the virtual call, being the most stepped: the
+    // hierarchy walk of occwalk.cpp and the walk over a flat net's members of flatnetInt.h.
+    enum class Direct : uint8_t { kNo, kHierarchy, kMembers };
+    explicit nyxOccWalk(const nyxOccTree *tree, Direct direct = Direct::kNo);
     virtual ~nyxOccWalk();
     nyxOccWalk(const nyxOccWalk &) = delete;
     nyxOccWalk &operator=(const nyxOccWalk &) = delete;
@@ -263,7 +264,7 @@ protected:
 private:
     friend void nyxdwEndWalks();
     uint64_t d_serial;
-    bool d_hierarchy;
+    Direct d_direct;
     // Every live walk is on one process-wide list, so that the end of a session frees the walks
     // of iterators never quit (their iterator records go with the iterator heap).
     nyxOccWalk *d_prev = nullptr;

@@ -55,167 +55,121 @@ int32_t flatOf(const nyxOccTree *, const nyxFlatNets *f, std::vector<Level> &pat
 
 bool MemberCursor::start(const nyxOccTree *tree, const nyxFlatNets *f, int32_t flatId) {
     d_stack.clear();
+    d_run = d_runEnd = nullptr;
     d_global = -1;
+    d_planOf.clear();
+    d_plan.clear();
     if (flatId < 0) {
         const int32_t g = globalIndex(flatId);
         if (g < 0 || g >= f->globalCount || f->globals[g].canonical != g) return false;
         d_global = g;
-        if (f->bitWords > 0 && f->hasBit(0, g)) d_stack.push_back(Frame{0, nyxdw::kFirstLocal, nyxdw::kTopId, -1, -1, 0, 0, 0, 0, 0, 0});
+        if (f->bitWords > 0 && f->hasBit(0, g)) d_stack.push_back(Frame{At{0, nyxdw::kFirstLocal, nyxdw::kTopId, -1}, -1, 0, -1, -1});
         return true;
     }
     std::vector<Level> path;
     int32_t local = 0;
     if (!levels(tree, flatId, &path, &local)) return false;
-    const Level at = path.back();
+    const Level l = path.back();
     if (flatOf(tree, f, path, local) != flatId) return false;
-    d_stack.push_back(Frame{at.node, at.base, at.ownId, at.entry, f->nodes[at.node].netClass[local], 0, 0, 0, 0, 0, 0});
+    const At at{l.node, l.base, l.ownId, l.entry};
+    const int32_t cls = f->nodes[l.node].netClass[local];
+    d_stack.push_back(Frame{at, cls, 0, 0, 0});
+    run(at, f->nodes[l.node], cls);
     return true;
 }
 
-bool MemberCursor::next(const nyxOccTree *tree, const nyxFlatNets *f, Member *out) {
+MemberCursor::At MemberCursor::below(const nyxOccTree *tree, const At &at, const nyxOccChild &c) {
+    return At{c.node, at.base + static_cast<int32_t>(c.offset), at.base + c.instPos,
+              static_cast<int32_t>(&c - tree->d_children)};
+}
+
+// The frame of a view occurrence reaching the global, its node's plan made on first use.
+void MemberCursor::pushGlobalFrame(const nyxOccTree *tree, const nyxFlatNets *f, const At &at) {
+    if (d_planOf.empty()) d_planOf.resize(static_cast<size_t>(tree->d_nodeCount));
+    PlanRange &r = d_planOf[static_cast<size_t>(at.node)];
+    if (r.begin < 0) {
+        r.begin = static_cast<int32_t>(d_plan.size());
+        const nyxFlatNode &n = f->nodes[at.node];
+        for (int32_t i = 0; i < n.globalCount; ++i) {
+            if (n.classGlobal[n.globals[i]] == d_global) d_plan.push_back(PlanStep{kOwn, n.globals[i]});
+        }
+        const nyxOccChild *kids = tree->childrenOf(at.node);
+        for (int32_t c = 0; c < tree->node(at.node).childCount; ++c) {
+            const int32_t v = kids[c].node;
+            if (!f->hasBit(v, d_global)) continue;
+            if (tree->node(v).childCount != 0) {
+                d_plan.push_back(PlanStep{c, -1});
+                continue;
+            }
+            const nyxFlatNode &cn = f->nodes[v];
+            for (int32_t i = 0; i < cn.globalCount; ++i) {
+                if (cn.classGlobal[cn.globals[i]] == d_global) d_plan.push_back(PlanStep{c, cn.globals[i]});
+            }
+        }
+        r.end = static_cast<int32_t>(d_plan.size());
+    }
+    d_stack.push_back(Frame{at, -1, 0, r.begin, r.end});
+}
+
+// The next non-empty run from the stack's top frame down; false when the stack is done.
+bool MemberCursor::refill(const nyxOccTree *tree, const nyxFlatNets *f) {
     while (!d_stack.empty()) {
         Frame &fr = d_stack.back();
-        const nyxFlatNode &n = f->nodes[fr.node];
-        if (fr.cls >= 0) {
-            if (fr.index < n.netStart[fr.cls + 1] - n.netStart[fr.cls]) {
-                const int32_t local = n.nets[n.netStart[fr.cls] + fr.index++];
-                *out = Member{fr.base + local, fr.node, fr.base, fr.ownId, fr.entry, local};
-                return true;
-            }
-            const Down r = down(tree, f, fr, fr.cls, out);
-            if (r == Down::kYielded) return true;
-            if (r == Down::kNone) d_stack.pop_back();
+        if (fr.k >= 0) {
+            if (downlink(tree, f, fr)) return true;
+            fr.k = -1;
+        }
+        if (fr.step < 0) {  // the top's frame of a global, before its plan
+            const At top = fr.at;
+            d_stack.pop_back();
+            pushGlobalFrame(tree, f, top);
             continue;
         }
-        // A tree frame of the global: each of its classes' nets and the non-global classes
-        // joined to them below, then the children whose subtree reaches the global.
-        Down r = Down::kNone;
-        while (fr.index < n.globalCount) {
-            const int32_t k = n.globals[fr.index];
-            if (n.classGlobal[k] == d_global) {
-                if (fr.sub < n.netStart[k + 1] - n.netStart[k]) {
-                    const int32_t local = n.nets[n.netStart[k] + fr.sub++];
-                    *out = Member{fr.base + local, fr.node, fr.base, fr.ownId, fr.entry, local};
-                    return true;
-                }
-                if ((r = down(tree, f, fr, k, out)) != Down::kNone) break;
-            }
-            ++fr.index;
-            fr.sub = 0;
-            fr.down = 0;
+        if (fr.step == fr.stepEnd) {
+            d_stack.pop_back();
+            continue;
         }
-        if (r == Down::kYielded) return true;
-        if (r == Down::kPushed) continue;
-        r = children(tree, f, fr, out);
-        if (r == Down::kYielded) return true;
-        if (r == Down::kNone) d_stack.pop_back();
+        const PlanStep s = d_plan[static_cast<size_t>(fr.step++)];
+        if (s.child == kOwn) {
+            fr.k = s.cls;
+            fr.down = 0;
+            run(fr.at, f->nodes[fr.at.node], s.cls);
+            return true;
+        }
+        const nyxOccChild &c = tree->childrenOf(fr.at.node)[s.child];
+        if (s.cls < 0) {
+            pushGlobalFrame(tree, f, below(tree, fr.at, c));
+            continue;
+        }
+        run(below(tree, fr.at, c), f->nodes[c.node], s.cls);
+        return true;
     }
     return false;
 }
 
-// The next child class joined to class `cls` of the frame (global child classes excepted: their
-// own tree frames reach them): a child without children of its own yields its nets here, any
-// other gets a frame.
-MemberCursor::Down MemberCursor::down(const nyxOccTree *tree, const nyxFlatNets *f, Frame &fr, int32_t cls, Member *out) {
-    const nyxFlatNode &n = f->nodes[fr.node];
-    const nyxOccChild *kids = tree->childrenOf(fr.node);
-    while (fr.down < n.downStart[cls + 1] - n.downStart[cls]) {
-        const nyxFlatDown d = n.down[n.downStart[cls] + fr.down];
+// Runs the next child class joined to class k of the frame, global child classes excepted (the
+// global's own frames reach them); false when k has no downlink left.
+bool MemberCursor::downlink(const nyxOccTree *tree, const nyxFlatNets *f, Frame &fr) {
+    const nyxFlatNode &n = f->nodes[fr.at.node];
+    const nyxOccChild *kids = tree->childrenOf(fr.at.node);
+    const nyxFlatDown *links = n.down + n.downStart[fr.k];
+    const int32_t count = n.downStart[fr.k + 1] - n.downStart[fr.k];
+    while (fr.down < count) {
+        const nyxFlatDown d = links[fr.down++];
         const nyxOccChild &c = kids[d.child];
         const nyxFlatNode &cn = f->nodes[c.node];
-        if (cn.classGlobal[d.cls] >= 0) {
-            ++fr.down;
-            continue;
-        }
-        const auto entry = static_cast<int32_t>(&c - tree->d_children);
-        const int32_t base = fr.base + static_cast<int32_t>(c.offset);
-        if (tree->node(c.node).childCount == 0) {
-            if (fr.leaf < cn.netStart[d.cls + 1] - cn.netStart[d.cls]) {
-                const int32_t local = cn.nets[cn.netStart[d.cls] + fr.leaf++];
-                *out = Member{base + local, c.node, base, fr.base + c.instPos, entry, local};
-                return Down::kYielded;
-            }
-            fr.leaf = 0;
-            ++fr.down;
-            continue;
-        }
-        ++fr.down;
-        const Frame next{c.node, base, fr.base + c.instPos, entry, d.cls, 0, 0, 0, 0, 0, 0};
-        d_stack.push_back(next);
-        return Down::kPushed;
+        if (cn.classGlobal[d.cls] >= 0) continue;
+        const At at = below(tree, fr.at, c);
+        if (tree->node(c.node).childCount != 0) d_stack.push_back(Frame{at, d.cls, 0, 0, 0});
+        run(at, cn, d.cls);
+        return true;
     }
-    return Down::kNone;
-}
-
-// The children of a tree frame whose subtree reaches the global: one without children of its
-// own yields its nets of the global here, any other gets a frame.
-MemberCursor::Down MemberCursor::children(const nyxOccTree *tree, const nyxFlatNets *f, Frame &fr, Member *out) {
-    const nyxOccChild *kids = tree->childrenOf(fr.node);
-    const int32_t count = tree->node(fr.node).childCount;
-    while (fr.child < count) {
-        const nyxOccChild &c = kids[fr.child];
-        if (!f->hasBit(c.node, d_global)) {
-            ++fr.child;
-            continue;
-        }
-        const auto entry = static_cast<int32_t>(&c - tree->d_children);
-        const int32_t base = fr.base + static_cast<int32_t>(c.offset);
-        if (tree->node(c.node).childCount == 0) {
-            const nyxFlatNode &cn = f->nodes[c.node];
-            while (fr.leafClass < cn.globalCount) {
-                const int32_t k = cn.globals[fr.leafClass];
-                if (cn.classGlobal[k] == d_global && fr.leaf < cn.netStart[k + 1] - cn.netStart[k]) {
-                    const int32_t local = cn.nets[cn.netStart[k] + fr.leaf++];
-                    *out = Member{base + local, c.node, base, fr.base + c.instPos, entry, local};
-                    return Down::kYielded;
-                }
-                ++fr.leafClass;
-                fr.leaf = 0;
-            }
-            fr.leafClass = 0;
-            ++fr.child;
-            continue;
-        }
-        ++fr.child;
-        const Frame next{c.node, base, fr.base + c.instPos, entry, -1, 0, 0, 0, 0, 0, 0};
-        d_stack.push_back(next);
-        return Down::kPushed;
-    }
-    return Down::kNone;
+    return false;
 }
 
 } // namespace nyxdwFlat
 
 namespace nyxdwFlat {
-
-namespace {
-
-// The members as net occurrences; the cursor lives here so that its steps inline.
-class MemberWalk final : public nyxOccWalk {
-public:
-    MemberWalk(const nyxOccTree *tree, int32_t flatId) : nyxOccWalk(tree), d_flatId(flatId) {}
-    void reset() override { d_started = false; }
-
-private:
-    bool step(nyxOccTree *tree, nyxOccRef *out, cfidrErrorT *err) override {
-        const nyxFlatNets *f = need(tree, err);
-        if (f == nullptr) return false;
-        if (!d_started) {
-            d_started = true;
-            if (!d_cursor.start(tree, f, d_flatId)) return fail(err);
-        }
-        Member m;
-        if (!d_cursor.next(tree, f, &m)) return false;
-        *out = ref(tree, m.id, nyxOccNet);
-        return true;
-    }
-
-    int32_t d_flatId;
-    bool d_started = false;
-    MemberCursor d_cursor;
-};
-
-} // namespace
 
 nyxOccWalk *makeMemberWalk(const nyxOccTree *tree, int32_t flatId, cfidrErrorT *err) {
     nyxOccWalk *w = new (std::nothrow) MemberWalk(tree, flatId);

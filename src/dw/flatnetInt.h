@@ -127,37 +127,110 @@ struct Member {
 
 // Resumable walk over the member net occurrences of a flat net, depth first from its
 // representative (or, for a global, over every view occurrence whose subtree reaches it).
+// The members still to hand out are the current run, then those the stack yields, top first:
+//   run      nets d_run .. d_runEnd of view occurrence d_at, rising positions (the nets of one
+//            class), handed out without going back to the stack
+//   frame    the downlinks of class k from `down` on (k >= 0), then the plan steps
+//            d_plan[step .. stepEnd) of its view occurrence, each a run or a frame of its own
+// A downlink to a child class runs the child's nets and, when the child has children of its
+// own, pushes a frame for the class's downlinks there (a leaf has none). The representative's
+// frame has no plan steps. For a global, each view occurrence reaching it has a frame whose
+// steps are its node's plan, made once per node and walk:
+//   plan(v) = (own, k) for each class k of v of the global, in v's globals order (a run, then
+//             k's downlinks), then for each child entry c of v, rising, whose node reaches the
+//             global: (c, -1) when the child has children (a frame), else (c, k) for each of
+//             the leaf's classes k of the global (a run)
+// which hands the members out in the order of a depth-first walk of the occurrences. The top's
+// frame of a global starts with step == -1, its plan not made yet (so that start() stays cheap
+// for the callers that only check an identifier). The plans take memory in proportion to the
+// distinct views, never to the occurrences.
 class MemberCursor {
 public:
     // False when `flatId` is not the identifier of a flat net of the tree.
     bool start(const nyxOccTree *tree, const nyxFlatNets *f, int32_t flatId);
-    bool next(const nyxOccTree *tree, const nyxFlatNets *f, Member *out);
+    bool next(const nyxOccTree *tree, const nyxFlatNets *f, Member *out) {
+        if (d_run == d_runEnd && !refill(tree, f)) return false;
+        const int32_t local = *d_run++;
+        *out = Member{d_at.base + local, d_at.node, d_at.base, d_at.ownId, d_at.entry, local};
+        return true;
+    }
+    // The next member's net occurrence id only.
+    bool nextId(const nyxOccTree *tree, const nyxFlatNets *f, int32_t *id) {
+        if (d_run == d_runEnd && !refill(tree, f)) return false;
+        *id = d_at.base + *d_run++;
+        return true;
+    }
 
 private:
-    struct Frame {
+    // A view occurrence: node, local base, own id, the child entry it was reached by (-1 top).
+    struct At {
         int32_t node, base, ownId, entry;
-        int32_t cls;    // >= 0: a class frame; -1: a tree frame of the global
-        int32_t index;  // next net (class) or next global class (tree)
-        int32_t down;   // next downlink (class, and the current global class of a tree frame)
-        int32_t sub;    // tree frames: next net of the current global class
-        int32_t child;  // tree frames: next child
-        int32_t leaf;   // next net of a child without children, yielded from this frame
-        int32_t leafClass;  // tree frames: that child's global class
     };
-    enum class Down { kNone, kPushed, kYielded };
-    Down down(const nyxOccTree *tree, const nyxFlatNets *f, Frame &fr, int32_t cls, Member *out);
-    Down children(const nyxOccTree *tree, const nyxFlatNets *f, Frame &fr, Member *out);
+    struct Frame {
+        At at;
+        int32_t k;  // the class whose downlinks come next, -1 when none
+        int32_t down;
+        int32_t step, stepEnd;  // d_plan indices; -1: the global's top frame, plan not made
+    };
+    static constexpr int32_t kOwn = -1;
+    struct PlanStep {
+        int32_t child;  // child index within the node, kOwn for the node's own class
+        int32_t cls;    // -1: a frame for the child
+    };
+    struct PlanRange {
+        int32_t begin = -1, end = -1;  // -1: not made yet
+    };
+    static At below(const nyxOccTree *tree, const At &at, const nyxOccChild &c);
+    bool refill(const nyxOccTree *tree, const nyxFlatNets *f);
+    bool downlink(const nyxOccTree *tree, const nyxFlatNets *f, Frame &fr);
+    void pushGlobalFrame(const nyxOccTree *tree, const nyxFlatNets *f, const At &at);
+    void run(const At &at, const nyxFlatNode &n, int32_t cls) {
+        d_at = at;
+        d_run = n.nets + n.netStart[cls];
+        d_runEnd = n.nets + n.netStart[cls + 1];
+    }
 
     std::vector<Frame> d_stack;
+    At d_at{};
+    const int32_t *d_run = nullptr;
+    const int32_t *d_runEnd = nullptr;
     int32_t d_global = -1;
+    std::vector<PlanRange> d_planOf;  // per node, sized on the first global frame
+    std::vector<PlanStep> d_plan;
 };
+
+// The members of a flat net as net occurrences.
+class MemberWalk final : public nyxOccWalk {
+public:
+    MemberWalk(const nyxOccTree *tree, int32_t flatId) : nyxOccWalk(tree, Direct::kMembers), d_flatId(flatId) {}
+    void reset() override { d_started = false; }
+
+    // Called directly by nyxOccWalk::next, so that it inlines there.
+    bool step(nyxOccTree *tree, nyxOccRef *out, cfidrErrorT *err) override {
+        const nyxFlatNets *f = need(tree, err);
+        if (f == nullptr) return false;
+        if (!d_started) {
+            d_started = true;
+            if (!d_cursor.start(tree, f, d_flatId)) return nyxdwInt::fail(err);
+        }
+        int32_t id = 0;
+        if (!d_cursor.nextId(tree, f, &id)) return false;
+        *out = nyxdwInt::ref(tree, id, nyxOccNet);
+        return true;
+    }
+
+private:
+    int32_t d_flatId;
+    bool d_started = false;
+    MemberCursor d_cursor;
+};
+
+// The walk over a flat net's member net occurrences (null with 4 when memory ran out).
+nyxOccWalk *makeMemberWalk(const nyxOccTree *tree, int32_t flatId, cfidrErrorT *err);
 
 // The distinct (node, class) pairs of a flat net's members, in the order of the member walk,
 // each once (a class reached again through another occurrence is not entered again). False when
 // `flatId` names no flat net of the tree.
-// The walk over a flat net's member net occurrences (null with 4 when memory ran out).
-nyxOccWalk *makeMemberWalk(const nyxOccTree *tree, int32_t flatId, cfidrErrorT *err);
-
 bool distinctPairs(const nyxOccTree *tree, const nyxFlatNets *f, int32_t flatId,
                    std::vector<std::pair<int32_t, int32_t>> *out);
 

@@ -4,7 +4,7 @@
 // the caller's current one (same build serial), so a dropped or rebuilt tree is never read.
 #include <new>
 
-#include "dw/dwInt.h"
+#include "dw/flatnetInt.h"
 
 using namespace nyxdwInt;
 
@@ -33,7 +33,7 @@ struct InstStepper {
 
 class HierarchyWalk final : public nyxOccWalk {
 public:
-    HierarchyWalk(const nyxOccTree *tree, int32_t mode) : nyxOccWalk(tree, true), d_mode(mode) {}
+    HierarchyWalk(const nyxOccTree *tree, int32_t mode) : nyxOccWalk(tree, Direct::kHierarchy), d_mode(mode) {}
     void reset() override {
         d_stack.clear();
         d_started = false;
@@ -180,8 +180,8 @@ nyxOccWalk *viewWalk(nyxOccTree *tree, const nyxOccRef &occ, int32_t kind, cfidr
 
 nyxOccWalk *nyxOccWalk::s_live = nullptr;
 
-nyxOccWalk::nyxOccWalk(const nyxOccTree *tree, bool hierarchy)
-    : d_serial(tree->d_serial), d_hierarchy(hierarchy), d_next(s_live) {
+nyxOccWalk::nyxOccWalk(const nyxOccTree *tree, Direct direct)
+    : d_serial(tree->d_serial), d_direct(direct), d_next(s_live) {
     if (s_live != nullptr) s_live->d_prev = this;
     s_live = this;
 }
@@ -200,7 +200,11 @@ bool nyxOccWalk::next(nyxOccTree *current, nyxOccRef *out, cfidrErrorT *err) {
     *out = nyxOccRef();
     if (current == nullptr || current->d_serial != d_serial) return fail(err);
     try {
-        if (d_hierarchy) return static_cast<HierarchyWalk *>(this)->HierarchyWalk::step(current, out, err);
+        switch (d_direct) {
+        case Direct::kHierarchy: return static_cast<HierarchyWalk *>(this)->HierarchyWalk::step(current, out, err);
+        case Direct::kMembers: return static_cast<nyxdwFlat::MemberWalk *>(this)->MemberWalk::step(current, out, err);
+        case Direct::kNo: break;
+        }
         return step(current, out, err);
     } catch (const std::bad_alloc &) {
         return *err = cfidrErrInternal, false;

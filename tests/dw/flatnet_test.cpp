@@ -1,9 +1,11 @@
 // Flat nets: joins through ports across levels, joined ports of a child, globals at several levels
 // and merged, unconnected port instances, and the port occurrences of a flat net by scan mode.
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "dw/dw_fixture.h"
+#include "dw/flatnetInt.h"
 
 namespace {
 
@@ -43,6 +45,64 @@ struct Flat : dwtest::Session {
         attachPort(t, port(top, "tp"));
         attachPin(t, inst(top, mid, "x"), "m");
         net(top, "lonely");
+    }
+
+    // cell: globals vdd and vss on ports pv and ps, net in on port a, a lone net. pair: net w
+    // on ports p1 and p2 and on pin a of cell g. join: global vss on port pj. mid: nets n1 (on
+    // port m, and pin pv of cell c1) and n2 joined through pair k, n2 on pin a of cell c0, join
+    // j. top: global vdd on pin pj of join jj (vdd and vss become one), net t on pin m of mid x
+    // and y, net u on pin a of cell z. So every cell has two classes of the merged global, mid
+    // a two-net class joined to it, and some classes reach it only from below.
+    void mixed() {
+        cfiOID cell = view("cell");
+        cfiOID vdd = net(cell, "vdd"), vss = net(cell, "vss");
+        global(vdd);
+        global(vss);
+        attachPort(vdd, port(cell, "pv"));
+        attachPort(vss, port(cell, "ps"));
+        attachPort(net(cell, "in"), port(cell, "a"));
+        net(cell, "lone");
+        cfiOID pair = view("pair");
+        cfiOID w = net(pair, "w");
+        attachPort(w, port(pair, "p1"));
+        attachPort(w, port(pair, "p2"));
+        attachPin(w, inst(pair, cell, "g"), "a");
+        cfiOID join = view("join");
+        cfiOID jv = net(join, "vss");
+        global(jv);
+        attachPort(jv, port(join, "pj"));
+        mid = view("mid");
+        cfiOID n1 = net(mid, "n1"), n2 = net(mid, "n2");
+        attachPort(n1, port(mid, "m"));
+        cfiOID k = inst(mid, pair, "k");
+        attachPin(n1, k, "p1");
+        attachPin(n2, k, "p2");
+        attachPin(n2, inst(mid, cell, "c0"), "a");
+        attachPin(n1, inst(mid, cell, "c1"), "pv");
+        inst(mid, join, "j");
+        top = view("top");
+        cfiOID tv = net(top, "vdd");
+        global(tv);
+        attachPin(tv, inst(top, join, "jj"), "pj");
+        cfiOID t = net(top, "t");
+        attachPin(t, inst(top, mid, "x"), "m");
+        attachPin(t, inst(top, mid, "y"), "m");
+        attachPin(net(top, "u"), inst(top, cell, "z"), "a");
+    }
+    // The flat net of every net occurrence that has one: flat net id -> net occurrence ids.
+    std::map<int32_t, std::multiset<int32_t>> flatOfEveryNet() {
+        std::map<int32_t, std::multiset<int32_t>> out;
+        std::vector<nyxOccRef> views{occ(nyxdw::kTopId, nyxOccTop)};
+        std::unique_ptr<nyxOccWalk> h(nyxdw::walkHierarchy(tree, 3, &e));
+        for (nyxOccRef r; h->next(tree, &r, &e);) views.push_back(r);
+        for (const nyxOccRef &v : views) {
+            std::unique_ptr<nyxOccWalk> nets(nyxdw::walkNets(tree, v, &e));
+            for (nyxOccRef n; nets->next(tree, &n, &e);) {
+                const int32_t flat = nyxdw::netFlatNet(tree, n, &e).id;
+                if (flat != 0) out[flat].insert(n.id);
+            }
+        }
+        return out;
     }
 };
 
@@ -151,6 +211,41 @@ TEST_F(Flat, GlobalsAtSeveralLevelsMergeUnderTheSmallerIndex) {
     EXPECT_FALSE(nyxdw::isFlatNet(tree, flat(-4), &e));  // vss's own index, merged away
     EXPECT_EQ(members(-2), (std::vector<std::string>{"gnd", "gnd", "vss"}));
     EXPECT_EQ(members(-3), (std::vector<std::string>{"b/in", "vdd", "vdd"}));
+    EXPECT_EQ(e, 0);
+}
+
+TEST_F(Flat, MembersOfEveryFlatNetAreTheNetOccurrencesNamingItEachOnce) {
+    mixed();
+    ASSERT_NE(build(top), nullptr);
+    const std::map<int32_t, std::multiset<int32_t>> expected = flatOfEveryNet();
+    ASSERT_EQ(expected.count(-2), 1u);
+    // vdd and vss of 7 cells, vss of 3 joins, the top's vdd and t, and in x and y each n1, n2,
+    // k/w, k/g/in, c0/in.
+    EXPECT_EQ(expected.at(-2).size(), 14u + 3u + 2u + 10u);
+    const nyxFlatNets *f = nyxdwFlat::need(tree, &e);
+    ASSERT_NE(f, nullptr);
+    std::map<int32_t, std::multiset<int32_t>> got;
+    std::unique_ptr<nyxOccWalk> all(nyxdw::walkFlatNets(tree, 3, &e));
+    for (nyxOccRef flat; all->next(tree, &flat, &e);) {
+        // The cursor's view occurrence of each member, and the walk handing out the same ids.
+        nyxdwFlat::MemberCursor cursor;
+        ASSERT_TRUE(cursor.start(tree, f, flat.id));
+        std::vector<int32_t> order;
+        for (nyxdwFlat::Member m; cursor.next(tree, f, &m);) {
+            got[flat.id].insert(m.id);
+            order.push_back(m.id);
+            EXPECT_EQ(m.id, m.base + m.local);
+            EXPECT_EQ(nyxdw::owner(tree, occ(m.id, nyxOccNet), &e).id, m.ownId);
+        }
+        std::unique_ptr<nyxOccWalk> w(nyxdw::walkFlatNetNets(tree, flat, &e));
+        nyxOccRef r;
+        for (int i = 0; i < 2 && w->next(tree, &r, &e); ++i) {}
+        w->reset();
+        std::vector<int32_t> walked;
+        while (w->next(tree, &r, &e)) walked.push_back(r.id);
+        EXPECT_EQ(walked, order) << flat.id;
+    }
+    EXPECT_EQ(got, expected);
     EXPECT_EQ(e, 0);
 }
 
