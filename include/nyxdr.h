@@ -371,6 +371,54 @@ NYX_API void nyxdrDesignConfigSave(cfiOID config, cfidrErrorT *err);
  * Errors: 16/15, 4. */
 NYX_API void nyxdrDesignConfigPurge(cfiOID config, cfidrErrorT *err);
 
+/* ==== Compiler options and parameters ====================================================== */
+
+/* Views that are not stored in the library's own format are made by compilers when they are
+ * opened: an external program, chosen by the compiler rules file for the view type, that
+ * receives the session's options line and parameters with each compilation, or the schematic
+ * compiler inside the library. The functions below set what every later compilation receives. */
+
+#ifndef NYX_SVC_ERROR_FUNC_DEFINED
+#define NYX_SVC_ERROR_FUNC_DEFINED
+/* The message code of a schematic compiler message, 0-72. */
+typedef int32_t svc_error_code;
+/* The function that receives each schematic compiler message: its code and its text, without a
+ * newline. */
+typedef void (*svc_error_func)(svc_error_code code, const char *text);
+#endif
+
+/* Parses a compiler option string: tokens separated by blanks and tabs, each a dash and a
+ * keyword (compared exactly): "lowercase" or "lower", "uppercase" or "upper", "parens",
+ * "brackets", "evalall", "eval", "preserve_netconns", "generate_ports", "svcComp", "svc"
+ * (schematic mode, which selects the schematic rules file), "no_hier_ref", "preserve_case",
+ * "timing_info", "portin_pintype_out", "case_sensitive", "hdl_sel_rules", "edif", "descend_off"
+ * each set their option bit; "normal" clears every option bit; "portin_pintype_in" changes
+ * nothing; "rsh HOST" sets the remote-start bit and the host of the first compiler rule, "comp
+ * PATH" its bit and the first rule's compiler (when no token follows either, parsing ends without
+ * an error). Creates the global state when needed. Errors: 14 (options null; a token that is not
+ * a known switch, also written to the standard error stream as "ERROR:   Unknown argument switch";
+ * a host name that starts with "-" or holds blanks or control characters, refused with a line on
+ * the standard error stream); the other tokens still take effect. */
+NYX_API void nyxdrPISetCompilerOptions(const char *options, cfidrErrorT *err);
+
+/* Creates a compiler parameter of the session: a property without a value, given one with the
+ * cfidrPropSet functions and sent to every compilation in creation order. Boolean, integer, float
+ * and string values travel; of other types only the name does. A parameter whose name holds a
+ * blank, or whose string value holds a carriage return or line feed, makes a compilation fail
+ * before anything is sent. Parameters belong to the session and end with cfidrPIQuit;
+ * cfidrPropGetOwner reports 15 for them. Creates the global state when needed. Errors: 14
+ * (invalid name), 26 (a parameter of that name exists), both unless trusted data mode; 4. */
+NYX_API cfiOID nyxdrPICreateParameter(const char *name, cfidrErrorT *err);
+
+/* Returns an iterator over the session's compiler parameters in creation order, stepped with
+ * cfidrIterNextProp. Creates the global state when needed. Errors: 4. */
+NYX_API cfidrIterT nyxdrPIGetParameters(cfidrErrorT *err);
+
+/* Sets the function that receives the schematic compiler's messages; a null function restores
+ * the default, which writes the text and a newline to the standard error stream and flushes it.
+ * Returns fn. Creates the global state when needed. Reports no error. */
+NYX_API svc_error_func nyxdrPISetCompilerErrorFunction(svc_error_func fn, cfidrErrorT *err);
+
 #ifdef __cplusplus
 }
 #endif

@@ -39,21 +39,74 @@ struct nyxCompilerRule {
     nyxCompilerProc *proc = nullptr;
 };
 
+// The rules file (getRules): ZIL_NYX_COMPILER_RULES, else the home directory (ZIL_HOME, "/obol"
+// when unset) and "/lib/svcCompilers.rules" in schematic mode (option bit 0x1000) or
+// "/lib/nyxCompilers.rules". One rule a line:
+//
+//   field       token   meaning
+//   view type   1st     the view type served (a cell entry's extension); compared exactly
+//   compiler    2nd     program path, "$ZIL_HOME" + ("/" ... | end) replaced by the home
+//                       directory, then made a hard path through the location map; or "NONE"
+//   priority    3rd     optional, decimal (atoi's reading, clamped to 32 bits); 1 when absent
+//
+// Tokens are separated by blanks, tabs and CR; further tokens are ignored. A line starting with
+// "#" is a comment, a line of fewer than two tokens is skipped, and a line longer than 1023 bytes
+// is skipped whole with a diagnostic. A file that cannot be opened leaves the list empty and is
+// tried again at the next need (its message is written once per session and path).
+//
+// Every operation that needs the list (find, rank, top priority, set compiler or host, the
+// options line) reads the file when none was read since the last clearRules, and reads it again
+// when the schematic bit differs from the bit it was read under: beforeRulesCleared runs first
+// (the processes section stops the running compilers there), then clearRules, then the file the
+// bit selects is read.
 class nyxCompilerIntf {
 public:
     // Rules (rules.cpp).
     static void getRules();
     static nyxCompilerRule *getCompilerList();
     static nyxCompilerRule *findCompiler(const char *viewType);
-    static int32_t topPriority();
+    static int32_t topPriority();  // 0 when the list is empty
+    // The first rule's compiler (same conversion as a rules-file path; the rule's proc becomes
+    // null, so that the new compiler starts lazily) or host name; no effect with an empty list.
     static void setCompiler(const char *path);
     static void setHostname(const char *host);
-    // Rank of the rule for a view type: its index in the list, -1 when none serves it.
+    // Rank of the rule for a view type: the index in the list of the rule findCompiler returns,
+    // -1 when none serves it.
     static int32_t ruleRank(const char *viewType);
+    // Frees the rules (only: running processes are the processes section's, which stops them
+    // first through beforeRulesCleared or the release hook).
     static void clearRules();
+    // Runs before the list is cleared for a re-read and at release (install.cpp); null when no
+    // process table exists.
+    static void (*beforeRulesCleared)();
 
-    // Options (options.cpp): appends the options line's switches to buf and returns buf.
+    // Options (options.cpp). Parses an option string (tokens "-keyword" separated by blanks and
+    // tabs; "-rsh HOST", "-comp PATH"): an unknown token or a refused host name stores 14 with a
+    // line on standard error, and the other tokens still take effect.
+    static void setCompilerOptions(const char *options, cfidrErrorT *err);
+    // Appends the options line's switches to buf and returns buf.
     static const std::string &getCompilerOpts(std::string &buf);
+
+    // The error function of the schematic compiler's messages: set returns fn, null restores the
+    // default (the text and a newline on standard error, flushed); report calls the current one.
+    using ErrorFn = void (*)(int32_t code, const char *text);
+    static ErrorFn setErrorFunction(ErrorFn fn);
+    static void reportError(int32_t code, const char *text);
+
+    // Session parameters (params.cpp): a property list of the session (in the global heap, gone
+    // with it), sent to compilers as "#param" lines in list order.
+    //   createParameter: a value-less property (14 bad name, 26 exists, both unless trusted data
+    //                    mode; 4); its values are set through the property functions; its owner
+    //                    is the session, which has no identifier.
+    //   getParameters:   a property iterator over the list (null only when memory ran out).
+    //   paramLines:      appends one line per parameter with a non-empty name:
+    //                      "#param NAME " + "b %d" | "i %d" | "f %f" | "s TEXT" + "\n",
+    //                    other value types "s " (netlist) or nothing (encapsulated). Writes
+    //                    nothing and stores 14 for a name with a blank or control character, 10
+    //                    for a string value holding CR or LF.
+    static nyxObjRef createParameter(const char *name, cfidrErrorT *err);
+    static nyxIter *getParameters(cfidrErrorT *err);
+    static void paramLines(std::string &out, bool encapsulated, cfidrErrorT *err);
 
     // Processes (process.cpp): 0 when the rule's compiler runs (started now if needed), else 4
     // with the start's message on standard error. dataPath is the file of the view to compile.

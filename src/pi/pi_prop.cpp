@@ -85,6 +85,10 @@ NYX_API cfiOID cfidrPropGetOwner(cfiOID prop, cfidrErrorT *err) {
         // The property must still be live; its list then knows the owner.
         own->valueType(listOf(prop), indexOf(prop), e);
         if (*e != 0) return nyxpi::kNullOID;
+        // The session's compiler parameters belong to the session, which has no identifier.
+        if (listOf(prop)->d_ownerCode == nyxCodeSession) {
+            return nyxpi::fail(e, cfidrErrWrongType), nyxpi::kNullOID;
+        }
         return nyxpi::handOut(own->owner(listOf(prop)), e);
     });
 }

@@ -7,6 +7,7 @@
 // nyxLater it supplies) and, when it holds state of its own, its release step to the release list
 // (see dm/prop/prop.h). A start call that fills nyxLater comes before the first step that runs
 // that entry (the selector-set files: before the library map).
+#include "compiler/compiler.h"
 #include "config/config.h"
 #include "dm/netlist/netlist.h"
 #include "dm/store/store.h"
@@ -37,6 +38,7 @@ nyx *startSession() {
     nyxViewIO::install();
     nyxConfigInstall();  // fills nyxLater.openSelectorSetFile, run by the library map step
     nyxdw::install();    // the drop of occurrence trees, for configurations going away
+    nyxCompilerInstall();  // the cell read's rule rank, the release of compilers and rules
     // The global state: lists, heap system, global heap.
     nyx *state = nyx::create();
     if (state == nullptr) return nullptr;
