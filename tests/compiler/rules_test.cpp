@@ -118,6 +118,15 @@ TEST(CompilerRules, AMissingFileIsReportedOnceAndReadOnceItExists) {
     EXPECT_EQ(nyxCompilerIntf::getCompilerList()->hostName, "");
 }
 
+TEST(CompilerRules, AFileWithoutRulesIsReadOnceUntilCleared) {
+    writeRules("# no compilers here\n");
+    EXPECT_EQ(nyxCompilerIntf::getCompilerList(), nullptr);
+    writeRules("v /bin/v\n");
+    EXPECT_EQ(nyxCompilerIntf::findCompiler("v"), nullptr);  // not read again per lookup
+    nyxCompilerIntf::clearRules();
+    EXPECT_EQ(compilerOf("v"), "/bin/v");
+}
+
 TEST(CompilerRules, FlippingTheSchematicBitReadsTheOtherFile) {
     static int stops = 0;
     nyxCompilerIntf::beforeRulesCleared = [] { ++stops; };
