@@ -104,6 +104,8 @@ void insertRule(nyxCompilerRule *rule) {
 }
 
 void addLine(std::string_view line) {
+    // A line's text ends at a NUL byte, as a C string read by line would.
+    line = line.substr(0, line.find('\0'));
     if (!line.empty() && line[0] == '#') return;
     std::vector<std::string_view> tokens = tokensOf(line);
     if (tokens.size() < 2) return;

@@ -70,11 +70,12 @@ TEST(CompilerRules, CommentsShortAndOverlongLinesMakeNoRule) {
     const std::string longest = "k /" + std::string(1023 - 3, 'x'); // 1023 bytes: taken
     const std::string overlong = "l /" + std::string(1024 - 3, 'y');
     writeRules("#c /bin/comment\n onlyone\n\n \t \n" + overlong + " 1\n" + longest +
-               "\ncrlf /bin/crlf 2\r\n");
+               "\ncrlf /bin/crlf 2\r\n" + std::string("nul /bin/n\0ul 4\n", 17));
     testing::internal::CaptureStderr();
     std::vector<std::string> rules = listed();
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(rules, (std::vector<std::string>{longest + " 1", "crlf /bin/crlf 2"}));
+    // A NUL byte ends its line's text.
+    EXPECT_EQ(rules, (std::vector<std::string>{"nul /bin/n 1", longest + " 1", "crlf /bin/crlf 2"}));
     // One line says which line was skipped; its tail made no rule of its own.
     EXPECT_NE(err.find("Line 5 of the compiler rules file"), std::string::npos) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
