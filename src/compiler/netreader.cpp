@@ -173,8 +173,6 @@ bool nyxCompilerNetlist::readNetlist() {
     d_nets.clear();
     d_footprints.clear();
     d_openGroups.clear();
-    d_netNames.clear();
-    d_instNames.clear();
     d_portNames.clear();
     d_pendingPorts = 0;
     d_nets.reserve(static_cast<size_t>(std::clamp(netCount, 0, kReserveCap)));

@@ -171,6 +171,7 @@ private:
     bool readTrailingList(const PropTarget &target);
     bool readNet(void *parent, int depth, int32_t &height);
     bool readAlias(void *net);
+    bool netNameFree(const std::string &name);
     bool readPort(void *group, int depth, std::unordered_set<std::string> &siblings);
     bool readFootprint();
     bool readFootport(nyxFootPrint *record, nyxFootPrintPort *port, int depth,
@@ -207,8 +208,8 @@ private:
     std::vector<NetEntry> d_nets;
     std::vector<nyxFootPrint *> d_footprints;
     std::vector<void *> d_openGroups;
-    // Names taken in the current view: nets and aliases; instances; top-level ports.
-    std::unordered_set<std::string> d_netNames, d_instNames, d_portNames;
+    // Names of the current view's top-level ports.
+    std::unordered_set<std::string> d_portNames;
     int64_t d_pendingPorts = 0;
     std::vector<Made> d_made;
     std::vector<nyxNetlistView *> d_built;

@@ -20,6 +20,15 @@ constexpr int32_t kMaxRecordPorts = 1 << 20;
 
 } // namespace
 
+// Whether no net or alias of the view has the name yet, through the view's net name map (made
+// when the view's data begins, kept up to date by the builders).
+bool nyxCompilerNetlist::netNameFree(const std::string &name) {
+    cfidrErrorT e = 0;
+    const nyxObjRef found = nyxNet::findByName(d_view, name.c_str(), &e);
+    if (found.obj != nullptr || e != cfidrErrNotFound) return NYX_COMPILER_CORRUPT();
+    return true;
+}
+
 bool nyxCompilerNetlist::readViewBody() {
     for (;;) {
         const uint8_t t = d_in.readType();
@@ -76,7 +85,7 @@ bool nyxCompilerNetlist::readNet(void *parent, int depth, int32_t &height) {
     default: return NYX_COMPILER_CORRUPT();
     }
     if (!d_in.good()) return false;
-    if (!d_netNames.insert(name).second) return NYX_COMPILER_CORRUPT();
+    if (!netNameFree(name)) return false;
     void *net = nyxNet::build(d_view, name.c_str(), type, start, step, global);
     if (net == nullptr) return NYX_COMPILER_CORRUPT();  // memory
     if (parent != nullptr && !nyxNet::buildMember(static_cast<nyxNetBundle *>(parent), net)) return NYX_COMPILER_CORRUPT();
@@ -125,8 +134,7 @@ bool nyxCompilerNetlist::readNet(void *parent, int depth, int32_t &height) {
 bool nyxCompilerNetlist::readAlias(void *net) {
     const int32_t global = d_in.readInt();
     std::string name;
-    if (!readName(name)) return false;
-    if (!d_netNames.insert(name).second) return NYX_COMPILER_CORRUPT();
+    if (!readName(name) || !netNameFree(name)) return false;
     nyxNetAlias *alias = nyxNet::buildAlias(net, name.c_str(), global != 0);
     if (alias == nullptr) return NYX_COMPILER_CORRUPT();  // memory
     return readTrailingList({PropTarget::kRow, alias, nyxCodeNetAlias, 0});
@@ -263,9 +271,13 @@ bool nyxCompilerNetlist::readInst() {
     std::string name;
     if (!readName(name)) return false;
     if (index < 0 || static_cast<size_t>(index) >= d_footprints.size()) return NYX_COMPILER_CORRUPT();
-    if (!d_instNames.insert(name).second) return NYX_COMPILER_CORRUPT();
-    nyxFootPrint *record = d_footprints[static_cast<size_t>(index)];
+    // The view's instance name map (built on the first search, kept up to date by the builder).
     cfidrErrorT e = 0;
+    if (nyxInstance::findByName(d_view, name.c_str(), &e) != nullptr || e != cfidrErrNotFound) {
+        return NYX_COMPILER_CORRUPT();
+    }
+    e = 0;
+    nyxFootPrint *record = d_footprints[static_cast<size_t>(index)];
     nyxInst *inst = nyxInstance::createInstanceOf(d_view, record, name.c_str(), &e);
     if (inst == nullptr || e != 0) return NYX_COMPILER_CORRUPT();  // memory
     if (!readTrailingList({PropTarget::kRow, inst, nyxCodeInst, 0})) return false;
