@@ -54,6 +54,14 @@ NYX_API void nyxprivPIViewSizeHint(cfiOID view, int32_t size, cfidrErrorT *err);
 NYX_API const char *nyxprivPIEvaluateExpression(const char *text, const char *const *definitions,
                                                 nyxdrValueTypeT *type, cfidrErrorT *err);
 
+/* ==== Compiled objects ===================================================================== */
+
+/* The compiled-from text of a netlist view, design configuration or occurrence property set that
+ * a compiler made: the source the compiler named for it (kept in memory only: a saved and reread
+ * object has none). Returns "" for an object no compiler made, in the returned-string ring.
+ * Errors: 16 (object unusable), 15 (another kind of object); result "". */
+NYX_API const char *nyxprivObjectGetCompiledFrom(cfiOID obj, cfidrErrorT *err);
+
 #ifdef __cplusplus
 }
 #endif

@@ -3,6 +3,7 @@
 // same objects as one JSON object, dump_json.cpp):
 //
 //   view LIB CELL VIEW type TYPE version N
+//     compiled from TEXT                              the source a compiler named (when one did)
 //   port scalar NAME dir DIRECTION [net NET]          top-level ports in their order,
 //   port bus NAME [START:END] step STEP               members indented below their group
 //   port bundle NAME
@@ -33,6 +34,7 @@
 #include "command.h"
 #include "dump_json.h"
 #include "nyxdr.h"
+#include "nyxpriv.h"
 #include "options.h"
 
 namespace nyxtool {
@@ -251,6 +253,8 @@ int dumpView(FILE *out, cfiOID view) {
     const std::string cellName = copy(cfidrNamedObjectGetName(cell, &e));
     const std::string libName = copy(cfidrNamedObjectGetName(cfidrCellGetOwner(cell, &e), &e));
     line(out, 0, "view " + libName + " " + cellName + " " + copy(cfidrNamedObjectGetName(view, &e)) + " type " + type);
+    const std::string from = copy(nyxprivObjectGetCompiledFrom(view, &e));
+    if (!from.empty()) line(out, 1, "compiled from " + from);
     dumpProps(out, view, 1);
     cfidrIterT it = cfidrNetlistViewGetPorts(view, cfidrTopLevelIterMode, &e);
     for (cfiOID p = cfidrIterNextPort(it, &e); p.object != 0; p = cfidrIterNextPort(it, &e)) dumpPort(out, p, 0);

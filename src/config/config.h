@@ -382,6 +382,10 @@ public:
 
     nyxVarString d_name;  // in the LibCell heap
     nyxOccPropXref *d_xref = nullptr;  // null until a look-up builds it
+    // Sets made by a compiler: the text it named as their source (LibCell heap; in memory only)
+    // and whether the compiler's rule names a Tabo compiler.
+    nyxVarString d_compiledFrom;
+    bool d_fromTabo = false;
 
 private:
     nyxOccPropSet(nyxCell *cell, int32_t row, cfidrAccessModeT mode, Hx_genheap *heap);
@@ -594,6 +598,9 @@ public:
     bool d_flatNets = false;
     nyxCell *d_cell;
     nyxVarString d_name;  // in the library/cell heap
+    // Configurations made by a compiler: the text it named as their source (library/cell heap;
+    // in memory only, never saved).
+    nyxVarString d_compiledFrom;
 
 private:
     nyxDesignConfig(nyxCell *cell, cfidrAccessModeT mode, Hx_genheap *heap);

@@ -54,6 +54,7 @@ nyxDesignConfig::~nyxDesignConfig() {
     nyxIterObjectGone(d_heap);
     d_propList = nullptr;
     d_root = nullptr;
+    d_compiledFrom.clear();
     d_name.clear();
     d_heap->~Hx_genheap();
     freeRecord(d_heap, sizeof(Hx_genheap));

@@ -51,6 +51,7 @@ nyxOccPropSet::~nyxOccPropSet() {
     nyxPropForgetHeap(d_heap);
     nyxIterObjectGone(d_heap);
     d_propList = nullptr;
+    d_compiledFrom.clear();
     d_name.clear();
     dropHeap(d_heap);
 }

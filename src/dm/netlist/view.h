@@ -209,6 +209,11 @@ public:
     // Storage of small port-instance groups, shared slabs by size (the port-instance code owns it;
     // it lives in the view heap and its blocks in the block heap).
     void *d_portInstSlabs = nullptr;
+    // Views made by a compiler: the text it named as the view's source (in the view heap; kept
+    // in memory only, never saved) and the edit serial the view had when its compilation ended
+    // (0 for a view no compiler made), by which the compiler reader tells a view it may replace.
+    nyxVarString d_compiledFrom;
+    uint64_t d_compiledSerial = 0;
 
 private:
     nyxNetlistView(nyxCell *cell, cfidrAccessModeT mode, Hx_genheap *viewHeap, Hx_genheap *blockHeap);
