@@ -19,6 +19,8 @@ bool knownValueType(int32_t type) {
 
 } // namespace
 
+void (*nyxCompilerPurgeHook)(nyxDMObj *obj, int32_t code, cfidrErrorT *err) = nullptr;
+
 nyxCompilerNetlist::nyxCompilerNetlist(nyxCompilerStream &in, bool fromTabo) : d_in(in), d_fromTabo(fromTabo) {}
 
 nyxCompilerNetlist::~nyxCompilerNetlist() { dropScratch(); }

@@ -1,5 +1,6 @@
 // Functions on any object: null and sameness tests, usability, type, names, and destruction with
 // the withdrawal of the identifiers of everything the object contains.
+#include "dm/netlist/netlist.h"
 #include "pi/pi.h"
 
 namespace nyxpi {
@@ -143,6 +144,14 @@ void Withdrawal::commit() {
         nyx::session->withdrawOID(static_cast<uint32_t>(key), static_cast<uint32_t>(key >> 32));
     }
     keys_.clear();
+}
+
+void purgeViewWithdrawing(nyxDMObj *obj, int32_t code, cfidrErrorT *err) {
+    if (code != nyxCodeNetlistView) return (void)(*err = cfidrErrInternal);
+    Withdrawal withdrawal;
+    if (!withdrawal.collect(obj, code, 0, err)) return;
+    nyxNetlistView::purge(static_cast<nyxNetlistView *>(obj), err);
+    if (*err == 0) withdrawal.commit();
 }
 
 } // namespace nyxpi

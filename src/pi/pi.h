@@ -53,6 +53,8 @@
 #include "dm/prop/prop.h"
 #include "utils/nyx.h"
 
+class nyxDMObj;
+
 namespace nyxpi {
 
 inline constexpr cfiOID kNullOID = {0, 0};
@@ -266,5 +268,10 @@ private:
     bool walk(void *obj, int32_t code, uint32_t member, cfidrErrorT *e);
     std::vector<uint64_t> keys_;
 };
+
+// Purges a netlist view (class `code`) and withdraws the identifiers handed out for it and its
+// contents; other classes: 4. The compiler reader's purge of a view it replaces (installed by the
+// session start).
+void purgeViewWithdrawing(nyxDMObj *obj, int32_t code, cfidrErrorT *err);
 
 } // namespace nyxpi

@@ -39,6 +39,7 @@ nyx *startSession() {
     nyxConfigInstall();  // fills nyxLater.openSelectorSetFile, run by the library map step
     nyxdw::install();    // the drop of occurrence trees, for configurations going away
     nyxCompilerInstall();  // the cell read's rule rank, the release of compilers and rules
+    nyxCompilerPurgeHook = purgeViewWithdrawing;  // a compiled view replaced by a later record
     // The global state: lists, heap system, global heap.
     nyx *state = nyx::create();
     if (state == nullptr) return nullptr;
