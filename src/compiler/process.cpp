@@ -40,6 +40,7 @@ void closeFd(int &fd) {
 void forget(nyxCompilerProc *proc) {
     closeFd(proc->toFd);
     closeFd(proc->fromFd);
+    proc->stream.reset();
     proc->pid = -1;
     proc->running = false;
 }
@@ -213,6 +214,13 @@ cfidrErrorT startProcess(nyxCompilerProc *proc, nyxCompilerRule *rule) {
         closeFd(toChild[1]);
         return 4;
     }
+    std::unique_ptr<nyxCompilerStream> stream;
+    try {
+        stream = std::make_unique<nyxCompilerStream>(fromChild[0], nyxCompilerProcs::timeoutSeconds());
+    } catch (...) {
+        for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]}) ::close(fd);
+        return 4;
+    }
     pid_t pid = -1;
     const char *program = remote ? "rsh" : rule->compiler.c_str();
     int rc = spawnChild(&pid, program, remote, args, toChild[0], fromChild[1]);
@@ -226,6 +234,7 @@ cfidrErrorT startProcess(nyxCompilerProc *proc, nyxCompilerRule *rule) {
     }
     // Our end towards the child never blocks: writes wait in poll(2), bounded by the timeout.
     ::fcntl(toChild[1], F_SETFL, ::fcntl(toChild[1], F_GETFL) | O_NONBLOCK);
+    proc->stream = std::move(stream);
     proc->pid = pid;
     proc->toFd = toChild[1];
     proc->fromFd = fromChild[0];

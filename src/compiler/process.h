@@ -21,7 +21,7 @@
 //           A host that reaps its children itself (ECHILD) or ignores SIGCHLD is tolerated.
 //
 // Invariants of a process object p:
-//   p.pid > 0  <=>  p.running  <=>  p.toFd >= 3 && p.fromFd >= 3
+//   p.pid > 0  <=>  p.running  <=>  p.toFd >= 3 && p.fromFd >= 3 && p.stream != null
 //   p.inExchange  =>  p.running
 //   every object of the table has a distinct path; objects live from their first use to the end
 //   of the host process (a stopped object is started again on its next use), so the pointers
@@ -30,16 +30,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <sys/types.h>
 
 #include "compiler/compiler.h"
+#include "compiler/stream.h"
 
 struct nyxCompilerProc {
     std::string path;        // the compiler's hard path: the key of the table
     pid_t pid = -1;          // the child, -1 when none runs
     int toFd = -1;           // write end of the pipe to the compiler's standard input
     int fromFd = -1;         // read end of the pipe from the compiler's standard output
+    // The reader of fromFd, made at the start with the inactivity timeout of that moment, so that
+    // its buffer serves every exchange of the process; bytes left in it after an exchange are
+    // stale and dropped before the next one.
+    std::unique_ptr<nyxCompilerStream> stream;
     bool running = false;    // started and not yet seen dead or stopped
     bool inExchange = false; // an exchange is using the process (re-entry fails with 4)
     uint32_t startCount = 0; // successful starts, for tests and diagnostics
