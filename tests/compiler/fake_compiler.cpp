@@ -103,12 +103,13 @@ int main() {
     char *line = nullptr;
     size_t capacity = 0;
     ssize_t len;
-    while ((len = ::getline(&line, &capacity, stdin)) > 0) {
+    bool quit = false;
+    while (!quit && (len = ::getline(&line, &capacity, stdin)) > 0) {
         std::string text(line, size_t(len));
         appendTo(log, text);
         if (text == "#quit\n") {
-            if (ignoreQuit) continue;
-            return 0;
+            quit = !ignoreQuit;
+            continue;
         }
         if (text == "#reset\n" && mode == "flood") {
             std::string block = "#m\n";
@@ -117,11 +118,11 @@ int main() {
             send(block + "#endmsgs\n");
         }
         if (text.rfind("#view ", 0) != 0) continue;
-        if (mode == "die-after-view") return 0;
+        if (mode == "die-after-view") break;
         if (mode == "hang") stayForever();
         const std::string view = text.substr(6, text.size() - 7);
         send(answerFor(view, mode));
-        if (mode == "die-mid-stream") return 0;
+        if (mode == "die-mid-stream") break;
     }
     std::free(line);
     if (ignoreQuit) stayForever();

@@ -156,6 +156,8 @@ TEST(CompilerProcess, DeadCompilerIsReapedAndRestartedOnNextUse) {
     fakeEnvironment();
     nyxCompilerRule rule = fakeRule();
     ASSERT_EQ(nyxCompilerIntf::startCompiler(&rule, "unused"), 0);
+    ASSERT_TRUE(say(rule.proc, "#view x\n"));
+    EXPECT_EQ(answerLine(rule.proc), "#s 27");  // it counted its start by now
     const pid_t first = rule.proc->pid;
     ASSERT_EQ(::kill(first, SIGKILL), 0);
     for (int i = 0; i < 200 && children().zombies == 0; ++i) usleep(5000);
