@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cfidr.h"
 #include "compiler/process.h"
 #include "process_testutil.h"
 #include "utils/settings.h"
@@ -315,6 +316,28 @@ TEST(CompilerProcess, InactivityTimeoutComesFromTheEnvironment) {
     }
     setenv("NYX_COMPILER_TIMEOUT", "99999999999999", 1);
     EXPECT_EQ(nyxCompilerProcs::timeoutSeconds(), 2000000);
+}
+
+} // namespace
+
+namespace {
+
+TEST(CompilerProcess, ReleaseOfTheLibraryStopsEveryCompiler) {
+    fakeEnvironment();
+    cfidrErrorT e = 0;
+    cfidrPIInit(&e);
+    ASSERT_EQ(e, 0);
+    const std::string second = dir() + "/second";
+    ASSERT_EQ(symlink(FAKE_COMPILER_PATH, second.c_str()), 0);
+    nyxCompilerRule a = fakeRule("a"), b = fakeRule("b", second);
+    ASSERT_EQ(nyxCompilerIntf::startCompiler(&a, "unused"), 0);
+    ASSERT_EQ(nyxCompilerIntf::startCompiler(&b, "unused"), 0);
+    EXPECT_EQ(children().all, 2);
+    cfidrPIQuit(&e);
+    EXPECT_EQ(children().all, 0);
+    EXPECT_FALSE(a.proc->running);
+    EXPECT_FALSE(b.proc->running);
+    EXPECT_EQ(fakeLog(), "#quit\n#quit\n");
 }
 
 } // namespace
