@@ -6,6 +6,9 @@
 
 #include "cfidr.h"
 #include "compiler/netreader.h"
+#include "config/config.h"
+#include "nyxdr.h"
+#include "pi/pi.h"
 #include "compiler/process.h"
 #include "nyx_protocol.h"
 #include "process_testutil.h"
@@ -169,6 +172,32 @@ TEST_F(CompilerExchangeViews, StaleStatusAfterANetlistDoesNotReachTheNextAnswer)
     EXPECT_EQ(e, 0);
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_NE(said.find("NYX: 5 stale bytes from the compiler"), std::string::npos) << said;
+}
+
+TEST_F(CompilerExchangeViews, SetsAreMarkedAsTaboWhenTheRuleViewTypeNamesTaboOrZil) {
+    const std::pair<const char *, bool> cases[] = {
+        {"TaboNet", true}, {"net.zIl", true}, {"tabzil", true}, {"verilog", false}, {"tab_o", false}};
+    int n = 0;
+    for (const auto &[viewType, tabo] : cases) {
+        const std::string set = "S" + std::to_string(n++);
+        nyxproto::Writer w;
+        w.status(0);
+        w.messages({});
+        w.netlistFollows();
+        w.streamStart();
+        w.occPropSet(set, "L", "top", {}, {}, {});
+        w.streamEnd();
+        const std::string path = dir() + "/" + set + ".canned";
+        writeFile(path, w.bytes());
+        nyxCompilerRule none = fakeRule(viewType, "NONE");
+        cfidrErrorT e;
+        compile(none, "V", &e, path);
+        EXPECT_EQ(e, 27) << viewType;  // a set but no view
+        cfiOID cell = cfidrLibFindCellByName(cfidrPIOpenLib("L", cfidrUpdateMode, &e), "top", &e);
+        cfiOID found = nyxdrCellFindOccPropSetByName(cell, set.c_str(), &e);
+        ASSERT_EQ(e, 0) << viewType;
+        EXPECT_EQ(nyxpi::object<nyxOccPropSet>(found)->d_fromTabo, tabo) << viewType;
+    }
 }
 
 } // namespace
