@@ -121,6 +121,50 @@ public:
                                              cfidrErrorT *err);
 };
 
+// --- Processes (process.h, process.cpp) -------------------------------------------------------
+//
+// startCompiler (rule, dataPath):
+//   "NONE"     starts nothing: 0 when dataPath is a regular file that can be opened for reading,
+//              else 4. Nothing is kept: each exchange opens, reads and closes its data file.
+//   a program  the rule is attached to the process object of its compiler path (one process
+//              serves every rule naming that path); a running process is polled and, found dead,
+//              reaped and started again, once per call. A start that fails writes its message
+//              ("Unable to locate the TaboCompiler: %s", "Unable to locate "rsh"", "Error %d
+//              starting TaboCompiler: %s") and reports 4 with nothing running; the next call
+//              tries again. With option bit 0x100 and a host name on the rule the program is
+//              `rsh HOST 'PATH'` (rsh found on PATH, the path quoted for the remote shell; host
+//              names starting with "-" or holding blanks or control characters are refused), and
+//              the location map's path becomes the rule's set value when ZIL_LOCATION_MAP is set.
+// stopAllCompilers: every running process once: "#quit", both ends closed, up to 2 s for it to
+//   end, SIGTERM, up to 1 s more, SIGKILL; all reaped. The process objects stay (stopped), so
+//   the rules' pointers stay valid and the next use starts the compiler again.
+//
+// --- Exchange (exchange.cpp) ------------------------------------------------------------------
+//
+// compileNetlistView / compileEncapsulatedView (rule, dataPath, lib, cell, view, err): one
+// compilation; for "NONE" the answer is read from dataPath, otherwise from the rule's process
+// (started or restarted first when it does not run). Refused before a byte is written: names
+// that are null or hold control characters, an options line holding control characters, and
+// parameter names holding blanks (14); parameter values holding CR or LF (10). A compile request
+// reaching a compiler that is in an exchange already (from inside the reading of an answer)
+// fails with 4. The answer is read with expert mode pushed.
+//
+//   answer                                            netlist view    encapsulated view
+//   a view, read whole and found by getView           0, the view     0, the view
+//   status 0 and no view ("#nonetlist")               27              4
+//   status N != 0 and no view                         4               N when a known error
+//                                                                     code, else 4
+//   no status, or one that is not a 32-bit number     4               4
+//   end of data before the netlist or "#nonetlist",   4               4
+//   corrupt records, absurd length, timeout, I/O
+//
+// Known error codes: 0-53, 30001-30012, 31001-31014. Only a result of 0 returns a view. After
+// any failure of the last row the compiler is killed and reaped, so that nothing it still sends
+// reaches the next exchange; it starts again on its next use. The inactivity timeout of a
+// process (the longest wait for any byte of its answer, and for room to write the commands) is
+// NYX_COMPILER_TIMEOUT in seconds, read when the process starts: 300 when unset or not a number,
+// 0 for none. A data file of "NONE" is read without a timeout.
+
 // Start call of the session code: fills nyxLater.compilerRuleRank and nyxLater.stopCompilers.
 void nyxCompilerInstall();
 
