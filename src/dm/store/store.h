@@ -383,6 +383,16 @@ void useLibraryMapText(const std::string &text);
 // A path buffer of the ring holding path (valid until 24 more buffers were handed out).
 inline char *getPathBuf(const std::string &path) { return nyxDMPath::pathBuffer(path); }
 
+// The hard and the soft form of a path, in a path buffer of the ring. With the library map "."
+// (libraries are directories of the current directory) the path is returned as it is; otherwise
+// it goes through the location map, and the input is kept when that gives nothing. A result
+// starting with "/tmp_mnt/" (an automounter's staging directory) loses those first 8
+// characters. A null path gives "". Null only when memory ran out.
+char *getHardPath(const char *path);
+char *getSoftPath(const char *path);
+// Whether the library map is "." (read once, as every path request does).
+bool libraryMapIsCurrentDirectory();
+
 } // namespace nyxDMUtil
 
 // While one of these lives (or nyxIterNoReads is raised otherwise), the getters of libraries,
