@@ -37,6 +37,8 @@ nyx *startSession() {
     nyxViewIO::install();
     nyxConfigInstall();  // fills nyxLater.openSelectorSetFile, run by the library map step
     nyxdw::install();    // the drop of occurrence trees, for configurations going away
+    nyxEncapsulatedViewInstall();  // class 15 and the rows of encapsulated views
+    nyxEncViewIO::install();       // their stored form
     // The global state: lists, heap system, global heap.
     nyx *state = nyx::create();
     if (state == nullptr) return nullptr;
