@@ -25,6 +25,7 @@
 //
 // The file is hostile input: every read is bounded, counts are bounded by the bytes left, nesting
 // by nyxPropMaxNesting, and a file larger than kMaxFile is refused.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -39,7 +40,12 @@ namespace {
 
 using namespace nyxViewFile;
 
-constexpr size_t kMaxFile = size_t{16} << 20;
+// The largest file: the writer never writes a larger one (the save fails and leaves the file as
+// it was), and the reader refuses one as damaged.
+constexpr size_t kMaxFile = size_t{64} << 20;
+// A dictionary names at most 0xFFFF ids: with its record word, count and closing mark it is
+// among the last kTailValues values of a file.
+constexpr size_t kTailValues = 3 * size_t{0xFFFF} + 3;
 
 void *scratchAlloc(void *context, size_t bytes) {
     auto *buffer = static_cast<std::string *>(context);
@@ -85,7 +91,7 @@ public:
             return false;
         }
         d_out.putInt(kClosingMark);
-        return d_out.ok();
+        return d_out.ok() && d_out.offset() <= kMaxFile;
     }
 
 private:
@@ -247,26 +253,31 @@ private:
         return d_in.atEnd() || corrupt();
     }
 
-    // The offset of the dictionary record: the values from `from` on are stepped over once, and
-    // the tail "12, m, m triples, 81" with the smallest fitting m is taken.
+    // The offset of the dictionary record: the values from `from` on are stepped over once
+    // (keeping where the last kTailValues start), and the tail "12, m, m triples, 81" with the
+    // smallest fitting m is taken.
     bool findDictionary(size_t from, size_t &at) {
-        std::vector<uint32_t> starts;
-        for (size_t pos = from; pos < d_size;) {
+        // Every value takes a byte at least.
+        std::vector<uint32_t> tail(std::min(kTailValues, d_size - from));
+        const size_t ring = tail.size();
+        size_t count = 0;
+        for (size_t pos = from; pos < d_size; ++count) {
             const size_t n = valueLength(d_bytes, d_size, pos);
             if (n == 0) return corrupt();
-            starts.push_back(static_cast<uint32_t>(pos));
+            tail[count % ring] = static_cast<uint32_t>(pos);
             pos += n;
         }
+        const size_t kept = std::min(count, ring);
+        // The start of the value k places before the closing mark.
+        auto before = [&](size_t k) { return tail[(count - 1 - k) % ring]; };
         int32_t v = 0;
-        if (starts.size() < 3 || !intAt(d_bytes, d_size, starts.back(), v) || v != kClosingMark) return corrupt();
-        const size_t closing = starts.size() - 1;
-        for (size_t m = 0; 3 * m + 2 <= closing; ++m) {
-            const size_t head = closing - 2 - 3 * m;
-            int32_t word = 0, count = 0;
-            if (intAt(d_bytes, d_size, starts[head], word) && word == recordWord(kDictionary, 0) &&
-                intAt(d_bytes, d_size, starts[head + 1], count) && count >= 0 &&
-                static_cast<size_t>(count) == m) {
-                at = starts[head];
+        if (kept < 3 || !intAt(d_bytes, d_size, before(0), v) || v != kClosingMark) return corrupt();
+        for (size_t m = 0; 3 * m + 3 <= kept; ++m) {
+            int32_t word = 0, entries = 0;
+            if (intAt(d_bytes, d_size, before(3 * m + 2), word) && word == recordWord(kDictionary, 0) &&
+                intAt(d_bytes, d_size, before(3 * m + 1), entries) && entries >= 0 &&
+                static_cast<size_t>(entries) == m) {
+                at = before(3 * m + 2);
                 return true;
             }
         }
@@ -384,8 +395,9 @@ bool encode(nyxEncapsulatedView *view, nyxTagSink &sink, cfidrErrorT *err) {
 }
 
 void decode(nyxEncapsulatedView *view, const std::string &data, cfidrErrorT *err) {
-    // Stored data is taken without argument checks, as a read of the data model takes it.
-    if (!nyx::pushExpertMode()) return (void)(*err = cfidrErrInternal);
+    // No file the writer makes is larger; stored data is taken without argument checks, as a
+    // read of the data model takes it.
+    if (data.size() > kMaxFile || !nyx::pushExpertMode()) return (void)(*err = cfidrErrInternal);
     EncViewReader reader(view, data);
     const cfidrErrorT code = reader.run();
     if (code != 0) view->emptyStored();

@@ -85,8 +85,9 @@ namespace nyxEncViewIO {
 // Installs read and write into the type-table rows of encapsulated views.
 void install();
 
-// The row operations: write the view's file (4 when it cannot be written or a count exceeds
-// what the format holds), read a listed view.
+// The row operations: write the view's file (4 when it cannot be written, a count exceeds what
+// the format holds, or the file would exceed 64 MiB, the most a reader takes), read a listed
+// view.
 void write(nyxDMObj *view, const char *path, cfidrErrorT *err);
 void read(nyxDMObj *view, const char *path, cfidrErrorT *err);
 

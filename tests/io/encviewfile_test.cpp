@@ -7,6 +7,7 @@
 #include "cfidr.h"
 #include "io/io.h"
 #include "pi/pi.h"
+#include "utils/fileio.h"
 
 namespace {
 
@@ -121,4 +122,18 @@ TEST_F(EncViewFile, DamagedOrHostileDataIsRefusedAndLeavesTheViewEmpty) {
     };
     for (const std::string &data : bad) EXPECT_EQ(decode(data), cfidrErrInternal) << testing::PrintToString(data);
     testing::internal::GetCapturedStderr();
+}
+
+TEST_F(EncViewFile, FileLargerThanTheReaderTakesIsNeverWritten) {
+    nyxEncapsulatedView *view = make("big", "t", "k");
+    cfiOID id = nyxpi::handOut(view, nyxCodeEncapsulatedView, &e);
+    cfidrPropSetStringValue(cfidrObjectCreateProp(id, "s", &e), std::string(size_t{64} << 20, 'x').c_str(), &e);
+    ASSERT_EQ(e, 0);
+    nyxMemorySink sink;
+    cfidrErrorT err = 0;
+    EXPECT_FALSE(nyxEncViewIO::encode(view, sink, &err));
+    EXPECT_EQ(err, cfidrErrInternal);
+    cfidrViewSave(id, &e);
+    EXPECT_EQ(e, cfidrErrInternal);
+    EXPECT_FALSE(nyxFileIO::isFile(std::string(view->pathnameObj()) + ".nyxEncapsulatedView"));
 }
