@@ -401,8 +401,9 @@ NYX_API cfiOID cfidrPIOpenView(const char *lib, const char *cell, const char *vi
  * are skipped in trusted data mode. */
 NYX_API cfiOID cfidrCellCreateNetlistView(cfiOID cell, const char *name, cfidrErrorT *err);
 
-/* Returns the view type: "CFIDR_NETLISTVIEW" for a created view. Errors: 16/15 (15 also for views
- * that are not netlist views), 27 (the view's stored form cannot be read); result "". */
+/* Returns the view type: "CFIDR_NETLISTVIEW" for a created netlist view, the type given at
+ * creation for an encapsulated view. Errors: 16/15, 27/4 (the view's stored form cannot be read);
+ * result "". */
 NYX_API const char *cfidrViewGetViewType(cfiOID view, cfidrErrorT *err);
 
 /* Returns the cell that owns a view. Errors: 16/15; result null. */
@@ -684,6 +685,36 @@ NYX_API void cfidrSelectorSetSave(cfiOID set, cfidrErrorT *err);
 /* Drops a set from the session and memory without saving; its file stays. The identifiers of the
  * set, its selectors and every property on them become unusable. Errors: 16/15. */
 NYX_API void cfidrSelectorSetPurge(cfiOID set, cfidrErrorT *err);
+
+/* ==== Encapsulated views ==================================================================== */
+
+/* An encapsulated view (class 15) stands for a view that another tool keeps: the library knows it
+ * by name, view type and key only, and it may carry properties. It is listed among its cell's
+ * views (cfidrCellGetViews, cfidrCellFindViewByName and cfidrPIOpenView hand it out with type 15)
+ * and stored in the file "<name>.nyxEncapsulatedView" of the cell's directory, read on first use.
+ * The view functions take it: cfidrViewGetViewType, cfidrViewGetOwner, cfidrViewSave (writes it
+ * when changed: after creation or any edit of it or its properties) and cfidrViewPurge; so do
+ * cfidrObjectDestroy (removes its file; 42 when the library is open for read only),
+ * cfidrNamedObjectGetName and the property functions (its properties are read-only exactly when
+ * its library is). cfidrNamedObjectSetName refuses it with 36. A view whose file cannot be read
+ * reports that read's error (27, 4) on every use that needs its contents, and its file is never
+ * overwritten by a save. */
+
+/* Creates an encapsulated view in a cell, open for update and changed, so that the save of the
+ * view, its cell or its library writes it. A tab in the name is stored as "/", a newline as ".".
+ * The cell is read first when it was not. Errors, in this order: 16/15 (cell), 42 (the library is
+ * open for read only), 14 (name null or invalid, or too long for a file name), 21 (view type null
+ * or "CFIDR_NETLISTVIEW"), 43 (key null), 26 (the cell has a view of that name, letter case
+ * ignored, or an encapsulated view of that name is stored in the cell's directory), 4; result
+ * null. Trusted data mode skips 42, the name rule and both 26. */
+NYX_API cfiOID cfidrCellCreateEncapsulatedView(cfiOID cell, const char *name, const char *viewType,
+                                               const char *key, cfidrErrorT *err);
+
+/* Returns the key of an encapsulated view, read from its file first when it was not. Unlike other
+ * functions returning strings, it returns "CFIDR_UNDEFINED_KEY" (not "") on every error: 16
+ * (unusable), 15 (not an encapsulated view, in every mode), 27/4 (its file cannot be read). The
+ * returned string lives as any returned string. */
+NYX_API const char *cfidrEncapsulatedViewGetKey(cfiOID view, cfidrErrorT *err);
 
 #ifdef __cplusplus
 }

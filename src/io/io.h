@@ -68,3 +68,32 @@ bool headerBytesName(const void *data, size_t size, int32_t code);
 bool readViewType(const char *path, std::string &type);
 
 } // namespace nyxViewIO
+
+// The encapsulated view file
+// --------------------------
+// An encapsulated view is stored in "<view path>.nyxEncapsulatedView" (or "<view path>.nyx" for
+// one listed from the older form): the header of the view file with kind 'E', its name, view
+// type and key, its properties and the dictionary of their names (layout beside the reader and
+// writer in encviewfile.cpp). Written through the durable replacement of the file layer; read
+// whole, as hostile input, on first use. Read codes: 27 the file cannot be opened or read; 4 the
+// marker, format version (above 0) or kind ('E') is wrong, the data is cut short or corrupt
+// (reported on the standard error stream as "I/O Error while reading view data."), the file is
+// larger than any the writer makes, or memory ran out. As for netlist views, the reader reports
+// the error and the data model empties the view and marks it failed.
+namespace nyxEncViewIO {
+
+// Installs read and write into the type-table rows of encapsulated views.
+void install();
+
+// The row operations: write the view's file (4 when it cannot be written, a count exceeds what
+// the format holds, or the file would exceed 64 MiB, the most a reader takes), read a listed
+// view.
+void write(nyxDMObj *view, const char *path, cfidrErrorT *err);
+void read(nyxDMObj *view, const char *path, cfidrErrorT *err);
+
+// The same two over memory, for tests and the fuzz target. decode fills a view that holds
+// nothing yet, in expert mode, and on failure empties it as the data model does.
+bool encode(nyxEncapsulatedView *view, nyxTagSink &sink, cfidrErrorT *err);
+void decode(nyxEncapsulatedView *view, const std::string &data, cfidrErrorT *err);
+
+} // namespace nyxEncViewIO

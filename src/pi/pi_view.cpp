@@ -1,5 +1,5 @@
-// Exported functions of netlist views: creation in a cell, type, owner, save, purge, and the
-// view's nets by name, position and iteration.
+// Exported functions of views: creation of netlist views in a cell; type, owner, save and purge of
+// netlist and encapsulated views; and a netlist view's nets by name, position and iteration.
 #include <cstring>
 
 #include "dm/netlist/netlist.h"
@@ -12,14 +12,17 @@ using nyxpi::kNullOID;
 namespace {
 
 nyxNetlistView *asView(cfiOID id) { return nyxpi::object<nyxNetlistView>(id); }
+nyxEncapsulatedView *asEncView(cfiOID id) { return nyxpi::object<nyxEncapsulatedView>(id); }
 
-// Views of other kinds than netlist views have no operations here yet.
-bool netlistView(cfiOID view, cfidrErrorT *e) {
-    if (!checkArg(view, nyxCodeView, e)) return false;
-    if (!nyxpi::trusted() && nyxpi::classCode(view.tag) != nyxCodeNetlistView) {
-        return fail(e, cfidrErrWrongType), false;
-    }
-    return true;
+// A view argument: its class code, 14 for a netlist view and 15 for an encapsulated view (in
+// trusted program mode an identifier of another class is taken as a netlist view); 0 after the
+// error is stored.
+int32_t viewArg(cfiOID view, cfidrErrorT *e) {
+    if (!checkArg(view, nyxCodeView, e)) return 0;
+    const int32_t code = nyxpi::classCode(view.tag);
+    if (code == nyxCodeEncapsulatedView) return code;
+    if (!nyxpi::trusted() && code != nyxCodeNetlistView) return fail(e, cfidrErrWrongType), 0;
+    return nyxCodeNetlistView;
 }
 
 } // namespace
@@ -71,32 +74,45 @@ NYX_API cfiOID cfidrCellCreateNetlistView(cfiOID cell, const char *name, cfidrEr
 
 NYX_API const char *cfidrViewGetViewType(cfiOID view, cfidrErrorT *err) {
     return nyxpi::guard(err, "", [&](cfidrErrorT *e) -> const char * {
-        if (!netlistView(view, e)) return "";
-        if (!nyxNetlistView::load(asView(view), e)) return "";
+        const int32_t code = viewArg(view, e);
+        if (code == nyxCodeEncapsulatedView) {
+            if (!nyxEncapsulatedView::load(asEncView(view), e)) return "";
+            return nyxpi::returnString(nyxEncapsulatedView::getViewType(asEncView(view)), e);
+        }
+        if (code == 0 || !nyxNetlistView::load(asView(view), e)) return "";
         return nyxpi::returnString(nyxNetlistView::getViewType(asView(view)), e);
     });
 }
 
 NYX_API cfiOID cfidrViewGetOwner(cfiOID view, cfidrErrorT *err) {
     return nyxpi::guard(err, kNullOID, [&](cfidrErrorT *e) {
-        if (!netlistView(view, e)) return kNullOID;
-        return nyxpi::handOut(asView(view)->owner(), nyxCodeCell, e);
+        const int32_t code = viewArg(view, e);
+        if (code == 0) return kNullOID;
+        nyxCell *cell = code == nyxCodeEncapsulatedView ? asEncView(view)->owner() : asView(view)->owner();
+        return nyxpi::handOut(cell, nyxCodeCell, e);
     });
 }
 
 NYX_API void cfidrViewSave(cfiOID view, cfidrErrorT *err) {
     nyxpi::guardVoid(err, [&](cfidrErrorT *e) {
-        if (!netlistView(view, e)) return;
-        nyxNetlistView::save(asView(view), e);
+        const int32_t code = viewArg(view, e);
+        if (code == nyxCodeEncapsulatedView) return nyxEncapsulatedView::save(asEncView(view), e);
+        if (code != 0) nyxNetlistView::save(asView(view), e);
     });
 }
 
 NYX_API void cfidrViewPurge(cfiOID view, cfidrErrorT *err) {
     nyxpi::guardVoid(err, [&](cfidrErrorT *e) {
-        if (!netlistView(view, e)) return;
+        const int32_t code = viewArg(view, e);
+        if (code == 0) return;
+        void *obj = nyxpi::address(view.object);
         nyxpi::Withdrawal withdrawal;
-        if (!withdrawal.collect(asView(view), nyxCodeNetlistView, 0, e)) return;
-        nyxNetlistView::purge(asView(view), e);
+        if (!withdrawal.collect(obj, code, 0, e)) return;
+        if (code == nyxCodeEncapsulatedView) {
+            nyxEncapsulatedView::purge(asEncView(view), e);
+        } else {
+            nyxNetlistView::purge(asView(view), e);
+        }
         if (*e == 0) withdrawal.commit();
     });
 }

@@ -40,6 +40,8 @@ nyx *startSession() {
     nyxdw::install();    // the drop of occurrence trees, for configurations going away
     nyxCompilerInstall();  // the cell read's rule rank, the release of compilers and rules
     nyxCompilerPurgeHook = purgeViewWithdrawing;  // a compiled view replaced by a later record
+    nyxEncapsulatedViewInstall();  // class 15 and the rows of encapsulated views
+    nyxEncViewIO::install();       // their stored form
     // The global state: lists, heap system, global heap.
     nyx *state = nyx::create();
     if (state == nullptr) return nullptr;

@@ -29,6 +29,11 @@ public:
     static uint32_t sessionFlags;
     static constexpr uint32_t kTrustedProgram = 1;
     static constexpr uint32_t kTrustedData = 2;
+    // Bit 2, the replace flag: while it is set, a creation that would refuse an object because
+    // one of that name exists (in memory or on disk) makes or takes it instead. Set by the
+    // library itself around registrations of compiled views (nyx::ReplaceScope), never by a
+    // caller; expert mode leaves it alone.
+    static constexpr uint32_t kReplace = 4;
     // Counter of null iterators: starts at 1; each new null iterator adds 2 and is the new
     // value (3, 5, 7, ...), odd and so never the address of a real iterator.
     static uintptr_t nullIterator;
@@ -40,6 +45,19 @@ public:
 
     static bool trustedProgram() { return (sessionFlags & kTrustedProgram) != 0; }
     static bool trustedData() { return (sessionFlags & kTrustedData) != 0; }
+    static bool replaceMode() { return (sessionFlags & kReplace) != 0; }
+
+    // Sets the replace flag for its lifetime and restores its previous state afterwards.
+    class ReplaceScope {
+    public:
+        ReplaceScope() : d_was(sessionFlags & kReplace) { sessionFlags |= kReplace; }
+        ~ReplaceScope() { sessionFlags = (sessionFlags & ~kReplace) | d_was; }
+        ReplaceScope(const ReplaceScope &) = delete;
+        ReplaceScope &operator=(const ReplaceScope &) = delete;
+
+    private:
+        uint32_t d_was;
+    };
 
     // Makes the bare global state when none exists (the lists, the heap system and the global
     // heap) and returns it; null when memory ran out. The session code starts the subsystems on

@@ -135,6 +135,42 @@ char *getPathname(const char *lib, const char *cell, const char *view) {
     return out;
 }
 
+bool libraryMapIsCurrentDirectory() {
+    readMapOnce();
+    return g_mode == MapMode::CurrentDirectory;
+}
+
+namespace {
+
+// An automounter's staging prefix: "/tmp_mnt/x" is reached as "/x".
+std::string withoutTmpMnt(std::string path) {
+    constexpr char kTmpMnt[] = "/tmp_mnt/";
+    if (path.compare(0, sizeof kTmpMnt - 1, kTmpMnt) == 0) path.erase(0, sizeof kTmpMnt - 2);
+    return path;
+}
+
+// A hard path converted to a soft path; the path itself when the location map gives nothing.
+std::string softPath(const std::string &path) {
+    if (path.size() >= kLocMapPathMax - 1) return path;
+    char buf[kLocMapPathMax];
+    const char *soft = nyxLocMapHardToSoft(path.c_str(), buf, sizeof buf);
+    return soft != nullptr && *soft != '\0' ? std::string(soft) : path;
+}
+
+} // namespace
+
+char *getHardPath(const char *path) {
+    if (path == nullptr) return getPathBuf(std::string());
+    if (libraryMapIsCurrentDirectory()) return getPathBuf(path);
+    return getPathBuf(withoutTmpMnt(hardPath(path)));
+}
+
+char *getSoftPath(const char *path) {
+    if (path == nullptr) return getPathBuf(std::string());
+    if (libraryMapIsCurrentDirectory()) return getPathBuf(path);
+    return getPathBuf(withoutTmpMnt(softPath(path)));
+}
+
 void resetLibraryMap() {
     g_mode = MapMode::Unread;
     g_rules.clear();

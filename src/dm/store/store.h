@@ -383,6 +383,16 @@ void useLibraryMapText(const std::string &text);
 // A path buffer of the ring holding path (valid until 24 more buffers were handed out).
 inline char *getPathBuf(const std::string &path) { return nyxDMPath::pathBuffer(path); }
 
+// The hard and the soft form of a path, in a path buffer of the ring. With the library map "."
+// (libraries are directories of the current directory) the path is returned as it is; otherwise
+// it goes through the location map, and the input is kept when that gives nothing. A result
+// starting with "/tmp_mnt/" (an automounter's staging directory) loses those first 8
+// characters. A null path gives "".
+char *getHardPath(const char *path);
+char *getSoftPath(const char *path);
+// Whether the library map is "." (read once, as every path request does).
+bool libraryMapIsCurrentDirectory();
+
 } // namespace nyxDMUtil
 
 // While one of these lives (or nyxIterNoReads is raised otherwise), the getters of libraries,
@@ -435,3 +445,102 @@ struct nyxLaterSteps {
     void (*storedObjectGoing)(nyxDMObj *obj);
 };
 extern nyxLaterSteps nyxLater;
+
+// --- Encapsulated views ------------------------------------------------------------------------
+//
+// An encapsulated view stands for a view that another tool keeps: the library knows it by name,
+// view type and key only, and it carries properties. It lives in its cell's view list tagged as
+// class 15 (bit 0 of the entry set), its strings and properties on the library-and-cell heap, and
+// it is stored in "<view path>.nyxEncapsulatedView" (or "<view path>.nyx" for one listed from
+// the older form), written and read by the stored form of io/encviewfile.cpp through its row.
+// Its properties, and the view itself, are read-only exactly when its library is.
+//
+// Invariants:
+//   while the view lives, its cell's view list holds (address | 1) exactly once
+//   d_changed == 1 from creation, and from every edit (type, key, any property on it or on its
+//     properties), until a save has put its file in place
+//   a listed view not read yet has an empty type and key and no properties (loaded() == false)
+class nyxEncapsulatedView final : public nyxDMObj {
+public:
+    // The key returned when none can be: by cfidrEncapsulatedViewGetKey on any error.
+    static constexpr const char *kUndefinedKey = "CFIDR_UNDEFINED_KEY";
+
+    // Makes an encapsulated view of `cell` named `name` (tabs become "/", newlines ".") and
+    // appends it to the cell's view list. `created`: a new view (loaded, changed); otherwise a
+    // view listed from the cell directory, read on first use. Null after 4.
+    static nyxEncapsulatedView *construct(nyxCell *cell, const char *name, cfidrAccessModeT mode,
+                                          bool created, cfidrErrorT *err);
+    // The construct operation of the type-table rows of encapsulated views.
+    static nyxDMObj *constructStored(nyxCell *cell, const char *name, int32_t row, cfidrErrorT *err);
+
+    // The checked creation. The cell is read when it is not yet (a cell directory that cannot be
+    // listed is no obstacle); then, unless the replace flag is set: 42 read-only library, 14 bad
+    // name (or one too long for a file name), 21 view type null or "CFIDR_NETLISTVIEW", 43 key
+    // null, 26 a view of the cell with that name ignoring case, 26 an encapsulated view of that
+    // name stored in the cell's directory; 4 out of memory. Trusted data mode skips 42, the name
+    // rule and the two 26. With the replace flag set, only a null name (14), type (21) or key
+    // (43) is refused; an encapsulated view of that name that the cell lists is taken (read
+    // first, its type and key replaced, its properties kept) and a netlist view of that name
+    // still gives 26: a view is never listed twice, nor another kind dropped. The new view is in
+    // update mode, loaded and changed, so that the save of its cell or library writes it.
+    static nyxEncapsulatedView *create(nyxCell *cell, const char *name, const char *viewType,
+                                       const char *key, cfidrErrorT *err);
+
+    const char *pathnameObj() override;
+    const char *nameObj() const override { return d_name.getString(); }
+    void deleteObj() override;
+    // Writes the file when the view is loaded, read whole and changed.
+    void saveObj(cfidrErrorT *err) override;
+    void destroyObj(cfidrErrorT *err) override;
+    // The view as if never read: properties gone, type and key empty, unchanged.
+    void emptyStored() override;
+
+    // Reads a listed view through nyxDMObj::openObj; false with the read's error (27 no file,
+    // 4 damaged). A row without a reader leaves the view unread: 27.
+    static bool load(nyxEncapsulatedView *view, cfidrErrorT *err);
+
+    static const char *getViewType(const nyxEncapsulatedView *view) { return view->d_viewType.getString(); }
+    static const char *getKey(const nyxEncapsulatedView *view) { return view->d_key.getString(); }
+    nyxCell *owner() const { return d_owner; }
+    bool changed() const { return d_changed != 0; }
+
+    // Builders for the stored form's reader and for compilers: no checks and no load.
+    // setFields stores type and key (false when memory ran out). buildProp makes a new property
+    // named `name` on the view's own list: {list, 13, index}, a null ref when memory ran out;
+    // its value is set with the setters of prop.h (in expert mode, as for any reader). Both mark
+    // the view changed; readFinished ends a successful read, after which it is unchanged.
+    static bool setFields(nyxEncapsulatedView *view, const char *viewType, const char *key);
+    static nyxObjRef buildProp(nyxEncapsulatedView *view, const char *name);
+    static void readFinished(nyxEncapsulatedView *view) { view->d_changed = 0; }
+    // Who owns the view's properties (read-only with the library).
+    static nyxPropOwner propOwner(nyxEncapsulatedView *view);
+
+    // Operations behind the interface. save reads a listed view first (its read error refuses
+    // the save and leaves the file as it is) and writes the file. purge drops the view from
+    // memory; one stored on disk stays listed, unread. destroy removes its files (42 read-only
+    // library). remove deletes the files of a view by path (missing files are no error; 4).
+    static void save(nyxEncapsulatedView *view, cfidrErrorT *err);
+    static void purge(nyxEncapsulatedView *view, cfidrErrorT *err);
+    static void destroy(nyxEncapsulatedView *view, cfidrErrorT *err);
+    static void remove(const char *path, cfidrErrorT *err);
+
+    // The cell's view list entry of a view (the address tagged as class 15).
+    void *listEntry() { return reinterpret_cast<void *>(reinterpret_cast<uintptr_t>(this) | 1); }
+
+private:
+    nyxEncapsulatedView(nyxCell *cell, cfidrAccessModeT mode);
+    ~nyxEncapsulatedView() override;
+    static void edited(void *owner, uint32_t member, int32_t code);
+    friend void nyxEncapsulatedViewInstall();
+
+    nyxCell *d_owner;
+    nyxVarString d_name;
+    nyxVarString d_viewType;
+    nyxVarString d_key;
+    int32_t d_changed = 0;
+};
+
+// Installs the class row of encapsulated views (class 15), the edit bookkeeping of their
+// properties, and the construct and remove operations of their type-table rows. The stored
+// form's read and write come from io (nyxEncViewIO::install).
+void nyxEncapsulatedViewInstall();
