@@ -153,7 +153,10 @@ TEST_F(EncView, DamagedFileIsReportedAndNeverReplacedBySave) {
     cell = cfidrLibFindCellByName(cfidrPIOpenLib("elib", cfidrUpdateMode, &e), "ecell", &e);
     testing::internal::CaptureStderr();
     EXPECT_CODE(cfidrCellFindViewByName(cell, "cut", &e), cfidrErrInternal);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "I/O Error while reading view data.\n");
+    // (The cell read before it may report that there is no compiler rules file.)
+    const std::string said = testing::internal::GetCapturedStderr();
+    const std::string ioError = "I/O Error while reading view data.\n";
+    EXPECT_TRUE(said.size() >= ioError.size() && said.compare(said.size() - ioError.size(), ioError.size(), ioError) == 0) << said;
     EXPECT_CODE(cfidrCellFindViewByName(cell, "alien", &e), cfidrErrInternal);
     // Trusted program mode hands the views out unread; their save reads them and refuses.
     nyxtest::setTrustedModes(true, false);
