@@ -10,6 +10,8 @@
 #include "config/config.h"
 #include "dm/netlist/netlist.h"
 
+void (*nyxCompilerPurgeHook)(nyxDMObj *obj, int32_t code, cfidrErrorT *err) = nullptr;
+
 namespace {
 
 // Value types a property record may carry: 0 (none) and 4 (deleted) without a value.

@@ -98,8 +98,8 @@ private:
 };
 
 // The interface frame's purge of a stored object of class `code` (a netlist view) that also
-// withdraws the identifiers handed out for it and its contents (defined with the frame's
-// functions of compiled objects). Null: the object is purged and nothing is withdrawn.
+// withdraws the identifiers handed out for it and its contents; the session code installs it.
+// Null: the object is purged and nothing is withdrawn.
 extern void (*nyxCompilerPurgeHook)(nyxDMObj *obj, int32_t code, cfidrErrorT *err);
 
 #define NYX_COMPILER_CORRUPT() corruptAt(__FILE__, __LINE__)

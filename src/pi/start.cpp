@@ -8,6 +8,7 @@
 // (see dm/prop/prop.h). A start call that fills nyxLater comes before the first step that runs
 // that entry (the selector-set files: before the library map).
 #include "compiler/compiler.h"
+#include "compiler/netreader.h"
 #include "config/config.h"
 #include "dm/netlist/netlist.h"
 #include "dm/store/store.h"
@@ -29,6 +30,16 @@ template <class F> void releaseStep(F &&step) noexcept {
     }
 }
 
+// The compiler reader's purge of a compiled view that a record replaces: the identifiers handed
+// out for the view and its contents are withdrawn with it.
+void purgeCompiledView(nyxDMObj *obj, int32_t code, cfidrErrorT *err) {
+    if (code != nyxCodeNetlistView) return (void)(*err = cfidrErrInternal);
+    Withdrawal withdrawal;
+    if (!withdrawal.collect(obj, code, 0, err)) return;
+    nyxNetlistView::purge(static_cast<nyxNetlistView *>(obj), err);
+    if (*err == 0) withdrawal.commit();
+}
+
 } // namespace
 
 nyx *startSession() {
@@ -39,6 +50,7 @@ nyx *startSession() {
     nyxConfigInstall();  // fills nyxLater.openSelectorSetFile, run by the library map step
     nyxdw::install();    // the drop of occurrence trees, for configurations going away
     nyxCompilerInstall();  // the cell read's rule rank, the release of compilers and rules
+    nyxCompilerPurgeHook = purgeCompiledView;  // views that compiler records replace
     // The global state: lists, heap system, global heap.
     nyx *state = nyx::create();
     if (state == nullptr) return nullptr;
