@@ -5,14 +5,6 @@
 
 namespace nyxvc {
 
-CellIface &CellTable::add(std::string_view name, CellIface::Source source) {
-    index_.insert(name, static_cast<uint32_t>(cells_.size()));
-    cells_.emplace_back();
-    cells_.back().name = name;
-    cells_.back().source = source;
-    return cells_.back();
-}
-
 void CellTable::fromModule(CellIface &cell, const Module &m) {
     for (uint32_t s : m.ports) {
         const Symbol &sym = m.symbols[s];
@@ -30,20 +22,14 @@ void CellTable::fromModule(CellIface &cell, const Module &m) {
 }
 
 bool CellTable::build(const Design &design, const Design *stubs, std::string_view file, Diagnostics &diag) {
-    cells_.clear();
-    index_.clear();
-    for (const Module &m : design.modules) {
-        CellIface &cell = add(m.name, CellIface::Defined);
-        cell.module = &m;
-        fromModule(cell, m);
-    }
-    for (const Module &m : design.modules) {
-        for (const Instance &inst : m.instances) {
-            if (index_.find(inst.cell) != NameTable::kEmpty) continue;
-            const Module *stub = stubs != nullptr ? stubs->find(inst.cell) : nullptr;
-            if (stub == nullptr) continue;
-            fromModule(add(inst.cell, CellIface::Stub), *stub);
-        }
+    cells_.assign(design.cellNames.size(), CellIface());
+    for (uint32_t c = 0; c < cells_.size(); ++c) {
+        CellIface &cell = cells_[c];
+        cell.name = design.cellNames[c];
+        cell.module = design.find(cell.name);
+        const Module *stub = stubs != nullptr && cell.module == nullptr ? stubs->find(cell.name) : nullptr;
+        cell.source = cell.module != nullptr ? CellIface::Defined : stub != nullptr ? CellIface::Stub : CellIface::Inferred;
+        if (cell.source != CellIface::Inferred) fromModule(cell, cell.module != nullptr ? *cell.module : *stub);
     }
     return infer(design, file, diag);
 }
@@ -68,18 +54,17 @@ static uint64_t runWidth(const Module &m, uint32_t begin, uint32_t count) {
 // Cells neither defined nor stubbed: ports in order of first use by name, each as wide as its
 // widest connection, direction unknown.
 bool CellTable::infer(const Design &design, std::string_view file, Diagnostics &diag) {
-    const size_t firstInferred = cells_.size();
+    std::vector<uint8_t> warned(cells_.size(), 0);
     for (const Module &m : design.modules) {
         for (const Instance &inst : m.instances) {
-            uint32_t c = index_.find(inst.cell);
-            if (c == NameTable::kEmpty) {
-                c = static_cast<uint32_t>(cells_.size());
-                add(inst.cell, CellIface::Inferred);
+            CellIface &cell = cells_[inst.cellId];
+            if (cell.source != CellIface::Inferred) continue;
+            if (!warned[inst.cellId]) {
+                warned[inst.cellId] = 1;
                 diag.warning(file, inst.line, "cell " + std::string(inst.cell) +
                                                   " is not defined; its ports are taken from its named connections");
             }
-            CellIface &cell = cells_[c];
-            if (cell.source != CellIface::Inferred || inst.positional) continue;
+            if (inst.positional) continue;
             for (uint32_t k = inst.connBegin; k < inst.connBegin + inst.connCount; ++k) {
                 const Conn &conn = m.conns[k];
                 const uint64_t w = std::max<uint64_t>(1, runWidth(m, conn.itemBegin, conn.itemCount));
@@ -102,7 +87,8 @@ bool CellTable::infer(const Design &design, std::string_view file, Diagnostics &
             }
         }
     }
-    for (size_t c = firstInferred; c < cells_.size(); ++c) {
+    for (size_t c = 0; c < cells_.size(); ++c) {
+        if (cells_[c].source != CellIface::Inferred) continue;
         for (PortShape &p : cells_[c].ports) {
             p.offset = cells_[c].width;
             cells_[c].width += p.width();
@@ -119,6 +105,7 @@ struct OrderWalk {
     Diagnostics &diag;
     std::vector<uint8_t> state;  // 0 unseen, 1 on the path, 2 done
     std::vector<const Module *> &order;
+    std::vector<uint32_t> cellModule;  // by cell id: the module of that name, or kEmpty
 
     // Iterative depth-first walk: deep hierarchies must not exhaust the stack.
     bool run(uint32_t top) {
@@ -138,7 +125,7 @@ struct OrderWalk {
                 continue;
             }
             const Instance &inst = m.instances[f.next++];
-            const uint32_t child = design.moduleIndex.find(inst.cell);
+            const uint32_t child = cellModule[inst.cellId];
             if (child == NameTable::kEmpty || state[child] == 2) continue;
             if (state[child] == 1) {
                 diag.error(file, inst.line, "module " + std::string(inst.cell) + " instantiates itself through " +
@@ -174,7 +161,9 @@ bool moduleOrder(const Design &design, std::string_view top, std::string_view fi
         return false;
     }
     order.clear();
-    OrderWalk walk{design, file, diag, std::vector<uint8_t>(design.modules.size(), 0), order};
+    OrderWalk walk{design, file, diag, std::vector<uint8_t>(design.modules.size(), 0), order, {}};
+    walk.cellModule.reserve(design.cellNames.size());
+    for (std::string_view name : design.cellNames) walk.cellModule.push_back(design.moduleIndex.find(name));
     return walk.run(t);
 }
 

@@ -40,7 +40,7 @@ private:
     bool connectOne(uint32_t index, const CellIface &cell, int32_t arrayIndex, uint32_t arrayCount,
                     uint32_t arrayPos);
     bool collidesWithArray(const NameTable &names, const Instance &inst);
-    uint32_t footprintOf(const CellIface &cell);
+    uint32_t footprintOf(uint32_t cellId);
     bool resolveProps(const Instance &inst, const CellIface &cell, ElabInstance &e);
 
     const Module &m_;
@@ -50,7 +50,7 @@ private:
     std::string_view file_;
     Diagnostics &diag_;
     Netlist &n_;
-    NameTable fpIndex_;
+    std::vector<uint32_t> fpOfCell_;  // by cell id: footprint index, or kNoBit
     std::vector<uint32_t> scratch_;
     std::vector<uint8_t> seen_;
 };
@@ -186,10 +186,13 @@ bool Elaborator::joinAssigns() {
     return true;
 }
 
-uint32_t Elaborator::footprintOf(const CellIface &cell) {
-    const uint32_t next = static_cast<uint32_t>(n_.footprints.size());
-    const uint32_t fp = fpIndex_.insert(cell.name, next);
-    if (fp == next) n_.footprints.push_back(&cell);
+uint32_t Elaborator::footprintOf(uint32_t cellId) {
+    if (fpOfCell_.empty()) fpOfCell_.assign(cells_.size(), kNoBit);
+    uint32_t &fp = fpOfCell_[cellId];
+    if (fp == kNoBit) {
+        fp = static_cast<uint32_t>(n_.footprints.size());
+        n_.footprints.push_back(&cells_.cell(cellId));
+    }
     return fp;
 }
 
@@ -233,8 +236,7 @@ bool Elaborator::connectInstances() {
     for (uint32_t i = 0; i < m_.instances.size(); ++i) {
         const Instance &inst = m_.instances[i];
         if (arrays && !collidesWithArray(names, inst)) return false;
-        const CellIface *cell = cells_.find(inst.cell);
-        if (cell == nullptr) return fail(inst.line, "cell " + std::string(inst.cell) + " has no interface");
+        const CellIface *cell = &cells_.cell(inst.cellId);
         if (cell->source == CellIface::Inferred && inst.positional) {
             return fail(inst.line, "positional connections to " + std::string(inst.cell) +
                                        ", which is neither defined nor in the stub file");
@@ -279,7 +281,7 @@ bool Elaborator::connectOne(uint32_t index, const CellIface &cell, int32_t array
     ElabInstance e;
     e.source = index;
     e.arrayIndex = arrayIndex;
-    e.footprint = footprintOf(cell);
+    e.footprint = footprintOf(inst.cellId);
     e.bitsBegin = static_cast<uint32_t>(n_.instBits.size());
     n_.instBits.resize(n_.instBits.size() + cell.width, kNoBit);
     seen_.assign(cell.ports.size(), 0);

@@ -48,18 +48,15 @@ public:
     // Interfaces of the cells instantiated by modules: the file's own modules, else the stub
     // file's, else inferred from named connections (with a warning each).
     bool build(const Design &design, const Design *stubs, std::string_view file, Diagnostics &diag);
-    const CellIface *find(std::string_view name) const {
-        const uint32_t i = index_.find(name);
-        return i == NameTable::kEmpty ? nullptr : &cells_[i];
-    }
+    // The interface of the cell an instance names (Instance::cellId).
+    const CellIface &cell(uint32_t cellId) const { return cells_[cellId]; }
+    size_t size() const { return cells_.size(); }
 
 private:
-    CellIface &add(std::string_view name, CellIface::Source source);
     static void fromModule(CellIface &cell, const Module &m);
     bool infer(const Design &design, std::string_view file, Diagnostics &diag);
 
-    std::vector<CellIface> cells_;
-    NameTable index_;
+    std::vector<CellIface> cells_;  // by cell id
 };
 
 // Bits of an expression item run: a bit number, or kNoBit for a z bit.

@@ -84,20 +84,23 @@ const std::string &Emitter::bitName(const Netlist &n, uint32_t bit) {
     return name_;
 }
 
-// The net of a class: named after its root, global when any of its bits is, with the other
-// bits' names as aliases.
-void Emitter::defineNet(Netlist &n, uint32_t root) {
-    bool global = isGlobalBit(n, root);
+// The net of a class: named after its root (a bit of symbol sym, or a constant when sym is
+// null), global when any of its bits is, with the other bits' names as aliases.
+void Emitter::defineNet(Netlist &n, uint32_t root, const Symbol *sym) {
+    bool global = sym != nullptr && sym->global;
     if (n.joined) {
         for (uint32_t b = next_[root]; b != kNoBit && !global; b = next_[b]) global = isGlobalBit(n, b);
     }
-    w_.netScalar(bitName(n, root), global);
+    if (sym == nullptr) {
+        w_.netScalar(kConstNames[root - n.bitCount], global);
+    } else if (!sym->vector) {
+        w_.netScalar(sym->name, global);
+    } else {
+        w_.netScalar(bitName(n, root), global);
+    }
     netIndex_[root] = nets_++;
-    if (root < n.bitCount) {
-        const Symbol &sym = n.module->symbols[symbolOfBit(n, root)];
-        if (!sym.vector && !sym.netType.empty()) {
-            w_.props({nyxproto::Prop::Str(static_cast<int32_t>(propIndex_.find(kNetType)), std::string(sym.netType))});
-        }
+    if (sym != nullptr && !sym->vector && !sym->netType.empty()) {
+        w_.props({nyxproto::Prop::Str(static_cast<int32_t>(propIndex_.find(kNetType)), std::string(sym->netType))});
     }
     if (!n.joined) return;
     for (uint32_t b = next_[root]; b != kNoBit; b = next_[b]) w_.alias(bitName(n, b), isGlobalBit(n, b));
@@ -127,7 +130,7 @@ void Emitter::nets(Netlist &n) {
         const Symbol &sym = n.module->symbols[s];
         const uint32_t first = n.firstBit[s];
         if (!sym.vector) {
-            if (n.find(first) == first) defineNet(n, first);
+            if (n.find(first) == first) defineNet(n, first, &sym);
             flushIfLarge();
             continue;
         }
@@ -139,17 +142,18 @@ void Emitter::nets(Netlist &n) {
         w_.netMembers(static_cast<int32_t>(sym.width()));
         for (uint32_t k = 0; k < sym.width(); ++k) {
             const uint32_t r = n.find(first + k);
+            // A class not yet defined has this bit as its root: every earlier bit defined its own.
             if (netIndex_[r] >= 0) {
                 w_.netRef(netIndex_[r]);
             } else {
-                defineNet(n, r);
+                defineNet(n, r, &sym);
             }
         }
         flushIfLarge();
     }
     for (uint32_t k = 0; k < 3; ++k) {
         const uint32_t b = n.constBit[k];
-        if (n.constUsed[k] && n.find(b) == b) defineNet(n, b);
+        if (n.constUsed[k] && n.find(b) == b) defineNet(n, b, nullptr);
     }
 }
 

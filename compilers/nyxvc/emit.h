@@ -57,7 +57,7 @@ private:
     void flushIfLarge();
     const std::string &bitName(const Netlist &n, uint32_t bit);
     const std::string &busName(const Symbol &s);
-    void defineNet(Netlist &n, uint32_t root);
+    void defineNet(Netlist &n, uint32_t root, const Symbol *sym);
     int32_t netOf(Netlist &n, uint32_t bit) { return bit == kNoBit ? -1 : netIndex_[n.find(bit)]; }
     void nets(Netlist &n);
     void ports(Netlist &n);

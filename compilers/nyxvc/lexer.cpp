@@ -2,6 +2,7 @@
 #include "lexer.h"
 
 #include <cstring>
+#include <vector>
 
 namespace nyxvc {
 
@@ -54,11 +55,28 @@ inline bool baseDigit(char c) {
 
 } // namespace
 
+namespace {
+
+// Keywords by first letter, so that a name is compared with the few keywords that share it.
+struct KeywordIndex {
+    struct Word {
+        std::string_view text;
+        Kw kw;
+    };
+    std::vector<Word> byFirst[26];
+    KeywordIndex() {
+        for (const KeywordEntry &e : kKeywords) byFirst[e.word[0] - 'a'].push_back({e.word, e.kw});
+    }
+};
+
+} // namespace
+
 Kw keywordOf(std::string_view word) {
     // Keywords are lower-case letters, digits and '_' of 2 to 12 characters.
     if (word.size() < 2 || word.size() > 12 || word[0] < 'a' || word[0] > 'z') return Kw::None;
-    for (const KeywordEntry &e : kKeywords) {
-        if (e.word[0] == word[0] && word == e.word) return e.kw;
+    static const KeywordIndex index;
+    for (const KeywordIndex::Word &k : index.byFirst[word[0] - 'a']) {
+        if (k.text.size() == word.size() && std::memcmp(k.text.data(), word.data(), word.size()) == 0) return k.kw;
     }
     return Kw::None;
 }
@@ -125,7 +143,7 @@ Token Lexer::next() {
         t.text = {start, static_cast<size_t>(p_ - start)};
         t.kw = keywordOf(t.text);
         t.kind = t.kw == Kw::None ? Tok::Ident : Tok::Keyword;
-        if (t.kind == Tok::Ident) t.text = mapCase(t.text);
+        if (t.kind == Tok::Ident && case_ != NameCase::Preserve) t.text = mapCase(t.text);
     } else if (c == '\\') {
         ++p_;
         const char *body = p_;
@@ -142,7 +160,7 @@ Token Lexer::next() {
         }
         t.kind = Tok::Ident;
         t.escaped = true;
-        t.text = mapCase(t.text);
+        if (case_ != NameCase::Preserve) t.text = mapCase(t.text);
     } else if (isDigit(c)) {
         while (p_ < end_ && (isDigit(*p_) || *p_ == '_')) ++p_;
         t.kind = Tok::Number;

@@ -67,6 +67,7 @@ struct Prop {
 
 struct Instance {
     std::string_view cell;
+    uint32_t cellId = 0;            // index into Design::cellNames
     std::string_view name;
     uint32_t line = 0;
     uint32_t connBegin = 0, connCount = 0;
@@ -102,6 +103,9 @@ struct Design {
     std::vector<Module> modules;
     std::deque<std::string> texts;  // values made of several tokens, viewed by Prop::value
     NameTable moduleIndex;  // name -> index into modules
+    // Names of the cells that instances name, each once: instances refer to them by number.
+    NameTable cellIndex;
+    std::vector<std::string_view> cellNames;
     const Module *find(std::string_view name) const {
         const uint32_t i = moduleIndex.find(name);
         return i == NameTable::kEmpty ? nullptr : &modules[i];

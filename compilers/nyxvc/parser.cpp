@@ -7,15 +7,6 @@ Parser::Parser(std::string_view text, std::string_view fileName, const Options &
                Diagnostics &diag, Design &design)
     : lex_(text, opts.nameCase), file_(fileName), opts_(opts), limits_(limits), diag_(diag), design_(design) {}
 
-void Parser::advance() {
-    if (hasPeek_) {
-        tok_ = peek_;
-        hasPeek_ = false;
-    } else {
-        tok_ = lex_.next();
-    }
-}
-
 const Token &Parser::peek() {
     if (!hasPeek_) {
         peek_ = lex_.next();
@@ -35,18 +26,6 @@ bool Parser::unexpected(const char *where) {
     return fail(tok_.line, "unexpected '" + std::string(tok_.text) + "' " + where);
 }
 
-bool Parser::expect(char c, const char *what) {
-    if (!tok_.is(c)) return unexpected(what);
-    advance();
-    return true;
-}
-
-bool Parser::expectIdent(const char *what, Token &out) {
-    if (tok_.kind != Tok::Ident) return unexpected(what);
-    out = tok_;
-    advance();
-    return true;
-}
 
 // Directives that change nothing in a netlist are skipped with the rest of their line; the
 // others (macros, conditional text, included files) would change the text and are refused.

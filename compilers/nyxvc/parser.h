@@ -24,10 +24,26 @@ public:
 
 private:
     // Tokens.
-    void advance();
+    void advance() {
+        if (hasPeek_) {
+            tok_ = peek_;
+            hasPeek_ = false;
+        } else {
+            tok_ = lex_.next();
+        }
+    }
     const Token &peek();
-    bool expect(char c, const char *what);
-    bool expectIdent(const char *what, Token &out);
+    bool expect(char c, const char *what) {
+        if (!tok_.is(c)) return unexpected(what);
+        advance();
+        return true;
+    }
+    bool expectIdent(const char *what, Token &out) {
+        if (tok_.kind != Tok::Ident) return unexpected(what);
+        out = tok_;
+        advance();
+        return true;
+    }
     bool fail(uint32_t line, const std::string &text);
     bool unexpected(const char *where);
     bool directive();
