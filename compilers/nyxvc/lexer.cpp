@@ -93,12 +93,14 @@ void Lexer::skipSpace() {
             while (p_ < end_ && *p_ != '\n') ++p_;
         } else if (c == '/' && p_ + 1 < end_ && p_[1] == '*') {
             const char *q = p_ + 2;
+            const uint32_t startLine = line_;
             while (q + 1 < end_ && !(q[0] == '*' && q[1] == '/')) {
                 if (*q == '\n') ++line_;
                 ++q;
             }
             if (q + 1 >= end_) {
                 badComment_ = true;
+                line_ = startLine;
                 p_ = end_;
                 return;
             }

@@ -281,7 +281,7 @@ bool Parser::parseConnections(Module &m, Instance &inst) {
         if (!inst.positional) {
             if (!tok_.is('.')) return fail(tok_.line, "named and positional connections mixed");
             advance();
-            if (tok_.is('*')) return fail(tok_.line, "wildcard connections are not supported");
+            if (tok_.is('*') || tok_.kind == Tok::AttrClose) return fail(tok_.line, "wildcard connections are not supported");
             Token port;
             if (!expectIdent("after '.' in a connection", port)) return false;
             c.port = port.text;

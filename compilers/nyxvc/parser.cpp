@@ -79,7 +79,7 @@ bool Parser::parseAttributes() {
     return true;
 }
 
-// The text of a constant value up to the next ',' ')' or '*)' at its own nesting depth: one
+// The text of a constant value up to the next ',' ')' ';' or '*)' at its own nesting depth: one
 // token as it stands (a string without its quotes), several tokens joined without blanks.
 bool Parser::parseValueText(std::string_view &value, bool &isString) {
     isString = tok_.kind == Tok::String;
@@ -87,8 +87,9 @@ bool Parser::parseValueText(std::string_view &value, bool &isString) {
     int count = 0;
     int depth = 0;
     for (;;) {
-        if (tok_.kind == Tok::End || tok_.kind == Tok::Bad || tok_.is(';')) return unexpected("in a value");
-        if (depth == 0 && (tok_.is(',') || tok_.is(')') || tok_.kind == Tok::AttrClose)) break;
+        if (tok_.kind == Tok::End || tok_.kind == Tok::Bad) return unexpected("in a value");
+        if (depth == 0 && (tok_.is(',') || tok_.is(')') || tok_.is(';') || tok_.kind == Tok::AttrClose)) break;
+        if (tok_.is(';')) return unexpected("in a value");
         if (tok_.is('(') || tok_.is('[') || tok_.is('{')) ++depth;
         if (tok_.is(')') || tok_.is(']') || tok_.is('}')) --depth;
         if (count == 0) value = tok_.text;

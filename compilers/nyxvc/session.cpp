@@ -71,13 +71,11 @@ std::string Session::locate(const std::string &lib, const std::string &cell, con
     if (!lib.empty() && lib[0] == '/') {
         libDirs.push_back(lib);
     } else {
+        // The working directory the library gave us (not $PWD, which a process that changed
+        // directory without updating it leaves stale): relative library paths resolve there.
         std::string cwd;
-        if (const char *pwd = getenv("PWD"); pwd != nullptr && *pwd == '/' && dirExists(pwd)) {
-            cwd = pwd;
-        } else {
-            char buf[4096];
-            if (getcwd(buf, sizeof buf) != nullptr) cwd = buf;
-        }
+        char buf[4096];
+        if (getcwd(buf, sizeof buf) != nullptr) cwd = buf;
         libDirs.push_back(cwd + "/" + lib);
         // A relative name holding "/" may also stand for one directory of the current one.
         if (encodeName(lib) != lib) libDirs.push_back(cwd + "/" + encodeName(lib));
