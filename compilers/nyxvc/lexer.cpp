@@ -113,19 +113,13 @@ void Lexer::skipSpace() {
 
 std::string_view Lexer::mapCase(std::string_view name) {
     if (case_ == NameCase::Preserve) return name;
-    if (chunkUsed_ + name.size() > chunkSize_) {
-        chunkSize_ = name.size() > (1u << 16) ? name.size() : (1u << 16);
-        chunks_.emplace_back(new char[chunkSize_]);
-        chunkUsed_ = 0;
-    }
-    char *out = chunks_.back().get() + chunkUsed_;
+    char *out = arena_.allocate(name.size());
     for (size_t i = 0; i < name.size(); ++i) {
         char c = name[i];
         if (case_ == NameCase::Lower && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
         if (case_ == NameCase::Upper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
         out[i] = c;
     }
-    chunkUsed_ += name.size();
     return {out, name.size()};
 }
 

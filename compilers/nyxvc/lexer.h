@@ -3,7 +3,7 @@
 // Whitespace, `//` and `/* */` comments are skipped and counted into line numbers. An escaped
 // identifier ("\name " up to white space) becomes an identifier without its backslash. Keywords
 // are recognised before the name case is applied, so that -uppercase does not turn "wire" into a
-// name; mapped names live in the lexer's arena for as long as the lexer.
+// name; mapped names live in the design's arena.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model.h"
 #include "nyxvc.h"
 
 namespace nyxvc {
@@ -45,7 +46,9 @@ struct Token {
 
 class Lexer {
 public:
-    Lexer(std::string_view text, NameCase nameCase) : p_(text.data()), end_(text.data() + text.size()), case_(nameCase) {}
+    // Mapped names are stored in arena, which must outlive every view of them.
+    Lexer(std::string_view text, NameCase nameCase, TextArena &arena)
+        : p_(text.data()), end_(text.data() + text.size()), case_(nameCase), arena_(arena) {}
 
     Token next();
     // Skips the rest of the current line (directives such as `timescale).
@@ -62,9 +65,7 @@ private:
     uint32_t line_ = 1;
     bool badComment_ = false;
     NameCase case_;
-    std::vector<std::unique_ptr<char[]>> chunks_;
-    size_t chunkUsed_ = 0;
-    size_t chunkSize_ = 0;
+    TextArena &arena_;
 };
 
 // The keyword a plain identifier spells, or Kw::None.

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -99,7 +100,27 @@ struct Module {
     std::vector<Assign> assigns;
 };
 
+// Storage for names the lexer rewrites (letter case): chunks that never move, so that views of
+// them stay valid as long as the design.
+struct TextArena {
+    std::vector<std::unique_ptr<char[]>> chunks;
+    size_t used = 0;
+    size_t size = 0;
+
+    char *allocate(size_t n) {
+        if (used + n > size || chunks.empty()) {
+            size = n > (1u << 16) ? n : (1u << 16);
+            chunks.emplace_back(new char[size]);
+            used = 0;
+        }
+        char *p = chunks.back().get() + used;
+        used += n;
+        return p;
+    }
+};
+
 struct Design {
+    TextArena arena;                // names the lexer mapped to another letter case
     std::vector<Module> modules;
     std::deque<std::string> texts;  // values made of several tokens, viewed by Prop::value
     NameTable moduleIndex;  // name -> index into modules

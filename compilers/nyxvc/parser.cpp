@@ -5,7 +5,7 @@ namespace nyxvc {
 
 Parser::Parser(std::string_view text, std::string_view fileName, const Options &opts, const Limits &limits,
                Diagnostics &diag, Design &design)
-    : lex_(text, opts.nameCase), file_(fileName), opts_(opts), limits_(limits), diag_(diag), design_(design) {}
+    : lex_(text, opts.nameCase, design.arena), file_(fileName), opts_(opts), limits_(limits), diag_(diag), design_(design) {}
 
 const Token &Parser::peek() {
     if (!hasPeek_) {
