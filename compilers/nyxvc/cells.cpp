@@ -6,32 +6,50 @@
 namespace nyxvc {
 
 void CellTable::fromModule(CellIface &cell, const Module &m) {
-    for (uint32_t s : m.ports) {
-        const Symbol &sym = m.symbols[s];
-        PortShape p;
-        p.name = sym.name;
-        p.dir = sym.dir;
-        p.vector = sym.vector;
-        p.msb = sym.msb;
-        p.lsb = sym.lsb;
-        p.offset = cell.width;
-        cell.byName.insert(p.name, static_cast<uint32_t>(cell.ports.size()));
-        cell.ports.push_back(p);
-        cell.width += p.width();
-    }
+    cell.ports = m.iface;
+    for (uint32_t p = 0; p < cell.ports.size(); ++p) cell.byName.insert(cell.ports[p].name, p);
+    cell.width = 0;
+    for (const PortShape &p : cell.ports) cell.width += p.width();
 }
 
-bool CellTable::build(const Design &design, const Design *stubs, std::string_view file, Diagnostics &diag) {
-    cells_.assign(design.cellNames.size(), CellIface());
-    for (uint32_t c = 0; c < cells_.size(); ++c) {
+void CellTable::update(const Design &design, const Design *stubs) {
+    for (uint32_t c = static_cast<uint32_t>(cells_.size()); c < design.cellNames.size(); ++c) {
+        cells_.emplace_back();
+        cells_.back().name = design.cellNames[c];
+        unknown_.push_back(c);
+    }
+    size_t keep = 0;
+    for (uint32_t c : unknown_) {
         CellIface &cell = cells_[c];
-        cell.name = design.cellNames[c];
         cell.module = design.find(cell.name);
         const Module *stub = stubs != nullptr && cell.module == nullptr ? stubs->find(cell.name) : nullptr;
-        cell.source = cell.module != nullptr ? CellIface::Defined : stub != nullptr ? CellIface::Stub : CellIface::Inferred;
-        if (cell.source != CellIface::Inferred) fromModule(cell, cell.module != nullptr ? *cell.module : *stub);
+        if (cell.module != nullptr || stub != nullptr) {
+            cell.source = cell.module != nullptr ? CellIface::Defined : CellIface::Stub;
+            fromModule(cell, cell.module != nullptr ? *cell.module : *stub);
+        } else {
+            unknown_[keep++] = c;
+        }
     }
-    return infer(design, file, diag);
+    unknown_.resize(keep);
+}
+
+bool CellTable::checkLateDefinitions(const Design &design, std::string_view file, Diagnostics &diag) const {
+    for (const CellIface &cell : cells_) {
+        if (cell.source != CellIface::Stub) continue;
+        const Module *m = design.find(cell.name);
+        if (m == nullptr) continue;
+        bool same = m->iface.size() == cell.ports.size();
+        for (size_t p = 0; same && p < cell.ports.size(); ++p) {
+            const PortShape &a = m->iface[p], &b = cell.ports[p];
+            same = a.name == b.name && a.dir == b.dir && a.vector == b.vector && a.msb == b.msb && a.lsb == b.lsb;
+        }
+        if (!same) {
+            diag.error(file, m->line, "module " + std::string(cell.name) +
+                                          " differs from the stub file's, which instances above its definition used");
+            return false;
+        }
+    }
+    return true;
 }
 
 // Width of an item run as connected: whole names by their declaration, selects and constants by
@@ -51,28 +69,30 @@ static uint64_t runWidth(const Module &m, uint32_t begin, uint32_t count) {
     return w;
 }
 
-// Cells neither defined nor stubbed: ports in order of first use by name, each as wide as its
-// widest connection, direction unknown.
-bool CellTable::infer(const Design &design, std::string_view file, Diagnostics &diag) {
+bool CellTable::inferUnknown(const Design &design, const std::vector<uint32_t> &modules, std::string_view file,
+                             Diagnostics &diag) {
+    for (uint32_t c : unknown_) cells_[c].source = CellIface::Inferred;
     std::vector<uint8_t> warned(cells_.size(), 0);
-    for (const Module &m : design.modules) {
+    for (uint32_t mi : modules) {
+        const Module &m = design.modules[mi];
         for (const Instance &inst : m.instances) {
             CellIface &cell = cells_[inst.cellId];
             if (cell.source != CellIface::Inferred) continue;
             if (!warned[inst.cellId]) {
                 warned[inst.cellId] = 1;
-                diag.warning(file, inst.line, "cell " + std::string(inst.cell) +
+                diag.warning(file, inst.line, "cell " + std::string(cell.name) +
                                                   " is not defined; its ports are taken from its named connections");
             }
             if (inst.positional) continue;
             for (uint32_t k = inst.connBegin; k < inst.connBegin + inst.connCount; ++k) {
                 const Conn &conn = m.conns[k];
                 const uint64_t w = std::max<uint64_t>(1, runWidth(m, conn.itemBegin, conn.itemCount));
-                uint32_t p = cell.byName.find(conn.port);
+                const std::string_view portName = m.portNames[conn.port];
+                uint32_t p = cell.byName.find(portName);
                 if (p == NameTable::kEmpty) {
-                    p = cell.byName.insert(conn.port, static_cast<uint32_t>(cell.ports.size()));
+                    p = cell.byName.insert(portName, static_cast<uint32_t>(cell.ports.size()));
                     cell.ports.emplace_back();
-                    cell.ports.back().name = conn.port;
+                    cell.ports.back().name = portName;
                 }
                 PortShape &port = cell.ports[p];
                 if (w > port.width() || (w > 1 && !port.vector)) {
@@ -87,13 +107,14 @@ bool CellTable::infer(const Design &design, std::string_view file, Diagnostics &
             }
         }
     }
-    for (size_t c = 0; c < cells_.size(); ++c) {
-        if (cells_[c].source != CellIface::Inferred) continue;
+    for (uint32_t c : unknown_) {
+        cells_[c].width = 0;
         for (PortShape &p : cells_[c].ports) {
             p.offset = cells_[c].width;
             cells_[c].width += p.width();
         }
     }
+    unknown_.clear();
     return true;
 }
 
@@ -104,7 +125,7 @@ struct OrderWalk {
     std::string_view file;
     Diagnostics &diag;
     std::vector<uint8_t> state;  // 0 unseen, 1 on the path, 2 done
-    std::vector<const Module *> &order;
+    std::vector<uint32_t> &order;
     std::vector<uint32_t> cellModule;  // by cell id: the module of that name, or kEmpty
 
     // Iterative depth-first walk: deep hierarchies must not exhaust the stack.
@@ -118,17 +139,17 @@ struct OrderWalk {
         while (!stack.empty()) {
             Frame &f = stack.back();
             const Module &m = design.modules[f.module];
-            if (f.next == m.instances.size()) {
+            if (f.next == m.children.size()) {
                 state[f.module] = 2;
-                order.push_back(&m);
+                order.push_back(f.module);
                 stack.pop_back();
                 continue;
             }
-            const Instance &inst = m.instances[f.next++];
+            const ChildRef &inst = m.children[f.next++];
             const uint32_t child = cellModule[inst.cellId];
             if (child == NameTable::kEmpty || state[child] == 2) continue;
             if (state[child] == 1) {
-                diag.error(file, inst.line, "module " + std::string(inst.cell) + " instantiates itself through " +
+                diag.error(file, inst.line, "module " + std::string(design.cellNames[inst.cellId]) + " instantiates itself through " +
                                                 std::string(m.name));
                 return false;
             }
@@ -141,10 +162,10 @@ struct OrderWalk {
 
 } // namespace
 
-bool moduleOrder(const Design &design, std::string_view top, std::string_view file, Diagnostics &diag,
-                 std::vector<const Module *> &order) {
+bool moduleOrder(const Design &design, std::string_view top, bool anyCase, std::string_view file, Diagnostics &diag,
+                 std::vector<uint32_t> &order) {
     uint32_t t = design.moduleIndex.find(top);
-    if (t == NameTable::kEmpty) {
+    if (t == NameTable::kEmpty && anyCase) {
         // Names may differ from the requested cell's by letter case only (-lowercase, -uppercase).
         for (uint32_t i = 0; i < design.modules.size() && t == NameTable::kEmpty; ++i) {
             const std::string_view n = design.modules[i].name;

@@ -1,7 +1,9 @@
-// compile.h - one compilation of a Verilog text held in memory: parse it (and the stub file of
-// leaf cells), elaborate the requested module and the file's modules below it, emit the records.
-// The session (session.h) adds the files and the protocol's text lines around it; tests and the
-// fuzz target drive it directly.
+// compile.h - one compilation of a Verilog text held in memory: parse it (after the stub file of
+// leaf cells), elaborate each module and write its records as soon as the cells it instantiates
+// are known, then put the requested module and the file's modules below it into one stream,
+// children first. A module's model is freed once its records are written, so that a large file
+// costs little more than its records. The session (session.h) adds the files and the protocol's
+// text lines around it; tests and the fuzz target drive it directly.
 #pragma once
 
 #include <string>
@@ -19,30 +21,39 @@ class Compilation {
 public:
     Compilation(const Options &opts, const Limits &limits = Limits()) : opts_(opts), limits_(limits) {}
 
-    // Each false after an error in diag(). Texts must outlive the compilation.
-    bool parse(std::string_view text, std::string_view fileName);
+    // What the library asked for, before anything is parsed: names of the records, and the
+    // source file's path as their compiled-from text.
+    void request(std::string_view lib, std::string_view cell, std::string_view view, std::string_view compiledFrom);
+    // Each false after an error in diag(). Texts must outlive the compilation; the stub file
+    // comes first.
     bool parseStubs(std::string_view text, std::string_view fileName);
-    // Elaborates top and the modules it instantiates, children first.
-    bool elaborate(std::string_view top);
-    // The record stream of every elaborated module; top gets the cell name requested.
-    bool emit(std::string_view lib, std::string_view cell, std::string_view view, std::string_view compiledFrom,
-              ByteSink &sink);
+    bool parse(std::string_view text, std::string_view fileName);
+    // Elaborates what is left and orders the requested module and those it instantiates.
+    bool finish();
+    // The record stream of the ordered modules.
+    bool emit(ByteSink &sink) const;
 
     Diagnostics &diag() { return diag_; }
     const Design &design() const { return design_; }
-    const std::vector<Netlist> &netlists() const { return netlists_; }
+    size_t instanceCount() const { return instances_; }
 
 private:
+    bool moduleParsed(Module &m);
+    bool process(uint32_t module);
+
     Options opts_;
     Limits limits_;
     Diagnostics diag_;
+    std::string lib_, cell_, view_, from_;
     std::string file_;
     Design design_;
     Design stubs_;
     bool haveStubs_ = false;
     CellTable cells_;
-    std::vector<const Module *> order_;
-    std::vector<Netlist> netlists_;
+    std::vector<uint32_t> pending_;      // modules waiting for cells defined after them
+    std::vector<std::string> records_;   // by module index: its view record, once written
+    std::vector<uint32_t> order_;
+    size_t instances_ = 0;
 };
 
 } // namespace nyxvc

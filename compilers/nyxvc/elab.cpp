@@ -34,7 +34,7 @@ private:
     bool numberBits();
     bool checkNames();
     bool collides(std::string_view name, uint32_t line, std::string_view what);
-    bool bitsOf(uint32_t begin, uint32_t count, std::vector<uint32_t> &out);
+    bool bitsOf(uint32_t begin, uint32_t count, uint32_t line, std::vector<uint32_t> &out);
     bool joinAssigns();
     bool connectInstances();
     bool connectOne(uint32_t index, const CellIface &cell, int32_t arrayIndex, uint32_t arrayCount,
@@ -116,7 +116,7 @@ bool Elaborator::checkNames() {
 }
 
 // The bits of an item run, left to right; z bits as kNoBit, x bits as the 1'bx net.
-bool Elaborator::bitsOf(uint32_t begin, uint32_t count, std::vector<uint32_t> &out) {
+bool Elaborator::bitsOf(uint32_t begin, uint32_t count, uint32_t line, std::vector<uint32_t> &out) {
     out.clear();
     for (uint32_t i = begin; i < begin + count; ++i) {
         const Item &it = m_.items[i];
@@ -136,12 +136,12 @@ bool Elaborator::bitsOf(uint32_t begin, uint32_t count, std::vector<uint32_t> &o
             if (it.kind == Item::Whole) {
                 for (uint32_t k = 0; k < s.width(); ++k) out.push_back(n_.firstBit[it.sym] + k);
             } else {
-                if (!s.isPort && !s.netDeclared) return fail(it.line, std::string(s.name) + " is not declared");
-                if (!s.vector) return fail(it.line, std::string(s.name) + " is not a vector (declared line " + std::to_string(s.line) + ")");
+                if (!s.isPort && !s.netDeclared) return fail(line, std::string(s.name) + " is not declared");
+                if (!s.vector) return fail(line, std::string(s.name) + " is not a vector (declared line " + std::to_string(s.line) + ")");
                 const int32_t lo = s.msb < s.lsb ? s.msb : s.lsb, hi = s.msb < s.lsb ? s.lsb : s.msb;
                 for (int32_t idx : {it.hi, it.lo}) {
                     if (idx < lo || idx > hi) {
-                        return fail(it.line, std::string(s.name) + "[" + std::to_string(idx) + "] is outside its range [" +
+                        return fail(line, std::string(s.name) + "[" + std::to_string(idx) + "] is outside its range [" +
                                                  std::to_string(s.msb) + ":" + std::to_string(s.lsb) + "]");
                     }
                 }
@@ -152,7 +152,7 @@ bool Elaborator::bitsOf(uint32_t begin, uint32_t count, std::vector<uint32_t> &o
                 }
             }
         }
-        if (out.size() > limits_.maxModuleBits) return fail(it.line, "expression too wide");
+        if (out.size() > limits_.maxModuleBits) return fail(line, "expression too wide");
     }
     return true;
 }
@@ -164,7 +164,7 @@ bool Elaborator::joinAssigns() {
         for (uint32_t i = a.lhsBegin; i < a.lhsBegin + a.lhsCount; ++i) {
             if (m_.items[i].kind == Item::Const) return fail(a.line, "constant on the left of an assign");
         }
-        if (!bitsOf(a.lhsBegin, a.lhsCount, lhs) || !bitsOf(a.rhsBegin, a.rhsCount, scratch_)) return false;
+        if (!bitsOf(a.lhsBegin, a.lhsCount, a.line, lhs) || !bitsOf(a.rhsBegin, a.rhsCount, a.line, scratch_)) return false;
         if (lhs.size() != scratch_.size()) {
             diag_.warning(file_, a.line, "assign of " + std::to_string(scratch_.size()) + " bits to " +
                                              std::to_string(lhs.size()) + " bits; aligned on the right");
@@ -238,7 +238,7 @@ bool Elaborator::connectInstances() {
         if (arrays && !collidesWithArray(names, inst)) return false;
         const CellIface *cell = &cells_.cell(inst.cellId);
         if (cell->source == CellIface::Inferred && inst.positional) {
-            return fail(inst.line, "positional connections to " + std::string(inst.cell) +
+            return fail(inst.line, "positional connections to " + std::string(cell->name) +
                                        ", which is neither defined nor in the stub file");
         }
         const uint32_t count = inst.array ? static_cast<uint32_t>(inst.arrayHi > inst.arrayLo ? inst.arrayHi - inst.arrayLo
@@ -289,12 +289,13 @@ bool Elaborator::connectOne(uint32_t index, const CellIface &cell, int32_t array
         const Conn &c = m_.conns[inst.connBegin + j];
         uint32_t p = j;
         if (!inst.positional) {
-            p = cell.byName.find(c.port);
+            const std::string_view portName = m_.portNames[c.port];
+            p = cell.byName.find(portName);
             if (p == NameTable::kEmpty) {
-                return fail(c.line, std::string(cell.name) + " has no port " + std::string(c.port) + " (instance " +
+                return fail(c.line, std::string(cell.name) + " has no port " + std::string(portName) + " (instance " +
                                         std::string(inst.name) + ")");
             }
-            if (seen_[p]) return fail(c.line, "port " + std::string(c.port) + " of " + std::string(inst.name) + " connected twice");
+            if (seen_[p]) return fail(c.line, "port " + std::string(portName) + " of " + std::string(inst.name) + " connected twice");
             seen_[p] = 1;
         } else if (p >= cell.ports.size()) {
             if (c.itemCount == 0) continue;
@@ -302,7 +303,7 @@ bool Elaborator::connectOne(uint32_t index, const CellIface &cell, int32_t array
                                     " has ports (" + std::to_string(cell.ports.size()) + ")");
         }
         if (c.itemCount == 0) continue;
-        if (!bitsOf(c.itemBegin, c.itemCount, scratch_)) return false;
+        if (!bitsOf(c.itemBegin, c.itemCount, c.line, scratch_)) return false;
         const PortShape &port = cell.ports[p];
         const uint32_t pw = port.width();
         size_t from = 0, size = scratch_.size();

@@ -22,41 +22,38 @@
 
 namespace nyxvc {
 
-// The port interface of an instantiated cell: its ports in order.
-struct PortShape {
-    std::string_view name;
-    Dir dir = Dir::None;
-    bool vector = false;
-    int32_t msb = 0, lsb = 0;
-    uint32_t offset = 0;  // bits of the ports before this one
-    uint32_t width() const { return static_cast<uint32_t>(msb > lsb ? msb - lsb : lsb - msb) + 1; }
-};
-
 struct CellIface {
-    enum Source : uint8_t { Defined, Stub, Inferred };
+    enum Source : uint8_t { Unknown, Defined, Stub, Inferred };
     std::string_view name;
-    Source source = Defined;
+    Source source = Unknown;
     const Module *module = nullptr;  // Defined: the module of this file
     std::vector<PortShape> ports;
     NameTable byName;                // port name -> index into ports
     uint32_t width = 0;              // bits of all ports together
 };
 
-// The interfaces of every cell that the file's modules instantiate, made once per file.
+// The interfaces of the cells that the file's modules instantiate, by cell id, resolved while
+// the file is parsed: a module of the file parsed before, else a module of the stub file. The
+// cells still unknown at the end of the file are inferred from their named connections.
 class CellTable {
 public:
-    // Interfaces of the cells instantiated by modules: the file's own modules, else the stub
-    // file's, else inferred from named connections (with a warning each).
-    bool build(const Design &design, const Design *stubs, std::string_view file, Diagnostics &diag);
-    // The interface of the cell an instance names (Instance::cellId).
+    // Resolves new cell ids and unknown cells that are now defined or stubbed.
+    void update(const Design &design, const Design *stubs);
+    bool known(uint32_t cellId) const { return cells_[cellId].source != CellIface::Unknown; }
+    // Infers every unknown cell from the named connections of the given modules (a warning
+    // each): ports in order of first use, each as wide as its widest connection.
+    bool inferUnknown(const Design &design, const std::vector<uint32_t> &modules, std::string_view file,
+                      Diagnostics &diag);
+    // A stubbed cell that the file defines after modules used it must agree with the definition.
+    bool checkLateDefinitions(const Design &design, std::string_view file, Diagnostics &diag) const;
     const CellIface &cell(uint32_t cellId) const { return cells_[cellId]; }
     size_t size() const { return cells_.size(); }
 
 private:
     static void fromModule(CellIface &cell, const Module &m);
-    bool infer(const Design &design, std::string_view file, Diagnostics &diag);
 
     std::vector<CellIface> cells_;  // by cell id
+    std::vector<uint32_t> unknown_;
 };
 
 // Bits of an expression item run: a bit number, or kNoBit for a z bit.
@@ -98,9 +95,10 @@ bool elaborate(const Module &m, const CellTable &cells, const Options &opts, con
                std::string_view file, Diagnostics &diag, Netlist &out);
 
 // The file's modules to compile for a requested one: it and every module of the file that it
-// instantiates, transitively, children before parents. False (with a message) when the module
-// is missing or instantiates itself through its children.
-bool moduleOrder(const Design &design, std::string_view top, std::string_view file, Diagnostics &diag,
-                 std::vector<const Module *> &order);
+// instantiates, transitively, children before parents (indices into Design::modules). False
+// (with a message) when the module is missing or instantiates itself through its children.
+// anyCase: the requested name may differ from the module's in letter case.
+bool moduleOrder(const Design &design, std::string_view top, bool anyCase, std::string_view file, Diagnostics &diag,
+                 std::vector<uint32_t> &order);
 
 } // namespace nyxvc

@@ -42,19 +42,14 @@ nyxproto::Prop valueOf(int32_t index, const Prop &p) {
 
 } // namespace
 
-void Emitter::flushIfLarge() {
-    if (w_.size() < kFlushBytes) return;
-    if (!sinkFailed_ && !sink_.write(w_.bytes())) sinkFailed_ = true;
-    w_ = nyxproto::Writer();
-}
-
-void Emitter::streamStart() { w_.streamStart("nyxvc"); }
-
-bool Emitter::streamEnd() {
-    w_.streamEnd();
-    if (!sinkFailed_ && !sink_.write(w_.bytes())) sinkFailed_ = true;
-    w_ = nyxproto::Writer();
-    return !sinkFailed_;
+bool Emitter::stream(const std::vector<const std::string *> &records, ByteSink &sink) {
+    nyxproto::Writer w;
+    w.streamStart("nyxvc");
+    if (!sink.write(w.bytes())) return false;
+    for (const std::string *r : records) {
+        if (!sink.write(*r)) return false;
+    }
+    return sink.write("Q");
 }
 
 const std::string &Emitter::busName(const Symbol &s) {
@@ -99,8 +94,8 @@ void Emitter::defineNet(Netlist &n, uint32_t root, const Symbol *sym) {
         w_.netScalar(bitName(n, root), global);
     }
     netIndex_[root] = nets_++;
-    if (sym != nullptr && !sym->vector && !sym->netType.empty()) {
-        w_.props({nyxproto::Prop::Str(static_cast<int32_t>(propIndex_.find(kNetType)), std::string(sym->netType))});
+    if (sym != nullptr && !sym->vector && sym->netKind != 0) {
+        w_.props({nyxproto::Prop::Str(static_cast<int32_t>(propIndex_.find(kNetType)), std::string(kNetKinds[sym->netKind]))});
     }
     if (!n.joined) return;
     for (uint32_t b = next_[root]; b != kNoBit; b = next_[b]) w_.alias(bitName(n, b), isGlobalBit(n, b));
@@ -131,13 +126,12 @@ void Emitter::nets(Netlist &n) {
         const uint32_t first = n.firstBit[s];
         if (!sym.vector) {
             if (n.find(first) == first) defineNet(n, first, &sym);
-            flushIfLarge();
             continue;
         }
         w_.netBus(busName(sym), sym.msb, sym.lsb);
         ++nets_;
-        if (!sym.netType.empty()) {
-            w_.props({nyxproto::Prop::Str(static_cast<int32_t>(propIndex_.find(kNetType)), std::string(sym.netType))});
+        if (sym.netKind != 0) {
+            w_.props({nyxproto::Prop::Str(static_cast<int32_t>(propIndex_.find(kNetType)), std::string(kNetKinds[sym.netKind]))});
         }
         w_.netMembers(static_cast<int32_t>(sym.width()));
         for (uint32_t k = 0; k < sym.width(); ++k) {
@@ -149,7 +143,6 @@ void Emitter::nets(Netlist &n) {
                 defineNet(n, r, &sym);
             }
         }
-        flushIfLarge();
     }
     for (uint32_t k = 0; k < 3; ++k) {
         const uint32_t b = n.constBit[k];
@@ -169,7 +162,6 @@ void Emitter::ports(Netlist &n) {
         w_.portBus(busName(sym), sym.msb, sym.lsb);
         w_.portMembers(static_cast<int32_t>(sym.width()));
         for (uint32_t k = 0; k < sym.width(); ++k) w_.portScalar(bitName(n, first + k), dir, netOf(n, first + k));
-        flushIfLarge();
     }
 }
 
@@ -197,7 +189,6 @@ void Emitter::footprints(const Netlist &n) {
                 if (idx == p.lsb) break;
             }
         }
-        flushIfLarge();
     }
 }
 
@@ -231,7 +222,6 @@ void Emitter::instances(Netlist &n) {
             w_.portInstGroup(nyxproto::kPortInstBus, static_cast<int32_t>(p.width()));
             for (uint32_t k = 0; k < p.width(); ++k) w_.portInstScalar(netOf(n, bits[p.offset + k]));
         }
-        flushIfLarge();
     }
 }
 
@@ -245,7 +235,7 @@ void Emitter::nameTable(const Netlist &n) {
         if (propIndex_.insert(name, next) == next) propNames_.push_back({static_cast<int32_t>(next), type, std::string(name)});
     };
     for (const Symbol &s : n.module->symbols) {
-        if (!s.netType.empty()) {
+        if (s.netKind != 0) {
             add(kNetType, nyxproto::kString);
             break;
         }
@@ -254,7 +244,7 @@ void Emitter::nameTable(const Netlist &n) {
     if (!propNames_.empty()) w_.names(propNames_);
 }
 
-void Emitter::module(Netlist &n, std::string_view cell) {
+void Emitter::module(Netlist &n, std::string_view cell, std::string &out) {
     w_.viewRecordStart();
     nameTable(n);
     // The header written by hand: its counts are known before the records, so that the bytes
@@ -278,7 +268,8 @@ void Emitter::module(Netlist &n, std::string_view cell) {
     instances(n);
     w_.ty(nyxproto::kTyEnd);
     w_.viewRecordEnd(from_);
-    flushIfLarge();
+    out = w_.take();
+    w_ = nyxproto::Writer();
 }
 
 } // namespace nyxvc

@@ -2,9 +2,9 @@
 //
 // One view record per module: a name table when the module has properties, the netlist view
 // header with its counts, then nets, ports, footprints and instances in that order (nets before
-// the ports and port instances that name them, footprints before their instances). Bytes leave
-// through a sink in pieces of about a megabyte, so that the library builds the first views
-// while later ones are still being written.
+// the ports and port instances that name them, footprints before their instances). Each
+// module's record is made as soon as the module is elaborated, so that its model can be freed;
+// the stream puts them in order at the end.
 #pragma once
 
 #include <cstdio>
@@ -43,18 +43,16 @@ private:
 
 class Emitter {
 public:
-    Emitter(const Options &opts, std::string_view lib, std::string_view view, std::string_view compiledFrom,
-            ByteSink &sink)
-        : opts_(opts), lib_(lib), view_(view), from_(compiledFrom), sink_(sink) {}
+    Emitter(const Options &opts, std::string_view lib, std::string_view view, std::string_view compiledFrom)
+        : opts_(opts), lib_(lib), view_(view), from_(compiledFrom) {}
 
-    void streamStart();
-    // cell: the cell name to give the view (the module's own name, or the requested one).
-    void module(Netlist &n, std::string_view cell);
-    // Writes the end record and hands every byte left to the sink; false when the sink failed.
-    bool streamEnd();
+    // The view record of one module into out; cell is the cell name to give the view (the
+    // module's own name, or the one the library asked for).
+    void module(Netlist &n, std::string_view cell, std::string &out);
+    // The stream around the modules' records, in the order given.
+    static bool stream(const std::vector<const std::string *> &records, ByteSink &sink);
 
 private:
-    void flushIfLarge();
     const std::string &bitName(const Netlist &n, uint32_t bit);
     const std::string &busName(const Symbol &s);
     void defineNet(Netlist &n, uint32_t root, const Symbol *sym);
@@ -67,8 +65,6 @@ private:
 
     const Options &opts_;
     std::string_view lib_, view_, from_;
-    ByteSink &sink_;
-    bool sinkFailed_ = false;
     nyxproto::Writer w_;
     std::vector<int32_t> netIndex_;  // per root bit: index in the view's net table, -1 before
     std::vector<uint32_t> next_;     // per bit: the next bit of its class (joined modules only)

@@ -19,12 +19,21 @@ namespace nyxvc {
 
 enum class Dir : uint8_t { None = 0, In = 1, Out = 2, InOut = 3 };
 
+// Net kinds other than wire and supply, kept as the nets' "net_type" property.
+inline constexpr std::string_view kNetKinds[] = {"",     "tri",   "wand",  "wor",    "triand", "trior",
+                                                 "tri0", "tri1",  "trireg", "uwire", "reg"};
+inline uint8_t netKindOf(std::string_view word) {
+    for (uint8_t k = 1; k < sizeof kNetKinds / sizeof kNetKinds[0]; ++k) {
+        if (kNetKinds[k] == word) return k;
+    }
+    return 0;
+}
+
 // One name of a module: a declared net, a port, or a name used before (or without) declaration.
 //   vector:  the name was declared with a range [msb:lsb]; width = |msb - lsb| + 1
 //   isPort:  the name is listed in the module's header (portIndex is its place there)
 struct Symbol {
     std::string_view name;
-    std::string_view netType;  // "" for wire and implicit nets, else the declared kind
     uint32_t line = 0;         // declaration line, or the line of first use
     int32_t msb = 0;
     int32_t lsb = 0;
@@ -35,6 +44,7 @@ struct Symbol {
     bool isPort = false;
     bool hasDir = false;
     bool global = false;       // supply0 / supply1
+    uint8_t netKind = 0;       // index into kNetKinds: 0 for wire and implicit nets
     uint32_t width() const { return static_cast<uint32_t>(msb > lsb ? msb - lsb : lsb - msb) + 1; }
 };
 
@@ -48,12 +58,13 @@ struct Item {
     int32_t hi = 0;    // Select: first index written; Const: bit count
     int32_t lo = 0;
     Kind kind = Whole;
-    uint32_t line = 0;
 };
 
 // Constant bits: '0', '1', 'x' or 'z'.
+constexpr uint32_t kPositional = 0xFFFFFFFFu;
+
 struct Conn {
-    std::string_view port;  // empty for a positional connection
+    uint32_t port = kPositional;  // index into Module::portNames; kPositional by position
     uint32_t itemBegin = 0;
     uint32_t itemCount = 0;
     uint32_t line = 0;
@@ -67,7 +78,6 @@ struct Prop {
 };
 
 struct Instance {
-    std::string_view cell;
     uint32_t cellId = 0;            // index into Design::cellNames
     std::string_view name;
     uint32_t line = 0;
@@ -77,6 +87,22 @@ struct Instance {
     bool positional = false;        // connections by position
     bool array = false;             // an instance array name[arrayHi:arrayLo]
     int32_t arrayHi = 0, arrayLo = 0;
+};
+
+// One port of a cell's interface.
+struct PortShape {
+    std::string_view name;
+    Dir dir = Dir::None;
+    bool vector = false;
+    int32_t msb = 0, lsb = 0;
+    uint32_t offset = 0;  // bits of the ports before this one
+    uint32_t width() const { return static_cast<uint32_t>(msb > lsb ? msb - lsb : lsb - msb) + 1; }
+};
+
+// A cell that a module instantiates, once per cell, with the line of its first instance.
+struct ChildRef {
+    uint32_t cellId = 0;
+    uint32_t line = 0;
 };
 
 struct Assign {
@@ -93,11 +119,34 @@ struct Module {
     std::vector<uint32_t> ports;      // symbol indices in header order
     std::vector<std::string_view> params;  // parameter names in declaration order
     std::vector<Instance> instances;
+    NameTable portNameIndex;               // port names of named connections, each once
+    std::vector<std::string_view> portNames;
     std::vector<Conn> conns;
     std::vector<Prop> props;
     std::vector<Item> items;
     std::vector<char> constBits;
     std::vector<Assign> assigns;
+    // Kept after release(): what instances of this module and the hierarchy walk need.
+    std::vector<PortShape> iface;
+    std::vector<ChildRef> children;
+    bool released = false;
+
+    // Frees everything but the name, parameters, interface and children, once the module's
+    // records are written.
+    void release() {
+        symbolIndex.clear();
+        std::vector<Symbol>().swap(symbols);
+        std::vector<uint32_t>().swap(ports);
+        std::vector<Instance>().swap(instances);
+        portNameIndex.clear();
+        std::vector<std::string_view>().swap(portNames);
+        std::vector<Conn>().swap(conns);
+        std::vector<Prop>().swap(props);
+        std::vector<Item>().swap(items);
+        std::vector<char>().swap(constBits);
+        std::vector<Assign>().swap(assigns);
+        released = true;
+    }
 };
 
 // Storage for names the lexer rewrites (letter case): chunks that never move, so that views of
@@ -121,7 +170,7 @@ struct TextArena {
 
 struct Design {
     TextArena arena;                // names the lexer mapped to another letter case
-    std::vector<Module> modules;
+    std::deque<Module> modules;     // a deque: modules keep their place while others are added
     std::deque<std::string> texts;  // values made of several tokens, viewed by Prop::value
     NameTable moduleIndex;  // name -> index into modules
     // Names of the cells that instances name, each once: instances refer to them by number.

@@ -32,7 +32,7 @@ static bool mergeRange(Symbol &sym, bool vector, int32_t msb, int32_t lsb) {
     return true;
 }
 
-bool Parser::declareNet(Module &m, const Token &name, std::string_view netType, bool global, bool vector,
+bool Parser::declareNet(Module &m, const Token &name, uint8_t netKind, bool global, bool vector,
                         int32_t msb, int32_t lsb) {
     const uint32_t s = intern(m, name.text, name.line);
     Symbol &sym = m.symbols[s];
@@ -41,7 +41,7 @@ bool Parser::declareNet(Module &m, const Token &name, std::string_view netType, 
     }
     if (!sym.hasDir) sym.line = name.line;
     sym.netDeclared = true;
-    sym.netType = netType;
+    sym.netKind = netKind;
     sym.global = global;
     if (!mergeRange(sym, vector, msb, lsb)) {
         return fail(name.line, "range of " + std::string(name.text) + " differs from its port declaration");
@@ -58,13 +58,13 @@ bool Parser::parsePortDecl(Module &m, bool ansi) {
     }
     const Dir dir = dirOf(tok_.kw);
     advance();
-    std::string_view netType;
+    uint8_t netKind = 0;
     bool global = false;
-    bool netKind = false;
+    bool hasKind = false;
     if (tok_.kind == Tok::Keyword && isNetKind(tok_.kw)) {
-        netKind = true;
+        hasKind = true;
         global = tok_.kw == Kw::Supply0 || tok_.kw == Kw::Supply1;
-        if (tok_.kw != Kw::Wire && !global) netType = tok_.text;
+        if (tok_.kw != Kw::Wire && !global) netKind = netKindOf(tok_.text);
         advance();
     }
     if (tok_.kind == Tok::Keyword && tok_.kw == Kw::Signed) advance();
@@ -88,9 +88,9 @@ bool Parser::parsePortDecl(Module &m, bool ansi) {
         sym.hasDir = true;
         sym.dir = dir;
         sym.line = name.line;
-        if (netKind) {
+        if (hasKind) {
             sym.netDeclared = true;
-            sym.netType = netType;
+            sym.netKind = netKind;
             sym.global = global;
         }
         if (!mergeRange(sym, vector, msb, lsb)) {
@@ -107,7 +107,7 @@ bool Parser::parsePortDecl(Module &m, bool ansi) {
 bool Parser::parseNetDecl(Module &m) {
     const Kw kind = tok_.kw;
     const bool global = kind == Kw::Supply0 || kind == Kw::Supply1;
-    const std::string_view netType = kind == Kw::Wire || global ? std::string_view() : tok_.text;
+    const uint8_t netKind = kind == Kw::Wire || global ? 0 : netKindOf(tok_.text);
     advance();
     if (tok_.is('(')) return fail(tok_.line, "drive strengths are not supported");
     if (tok_.kind == Tok::Keyword && tok_.kw == Kw::Signed) advance();
@@ -118,7 +118,7 @@ bool Parser::parseNetDecl(Module &m) {
     for (;;) {
         Token name;
         if (!expectIdent("in a net declaration", name)) return false;
-        if (!declareNet(m, name, netType, global, vector, msb, lsb)) return false;
+        if (!declareNet(m, name, netKind, global, vector, msb, lsb)) return false;
         if (tok_.is('[')) return fail(tok_.line, "arrays of more than one dimension are not supported");
         if (tok_.is('=')) {
             // wire a = b; is a net declaration and an assign in one.
@@ -128,7 +128,6 @@ bool Parser::parseNetDecl(Module &m) {
             a.lhsBegin = static_cast<uint32_t>(m.items.size());
             Item whole;
             whole.sym = m.symbolIndex.find(name.text);
-            whole.line = name.line;
             m.items.push_back(whole);
             a.lhsCount = 1;
             a.rhsBegin = static_cast<uint32_t>(m.items.size());
@@ -194,7 +193,6 @@ bool Parser::parseInstances(Module &m) {
     const Token cell = tok_;
     advance();
     Instance proto;
-    proto.cell = cell.text;
     proto.cellId = design_.cellIndex.insert(cell.text, static_cast<uint32_t>(design_.cellNames.size()));
     if (proto.cellId == design_.cellNames.size()) design_.cellNames.push_back(cell.text);
     proto.propBegin = static_cast<uint32_t>(m.props.size());
@@ -284,7 +282,8 @@ bool Parser::parseConnections(Module &m, Instance &inst) {
             if (tok_.is('*') || tok_.kind == Tok::AttrClose) return fail(tok_.line, "wildcard connections are not supported");
             Token port;
             if (!expectIdent("after '.' in a connection", port)) return false;
-            c.port = port.text;
+            c.port = m.portNameIndex.insert(port.text, static_cast<uint32_t>(m.portNames.size()));
+            if (c.port == m.portNames.size()) m.portNames.push_back(port.text);
             c.itemBegin = static_cast<uint32_t>(m.items.size());
             if (tok_.is('(')) {
                 advance();
@@ -293,7 +292,6 @@ bool Parser::parseConnections(Module &m, Instance &inst) {
             } else {
                 Item whole;
                 whole.sym = intern(m, port.text, port.line);
-                whole.line = port.line;
                 m.items.push_back(whole);
             }
         } else {

@@ -64,7 +64,6 @@ bool Parser::parsePrimary(Module &m) {
         return unexpected("in an expression");
     }
     Item item;
-    item.line = tok_.line;
     item.sym = intern(m, tok_.text, tok_.line);
     advance();
     if (tok_.is('.')) return fail(tok_.line, "hierarchical references are not supported");
@@ -175,7 +174,6 @@ bool Parser::pushConstBits(Module &m, std::string_view digits, int base, uint32_
     item.kind = Item::Const;
     item.sym = static_cast<uint32_t>(m.constBits.size());
     item.hi = static_cast<int32_t>(width);
-    item.line = tok_.line;
     m.constBits.insert(m.constBits.end(), bits.begin(), bits.end());
     m.items.push_back(item);
     return true;

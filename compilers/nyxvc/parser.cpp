@@ -159,7 +159,7 @@ bool Parser::parseModule() {
         if (!parseItem(m)) return false;
     }
     advance();
-    return finishModule(m);
+    return finishModule(m) && (!done_ || done_(m));
 }
 
 // #( [parameter] [signed] [range] name = value, ... ): only the names are kept.
@@ -245,9 +245,27 @@ bool Parser::parseAnsiPorts(Module &m) {
 }
 
 bool Parser::finishModule(Module &m) {
+    uint32_t offset = 0;
     for (uint32_t s : m.ports) {
         const Symbol &sym = m.symbols[s];
         if (!sym.hasDir) return fail(sym.line, "port " + std::string(sym.name) + " has no direction");
+        PortShape p;
+        p.name = sym.name;
+        p.dir = sym.dir;
+        p.vector = sym.vector;
+        p.msb = sym.msb;
+        p.lsb = sym.lsb;
+        p.offset = offset;
+        offset += p.width();
+        m.iface.push_back(p);
+    }
+    // Distinct children by a stamp per cell: the module's number marks the cells it has seen.
+    const uint32_t stamp = static_cast<uint32_t>(design_.modules.size());
+    cellStamp_.resize(design_.cellNames.size(), 0);
+    for (const Instance &inst : m.instances) {
+        if (cellStamp_[inst.cellId] == stamp) continue;
+        cellStamp_[inst.cellId] = stamp;
+        m.children.push_back({inst.cellId, inst.line});
     }
     if (defparams_.empty()) return true;
     NameTable byName;

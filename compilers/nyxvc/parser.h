@@ -4,6 +4,7 @@
 // file and line; the model is then incomplete and must not be used.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -19,8 +20,10 @@ public:
     Parser(std::string_view text, std::string_view fileName, const Options &opts, const Limits &limits,
            Diagnostics &diag, Design &design);
 
-    // Parses the whole text into design; false after an error (reported in diag).
+    // Parses the whole text into design; false after an error (reported in diag). done, when
+    // set, is called with each module as soon as it is parsed; false from it stops the parse.
     bool parse();
+    void onModule(std::function<bool(Module &)> done) { done_ = std::move(done); }
 
 private:
     // Tokens.
@@ -71,7 +74,7 @@ private:
     bool parseRange(int32_t &msb, int32_t &lsb, bool &present);
     bool parseInt(int32_t &value);
     uint32_t intern(Module &m, std::string_view name, uint32_t line);
-    bool declareNet(Module &m, const Token &name, std::string_view netType, bool global, bool vector, int32_t msb,
+    bool declareNet(Module &m, const Token &name, uint8_t netKind, bool global, bool vector, int32_t msb,
                     int32_t lsb);
     bool parseExpr(Module &m);
     bool parsePrimary(Module &m);
@@ -89,6 +92,8 @@ private:
     Limits limits_;
     Diagnostics &diag_;
     Design &design_;
+    std::function<bool(Module &)> done_;
+    std::vector<uint32_t> cellStamp_;
     std::vector<Prop> pendingAttrs_;
     struct Defparam {
         std::string_view inst, name, value;

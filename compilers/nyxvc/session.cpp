@@ -146,9 +146,12 @@ bool Session::answer(const std::string &view) {
     } else if (!stubPath_.empty() && !stubs.open(stubPath_, error)) {
         diag.error(stubPath_, 0, "cannot read the stub file: " + error);
         status = 4;
-    } else if (!c.parse(source.text(), path) || (!stubPath_.empty() && !c.parseStubs(stubs.text(), stubPath_)) ||
-               !c.elaborate(cell_)) {
-        status = 4;
+    } else {
+        c.request(lib_, cell_, view, path);
+        if ((!stubPath_.empty() && !c.parseStubs(stubs.text(), stubPath_)) || !c.parse(source.text(), path) ||
+            !c.finish()) {
+            status = 4;
+        }
     }
     std::string head = "#m\n";
     for (const std::string &m : diag.messages) head += messageLine(m) + "\n";
@@ -157,7 +160,7 @@ bool Session::answer(const std::string &view) {
     if (std::fwrite(head.data(), 1, head.size(), out_) != head.size()) return false;
     if (status == 0) {
         FileSink sink(out_);
-        if (!c.emit(lib_, cell_, view, path, sink)) return false;
+        if (!c.emit(sink)) return false;
     }
     return std::fflush(out_) == 0;
 }

@@ -19,11 +19,12 @@ inline Result compileText(std::string_view text, std::string_view top, const nyx
                           std::string_view stubs = {}) {
     nyxvc::Compilation c(opts);
     Result r;
-    r.ok = c.parse(text, "t.v") && (stubs.empty() || c.parseStubs(stubs, "cells.v")) && c.elaborate(top);
+    c.request("L", top, "v", "t.v");
+    r.ok = (stubs.empty() || c.parseStubs(stubs, "cells.v")) && c.parse(text, "t.v") && c.finish();
     for (const std::string &m : c.diag().messages) r.messages += m + "\n";
     if (r.ok) {
         nyxvc::StringSink sink;
-        c.emit("L", top, "v", "t.v", sink);
+        c.emit(sink);
         r.records = decodeRecords(sink.out);
     }
     return r;
