@@ -157,7 +157,7 @@ void reuse(Out &o, const Args &a) {
     uint64_t occurrences = 1;
     for (uint64_t d = 0; d < depth; ++d) occurrences *= a.fanout;
     const uint64_t gates = std::max<uint64_t>(1, (a.cells + occurrences / 2) / occurrences);
-    o.put(header("level0", a.width));
+    o.put(header(depth == 0 ? a.top : "level0", a.width));
     writeGates(o, gates, a.width, "in", "out", "", false);
     o.put("endmodule\n");
     for (uint64_t d = 1; d <= depth; ++d) {

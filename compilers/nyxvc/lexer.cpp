@@ -123,6 +123,10 @@ std::string_view Lexer::mapCase(std::string_view name) {
     return {out, name.size()};
 }
 
+// Names and texts longer than this are refused: the records carry strings of at most 128000
+// bytes, and a bus bit's name adds its index to the name.
+constexpr size_t kMaxText = 65535;
+
 Token Lexer::next() {
     skipSpace();
     Token t;
@@ -137,6 +141,12 @@ Token Lexer::next() {
     if (identStart(c)) {
         while (p_ < end_ && identChar(*p_)) ++p_;
         t.text = {start, static_cast<size_t>(p_ - start)};
+        if (t.text.size() > kMaxText) {
+            t.kind = Tok::Bad;
+            t.text = "name longer than 65535 characters";
+            p_ = end_;
+            return t;
+        }
         t.kw = keywordOf(t.text);
         t.kind = t.kw == Kw::None ? Tok::Ident : Tok::Keyword;
         if (t.kind == Tok::Ident && case_ != NameCase::Preserve) t.text = mapCase(t.text);
@@ -148,6 +158,12 @@ Token Lexer::next() {
             ++p_;
         }
         t.text = {body, static_cast<size_t>(p_ - body)};
+        if (t.text.size() > kMaxText) {
+            t.kind = Tok::Bad;
+            t.text = "name longer than 65535 characters";
+            p_ = end_;
+            return t;
+        }
         if (t.text.empty() || (p_ < end_ && !isBlank(*p_))) {
             t.kind = Tok::Bad;
             t.text = "escaped identifier holds a character outside printable ASCII, or is empty";
@@ -190,6 +206,12 @@ Token Lexer::next() {
         }
         t.kind = Tok::String;
         t.text = {p_ + 1, static_cast<size_t>(q - p_ - 1)};
+        if (t.text.size() > kMaxText) {
+            t.kind = Tok::Bad;
+            t.text = "string longer than 65535 characters";
+            p_ = end_;
+            return t;
+        }
         p_ = q + 1;
     } else if (c == '`') {
         ++p_;

@@ -95,6 +95,7 @@ bool Parser::parseValueText(std::string_view &value, bool &isString) {
         if (count == 0) value = tok_.text;
         if (count == 1) joined = isString ? "\"" + std::string(value) + "\"" : std::string(value);
         if (count >= 1) joined += tok_.kind == Tok::String ? "\"" + std::string(tok_.text) + "\"" : std::string(tok_.text);
+        if (joined.size() > 65535) return fail(tok_.line, "value longer than 65535 characters");
         ++count;
         advance();
     }

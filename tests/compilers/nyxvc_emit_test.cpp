@@ -205,9 +205,10 @@ from t.v
 )");
 }
 
-// -parens names bits "a(1)"; -lowercase maps every name read; the requested cell keeps the
-// name the library asked for.
-TEST(NyxvcEmit, ParensAndCase) {
+// -parens names bits "a(1)"; -lowercase maps every name read (the mapped names once died with
+// the lexer while the model still pointed at them); the requested cell keeps the name the
+// library asked for.
+TEST(NyxvcEmit, CaseMappedNamesOutliveTheLexer) {
     nyxvc::Options opts;
     opts.parens = true;
     opts.nameCase = nyxvc::NameCase::Lower;

@@ -86,6 +86,8 @@ TEST(NyxvcRefuse, HeadersAndFileStructure) {
     EXPECT_NE(r.messages.find("port expressions in a module header"), std::string::npos) << r.messages;
     r = compileText("primitive p (y, a);\n", "p");
     EXPECT_NE(r.messages.find("t.v:1: error: user-defined primitives"), std::string::npos) << r.messages;
+    r = compileText("module top;\nwire \\" + std::string(70000, 'n') + " ;\nendmodule\n", "top");
+    EXPECT_NE(r.messages.find("t.v:2: error: name longer than 65535 characters"), std::string::npos) << r.messages;
     r = compileText("module top;\n", "top");
     EXPECT_NE(r.messages.find("unexpected end of file"), std::string::npos) << r.messages;
     r = compileText("module top; endmodule\n", "other");
