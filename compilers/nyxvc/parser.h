@@ -1,0 +1,106 @@
+// parser.h - structural Verilog into the module model of model.h.
+//
+// The parser stops at the first construct outside the structural subset and reports it with the
+// file and line; the model is then incomplete and must not be used.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "lexer.h"
+#include "model.h"
+#include "nyxvc.h"
+
+namespace nyxvc {
+
+class Parser {
+public:
+    // text must outlive design; fileName names the file in messages.
+    Parser(std::string_view text, std::string_view fileName, const Options &opts, const Limits &limits,
+           Diagnostics &diag, Design &design);
+
+    // Parses the whole text into design; false after an error (reported in diag). done, when
+    // set, is called with each module as soon as it is parsed; false from it stops the parse.
+    bool parse();
+    void onModule(std::function<bool(Module &)> done) { done_ = std::move(done); }
+
+private:
+    // Tokens.
+    void advance() {
+        if (hasPeek_) {
+            tok_ = peek_;
+            hasPeek_ = false;
+        } else {
+            tok_ = lex_.next();
+        }
+    }
+    const Token &peek();
+    bool expect(char c, const char *what) {
+        if (!tok_.is(c)) return unexpected(what);
+        advance();
+        return true;
+    }
+    bool expectIdent(const char *what, Token &out) {
+        if (tok_.kind != Tok::Ident) return unexpected(what);
+        out = tok_;
+        advance();
+        return true;
+    }
+    bool fail(uint32_t line, const std::string &text);
+    bool unexpected(const char *where);
+    bool directive();
+    bool skipAttributes();
+    bool parseAttributes();
+
+    // Module structure.
+    bool parseModule();
+    bool parseParamList(Module &m);
+    bool parseHeaderPorts(Module &m);
+    bool parseAnsiPorts(Module &m);
+    bool parseItem(Module &m);
+    bool parsePortDecl(Module &m, bool ansi);
+    bool parseNetDecl(Module &m);
+    bool parseParamDecl(Module &m, bool record);
+    bool parseDefparam(Module &m);
+    bool parseAssign(Module &m);
+    bool parseInstances(Module &m);
+    bool parseParamValues(Module &m, Instance &inst);
+    bool parseConnections(Module &m, Instance &inst);
+    bool parseValueText(std::string_view &value, bool &isString);
+    bool finishModule(Module &m);
+
+    // Declarations and expressions.
+    bool parseRange(int32_t &msb, int32_t &lsb, bool &present);
+    bool parseInt(int32_t &value);
+    uint32_t intern(Module &m, std::string_view name, uint32_t line);
+    bool declareNet(Module &m, const Token &name, uint8_t netKind, bool global, bool vector, int32_t msb,
+                    int32_t lsb);
+    bool parseExpr(Module &m);
+    bool parsePrimary(Module &m);
+    bool parseConstant(Module &m);
+    bool pushConstBits(Module &m, std::string_view digits, int base, uint32_t width, bool sized);
+    bool parseConcat(Module &m);
+    bool atExprEnd();
+
+    Lexer lex_;
+    Token tok_;
+    Token peek_;
+    bool hasPeek_ = false;
+    std::string_view file_;
+    Options opts_;
+    Limits limits_;
+    Diagnostics &diag_;
+    Design &design_;
+    std::function<bool(Module &)> done_;
+    std::vector<uint32_t> cellStamp_;
+    std::vector<Prop> pendingAttrs_;
+    struct Defparam {
+        std::string_view inst, name, value;
+        bool isString;
+        uint32_t line;
+    };
+    std::vector<Defparam> defparams_;
+};
+
+} // namespace nyxvc

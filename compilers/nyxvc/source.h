@@ -1,0 +1,34 @@
+// source.h - a source file mapped read-only into memory, whole, for the lexer.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace nyxvc {
+
+class SourceFile {
+public:
+    SourceFile() = default;
+    SourceFile(const SourceFile &) = delete;
+    SourceFile &operator=(const SourceFile &) = delete;
+    ~SourceFile() { close(); }
+
+    // Maps the file; false with errno's text in error when it cannot be opened or mapped.
+    bool open(const std::string &path, std::string &error);
+    void close();
+
+    std::string_view text() const { return {data_, size_}; }
+    const std::string &path() const { return path_; }
+
+private:
+    const char *data_ = nullptr;
+    size_t size_ = 0;
+    bool mapped_ = false;
+    std::string path_;
+};
+
+bool fileExists(const std::string &path);
+bool dirExists(const std::string &path);
+
+} // namespace nyxvc
