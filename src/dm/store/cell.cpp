@@ -26,7 +26,7 @@ using nyxDMInt::kCellPropFiles;
 nyxCell::nyxCell(nyxLib *lib, cfidrAccessModeT mode)
     : nyxDMObj(nyxDMTypes::kCell, mode), d_lib(lib), d_views(nyx::getLibCellHeap()),
       d_occPropSets(nyx::getLibCellHeap()), d_designConfigs(nyx::getLibCellHeap()),
-      d_stored(nyx::getLibCellHeap()) {}
+      d_stored(nyx::getLibCellHeap()), d_compilable(nyx::getLibCellHeap()) {}
 
 nyxCell::~nyxCell() {
     for (nyxDynArray *list : {&d_views, &d_occPropSets, &d_designConfigs}) {
@@ -34,6 +34,7 @@ nyxCell::~nyxCell() {
         list->clear();
     }
     forgetStored();
+    forgetCompilable();
     nyxPropListDestroy(d_propList);
     d_name.clear();
 }
@@ -46,6 +47,17 @@ void nyxCell::forgetStored() {
         nyxDMInt::freeRecord(entry, sizeof(nyxDMEntry));
     }
     d_stored.clear();
+}
+
+void nyxCell::forgetCompilable() {
+    for (int32_t i = 0; i < d_compilable.nitems(); ++i) {
+        nyxCompilableEntry *entry = static_cast<nyxCompilableEntry *>(d_compilable[i]);
+        entry->name.clear();
+        entry->entry.clear();
+        entry->~nyxCompilableEntry();
+        nyxDMInt::freeRecord(entry, sizeof(nyxCompilableEntry));
+    }
+    d_compilable.clear();
 }
 
 nyxCell *nyxCell::construct(nyxLib *lib, const char *name, bool stored, cfidrAccessModeT mode,
@@ -74,6 +86,20 @@ const char *nyxCell::pathnameObj() {
     return d_pathName;
 }
 
+bool nyxCell::registerCompilable(const std::string &name, const std::string &entry, int32_t rank) {
+    void *p = nyxDMInt::allocRecord(sizeof(nyxCompilableEntry));
+    if (p == nullptr) return false;
+    nyxCompilableEntry *record = new (p) nyxCompilableEntry{{}, {}, rank};
+    if (!record->name.setString(name.c_str(), nyx::getLibCellHeap()) ||
+        !record->entry.setString(entry.c_str(), nyx::getLibCellHeap()) || d_compilable.add(record) < 0) {
+        record->name.clear();
+        record->entry.clear();
+        nyxDMInt::freeRecord(record, sizeof(nyxCompilableEntry));
+        return false;
+    }
+    return true;
+}
+
 bool nyxCell::hasObjectNamed(const char *name) const {
     for (const nyxDynArray *list : {&d_views, &d_occPropSets, &d_designConfigs}) {
         for (int32_t i = 0; i < list->nitems(); ++i) {
@@ -96,6 +122,15 @@ bool knownEntry(const nyxDynArray &stored, int32_t row, const std::string &name)
             nyxDMUtil::sameName(e->name.getString(), name.c_str())) {
             return true;
         }
+    }
+    return false;
+}
+
+// Whether the cell's directory holds a stored object of any kind named `name`.
+bool storedNamed(const nyxDynArray &stored, const std::string &name) {
+    for (int32_t i = 0; i < stored.nitems(); ++i) {
+        const nyxDMEntry *e = static_cast<const nyxDMEntry *>(stored[i]);
+        if (nyxDMUtil::sameName(e->name.getString(), name.c_str())) return true;
     }
     return false;
 }
@@ -173,13 +208,18 @@ void nyxCell::readDirectory(const char *path, cfidrErrorT *err) {
             break;
         }
     }
-    if (lowestRank < 0 || nyxLater.registerCompiledView == nullptr) return;
+    // The entries of the best-ranked rule go to the compilable-entry side list: names of views
+    // that opening compiles. They make no objects (see store.h). The list is what this listing
+    // holds.
+    forgetCompilable();
+    if (lowestRank < 0) return;
     for (size_t k = 0; k < entries.size(); ++k) {
         if (ranks[k] != lowestRank) continue;
-        std::string base = nyxDMPath::decodeName(entries[k].substr(0, entries[k].find('.')).c_str());
-        if (hasObjectNamed(base.c_str())) continue;
-        nyxLater.registerCompiledView(this, entries[k].c_str(), err);
-        if (*err != 0) return;
+        const std::string stored = entries[k].substr(0, entries[k].find('.'));
+        if (!nyxDMPath::isStoredName(stored)) continue;
+        const std::string base = nyxDMPath::decodeName(stored.c_str());
+        if (hasObjectNamed(base.c_str()) || storedNamed(d_stored, base)) continue;
+        if (!registerCompilable(base, entries[k], lowestRank)) return (void)(*err = cfidrErrInternal);
     }
 }
 

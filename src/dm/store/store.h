@@ -282,6 +282,17 @@ struct nyxDMEntry {
     nyxVarString name;
 };
 
+// A directory entry of a cell that a compiler rule turns into a view when the view is opened
+// (the compilable-entry side list, see nyxCell::compilableEntries).
+//   name:  the view it serves, decoded: the entry up to its first "."
+//   entry: the directory entry as it stands on disk ("adder.sch", "part.Tabo_part.attr")
+//   rank:  the rank of its compiler rule (nyxLater.compilerRuleRank), >= 0
+struct nyxCompilableEntry {
+    nyxVarString name;
+    nyxVarString entry;
+    int32_t rank;
+};
+
 class nyxCell final : public nyxDMObj {
 public:
     // Constructs a cell record of `lib` (name as given, or decoded from a directory entry when
@@ -323,6 +334,12 @@ public:
     // What the last read found on disk (nyxDMEntry pointers), whether or not objects of the kind
     // could be constructed.
     const nyxDynArray &storedEntries() const { return d_stored; }
+    // The compilable-entry side list (nyxCompilableEntry pointers, in directory order): the
+    // entries the read found whose compiler rule has the lowest rank among the directory's
+    // entries, for names that no view, occurrence property set or design configuration of the
+    // cell has. They are no objects: the view list holds real views only, and listing the views
+    // never compiles. The general view opening tries these entries first.
+    const nyxDynArray &compilableEntries() const { return d_compilable; }
 
     static nyxDMObj *viewObject(void *entry) {
         return reinterpret_cast<nyxDMObj *>(reinterpret_cast<uintptr_t>(entry) & ~uintptr_t{1});
@@ -345,6 +362,9 @@ private:
     // A failed read keeps the objects listed and the properties read so far (see above).
     bool keepsFailedRead() const override { return true; }
     void forgetStored();
+    void forgetCompilable();
+    // Appends an entry to the compilable-entry side list; false when memory ran out.
+    bool registerCompilable(const std::string &name, const std::string &entry, int32_t rank);
     // The objects of the cell directory's entries (the part of read after the property file).
     void readDirectory(const char *path, cfidrErrorT *err);
     static nyxDMObj *findSetByName(nyxCell *cell, nyxDynArray &list, const char *name,
@@ -354,6 +374,7 @@ private:
     nyxDynArray d_occPropSets;
     nyxDynArray d_designConfigs;
     nyxDynArray d_stored;
+    nyxDynArray d_compilable;
 };
 
 // --- Paths and files ---------------------------------------------------------------------------
@@ -426,10 +447,9 @@ struct nyxLaterSteps {
     // The general view opening of netlist views (opens a view of the cell that is not in its
     // list, compiling it when a rule says so); returns the view with its class code. Absent: 27.
     nyxObjRef (*openView)(nyxCell *cell, const char *name, cfidrAccessModeT mode, cfidrErrorT *err);
-    // The rank of the compiler rule for a file extension (-1 when no rule covers it).
+    // The rank of the compiler rule for a file extension (-1 when no rule covers it). The cell
+    // read keeps the entries of the lowest rank in the cell's compilable-entry side list.
     int32_t (*compilerRuleRank)(const char *extension);
-    // Registers a cell directory entry as a view to be compiled when opened.
-    void (*registerCompiledView)(nyxCell *cell, const char *entry, cfidrErrorT *err);
     // Opens a selector-set file of the current directory (ZIL_NYX_LIBRARYMAP ".").
     void (*openSelectorSetFile)(const char *path, const char *name);
     // Release: the schematic compiler's end (only in schematic-compiler mode), then the running
