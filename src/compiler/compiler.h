@@ -172,3 +172,49 @@ void nyxCompilerInstall();
 // withdraws the identifiers handed out for it and its contents; the session start installs it.
 // Null: the object is purged and nothing is withdrawn.
 extern void (*nyxCompilerPurgeHook)(nyxDMObj *obj, int32_t code, cfidrErrorT *err);
+
+// --- Opening views (open.cpp) ------------------------------------------------------------------
+//
+// The general view opening serves every open of a view that its cell does not list
+// (nyxCell::openView, nyxCell::findViewByName, cfidrPIOpenView through them):
+//   1. A stored view of that path is opened from its file: a netlist view, else an encapsulated
+//      view; it joins the cell's list. A file that cannot be read reports the read's error.
+//   2. Otherwise the candidates are the cell's compilable entries (the side list of store.h, the
+//      entries of the best-ranked rule), then every other entry of the cell's directory in
+//      listing order. The listing is copied and its cache slot given back before anything is
+//      compiled: a compilation may list other directories, and the cache has eight slots.
+//   3. An entry serves view V when it begins with V's name as encoded in file names (a "/" in V
+//      is a tab on disk) followed by "."; the rest of the entry is the view type. The entry
+//      "part.Tabo_part.attr" also serves every view whose name begins with "part@", with the view
+//      type "Tabo_part.attr". Names compare exactly (file names are case-sensitive).
+//   4. For the first candidate whose view type has a rule and whose compiler starts (startCompiler
+//      with the entry's full path), the compilation's result is the open's, with its codes; a
+//      compiler that does not start lets the next candidate try. No candidate left: 27.
+// The opened or compiled view takes the mode asked.
+//
+// Compiled views are kept. A view made by a compilation counts as a changed view of its cell:
+// saving the view or its library writes it as a stored view, and from then on every open finds
+// the stored view and never compiles again, even when the source file changed since. To compile
+// again, destroy the stored view (or purge the compiled view before it is saved).
+//
+// Encapsulated views open the same way (openEncapsulatedView), except that only a stored
+// encapsulated view counts in step 1, nothing is compiled while the option bit of a running
+// schematic compilation (0x800) is set, "part.Tabo_part.attr" serves no other name, a rule is
+// skipped while the cell has a design configuration named like the view (letter case ignored),
+// and the compilation is compileEncapsulatedView.
+//
+// The general opening also clears option bit 0x800 on entry: whoever raises it while a schematic
+// view is being compiled must restore it on every way out rather than rely on this.
+class nyxCompilerOpen {
+public:
+    static nyxObjRef openNetlistView(nyxCell *cell, const char *name, cfidrAccessModeT mode,
+                                     cfidrErrorT *err);
+    static nyxObjRef openEncapsulatedView(nyxCell *cell, const char *name, cfidrAccessModeT mode,
+                                          cfidrErrorT *err);
+    // The general view opening (nyxLater.openView): returns {view, 14 or 15}.
+    static nyxObjRef openView(nyxCell *cell, const char *name, cfidrAccessModeT mode,
+                              cfidrErrorT *err);
+};
+
+// Start call of the session code: fills nyxLater.openView.
+void nyxCompilerOpenInstall();
