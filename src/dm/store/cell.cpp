@@ -148,15 +148,18 @@ bool recordEntry(nyxDynArray &stored, int32_t row, const std::string &name) {
 }
 
 // Rank of the compiler rule for an entry: its extension, or failing that the longer extension
-// from an earlier "."; -1 when no rule covers it.
-int32_t ruleRank(const std::string &entry) {
+// from an earlier "."; -1 when no rule covers it. `base` is the length of the part before the
+// extension that has the rule: the name of the view that the entry compiles into.
+int32_t ruleRank(const std::string &entry, size_t &base) {
     if (nyxLater.compilerRuleRank == nullptr) return -1;
     size_t dot = entry.rfind('.');
     if (dot == std::string::npos || dot == 0) return -1;
+    base = dot;
     int32_t rank = nyxLater.compilerRuleRank(entry.c_str() + dot + 1);
     if (rank < 0) {
         size_t first = entry.find('.');
         if (first != dot && first != 0) rank = nyxLater.compilerRuleRank(entry.c_str() + first + 1);
+        base = first;
     }
     return rank;
 }
@@ -181,12 +184,13 @@ void nyxCell::readDirectory(const char *path, cfidrErrorT *err) {
 
     int32_t lowestRank = -1;
     std::vector<int32_t> ranks(entries.size(), -1);
+    std::vector<size_t> bases(entries.size(), 0);
     for (size_t k = 0; k < entries.size(); ++k) {
         const std::string &entry = entries[k];
         size_t dot = entry.rfind('.');
         // Names must not be empty: ".nyx" is an older cell property file, not a view.
         if (dot == std::string::npos || dot == 0) continue;
-        ranks[k] = ruleRank(entry);
+        ranks[k] = ruleRank(entry, bases[k]);
         if (ranks[k] >= 0 && (lowestRank < 0 || ranks[k] < lowestRank)) lowestRank = ranks[k];
         const char *ext = entry.c_str() + dot + 1;
         for (int32_t row = nyxDMTypes::kNetlistView; row < nyxDMTypes::kRows; ++row) {
@@ -215,7 +219,7 @@ void nyxCell::readDirectory(const char *path, cfidrErrorT *err) {
     if (lowestRank < 0) return;
     for (size_t k = 0; k < entries.size(); ++k) {
         if (ranks[k] != lowestRank) continue;
-        const std::string stored = entries[k].substr(0, entries[k].find('.'));
+        const std::string stored = entries[k].substr(0, bases[k]);
         if (!nyxDMPath::isStoredName(stored)) continue;
         const std::string base = nyxDMPath::decodeName(stored.c_str());
         if (hasObjectNamed(base.c_str()) || storedNamed(d_stored, base)) continue;
