@@ -216,5 +216,5 @@ public:
                               cfidrErrorT *err);
 };
 
-// Start call of the session code: fills nyxLater.openView.
+// Start call of the session code: fills nyxLater.openView and nyxLater.registerCompiledView.
 void nyxCompilerOpenInstall();

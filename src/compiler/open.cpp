@@ -166,4 +166,21 @@ nyxObjRef nyxCompilerOpen::openView(nyxCell *cell, const char *name, cfidrAccess
     return compileFromEntries(cell, cellPath, name, false, mode, err);
 }
 
-void nyxCompilerOpenInstall() { nyxLater.openView = &nyxCompilerOpen::openView; }
+namespace {
+
+// nyxLater.registerCompiledView: the entry joins the cell's compilable-entry side list under the
+// name of the view it compiles into.
+void registerEntry(nyxCell *cell, const char *entry, cfidrErrorT *err) {
+    size_t base = 0;
+    const int32_t rank = nyxCell::compilableRank(entry, base);
+    if (rank < 0) return;
+    const std::string name = nyxDMPath::decodeName(std::string(entry, base).c_str());
+    if (!cell->registerCompilable(name, entry, rank)) *err = cfidrErrInternal;
+}
+
+} // namespace
+
+void nyxCompilerOpenInstall() {
+    nyxLater.openView = &nyxCompilerOpen::openView;
+    nyxLater.registerCompiledView = &registerEntry;
+}

@@ -25,12 +25,13 @@ inline void writeFile(const std::string &path, const std::string &bytes) {
 
 inline bool exists(const std::string &path) { return std::ifstream(path).good(); }
 
-// The answer of a compiler for one netlist view of "clib"/`cell`: status 0, then a view that
-// holds net `net` and an input port "p" on it, compiled from `from`.
+// The answer of a compiler for one netlist view of "clib"/`cell`: status 0, an empty message
+// block, then a view that holds net `net` and an input port "p" on it, compiled from `from`.
 inline std::string answer(const std::string &cell, const std::string &view, const std::string &net = "a",
                           const std::string &from = "canned") {
     nyxproto::Writer w;
     w.status(0);
+    w.messages({});
     w.netlistFollows();
     w.streamStart();
     w.viewRecordStart();

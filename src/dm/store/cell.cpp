@@ -147,10 +147,9 @@ bool recordEntry(nyxDynArray &stored, int32_t row, const std::string &name) {
     return true;
 }
 
-// Rank of the compiler rule for an entry: its extension, or failing that the longer extension
-// from an earlier "."; -1 when no rule covers it. `base` is the length of the part before the
-// extension that has the rule: the name of the view that the entry compiles into.
-int32_t ruleRank(const std::string &entry, size_t &base) {
+} // namespace
+
+int32_t nyxCell::compilableRank(const std::string &entry, size_t &base) {
     if (nyxLater.compilerRuleRank == nullptr) return -1;
     size_t dot = entry.rfind('.');
     if (dot == std::string::npos || dot == 0) return -1;
@@ -163,8 +162,6 @@ int32_t ruleRank(const std::string &entry, size_t &base) {
     }
     return rank;
 }
-
-} // namespace
 
 void nyxCell::read(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     nyxCell *cell = static_cast<nyxCell *>(obj);
@@ -190,7 +187,7 @@ void nyxCell::readDirectory(const char *path, cfidrErrorT *err) {
         size_t dot = entry.rfind('.');
         // Names must not be empty: ".nyx" is an older cell property file, not a view.
         if (dot == std::string::npos || dot == 0) continue;
-        ranks[k] = ruleRank(entry, bases[k]);
+        ranks[k] = compilableRank(entry, bases[k]);
         if (ranks[k] >= 0 && (lowestRank < 0 || ranks[k] < lowestRank)) lowestRank = ranks[k];
         const char *ext = entry.c_str() + dot + 1;
         for (int32_t row = nyxDMTypes::kNetlistView; row < nyxDMTypes::kRows; ++row) {
@@ -212,18 +209,18 @@ void nyxCell::readDirectory(const char *path, cfidrErrorT *err) {
             break;
         }
     }
-    // The entries of the best-ranked rule go to the compilable-entry side list: names of views
-    // that opening compiles. They make no objects (see store.h). The list is what this listing
-    // holds.
+    // The entries of the best-ranked rule are registered as the sources of views that opening
+    // compiles (the compilable-entry side list). They make no objects (see store.h).
     forgetCompilable();
-    if (lowestRank < 0) return;
+    if (lowestRank < 0 || nyxLater.registerCompiledView == nullptr) return;
     for (size_t k = 0; k < entries.size(); ++k) {
         if (ranks[k] != lowestRank) continue;
         const std::string stored = entries[k].substr(0, bases[k]);
         if (!nyxDMPath::isStoredName(stored)) continue;
         const std::string base = nyxDMPath::decodeName(stored.c_str());
         if (hasObjectNamed(base.c_str()) || storedNamed(d_stored, base)) continue;
-        if (!registerCompilable(base, entries[k], lowestRank)) return (void)(*err = cfidrErrInternal);
+        nyxLater.registerCompiledView(this, entries[k].c_str(), err);
+        if (*err != 0) return;
     }
 }
 

@@ -337,9 +337,17 @@ public:
     // The compilable-entry side list (nyxCompilableEntry pointers, in directory order): the
     // entries the read found whose compiler rule has the lowest rank among the directory's
     // entries, for names that no view, occurrence property set or design configuration of the
-    // cell has. They are no objects: the view list holds real views only, and listing the views
-    // never compiles. The general view opening tries these entries first.
+    // cell has (nyxLater.registerCompiledView appends them; every read of the directory starts
+    // the list afresh). They are no objects: the view list holds real views only, and listing
+    // the views never compiles. The general view opening tries these entries first.
     const nyxDynArray &compilableEntries() const { return d_compilable; }
+    // Appends an entry to the side list; false when memory ran out.
+    bool registerCompilable(const std::string &name, const std::string &entry, int32_t rank);
+    // The rank of the compiler rule for a directory entry: the rule of its extension, or failing
+    // that of the longer extension from an earlier "."; -1 when no rule covers it (or no rules
+    // are present). `base` becomes the length of the entry's part before that extension, the
+    // (encoded) name of the view that the entry compiles into.
+    static int32_t compilableRank(const std::string &entry, size_t &base);
 
     static nyxDMObj *viewObject(void *entry) {
         return reinterpret_cast<nyxDMObj *>(reinterpret_cast<uintptr_t>(entry) & ~uintptr_t{1});
@@ -363,8 +371,6 @@ private:
     bool keepsFailedRead() const override { return true; }
     void forgetStored();
     void forgetCompilable();
-    // Appends an entry to the compilable-entry side list; false when memory ran out.
-    bool registerCompilable(const std::string &name, const std::string &entry, int32_t rank);
     // The objects of the cell directory's entries (the part of read after the property file).
     void readDirectory(const char *path, cfidrErrorT *err);
     static nyxDMObj *findSetByName(nyxCell *cell, nyxDynArray &list, const char *name,
@@ -447,9 +453,13 @@ struct nyxLaterSteps {
     // The general view opening of netlist views (opens a view of the cell that is not in its
     // list, compiling it when a rule says so); returns the view with its class code. Absent: 27.
     nyxObjRef (*openView)(nyxCell *cell, const char *name, cfidrAccessModeT mode, cfidrErrorT *err);
-    // The rank of the compiler rule for a file extension (-1 when no rule covers it). The cell
-    // read keeps the entries of the lowest rank in the cell's compilable-entry side list.
+    // The rank of the compiler rule for a file extension (-1 when no rule covers it).
     int32_t (*compilerRuleRank)(const char *extension);
+    // Registers a cell directory entry as the source of a view compiled when opened: called by
+    // the cell read for every entry whose rule has the lowest rank of the directory and whose
+    // view name (nyxCell::compilableRank) no object of the cell has. The compile-on-open fills
+    // it: the entry joins the cell's compilable-entry side list.
+    void (*registerCompiledView)(nyxCell *cell, const char *entry, cfidrErrorT *err);
     // Opens a selector-set file of the current directory (ZIL_NYX_LIBRARYMAP ".").
     void (*openSelectorSetFile)(const char *path, const char *name);
     // Release: the schematic compiler's end (only in schematic-compiler mode), then the running
