@@ -42,6 +42,7 @@ nyx *startSession() {
     nyxCompilerPurgeHook = purgeViewWithdrawing;  // a compiled view replaced by a later record
     nyxEncapsulatedViewInstall();  // class 15 and the rows of encapsulated views
     nyxEncViewIO::install();       // their stored form
+    nyxCompilerOpenInstall();  // the general view opening: stored views and compile-on-open
     // The global state: lists, heap system, global heap.
     nyx *state = nyx::create();
     if (state == nullptr) return nullptr;
