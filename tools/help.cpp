@@ -81,8 +81,9 @@ const Details kDetails[] = {
              "the configuration are searched first, then the stored design.\n"},
     {"open", "Opens view VIEW of cell CELL of library LIB as a design tool does: a stored view is\n"
              "read; a view with no stored file is compiled from the cell's files by the compiler\n"
-             "rule of their view type. Prints it as nyx dump does, with the text it was compiled\n"
-             "from. The library is opened read-only and nothing is written, unless:\n\n"
+             "rule of their view type. Prints a netlist view as nyx dump does, with the text it\n"
+             "was compiled from; an encapsulated view as its view line, \"  key KEY\" and its\n"
+             "properties. The library is opened read-only and nothing is written, unless:\n\n"
              "  --save   the library is opened for update and saved after the view is printed, so\n"
              "           that what the compilation made is stored (later opens read it)\n"},
 };

@@ -84,3 +84,18 @@ TEST(OpenTool, Refusals) {
     EXPECT_EQ(runTool({"open", "olib", "c"}).status, 2);
     EXPECT_EQ(runTool({"open", "olib", "c", "adder", "extra"}).status, 2);
 }
+
+TEST(OpenTool, EncapsulatedViewPrintsItsTypeKeyAndProperties) {
+    makeLibrary();
+    cfidrErrorT e = 0;
+    cfidrPIInit(&e);
+    cfiOID lib = cfidrPIOpenLib("olib", cfidrUpdateMode, &e);
+    cfiOID v = cfidrCellCreateEncapsulatedView(cfidrLibFindCellByName(lib, "c", &e), "sym", "symbol", "K1", &e);
+    cfidrPropSetInt32Value(cfidrObjectCreateProp(v, "pins", &e), 3, &e);
+    cfidrLibSave(lib, &e);
+    cfidrPIQuit(&e);
+    ASSERT_EQ(e, 0);
+    ToolRun r = runTool({"open", "olib", "c", "sym"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "view olib c sym type symbol\n  key K1\n  prop pins integer = 3\n");
+}
