@@ -9,7 +9,7 @@ deps:
 
 demo: deps
 	cmake --preset default >/dev/null
-	cmake --build --preset default --target nyx_tool example_make_design
+	cmake --build --preset default --target nyx_tool example_make_design nyxvc
 	bash scripts/demo.sh build/default
 
 # Reference documentation from the public headers: build/default/docs/html/index.html.
