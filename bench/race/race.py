@@ -1,0 +1,184 @@
+#!/usr/bin/env python3
+"""The import race: synthetic gate-level Verilog of 1e5 and 1e6 leaf cells (bench/gen_verilog)
+taken in by `nyx import`, and by the peers OpenSTA (read_liberty + read_verilog + link_design) and
+Yosys (read_verilog) when they are installed, on the same files in the same run. One table:
+
+  tool, leaf cells, wall seconds, peak resident MB, microseconds and bytes per leaf cell, and
+  our ratio to each peer (ours / theirs: below 1 is better)
+
+plus the save of the imported library and its cold load (`nyx walk` of the saved design, which
+reads every stored view, and `nyx stats` of the top view alone), per leaf cell.
+
+Each row is one child process measured by wait4: wall clock from start to exit, peak resident
+set (the largest of the process and the children it waited for: for nyx import that is the
+library's process or the compiler's, whichever is larger). `nyx import` also reports its own
+figures; the script prints the library's and the compiler's split below the table.
+
+  bench/race/race.py [--build build/default] [--sizes 100000,1000000] [--mode unique]
+                     [--work DIR] [--install] [--keep]
+
+--install installs the peers through the system's packages (apt-get: opensta, yosys, and
+qflow-tech-osu018 for the liberty file whose cell names gen_verilog uses); without it a peer that
+is not installed is reported and skipped. The files go to --work (default a temporary
+directory, removed unless --keep).
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+LIBERTY = "/usr/share/qflow/tech/osu018/osu018_stdcells.lib"
+
+
+def run(cmd, cwd, env=None, stdin=None):
+    """Runs cmd; returns (wall s, peak RSS bytes, exit status, stdout, stderr)."""
+    out = tempfile.TemporaryFile()
+    err = tempfile.TemporaryFile()
+    t0 = time.monotonic()
+    proc = subprocess.Popen(cmd, cwd=cwd, env=env, stdin=subprocess.PIPE if stdin else None,
+                            stdout=out, stderr=err)
+    if stdin:
+        proc.stdin.write(stdin.encode())
+        proc.stdin.close()
+    _, status, usage = os.wait4(proc.pid, 0)
+    wall = time.monotonic() - t0
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    out.seek(0)
+    err.seek(0)
+    return wall, usage.ru_maxrss * 1024, proc.returncode, out.read().decode(errors="replace"), \
+        err.read().decode(errors="replace")
+
+
+def install_peers():
+    sudo = [] if os.geteuid() == 0 else ["sudo"]
+    if sudo and shutil.which("sudo") is None:
+        print("race: not root and no sudo: peers not installed", file=sys.stderr)
+        return
+    env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
+    r = subprocess.run(sudo + ["apt-get", "install", "-y", "opensta", "yosys", "qflow-tech-osu018"],
+                       env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    if r.returncode != 0:
+        print("race: apt-get install failed:\n" + r.stderr.decode(errors="replace")[-2000:], file=sys.stderr)
+
+
+def available_memory():
+    with open("/proc/meminfo") as f:
+        for line in f:
+            if line.startswith("MemAvailable:"):
+                return int(line.split()[1]) * 1024
+    return 0
+
+
+def report_fields(text):
+    fields = {}
+    for line in text.splitlines():
+        name, _, value = line.partition("\t")
+        fields[name] = value
+    return fields
+
+
+def race_one(args, cells, work, nyx, gen, rows, notes):
+    d = os.path.join(work, str(cells))
+    os.makedirs(d, exist_ok=True)
+    design, stubs = os.path.join(d, "design.v"), os.path.join(d, "cells.v")
+    r = subprocess.run([gen, "--mode", args.mode, "--cells", str(cells), "--leaf", str(args.leaf),
+                        "--fanout", str(args.fanout), "--out", design, "--stubs", stubs],
+                       stderr=subprocess.PIPE, check=True)
+    notes.append(f"{cells}: {r.stderr.decode().strip()}")
+    env = dict(os.environ, ZIL_NYX_LIBRARYMAP=".", ZIL_LOCATION_MAP="NO_MAP")
+
+    # Ours: the import alone (compile through the protocol and build), then with --save.
+    for lib in ("lib", "saved"):
+        shutil.rmtree(os.path.join(d, lib), ignore_errors=True)
+    wall, rss, rc, out, err = run([nyx, "import", "design.v", "--lib", "lib", "--cells", "cells.v"], d, env)
+    if rc != 0:
+        raise SystemExit(f"race: nyx import failed ({rc}):\n{err[-3000:]}")
+    f = report_fields(out)
+    leaves = int(f["leaf cells"])
+    rows.append(("nyx import", leaves, wall, rss))
+    notes.append(f"{cells}: nyx import: {f['modules']} modules, {f['instances']} instances, {f['nets']} nets; "
+                 f"library {f['compile cpu s']} s CPU, peak {f['peak rss MB']} MB; compiler {f['compiler cpu s']} s "
+                 f"CPU, peak {f['compiler peak rss MB']} MB")
+    wall_s, _, rc, out, err = run([nyx, "import", "design.v", "--lib", "saved", "--cells", "cells.v", "--save"], d, env)
+    if rc != 0:
+        raise SystemExit(f"race: nyx import --save failed ({rc}):\n{err[-3000:]}")
+    notes.append(f"{cells}: nyx import --save: {wall_s:.2f} s wall, of which save {report_fields(out)['save wall s']} s")
+    env_saved = dict(env, ZIL_NYX_COMPILER_RULES=os.path.join(d, "saved", "nyxCompilers.rules"))
+    wall, rss, rc, _, err = run([nyx, "walk", "saved", "top", "cfg", "--depth", "0"], d, env_saved)
+    if rc != 0:
+        raise SystemExit(f"race: nyx walk failed ({rc}):\n{err[-3000:]}")
+    rows.append(("nyx cold load (walk)", leaves, wall, rss))
+    wall, rss, rc, _, err = run([nyx, "stats", "saved", "top", "netlist"], d, env_saved)
+    rows.append(("nyx stats (top view)", leaves, wall, rss))
+
+    if shutil.which("sta") and os.path.exists(LIBERTY):
+        script = f"read_liberty {LIBERTY}\nread_verilog design.v\nlink_design top\nexit\n"
+        wall, rss, rc, out, err = run(["sta", "-no_init", "-no_splash", "-exit", "/dev/stdin"], d, stdin=script)
+        if rc != 0 or "Error" in out + err:
+            notes.append(f"{cells}: OpenSTA failed ({rc}): {(out + err)[-500:]}")
+        else:
+            rows.append(("OpenSTA read+link", leaves, wall, rss))
+    else:
+        notes.append("OpenSTA (sta) or the osu018 liberty file is not installed: skipped (--install installs them)")
+    needed = cells * 9500 * 1.5  # Yosys keeps about 9.2 KB a cell: never push the machine into swap
+    if shutil.which("yosys") and available_memory() < needed:
+        notes.append(f"{cells}: Yosys skipped: it needs about {needed / 1e9:.1f} GB, "
+                     f"{available_memory() / 1e9:.1f} GB are available")
+    elif shutil.which("yosys"):
+        wall, rss, rc, out, err = run(["yosys", "-q", "-p", "read_verilog design.v"], d)
+        if rc != 0:
+            notes.append(f"{cells}: Yosys failed ({rc}): {(out + err)[-500:]}")
+        else:
+            rows.append(("Yosys read_verilog", leaves, wall, rss))
+    else:
+        notes.append("Yosys is not installed: skipped (--install installs it)")
+
+
+def print_table(rows):
+    peers = {(name, cells): (wall, rss) for name, cells, wall, rss in rows if not name.startswith("nyx")}
+    print(f"{'tool':24} {'leaf cells':>10} {'wall s':>8} {'peak MB':>8} {'us/cell':>8} {'B/cell':>8}  ours/OpenSTA (t, mem)  ours/Yosys (t, mem)")
+    for name, cells, wall, rss in rows:
+        line = f"{name:24} {cells:>10} {wall:>8.2f} {rss / 1e6:>8.1f} {wall * 1e6 / cells:>8.2f} {rss / cells:>8.0f}"
+        if name.startswith("nyx"):
+            for peer in ("OpenSTA read+link", "Yosys read_verilog"):
+                p = peers.get((peer, cells))
+                line += f"  {wall / p[0]:>8.3f} {rss / p[1]:>8.3f}    " if p else f"  {'-':>8} {'-':>8}    "
+        print(line)
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    ap.add_argument("--build", default="build/default")
+    ap.add_argument("--sizes", default="100000,1000000")
+    ap.add_argument("--mode", default="unique", choices=["unique", "reuse", "flat"])
+    ap.add_argument("--leaf", type=int, default=1000, help="gates per leaf module (gen_verilog --leaf)")
+    ap.add_argument("--fanout", type=int, default=10)
+    ap.add_argument("--work")
+    ap.add_argument("--install", action="store_true")
+    ap.add_argument("--keep", action="store_true")
+    args = ap.parse_args()
+    build = os.path.abspath(args.build)
+    nyx, gen = os.path.join(build, "tools", "nyx"), os.path.join(build, "bench", "gen_verilog")
+    for p in (nyx, gen, os.path.join(build, "compilers", "nyxvc", "nyxvc")):
+        if not os.access(p, os.X_OK):
+            raise SystemExit(f"race: {p} is missing (cmake --build --preset default)")
+    if args.install:
+        install_peers()
+    work = os.path.abspath(args.work) if args.work else tempfile.mkdtemp(prefix="nyx-race-")
+    rows, notes = [], []
+    try:
+        for cells in (int(s) for s in args.sizes.split(",")):
+            race_one(args, cells, work, nyx, gen, rows, notes)
+    finally:
+        if not args.keep and not args.work:
+            shutil.rmtree(work, ignore_errors=True)
+    print_table(rows)
+    for n in notes:
+        print("  " + n)
+
+
+if __name__ == "__main__":
+    main()
