@@ -170,13 +170,17 @@ bool arrange(const Args &a, const std::vector<nyxtool::FileFacts> &facts, const 
     w.cellDir = w.libDir + "/" + encodeName(a.top);
     w.rules = w.libDir + "/nyxCompilers.rules";
     const std::string source = w.cellDir + "/" + encodeName(a.view) + ".v";
-    if (!makeDirectory(w.libDir, w.madeLib, error) || !makeDirectory(w.cellDir, w.madeCell, error) ||
-        !nyxtool::concatenate(a.files, facts, source, parts, error) || (w.source = source, false) ||
-        !writeRules(w.rules, compiler, error)) {
-        w.undo();
-        return fail(error), false;
+    bool ok = makeDirectory(w.libDir, w.madeLib, error) && makeDirectory(w.cellDir, w.madeCell, error) &&
+              nyxtool::concatenate(a.files, facts, source, parts, error);
+    if (ok) {
+        w.source = source;
+        ok = writeRules(w.rules, compiler, error);
     }
-    return true;
+    if (!ok) {
+        w.undo();
+        fail(error);
+    }
+    return ok;
 }
 
 // Step 1: every file readable, the top defined; the modules below it.
@@ -228,6 +232,11 @@ int runImport(int argc, char **argv) {
     if (compiler.empty()) return fail("no nyxvc compiler beside nyx, in the build tree or on PATH");
     if (compiler.find_first_of(" \t\r\n") != std::string::npos) {
         return fail("the compiler's path holds a blank, which a rules file cannot name: " + compiler);
+    }
+    const char *map = std::getenv("ZIL_NYX_LIBRARYMAP");
+    if (map != nullptr && std::strcmp(map, ".") != 0 && a.lib[0] != '/') {
+        std::fprintf(stderr, "nyx import: the compiler looks for library %s in the working directory, whatever "
+                     "the library map %s says\n", a.lib.c_str(), map);
     }
     Written w;
     std::vector<nyxtool::SourcePart> parts;

@@ -15,7 +15,9 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <strings.h>
+#include <unordered_map>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -85,6 +87,12 @@ struct Counts {
     long modules = 0, instances = 0, nets = 0;
 };
 
+// Lookups by string_view in maps keyed by std::string, without a copy per instance.
+struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+};
+
 // The design below one module's view: counts each module once; returns its leaf occurrences.
 class Tree {
 public:
@@ -99,12 +107,18 @@ public:
         cfidrIterT it = cfidrNetlistViewGetNets(view, cfidrAllIterMode, &e);
         for (cfiOID n = cfidrIterNextNet(it, &e); n.object != 0; n = cfidrIterNextNet(it, &e)) ++counts.nets;
         cfidrIterQuit(it, &e);
-        std::map<std::string, long> used;
+        std::unordered_map<std::string, long, NameHash, std::equal_to<>> used;
         it = cfidrNetlistViewGetInsts(view, &e);
         for (cfiOID i = cfidrIterNextInst(it, &e); i.object != 0; i = cfidrIterNextInst(it, &e)) {
             ++counts.instances;
-            const char *cell = nyxdrInstGetDescriberCellName(i, &e);
-            if (++used[cell] == 1 && modules_.count(cell) == 0) leafCells.emplace(cell, i);
+            const std::string_view cell = nyxdrInstGetDescriberCellName(i, &e);
+            auto slot = used.find(cell);
+            if (slot != used.end()) {
+                ++slot->second;
+                continue;
+            }
+            used.emplace(cell, 1);
+            if (modules_.count(std::string(cell)) == 0) leafCells.emplace(cell, i);
         }
         cfidrIterQuit(it, &e);
         long total = 0;

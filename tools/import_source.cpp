@@ -7,6 +7,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <set>
+#include <string_view>
+#include <unordered_set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,8 +20,8 @@ bool identChar(unsigned char c) { return identStart(c) || (c >= '0' && c <= '9')
 bool blank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 
 // Words that begin a statement of a module body other than an instance.
-const std::set<std::string> &keywords() {
-    static const std::set<std::string> words = {
+const std::unordered_set<std::string_view> &keywords() {
+    static const std::unordered_set<std::string_view> words = {
         "input", "output", "inout", "wire", "reg", "tri", "tri0", "tri1", "triand", "trior", "trireg",
         "wand", "wor", "supply0", "supply1", "uwire", "assign", "defparam", "parameter", "localparam",
         "integer", "real", "time", "genvar", "generate", "endgenerate", "always", "initial", "function",
@@ -76,6 +78,27 @@ public:
         }
     }
 
+    // Passes over the rest of a statement: true after its ";", false at the piece's end. Only
+    // comments, strings and escaped names can hide a ";", so nothing else is looked at.
+    bool skipStatement() {
+        while (p_ < end_) {
+            const char c = *p_++;
+            if (c == ';') return true;
+            if (c == '/' && p_ < end_ && *p_ == '/') {
+                skipPast("\n");
+            } else if (c == '/' && p_ < end_ && *p_ == '*') {
+                ++p_;
+                skipPast("*/");
+            } else if (c == '"') {
+                while (p_ < end_ && *p_ != '"' && *p_ != '\n') p_ += (*p_ == '\\' && p_ + 1 < end_) ? 2 : 1;
+                if (p_ < end_) ++p_;
+            } else if (c == '\\') {
+                while (p_ < end_ && !blank(static_cast<unsigned char>(*p_))) ++p_;
+            }
+        }
+        return false;
+    }
+
 private:
     void skipPast(const char *mark) {
         const void *hit = memmem(p_, static_cast<size_t>(end_ - p_), mark, std::strlen(mark));
@@ -96,6 +119,7 @@ public:
 
 private:
     VerilogModules &into_;
+    std::set<std::string> *cells_ = nullptr;  // those the current module instantiates
     Scanner s;
     std::string tok, module, prev;
     bool ident = false;
@@ -107,15 +131,26 @@ private:
 void ModuleScan::feed(const char *text, size_t size) {
     VerilogModules &into = into_;
     s.feed(text, size);
-    while (s.next(tok, ident)) {
+    for (;;) {
+        // Inside a statement whose first word is known, only its end matters.
+        if (state == Body && !statementStart) {
+            if (!s.skipStatement()) return;
+            statementStart = true;
+            prev = ";";
+            continue;
+        }
+        if (!s.next(tok, ident)) return;
         switch (state) {
         case Outside:
             if (ident && (tok == "module" || tok == "macromodule")) state = Name;
             break;
         case Name:
             module = ident ? tok : std::string();
-            if (!module.empty() && into.uses.emplace(module, std::vector<std::string>()).second) {
-                into.order.push_back(module);
+            cells_ = nullptr;
+            if (!module.empty()) {
+                auto [slot, added] = into.uses.emplace(module, std::set<std::string>());
+                if (added) into.order.push_back(module);
+                cells_ = &slot->second;
             }
             state = Header;
             depth = 0;
@@ -143,7 +178,7 @@ void ModuleScan::feed(const char *text, size_t size) {
                 state = Attribute;  // "(*" before an instance
                 inside = 0;
             } else if (statementStart) {
-                if (ident && !module.empty() && keywords().count(tok) == 0) into.uses[module].push_back(tok);
+                if (ident && cells_ != nullptr && keywords().count(tok) == 0) cells_->insert(tok);
                 statementStart = false;
             }
             break;

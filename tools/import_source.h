@@ -4,6 +4,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,7 @@ namespace nyxtool {
 // compiler refuses it need not understand.
 struct VerilogModules {
     std::vector<std::string> order;                        // defined modules, in file order
-    std::map<std::string, std::vector<std::string>> uses;  // module -> cells it instantiates
+    std::map<std::string, std::set<std::string>> uses;  // module -> the cells it instantiates
 
     bool defines(const std::string &name) const { return uses.count(name) != 0; }
     // The modules that no defined module instantiates, in file order.

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -179,7 +180,7 @@ TEST(ImportTool, ScanFindsInstancesOnly) {
     std::string error;
     ASSERT_TRUE(nyxtool::scanFile(path, found, facts, error)) << error;
     EXPECT_EQ(found.order, (std::vector<std::string>{"m", "top+1", "n"}));
-    EXPECT_EQ(found.uses["top+1"], std::vector<std::string>{"m"});
+    EXPECT_EQ(found.uses["top+1"], std::set<std::string>{"m"});
     EXPECT_EQ(found.roots(), (std::vector<std::string>{"top+1", "n"}));
     EXPECT_EQ(facts.lines, 11);
     EXPECT_TRUE(facts.endsWithNewline);

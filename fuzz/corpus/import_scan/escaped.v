@@ -1,0 +1,1 @@
+module \\a+b (); \\c d (); endmodule module
