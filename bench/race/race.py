@@ -3,8 +3,9 @@
 taken in by `nyx import`, and by the peers OpenSTA (read_liberty + read_verilog + link_design) and
 Yosys (read_verilog) when they are installed, on the same files in the same run. One table:
 
-  tool, leaf cells, wall seconds, peak resident MB, microseconds and bytes per leaf cell, and
-  our ratio to each peer (ours / theirs: below 1 is better)
+  tool, leaf cells, wall seconds, processor seconds (the process and its children: nyx import
+  and its compiler), peak resident MB, microseconds (wall) and bytes per leaf cell, and our
+  ratios to each peer in wall time and peak memory (ours / theirs: below 1 is better)
 
 plus the save of the imported library and its cold load (`nyx walk` of the saved design, which
 reads every stored view, and `nyx stats` of the top view alone), per leaf cell.
@@ -34,9 +35,16 @@ LIBERTY = "/usr/share/qflow/tech/osu018/osu018_stdcells.lib"
 
 
 def run(cmd, cwd, env=None, stdin=None):
-    """Runs cmd; returns (wall s, peak RSS bytes, exit status, stdout, stderr)."""
+    """Runs cmd; returns (wall s, peak RSS bytes, exit status, stdout, stderr); run.cpu holds its
+    processor seconds. Measured by GNU time when installed (a child forked from this script
+    would count the script's own memory as its peak before it execs), else by wait4."""
     out = tempfile.TemporaryFile()
     err = tempfile.TemporaryFile()
+    timing = tempfile.NamedTemporaryFile(delete=False)
+    timing.close()
+    gnu_time = os.access("/usr/bin/time", os.X_OK)
+    if gnu_time:
+        cmd = ["/usr/bin/time", "-f", "%e %M %U %S", "-o", timing.name] + cmd
     t0 = time.monotonic()
     proc = subprocess.Popen(cmd, cwd=cwd, env=env, stdin=subprocess.PIPE if stdin else None,
                             stdout=out, stderr=err)
@@ -45,10 +53,16 @@ def run(cmd, cwd, env=None, stdin=None):
         proc.stdin.close()
     _, status, usage = os.wait4(proc.pid, 0)
     wall = time.monotonic() - t0
-    proc.returncode = os.waitstatus_to_exitcode(status)
+    rss = usage.ru_maxrss * 1024
+    run.cpu = usage.ru_utime + usage.ru_stime  # the process and the children it waited for
+    if gnu_time:
+        with open(timing.name) as f:
+            fields = f.read().split()[-4:]
+        wall, rss, run.cpu = float(fields[0]), int(fields[1]) * 1024, float(fields[2]) + float(fields[3])
+    os.unlink(timing.name)
     out.seek(0)
     err.seek(0)
-    return wall, usage.ru_maxrss * 1024, proc.returncode, out.read().decode(errors="replace"), \
+    return wall, rss, os.waitstatus_to_exitcode(status), out.read().decode(errors="replace"), \
         err.read().decode(errors="replace")
 
 
@@ -98,7 +112,7 @@ def race_one(args, cells, work, nyx, gen, rows, notes):
         raise SystemExit(f"race: nyx import failed ({rc}):\n{err[-3000:]}")
     f = report_fields(out)
     leaves = int(f["leaf cells"])
-    rows.append(("nyx import", leaves, wall, rss))
+    rows.append(("nyx import", leaves, wall, rss, run.cpu))
     notes.append(f"{cells}: nyx import: {f['modules']} modules, {f['instances']} instances, {f['nets']} nets; "
                  f"library {f['compile cpu s']} s CPU, peak {f['peak rss MB']} MB; compiler {f['compiler cpu s']} s "
                  f"CPU, peak {f['compiler peak rss MB']} MB")
@@ -110,9 +124,9 @@ def race_one(args, cells, work, nyx, gen, rows, notes):
     wall, rss, rc, _, err = run([nyx, "walk", "saved", "top", "cfg", "--depth", "0"], d, env_saved)
     if rc != 0:
         raise SystemExit(f"race: nyx walk failed ({rc}):\n{err[-3000:]}")
-    rows.append(("nyx cold load (walk)", leaves, wall, rss))
+    rows.append(("nyx cold load (walk)", leaves, wall, rss, run.cpu))
     wall, rss, rc, _, err = run([nyx, "stats", "saved", "top", "netlist"], d, env_saved)
-    rows.append(("nyx stats (top view)", leaves, wall, rss))
+    rows.append(("nyx stats (top view)", leaves, wall, rss, run.cpu))
 
     if shutil.which("sta") and os.path.exists(LIBERTY):
         script = f"read_liberty {LIBERTY}\nread_verilog design.v\nlink_design top\nexit\n"
@@ -120,7 +134,7 @@ def race_one(args, cells, work, nyx, gen, rows, notes):
         if rc != 0 or "Error" in out + err:
             notes.append(f"{cells}: OpenSTA failed ({rc}): {(out + err)[-500:]}")
         else:
-            rows.append(("OpenSTA read+link", leaves, wall, rss))
+            rows.append(("OpenSTA read+link", leaves, wall, rss, run.cpu))
     else:
         notes.append("OpenSTA (sta) or the osu018 liberty file is not installed: skipped (--install installs them)")
     needed = cells * 9500 * 1.5  # Yosys keeps about 9.2 KB a cell: never push the machine into swap
@@ -132,20 +146,22 @@ def race_one(args, cells, work, nyx, gen, rows, notes):
         if rc != 0:
             notes.append(f"{cells}: Yosys failed ({rc}): {(out + err)[-500:]}")
         else:
-            rows.append(("Yosys read_verilog", leaves, wall, rss))
+            rows.append(("Yosys read_verilog", leaves, wall, rss, run.cpu))
     else:
         notes.append("Yosys is not installed: skipped (--install installs it)")
 
 
 def print_table(rows):
-    peers = {(name, cells): (wall, rss) for name, cells, wall, rss in rows if not name.startswith("nyx")}
-    print(f"{'tool':24} {'leaf cells':>10} {'wall s':>8} {'peak MB':>8} {'us/cell':>8} {'B/cell':>8}  ours/OpenSTA (t, mem)  ours/Yosys (t, mem)")
-    for name, cells, wall, rss in rows:
-        line = f"{name:24} {cells:>10} {wall:>8.2f} {rss / 1e6:>8.1f} {wall * 1e6 / cells:>8.2f} {rss / cells:>8.0f}"
+    peers = {(name, cells): (wall, rss) for name, cells, wall, rss, _ in rows if not name.startswith("nyx")}
+    print(f"{'tool':22} {'leaf cells':>10} {'wall s':>7} {'cpu s':>7} {'peak MB':>8} {'us/cell':>7} {'B/cell':>6}"
+          f"  {'/OpenSTA t':>10} {'mem':>6}  {'/Yosys t':>8} {'mem':>6}")
+    for name, cells, wall, rss, cpu in rows:
+        line = (f"{name:22} {cells:>10} {wall:>7.2f} {cpu:>7.2f} {rss / 1e6:>8.1f} {wall * 1e6 / cells:>7.2f}"
+                f" {rss / cells:>6.0f}")
         if name.startswith("nyx"):
-            for peer in ("OpenSTA read+link", "Yosys read_verilog"):
+            for peer, width in (("OpenSTA read+link", 10), ("Yosys read_verilog", 8)):
                 p = peers.get((peer, cells))
-                line += f"  {wall / p[0]:>8.3f} {rss / p[1]:>8.3f}    " if p else f"  {'-':>8} {'-':>8}    "
+                line += f"  {wall / p[0]:>{width}.3f} {rss / p[1]:>6.3f}" if p else f"  {'-':>{width}} {'-':>6}"
         print(line)
 
 
