@@ -86,6 +86,19 @@ const Details kDetails[] = {
              "properties. The library is opened read-only and nothing is written, unless:\n\n"
              "  --save   the library is opened for update and saved after the view is printed, so\n"
              "           that what the compilation made is stored (later opens read it)\n"},
+    {"import", "Takes structural (gate-level) Verilog into library LIB (made when missing): the files,\n"
+               "one after the other, become the source LIB/TOP/VIEW.v, LIB/nyxCompilers.rules names the\n"
+               "Verilog compiler nyxvc (beside nyx, in the build tree, or on PATH), and opening the top\n"
+               "view compiles every module below it into a cell with a netlist view; cells no file\n"
+               "defines get a view holding their ports. Prints counts and times, \"name<TAB>value\".\n"
+               "The compiler's messages name the input files and lines. A module whose cell holds a\n"
+               "stored view of the name is refused; a failed import removes what it wrote.\n\n"
+               "  --top MODULE   the top (default: the one module that no other instantiates)\n"
+               "  --cells FILE   module headers of the leaf cells (else ports come from the named\n"
+               "                 connections, with a warning)\n"
+               "  --view NAME    the views' name (default netlist)\n"
+               "  --config NAME  with --save, the design configuration of the top (default cfg)\n"
+               "  --save         saves the library, so that later sessions read the stored views\n"},
 };
 
 const char kExitStatus[] =
