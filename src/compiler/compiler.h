@@ -168,8 +168,9 @@ public:
 // Start call of the session code: fills nyxLater.compilerRuleRank and nyxLater.stopCompilers.
 void nyxCompilerInstall();
 
-// The interface frame's purge of a stored object of class `code` (a netlist view) that also
-// withdraws the identifiers handed out for it and its contents; the session start installs it.
+// The interface frame's purge of a stored object of class `code` (a netlist or encapsulated view)
+// that also withdraws the identifiers handed out for it and its contents; the session start
+// installs it.
 // Null: the object is purged and nothing is withdrawn.
 extern void (*nyxCompilerPurgeHook)(nyxDMObj *obj, int32_t code, cfidrErrorT *err);
 

@@ -137,24 +137,43 @@ bool nyxCompilerNetlist::readViewData() {
     return true;  // another kind ends the view data here
 }
 
-// Where encapsulated views will be built (their class does not exist yet): null, and the record
-// is read and skipped.
-nyxDMObj *nyxCompilerNetlist::buildEncapsulatedView(const std::string &, const std::string &, const std::string &,
-                                                    const std::string &, const std::string &) {
-    return nullptr;
+// The view of an 'E' record in its cell, with its type and key; its properties come next.
+nyxEncapsulatedView *nyxCompilerNetlist::buildEncapsulatedView(const std::string &lib, const std::string &cell,
+                                                               const std::string &name,
+                                                               const std::string &viewType,
+                                                               const std::string &key) {
+    // What a creation refuses, a record may not make: a view that could not be saved, or one
+    // typed as a netlist view.
+    const char *ext = nyxDMTypes::row(nyxDMTypes::kEncapsulatedView).ext;
+    if (viewType == nyxNetlistView::kViewType || !nyxDMPath::fitsEntry(name.c_str(), ext)) {
+        return NYX_COMPILER_CORRUPT(), nullptr;
+    }
+    nyxLib *l = findOrMakeLib(lib);
+    nyxCell *c = l != nullptr ? findOrMakeCell(l, cell) : nullptr;
+    bool keep = false;
+    if (c == nullptr || !clearWayFor(c, lib, cell, name, keep) || keep) return nullptr;
+    cfidrErrorT e = 0;
+    nyxEncapsulatedView *view = nyxEncapsulatedView::construct(c, name.c_str(), c->d_lib->d_accessMode, true, &e);
+    if (view == nullptr) return NYX_COMPILER_CORRUPT(), nullptr;  // memory
+    d_made.push_back({view, nyxCodeEncapsulatedView});
+    d_built.emplace_back(c, view);
+    if (!nyxEncapsulatedView::setFields(view, viewType.c_str(), key.c_str())) return NYX_COMPILER_CORRUPT(), nullptr;
+    return view;
 }
 
 bool nyxCompilerNetlist::readEncapsulated() {
-    std::string lib, cell, view, type;
-    if (!readName(lib) || !readName(cell) || !readName(view) || !readName(type)) return false;
+    std::string lib, cell, name, type;
+    if (!readName(lib) || !readName(cell) || !readName(name) || !readName(type)) return false;
     const std::string key = d_in.readString();
     if (!d_in.good()) return false;
     d_current = nullptr;
-    nyxDMObj *obj = buildEncapsulatedView(lib, cell, view, type, key);
-    const PropTarget target = obj != nullptr ? PropTarget{PropTarget::kRow, obj, nyxCodeEncapsulatedView, 0}
-                                             : PropTarget{PropTarget::kDiscard, nullptr, 0, 0};
+    nyxEncapsulatedView *view = buildEncapsulatedView(lib, cell, name, type, key);
+    if (!d_in.good()) return false;
+    const PropTarget target = view != nullptr ? PropTarget{PropTarget::kEncView, view, nyxCodeEncapsulatedView, 0}
+                                              : PropTarget{PropTarget::kDiscard, nullptr, 0, 0};
     if (!readPropList(target, false, 0)) return false;
-    if (obj == nullptr) std::fprintf(stderr, "NYX: encapsulated view %s/%s/%s skipped\n", lib.c_str(), cell.c_str(), view.c_str());
+    // Complete: changed (a save of its cell writes it) and a compilation's own until edited.
+    if (view != nullptr) view->d_compiledUntouched = true;
     return true;
 }
 
@@ -231,35 +250,63 @@ bool nyxCompilerNetlist::replaceable(const nyxNetlistView *view) {
            view->loadState() == nyxDMObj::LoadState::kLoaded;
 }
 
+bool nyxCompilerNetlist::replaceable(const nyxEncapsulatedView *view) {
+    return view->d_compiledUntouched && view->changed() && view->loadState() == nyxDMObj::LoadState::kLoaded;
+}
+
+bool nyxCompilerNetlist::replaceableEntry(void *entry) {
+    nyxDMObj *obj = nyxCell::viewObject(entry);
+    if (nyxCell::viewCode(entry) == nyxCodeEncapsulatedView) return replaceable(static_cast<nyxEncapsulatedView *>(obj));
+    return replaceable(static_cast<nyxNetlistView *>(obj));
+}
+
+bool nyxCompilerNetlist::clearWayFor(nyxCell *cell, const std::string &lib, const std::string &cellName,
+                                     const std::string &name, bool &keep) {
+    // One stream names each view once.
+    for (const auto &[home, built] : d_built) {
+        if (home == cell && nyxDMUtil::sameName(built->nameObj(), name.c_str())) return NYX_COMPILER_CORRUPT();
+    }
+    keep = false;
+    // Looked up again after each purge: a purged view whose file exists comes back listed, unread,
+    // and is then kept.
+    for (;;) {
+        void *entry = nullptr;
+        nyxDynArray &views = cell->views();
+        for (int32_t i = 0; i < views.nitems() && entry == nullptr; ++i) {
+            if (nyxDMUtil::sameName(nyxCell::viewObject(views[i])->nameObj(), name.c_str())) entry = views[i];
+        }
+        if (entry == nullptr) return true;
+        if (!replaceableEntry(entry)) {
+            std::fprintf(stderr, "NYX: compiled view %s/%s/%s not replaced\n", lib.c_str(), cellName.c_str(), name.c_str());
+            keep = true;
+            return true;
+        }
+        nyxDMObj *old = nyxCell::viewObject(entry);
+        const int32_t code = nyxCell::viewCode(entry);
+        cfidrErrorT e = 0;
+        if (nyxCompilerPurgeHook != nullptr) {
+            nyxCompilerPurgeHook(old, code, &e);
+        } else if (code == nyxCodeEncapsulatedView) {
+            nyxEncapsulatedView::purge(static_cast<nyxEncapsulatedView *>(old), &e);
+        } else {
+            nyxNetlistView::purge(static_cast<nyxNetlistView *>(old), &e);
+        }
+        if (e != 0) return NYX_COMPILER_CORRUPT();
+    }
+}
+
 bool nyxCompilerNetlist::makeView(nyxCell *cell, const std::string &lib, const std::string &cellName,
                                   const std::string &name) {
-    // One stream names each view once.
-    for (nyxNetlistView *built : d_built) {
-        if (built->owner() == cell && nyxDMUtil::sameName(built->nameObj(), name.c_str())) return NYX_COMPILER_CORRUPT();
-    }
+    bool keep = false;
+    if (!clearWayFor(cell, lib, cellName, name, keep)) return false;
     nyxCell *home = cell;
-    nyxDynArray &views = cell->views();
-    for (int32_t i = 0; i < views.nitems(); ++i) {
-        nyxDMObj *old = nyxCell::viewObject(views[i]);
-        if (!nyxDMUtil::sameName(old->nameObj(), name.c_str())) continue;
-        if (nyxCell::viewCode(views[i]) == nyxCodeNetlistView && replaceable(static_cast<nyxNetlistView *>(old))) {
-            cfidrErrorT e = 0;
-            if (nyxCompilerPurgeHook != nullptr) {
-                nyxCompilerPurgeHook(old, nyxCodeNetlistView, &e);
-            } else {
-                nyxNetlistView::purge(static_cast<nyxNetlistView *>(old), &e);
-            }
-            if (e != 0) return NYX_COMPILER_CORRUPT();
-        } else {
-            std::fprintf(stderr, "NYX: compiled view %s/%s/%s not replaced\n", lib.c_str(), cellName.c_str(), name.c_str());
-            // The record is read into a view of a cell that no library lists, dropped at its end.
-            cfidrErrorT e = 0;
-            d_scratchCell = nyxCell::construct(cell->d_lib, "scratch", false, cfidrUpdateMode, &e);
-            if (d_scratchCell == nullptr) return NYX_COMPILER_CORRUPT();
-            cell->d_lib->unlinkCell(d_scratchCell);
-            home = d_scratchCell;
-        }
-        break;
+    if (keep) {
+        // The record is read into a view of a cell that no library lists, dropped at its end.
+        cfidrErrorT e = 0;
+        d_scratchCell = nyxCell::construct(cell->d_lib, "scratch", false, cfidrUpdateMode, &e);
+        if (d_scratchCell == nullptr) return NYX_COMPILER_CORRUPT();
+        cell->d_lib->unlinkCell(d_scratchCell);
+        home = d_scratchCell;
     }
     cfidrErrorT e = 0;
     d_view = nyxNetlistView::construct(home, name.c_str(), cell->d_lib->d_accessMode, true, &e);
@@ -269,7 +316,7 @@ bool nyxCompilerNetlist::makeView(nyxCell *cell, const std::string &lib, const s
     d_viewName = name;
     if (home == cell) {
         d_made.push_back({d_view, nyxCodeNetlistView});
-        d_built.push_back(d_view);
+        d_built.emplace_back(cell, d_view);
     }
     return true;
 }
@@ -309,6 +356,9 @@ void nyxCompilerNetlist::purgeMade() {
         switch (it->code) {
         case nyxCodeNetlistView:
             nyxNetlistView::purge(static_cast<nyxNetlistView *>(it->obj), &e);
+            break;
+        case nyxCodeEncapsulatedView:
+            nyxEncapsulatedView::purge(static_cast<nyxEncapsulatedView *>(it->obj), &e);
             break;
         case nyxCodeDesignConfig:
             nyxDesignConfig::purge(static_cast<nyxDesignConfig *>(it->obj), &e);

@@ -1,6 +1,7 @@
 // netreader.h - the record reader of a compiler's answer: turns the binary record stream into
 // libraries, cells, netlist views (nets, ports, describer records, instances, port instances and
-// their properties), design configurations and occurrence property sets.
+// their properties), encapsulated views (type, key, properties), design configurations and
+// occurrence property sets.
 //
 // The stream (little-endian primitives of stream.h; [..] optional, {..}xn repeated):
 //
@@ -47,16 +48,22 @@
 //   - value types 0-5 and 9 are known (6, 7, 8 and above 9 are corrupt; 0 and 4 carry no value);
 //     a float that is not finite skips its property with a diagnostic;
 //   - names follow the name rule; two nets or aliases, two ports of one owner, two instances,
-//     two properties of one owner, two views of one stream with the same name are corrupt; a
+//     two properties of one owner, two views of one stream with the same name are corrupt; an
+//     encapsulated view typed "CFIDR_NETLISTVIEW" or named too long for its file is corrupt; a
 //     footprint naming the view being built is corrupt (an instance of itself); bus bounds b1, b2
 //     give start b1 and step -1 when b2 < b1, else 1; port directions lie in 0-3, selection
 //     modes in 0-2.
 //
-// Replacement of existing objects. A view record names a view that its cell may hold already.
-// The reader replaces it only when an earlier compilation made it and it has had no edit and no
-// save since (purge, with the withdrawal of identifiers that were handed out for it); any other
-// view is kept, the record is read into a scratch view that is dropped at its end, and the
-// reader says "NYX: compiled view %s/%s/%s not replaced\n". Design configurations and
+// Replacement of existing objects. A view record (netlist or encapsulated) names a view that its
+// cell may hold already, of either kind. The reader replaces it only when an earlier compilation
+// made it and it has had no edit and no save since (purge, with the withdrawal of identifiers
+// that were handed out for it); any other view is kept, the record is read and dropped (a netlist
+// view into a scratch view, an encapsulated view's properties into nothing), and the reader says
+// "NYX: compiled view %s/%s/%s not replaced\n".
+//
+// Encapsulated views are built with their library's access mode, as netlist views are: loaded and
+// changed (so that a save of their cell or library writes them) and
+// marked as compiled (d_compiledUntouched) once their properties are read. Design configurations and
 // occurrence property sets that exist are always kept ("NYX: compiled design configuration
 // %s/%s/%s not replaced\n", "... occurrence property set ..."): they may hold edits that nothing
 // records.
@@ -70,6 +77,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "compiler/compiler.h"
@@ -131,13 +139,16 @@ public:
 
     // Whether an earlier compilation made the view and it has had no edit or save since.
     static bool replaceable(const nyxNetlistView *view);
+    static bool replaceable(const nyxEncapsulatedView *view);
+    // The same for a cell's view list entry of either kind.
+    static bool replaceableEntry(void *entry);
 
 private:
     // Where a property list being read goes.
     struct PropTarget {
-        enum Kind : uint8_t { kDiscard, kView, kRow, kOnProp };
+        enum Kind : uint8_t { kDiscard, kView, kEncView, kRow, kOnProp };
         Kind kind;
-        void *obj;             // the owner (kView, kRow); the list (kOnProp)
+        void *obj;             // the owner (kView, kEncView, kRow); the list (kOnProp)
         int32_t code;          // class code (kRow)
         uint32_t index;        // the property's index (kOnProp)
     };
@@ -184,12 +195,19 @@ private:
     nyxCell *findOrMakeCell(nyxLib *lib, const std::string &name);
     // The view that a record names in `cell`: replaces one that may go; false after a failure.
     bool makeView(nyxCell *cell, const std::string &lib, const std::string &cellName, const std::string &name);
+    // Clears the way for a view record named `name` in `cell`: a view of that name that may be
+    // replaced is purged; `keep` is set when one stays (and the record must be dropped). False
+    // after a failure (a second record of the name in this stream is one).
+    bool clearWayFor(nyxCell *cell, const std::string &lib, const std::string &cellName, const std::string &name,
+                     bool &keep);
     void finishView();
     void dropScratch();
     void purgeMade();
-    // Where the encapsulated view class will build its views (it does not exist yet).
-    nyxDMObj *buildEncapsulatedView(const std::string &lib, const std::string &cell, const std::string &name,
-                                    const std::string &viewType, const std::string &key);
+    // Builds the encapsulated view of an 'E' record (without its properties): null when the
+    // record is dropped (a view is kept) or after a failure (the stream's state says which).
+    nyxEncapsulatedView *buildEncapsulatedView(const std::string &lib, const std::string &cell,
+                                               const std::string &name, const std::string &viewType,
+                                               const std::string &key);
 
     nyxCompilerStream &d_in;
     bool d_fromTabo;
@@ -209,5 +227,6 @@ private:
     std::unordered_set<std::string> d_portNames;
     int64_t d_pendingPorts = 0;
     std::vector<Made> d_made;
-    std::vector<nyxNetlistView *> d_built;
+    // Views this stream built (either kind), by cell: one stream names each view once.
+    std::vector<std::pair<nyxCell *, nyxDMObj *>> d_built;
 };

@@ -99,6 +99,9 @@ bool nyxCompilerNetlist::readPropList(const PropTarget &target, bool inlineNames
             case PropTarget::kView:
                 ref = nyxNetlistView::buildProp(static_cast<nyxNetlistView *>(target.obj), entry->name);
                 break;
+            case PropTarget::kEncView:
+                ref = nyxEncapsulatedView::buildProp(static_cast<nyxEncapsulatedView *>(target.obj), entry->name);
+                break;
             case PropTarget::kOnProp:
                 ref = nyxPropCreateOnProp(static_cast<nyxPropList *>(target.obj), target.index, entry->name, &e);
                 break;

@@ -147,10 +147,14 @@ void Withdrawal::commit() {
 }
 
 void purgeViewWithdrawing(nyxDMObj *obj, int32_t code, cfidrErrorT *err) {
-    if (code != nyxCodeNetlistView) return (void)(*err = cfidrErrInternal);
+    if (code != nyxCodeNetlistView && code != nyxCodeEncapsulatedView) return (void)(*err = cfidrErrInternal);
     Withdrawal withdrawal;
     if (!withdrawal.collect(obj, code, 0, err)) return;
-    nyxNetlistView::purge(static_cast<nyxNetlistView *>(obj), err);
+    if (code == nyxCodeEncapsulatedView) {
+        nyxEncapsulatedView::purge(static_cast<nyxEncapsulatedView *>(obj), err);
+    } else {
+        nyxNetlistView::purge(static_cast<nyxNetlistView *>(obj), err);
+    }
     if (*err == 0) withdrawal.commit();
 }
 

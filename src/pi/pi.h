@@ -269,8 +269,8 @@ private:
     std::vector<uint64_t> keys_;
 };
 
-// Purges a netlist view (class `code`) and withdraws the identifiers handed out for it and its
-// contents; other classes: 4. The compiler reader's purge of a view it replaces (installed by the
+// Purges a netlist or encapsulated view (class `code`, 14 or 15) and withdraws the identifiers
+// handed out for it and its contents; other classes: 4. The compiler reader's purge of a view it replaces (installed by the
 // session start).
 void purgeViewWithdrawing(nyxDMObj *obj, int32_t code, cfidrErrorT *err);
 

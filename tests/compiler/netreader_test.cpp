@@ -205,7 +205,7 @@ TEST_F(CompilerReader, ConfigurationsAndSetsAreBuiltWithTheirPropertiesAndTexts)
     EXPECT_EQ(out, "{pin:1=1{w:2=7;};}");
 }
 
-TEST_F(CompilerReader, EncapsulatedViewDataIsConsumedAndSkipped) {
+TEST_F(CompilerReader, EncapsulatedViewDataBuildsItsViewBesideTheNetlistView) {
     nyxproto::Writer w;
     w.streamStart();
     w.viewRecordStart();
@@ -216,9 +216,9 @@ TEST_F(CompilerReader, EncapsulatedViewDataIsConsumedAndSkipped) {
     w.netlistViewEnd();
     w.viewRecordEnd("from");
     w.streamEnd();
-    testing::internal::CaptureStderr();
     ASSERT_EQ(read(w.bytes()), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "NYX: encapsulated view L/c/layout skipped\n");
+    cfidrErrorT e = 0;
+    EXPECT_STREQ(cfidrEncapsulatedViewGetKey(view("L", "c", "layout"), &e), "key");
     EXPECT_EQ(dumpView(view("L", "c", "net")), "type CFIDR_NETLISTVIEW\n12:n\n");
 }
 

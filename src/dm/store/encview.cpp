@@ -95,12 +95,14 @@ void nyxEncapsulatedView::emptyStored() {
     d_viewType.clear();
     d_key.clear();
     d_changed = 0;
+    d_compiledUntouched = false;
 }
 
 bool nyxEncapsulatedView::setFields(nyxEncapsulatedView *view, const char *viewType, const char *key) {
     Hx_genheap *heap = nyx::getLibCellHeap();
     if (!view->d_viewType.setString(viewType, heap) || !view->d_key.setString(key, heap)) return false;
     view->d_changed = 1;
+    view->d_compiledUntouched = false;
     return true;
 }
 
@@ -119,7 +121,9 @@ nyxObjRef nyxEncapsulatedView::buildProp(nyxEncapsulatedView *view, const char *
 }
 
 void nyxEncapsulatedView::edited(void *owner, uint32_t, int32_t) {
-    static_cast<nyxEncapsulatedView *>(owner)->d_changed = 1;
+    auto *view = static_cast<nyxEncapsulatedView *>(owner);
+    view->d_changed = 1;
+    view->d_compiledUntouched = false;
 }
 
 // --- Creation -----------------------------------------------------------------------------------
@@ -181,6 +185,7 @@ void nyxEncapsulatedView::saveObj(cfidrErrorT *err) {
     nyxDMObj::saveObj(err);
     if (*err != 0) return;
     d_changed = 0;
+    d_compiledUntouched = false;
     // Inside a library save the file is in place only once every file of the save is.
     nyxFileIO::atRollback([this] { d_changed = 1; });
 }

@@ -568,6 +568,12 @@ private:
     nyxVarString d_viewType;
     nyxVarString d_key;
     int32_t d_changed = 0;
+
+public:
+    // Set by the compiler reader when a compilation has made the view; cleared by every edit
+    // (setFields, a property change), by a save that wrote the file and when the view is emptied.
+    // The reader replaces a view only while it is set (and the view is changed and loaded).
+    bool d_compiledUntouched = false;
 };
 
 // Installs the class row of encapsulated views (class 15), the edit bookkeeping of their
