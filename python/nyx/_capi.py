@@ -44,6 +44,8 @@ _S = ctypes.c_char_p
 _I = ctypes.c_int32
 _F = ctypes.c_float
 _P = ctypes.POINTER(ctypes.c_char_p)  # a null-terminated array of names
+# The compilers' error function: (code, text), nothing returned.
+error_func_t = ctypes.CFUNCTYPE(None, ctypes.c_int32, ctypes.c_char_p)
 
 # name: (result type, argument types before the error pointer)
 _SIGNATURES = {
@@ -127,6 +129,12 @@ _SIGNATURES = {
     "nyxdrOccPropGetOwner": (OID, [OID]), "nyxdrOccPropGetPath": (_P, [OID]),
     "nyxdrPortOccPropGetMemberPath": (_P, [OID]), "nyxdrOccPropGetZILPathname": (_S, [OID]),
     "nyxdrOccPropSetSave": (None, [OID]), "nyxdrOccPropSetPurge": (None, [OID]),
+    "cfidrCellCreateEncapsulatedView": (OID, [OID, _S, _S, _S]),
+    "cfidrEncapsulatedViewGetKey": (_S, [OID]),
+    "nyxdrPISetCompilerOptions": (None, [_S]), "nyxdrPICreateParameter": (OID, [_S]),
+    "nyxdrPIGetParameters": (iter_t, []),
+    "nyxdrPISetCompilerErrorFunction": (error_func_t, [error_func_t]),
+    "nyxprivObjectGetCompiledFrom": (_S, [OID]),
 }
 # Iterator steppers: every one takes the iterator and returns an identifier.
 for _name in ("cfidrIterNextCell", "cfidrIterNextInst", "cfidrIterNextLib", "cfidrIterNextNet",

@@ -95,12 +95,12 @@ struct Selection {
 // header alone. False when it cannot be read.
 bool viewTypeOf(void *item, std::string &type) {
     nyxDMObj *obj = nyxCell::viewObject(item);
-    if (nyxCell::viewCode(item) == nyxCodeNetlistView) {
-        nyxNetlistView *view = static_cast<nyxNetlistView *>(obj);
-        if (view->loaded()) {
-            type = nyxNetlistView::getViewType(view);
-            return true;
-        }
+    // A view in memory is judged by its own type: it may have no file yet, or differ from it.
+    if (obj->loaded()) {
+        type = nyxCell::viewCode(item) == nyxCodeNetlistView
+                   ? nyxNetlistView::getViewType(static_cast<nyxNetlistView *>(obj))
+                   : nyxEncapsulatedView::getViewType(static_cast<nyxEncapsulatedView *>(obj));
+        return true;
     }
     const char *path = obj->pathnameObj();
     if (path == nullptr) return false;

@@ -1,8 +1,13 @@
 // Encapsulated views built by the record reader: compiled through a canned "NONE" answer by both
 // compile entries, read back through the interface; a failing stream leaves none; replacement and
-// keep rules; the compiled view saved with its library and read back by a new session.
+// keep rules; the compiled view saved with its library and read back by a new session; the seeds
+// of the "NONE" fuzz target (written to NYX_WRITE_NONE_SEEDS=DIR when set; fuzz/corpus/
+// compiler_none was written so).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <map>
 #include <string>
 
 #include "compiler/netreader_fixture.h"
@@ -32,6 +37,9 @@ std::string encStream(const std::string &view, const std::string &key = "the key
     return w.take();
 }
 
+// A whole answer: status 0, no messages, the stream.
+std::string answer(const std::string &stream) { return "#s 0\n#m\n#endmsgs\n#netlist\n" + stream; }
+
 const char *const kProps = "{model:5='m1'{width:2=8{model:5='deep';};};expr:9='width*2';delay:3=0.500000;}";
 
 std::string keyOf(cfiOID view) {
@@ -58,7 +66,6 @@ protected:
         return encapsulated ? nyxCompilerIntf::compileEncapsulatedView(&none, path.c_str(), "L", "top", view, e)
                             : nyxCompilerIntf::compileNetlistView(&none, path.c_str(), "L", "top", view, e);
     }
-    static std::string answer(const std::string &stream) { return "#s 0\n#m\n#endmsgs\n#netlist\n" + stream; }
     int n_ = 0;
 };
 
@@ -190,6 +197,51 @@ TEST_F(CompiledEncapsulatedView, SavedWithItsLibraryAndReadBackByANewSession) {
     cfiOID v = cfidrCellFindViewByName(cfidrLibFindCellByName(l, "top", &e), "lay", &e);
     ASSERT_EQ(e, 0);
     EXPECT_EQ(describe(v), std::string("15 lay LAYOUT 'the key'") + kProps);
+}
+
+// Seeds: a mode byte (bit 0 encapsulated entry, bit 1 a fixed text part put before the rest),
+// then the answer, and the result each must give.
+struct Seed {
+    std::string bytes;
+    cfidrErrorT result;
+};
+
+std::map<std::string, Seed> noneSeeds() {
+    std::map<std::string, Seed> out;
+    out["enc_whole"] = {std::string(1, '\x01') + answer(encStream("v")), 0};
+    out["enc_stream"] = {std::string(1, '\x03') + encStream("v"), 0};
+    nyxproto::Writer n;
+    n.streamStart();
+    n.viewRecordStart();
+    n.netlistViewStart("L", "top", "v");
+    const int32_t net = n.netScalar("n");
+    n.portScalar("p", 1, net);
+    n.netlistViewEnd();
+    n.viewRecordEnd("v.src");
+    n.streamEnd();
+    out["net_stream"] = {std::string(1, '\x02') + n.bytes(), 0};
+    out["net_whole"] = {std::string(1, '\x00') + "#m\nsaid\n#endmsgs\n#netlist\n" + n.bytes() + "#s 0\n", 0};
+    out["net_other"] = {std::string(1, '\x02') + encStream("w"), 27};
+    out["none"] = {std::string(1, '\x01') + "#s 27\n#m\n#endmsgs\n#nonetlist\n", 27};
+    out["cut"] = {std::string(1, '\x03') + encStream("v", "k", false), 4};
+    return out;
+}
+
+TEST_F(CompiledEncapsulatedView, NoneFuzzSeedsGiveTheirResults) {
+    const char *seedDir = std::getenv("NYX_WRITE_NONE_SEEDS");
+    for (const auto &[name, seed] : noneSeeds()) {
+        const uint8_t mode = static_cast<uint8_t>(seed.bytes[0]);
+        std::string text = (mode & 2) != 0 ? ((mode & 1) != 0 ? "#s 27\n#m\n#endmsgs\n#netlist\n" : "#s 0\n#m\n#endmsgs\n#netlist\n") : "";
+        text += seed.bytes.substr(1);
+        cfidrErrorT e = -1;
+        testing::internal::CaptureStderr();
+        compile(text, "v", (mode & 1) != 0, &e);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(e, seed.result) << name;
+        if (seedDir != nullptr) std::ofstream(std::string(seedDir) + "/" + name, std::ios::binary) << seed.bytes;
+        cfidrPIQuit(&e);
+        cfidrPIInit(&e);
+    }
 }
 
 } // namespace
