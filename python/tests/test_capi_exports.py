@@ -31,7 +31,7 @@ def test_compiler_options_parameters_and_error_function(session):
     call("cfidrIterQuit", it)
     seen = []
     fn = _capi.error_func_t(lambda code, text: seen.append((code, text)))
-    call("nyxdrPISetCompilerErrorFunction", fn)
-    previous, err = call("nyxdrPISetCompilerErrorFunction", _capi.error_func_t())
+    installed, err = call("nyxdrPISetCompilerErrorFunction", fn)
     assert err == 0
-    assert ctypes.cast(previous, ctypes.c_void_p).value == ctypes.cast(fn, ctypes.c_void_p).value
+    assert ctypes.cast(installed, ctypes.c_void_p).value == ctypes.cast(fn, ctypes.c_void_p).value
+    assert call("nyxdrPISetCompilerErrorFunction", _capi.error_func_t())[1] == 0
