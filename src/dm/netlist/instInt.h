@@ -10,11 +10,13 @@
 #include "utils/oatable.h"
 
 // The instance name map of a view: names to instances, an open-addressing table
-// (utils/oatable.h) whose slot is the instance pointer (null: empty) and whose home slot is
-// hash(name) & (capacity - 1). The names are not copied: a lookup compares with the instance's
-// own name, so a rename removes the entry under the old name first.
+// (utils/oatable.h) whose home slot is hash(name) & (capacity - 1). A slot is 8 bytes: the
+// instance's object word (bits 0-31, 0 for an empty slot) and the hash of its name (bits 32-63).
+// The names are not copied: a lookup compares with the instance's own name, and only in a slot
+// whose hash matches, so a probe past other names and a growth never touch their instances. A
+// rename removes the entry under the old name first.
 // Invariants: the table's, and size() * 2 <= capacity(); capacity a power of two, at least 512
-// (503 rounded up).
+// (503 rounded up); the hash of every entry is that of its instance's current name.
 class nyxInstMap {
 public:
     static nyxInstMap *create(Hx_baseheap *heap, uint32_t expected);
@@ -27,14 +29,14 @@ public:
     uint32_t size() const { return d_table.size(); }
     bool isValid() const;
 
-    // The table's traits: the hash is computed again from the instance's name.
+    // The table's traits: the packed slot above, placed by the hash it carries.
     struct Traits {
-        using Slot = nyxInst *;
+        using Slot = uint64_t;
         using Index = nyxOAMaskIndex;
         static constexpr uint32_t kHugeFrom = UINT32_MAX;
         static constexpr bool kPrefetchOnGrow = false;
-        static bool isEmpty(const nyxInst *s) { return s == nullptr; }
-        static uint32_t hashOf(const nyxInst *s);
+        static bool isEmpty(uint64_t s) { return s == 0; }
+        static uint32_t hashOf(uint64_t s) { return static_cast<uint32_t>(s >> 32); }
         static uint32_t maxLoad(uint32_t cap) { return cap / 2; }
     };
 
