@@ -30,6 +30,11 @@ bool nyxCompilerNetlist::netNameFree(const std::string &name) {
 }
 
 bool nyxCompilerNetlist::readViewBody() {
+    // The net name map answers the duplicate checks: made now with room for the declared net
+    // count (as reserved for the net table, capped), so that it does not grow step by step.
+    if (d_view->buildNetNameMap(static_cast<uint32_t>(d_nets.capacity())) == nullptr) {
+        return NYX_COMPILER_CORRUPT();  // memory
+    }
     for (;;) {
         const uint8_t t = d_in.readType();
         if (!d_in.good()) return false;
@@ -85,9 +90,10 @@ bool nyxCompilerNetlist::readNet(void *parent, int depth, int32_t &height) {
     default: return NYX_COMPILER_CORRUPT();
     }
     if (!d_in.good()) return false;
-    if (!netNameFree(name)) return false;
-    void *net = nyxNet::build(d_view, name.c_str(), type, start, step, global);
-    if (net == nullptr) return NYX_COMPILER_CORRUPT();  // memory
+    // One search of the net name map refuses a name in use and places the new net.
+    bool taken = false;
+    void *net = nyxNet::buildUnique(d_view, name.c_str(), type, start, step, global, &taken);
+    if (net == nullptr) return NYX_COMPILER_CORRUPT();  // a name in use, or memory
     if (parent != nullptr && !nyxNet::buildMember(static_cast<nyxNetBundle *>(parent), net)) return NYX_COMPILER_CORRUPT();
     const size_t index = d_nets.size();
     d_nets.push_back({net, 0});

@@ -111,6 +111,7 @@ TEST_F(CompilerReaderFaults, NamesFollowTheNameRuleAndAreUniqueInTheirSpace) {
     // properties per owner; one stream names a view once.
     expectCorruptAndGone(viewStream([](Writer &w) { w.netScalar("n"); w.netScalar("n"); }));
     expectCorruptAndGone(viewStream([](Writer &w) { w.netScalar("n"); w.netScalar("m"); w.alias("n"); }));
+    expectCorruptAndGone(viewStream([](Writer &w) { w.netScalar("m"); w.alias("n"); w.netScalar("n"); }));
     expectCorruptAndGone(viewStream([](Writer &w) { w.portScalar("p", 1); w.portScalar("p", 2); }));
     expectCorruptAndGone(viewStream([](Writer &w) {
         w.portBundle("g");

@@ -222,6 +222,23 @@ void *build(nyxNetlistView *view, const char *name, int32_t code, int32_t start,
     return net;
 }
 
+void *buildUnique(nyxNetlistView *view, const char *name, int32_t code, int32_t start, int32_t step, bool global,
+                  bool *taken) {
+    *taken = false;
+    nyxNetMap *map = view->buildNetNameMap();
+    if (map == nullptr) return nullptr;
+    nyxNetMap::Probe probe = {};
+    if (map->find(name, nullptr, &probe) != nullptr) return *taken = true, nullptr;
+    void *net = makeNet(view, name, code, start, step);
+    if (net == nullptr) return nullptr;
+    if (!map->addAt(net, code, probe)) {
+        unmakeNet(view, net);
+        return nullptr;
+    }
+    if (global) static_cast<nyxNetHead *>(net)->d_flags |= nyxNetHead::kGlobal;
+    return net;
+}
+
 nyxObjRef findByName(nyxNetlistView *view, const char *name, cfidrErrorT *err) {
     if (!view->loaded() && !nyxNetlistView::load(view, err)) return {};
     if (name == nullptr) return *err = cfidrErrBadName, nyxObjRef{};

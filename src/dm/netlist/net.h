@@ -190,6 +190,11 @@ void destroyAlias(nyxNetAlias *alias, cfidrErrorT *err);
 // exists. Preconditions: the name is not null; a bus step is not 0. Names are not compared with
 // other nets' names: a stored view holds what it was saved with.
 void *build(nyxNetlistView *view, const char *name, int32_t code, int32_t start, int32_t step, bool global);
+// The same for a reader that must refuse a name in use: one search of the view's name map (made
+// now when missing) both finds a net or alias of the name and places the new net. Null with
+// *taken true when the name is in use, with *taken false when memory ran out.
+void *buildUnique(nyxNetlistView *view, const char *name, int32_t code, int32_t start, int32_t step, bool global,
+                  bool *taken);
 // A new alias at the head of the net's alias list (name option 0x40000 gives an alias of the same
 // name instead, as creation does). Precondition: the name is not null.
 nyxNetAlias *buildAlias(void *net, const char *name, bool global);

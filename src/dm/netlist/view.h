@@ -174,8 +174,9 @@ public:
     void dropNetPosCache();
 
     nyxNetMap *netNameMap() const { return d_netNameMap; }
-    // The net name map, built from every net and alias on first use; null when out of memory.
-    nyxNetMap *buildNetNameMap();
+    // The net name map, built from every net and alias on first use, with room for at least
+    // `expected` names (a reader's declared count); null when out of memory.
+    nyxNetMap *buildNetNameMap(uint32_t expected = 0);
     // Net aliases are found through the view: the head of a net's alias list.
     void *aliasHead(const void *net) const;
     bool setAliasHead(const void *net, void *alias);

@@ -141,9 +141,9 @@ void *nyxNetlistView::netAtPosition(int32_t pos, int32_t *code, cfidrErrorT *err
     return b->objectAt(index);
 }
 
-nyxNetMap *nyxNetlistView::buildNetNameMap() {
+nyxNetMap *nyxNetlistView::buildNetNameMap(uint32_t expected) {
     if (d_netNameMap != nullptr) return d_netNameMap;
-    uint32_t n = 0;
+    uint32_t n = expected;
     for (const nyxNetChain &c : d_netChains) {
         for (nyxListBlock *b = c.first; b != nullptr; b = b->next()) n += b->count();
     }
