@@ -8,7 +8,6 @@ namespace nyxvc {
 
 namespace {
 
-constexpr size_t kFlushBytes = 1u << 20;
 constexpr std::string_view kConstNames[3] = {"1'b0", "1'b1", "1'bx"};
 constexpr std::string_view kNetType = "net_type";
 
