@@ -373,16 +373,6 @@ private:
     std::vector<nyxPropNameTableBucket *> d_names;
 };
 
-// The view's directory: the library's and the cell's directories are made when missing.
-bool ensureCellDirectory(nyxEncapsulatedView *view) {
-    nyxCell *cell = view->owner();
-    const char *libPath = cell->d_lib->pathnameObj();
-    const char *cellPath = cell->pathnameObj();
-    if (libPath == nullptr || cellPath == nullptr) return false;
-    if (!nyxFileIO::isDirectory(libPath) && !nyxFileIO::makeDirectory(libPath)) return false;
-    return nyxFileIO::isDirectory(cellPath) || nyxFileIO::makeDirectory(cellPath);
-}
-
 } // namespace
 
 namespace nyxEncViewIO {
@@ -407,7 +397,7 @@ void decode(nyxEncapsulatedView *view, const std::string &data, cfidrErrorT *err
 
 void write(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     auto *view = static_cast<nyxEncapsulatedView *>(obj);
-    if (path == nullptr || !ensureCellDirectory(view)) return (void)(*err = cfidrErrInternal);
+    if (path == nullptr || !nyxViewFile::ensureCellDirectory(view->owner())) return (void)(*err = cfidrErrInternal);
     const std::string file = std::string(path) + "." + nyxDMTypes::row(obj->d_typeIndex).ext;
     cfidrErrorT local = 0;
     const bool saved = nyxFileIO::saveFile(file, [&](nyxFileIO::Writer &w) {

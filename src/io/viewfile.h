@@ -46,6 +46,8 @@
 
 #include <cstdint>
 
+class nyxCell;
+
 namespace nyxViewFile {
 
 constexpr int32_t kMarker = 1514944819;  // 0x5A4C3933
@@ -79,5 +81,9 @@ inline int32_t recordWord(int32_t type, int32_t arg) {
 // Start and step codes of buses.
 inline int32_t startCode(int32_t start) { return start == 0 ? 0 : start == 1 ? 1 : 2; }
 inline int32_t stepCode(int32_t step) { return step == 1 ? 1 : step == 2 ? 2 : step == -1 ? 3 : 0; }
+
+// The directory of a view of the cell, made with its library's when missing (the writers of both
+// view kinds call it before writing the file).
+bool ensureCellDirectory(nyxCell *cell);
 
 } // namespace nyxViewFile

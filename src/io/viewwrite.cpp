@@ -413,17 +413,15 @@ bool ViewWriter::run(cfidrErrorT *err) {
     return true;
 }
 
-// The view's directory: the library's and the cell's directories are made when missing.
-bool ensureCellDirectory(nyxNetlistView *view) {
-    nyxCell *cell = view->owner();
+} // namespace
+
+bool nyxViewFile::ensureCellDirectory(nyxCell *cell) {
     const char *libPath = cell->d_lib->pathnameObj();
     const char *cellPath = cell->pathnameObj();
     if (libPath == nullptr || cellPath == nullptr) return false;
     if (!nyxFileIO::isDirectory(libPath) && !nyxFileIO::makeDirectory(libPath)) return false;
     return nyxFileIO::isDirectory(cellPath) || nyxFileIO::makeDirectory(cellPath);
 }
-
-} // namespace
 
 namespace nyxViewIO {
 
@@ -435,7 +433,7 @@ bool encode(nyxNetlistView *view, nyxTagSink &sink, cfidrErrorT *err) {
 
 void write(nyxDMObj *obj, const char *path, cfidrErrorT *err) {
     auto *view = static_cast<nyxNetlistView *>(obj);
-    if (path == nullptr || !ensureCellDirectory(view)) return (void)(*err = cfidrErrInternal);
+    if (path == nullptr || !nyxViewFile::ensureCellDirectory(view->owner())) return (void)(*err = cfidrErrInternal);
     const std::string file = std::string(path) + "." + nyxDMTypes::row(obj->d_typeIndex).ext;
     cfidrErrorT local = 0;
     const bool saved = nyxFileIO::saveFile(file, [&](nyxFileIO::Writer &w) {
