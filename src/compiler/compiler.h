@@ -76,8 +76,8 @@ public:
     // Frees the rules (only: running processes are the processes section's, which stops them
     // first through beforeRulesCleared or the release hook).
     static void clearRules();
-    // Runs before the list is cleared for a re-read and at release (install.cpp); null when no
-    // process table exists.
+    // Runs before the list is cleared for a re-read and at release: the stop of every running
+    // compiler, installed by nyxCompilerInstall (null before it).
     static void (*beforeRulesCleared)();
 
     // Options (options.cpp). Parses an option string (tokens "-keyword" separated by blanks and

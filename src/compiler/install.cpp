@@ -16,6 +16,6 @@ void nyxCompilerInstall() {
     // The cell read's rank of an entry's extension: the rank of the rule for that view type.
     if (nyxLater.compilerRuleRank == nullptr) nyxLater.compilerRuleRank = nyxCompilerIntf::ruleRank;
     if (nyxLater.stopCompilers == nullptr) nyxLater.stopCompilers = releaseCompilers;
-    // The process table stops its compilers before the rules that refer to them are cleared:
-    //   nyxCompilerIntf::beforeRulesCleared = <the processes section's stop of every compiler>;
+    // The process table stops its compilers before the rules that refer to them are cleared.
+    nyxCompilerIntf::beforeRulesCleared = nyxCompilerIntf::stopAllCompilers;
 }

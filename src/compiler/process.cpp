@@ -256,9 +256,6 @@ nyxCompilerProc *nyxCompilerProcs::forPath(const std::string &path) {
         auto proc = std::make_unique<nyxCompilerProc>();
         proc->path = path;
         table().push_back(std::move(proc));
-        // From now on there is something to stop before the rules go (their re-read after a
-        // mode change, and the release).
-        nyxCompilerIntf::beforeRulesCleared = nyxCompilerIntf::stopAllCompilers;
         return table().back().get();
     } catch (...) {
         return nullptr;
