@@ -177,6 +177,17 @@ NYX_API int32_t nyxdrInstGetDescriberVersion(cfiOID inst, cfidrErrorT *err);
  * 0. */
 NYX_API int32_t nyxdrNetlistViewGetDescriberCount(cfiOID view, cfidrErrorT *err);
 
+/* The describer records of a netlist view by index, 0 .. nyxdrNetlistViewGetDescriberCount - 1,
+ * in the order the records were made: the library, cell and view names the record gives its
+ * describer, and the number of the view's instances that use the record. With them a tool
+ * counts a hierarchy's instances by cell without visiting each instance. The view is read when
+ * it is not yet; the names live in the returned-string ring. Errors: 16/15, the read's error,
+ * 27 (index outside the records), 4; result "" or 0. */
+NYX_API const char *nyxdrNetlistViewGetDescriberLibName(cfiOID view, int32_t index, cfidrErrorT *err);
+NYX_API const char *nyxdrNetlistViewGetDescriberCellName(cfiOID view, int32_t index, cfidrErrorT *err);
+NYX_API const char *nyxdrNetlistViewGetDescriberViewName(cfiOID view, int32_t index, cfidrErrorT *err);
+NYX_API int32_t nyxdrNetlistViewGetDescriberInstCount(cfiOID view, int32_t index, cfidrErrorT *err);
+
 /* ==== Port instances ======================================================================= */
 
 /* Port instances of an instance numbered in pre-order over the whole tree: each top-level port

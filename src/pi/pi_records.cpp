@@ -23,6 +23,26 @@ const nyxDMEntry *entryAt(cfiOID cell, int32_t index, cfidrErrorT *e) {
     return static_cast<const nyxDMEntry *>(entries[index]);
 }
 
+// The describer record at `index` of a view, after reading the view when needed; null after the
+// read's error or 27 when the index lies outside the records.
+const nyxFootPrint *describerAt(cfiOID view, int32_t index, cfidrErrorT *e) {
+    nyxNetlistView *v = nyxpi::object<nyxNetlistView>(view);
+    if (!nyxNetlistView::load(v, e)) return nullptr;
+    const nyxDynArray &records = v->describers();
+    if (index < 0 || index >= records.nitems()) return fail(e, cfidrErrNotFound), nullptr;
+    return static_cast<const nyxFootPrint *>(records[index]);
+}
+
+// A name of the describer record at `index`.
+template <typename Name>
+const char *describerName(cfiOID view, int32_t index, cfidrErrorT *err, Name name) {
+    return nyxpi::guard(err, "", [&](cfidrErrorT *e) -> const char * {
+        if (!checkArg(view, nyxCodeNetlistView, e)) return "";
+        const nyxFootPrint *record = describerAt(view, index, e);
+        return record == nullptr ? "" : nyxpi::returnString(name(record), e);
+    });
+}
+
 } // namespace
 
 extern "C" {
@@ -70,6 +90,26 @@ NYX_API int32_t nyxdrNetlistViewGetDescriberCount(cfiOID view, cfidrErrorT *err)
         nyxNetlistView *v = nyxpi::object<nyxNetlistView>(view);
         if (!nyxNetlistView::load(v, e)) return int32_t{0};
         return v->describers().nitems();
+    });
+}
+
+NYX_API const char *nyxdrNetlistViewGetDescriberLibName(cfiOID view, int32_t index, cfidrErrorT *err) {
+    return describerName(view, index, err, [](const nyxFootPrint *r) { return r->libName(); });
+}
+
+NYX_API const char *nyxdrNetlistViewGetDescriberCellName(cfiOID view, int32_t index, cfidrErrorT *err) {
+    return describerName(view, index, err, [](const nyxFootPrint *r) { return r->cellName(); });
+}
+
+NYX_API const char *nyxdrNetlistViewGetDescriberViewName(cfiOID view, int32_t index, cfidrErrorT *err) {
+    return describerName(view, index, err, [](const nyxFootPrint *r) { return r->viewName(); });
+}
+
+NYX_API int32_t nyxdrNetlistViewGetDescriberInstCount(cfiOID view, int32_t index, cfidrErrorT *err) {
+    return nyxpi::guard(err, int32_t{0}, [&](cfidrErrorT *e) {
+        if (!checkArg(view, nyxCodeNetlistView, e)) return int32_t{0};
+        const nyxFootPrint *record = describerAt(view, index, e);
+        return record == nullptr ? int32_t{0} : record->d_useCount;
     });
 }
 

@@ -1,5 +1,5 @@
 // What the interface reads from records without opening what they name: an instance's describer
-// record, a port instance's record port, a view's describer count, a cell's stored entries; and
+// record, a port instance's record port, a view's describer records, a cell's stored entries; and
 // expressions evaluated with names given as "NAME=VALUE".
 #include <gtest/gtest.h>
 
@@ -74,9 +74,38 @@ TEST_F(Records, DescriberRecordReadWhenTheDescriberIsGone) {
     EXPECT_STREQ(nyxdrPortInstGetRecordName(bus, &e), "x");
     EXPECT_STREQ(nyxdrPortInstGetRecordName(member, &e), "x0");
     EXPECT_EQ(e, 0);
-    // One record per describer in use, missing or not.
-    EXPECT_EQ(nyxdrNetlistViewGetDescriberCount(view, &e), 2);
+    // One record per describer in use, missing or not, each with the instances that use it.
+    ASSERT_EQ(nyxdrNetlistViewGetDescriberCount(view, &e), 2);
+    std::string seen;
+    for (int32_t k = 0; k < 2; ++k) {
+        seen += std::string(nyxdrNetlistViewGetDescriberLibName(view, k, &e)) + "/" +
+                nyxdrNetlistViewGetDescriberCellName(view, k, &e) + "/" + nyxdrNetlistViewGetDescriberViewName(view, k, &e) +
+                "=" + std::to_string(nyxdrNetlistViewGetDescriberInstCount(view, k, &e)) + " ";
+    }
     EXPECT_EQ(e, 0);
+    EXPECT_TRUE(seen == "rlib/leaf/sym=2 rlib/other/sym=1 " || seen == "rlib/other/sym=1 rlib/leaf/sym=2 ") << seen;
+    EXPECT_STREQ(nyxdrNetlistViewGetDescriberCellName(view, 2, &e), "");
+    EXPECT_EQ(e, cfidrErrNotFound);
+    EXPECT_EQ(nyxdrNetlistViewGetDescriberInstCount(view, -1, &e), 0);
+    EXPECT_EQ(e, cfidrErrNotFound);
+}
+
+// A record's count follows the instances that use it: deleting one counts it out.
+TEST_F(Records, DescriberInstCountFollowsDeletions) {
+    saveLibrary();
+    cfiOID lib = cfidrPIOpenLib("rlib", cfidrUpdateMode, &e);
+    cfiOID view = cfidrCellFindViewByName(cfidrLibFindCellByName(lib, "top", &e), "netlist", &e);
+    cfidrObjectDestroy(cfidrNetlistViewFindInstByName(view, "u1", &e), &e);
+    ASSERT_EQ(e, 0);
+    long leafUses = -1, total = 0;
+    for (int32_t k = 0; k < nyxdrNetlistViewGetDescriberCount(view, &e); ++k) {
+        const int32_t n = nyxdrNetlistViewGetDescriberInstCount(view, k, &e);
+        total += n;
+        if (std::string(nyxdrNetlistViewGetDescriberCellName(view, k, &e)) == "leaf") leafUses = n;
+    }
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(leafUses, 1);
+    EXPECT_EQ(total, 2);
 }
 
 TEST_F(Records, RecordFunctionsRefuseOtherObjects) {
@@ -92,6 +121,8 @@ TEST_F(Records, RecordFunctionsRefuseOtherObjects) {
     EXPECT_STREQ(nyxdrPortInstGetRecordName(view, &e), "");
     EXPECT_EQ(e, cfidrErrWrongType);
     EXPECT_EQ(nyxdrNetlistViewGetDescriberCount(cell, &e), 0);
+    EXPECT_EQ(e, cfidrErrWrongType);
+    EXPECT_STREQ(nyxdrNetlistViewGetDescriberLibName(cell, 0, &e), "");
     EXPECT_EQ(e, cfidrErrWrongType);
     EXPECT_EQ(nyxdrCellGetEntryCount(view, &e), 0);
     EXPECT_EQ(e, cfidrErrWrongType);
