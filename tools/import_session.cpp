@@ -107,20 +107,25 @@ public:
         cfidrIterT it = cfidrNetlistViewGetNets(view, cfidrAllIterMode, &e);
         for (cfiOID n = cfidrIterNextNet(it, &e); n.object != 0; n = cfidrIterNextNet(it, &e)) ++counts.nets;
         cfidrIterQuit(it, &e);
+        // Instances by cell, from the view's describer records: each record counts the
+        // instances that use it, so no instance is visited.
         std::unordered_map<std::string, long, NameHash, std::equal_to<>> used;
-        it = cfidrNetlistViewGetInsts(view, &e);
-        for (cfiOID i = cfidrIterNextInst(it, &e); i.object != 0; i = cfidrIterNextInst(it, &e)) {
-            ++counts.instances;
-            const std::string_view cell = nyxdrInstGetDescriberCellName(i, &e);
+        const int32_t records = nyxdrNetlistViewGetDescriberCount(view, &e);
+        for (int32_t k = 0; k < records; ++k) {
+            const long count = nyxdrNetlistViewGetDescriberInstCount(view, k, &e);
+            if (count <= 0) continue;
+            counts.instances += count;
+            const std::string_view cell = nyxdrNetlistViewGetDescriberCellName(view, k, &e);
             auto slot = used.find(cell);
             if (slot != used.end()) {
-                ++slot->second;
+                slot->second += count;
                 continue;
             }
-            used.emplace(cell, 1);
-            if (modules_.count(std::string(cell)) == 0) leafCells.emplace(cell, i);
+            used.emplace(cell, count);
+            if (modules_.count(std::string(cell)) == 0 && leafCells.count(std::string(cell)) == 0) {
+                leafCells.emplace(cell, instanceOf(view, cell));
+            }
         }
-        cfidrIterQuit(it, &e);
         long total = 0;
         for (const auto &[cell, count] : used) total += count * (modules_.count(cell) != 0 ? below(cell) : 1);
         return leaves_[module] = total;
@@ -130,6 +135,21 @@ public:
     std::map<std::string, cfiOID> leafCells;  // cells no file defines, each with one instance of it
 
 private:
+    // An instance of `cell` in `view` (one whose describer record names the cell).
+    static cfiOID instanceOf(cfiOID view, std::string_view cell) {
+        cfidrErrorT e = 0;
+        cfiOID found{};
+        cfidrIterT it = cfidrNetlistViewGetInsts(view, &e);
+        for (cfiOID i = cfidrIterNextInst(it, &e); i.object != 0; i = cfidrIterNextInst(it, &e)) {
+            if (cell == nyxdrInstGetDescriberCellName(i, &e)) {
+                found = i;
+                break;
+            }
+        }
+        cfidrIterQuit(it, &e);
+        return found;
+    }
+
     long below(const std::string &module) {
         cfidrErrorT e = 0;
         cfiOID cell = cfidrLibFindCellByName(lib_, module.c_str(), &e);
