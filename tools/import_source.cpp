@@ -2,6 +2,7 @@
 #include "import_source.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +28,11 @@ const std::unordered_set<std::string_view> &keywords() {
         "integer", "real", "time", "genvar", "generate", "endgenerate", "always", "initial", "function",
         "task", "begin", "end", "specparam", "event", "signed", "logic"};
     return words;
+}
+
+// Every keyword begins with a lower-case letter: most cell names are told apart without a search.
+bool isKeyword(const std::string &word) {
+    return !word.empty() && word[0] >= 'a' && word[0] <= 'z' && keywords().count(word) != 0;
 }
 
 // A token stream over the text: identifiers (escaped ones without their backslash), and single
@@ -79,27 +85,68 @@ public:
     }
 
     // Passes over the rest of a statement: true after its ";", false at the piece's end. Only
-    // comments, strings and escaped names can hide a ";", so nothing else is looked at.
+    // comments, strings and escaped names can hide a ";", so nothing else is looked at. Most
+    // statements hold none of them: the ";" is found by memchr and the bytes before it are
+    // checked at once; the byte-by-byte walk takes over only when one of them is there.
     bool skipStatement() {
         while (p_ < end_) {
-            const char c = *p_++;
-            if (c == ';') return true;
-            if (c == '/' && p_ < end_ && *p_ == '/') {
-                skipPast("\n");
-            } else if (c == '/' && p_ < end_ && *p_ == '*') {
-                ++p_;
-                skipPast("*/");
-            } else if (c == '"') {
-                while (p_ < end_ && *p_ != '"' && *p_ != '\n') p_ += (*p_ == '\\' && p_ + 1 < end_) ? 2 : 1;
-                if (p_ < end_) ++p_;
-            } else if (c == '\\') {
-                while (p_ < end_ && !blank(static_cast<unsigned char>(*p_))) ++p_;
+            const char *semi = static_cast<const char *>(std::memchr(p_, ';', static_cast<size_t>(end_ - p_)));
+            const char *stop = semi != nullptr ? semi : end_;
+            if (!mayHide(p_, stop)) {
+                p_ = semi != nullptr ? semi + 1 : end_;
+                return semi != nullptr;
             }
+            if (slowStep()) return true;
         }
         return false;
     }
 
 private:
+    // Whether [p, end) holds a byte that may start a comment, a string or an escaped name ('/',
+    // '"', '\\'), eight bytes at a time: a byte of x is zero exactly where the text has the byte
+    // looked for, and (x - ones) & ~x & highs is non-zero exactly when x has a zero byte.
+    static bool mayHide(const char *p, const char *end) {
+        constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+        const auto zeroByte = [](uint64_t x) { return ((x - ones) & ~x & highs) != 0; };
+        for (; end - p >= 8; p += 8) {
+            uint64_t w;
+            std::memcpy(&w, p, 8);
+            if (zeroByte(w ^ ('/' * ones)) || zeroByte(w ^ ('"' * ones)) || zeroByte(w ^ ('\\' * ones))) return true;
+        }
+        for (; p < end; ++p) {
+            if (*p == '/' || *p == '"' || *p == '\\') return true;
+        }
+        return false;
+    }
+
+    // One step of the walk over a statement, up to and including the first thing that may hide
+    // a ";": true when the statement's ";" was passed.
+    bool slowStep() {
+        while (p_ < end_) {
+            const char c = *p_++;
+            if (c == ';') return true;
+            if (c == '/' && p_ < end_ && *p_ == '/') {
+                skipPast("\n");
+                return false;
+            }
+            if (c == '/' && p_ < end_ && *p_ == '*') {
+                ++p_;
+                skipPast("*/");
+                return false;
+            }
+            if (c == '"') {
+                while (p_ < end_ && *p_ != '"' && *p_ != '\n') p_ += (*p_ == '\\' && p_ + 1 < end_) ? 2 : 1;
+                if (p_ < end_) ++p_;
+                return false;
+            }
+            if (c == '\\') {
+                while (p_ < end_ && !blank(static_cast<unsigned char>(*p_))) ++p_;
+                return false;
+            }
+        }
+        return false;
+    }
+
     void skipPast(const char *mark) {
         const void *hit = memmem(p_, static_cast<size_t>(end_ - p_), mark, std::strlen(mark));
         p_ = hit != nullptr ? static_cast<const char *>(hit) + std::strlen(mark) : end_;
@@ -121,7 +168,7 @@ private:
     VerilogModules &into_;
     std::set<std::string> *cells_ = nullptr;  // those the current module instantiates
     Scanner s;
-    std::string tok, module, prev;
+    std::string tok, module, prev, lastCell_;
     bool ident = false;
     enum { Outside, Name, Header, Body, Specify, Attribute } state = Outside;
     bool statementStart = false;
@@ -147,6 +194,7 @@ void ModuleScan::feed(const char *text, size_t size) {
         case Name:
             module = ident ? tok : std::string();
             cells_ = nullptr;
+            lastCell_.clear();
             if (!module.empty()) {
                 auto [slot, added] = into.uses.emplace(module, std::set<std::string>());
                 if (added) into.order.push_back(module);
@@ -178,7 +226,10 @@ void ModuleScan::feed(const char *text, size_t size) {
                 state = Attribute;  // "(*" before an instance
                 inside = 0;
             } else if (statementStart) {
-                if (ident && cells_ != nullptr && keywords().count(tok) == 0) cells_->insert(tok);
+                if (ident && cells_ != nullptr && !isKeyword(tok) && tok != lastCell_) {
+                    cells_->insert(tok);
+                    lastCell_ = tok;  // runs of one cell are common: the set is not searched again
+                }
                 statementStart = false;
             }
             break;
@@ -281,7 +332,10 @@ bool scanFile(const std::string &path, VerilogModules &into, FileFacts &facts, s
             return false;
         }
         const size_t got = static_cast<size_t>(n);
-        for (size_t i = held; i < held + got; ++i) facts.lines += buf[i] == '\n';
+        const char *end = buf.data() + held + got;
+        for (const char *q = buf.data() + held; (q = static_cast<const char *>(std::memchr(q, '\n', size_t(end - q)))) != nullptr; ++q) {
+            ++facts.lines;
+        }
         held += got;
         facts.size += got;
         size_t cut = held;
