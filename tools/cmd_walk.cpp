@@ -46,14 +46,6 @@ long takeDepth(int &argc, char **argv) {
     return -1;
 }
 
-long depthOf(cfiOID occ) {
-    cfidrErrorT e = 0;
-    const char *const *path = nyxdwOccGetPath(occ, &e);
-    long n = 0;
-    while (path[n] != nullptr) ++n;
-    return n;
-}
-
 // The net occurrences of one view occurrence; false after printing the error.
 bool printNets(cfiOID viewOcc) {
     cfidrErrorT e = 0;
@@ -66,6 +58,26 @@ bool printNets(cfiOID viewOcc) {
     return stepped == 0 || fail("nets", stepped) == 0;
 }
 
+// The instance occurrences of a view occurrence, each descended one followed by its net
+// occurrences (--nets) and, while `below` > 0, by what lies inside it to `below` more levels:
+// the iterator's order, without visiting the levels --depth leaves out. False after the error.
+bool walkBelow(cfiOID viewOcc, long below, bool nets) {
+    cfidrErrorT err = 0;
+    cfidrIterT it = nyxdwViewOccGetInstOccs(viewOcc, &err);
+    bool ok = err == 0 || fail("walk", err) == 0;
+    for (cfiOID o = nyxdwIterNextInstOcc(it, &err); ok && o.object != 0; o = nyxdwIterNextInstOcc(it, &err)) {
+        const int32_t level = nyxdwViewOccGetHierarchyLevel(o, &err);
+        std::printf("inst %d %d %s\n", static_cast<int32_t>(o.object), level, nyxdwOccGetZILPathname(o, &err));
+        if (level != nyxdwDescendedLevel) continue;
+        if (nets && !printNets(o)) ok = false;
+        if (ok && below > 0) ok = walkBelow(o, below - 1, nets);
+    }
+    if (ok && err != 0) ok = fail("walk", err) == 0;
+    cfidrErrorT q = 0;
+    nyxdwIterQuit(it, &q);
+    return ok;
+}
+
 int walk(const char *lib, const char *cell, const char *name, long depth, bool nets) {
     cfidrErrorT err = 0;
     cfiOID config = nyxdrPIOpenDesignConfig(lib, cell, name, cfidrReadMode, &err);
@@ -74,9 +86,9 @@ int walk(const char *lib, const char *cell, const char *name, long depth, bool n
     if (err != 0) return fail(name, err);
     std::printf("top %d %d\n", static_cast<int32_t>(top.object), nyxdwViewOccGetHierarchyLevel(top, &err));
     if (nets && !printNets(top)) return 1;
+    if (depth >= 0) return depth == 0 || walkBelow(top, depth - 1, nets) ? 0 : 1;
     cfidrIterT it = nyxdwTopOccGetInstOccs(top, 3, &err);
     for (cfiOID o = nyxdwIterNextInstOcc(it, &err); o.object != 0; o = nyxdwIterNextInstOcc(it, &err)) {
-        if (depth >= 0 && depthOf(o) > depth) continue;
         const int32_t level = nyxdwViewOccGetHierarchyLevel(o, &err);
         std::printf("inst %d %d %s\n", static_cast<int32_t>(o.object), level, nyxdwOccGetZILPathname(o, &err));
         if (nets && level == nyxdwDescendedLevel && !printNets(o)) return 1;
