@@ -171,7 +171,9 @@ TEST(ImportTool, ScanFindsInstancesOnly) {
     std::string text = "module m (a); input a; endmodule\n"
                        "module \\top+1 (a);\n  input a; /* m x (a);\n m y (a); */ // m z (a);\n"
                        "  (* dont_touch = \"m\" *) m u1 (.a(a));\n  specify (a => a) = 1; endspecify\n"
-                       "  wire w; assign w = a;\nendmodule\n";
+                       "  wire w; assign w = a;\n"
+                       // A ";" inside an escaped name, a comment or a string does not end a statement.
+                       "  m u2 (.a(\\w;k2 ), .b(a /* ; k3 x (a); */), .c(\"; k4 y\") // ; k5 z\n);\nendmodule\n";
     std::string padding(1 << 21, ' ');  // pushes a block comment across the scan's pieces
     text += "/*" + padding + "\nmodule fake (); endmodule */\nmodule n (); m q (); endmodule\n";
     const std::string path = write("scan.v", text);
@@ -182,7 +184,7 @@ TEST(ImportTool, ScanFindsInstancesOnly) {
     EXPECT_EQ(found.order, (std::vector<std::string>{"m", "top+1", "n"}));
     EXPECT_EQ(found.uses["top+1"], std::set<std::string>{"m"});
     EXPECT_EQ(found.roots(), (std::vector<std::string>{"top+1", "n"}));
-    EXPECT_EQ(facts.lines, 11);
+    EXPECT_EQ(facts.lines, 13);
     EXPECT_TRUE(facts.endsWithNewline);
 }
 
