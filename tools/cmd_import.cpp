@@ -1,5 +1,5 @@
 // `nyx import FILE.v... --lib LIB [--top MODULE] [--cells STUBS.v] [--view NAME] [--config NAME]
-// [--save]`: takes structural Verilog into a library through the library's own compile-on-open,
+// [--save] [--flat]`: takes structural Verilog into a library through the library's own compile-on-open,
 // so that the user writes no rules file:
 //
 //   1. The files are scanned for their modules; the top is --top, else the one module that no
@@ -45,7 +45,7 @@ using nyxtool::VerilogModules;
 struct Args {
     std::vector<std::string> files;
     std::string lib, top, cells, view = "netlist", config = "cfg";
-    bool save = false;
+    bool save = false, flat = false;
 };
 
 // Takes "--name VALUE" out of the arguments; false when the flag is last (no value).
@@ -63,6 +63,7 @@ bool takeValue(int &argc, char **argv, const char *flag, std::string &value) {
 
 bool parseArgs(int argc, char **argv, Args &a) {
     a.save = nyxtool::takeFlag(argc, argv, "--save");
+    a.flat = nyxtool::takeFlag(argc, argv, "--flat");
     if (!takeValue(argc, argv, "--lib", a.lib) || !takeValue(argc, argv, "--top", a.top) ||
         !takeValue(argc, argv, "--cells", a.cells) || !takeValue(argc, argv, "--view", a.view) ||
         !takeValue(argc, argv, "--config", a.config)) {
@@ -218,7 +219,7 @@ int runImport(int argc, char **argv) {
     Args a;
     if (!parseArgs(argc, argv, a)) {
         std::fprintf(stderr, "usage: nyx import FILE.v... --lib LIB [--top MODULE] [--cells STUBS.v] "
-                             "[--view NAME] [--config NAME] [--save]\n");
+                             "[--view NAME] [--config NAME] [--save] [--flat]\n");
         return 2;
     }
     std::vector<std::string> modules;
@@ -242,7 +243,7 @@ int runImport(int argc, char **argv) {
     std::vector<nyxtool::SourcePart> parts;
     if (!arrange(a, facts, compiler, w, parts)) return 1;
     setenv("ZIL_NYX_COMPILER_RULES", w.rules.c_str(), 1);
-    const nyxtool::ImportRequest request{a.lib, a.top, a.view, a.cells, a.config, a.save, modules, w.source, parts};
+    const nyxtool::ImportRequest request{a.lib, a.top, a.view, a.cells, a.config, a.save, a.flat, modules, w.source, parts};
     const int status = nyxtool::importSession(request);
     if (status != 0) w.undo();
     return status;
@@ -250,5 +251,5 @@ int runImport(int argc, char **argv) {
 
 } // namespace
 
-NYX_COMMAND("import", "FILE.v... --lib LIB [--top MODULE] [--cells STUBS.v] [--view NAME] [--config NAME] [--save]",
+NYX_COMMAND("import", "FILE.v... --lib LIB [--top MODULE] [--cells STUBS.v] [--view NAME] [--config NAME] [--save] [--flat]",
             "take structural Verilog into a library (compiled through the library's compiler rules)", runImport);

@@ -6,7 +6,10 @@
 //   leaf cell views made views of the import's name made for those cells (ports only)
 //   compile wall s       the open that compiled the top, wall clock
 //   compile cpu s        the same, processor time of this process (the library's side)
-//   save wall s          --save only: the design configuration and the library's save
+//   flat nets            --flat only: the flat nets of the design (global ones included),
+//   global flat nets     the global ones, and the wall time of the occurrence tree and
+//   tree and flat nets wall s   the flat nets
+//   save wall s          --save only: the library's save
 //   compiler cpu s       processor time of the compiler process(es), reaped at the session's end
 //   peak rss MB          this process; compiler peak rss MB: the largest compiler process
 #include <cstdio>
@@ -24,6 +27,7 @@
 #include "cfidr.h"
 #include "import_session.h"
 #include "nyxdr.h"
+#include "nyxdw.h"
 
 namespace nyxtool {
 namespace {
@@ -115,14 +119,14 @@ public:
             const long count = nyxdrNetlistViewGetDescriberInstCount(view, k, &e);
             if (count <= 0) continue;
             counts.instances += count;
-            const std::string_view cell = nyxdrNetlistViewGetDescriberCellName(view, k, &e);
+            const std::string cell = nyxdrNetlistViewGetDescriberCellName(view, k, &e);  // the ring is reused below
             auto slot = used.find(cell);
             if (slot != used.end()) {
                 slot->second += count;
                 continue;
             }
             used.emplace(cell, count);
-            if (modules_.count(std::string(cell)) == 0 && leafCells.count(std::string(cell)) == 0) {
+            if (modules_.count(cell) == 0 && leafCells.count(cell) == 0) {
                 leafCells.emplace(cell, instanceOf(view, cell));
             }
         }
@@ -211,25 +215,58 @@ long makeLeafViews(cfiOID lib, const ImportRequest &r, const std::map<std::strin
     return made;
 }
 
-// --save: the design configuration of the top (kept when one of the name exists) and the
-// library's save.
-bool save(cfiOID lib, cfiOID view, const ImportRequest &r) {
+// The design configuration of the top for --save and --flat: the one of the name when it
+// exists (kept as it is), else a new one. Null after a message.
+cfiOID designConfig(cfiOID view, const ImportRequest &r) {
     cfidrErrorT err = 0;
     cfiOID cell = cfidrViewGetOwner(view, &err);
     cfidrErrorT findErr = 0;
-    if (nyxdrCellFindDesignConfigByName(cell, r.config.c_str(), &findErr).object == 0) {
-        nyxdrCellCreateDesignConfig(cell, r.config.c_str(), view, nyxdrSelectionModeT{0}, &err);
-        if (err != 0) return fail("cannot make the design configuration " + r.config, err) == 0;
-    } else {
+    cfiOID config = nyxdrCellFindDesignConfigByName(cell, r.config.c_str(), &findErr);
+    if (config.object != 0) {
         std::fprintf(stderr, "nyx import: design configuration %s of %s exists and is kept\n", r.config.c_str(),
                      r.top.c_str());
+        return config;
     }
+    config = nyxdrCellCreateDesignConfig(cell, r.config.c_str(), view, nyxdrSelectionModeT{0}, &err);
+    if (err != 0) fail("cannot make the design configuration " + r.config, err);
+    return err == 0 ? config : cfiOID{};
+}
+
+// --save: the library's save, the design configuration with it.
+bool save(cfiOID lib, const ImportRequest &r) {
+    cfidrErrorT err = 0;
     cfidrLibSave(lib, &err);
     return err == 0 || fail("cannot save library " + r.lib, err) == 0;
 }
 
+// --flat: the occurrence tree of the configuration and its flat nets, built in this session
+// the way a tool that reads the design would; nothing is kept per occurrence, so a design of
+// many occurrences of few modules costs little. False after a message.
+struct FlatFigures {
+    long flatNets = 0, globalFlatNets = 0;
+    double wall = 0;
+};
+
+bool buildFlat(cfiOID config, FlatFigures &f) {
+    const double wall0 = seconds(CLOCK_MONOTONIC);
+    cfidrErrorT err = 0;
+    const cfiOID top = nyxdwPICreateTopOcc(config, &err);
+    if (err != 0) return fail("cannot make the occurrence tree", err) == 0;
+    for (int32_t mode : {1, 2}) {
+        cfidrIterT it = nyxdwTopOccGetFlatNets(top, mode, &err);
+        long &count = mode == 1 ? f.globalFlatNets : f.flatNets;
+        for (cfiOID n = nyxdwIterNextFlatNet(it, &err); n.object != 0; n = nyxdwIterNextFlatNet(it, &err)) ++count;
+        cfidrErrorT q = 0;
+        nyxdwIterQuit(it, &q);
+        if (err != 0) return fail("cannot compute the flat nets", err) == 0;
+    }
+    f.flatNets += f.globalFlatNets;
+    f.wall = seconds(CLOCK_MONOTONIC) - wall0;
+    return true;
+}
+
 void report(const ImportRequest &r, const Counts &c, long leaves, long leafViews, double wall, double cpu,
-            double saveWall) {
+            double saveWall, const FlatFigures &flat) {
     rusage self{}, children{};
     getrusage(RUSAGE_SELF, &self);
     getrusage(RUSAGE_CHILDREN, &children);
@@ -239,6 +276,10 @@ void report(const ImportRequest &r, const Counts &c, long leaves, long leafViews
     std::printf("modules\t%ld\ninstances\t%ld\nnets\t%ld\nleaf cells\t%ld\nleaf cell views made\t%ld\n", c.modules,
                 c.instances, c.nets, leaves, leafViews);
     std::printf("compile wall s\t%.3f\ncompile cpu s\t%.3f\n", wall, cpu);
+    if (r.flat) {
+        std::printf("flat nets\t%ld\nglobal flat nets\t%ld\ntree and flat nets wall s\t%.3f\n", flat.flatNets,
+                    flat.globalFlatNets, flat.wall);
+    }
     if (r.save) std::printf("save wall s\t%.3f\n", saveWall);
     std::printf("compiler cpu s\t%.3f\npeak rss MB\t%.1f\ncompiler peak rss MB\t%.1f\n", childCpu,
                 double(self.ru_maxrss) / 1024.0, double(children.ru_maxrss) / 1024.0);
@@ -272,11 +313,14 @@ int importSession(const ImportRequest &r) {
             Tree tree(lib, r);
             const long leaves = tree.leaves(r.top, view);
             const long leafViews = makeLeafViews(lib, r, tree.leafCells);
+            const cfiOID config = leafViews >= 0 && (r.save || r.flat) ? designConfig(view, r) : cfiOID{};
+            FlatFigures flat;
+            const bool configured = leafViews >= 0 && (config.object != 0 || !(r.save || r.flat));
             const double save0 = seconds(CLOCK_MONOTONIC);
-            if (leafViews >= 0 && (!r.save || save(lib, view, r))) {
-                const double saveWall = seconds(CLOCK_MONOTONIC) - save0;
+            if (configured && (!r.flat || buildFlat(config, flat)) && (!r.save || save(lib, r))) {
+                const double saveWall = seconds(CLOCK_MONOTONIC) - save0 - flat.wall;
                 cfidrPIQuit(&err);
-                report(r, tree.counts, leaves, leafViews, wall, cpu, saveWall);
+                report(r, tree.counts, leaves, leafViews, wall, cpu, saveWall, flat);
                 return 0;
             }
         }

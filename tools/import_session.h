@@ -12,6 +12,7 @@ namespace nyxtool {
 struct ImportRequest {
     std::string lib, top, view, cells, config;
     bool save = false;
+    bool flat = false;  // build the occurrence tree and the flat nets after the import
     std::vector<std::string> modules;  // the top and every module below it, from the scan
     std::string copy;                  // the library's copy of the sources
     std::vector<SourcePart> parts;     // where its lines came from
