@@ -7,8 +7,11 @@ Yosys (read_verilog) when they are installed, on the same files in the same run.
   and its compiler), peak resident MB, microseconds (wall) and bytes per leaf cell, and our
   ratios to each peer in wall time and peak memory (ours / theirs: below 1 is better)
 
-plus the save of the imported library and its cold load (`nyx walk` of the saved design, which
-reads every stored view, and `nyx stats` of the top view alone), per leaf cell.
+plus the save of the imported library and its cold load (`nyx walk --depth 1` of the saved
+design: its occurrence tree reads every stored view; and `nyx stats` of the top view alone), per
+leaf cell; and, marked [reuse], a file of the same number of leaf cells as occurrences of a few
+small modules: `nyx import --flat` (import, occurrence tree and flat nets in one process) against
+OpenSTA's read and link of it (--no-reuse leaves it out).
 
 Each row is one child process measured by wait4: wall clock from start to exit, peak resident
 set (the largest of the process and the children it waited for: for nyx import that is the
@@ -16,7 +19,7 @@ library's process or the compiler's, whichever is larger). `nyx import` also rep
 figures; the script prints the library's and the compiler's split below the table.
 
   bench/race/race.py [--build build/default] [--sizes 100000,1000000] [--mode unique]
-                     [--work DIR] [--install] [--keep]
+                     [--work DIR] [--install] [--keep] [--no-reuse]
 
 --install installs the peers through the system's packages (apt-get: opensta, yosys, and
 qflow-tech-osu018 for the liberty file whose cell names gen_verilog uses); without it a peer that
@@ -121,22 +124,14 @@ def race_one(args, cells, work, nyx, gen, rows, notes):
         raise SystemExit(f"race: nyx import --save failed ({rc}):\n{err[-3000:]}")
     notes.append(f"{cells}: nyx import --save: {wall_s:.2f} s wall, of which save {report_fields(out)['save wall s']} s")
     env_saved = dict(env, ZIL_NYX_COMPILER_RULES=os.path.join(d, "saved", "nyxCompilers.rules"))
-    wall, rss, rc, _, err = run([nyx, "walk", "saved", "top", "cfg", "--depth", "0"], d, env_saved)
+    wall, rss, rc, _, err = run([nyx, "walk", "saved", "top", "cfg", "--depth", "1"], d, env_saved)
     if rc != 0:
         raise SystemExit(f"race: nyx walk failed ({rc}):\n{err[-3000:]}")
-    rows.append(("nyx cold load (walk)", leaves, wall, rss, run.cpu))
+    rows.append(("nyx cold load (tree)", leaves, wall, rss, run.cpu))
     wall, rss, rc, _, err = run([nyx, "stats", "saved", "top", "netlist"], d, env_saved)
     rows.append(("nyx stats (top view)", leaves, wall, rss, run.cpu))
 
-    if shutil.which("sta") and os.path.exists(LIBERTY):
-        script = f"read_liberty {LIBERTY}\nread_verilog design.v\nlink_design top\nexit\n"
-        wall, rss, rc, out, err = run(["sta", "-no_init", "-no_splash", "-exit", "/dev/stdin"], d, stdin=script)
-        if rc != 0 or "Error" in out + err:
-            notes.append(f"{cells}: OpenSTA failed ({rc}): {(out + err)[-500:]}")
-        else:
-            rows.append(("OpenSTA read+link", leaves, wall, rss, run.cpu))
-    else:
-        notes.append("OpenSTA (sta) or the osu018 liberty file is not installed: skipped (--install installs them)")
+    opensta(d, leaves, "", rows, notes)
     needed = cells * 9500 * 1.5  # Yosys keeps about 9.2 KB a cell: never push the machine into swap
     if shutil.which("yosys") and available_memory() < needed:
         notes.append(f"{cells}: Yosys skipped: it needs about {needed / 1e9:.1f} GB, "
@@ -151,16 +146,55 @@ def race_one(args, cells, work, nyx, gen, rows, notes):
         notes.append("Yosys is not installed: skipped (--install installs it)")
 
 
+def opensta(d, leaves, suffix, rows, notes):
+    """OpenSTA's read_liberty + read_verilog + link_design of d/design.v, as row "OpenSTA read+link" + suffix."""
+    if not (shutil.which("sta") and os.path.exists(LIBERTY)):
+        notes.append("OpenSTA (sta) or the osu018 liberty file is not installed: skipped (--install installs them)")
+        return
+    script = f"read_liberty {LIBERTY}\nread_verilog design.v\nlink_design top\nexit\n"
+    wall, rss, rc, out, err = run(["sta", "-no_init", "-no_splash", "-exit", "/dev/stdin"], d, stdin=script)
+    if rc != 0 or "Error" in out + err:
+        notes.append(f"{leaves}: OpenSTA{suffix} failed ({rc}): {(out + err)[-500:]}")
+    else:
+        rows.append(("OpenSTA read+link" + suffix, leaves, wall, rss, run.cpu))
+
+
+def race_reuse(args, cells, work, nyx, gen, rows, notes):
+    """The reused-module file: the same number of leaf cells as occurrences of a few small modules
+    (a file of some kilobytes). nyx imports it and builds the occurrence tree and the flat nets in
+    the same process (nyx import --flat); OpenSTA links every occurrence."""
+    d = os.path.join(work, f"{cells}-reuse")
+    os.makedirs(d, exist_ok=True)
+    r = subprocess.run([gen, "--mode", "reuse", "--cells", str(cells), "--out", os.path.join(d, "design.v"),
+                        "--stubs", os.path.join(d, "cells.v")], stderr=subprocess.PIPE, check=True)
+    notes.append(f"{cells} reuse: {r.stderr.decode().strip()}")
+    env = dict(os.environ, ZIL_NYX_LIBRARYMAP=".", ZIL_LOCATION_MAP="NO_MAP")
+    shutil.rmtree(os.path.join(d, "lib"), ignore_errors=True)
+    wall, rss, rc, out, err = run([nyx, "import", "design.v", "--lib", "lib", "--cells", "cells.v", "--flat"], d, env)
+    if rc != 0:
+        raise SystemExit(f"race: nyx import --flat failed ({rc}):\n{err[-3000:]}")
+    f = report_fields(out)
+    leaves = int(f["leaf cells"])
+    rows.append(("nyx import+tree+flat" + REUSE, leaves, wall, rss, run.cpu))
+    notes.append(f"{cells} reuse: nyx import --flat: {f['modules']} modules, {f['flat nets']} flat nets; "
+                 f"tree and flat nets {f['tree and flat nets wall s']} s wall")
+    opensta(d, leaves, REUSE, rows, notes)
+
+
+REUSE = " [reuse]"
+
+
 def print_table(rows):
     peers = {(name, cells): (wall, rss) for name, cells, wall, rss, _ in rows if not name.startswith("nyx")}
-    print(f"{'tool':22} {'leaf cells':>10} {'wall s':>7} {'cpu s':>7} {'peak MB':>8} {'us/cell':>7} {'B/cell':>6}"
+    print(f"{'tool':30} {'leaf cells':>10} {'wall s':>7} {'cpu s':>7} {'peak MB':>8} {'us/cell':>7} {'B/cell':>6}"
           f"  {'/OpenSTA t':>10} {'mem':>6}  {'/Yosys t':>8} {'mem':>6}")
     for name, cells, wall, rss, cpu in rows:
-        line = (f"{name:22} {cells:>10} {wall:>7.2f} {cpu:>7.2f} {rss / 1e6:>8.1f} {wall * 1e6 / cells:>7.2f}"
+        line = (f"{name:30} {cells:>10} {wall:>7.2f} {cpu:>7.2f} {rss / 1e6:>8.1f} {wall * 1e6 / cells:>7.2f}"
                 f" {rss / cells:>6.0f}")
         if name.startswith("nyx"):
+            suffix = REUSE if name.endswith(REUSE) else ""
             for peer, width in (("OpenSTA read+link", 10), ("Yosys read_verilog", 8)):
-                p = peers.get((peer, cells))
+                p = peers.get((peer + suffix, cells))
                 line += f"  {wall / p[0]:>{width}.3f} {rss / p[1]:>6.3f}" if p else f"  {'-':>{width}} {'-':>6}"
         print(line)
 
@@ -175,6 +209,7 @@ def main():
     ap.add_argument("--work")
     ap.add_argument("--install", action="store_true")
     ap.add_argument("--keep", action="store_true")
+    ap.add_argument("--no-reuse", action="store_true", help="skip the reused-module file")
     args = ap.parse_args()
     build = os.path.abspath(args.build)
     nyx, gen = os.path.join(build, "tools", "nyx"), os.path.join(build, "bench", "gen_verilog")
@@ -188,6 +223,8 @@ def main():
     try:
         for cells in (int(s) for s in args.sizes.split(",")):
             race_one(args, cells, work, nyx, gen, rows, notes)
+            if not args.no_reuse:
+                race_reuse(args, cells, work, nyx, gen, rows, notes)
     finally:
         if not args.keep and not args.work:
             shutil.rmtree(work, ignore_errors=True)
