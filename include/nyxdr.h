@@ -113,6 +113,11 @@ NYX_API cfiOID nyxdrNetlistViewFindNetByPosition(cfiOID view, int32_t position, 
  * 0 to count - 1 may be asked for. Errors: 16/15, 27; result 0. */
 NYX_API int32_t nyxdrNetlistViewGetNetCount(cfiOID view, cfidrErrorT *err);
 
+/* The number of nets of a view, scalars, buses and bundles at every level: what
+ * cfidrNetlistViewGetNets gives in cfidrAllIterMode, counted without visiting each net. The view
+ * is read when it is not yet. Errors: 16/15, the read's error; result 0. */
+NYX_API int32_t nyxdrNetlistViewGetNetTotal(cfiOID view, cfidrErrorT *err);
+
 /* The position of a net in its view. Errors: 16/15; result 0. */
 NYX_API int32_t nyxdrNetGetPosition(cfiOID net, cfidrErrorT *err);
 

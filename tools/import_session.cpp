@@ -108,9 +108,7 @@ public:
         leaves_[module] = 0;  // a module that instantiates itself counts nothing twice
         ++counts.modules;
         cfidrErrorT e = 0;
-        cfidrIterT it = cfidrNetlistViewGetNets(view, cfidrAllIterMode, &e);
-        for (cfiOID n = cfidrIterNextNet(it, &e); n.object != 0; n = cfidrIterNextNet(it, &e)) ++counts.nets;
-        cfidrIterQuit(it, &e);
+        counts.nets += nyxdrNetlistViewGetNetTotal(view, &e);
         // Instances by cell, from the view's describer records: each record counts the
         // instances that use it, so no instance is visited.
         std::unordered_map<std::string, long, NameHash, std::equal_to<>> used;

@@ -171,4 +171,12 @@ NYX_API int32_t nyxdrNetlistViewGetNetCount(cfiOID view, cfidrErrorT *err) {
     });
 }
 
+NYX_API int32_t nyxdrNetlistViewGetNetTotal(cfiOID view, cfidrErrorT *err) {
+    return nyxpi::guard(err, int32_t{0}, [&](cfidrErrorT *e) {
+        if (!checkArg(view, nyxCodeNetlistView, e)) return int32_t{0};
+        nyxNetlistView *v = asView(view);
+        return nyxNetlistView::load(v, e) ? v->netTotal() : int32_t{0};
+    });
+}
+
 } // extern "C"

@@ -145,6 +145,27 @@ TEST_F(Records, CellEntriesListWhatTheCellHoldsOnDisk) {
     EXPECT_EQ(e, cfidrErrNotFound);
 }
 
+// The net total is what an iteration over all nets gives: every kind, deleted nets not, over
+// more than one block of scalars.
+TEST_F(Records, NetTotalCountsWhatTheIterationOverAllNetsGives) {
+    cfiOID lib = cfidrPICreateLib("nlib", &e);
+    cfiOID view = cfidrCellCreateNetlistView(cfidrLibCreateCell(lib, "c", &e), "v", &e);
+    cfidrNetlistViewCreateNetBundle(view, "b", &e);
+    cfidrNetlistViewCreateNetBus(view, "d[1:0]", 1, -1, &e);
+    for (int k = 0; k < 30; ++k) cfidrNetlistViewCreateNetScalar(view, ("n" + std::to_string(k)).c_str(), &e);
+    cfidrObjectDestroy(cfidrNetlistViewFindNetByName(view, "n7", &e), &e);
+    ASSERT_EQ(e, 0);
+    int32_t iterated = 0;
+    cfidrIterT it = cfidrNetlistViewGetNets(view, cfidrAllIterMode, &e);
+    for (cfiOID n = cfidrIterNextNet(it, &e); n.object != 0; n = cfidrIterNextNet(it, &e)) ++iterated;
+    cfidrIterQuit(it, &e);
+    EXPECT_EQ(iterated, 31);
+    EXPECT_EQ(nyxdrNetlistViewGetNetTotal(view, &e), iterated);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(nyxdrNetlistViewGetNetTotal(lib, &e), 0);
+    EXPECT_EQ(e, cfidrErrWrongType);
+}
+
 // Each definition typed by its text; the result as text with its type.
 TEST_F(Records, EvaluatesWithDefinedNames) {
     const char *defs[] = {"n=41", "r=2.5", "s=abc", "big=3000000000", "hex=0x10", "n=42", nullptr};

@@ -170,6 +170,8 @@ public:
     void *netAtPosition(int32_t pos, int32_t *code, cfidrErrorT *err);
     int32_t netPosition(const void *net);
     int32_t netSlotCount() const;
+    // The live nets of every chain: what an iteration over all nets gives, counted per block.
+    int32_t netTotal() const;
     bool hasNet() const;
     void dropNetPosCache();
 

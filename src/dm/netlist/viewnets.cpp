@@ -100,6 +100,14 @@ int32_t nyxNetlistView::netSlotCount() const {
     return n;
 }
 
+int32_t nyxNetlistView::netTotal() const {
+    int32_t n = 0;
+    for (const nyxNetChain &c : d_netChains) {
+        for (nyxListBlock *b = c.first; b != nullptr; b = b->next()) n += b->count();
+    }
+    return n;
+}
+
 bool nyxNetlistView::hasNet() const {
     for (const nyxNetChain &c : d_netChains) {
         for (nyxListBlock *b = c.first; b != nullptr; b = b->next()) {
