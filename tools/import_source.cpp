@@ -31,7 +31,7 @@ const std::unordered_set<std::string_view> &keywords() {
 }
 
 // Every keyword begins with a lower-case letter: most cell names are told apart without a search.
-bool isKeyword(const std::string &word) {
+bool isKeyword(std::string_view word) {
     return !word.empty() && word[0] >= 'a' && word[0] <= 'z' && keywords().count(word) != 0;
 }
 
@@ -47,8 +47,9 @@ public:
         if (inComment_) skipPast("*/");
     }
 
-    // The next token: an identifier (ident true) or one character; false at the piece's end.
-    bool next(std::string &tok, bool &ident) {
+    // The next token: an identifier (ident true) or one character, inside the piece; false at
+    // the piece's end.
+    bool next(std::string_view &tok, bool &ident) {
         for (;;) {
             while (p_ < end_ && blank(static_cast<unsigned char>(*p_))) ++p_;
             if (p_ >= end_) return false;
@@ -68,16 +69,15 @@ public:
             } else if (c == '\\') {
                 const char *start = ++p_;
                 while (p_ < end_ && !blank(static_cast<unsigned char>(*p_))) ++p_;
-                tok.assign(start, p_);
+                tok = std::string_view(start, size_t(p_ - start));
                 return ident = true;
             } else if (identStart(static_cast<unsigned char>(c))) {
                 const char *start = p_;
                 while (p_ < end_ && identChar(static_cast<unsigned char>(*p_))) ++p_;
-                tok.assign(start, p_);
+                tok = std::string_view(start, size_t(p_ - start));
                 return ident = true;
             } else {
-                tok.assign(1, c);
-                ++p_;
+                tok = std::string_view(p_++, 1);
                 ident = false;
                 return true;
             }
@@ -168,8 +168,15 @@ private:
     VerilogModules &into_;
     std::set<std::string> *cells_ = nullptr;  // those the current module instantiates
     Scanner s;
-    std::string tok, module, prev, lastCell_;
-    bool ident = false;
+    std::string_view tok;  // inside the piece being fed
+    std::string module;
+    // The cells of the current module already in cells_, searched by hash without a copy.
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view v) const { return std::hash<std::string_view>()(v); }
+    };
+    std::unordered_set<std::string, Hash, std::equal_to<>> seen_;
+    bool ident = false, prevStar = false;
     enum { Outside, Name, Header, Body, Specify, Attribute } state = Outside;
     bool statementStart = false;
     int depth = 0, inside = 0;
@@ -183,7 +190,7 @@ void ModuleScan::feed(const char *text, size_t size) {
         if (state == Body && !statementStart) {
             if (!s.skipStatement()) return;
             statementStart = true;
-            prev = ";";
+            prevStar = false;
             continue;
         }
         if (!s.next(tok, ident)) return;
@@ -192,9 +199,9 @@ void ModuleScan::feed(const char *text, size_t size) {
             if (ident && (tok == "module" || tok == "macromodule")) state = Name;
             break;
         case Name:
-            module = ident ? tok : std::string();
+            module = ident ? std::string(tok) : std::string();
             cells_ = nullptr;
-            lastCell_.clear();
+            seen_.clear();
             if (!module.empty()) {
                 auto [slot, added] = into.uses.emplace(module, std::set<std::string>());
                 if (added) into.order.push_back(module);
@@ -212,7 +219,7 @@ void ModuleScan::feed(const char *text, size_t size) {
             if (ident && tok == "endspecify") state = Body, statementStart = true;
             break;
         case Attribute:  // "(*" ... "*)": the statement starts after it
-            if (tok == ")" && prev == "*" && inside > 1) state = Body;
+            if (tok == ")" && prevStar && inside > 1) state = Body;
             ++inside;
             break;
         case Body:
@@ -226,15 +233,15 @@ void ModuleScan::feed(const char *text, size_t size) {
                 state = Attribute;  // "(*" before an instance
                 inside = 0;
             } else if (statementStart) {
-                if (ident && cells_ != nullptr && !isKeyword(tok) && tok != lastCell_) {
-                    cells_->insert(tok);
-                    lastCell_ = tok;  // runs of one cell are common: the set is not searched again
+                if (ident && cells_ != nullptr && !isKeyword(tok) && seen_.find(tok) == seen_.end()) {
+                    seen_.emplace(tok);
+                    cells_->emplace(tok);
                 }
                 statementStart = false;
             }
             break;
         }
-        prev.swap(tok);
+        prevStar = tok == "*";
     }
 }
 
