@@ -69,6 +69,13 @@ static uint64_t runWidth(const Module &m, uint32_t begin, uint32_t count) {
     return w;
 }
 
+// Members of an instance array (1 for a plain instance).
+static uint64_t arrayMembers(const Instance &inst) {
+    if (!inst.array) return 1;
+    return static_cast<uint64_t>(inst.arrayHi > inst.arrayLo ? int64_t(inst.arrayHi) - inst.arrayLo
+                                                             : int64_t(inst.arrayLo) - inst.arrayHi) + 1;
+}
+
 bool CellTable::inferUnknown(const Design &design, const std::vector<uint32_t> &modules, std::string_view file,
                              Diagnostics &diag) {
     for (uint32_t c : unknown_) cells_[c].source = CellIface::Inferred;
@@ -84,9 +91,12 @@ bool CellTable::inferUnknown(const Design &design, const std::vector<uint32_t> &
                                                   " is not defined; its ports are taken from its named connections");
             }
             if (inst.positional) continue;
+            const uint64_t members = arrayMembers(inst);
             for (uint32_t k = inst.connBegin; k < inst.connBegin + inst.connCount; ++k) {
                 const Conn &conn = m.conns[k];
-                const uint64_t w = std::max<uint64_t>(1, runWidth(m, conn.itemBegin, conn.itemCount));
+                uint64_t w = std::max<uint64_t>(1, runWidth(m, conn.itemBegin, conn.itemCount));
+                // An array's connection as wide as all its members together is sliced among them.
+                if (members > 1 && w % members == 0) w /= members;
                 const std::string_view portName = m.portNames[conn.port];
                 uint32_t p = cell.byName.find(portName);
                 if (p == NameTable::kEmpty) {

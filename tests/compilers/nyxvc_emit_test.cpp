@@ -279,3 +279,177 @@ endmodule
 from t.v
 )");
 }
+
+// inout ports; supply1 is global like supply0; a replication repeats its part; the constants
+// are nets of each module that uses them; an instance array gives a connection as wide as one
+// member to every member, and slices one as wide as all of them.
+TEST(NyxvcEmit, InoutReplicationsConstantsPerModuleAndArrayConnections) {
+    const auto r = compileText(R"(
+module top (input [1:0] a, inout p, output [3:0] y);
+  supply1 VDD;
+  sub s (.a(a[1]), .p(p));
+  mux4 m (.D({2{a[0], 1'b1}}), .S({VDD, 1'b0}), .Y(y[3]));
+  inv u[2:0] (.A(1'b0), .Y(y[2:0]));
+endmodule
+module sub (a, p); input a; inout p;
+  nand2 g (.A(a), .B(1'b1), .Y(p));
+  inv i (.A(1'b0), .Y());
+endmodule
+)", "top", {}, kCells);
+    ASSERT_TRUE(r.ok) << r.messages;
+    EXPECT_EQ(r.messages, "");
+    EXPECT_EQ(r.records, R"(view L/sub/v CFIDR_NETLISTVIEW nets 4 footprints 2
+  net #0 a
+  net #1 p
+  net #2 1'b0
+  net #3 1'b1
+  port a dir 1 net 0
+  port p dir 3 net 1
+  footprint #0 L/nand2/v
+    fpport A dir 1
+    fpport B dir 1
+    fpport Y dir 2
+  footprint #1 L/inv/v
+    fpport A dir 1
+    fpport Y dir 2
+  inst g fp 0
+    pin 0
+    pin 3
+    pin 1
+  inst i fp 1
+    pin 2
+    pin -1
+from t.v
+view L/top/v CFIDR_NETLISTVIEW nets 12 footprints 3
+  bus #0 a[1:0] 1 0
+    net #1 a[1]
+    net #2 a[0]
+  net #3 p
+  bus #4 y[3:0] 3 0
+    net #5 y[3]
+    net #6 y[2]
+    net #7 y[1]
+    net #8 y[0]
+  net #9 VDD global
+  net #10 1'b0
+  net #11 1'b1
+  port bus a[1:0] 1 0
+    port a[1] dir 1 net 1
+    port a[0] dir 1 net 2
+  port p dir 3 net 3
+  port bus y[3:0] 3 0
+    port y[3] dir 2 net 5
+    port y[2] dir 2 net 6
+    port y[1] dir 2 net 7
+    port y[0] dir 2 net 8
+  footprint #0 L/sub/v
+    fpport a dir 1
+    fpport p dir 3
+  footprint #1 L/mux4/v
+    fpport bus D[3:0] 3 0
+      fpport D[3] dir 1
+      fpport D[2] dir 1
+      fpport D[1] dir 1
+      fpport D[0] dir 1
+    fpport bus S[1:0] 1 0
+      fpport S[1] dir 1
+      fpport S[0] dir 1
+    fpport Y dir 2
+  footprint #2 L/inv/v
+    fpport A dir 1
+    fpport Y dir 2
+  inst s fp 0
+    pin 1
+    pin 3
+  inst m fp 1
+    pins 2 11 2 11
+    pins 9 10
+    pin 5
+  inst u[2] fp 2
+    pin 10
+    pin 6
+  inst u[1] fp 2
+    pin 10
+    pin 7
+  inst u[0] fp 2
+    pin 10
+    pin 8
+from t.v
+)");
+}
+
+// An instance array of a cell that is neither defined nor stubbed once took each port as wide
+// as the whole connection, so every member got all the bits; a member's port is its share.
+TEST(NyxvcEmit, InstanceArrayOfAnUndefinedCellInfersOneMembersWidth) {
+    const auto r = compileText(R"(module top (input [3:0] a, input en, output [3:0] y, input [3:0] z);
+  buf1 u[3:0] (.A(a), .EN(en), .Y(y[3:0]));
+  pair p[1:0] (.D(z));
+endmodule
+)", "top");
+    ASSERT_TRUE(r.ok) << r.messages;
+    EXPECT_EQ(r.messages, "t.v:2: warning: cell buf1 is not defined; its ports are taken from its named connections\n"
+                          "t.v:3: warning: cell pair is not defined; its ports are taken from its named connections\n");
+    EXPECT_EQ(r.records, R"(view L/top/v CFIDR_NETLISTVIEW nets 16 footprints 2
+  bus #0 a[3:0] 3 0
+    net #1 a[3]
+    net #2 a[2]
+    net #3 a[1]
+    net #4 a[0]
+  net #5 en
+  bus #6 y[3:0] 3 0
+    net #7 y[3]
+    net #8 y[2]
+    net #9 y[1]
+    net #10 y[0]
+  bus #11 z[3:0] 3 0
+    net #12 z[3]
+    net #13 z[2]
+    net #14 z[1]
+    net #15 z[0]
+  port bus a[3:0] 3 0
+    port a[3] dir 1 net 1
+    port a[2] dir 1 net 2
+    port a[1] dir 1 net 3
+    port a[0] dir 1 net 4
+  port en dir 1 net 5
+  port bus y[3:0] 3 0
+    port y[3] dir 2 net 7
+    port y[2] dir 2 net 8
+    port y[1] dir 2 net 9
+    port y[0] dir 2 net 10
+  port bus z[3:0] 3 0
+    port z[3] dir 1 net 12
+    port z[2] dir 1 net 13
+    port z[1] dir 1 net 14
+    port z[0] dir 1 net 15
+  footprint #0 L/buf1/v
+    fpport A dir 0
+    fpport EN dir 0
+    fpport Y dir 0
+  footprint #1 L/pair/v
+    fpport bus D[1:0] 1 0
+      fpport D[1] dir 0
+      fpport D[0] dir 0
+  inst u[3] fp 0
+    pin 1
+    pin 5
+    pin 7
+  inst u[2] fp 0
+    pin 2
+    pin 5
+    pin 8
+  inst u[1] fp 0
+    pin 3
+    pin 5
+    pin 9
+  inst u[0] fp 0
+    pin 4
+    pin 5
+    pin 10
+  inst p[1] fp 1
+    pins 12 13
+  inst p[0] fp 1
+    pins 14 15
+from t.v
+)");
+}
