@@ -14,10 +14,14 @@
 
 #include "common/test_env.h"
 #include "import_source.h"
+#include "import_testutil.h"
 #include "tools/tool_run.h"
 
 namespace {
 
+using importtest::environment;
+using importtest::exists;
+using importtest::write;
 using tooltest::runTool;
 
 // A two-level adder: half adders of gates in full adders in the top, with a bus, a supply net,
@@ -49,24 +53,6 @@ const char *const kCells = R"(module XOR2X1 (input A, input B, output Y); endmod
 module AND2X2 (input A, input B, output Y); endmodule
 module OR2X2 (input A, input B, output Y); endmodule
 )";
-
-std::string write(const std::string &name, const std::string &text) {
-    const std::string path = nyxtest::testDirectory() + "/" + name;
-    std::ofstream(path) << text;
-    return path;
-}
-
-bool exists(const std::string &path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
-
-// The library map "." and the built nyxvc on PATH (the test program is not beside it).
-void environment() {
-    setenv("ZIL_NYX_LIBRARYMAP", ".", 1);
-    const char *path = std::getenv("PATH");
-    setenv("PATH", (std::string(NYXVC_DIR) + ":" + (path != nullptr ? path : "")).c_str(), 1);
-}
 
 tooltest::ToolRun importAdder(bool save) {
     environment();
