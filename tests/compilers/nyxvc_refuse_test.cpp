@@ -69,10 +69,15 @@ TEST(NyxvcRefuse, ConstructsOutsideTheSubsetNameFileAndLine) {
         {"/* unterminated", "unterminated comment"},
         {"inv u1 (.A(\"s\"), .Y(y));", "strings are not supported"},
         {"assign y = 4'b12;", "is not valid in base 2"},
-        {"assign y = 99999999999999999999999;", "too large"},
+        {"assign y = 99999999999999999999999;", "constant 99999999999999999999999 too large"},
         {"assign y = 0'b0;", "width 0"},
         {"wire [2000000:0] w;", "too wide"},
         {"assign y = {0{a}};", "replication count must be positive"},
+        {"y = a;", "statements other than declarations, assigns and instances are not supported"},
+        {"assign y a;", "unexpected 'a'"},
+        {"defparam nosuch.P = 1;", "defparam names no instance nosuch"},
+        {"(* s = \"open *) inv u1 (.A(a), .Y(y));", "unterminated string"},
+        {"wire \x01;", "character outside printable ASCII"},
     };
     for (const Refusal &r : cases) expectRefused(r);
 }
@@ -88,6 +93,9 @@ TEST(NyxvcRefuse, HeadersAndFileStructure) {
     EXPECT_NE(r.messages.find("t.v:1: error: user-defined primitives"), std::string::npos) << r.messages;
     r = compileText("module top;\nwire \\" + std::string(70000, 'n') + " ;\nendmodule\n", "top");
     EXPECT_NE(r.messages.find("t.v:2: error: name longer than 65535 characters"), std::string::npos) << r.messages;
+    // A specify block that never ends is reported where the file ends.
+    r = compileText("module top;\nspecify (a => y) = 1;\nendmodule\n", "top");
+    EXPECT_NE(r.messages.find("t.v:3: error: specify block without endspecify"), std::string::npos) << r.messages;
     r = compileText("module top;\n", "top");
     EXPECT_NE(r.messages.find("unexpected end of file"), std::string::npos) << r.messages;
     r = compileText("module top; endmodule\n", "other");
@@ -110,4 +118,82 @@ TEST(NyxvcRefuse, ConnectionsToCells) {
     EXPECT_NE(r.messages.find("t.v:2: error: positional connections to buf1"), std::string::npos) << r.messages;
     r = compileText("module top (a, y); input a; output y;\nsub #(5) u1 (.a(a));\nendmodule\nmodule sub(input a); endmodule\n", "top");
     EXPECT_NE(r.messages.find("given by position, but sub declares no such parameter"), std::string::npos) << r.messages;
+}
+
+// Two declarations of one name that disagree, and a stubbed cell defined later differently.
+TEST(NyxvcRefuse, DeclarationsThatDisagree) {
+    const struct {
+        const char *text;
+        const char *message;
+    } cases[] = {
+        {"module top (a); input [1:0] a;\nwire [2:0] a;\nendmodule\n", "t.v:2: error: range of a differs from its port declaration"},
+        {"module top (a); wire [2:0] a;\ninput [1:0] a;\nendmodule\n", "t.v:2: error: range of a differs from its net declaration"},
+        {"module top (input a,\ninput a); endmodule\n", "t.v:2: error: port a declared twice"},
+        {"module top (a,\na); input a; endmodule\n", "t.v:2: error: port a listed twice"},
+        {"module top (input a, output y); inv u (.A(a), .Y(y)); endmodule\nmodule inv (input A, output Z); endmodule\n",
+         "t.v:2: error: module inv differs from the stub file's, which instances above its definition used"},
+        {"module top;\nwire [1048575:0] w;\nblk b (.P({w, w}));\nendmodule\n", "t.v:3: error: connection too wide for an inferred port"},
+    };
+    for (const auto &c : cases) {
+        const auto r = compileText(c.text, "top", {}, "module inv (A, Y); input A; output Y; endmodule\n");
+        EXPECT_FALSE(r.ok) << c.text;
+        EXPECT_NE(r.messages.find(c.message), std::string::npos) << c.text << "\n" << r.messages;
+    }
+}
+
+// Bounds that keep a hostile file from asking for unbounded memory, made small.
+TEST(NyxvcRefuse, SizeLimits) {
+    nyxvc::Limits small;
+    small.maxWidth = 8;
+    small.maxModuleBits = 64;
+    small.maxItems = 4;
+    const struct {
+        const char *body;
+        const char *message;
+    } cases[] = {
+        {"wire [7:0] a0, a1, a2, a3, a4, a5, a6, a7;", "module top has too many bits"},
+        {"wire [8:0] w;", "range [8:0] too wide"},
+        {"assign y = 16'h0;", "constant wider than 8 bits"},
+        {"assign y = {a, a, a, a, a};", "expression too large"},
+        {"assign y = {5{a}};", "replication too large"},
+        {"wide u[4:0] (.A(a), .Y(y));", "module top has too many connections"},
+    };
+    for (const auto &c : cases) {
+        const std::string text = std::string("module top (a, y); input a; output y;\n") + c.body + "\nendmodule\n";
+        const auto r = compileText(text, "top", {}, "module wide (input [7:0] A, output [7:0] Y); endmodule\n", small);
+        EXPECT_FALSE(r.ok) << c.body;
+        EXPECT_NE(r.messages.find(std::string("t.v:2: error: ") + c.message), std::string::npos) << c.body << "\n" << r.messages;
+    }
+    nyxvc::Limits wide;
+    wide.maxModuleBits = 64;
+    const auto r = compileText("module top (a, y); input a; output y;\nassign y = {65{a}};\nendmodule\n", "top", {}, {}, wide);
+    EXPECT_NE(r.messages.find("t.v:2: error: expression too wide"), std::string::npos) << r.messages;
+}
+
+// Values and strings beyond what a record can hold.
+TEST(NyxvcRefuse, OverlongValuesAndStrings) {
+    std::string tokens;
+    for (int i = 0; i < 20000; ++i) tokens += "abcd ";
+    auto r = compileText("module top;\n(* v = " + tokens + "*) blk b ();\nendmodule\n", "top");
+    EXPECT_NE(r.messages.find("t.v:2: error: value longer than 65535 characters"), std::string::npos) << r.messages.substr(0, 200);
+    r = compileText("module top;\n(* v = \"" + std::string(70000, 's') + "\" *) blk b ();\nendmodule\n", "top");
+    EXPECT_NE(r.messages.find("t.v:2: error: string longer than 65535 characters"), std::string::npos) << r.messages.substr(0, 200);
+}
+
+// An escaped name that spells a bit or the range of a bus of its module would name two objects:
+// refused wherever either is declared or used, with a message naming both; names that spell no
+// bit of the bus (outside its range, another delimiter, a scalar's name) are kept.
+TEST(NyxvcRefuse, EscapedNamesThatSpellBusBits) {
+    auto r = compileText("module top;\nwire \\w[1] ;\nwire [3:0] w;\nendmodule\n", "top");
+    EXPECT_NE(r.messages.find("t.v:2: error: name w[1] collides with bit 1 of w (line 3)"), std::string::npos) << r.messages;
+    r = compileText("module top (\\a[0] , a);\ninput \\a[0] ;\ninput [1:0] a;\nendmodule\n", "top");
+    EXPECT_NE(r.messages.find("t.v:2: error: name a[0] collides with bit 0 of a (line 3)"), std::string::npos) << r.messages;
+    r = compileText("module top;\nwire [0:3] w;\nblk b (.P(\\w[2] ));\nendmodule\n", "top");
+    EXPECT_NE(r.messages.find("t.v:3: error: name w[2] collides with bit 2 of w (line 2)"), std::string::npos) << r.messages;
+    nyxvc::Options parens;
+    parens.parens = true;
+    r = compileText("module top;\nwire [3:0] w;\nwire \\w(3) ;\nendmodule\n", "top", parens);
+    EXPECT_NE(r.messages.find("t.v:3: error: name w(3) collides with bit 3 of w (line 2)"), std::string::npos) << r.messages;
+    r = compileText("module top;\nwire [3:0] w;\nwire \\w[4] , \\w[3:1] , \\w(3) , \\v[0] , v;\nendmodule\n", "top");
+    EXPECT_TRUE(r.ok) << r.messages;
 }

@@ -16,8 +16,8 @@ struct Result {
 };
 
 inline Result compileText(std::string_view text, std::string_view top, const nyxvc::Options &opts = {},
-                          std::string_view stubs = {}) {
-    nyxvc::Compilation c(opts);
+                          std::string_view stubs = {}, const nyxvc::Limits &limits = {}) {
+    nyxvc::Compilation c(opts, limits);
     Result r;
     c.request("L", top, "v", "t.v");
     r.ok = (stubs.empty() || c.parseStubs(stubs, "cells.v")) && c.parse(text, "t.v") && c.finish();
