@@ -284,3 +284,51 @@ TEST(ImportGolden, AViewCompiledOnOpenDumpsAsTheSavedOne) {
     }
     cfidrPIQuit(&e);
 }
+
+// Without a stub file a leaf cell's view takes its ports from the named connections, without
+// directions; an instance array's connection gives each port one member's share of it (it once
+// gave the whole connection, making every member's ports as wide as the array).
+TEST(ImportGolden, LeafCellOfAnInstanceArrayWithoutStubsTakesOneMembersPorts) {
+    importtest::environment();
+    importtest::write("arr.v", "module top (input [1:0] a, output [1:0] y);\n"
+                               "  INVX1 inv [1:0] (.A(a), .Y(y));\nendmodule\n");
+    const tooltest::ToolRun r = runTool({"import", "arr.v", "--lib", "work", "--save"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("arr.v:2: warning: cell INVX1 is not defined; its ports are taken from its named connections\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(dump("work", "INVX1"), "view work INVX1 netlist type CFIDR_NETLISTVIEW\n"
+                                     "port scalar A dir undefined\nport scalar Y dir undefined\n");
+    EXPECT_EQ(dump("work", "top"), R"(view work top netlist type CFIDR_NETLISTVIEW
+port bus a[1:0] [1:0] step -1
+  port scalar a[1] dir input net a[1]
+  port scalar a[0] dir input net a[0]
+port bus y[1:0] [1:0] step -1
+  port scalar y[1] dir output net y[1]
+  port scalar y[0] dir output net y[0]
+net scalar a[1]
+  port a[1]
+  portinst inv[1] A
+net scalar a[0]
+  port a[0]
+  portinst inv[0] A
+net scalar y[1]
+  port y[1]
+  portinst inv[1] Y
+net scalar y[0]
+  port y[0]
+  portinst inv[0] Y
+net bus a[1:0] [1:0] step -1
+  member a[1]
+  member a[0]
+net bus y[1:0] [1:0] step -1
+  member y[1]
+  member y[0]
+inst inv[1] of work INVX1 netlist version 0
+  portinst scalar A net a[1]
+  portinst scalar Y net y[1]
+inst inv[0] of work INVX1 netlist version 0
+  portinst scalar A net a[0]
+  portinst scalar Y net y[0]
+)");
+}
