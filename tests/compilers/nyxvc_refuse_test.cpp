@@ -39,6 +39,8 @@ TEST(NyxvcRefuse, ConstructsOutsideTheSubsetNameFileAndLine) {
         {"assign y = a ? a : a;", "operator '?' is not supported"},
         {"assign y = top.a;", "hierarchical references are not supported"},
         {"inv u1 (.A(sub.x), .Y(y));", "hierarchical references are not supported"},
+        {"defparam u1.sub.P = 1;", "hierarchical references are not supported"},
+        {"top.y = a;", "hierarchical references are not supported"},
         {"wire [3:0] m [0:7];", "more than one dimension"},
         {"assign y = m[1][2];", "more than one dimension"},
         {"integer i;", "'integer' is not supported"},
