@@ -6,7 +6,8 @@
 //      other instantiates.
 //   2. The library directory (LIB, relative to the working directory unless absolute) and the
 //      top's cell directory are made when missing; the files, one after the other, become the
-//      source LIB/TOP/VIEW.v that the compiler reads; LIB/nyxCompilers.rules names the compiler
+//      source LIB/TOP/VIEW.v that the compiler reads, and the stub file (--cells) is copied to
+//      LIB/TOP/VIEW.stubs, where the compiler finds it in later sessions; LIB/nyxCompilers.rules names the compiler
 //      for the view types "v", "vg" and "verilog", and ZIL_NYX_COMPILER_RULES points at it.
 //   3. A session opens the view TOP VIEW: the compiler answers with every module below the top,
 //      each a cell with a netlist view of that name. --cells reaches it as the session parameter
@@ -132,11 +133,12 @@ std::string findCompiler() {
 
 // What the import wrote, removed again when it fails.
 struct Written {
-    std::string libDir, cellDir, source, rules;
+    std::string libDir, cellDir, source, stubs, rules;
     bool madeLib = false, madeCell = false;
 
     void undo() const {
         if (!source.empty()) ::unlink(source.c_str());
+        if (!stubs.empty()) ::unlink(stubs.c_str());
         if (madeCell) ::rmdir(cellDir.c_str());
         if (madeLib) {
             ::unlink(rules.c_str());
@@ -171,11 +173,25 @@ bool arrange(const Args &a, const std::vector<nyxtool::FileFacts> &facts, const 
     w.cellDir = w.libDir + "/" + encodeName(a.top);
     w.rules = w.libDir + "/nyxCompilers.rules";
     const std::string source = w.cellDir + "/" + encodeName(a.view) + ".v";
+    const std::string stubs = w.cellDir + "/" + encodeName(a.view) + ".stubs";
     bool ok = makeDirectory(w.libDir, w.madeLib, error) && makeDirectory(w.cellDir, w.madeCell, error) &&
               nyxtool::concatenate(a.files, facts, source, parts, error);
     if (ok) {
         w.source = source;
         ok = writeRules(w.rules, compiler, error);
+    }
+    // The stub file's copy beside the source, where the compiler looks when a later session
+    // compiles the view; an earlier import's copy goes when this one has none.
+    if (ok && !a.cells.empty()) {
+        std::vector<nyxtool::SourcePart> stubParts;
+        std::vector<nyxtool::FileFacts> stubFacts(1);
+        nyxtool::VerilogModules unused;
+        ok = nyxtool::scanFile(a.cells, unused, stubFacts[0], error) &&
+             nyxtool::concatenate({a.cells}, stubFacts, stubs, stubParts, error);
+        if (ok) w.stubs = stubs;
+    } else if (ok && ::unlink(stubs.c_str()) != 0 && errno != ENOENT) {
+        error = stubs + ": " + std::strerror(errno);
+        ok = false;
     }
     if (!ok) {
         w.undo();

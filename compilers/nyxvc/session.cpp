@@ -135,6 +135,13 @@ bool Session::answer(const std::string &view) {
     int status = 0;
     std::string tried;
     const std::string path = locate(lib_, cell_, view, exts_, tried);
+    // Without the parameter, the stub file kept beside the source as VIEW.stubs (nyx import
+    // leaves its copy there), so that a later session compiles the view as the import did.
+    std::string stubPath = stubPath_;
+    if (stubPath.empty() && !path.empty()) {
+        const std::string beside = path.substr(0, path.rfind('/') + 1) + encodeName(view) + ".stubs";
+        if (fileExists(beside)) stubPath = beside;
+    }
     SourceFile source, stubs;
     std::string error;
     if (path.empty()) {
@@ -143,12 +150,12 @@ bool Session::answer(const std::string &view) {
     } else if (!source.open(path, error)) {
         diag.error(path, 0, "cannot read: " + error);
         status = 27;
-    } else if (!stubPath_.empty() && !stubs.open(stubPath_, error)) {
-        diag.error(stubPath_, 0, "cannot read the stub file: " + error);
+    } else if (!stubPath.empty() && !stubs.open(stubPath, error)) {
+        diag.error(stubPath, 0, "cannot read the stub file: " + error);
         status = 4;
     } else {
         c.request(lib_, cell_, view, path);
-        if ((!stubPath_.empty() && !c.parseStubs(stubs.text(), stubPath_)) || !c.parse(source.text(), path) ||
+        if ((!stubPath.empty() && !c.parseStubs(stubs.text(), stubPath)) || !c.parse(source.text(), path) ||
             !c.finish()) {
             status = 4;
         }

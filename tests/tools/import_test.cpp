@@ -109,6 +109,24 @@ TEST(ImportTool, RefusesToCompileOverAStoredView) {
     EXPECT_NE(r.err.find("warning"), std::string::npos) << r.err;
 }
 
+// Without --save a later session compiles the view again, from the library's copies of the
+// source and of the stub file: the leaf cells' ports come from the stubs as in the import. An
+// import without --cells drops the copy, so the compiler takes the ports from the connections.
+TEST(ImportTool, ALaterSessionCompilesWithTheImportsStubFile) {
+    const std::string dir = nyxtest::testDirectory();
+    ASSERT_EQ(importAdder(false).status, 0);
+    EXPECT_TRUE(exists(dir + "/work/adder2/netlist.stubs"));
+    ASSERT_EQ(::unlink((dir + "/cells.v").c_str()), 0);  // the user's file may go: the copy stays
+    setenv("ZIL_NYX_COMPILER_RULES", (dir + "/work/nyxCompilers.rules").c_str(), 1);
+    tooltest::ToolRun r = runTool({"dump", "work", "adder2", "netlist"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
+    r = runTool({"import", "adder.v", "--lib", "work"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning"), std::string::npos) << r.err;
+    EXPECT_FALSE(exists(dir + "/work/adder2/netlist.stubs"));
+}
+
 TEST(ImportTool, ReportsTheCompilersMessageAtTheInputsLineAndLeavesNothing) {
     environment();
     write("one.v", "module leafmod (input a, output y);\n  INVX1 i (.A(a), .Y(y));\nendmodule\n");
