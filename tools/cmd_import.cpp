@@ -185,9 +185,8 @@ bool arrange(const Args &a, const std::vector<nyxtool::FileFacts> &facts, const 
     if (ok && !a.cells.empty()) {
         std::vector<nyxtool::SourcePart> stubParts;
         std::vector<nyxtool::FileFacts> stubFacts(1);
-        nyxtool::VerilogModules unused;
-        ok = nyxtool::scanFile(a.cells, unused, stubFacts[0], error) &&
-             nyxtool::concatenate({a.cells}, stubFacts, stubs, stubParts, error);
+        stubFacts[0].endsWithNewline = true;  // copied as it is: no line end added, no lines mapped
+        ok = nyxtool::concatenate({a.cells}, stubFacts, stubs, stubParts, error);
         if (ok) w.stubs = stubs;
     } else if (ok && ::unlink(stubs.c_str()) != 0 && errno != ENOENT) {
         error = stubs + ": " + std::strerror(errno);

@@ -320,13 +320,13 @@ bool copyAll(int in, int out) {
 
 } // namespace
 
-// Read in pieces of about 1 MiB (a longer line takes a larger piece), each cut after its last
+// Read in pieces of about 64 KiB (a longer line takes a larger piece), each cut after its last
 // line end, so that a large netlist costs the scan no more memory than a piece.
 bool scanFile(const std::string &path, VerilogModules &into, FileFacts &facts, std::string &error) {
     const int fd = openRegular(path, error);
     if (fd < 0) return false;
     ModuleScan scan(into);
-    std::vector<char> buf(size_t{1} << 20);
+    std::vector<char> buf(size_t{1} << 16);
     size_t held = 0;
     facts = FileFacts();
     for (;;) {
