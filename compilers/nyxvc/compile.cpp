@@ -44,7 +44,7 @@ bool Compilation::moduleParsed(Module &m) {
 
 bool Compilation::process(uint32_t index) {
     Module &m = design_.modules[index];
-    Netlist n;
+    Netlist &n = netlist_;
     if (!elaborate(m, cells_, opts_, limits_, file_, diag_, n)) return false;
     if (records_.size() <= index) records_.resize(index + 1);
     // The requested module takes the library's cell name, which may differ from the module's in

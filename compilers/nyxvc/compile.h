@@ -50,6 +50,7 @@ private:
     Design stubs_;
     bool haveStubs_ = false;
     CellTable cells_;
+    Netlist netlist_;                    // of the module being compiled; its room is reused
     std::vector<uint32_t> pending_;      // modules waiting for cells defined after them
     std::vector<std::string> records_;   // by module index: its view record, once written
     std::vector<uint32_t> order_;

@@ -1,6 +1,7 @@
 // Elaboration of one module: bits, joins, instance connections, and the name checks.
 #include "elab.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace nyxvc {
@@ -14,8 +15,7 @@ public:
         : m_(m), cells_(cells), opts_(opts), limits_(limits), file_(file), diag_(diag), n_(out) {}
 
     bool run() {
-        n_ = Netlist();
-        n_.module = &m_;
+        n_.reset(m_);
         return numberBits() && checkNames() && joinAssigns() && connectInstances();
     }
 
@@ -41,6 +41,7 @@ private:
                     uint32_t arrayPos);
     bool collidesWithArray(const NameTable &names, const Instance &inst);
     uint32_t footprintOf(uint32_t cellId);
+    uint32_t portOf(uint32_t footprint, const CellIface &cell, uint32_t portName);
     bool resolveProps(const Instance &inst, const CellIface &cell, ElabInstance &e);
 
     const Module &m_;
@@ -51,6 +52,9 @@ private:
     Diagnostics &diag_;
     Netlist &n_;
     std::vector<uint32_t> fpOfCell_;  // by cell id: footprint index, or kNoBit
+    // portOf_[footprint * portNames + name]: the port a named connection takes, or kNoBit
+    // before it is looked up.
+    std::vector<uint32_t> portOf_;
     std::vector<uint32_t> scratch_;
     std::vector<uint8_t> seen_;
 };
@@ -196,6 +200,19 @@ uint32_t Elaborator::footprintOf(uint32_t cellId) {
     return fp;
 }
 
+// The port of a cell that a named connection takes: looked up by name once per footprint and
+// port name, unless the module has so many of both that the table would be large.
+uint32_t Elaborator::portOf(uint32_t footprint, const CellIface &cell, uint32_t portName) {
+    constexpr size_t kMaxCached = 1u << 16;
+    const size_t names = m_.portNames.size();
+    const size_t k = size_t(footprint) * names + portName;
+    if (k >= kMaxCached) return cell.byName.find(m_.portNames[portName]);
+    if (portOf_.size() <= k) portOf_.resize(std::min(kMaxCached, (size_t(footprint) + 1) * names), kNoBit);
+    uint32_t &p = portOf_[k];
+    if (p == kNoBit) p = cell.byName.find(m_.portNames[portName]);
+    return p;
+}
+
 // Parameters given by position take the names of the child's parameters.
 bool Elaborator::resolveProps(const Instance &inst, const CellIface &cell, ElabInstance &e) {
     e.propBegin = static_cast<uint32_t>(n_.props.size());
@@ -290,7 +307,7 @@ bool Elaborator::connectOne(uint32_t index, const CellIface &cell, int32_t array
         uint32_t p = j;
         if (!inst.positional) {
             const std::string_view portName = m_.portNames[c.port];
-            p = cell.byName.find(portName);
+            p = portOf(e.footprint, cell, c.port);
             if (p == NameTable::kEmpty) {
                 return fail(c.line, std::string(cell.name) + " has no port " + std::string(portName) + " (instance " +
                                         std::string(inst.name) + ")");

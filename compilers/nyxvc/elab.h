@@ -81,6 +81,24 @@ struct Netlist {
     std::vector<uint32_t> instBits;
     std::vector<Prop> props;
 
+    // Empties the netlist for the next module; the vectors keep their room.
+    void reset(const Module &m) {
+        module = &m;
+        order.clear();
+        firstBit.clear();
+        bitCount = 0;
+        for (uint32_t k = 0; k < 3; ++k) {
+            constBit[k] = 0;
+            constUsed[k] = false;
+        }
+        parent.clear();
+        joined = false;
+        footprints.clear();
+        instances.clear();
+        instBits.clear();
+        props.clear();
+    }
+
     uint32_t find(uint32_t b) {
         while (parent[b] != b) {
             parent[b] = parent[parent[b]];
@@ -90,7 +108,8 @@ struct Netlist {
     }
 };
 
-// Elaborates module m; false after an error (reported in diag).
+// Elaborates module m into out, which may hold a module elaborated before; false after an
+// error (reported in diag).
 bool elaborate(const Module &m, const CellTable &cells, const Options &opts, const Limits &limits,
                std::string_view file, Diagnostics &diag, Netlist &out);
 

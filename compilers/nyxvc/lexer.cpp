@@ -2,14 +2,13 @@
 #include "lexer.h"
 
 #include <cstring>
-#include <vector>
 
 namespace nyxvc {
 
 namespace {
 
 struct KeywordEntry {
-    const char *word;
+    std::string_view word;
     Kw kw;
 };
 
@@ -44,71 +43,92 @@ constexpr KeywordEntry kKeywords[] = {
     {"table", Kw::Refused}, {"config", Kw::Refused}, {"specparam", Kw::Refused},
 };
 
-inline bool identStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-inline bool identChar(char c) { return identStart(c) || (c >= '0' && c <= '9') || c == '$'; }
-inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
-inline bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
-inline bool baseDigit(char c) {
-    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == 'x' || c == 'X' ||
-           c == 'z' || c == 'Z' || c == '?' || c == '_';
-}
-
-} // namespace
-
-namespace {
-
-// Keywords by first letter, so that a name is compared with the few keywords that share it.
-struct KeywordIndex {
-    struct Word {
-        std::string_view text;
-        Kw kw;
-    };
-    std::vector<Word> byFirst[26];
-    KeywordIndex() {
-        for (const KeywordEntry &e : kKeywords) byFirst[e.word[0] - 'a'].push_back({e.word, e.kw});
+// Keywords in an open-addressing table keyed by a word's length and three of its letters, made
+// at compile time. Most names land on a free slot or on a keyword of another length, and are
+// rejected without comparing text.
+class KeywordTable {
+public:
+    constexpr KeywordTable() {
+        for (const KeywordEntry &e : kKeywords) {
+            size_t i = slotOf(e.word);
+            while (slots_[i].kw != Kw::None) i = (i + 1) & (kSlots - 1);
+            slots_[i] = e;
+            const unsigned char second = static_cast<unsigned char>(e.word[1]);
+            pairs_[e.word[0] - 'a'][second >> 3] |= static_cast<uint8_t>(1u << (second & 7));
+        }
     }
+    // word holds at least 2 characters, the first a lower-case letter.
+    Kw find(std::string_view word) const {
+        const unsigned char second = static_cast<unsigned char>(word[1]);
+        if ((pairs_[word[0] - 'a'][second >> 3] & (1u << (second & 7))) == 0) return Kw::None;
+        for (size_t i = slotOf(word);; i = (i + 1) & (kSlots - 1)) {
+            const KeywordEntry &s = slots_[i];
+            if (s.kw == Kw::None) return Kw::None;
+            if (s.word.size() == word.size() && std::memcmp(s.word.data(), word.data(), word.size()) == 0) return s.kw;
+        }
+    }
+
+private:
+    static constexpr size_t kSlots = 256;  // a power of two, over twice the keyword count
+    static constexpr size_t slotOf(std::string_view w) {
+        return (w.size() * 131u + static_cast<unsigned char>(w[0]) * 31u + static_cast<unsigned char>(w[1]) * 7u +
+                static_cast<unsigned char>(w.back())) &
+               (kSlots - 1);
+    }
+    KeywordEntry slots_[kSlots] = {};
+    // The first two letters of every keyword, as a bit set per first letter: nearly every name
+    // is told from the keywords by one look-up here.
+    uint8_t pairs_[26][32] = {};
 };
+
+constexpr KeywordTable kKeywordTable;
+
+inline bool has(char c, uint8_t cls) { return charClass(c, cls); }
+
+// Names and texts longer than this are refused: the records carry strings of at most 128000
+// bytes, and a bus bit's name adds its index to the name.
+constexpr size_t kMaxText = 65535;
 
 } // namespace
 
 Kw keywordOf(std::string_view word) {
     // Keywords are lower-case letters, digits and '_' of 2 to 12 characters.
     if (word.size() < 2 || word.size() > 12 || word[0] < 'a' || word[0] > 'z') return Kw::None;
-    static const KeywordIndex index;
-    for (const KeywordIndex::Word &k : index.byFirst[word[0] - 'a']) {
-        if (k.text.size() == word.size() && std::memcmp(k.text.data(), word.data(), word.size()) == 0) return k.kw;
-    }
-    return Kw::None;
+    return kKeywordTable.find(word);
 }
 
 void Lexer::skipSpace() {
-    while (p_ < end_) {
-        const char c = *p_;
-        if (c == '\n') {
-            ++line_;
+    for (;;) {
+        while (p_ < end_ && has(*p_, kBlank)) {
+            line_ += *p_ == '\n' ? 1 : 0;
             ++p_;
-        } else if (isBlank(c)) {
-            ++p_;
-        } else if (c == '/' && p_ + 1 < end_ && p_[1] == '/') {
-            while (p_ < end_ && *p_ != '\n') ++p_;
-        } else if (c == '/' && p_ + 1 < end_ && p_[1] == '*') {
-            const char *q = p_ + 2;
-            const uint32_t startLine = line_;
-            while (q + 1 < end_ && !(q[0] == '*' && q[1] == '/')) {
-                if (*q == '\n') ++line_;
-                ++q;
-            }
-            if (q + 1 >= end_) {
-                badComment_ = true;
-                line_ = startLine;
-                p_ = end_;
-                return;
-            }
-            p_ = q + 2;
-        } else {
+        }
+        if (end_ - p_ < 2 || p_[0] != '/') return;
+        if (p_[1] == '/') {
+            const void *nl = std::memchr(p_, '\n', static_cast<size_t>(end_ - p_));
+            p_ = nl != nullptr ? static_cast<const char *>(nl) : end_;
+        } else if (p_[1] != '*' || !skipComment()) {
             return;
         }
     }
+}
+
+// A block comment at p_; false, with the lexer at the end of the text, when it is unterminated.
+bool Lexer::skipComment() {
+    const char *q = p_ + 2;
+    const uint32_t startLine = line_;
+    while (q + 1 < end_ && !(q[0] == '*' && q[1] == '/')) {
+        line_ += *q == '\n' ? 1 : 0;
+        ++q;
+    }
+    if (q + 1 >= end_) {
+        badComment_ = true;
+        line_ = startLine;
+        p_ = end_;
+        return false;
+    }
+    p_ = q + 2;
+    return true;
 }
 
 std::string_view Lexer::mapCase(std::string_view name) {
@@ -123,128 +143,145 @@ std::string_view Lexer::mapCase(std::string_view name) {
     return {out, name.size()};
 }
 
-// Names and texts longer than this are refused: the records carry strings of at most 128000
-// bytes, and a bus bit's name adds its index to the name.
-constexpr size_t kMaxText = 65535;
+// A token the parser cannot use: the rest of the text is dropped.
+void Lexer::bad(Token &t, std::string_view message) {
+    t.kind = Tok::Bad;
+    t.kw = Kw::None;
+    t.text = message;
+    p_ = end_;
+}
 
-Token Lexer::next() {
-    skipSpace();
-    Token t;
+void Lexer::scan(Token &t) {
+    if (p_ < end_ && (has(*p_, kBlank) || *p_ == '/')) skipSpace();
+    t.kw = Kw::None;
+    t.escaped = false;
+    t.punct = 0;
     t.line = line_;
     if (p_ >= end_) {
-        t.kind = badComment_ ? Tok::Bad : Tok::End;
-        if (badComment_) t.text = "unterminated comment";
-        return t;
+        t.kind = Tok::End;
+        t.text = {};
+        if (badComment_) bad(t, "unterminated comment");
+        return;
     }
     const char *start = p_;
     const char c = *p_;
-    if (identStart(c)) {
-        while (p_ < end_ && identChar(*p_)) ++p_;
-        t.text = {start, static_cast<size_t>(p_ - start)};
-        if (t.text.size() > kMaxText) {
-            t.kind = Tok::Bad;
-            t.text = "name longer than 65535 characters";
-            p_ = end_;
-            return t;
-        }
-        t.kw = keywordOf(t.text);
-        t.kind = t.kw == Kw::None ? Tok::Ident : Tok::Keyword;
-        if (t.kind == Tok::Ident && case_ != NameCase::Preserve) t.text = mapCase(t.text);
-    } else if (c == '\\') {
+    if (has(c, kIdStart)) return ident(t, start);
+    switch (c) {
+    case '\\':
+        return escapedIdent(t);
+    case '\'':
+        return based(t, start);
+    case '"':
+        return string(t);
+    case '`':
         ++p_;
-        const char *body = p_;
-        while (p_ < end_ && !isBlank(*p_)) {
-            if (static_cast<unsigned char>(*p_) < 0x21 || static_cast<unsigned char>(*p_) > 0x7E) break;
-            ++p_;
-        }
-        t.text = {body, static_cast<size_t>(p_ - body)};
-        if (t.text.size() > kMaxText) {
-            t.kind = Tok::Bad;
-            t.text = "name longer than 65535 characters";
-            p_ = end_;
-            return t;
-        }
-        if (t.text.empty() || (p_ < end_ && !isBlank(*p_))) {
-            t.kind = Tok::Bad;
-            t.text = "escaped identifier holds a character outside printable ASCII, or is empty";
-            p_ = end_;
-            return t;
-        }
-        t.kind = Tok::Ident;
-        t.escaped = true;
-        if (case_ != NameCase::Preserve) t.text = mapCase(t.text);
-    } else if (isDigit(c)) {
-        while (p_ < end_ && (isDigit(*p_) || *p_ == '_')) ++p_;
-        t.kind = Tok::Number;
-        t.text = {start, static_cast<size_t>(p_ - start)};
-    } else if (c == '\'') {
-        const char *q = p_ + 1;
-        if (q < end_ && (*q == 's' || *q == 'S')) ++q;
-        if (q < end_ && std::strchr("bBoOdDhH", *q) != nullptr && *q != '\0') {
-            ++q;
-            while (q < end_ && (*q == ' ' || *q == '\t')) ++q;
-            const char *digits = q;
-            while (q < end_ && baseDigit(*q)) ++q;
-            if (q > digits) {
-                p_ = q;
-                t.kind = Tok::Number;
-                t.text = {start, static_cast<size_t>(p_ - start)};
-                return t;
-            }
-        }
-        ++p_;
-        t.kind = Tok::Punct;
-        t.text = {start, 1};
-    } else if (c == '"') {
-        const char *q = p_ + 1;
-        while (q < end_ && *q != '"' && *q != '\n') q += (*q == '\\' && q + 1 < end_) ? 2 : 1;
-        if (q >= end_ || *q != '"') {
-            t.kind = Tok::Bad;
-            t.text = "unterminated string";
-            p_ = end_;
-            return t;
-        }
-        t.kind = Tok::String;
-        t.text = {p_ + 1, static_cast<size_t>(q - p_ - 1)};
-        if (t.text.size() > kMaxText) {
-            t.kind = Tok::Bad;
-            t.text = "string longer than 65535 characters";
-            p_ = end_;
-            return t;
-        }
-        p_ = q + 1;
-    } else if (c == '`') {
-        ++p_;
-        while (p_ < end_ && identChar(*p_)) ++p_;
+        while (p_ < end_ && has(*p_, kIdChar)) ++p_;
         t.kind = Tok::Directive;
         t.text = {start, static_cast<size_t>(p_ - start)};
-    } else if (c == '(' && p_ + 1 < end_ && p_[1] == '*' && !(p_ + 2 < end_ && p_[2] == ')')) {
-        p_ += 2;
-        t.kind = Tok::AttrOpen;
-        t.text = {start, 2};
-    } else if (c == '*' && p_ + 1 < end_ && p_[1] == ')') {
-        p_ += 2;
-        t.kind = Tok::AttrClose;
-        t.text = {start, 2};
-    } else if (static_cast<unsigned char>(c) >= 0x21 && static_cast<unsigned char>(c) <= 0x7E) {
-        ++p_;
-        t.kind = Tok::Punct;
-        t.text = {start, 1};
-    } else {
-        t.kind = Tok::Bad;
-        t.text = "character outside printable ASCII";
-        p_ = end_;
+        return;
+    case '(':
+        if (end_ - p_ >= 2 && p_[1] == '*' && !(end_ - p_ >= 3 && p_[2] == ')')) {
+            p_ += 2;
+            t.kind = Tok::AttrOpen;
+            t.text = {start, 2};
+            return;
+        }
+        break;
+    case '*':
+        if (end_ - p_ >= 2 && p_[1] == ')') {
+            p_ += 2;
+            t.kind = Tok::AttrClose;
+            t.text = {start, 2};
+            return;
+        }
+        break;
+    default:
+        if (has(c, kDigit)) {
+            ++p_;
+            while (p_ < end_ && has(*p_, kNumChar)) ++p_;
+            t.kind = Tok::Number;
+            t.text = {start, static_cast<size_t>(p_ - start)};
+            return;
+        }
+        if (!has(c, kPrint)) return bad(t, "character outside printable ASCII");
+        break;
     }
-    return t;
+    ++p_;
+    t.kind = Tok::Punct;
+    t.punct = c;
+    t.text = {start, 1};
+}
+
+void Lexer::ident(Token &t, const char *start) {
+    const char *q = start + 1;
+    while (q < end_ && has(*q, kIdChar)) ++q;
+    p_ = q;
+    const size_t n = static_cast<size_t>(q - start);
+    if (n > kMaxText) return bad(t, "name longer than 65535 characters");
+    t.text = {start, n};
+    t.kw = keywordOf(t.text);
+    t.kind = t.kw == Kw::None ? Tok::Ident : Tok::Keyword;
+    if (t.kind == Tok::Ident && case_ != NameCase::Preserve) t.text = mapCase(t.text);
+}
+
+// "\name " : printable characters up to white space or the end of the text.
+void Lexer::escapedIdent(Token &t) {
+    const char *body = ++p_;
+    while (p_ < end_ && has(*p_, kPrint)) ++p_;
+    const size_t n = static_cast<size_t>(p_ - body);
+    if (n > kMaxText) return bad(t, "name longer than 65535 characters");
+    if (n == 0 || (p_ < end_ && !has(*p_, kBlank))) {
+        return bad(t, "escaped identifier holds a character outside printable ASCII, or is empty");
+    }
+    t.kind = Tok::Ident;
+    t.escaped = true;
+    t.text = {body, n};
+    if (case_ != NameCase::Preserve) t.text = mapCase(t.text);
+}
+
+// "'" [s] base [blanks] digits is a number; a lone "'" is punctuation.
+void Lexer::based(Token &t, const char *start) {
+    const char *q = p_ + 1;
+    if (q < end_ && (*q == 's' || *q == 'S')) ++q;
+    if (q < end_ && *q != '\0' && std::strchr("bBoOdDhH", *q) != nullptr) {
+        ++q;
+        while (q < end_ && (*q == ' ' || *q == '\t')) ++q;
+        const char *digits = q;
+        while (q < end_ && has(*q, kBaseDigit)) ++q;
+        if (q > digits) {
+            p_ = q;
+            t.kind = Tok::Number;
+            t.text = {start, static_cast<size_t>(p_ - start)};
+            return;
+        }
+    }
+    ++p_;
+    t.kind = Tok::Punct;
+    t.punct = '\'';
+    t.text = {start, 1};
+}
+
+// A string up to its closing quote on the same line; "\x" escapes one character.
+void Lexer::string(Token &t) {
+    const char *q = p_ + 1;
+    while (q < end_ && *q != '"' && *q != '\n') q += (*q == '\\' && q + 1 < end_) ? 2 : 1;
+    if (q >= end_ || *q != '"') return bad(t, "unterminated string");
+    const size_t n = static_cast<size_t>(q - p_ - 1);
+    if (n > kMaxText) return bad(t, "string longer than 65535 characters");
+    t.kind = Tok::String;
+    t.text = {p_ + 1, n};
+    p_ = q + 1;
 }
 
 void Lexer::skipLine() {
-    while (p_ < end_ && *p_ != '\n') ++p_;
+    const void *nl = p_ < end_ ? std::memchr(p_, '\n', static_cast<size_t>(end_ - p_)) : nullptr;
+    p_ = nl != nullptr ? static_cast<const char *>(nl) : end_;
 }
 
 bool Lexer::skipTo(Kw kw, uint32_t &line) {
+    Token t;
     for (;;) {
-        const Token t = next();
+        next(t);
         if (t.kind == Tok::End || t.kind == Tok::Bad) return false;
         line = t.line;
         if (t.kind == Tok::Keyword && t.kw == kw) return true;

@@ -9,7 +9,7 @@ Parser::Parser(std::string_view text, std::string_view fileName, const Options &
 
 const Token &Parser::peek() {
     if (!hasPeek_) {
-        peek_ = lex_.next();
+        lex_.next(peek_);
         hasPeek_ = true;
     }
     return peek_;
@@ -44,14 +44,6 @@ bool Parser::directive() {
         }
     }
     return fail(tok_.line, "compiler directive " + std::string(tok_.text) + " is not supported");
-}
-
-bool Parser::skipAttributes() {
-    while (tok_.kind == Tok::AttrOpen) {
-        if (!parseAttributes()) return false;
-    }
-    pendingAttrs_.clear();
-    return true;
 }
 
 // (* name [= value], ... *): kept in pendingAttrs_ for the instance that follows.

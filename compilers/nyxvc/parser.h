@@ -32,7 +32,7 @@ private:
             tok_ = peek_;
             hasPeek_ = false;
         } else {
-            tok_ = lex_.next();
+            lex_.next(tok_);
         }
     }
     const Token &peek();
@@ -50,7 +50,14 @@ private:
     bool fail(uint32_t line, const std::string &text);
     bool unexpected(const char *where);
     bool directive();
-    bool skipAttributes();
+    // Attributes where none may be kept (before a port or a connection): parsed, then dropped.
+    bool skipAttributes() {
+        while (tok_.kind == Tok::AttrOpen) {
+            if (!parseAttributes()) return false;
+        }
+        pendingAttrs_.clear();
+        return true;
+    }
     bool parseAttributes();
 
     // Module structure.
