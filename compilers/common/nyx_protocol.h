@@ -126,14 +126,33 @@ struct SetRef {
     std::string lib, cell, set;
 };
 
+// The writer keeps its bytes in a buffer with room at its end (d_out.size() >= d_len): a
+// primitive is a store into that room, not a call that grows a string. bytes() trims the buffer
+// to the bytes written.
 class Writer {
 public:
-    const std::string &bytes() const { return d_out; }
-    std::string take() { return std::move(d_out); }
-    size_t size() const { return d_out.size(); }
+    // The bytes written so far; the reference stays good until the next write.
+    const std::string &bytes() const {
+        d_out.resize(d_len);
+        return d_out;
+    }
+    // Hands the bytes out and empties the writer. A buffer much larger than its bytes stays
+    // with the writer for its next bytes, and the bytes leave in a string of their own size.
+    std::string take() {
+        std::string out;
+        if (d_out.size() - d_len <= d_len / 8) {
+            d_out.resize(d_len);
+            out.swap(d_out);
+        } else {
+            out.assign(d_out.data(), d_len);
+        }
+        d_len = 0;
+        return out;
+    }
+    size_t size() const { return d_len; }
 
     // --- Text lines --------------------------------------------------------------------------
-    void line(std::string_view text) { d_out.append(text); d_out += '\n'; }
+    void line(std::string_view text) { put(text.data(), text.size()); ch('\n'); }
     void status(int32_t code) { line("#s " + std::to_string(code)); }
     void messages(const std::vector<std::string> &lines) {
         line("#m");
@@ -144,30 +163,23 @@ public:
     void noNetlist() { line("#nonetlist"); }
 
     // --- Primitives --------------------------------------------------------------------------
-    void i32(int32_t v) {
-        uint32_t u = static_cast<uint32_t>(v);
-        char b[4] = {static_cast<char>(u & 0xff), static_cast<char>((u >> 8) & 0xff),
-                     static_cast<char>((u >> 16) & 0xff), static_cast<char>((u >> 24) & 0xff)};
-        d_out.append(b, 4);
-    }
+    void i32(int32_t v) { store32(room(4), v); }
     void f32(float v) {
         int32_t bits;
         std::memcpy(&bits, &v, 4);
         i32(bits);
     }
-    void ch(uint8_t c) { d_out += static_cast<char>(c); }
+    void ch(uint8_t c) { *room(1) = static_cast<char>(c); }
     void ty(uint8_t t) { ch(t); }
     void ot(int32_t t) { i32(t); }
-    void str(std::string_view s) { i32(static_cast<int32_t>(s.size())); d_out.append(s); }
+    void str(std::string_view s) {
+        char *p = room(4 + s.size());
+        store32(p, static_cast<int32_t>(s.size()));
+        if (!s.empty()) std::memcpy(p + 4, s.data(), s.size());
+    }
     void boolean(bool v) { ch(v ? 1 : 0); }
     // Overwrites the i32 written at offset (counts known only later).
-    void patchI32(size_t offset, int32_t v) {
-        std::string saved = std::move(d_out);
-        d_out.clear();
-        i32(v);
-        saved.replace(offset, 4, d_out);
-        d_out = std::move(saved);
-    }
+    void patchI32(size_t offset, int32_t v) { store32(&d_out[offset], v); }
 
     // --- Stream and view records -------------------------------------------------------------
     void streamStart(std::string_view header = "nyx") { ch('T'); str(header); }
@@ -190,7 +202,7 @@ public:
         ch('V'); ch('N');
         str(lib); str(cell); str(view); str(viewType);
         i32(0);
-        d_countsAt = d_out.size();
+        d_countsAt = d_len;
         i32(0); i32(0);
         d_nets = d_footprints = 0;
     }
@@ -321,7 +333,31 @@ private:
         if (!p.subs.empty()) { ty(static_cast<uint8_t>(kPropertyOwner)); propList(p.subs); }
     }
 
-    std::string d_out;
+    // Little-endian, whatever the machine's order.
+    static void store32(char *p, int32_t v) {
+        const uint32_t u = static_cast<uint32_t>(v);
+        p[0] = static_cast<char>(u & 0xff);
+        p[1] = static_cast<char>((u >> 8) & 0xff);
+        p[2] = static_cast<char>((u >> 16) & 0xff);
+        p[3] = static_cast<char>((u >> 24) & 0xff);
+    }
+    // n bytes of room at the end of the bytes written, counted as written.
+    char *room(size_t n) {
+        if (d_out.size() - d_len < n) grow(n);
+        char *p = &d_out[0] + d_len;
+        d_len += n;
+        return p;
+    }
+    [[gnu::noinline]] void grow(size_t n) {
+        const size_t want = d_len + n;
+        d_out.resize(want > 2 * d_out.size() + 256 ? want : 2 * d_out.size() + 256);
+    }
+    void put(const char *p, size_t n) {
+        if (n != 0) std::memcpy(room(n), p, n);
+    }
+
+    mutable std::string d_out;  // d_out[0, d_len) are the bytes written; the rest is room
+    size_t d_len = 0;
     size_t d_countsAt = 0;
     int32_t d_nets = 0;
     int32_t d_footprints = 0;

@@ -14,6 +14,7 @@ void Compilation::request(std::string_view lib, std::string_view cell, std::stri
     cell_.assign(cell);
     view_.assign(view);
     from_.assign(compiledFrom);
+    emitter_.reset();
 }
 
 bool Compilation::parseStubs(std::string_view text, std::string_view fileName) {
@@ -52,8 +53,8 @@ bool Compilation::process(uint32_t index) {
     const bool requested = opts_.nameCase != NameCase::Preserve && m.name.size() == cell_.size() &&
                            std::equal(m.name.begin(), m.name.end(), cell_.begin(),
                                       [](char a, char b) { return std::tolower(a) == std::tolower(b); });
-    Emitter e(opts_, lib_, view_, from_);
-    e.module(n, requested ? std::string_view(cell_) : m.name, records_[index]);
+    if (!emitter_) emitter_.emplace(opts_, lib_, view_, from_);
+    emitter_->module(n, requested ? std::string_view(cell_) : m.name, records_[index]);
     instances_ += m.instances.size();
     m.release();
     return true;

@@ -6,6 +6,7 @@
 // text lines around it; tests and the fuzz target drive it directly.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,6 +52,7 @@ private:
     bool haveStubs_ = false;
     CellTable cells_;
     Netlist netlist_;                    // of the module being compiled; its room is reused
+    std::optional<Emitter> emitter_;     // made at the first module after request()
     std::vector<uint32_t> pending_;      // modules waiting for cells defined after them
     std::vector<std::string> records_;   // by module index: its view record, once written
     std::vector<uint32_t> order_;

@@ -34,6 +34,7 @@ private:
     bool numberBits();
     bool checkNames();
     bool collides(std::string_view name, uint32_t line, std::string_view what);
+    bool oneBit(const Item &it, uint32_t &bit) const;
     bool bitsOf(uint32_t begin, uint32_t count, uint32_t line, std::vector<uint32_t> &out);
     bool joinAssigns();
     bool connectInstances();
@@ -158,6 +159,23 @@ bool Elaborator::bitsOf(uint32_t begin, uint32_t count, uint32_t line, std::vect
         }
         if (out.size() > limits_.maxModuleBits) return fail(line, "expression too wide");
     }
+    return true;
+}
+
+// The bit of an item that is one bit of a name, the usual connection of a gate's pin: a scalar,
+// or a bit select within its vector's range. False for anything else, which bitsOf() handles
+// (and reports when it is wrong).
+bool Elaborator::oneBit(const Item &it, uint32_t &bit) const {
+    if (it.kind == Item::Const) return false;
+    const Symbol &s = m_.symbols[it.sym];
+    if (it.kind == Item::Whole && !s.vector) {
+        bit = n_.firstBit[it.sym];
+        return true;
+    }
+    if (it.kind != Item::Select || it.hi != it.lo || !s.vector || (!s.isPort && !s.netDeclared)) return false;
+    const int32_t lo = s.msb < s.lsb ? s.msb : s.lsb, hi = s.msb < s.lsb ? s.lsb : s.msb;
+    if (it.hi < lo || it.hi > hi) return false;
+    bit = bitOf(it.sym, it.hi);
     return true;
 }
 
@@ -320,9 +338,12 @@ bool Elaborator::connectOne(uint32_t index, const CellIface &cell, int32_t array
                                     " has ports (" + std::to_string(cell.ports.size()) + ")");
         }
         if (c.itemCount == 0) continue;
-        if (!bitsOf(c.itemBegin, c.itemCount, c.line, scratch_)) return false;
         const PortShape &port = cell.ports[p];
         const uint32_t pw = port.width();
+        if (pw == 1 && arrayCount == 1 && c.itemCount == 1 && oneBit(m_.items[c.itemBegin], n_.instBits[e.bitsBegin + port.offset])) {
+            continue;
+        }
+        if (!bitsOf(c.itemBegin, c.itemCount, c.line, scratch_)) return false;
         size_t from = 0, size = scratch_.size();
         if (arrayCount > 1 && size == size_t(pw) * arrayCount) {
             from = size_t(pw) * arrayPos;

@@ -268,7 +268,6 @@ void Emitter::module(Netlist &n, std::string_view cell, std::string &out) {
     w_.ty(nyxproto::kTyEnd);
     w_.viewRecordEnd(from_);
     out = w_.take();
-    w_ = nyxproto::Writer();
 }
 
 } // namespace nyxvc

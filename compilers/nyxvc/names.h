@@ -1,7 +1,8 @@
 // names.h - the name table of nyxvc: an open-addressing hash map from a name (a view of text that
 // outlives the table: the mapped source file or the lexer's arena) to a 32-bit number.
 //
-// Invariants: slots_.size() is a power of two; used_ * 2 <= slots_.size() after every insert
+// Invariants: slots_.size() is a power of two or 0, mask_ = slots_.size() - 1 (0 when empty);
+// used_ * 2 <= slots_.size() after every insert
 // (runs of used slots stay short: a look-up reads 1.5 slots on average); a slot with value
 // kEmpty is free, and no name is stored twice; a name lies in the run of used slots that starts
 // at (its tag & mask), tag = the high half of its hash.
@@ -20,10 +21,9 @@ public:
 
     // The number stored for name, or kEmpty.
     uint32_t find(std::string_view name) const {
-        if (slots_.empty()) return kEmpty;
-        const size_t mask = slots_.size() - 1;
+        if (used_ == 0) return kEmpty;
         const uint32_t tag = tagOf(name);
-        for (size_t i = tag & mask;; i = (i + 1) & mask) {
+        for (size_t i = tag & mask_;; i = (i + 1) & mask_) {
             const Slot &s = slots_[i];
             if (s.value == kEmpty) return kEmpty;
             if (s.tag == tag && same(s.name, name)) return s.value;
@@ -32,10 +32,9 @@ public:
 
     // Stores value for name unless the name is present; returns the number stored for it.
     uint32_t insert(std::string_view name, uint32_t value) {
-        if ((used_ + 1) * 2 > slots_.size()) grow();
+        if (used_ >= (mask_ + 1) / 2) grow();
         const uint32_t tag = tagOf(name);
-        const size_t mask = slots_.size() - 1;
-        for (size_t i = tag & mask;; i = (i + 1) & mask) {
+        for (size_t i = tag & mask_;; i = (i + 1) & mask_) {
             Slot &s = slots_[i];
             if (s.value == kEmpty) {
                 s.name = name;
@@ -52,6 +51,7 @@ public:
     void clear() {
         std::vector<Slot>().swap(slots_);
         used_ = 0;
+        mask_ = 0;
     }
 
 private:
@@ -127,21 +127,22 @@ private:
 
     // A name's first slot comes from its tag, so that growth moves slots without hashing or
     // comparing names again.
-    void grow() {
+    [[gnu::noinline]] void grow() {
         std::vector<Slot> old;
         old.swap(slots_);
         slots_.assign(old.empty() ? 16 : old.size() * 2, Slot{});
-        const size_t mask = slots_.size() - 1;
+        mask_ = slots_.size() - 1;
         for (const Slot &s : old) {
             if (s.value == kEmpty) continue;
-            size_t i = s.tag & mask;
-            while (slots_[i].value != kEmpty) i = (i + 1) & mask;
+            size_t i = s.tag & mask_;
+            while (slots_[i].value != kEmpty) i = (i + 1) & mask_;
             slots_[i] = s;
         }
     }
 
     std::vector<Slot> slots_;
     size_t used_ = 0;
+    size_t mask_ = 0;  // slots_.size() - 1, or 0 while slots_ is empty
 };
 
 } // namespace nyxvc
