@@ -57,10 +57,15 @@ public:
             pairs_[e.word[0] - 'a'][second >> 3] |= static_cast<uint8_t>(1u << (second & 7));
         }
     }
-    // word holds at least 2 characters, the first a lower-case letter.
-    Kw find(std::string_view word) const {
+    // Whether word may be a keyword: keywords are lower-case letters, digits and '_' of 2 to 12
+    // characters, and few pairs of first letters start one.
+    bool maybe(std::string_view word) const {
+        if (word.size() < 2 || word.size() > 12 || word[0] < 'a' || word[0] > 'z') return false;
         const unsigned char second = static_cast<unsigned char>(word[1]);
-        if ((pairs_[word[0] - 'a'][second >> 3] & (1u << (second & 7))) == 0) return Kw::None;
+        return (pairs_[word[0] - 'a'][second >> 3] & (1u << (second & 7))) != 0;
+    }
+    // The keyword that word spells, or Kw::None; word passed maybe().
+    Kw find(std::string_view word) const {
         for (size_t i = slotOf(word);; i = (i + 1) & (kSlots - 1)) {
             const KeywordEntry &s = slots_[i];
             if (s.kw == Kw::None) return Kw::None;
@@ -91,11 +96,7 @@ constexpr size_t kMaxText = 65535;
 
 } // namespace
 
-Kw keywordOf(std::string_view word) {
-    // Keywords are lower-case letters, digits and '_' of 2 to 12 characters.
-    if (word.size() < 2 || word.size() > 12 || word[0] < 'a' || word[0] > 'z') return Kw::None;
-    return kKeywordTable.find(word);
-}
+Kw keywordOf(std::string_view word) { return kKeywordTable.maybe(word) ? kKeywordTable.find(word) : Kw::None; }
 
 void Lexer::skipSpace() {
     for (;;) {
@@ -151,21 +152,67 @@ void Lexer::bad(Token &t, std::string_view message) {
     p_ = end_;
 }
 
+// Blanks are skipped here, comments by skipSpace(); then punctuation, decimal numbers and
+// names, the tokens of nearly every line, are taken here and the rest by other().
 void Lexer::scan(Token &t) {
-    if (p_ < end_ && (has(*p_, kBlank) || *p_ == '/')) skipSpace();
+    const char *p = p_;
+    while (p < end_ && has(*p, kBlank)) {
+        line_ += *p == '\n' ? 1 : 0;
+        ++p;
+    }
+    p_ = p;
+    if (p < end_ && *p == '/') {
+        skipSpace();
+        p = p_;
+    }
     t.kw = Kw::None;
     t.escaped = false;
     t.punct = 0;
     t.line = line_;
-    if (p_ >= end_) {
+    if (p >= end_) {
         t.kind = Tok::End;
         t.text = {};
         if (badComment_) bad(t, "unterminated comment");
         return;
     }
+    const char c = *p;
+    if (has(c, kPunctChar) && !(c == '(' && end_ - p >= 2 && p[1] == '*')) {
+        p_ = p + 1;
+        t.kind = Tok::Punct;
+        t.punct = c;
+        t.text = {p, 1};
+        return;
+    }
+    if (has(c, kDigit)) {
+        const char *q = p + 1;
+        while (q < end_ && has(*q, kNumChar)) ++q;
+        p_ = q;
+        t.kind = Tok::Number;
+        t.text = {p, static_cast<size_t>(q - p)};
+        return;
+    }
+    if (!has(c, kIdStart)) return other(t);
+    const char *q = p + 1;
+    while (q < end_ && has(*q, kIdChar)) ++q;
+    p_ = q;
+    const size_t n = static_cast<size_t>(q - p);
+    if (n > kMaxText) return bad(t, "name longer than 65535 characters");
+    t.text = {p, n};
+    t.kind = Tok::Ident;
+    if (kKeywordTable.maybe(t.text)) {
+        t.kw = kKeywordTable.find(t.text);
+        if (t.kw != Kw::None) {
+            t.kind = Tok::Keyword;
+            return;
+        }
+    }
+    if (case_ != NameCase::Preserve) t.text = mapCase(t.text);
+}
+
+// Every token but blanks, punctuation, decimal numbers and plain names, at p_.
+void Lexer::other(Token &t) {
     const char *start = p_;
     const char c = *p_;
-    if (has(c, kIdStart)) return ident(t, start);
     switch (c) {
     case '\\':
         return escapedIdent(t);
@@ -196,13 +243,6 @@ void Lexer::scan(Token &t) {
         }
         break;
     default:
-        if (has(c, kDigit)) {
-            ++p_;
-            while (p_ < end_ && has(*p_, kNumChar)) ++p_;
-            t.kind = Tok::Number;
-            t.text = {start, static_cast<size_t>(p_ - start)};
-            return;
-        }
         if (!has(c, kPrint)) return bad(t, "character outside printable ASCII");
         break;
     }
@@ -210,18 +250,6 @@ void Lexer::scan(Token &t) {
     t.kind = Tok::Punct;
     t.punct = c;
     t.text = {start, 1};
-}
-
-void Lexer::ident(Token &t, const char *start) {
-    const char *q = start + 1;
-    while (q < end_ && has(*q, kIdChar)) ++q;
-    p_ = q;
-    const size_t n = static_cast<size_t>(q - start);
-    if (n > kMaxText) return bad(t, "name longer than 65535 characters");
-    t.text = {start, n};
-    t.kw = keywordOf(t.text);
-    t.kind = t.kw == Kw::None ? Tok::Ident : Tok::Keyword;
-    if (t.kind == Tok::Ident && case_ != NameCase::Preserve) t.text = mapCase(t.text);
 }
 
 // "\name " : printable characters up to white space or the end of the text.

@@ -122,7 +122,7 @@ private:
     void scan(Token &t);
     void skipSpace();
     bool skipComment();
-    void ident(Token &t, const char *start);
+    void other(Token &t);
     void escapedIdent(Token &t);
     void based(Token &t, const char *start);
     void string(Token &t);
