@@ -90,10 +90,6 @@ constexpr KeywordTable kKeywordTable;
 
 inline bool has(char c, uint8_t cls) { return charClass(c, cls); }
 
-// Names and texts longer than this are refused: the records carry strings of at most 128000
-// bytes, and a bus bit's name adds its index to the name.
-constexpr size_t kMaxText = 65535;
-
 } // namespace
 
 Kw keywordOf(std::string_view word) { return kKeywordTable.maybe(word) ? kKeywordTable.find(word) : Kw::None; }

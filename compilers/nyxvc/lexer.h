@@ -80,6 +80,10 @@ inline constexpr std::array<uint8_t, 256> kCharClasses = makeCharClasses();
 
 inline bool charClass(char c, uint8_t cls) { return (kCharClasses[static_cast<unsigned char>(c)] & cls) != 0; }
 
+// Names and texts longer than this are refused: the records carry strings of at most 128000
+// bytes, and a bus bit's name adds its index to the name.
+constexpr size_t kMaxText = 65535;
+
 // punct == text[0] for a Punct token and 0 for every other kind, so that a test for a
 // punctuation character is one comparison.
 struct Token {
@@ -112,6 +116,15 @@ public:
             return;
         }
         scan(t);
+    }
+    // Where the next token starts (or the blanks before it), its line, and the end of the text,
+    // for a reader that takes characters itself; resume() continues after what it took.
+    const char *position() const { return p_; }
+    uint32_t line() const { return line_; }
+    const char *end() const { return end_; }
+    void resume(const char *p, uint32_t line) {
+        p_ = p;
+        line_ = line;
     }
     // Skips the rest of the current line (directives such as `timescale).
     void skipLine();

@@ -190,6 +190,7 @@ bool Parser::parseDefparam(Module &) {
 
 // cell [#(parameters)] name [range] (connections) {, name [range] (connections)} ;
 bool Parser::parseInstances(Module &m) {
+    if (quickInstance(m)) return true;
     const Token cell = tok_;
     advance();
     Instance proto;

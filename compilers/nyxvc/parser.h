@@ -72,6 +72,7 @@ private:
     bool parseDefparam(Module &m);
     bool parseAssign(Module &m);
     bool parseInstances(Module &m);
+    bool quickInstance(Module &m);
     bool parseParamValues(Module &m, Instance &inst);
     bool parseConnections(Module &m, Instance &inst);
     bool parseValueText(std::string_view &value, bool &isString);
@@ -108,6 +109,14 @@ private:
         uint32_t line;
     };
     std::vector<Defparam> defparams_;
+    // The connections of the statement quickInstance() reads, until it is known to be whole.
+    struct QuickConn {
+        std::string_view port, net;
+        uint32_t line = 0, netLine = 0;
+        bool select = false;
+        int32_t index = 0;
+    };
+    std::vector<QuickConn> quick_;
 };
 
 } // namespace nyxvc
