@@ -258,6 +258,7 @@ bool Elaborator::resolveProps(const Instance &inst, const CellIface &cell, ElabI
 
 bool Elaborator::connectInstances() {
     NameTable names;
+    names.reserve(m_.instances.size());
     bool arrays = false;
     for (uint32_t i = 0; i < m_.instances.size(); ++i) {
         const Instance &inst = m_.instances[i];
@@ -313,7 +314,7 @@ bool Elaborator::collidesWithArray(const NameTable &names, const Instance &inst)
 bool Elaborator::connectOne(uint32_t index, const CellIface &cell, int32_t arrayIndex, uint32_t arrayCount,
                             uint32_t arrayPos) {
     const Instance &inst = m_.instances[index];
-    ElabInstance e;
+    ElabInstance &e = n_.instances.emplace_back();  // filled in place: see quickInstance()
     e.source = index;
     e.arrayIndex = arrayIndex;
     e.footprint = footprintOf(inst.cellId);
@@ -357,9 +358,7 @@ bool Elaborator::connectOne(uint32_t index, const CellIface &cell, int32_t array
         const size_t n = size < pw ? size : pw;
         for (size_t t = 1; t <= n; ++t) dst[pw - t] = scratch_[from + size - t];
     }
-    if (inst.propCount != 0 && !resolveProps(inst, cell, e)) return false;
-    n_.instances.push_back(e);
-    return true;
+    return inst.propCount == 0 || resolveProps(inst, cell, e);
 }
 
 } // namespace

@@ -2,10 +2,12 @@
 // outlives the table: the mapped source file or the lexer's arena) to a 32-bit number.
 //
 // Invariants: slots_.size() is a power of two or 0, mask_ = slots_.size() - 1 (0 when empty);
-// used_ * 2 <= slots_.size() after every insert
-// (runs of used slots stay short: a look-up reads 1.5 slots on average); a slot with value
-// kEmpty is free, and no name is stored twice; a name lies in the run of used slots that starts
-// at (its tag & mask), tag = the high half of its hash.
+// used_ * 2 <= slots_.size() after every insert (runs of used slots stay short: a look-up reads
+// 1.5 slots on average); a slot with value kEmpty is free, and no name is stored twice; a name
+// lies in the run of used slots that starts at (its tag & mask_), tag = the high half of its
+// hash. A slot keeps the name's head word (its first 8 bytes, or all of a shorter name, as
+// headOf() packs them) beside the view, so that names of up to 8 bytes, nearly all in a
+// netlist, are compared without reading their text.
 #pragma once
 
 #include <cstdint>
@@ -22,29 +24,39 @@ public:
     // The number stored for name, or kEmpty.
     uint32_t find(std::string_view name) const {
         if (used_ == 0) return kEmpty;
-        const uint32_t tag = tagOf(name);
-        for (size_t i = tag & mask_;; i = (i + 1) & mask_) {
+        const Key k = keyOf(name);
+        for (size_t i = k.tag & mask_;; i = (i + 1) & mask_) {
             const Slot &s = slots_[i];
             if (s.value == kEmpty) return kEmpty;
-            if (s.tag == tag && same(s.name, name)) return s.value;
+            if (matches(s, k, name)) return s.value;
         }
     }
 
     // Stores value for name unless the name is present; returns the number stored for it.
     uint32_t insert(std::string_view name, uint32_t value) {
         if (used_ >= (mask_ + 1) / 2) grow();
-        const uint32_t tag = tagOf(name);
-        for (size_t i = tag & mask_;; i = (i + 1) & mask_) {
+        const Key k = keyOf(name);
+        for (size_t i = k.tag & mask_;; i = (i + 1) & mask_) {
             Slot &s = slots_[i];
             if (s.value == kEmpty) {
-                s.name = name;
+                s.head = k.head;
+                s.text = name.data();
+                s.size = static_cast<uint32_t>(name.size());
                 s.value = value;
-                s.tag = tag;
+                s.tag = k.tag;
                 ++used_;
                 return value;
             }
-            if (s.tag == tag && same(s.name, name)) return s.value;
+            if (matches(s, k, name)) return s.value;
         }
+    }
+
+    // Room for n names without growing.
+    void reserve(size_t n) {
+        if (n <= (mask_ + 1) / 2) return;
+        size_t want = 16;
+        while (want / 2 < n) want *= 2;
+        rehash(want);
     }
 
     size_t size() const { return used_; }
@@ -55,11 +67,16 @@ public:
     }
 
 private:
-    // tag: the high half of the name's hash, compared before the name and kept for rehashing.
     struct Slot {
-        std::string_view name;
+        uint64_t head = 0;
+        const char *text = nullptr;
+        uint32_t size = 0;
         uint32_t value = kEmpty;
-        uint32_t tag = 0;
+        uint32_t tag = 0;  // compared before the name, and kept for growth
+    };
+    struct Key {
+        uint64_t head;
+        uint32_t tag;
     };
 
     static uint64_t load8(const char *p) {
@@ -72,65 +89,47 @@ private:
         std::memcpy(&v, p, 4);
         return v;
     }
-    // The first and the last few bytes of a name of n >= 1 bytes as two words, read without
-    // leaving the name (loads overlap when the name is short): together they hold every byte
-    // of a name of up to 16.
-    static void ends(const char *p, size_t n, uint64_t &a, uint64_t &b) {
-        if (n >= 8) {
-            a = load8(p);
-            b = load8(p + n - 8);
-        } else if (n >= 4) {
-            a = load4(p);
-            b = load4(p + n - 4);
-        } else {
-            a = (uint64_t(static_cast<unsigned char>(p[0])) << 16) |
-                (uint64_t(static_cast<unsigned char>(p[n >> 1])) << 8) | static_cast<unsigned char>(p[n - 1]);
-            b = 0;
-        }
+    // The first 8 bytes of a name; a shorter one whole, from loads that never leave it (they
+    // overlap when the name is short). Names of the same length and head are equal when they
+    // are no longer than 8 bytes.
+    static uint64_t headOf(const char *p, size_t n) {
+        if (n >= 8) return load8(p);
+        if (n >= 4) return load4(p) | (load4(p + n - 4) << 32);
+        if (n == 0) return 0;
+        return (uint64_t(static_cast<unsigned char>(p[0])) << 16) |
+               (uint64_t(static_cast<unsigned char>(p[n >> 1])) << 8) | static_cast<unsigned char>(p[n - 1]);
     }
-
-    // The high half of a 64-bit hash that reads the name a word at a time: names of up to 16
-    // bytes (nearly all) in one step, longer ones 16 bytes per round. The finalizer makes every
-    // bit depend on every byte (names of a netlist differ mostly in their last digits).
-    static uint32_t tagOf(std::string_view name) {
-        const char *p = name.data();
-        const size_t n = name.size();
-        uint64_t h = n * 0x9e3779b97f4a7c15ull, a = 0, b = 0;
-        for (size_t i = 0; i + 16 < n; i += 16) h = mix(h ^ load8(p + i), load8(p + i + 8));
-        if (n > 16) {
-            a = load8(p + n - 16);
-            b = load8(p + n - 8);
-        } else if (n > 0) {
-            ends(p, n, a, b);
-        }
-        return static_cast<uint32_t>(mix(h ^ a, b) >> 32);
-    }
-    static uint64_t mix(uint64_t a, uint64_t b) {
-        uint64_t h = (a * 0xbf58476d1ce4e5b9ull) ^ ((b + 0x94d049bb133111ebull) * 0xff51afd7ed558ccdull);
-        h ^= h >> 32;
-        h *= 0xc4ceb9fe1a85ec53ull;
-        h ^= h >> 29;
+    static uint64_t mix(uint64_t h) {
+        h *= 0xbf58476d1ce4e5b9ull;
+        h ^= h >> 31;
+        h *= 0x94d049bb133111ebull;
         return h;
     }
-
-    // Names are short: comparing their end words beats a call of memcmp.
-    static bool same(std::string_view x, std::string_view y) {
-        const size_t n = x.size();
-        if (n != y.size()) return false;
-        if (n > 16) return std::memcmp(x.data(), y.data(), n) == 0;
-        if (n == 0) return true;
-        uint64_t xa, xb, ya, yb;
-        ends(x.data(), n, xa, xb);
-        ends(y.data(), n, ya, yb);
-        return xa == ya && xb == yb;
+    // The tag is the high half of a hash of the head word and the length; longer names add their
+    // other bytes 8 at a time (the last word overlaps the one before it).
+    static Key keyOf(std::string_view name) {
+        const char *p = name.data();
+        const size_t n = name.size();
+        const uint64_t head = headOf(p, n);
+        uint64_t h = head ^ (uint64_t(n) << 56);
+        if (n > 8) {
+            for (size_t i = 8; i + 8 < n; i += 8) h = mix(h) ^ load8(p + i);
+            h = mix(h) ^ load8(p + n - 8);
+        }
+        return {head, static_cast<uint32_t>(mix(h) >> 32)};
+    }
+    static bool matches(const Slot &s, const Key &k, std::string_view name) {
+        if (s.tag != k.tag || s.head != k.head || s.size != name.size()) return false;
+        return name.size() <= 8 || std::memcmp(s.text + 8, name.data() + 8, name.size() - 8) == 0;
     }
 
     // A name's first slot comes from its tag, so that growth moves slots without hashing or
     // comparing names again.
-    [[gnu::noinline]] void grow() {
+    [[gnu::noinline]] void grow() { rehash(slots_.empty() ? 16 : slots_.size() * 2); }
+    void rehash(size_t slots) {
         std::vector<Slot> old;
         old.swap(slots_);
-        slots_.assign(old.empty() ? 16 : old.size() * 2, Slot{});
+        slots_.assign(slots, Slot{});
         mask_ = slots_.size() - 1;
         for (const Slot &s : old) {
             if (s.value == kEmpty) continue;
@@ -142,7 +141,7 @@ private:
 
     std::vector<Slot> slots_;
     size_t used_ = 0;
-    size_t mask_ = 0;  // slots_.size() - 1, or 0 while slots_ is empty
+    size_t mask_ = 0;
 };
 
 } // namespace nyxvc

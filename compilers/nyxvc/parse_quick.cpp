@@ -69,9 +69,11 @@ bool Parser::quickInstance(Module &m) {
     std::string_view instName;
     uint32_t instLine = 0, portLine = 0;
     if (!c.name(instName, instLine) || !c.take('(')) return false;
+    // Records are filled where they lie: a record made on the stack and then copied in is read
+    // back before its stores are done, which costs more than the rest of a connection.
     quick_.clear();
     do {
-        QuickConn q;
+        QuickConn &q = quick_.emplace_back();
         c.blanks();
         q.line = c.line;
         if (!c.take('.') || !c.name(q.port, portLine) || !c.take('(') || !c.name(q.net, q.netLine)) return false;
@@ -80,37 +82,35 @@ bool Parser::quickInstance(Module &m) {
             q.select = true;
         }
         if (!c.take(')')) return false;
-        quick_.push_back(q);
     } while (c.take(','));
     if (!c.take(')') || !c.take(';')) return false;
     if (m.items.size() + quick_.size() > limits_.maxItems) return false;
 
     // As parseInstances() and parseConnections() build it.
-    Instance inst;
-    inst.cellId = design_.cellIndex.insert(tok_.text, static_cast<uint32_t>(design_.cellNames.size()));
-    if (inst.cellId == design_.cellNames.size()) design_.cellNames.push_back(tok_.text);
+    const uint32_t cellId = design_.cellIndex.insert(tok_.text, static_cast<uint32_t>(design_.cellNames.size()));
+    if (cellId == design_.cellNames.size()) design_.cellNames.push_back(tok_.text);
+    Instance &inst = m.instances.emplace_back();
+    inst.cellId = cellId;
     inst.propBegin = static_cast<uint32_t>(m.props.size());
     inst.name = instName;
     inst.line = instLine;
     inst.connBegin = static_cast<uint32_t>(m.conns.size());
+    inst.connCount = static_cast<uint32_t>(quick_.size());
     for (const QuickConn &q : quick_) {
-        Conn conn;
+        Conn &conn = m.conns.emplace_back();
         conn.line = q.line;
         conn.port = m.portNameIndex.insert(q.port, static_cast<uint32_t>(m.portNames.size()));
         if (conn.port == m.portNames.size()) m.portNames.push_back(q.port);
         conn.itemBegin = static_cast<uint32_t>(m.items.size());
         conn.itemCount = 1;
-        Item item;
-        item.sym = intern(m, q.net, q.netLine);
+        const uint32_t sym = intern(m, q.net, q.netLine);
+        Item &item = m.items.emplace_back();
+        item.sym = sym;
         if (q.select) {
             item.kind = Item::Select;
             item.hi = item.lo = q.index;
         }
-        m.items.push_back(item);
-        m.conns.push_back(conn);
-        ++inst.connCount;
     }
-    m.instances.push_back(inst);
     lex_.resume(c.p, c.line);
     advance();
     return true;
