@@ -53,18 +53,9 @@ public:
             size_t i = slotOf(e.word);
             while (slots_[i].kw != Kw::None) i = (i + 1) & (kSlots - 1);
             slots_[i] = e;
-            const unsigned char second = static_cast<unsigned char>(e.word[1]);
-            pairs_[e.word[0] - 'a'][second >> 3] |= static_cast<uint8_t>(1u << (second & 7));
         }
     }
-    // Whether word may be a keyword: keywords are lower-case letters, digits and '_' of 2 to 12
-    // characters, and few pairs of first letters start one.
-    bool maybe(std::string_view word) const {
-        if (word.size() < 2 || word.size() > 12 || word[0] < 'a' || word[0] > 'z') return false;
-        const unsigned char second = static_cast<unsigned char>(word[1]);
-        return (pairs_[word[0] - 'a'][second >> 3] & (1u << (second & 7))) != 0;
-    }
-    // The keyword that word spells, or Kw::None; word passed maybe().
+    // The keyword that word spells, or Kw::None; word passed mayBeKeyword().
     Kw find(std::string_view word) const {
         for (size_t i = slotOf(word);; i = (i + 1) & (kSlots - 1)) {
             const KeywordEntry &s = slots_[i];
@@ -81,18 +72,26 @@ private:
                (kSlots - 1);
     }
     KeywordEntry slots_[kSlots] = {};
-    // The first two letters of every keyword, as a bit set per first letter: nearly every name
-    // is told from the keywords by one look-up here.
-    uint8_t pairs_[26][32] = {};
 };
 
 constexpr KeywordTable kKeywordTable;
+
+constexpr std::array<std::array<uint8_t, 32>, 26> makeKeywordStarts() {
+    std::array<std::array<uint8_t, 32>, 26> t{};
+    for (const KeywordEntry &e : kKeywords) {
+        const unsigned char second = static_cast<unsigned char>(e.word[1]);
+        t[static_cast<size_t>(e.word[0] - 'a')][second >> 3] |= static_cast<uint8_t>(1u << (second & 7));
+    }
+    return t;
+}
 
 inline bool has(char c, uint8_t cls) { return charClass(c, cls); }
 
 } // namespace
 
-Kw keywordOf(std::string_view word) { return kKeywordTable.maybe(word) ? kKeywordTable.find(word) : Kw::None; }
+const std::array<std::array<uint8_t, 32>, 26> kKeywordStarts = makeKeywordStarts();
+
+Kw keywordOf(std::string_view word) { return mayBeKeyword(word) ? kKeywordTable.find(word) : Kw::None; }
 
 void Lexer::skipSpace() {
     for (;;) {
@@ -195,7 +194,7 @@ void Lexer::scan(Token &t) {
     if (n > kMaxText) return bad(t, "name longer than 65535 characters");
     t.text = {p, n};
     t.kind = Tok::Ident;
-    if (kKeywordTable.maybe(t.text)) {
+    if (mayBeKeyword(t.text)) {
         t.kw = kKeywordTable.find(t.text);
         if (t.kw != Kw::None) {
             t.kind = Tok::Keyword;

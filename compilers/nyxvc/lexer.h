@@ -153,4 +153,16 @@ private:
 // The keyword a plain identifier spells, or Kw::None.
 Kw keywordOf(std::string_view word);
 
+// The first two letters of the keywords: bit (c & 7) of kKeywordStarts[first - 'a'][c >> 3] is
+// set when a keyword starts with first and c.
+extern const std::array<std::array<uint8_t, 32>, 26> kKeywordStarts;
+
+// False for nearly every name that is not a keyword, at the cost of one look-up (keywords are
+// lower-case letters, digits and '_' of 2 to 12 characters); keywordOf() decides the rest.
+inline bool mayBeKeyword(std::string_view word) {
+    if (word.size() < 2 || word.size() > 12 || word[0] < 'a' || word[0] > 'z') return false;
+    const unsigned char second = static_cast<unsigned char>(word[1]);
+    return ((kKeywordStarts[static_cast<size_t>(word[0] - 'a')][second >> 3] >> (second & 7)) & 1) != 0;
+}
+
 } // namespace nyxvc

@@ -32,19 +32,18 @@ static bool mergeRange(Symbol &sym, bool vector, int32_t msb, int32_t lsb) {
     return true;
 }
 
-bool Parser::declareNet(Module &m, const Token &name, uint8_t netKind, bool global, bool vector,
-                        int32_t msb, int32_t lsb) {
-    const uint32_t s = intern(m, name.text, name.line);
+bool Parser::declareNet(Module &m, std::string_view name, uint32_t line, const NetShape &shape) {
+    const uint32_t s = intern(m, name, line);
     Symbol &sym = m.symbols[s];
     if (sym.netDeclared) {
-        return fail(name.line, std::string(name.text) + " declared twice (first at line " + std::to_string(sym.line) + ")");
+        return fail(line, std::string(name) + " declared twice (first at line " + std::to_string(sym.line) + ")");
     }
-    if (!sym.hasDir) sym.line = name.line;
+    if (!sym.hasDir) sym.line = line;
     sym.netDeclared = true;
-    sym.netKind = netKind;
-    sym.global = global;
-    if (!mergeRange(sym, vector, msb, lsb)) {
-        return fail(name.line, "range of " + std::string(name.text) + " differs from its port declaration");
+    sym.netKind = shape.netKind;
+    sym.global = shape.global;
+    if (!mergeRange(sym, shape.vector, shape.msb, shape.lsb)) {
+        return fail(line, "range of " + std::string(name) + " differs from its port declaration");
     }
     return true;
 }
@@ -106,19 +105,22 @@ bool Parser::parsePortDecl(Module &m, bool ansi) {
 // kind [signed] [range] name [= expr] {, name [= expr]} ;
 bool Parser::parseNetDecl(Module &m) {
     const Kw kind = tok_.kw;
-    const bool global = kind == Kw::Supply0 || kind == Kw::Supply1;
-    const uint8_t netKind = kind == Kw::Wire || global ? 0 : netKindOf(tok_.text);
+    NetShape shape;
+    shape.global = kind == Kw::Supply0 || kind == Kw::Supply1;
+    shape.netKind = kind == Kw::Wire || shape.global ? 0 : netKindOf(tok_.text);
     advance();
     if (tok_.is('(')) return fail(tok_.line, "drive strengths are not supported");
     if (tok_.kind == Tok::Keyword && tok_.kw == Kw::Signed) advance();
-    int32_t msb = 0, lsb = 0;
-    bool vector = false;
-    if (tok_.is('[') && !parseRange(msb, lsb, vector)) return false;
+    if (tok_.is('[') && !parseRange(shape.msb, shape.lsb, shape.vector)) return false;
     if (tok_.is('#')) return fail(tok_.line, "delays are not supported");
+    if (tok_.kind == Tok::Ident) {
+        const Quick q = quickNetNames(m, shape);
+        if (q != Quick::NotTaken) return q == Quick::Done;
+    }
     for (;;) {
         Token name;
         if (!expectIdent("in a net declaration", name)) return false;
-        if (!declareNet(m, name, netKind, global, vector, msb, lsb)) return false;
+        if (!declareNet(m, name.text, name.line, shape)) return false;
         if (tok_.is('[')) return fail(tok_.line, "arrays of more than one dimension are not supported");
         if (tok_.is('=')) {
             // wire a = b; is a net declaration and an assign in one.

@@ -1,5 +1,6 @@
-// The short path of the parser for the statement that makes up nearly all of a gate-level
-// netlist: one instance whose connections are named, each a plain name or one bit of it,
+// The short paths of the parser for the statements that make up nearly all of a gate-level
+// netlist: net declarations that list plain names, and one instance whose connections are
+// named, each a plain name or one bit of it,
 //
 //     CELL NAME ( .PIN ( NET ) , .PIN ( NET [ 3 ] ) , ... ) ;
 //
@@ -8,8 +9,8 @@
 // instance, positional or empty connections, constants, concatenations, part selects, escaped
 // names, keywords, comments, names whose letter case is mapped) leaves the model and the lexer
 // as they were, and the general parser reads the statement and reports what is wrong with it.
-// What the short path builds is what the general parser builds for the same statement: the
-// same names interned in the same order, at the same lines.
+// What a short path builds is what the general parser builds for the same statement: the same
+// names interned in the same order, at the same lines, and the same first error.
 #include "parser.h"
 
 namespace nyxvc {
@@ -43,7 +44,7 @@ struct Cursor {
         while (p < end && charClass(*p, kIdChar)) ++p;
         out = {start, static_cast<size_t>(p - start)};
         at = line;
-        return out.size() <= kMaxText && keywordOf(out) == Kw::None;
+        return out.size() <= kMaxText && (!mayBeKeyword(out) || keywordOf(out) == Kw::None);
     }
     // Up to nine decimal digits, which no '_' or further digit follows.
     bool index(int32_t &value) {
@@ -114,6 +115,27 @@ bool Parser::quickInstance(Module &m) {
     lex_.resume(c.p, c.line);
     advance();
     return true;
+}
+
+// The rest of a net declaration whose first name is in tok_, when it is a list of plain names:
+//     , NAME , NAME ... ;
+// Done or Failed as parseNetDecl() would end; NotTaken when it is anything else.
+Parser::Quick Parser::quickNetNames(Module &m, const NetShape &shape) {
+    if (hasPeek_ || opts_.nameCase != NameCase::Preserve) return Quick::NotTaken;
+    Cursor c{lex_.position(), lex_.end(), lex_.line()};
+    quickNames_.clear();
+    while (c.take(',')) {
+        QuickName &n = quickNames_.emplace_back();
+        if (!c.name(n.text, n.line)) return Quick::NotTaken;
+    }
+    if (!c.take(';')) return Quick::NotTaken;
+    if (!declareNet(m, tok_.text, tok_.line, shape)) return Quick::Failed;
+    for (const QuickName &n : quickNames_) {
+        if (!declareNet(m, n.text, n.line, shape)) return Quick::Failed;
+    }
+    lex_.resume(c.p, c.line);
+    advance();
+    return Quick::Done;
 }
 
 } // namespace nyxvc

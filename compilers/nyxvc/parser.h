@@ -60,6 +60,14 @@ private:
     }
     bool parseAttributes();
 
+    // What a net declaration gives each of its names.
+    struct NetShape {
+        uint8_t netKind = 0;
+        bool global = false;
+        bool vector = false;
+        int32_t msb = 0, lsb = 0;
+    };
+
     // Module structure.
     bool parseModule();
     bool parseParamList(Module &m);
@@ -72,7 +80,10 @@ private:
     bool parseDefparam(Module &m);
     bool parseAssign(Module &m);
     bool parseInstances(Module &m);
+    // The short paths (parse_quick.cpp): NotTaken leaves everything as it was.
+    enum class Quick : uint8_t { NotTaken, Done, Failed };
     bool quickInstance(Module &m);
+    Quick quickNetNames(Module &m, const NetShape &shape);
     bool parseParamValues(Module &m, Instance &inst);
     bool parseConnections(Module &m, Instance &inst);
     bool parseValueText(std::string_view &value, bool &isString);
@@ -82,8 +93,7 @@ private:
     bool parseRange(int32_t &msb, int32_t &lsb, bool &present);
     bool parseInt(int32_t &value);
     uint32_t intern(Module &m, std::string_view name, uint32_t line);
-    bool declareNet(Module &m, const Token &name, uint8_t netKind, bool global, bool vector, int32_t msb,
-                    int32_t lsb);
+    bool declareNet(Module &m, std::string_view name, uint32_t line, const NetShape &shape);
     bool parseExpr(Module &m);
     bool parsePrimary(Module &m);
     bool parseConstant(Module &m);
@@ -117,6 +127,11 @@ private:
         int32_t index = 0;
     };
     std::vector<QuickConn> quick_;
+    struct QuickName {
+        std::string_view text;
+        uint32_t line = 0;
+    };
+    std::vector<QuickName> quickNames_;
 };
 
 } // namespace nyxvc
