@@ -23,10 +23,15 @@ bool Compilation::parseStubs(std::string_view text, std::string_view fileName) {
     return p.parse();
 }
 
-bool Compilation::parse(std::string_view text, std::string_view fileName) {
+bool Compilation::parse(std::string_view text, std::string_view fileName,
+                        const std::function<void(size_t)> &parsed) {
     file_.assign(fileName);
     Parser p(text, file_, opts_, limits_, diag_, design_);
-    p.onModule([this](Module &m) { return moduleParsed(m); });
+    p.onModule([&](Module &m) {
+        if (!moduleParsed(m)) return false;
+        if (parsed) parsed(p.offset());
+        return true;
+    });
     return p.parse();
 }
 

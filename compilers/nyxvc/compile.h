@@ -6,6 +6,7 @@
 // text lines around it; tests and the fuzz target drive it directly.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,7 +29,9 @@ public:
     // Each false after an error in diag(). Texts must outlive the compilation; the stub file
     // comes first.
     bool parseStubs(std::string_view text, std::string_view fileName);
-    bool parse(std::string_view text, std::string_view fileName);
+    // parsed, when set, is told how many bytes of the text are read after each module.
+    bool parse(std::string_view text, std::string_view fileName,
+               const std::function<void(size_t)> &parsed = nullptr);
     // Elaborates what is left and orders the requested module and those it instantiates.
     bool finish();
     // The record stream of the ordered modules.

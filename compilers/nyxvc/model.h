@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <string>
@@ -149,8 +150,8 @@ struct Module {
     }
 };
 
-// Storage for names the lexer rewrites (letter case): chunks that never move, so that views of
-// them stay valid as long as the design.
+// Storage for names the lexer rewrites (letter case), and for the names a module keeps after it
+// is released: chunks that never move, so that views of them stay valid as long as the design.
 struct TextArena {
     std::vector<std::unique_ptr<char[]>> chunks;
     size_t used = 0;
@@ -166,10 +167,19 @@ struct TextArena {
         used += n;
         return p;
     }
+    std::string_view keep(std::string_view text) {
+        if (text.empty()) return text;
+        char *p = allocate(text.size());
+        std::memcpy(p, text.data(), text.size());
+        return {p, text.size()};
+    }
 };
 
+// The names that outlive a module's release (its own, its parameters' and ports', and the names
+// of the cells instances name) are copies in the arena, not views of the source text: the text
+// of modules already compiled may be given back (SourceFile::dropBefore) and is not read again.
 struct Design {
-    TextArena arena;                // names the lexer mapped to another letter case
+    TextArena arena;                // names the lexer mapped to another letter case, kept names
     std::deque<Module> modules;     // a deque: modules keep their place while others are added
     std::deque<std::string> texts;  // values made of several tokens, viewed by Prop::value
     NameTable moduleIndex;  // name -> index into modules

@@ -196,8 +196,7 @@ bool Parser::parseInstances(Module &m) {
     const Token cell = tok_;
     advance();
     Instance proto;
-    proto.cellId = design_.cellIndex.insert(cell.text, static_cast<uint32_t>(design_.cellNames.size()));
-    if (proto.cellId == design_.cellNames.size()) design_.cellNames.push_back(cell.text);
+    proto.cellId = cellIdOf(cell.text);
     proto.propBegin = static_cast<uint32_t>(m.props.size());
     for (const Prop &p : pendingAttrs_) m.props.push_back(p);
     pendingAttrs_.clear();

@@ -88,8 +88,7 @@ bool Parser::quickInstance(Module &m) {
     if (m.items.size() + quick_.size() > limits_.maxItems) return false;
 
     // As parseInstances() and parseConnections() build it.
-    const uint32_t cellId = design_.cellIndex.insert(tok_.text, static_cast<uint32_t>(design_.cellNames.size()));
-    if (cellId == design_.cellNames.size()) design_.cellNames.push_back(tok_.text);
+    const uint32_t cellId = cellIdOf(tok_.text);
     Instance &inst = m.instances.emplace_back();
     inst.cellId = cellId;
     inst.propBegin = static_cast<uint32_t>(m.props.size());

@@ -5,7 +5,7 @@ namespace nyxvc {
 
 Parser::Parser(std::string_view text, std::string_view fileName, const Options &opts, const Limits &limits,
                Diagnostics &diag, Design &design)
-    : lex_(text, opts.nameCase, design.arena), file_(fileName), opts_(opts), limits_(limits), diag_(diag), design_(design) {}
+    : text_(text.data()), lex_(text, opts.nameCase, design.arena), file_(fileName), opts_(opts), limits_(limits), diag_(diag), design_(design) {}
 
 const Token &Parser::peek() {
     if (!hasPeek_) {
@@ -13,6 +13,17 @@ const Token &Parser::peek() {
         hasPeek_ = true;
     }
     return peek_;
+}
+
+uint32_t Parser::cellIdOf(std::string_view name) {
+    const uint32_t next = static_cast<uint32_t>(design_.cellNames.size());
+    uint32_t id = design_.cellIndex.find(name);
+    if (id == NameTable::kEmpty) {
+        const std::string_view kept = design_.arena.keep(name);
+        id = design_.cellIndex.insert(kept, next);
+        design_.cellNames.push_back(kept);
+    }
+    return id;
 }
 
 bool Parser::fail(uint32_t line, const std::string &text) {
@@ -131,14 +142,15 @@ bool Parser::parseModule() {
     Token name;
     if (!expectIdent("after module", name)) return false;
     const uint32_t index = static_cast<uint32_t>(design_.modules.size());
-    const uint32_t existing = design_.moduleIndex.insert(name.text, index);
+    const std::string_view kept = design_.arena.keep(name.text);
+    const uint32_t existing = design_.moduleIndex.insert(kept, index);
     if (existing != index) {
         return fail(line, "module " + std::string(name.text) + " defined twice (first at line " +
                               std::to_string(design_.modules[existing].line) + ")");
     }
     design_.modules.emplace_back();
     Module &m = design_.modules.back();
-    m.name = name.text;
+    m.name = kept;
     m.line = line;
     defparams_.clear();
     pendingAttrs_.clear();
@@ -193,7 +205,7 @@ bool Parser::parseParamDecl(Module &m, bool record) {
         std::string_view value;
         bool isString;
         if (!parseValueText(value, isString)) return false;
-        if (record) m.params.push_back(name.text);
+        if (record) m.params.push_back(design_.arena.keep(name.text));
         if (!tok_.is(',') || peek().kind == Tok::Keyword) return true;
         advance();
     }
@@ -243,7 +255,7 @@ bool Parser::finishModule(Module &m) {
         const Symbol &sym = m.symbols[s];
         if (!sym.hasDir) return fail(sym.line, "port " + std::string(sym.name) + " has no direction");
         PortShape p;
-        p.name = sym.name;
+        p.name = design_.arena.keep(sym.name);
         p.dir = sym.dir;
         p.vector = sym.vector;
         p.msb = sym.msb;

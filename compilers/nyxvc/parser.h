@@ -24,6 +24,8 @@ public:
     // set, is called with each module as soon as it is parsed; false from it stops the parse.
     bool parse();
     void onModule(std::function<bool(Module &)> done) { done_ = std::move(done); }
+    // Bytes of the text read so far.
+    size_t offset() const { return static_cast<size_t>(lex_.position() - text_); }
 
 private:
     // Tokens.
@@ -47,6 +49,8 @@ private:
         advance();
         return true;
     }
+    // The number of the cell an instance names; a new cell's name is kept in the arena.
+    uint32_t cellIdOf(std::string_view name);
     bool fail(uint32_t line, const std::string &text);
     bool unexpected(const char *where);
     bool directive();
@@ -101,6 +105,7 @@ private:
     bool parseConcat(Module &m);
     bool atExprEnd();
 
+    const char *text_;
     Lexer lex_;
     Token tok_;
     Token peek_;

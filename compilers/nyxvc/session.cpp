@@ -155,7 +155,9 @@ bool Session::answer(const std::string &view) {
         status = 4;
     } else {
         c.request(lib_, cell_, view, path);
-        if ((!stubPath.empty() && !c.parseStubs(stubs.text(), stubPath)) || !c.parse(source.text(), path) ||
+        // The text of modules already compiled is given back as the parse goes on.
+        const auto parsed = [&source](size_t offset) { source.dropBefore(offset); };
+        if ((!stubPath.empty() && !c.parseStubs(stubs.text(), stubPath)) || !c.parse(source.text(), path, parsed) ||
             !c.finish()) {
             status = 4;
         }

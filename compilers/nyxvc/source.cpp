@@ -49,6 +49,18 @@ void SourceFile::close() {
     data_ = nullptr;
     size_ = 0;
     mapped_ = false;
+    dropped_ = 0;
+}
+
+// The mapping is private and never written, so its pages are the file's: dropped, they are read
+// from the file again when touched (names of modules parsed before are).
+void SourceFile::dropBefore(size_t offset) {
+    constexpr size_t kStep = size_t(4) << 20;
+    if (!mapped_ || offset > size_) return;
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    const size_t end = offset / page * page;
+    if (end < dropped_ + kStep) return;
+    if (madvise(const_cast<char *>(data_) + dropped_, end - dropped_, MADV_DONTNEED) == 0) dropped_ = end;
 }
 
 bool fileExists(const std::string &path) {
