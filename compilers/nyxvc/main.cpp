@@ -2,14 +2,16 @@
 // and output joined to the library; see session.h for the conversation.
 //
 // For measurements, `nyxvc --stats FILE.v [--stubs CELLS.v] [--top MODULE]` compiles a file
-// without the library and prints the processor time of each stage on standard error; the records go to
-// /dev/null.
+// without the library and prints on standard error the processor time of the compiler and of
+// each stage, its peak memory, and then the time of the parser alone; the records are counted
+// and dropped.
 #include <ctime>
 #include <csignal>
 #include <malloc.h>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/resource.h>
 
 #include "compile.h"
 #include "parser.h"
@@ -47,46 +49,51 @@ int stats(int argc, char **argv) {
         std::fprintf(stderr, "nyxvc: %s\n", error.c_str());
         return 1;
     }
-    // The parser alone first, over a model that keeps every module.
-    double parseOnly = 0;
-    {
-        nyxvc::Design design;
-        nyxvc::Diagnostics diag;
-        const double t = cpuNow();
-        nyxvc::Parser p(source.text(), file, nyxvc::Options(), nyxvc::Limits(), diag, design);
-        p.parse();
-        parseOnly = cpuNow() - t;
-    }
     nyxvc::Compilation c{nyxvc::Options()};
     // Modules are elaborated and their records written while the file is parsed: the first
-    // figure holds all three stages but those of modules waiting for cells defined later.
+    // figure holds all three stages but those of modules waiting for cells defined later. The
+    // text of compiled modules is given back as in a session.
     double t0 = cpuNow();
     c.request("lib", top, "v", file);
-    bool ok = (stubs.empty() || c.parseStubs(stubSource.text(), stubs)) && c.parse(source.text(), file);
-    const double parse = cpuNow() - t0;
+    const auto parsed = [&source](size_t offset) { source.dropBefore(offset); };
+    bool ok = (stubs.empty() || c.parseStubs(stubSource.text(), stubs)) && c.parse(source.text(), file, parsed);
+    const double read = cpuNow() - t0;
     if (ok && top.empty() && !c.design().modules.empty()) {
         top = std::string(c.design().modules.back().name);
         c.request("lib", top, "v", file);
     }
     t0 = cpuNow();
     ok = ok && c.finish();
-    const double elab = cpuNow() - t0;
+    const double finish = cpuNow() - t0;
     CountingSink sink;
     t0 = cpuNow();
     ok = ok && c.emit(sink);
-    const double emit = cpuNow() - t0;
+    const double stream = cpuNow() - t0;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
     for (const std::string &m : c.diag().messages) std::fprintf(stderr, "%s\n", m.c_str());
-    const size_t cells = c.instanceCount();
+    // Then the parser alone, over a model that keeps every module.
+    nyxvc::Design design;
+    nyxvc::Diagnostics diag;
+    t0 = cpuNow();
+    nyxvc::Parser p(source.text(), file, nyxvc::Options(), nyxvc::Limits(), diag, design);
+    p.parse();
+    const double parser = cpuNow() - t0;
+
+    const double n = double(c.instanceCount() ? c.instanceCount() : 1);
     const double mb = double(source.text().size()) / 1e6;
-    std::fprintf(stderr,
-                 "nyxvc: %s: %.1f MB, %zu modules, %zu instances\n"
-                 "  parse     %.3f s  %.0f MB/s  %.0f ns per instance (the parser alone)\n"
-                 "  read      %.3f s  %.0f MB/s  %.0f ns per instance (parse, and elaborate and write modules)\n"
-                 "  finish    %.3f s  %.0f ns per instance (modules waiting for later cells)\n"
-                 "  stream    %.3f s  %.1f MB of records\n",
-                 file.c_str(), mb, c.design().modules.size(), cells, parseOnly, mb / parseOnly,
-                 parseOnly * 1e9 / double(cells ? cells : 1), parse, mb / parse, parse * 1e9 / double(cells ? cells : 1),
-                 elab, elab * 1e9 / double(cells ? cells : 1), emit, double(sink.count) / 1e6);
+    const double all = read + finish + stream;
+    std::fprintf(stderr, "nyxvc: %s: %.1f MB, %zu modules, %zu instances\n", file.c_str(), mb,
+                 c.design().modules.size(), c.instanceCount());
+    std::fprintf(stderr, "  compile  %.3f s  %.0f MB/s  %.0f ns per instance, peak %.0f MB (the whole compiler)\n", all,
+                 mb / all, all * 1e9 / n, double(usage.ru_maxrss) / 1024);
+    std::fprintf(stderr, "    read   %.3f s  %.0f ns per instance (parse; elaborate and write modules as they are parsed)\n",
+                 read, read * 1e9 / n);
+    std::fprintf(stderr, "    finish %.3f s  %.0f ns per instance (modules waiting for cells defined later)\n", finish,
+                 finish * 1e9 / n);
+    std::fprintf(stderr, "    stream %.3f s  %.1f MB of records\n", stream, double(sink.count) / 1e6);
+    std::fprintf(stderr, "  parser   %.3f s  %.0f MB/s  %.0f ns per instance (the parser alone, keeping every module)\n",
+                 parser, mb / parser, parser * 1e9 / n);
     return ok ? 0 : 4;
 }
 
