@@ -182,6 +182,13 @@ bool Parser::pushConstBits(Module &m, std::string_view digits, int base, uint32_
 // {a, b[1:0], 1'b0} | {n{a, b}}
 bool Parser::parseConcat(Module &m) {
     const uint32_t line = tok_.line;
+    // Each level of nesting takes stack, and a hostile text can nest thousands.
+    if (concatDepth_ == kMaxConcatDepth) return fail(line, "concatenations nested more than 256 deep");
+    struct Level {
+        uint32_t &depth;
+        explicit Level(uint32_t &d) : depth(d) { ++depth; }
+        ~Level() { --depth; }
+    } level(concatDepth_);
     advance();
     if (tok_.kind == Tok::Number && tok_.text[0] != '\'' && peek().is('{')) {
         int32_t count;

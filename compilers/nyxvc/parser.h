@@ -116,6 +116,8 @@ private:
     Diagnostics &diag_;
     Design &design_;
     std::function<bool(Module &)> done_;
+    static constexpr uint32_t kMaxConcatDepth = 256;
+    uint32_t concatDepth_ = 0;  // concatenations open around the token
     std::vector<uint32_t> cellStamp_;
     std::vector<Prop> pendingAttrs_;
     struct Defparam {
