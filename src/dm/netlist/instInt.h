@@ -6,7 +6,7 @@
 
 #include "dm/netlist/inst.h"
 #include "dm/netlist/portinst.h"
-#include "dm/netlist/ptrindex.h"
+#include "utils/ptrindex.h"
 #include "utils/oatable.h"
 
 // The instance name map of a view: names to instances, an open-addressing table
