@@ -265,3 +265,37 @@ TEST_F(Describers, RecordIndexGivesWhatTheListScanGives) {
     EXPECT_EQ(record(i10), o);
     EXPECT_EQ(o->d_describer, viewObj(other));
 }
+
+// Instances read from a file come with a record that caches no describer. When the describer is
+// found, the record owes its instances to the describer's references (no scan of the view); the
+// references settle to exactly the live instances whatever was made or destroyed meanwhile, and
+// to none once the instantiating view is purged.
+TEST_F(Describers, StoredInstancesJoinTheDescribersReferencesWhenItIsFound) {
+    cfiOID d = describer("symbol", 2);
+    for (const char *name : {"i1", "i2", "i3"}) inst(name, d);
+    ASSERT_CODE(cfidrLibSave(lib, &e), 0);
+    for (bool settleFirst : {true, false}) {
+        cfidrPIQuit(&e);
+        cfidrPIInit(&e);
+        cfiOID v = cfidrPIOpenView("ilib", "top", "netlist", cfidrUpdateMode, &e);
+        ASSERT_EQ(e, 0);
+        auto instNamed = [&](const char *name) { return cfidrNetlistViewFindInstByName(v, name, &e); };
+        cfiOID i1 = instNamed("i1");
+        ASSERT_EQ(record(i1)->d_describer, nullptr);
+        cfiOID found = cfidrInstGetDescriber(i1, &e);
+        ASSERT_EQ(e, 0);
+        nyxNetlistView *dv = viewObj(found);
+        if (settleFirst) {
+            EXPECT_EQ(nyxInstance::instanceRefs(dv).nitems(), 3);
+        }
+        inst("j", found, v);
+        ASSERT_CODE(cfidrObjectDestroy(instNamed("i2"), &e), 0);
+        EXPECT_EQ(nyxInstance::instanceRefs(dv).nitems(), 3) << settleFirst;
+        for (const char *name : {"i1", "i3", "j"}) {
+            EXPECT_GE(nyxInstance::instanceRefs(dv).index_of(object(instNamed(name))), 0) << name;
+        }
+        ASSERT_CODE(cfidrViewPurge(v, &e), 0);
+        EXPECT_EQ(nyxInstance::instanceRefs(dv).nitems(), 0);
+        EXPECT_EQ(dv->cachedBy().nitems(), 0);
+    }
+}
