@@ -123,6 +123,10 @@ nyxInst *findByName(nyxNetlistView *view, const char *name, cfidrErrorT *err) {
     return inst;
 }
 
+bool reserveNameMap(nyxNetlistView *view, uint32_t expected) {
+    return nyxInstStore::nameMap(view, expected) != nullptr;
+}
+
 void cacheInstRef(nyxNetlistView *describer, nyxInst *inst) {
     describer->instRefs().add(inst, describer->viewHeap());
 }

@@ -194,6 +194,10 @@ void destroy(nyxInst *inst, cfidrErrorT *err);
 void setName(nyxInst *inst, const char *name, cfidrErrorT *err);
 // The instance of a name (exact): 14 bad name unless trusted program mode, 27 none.
 nyxInst *findByName(nyxNetlistView *view, const char *name, cfidrErrorT *err);
+// Makes the view's instance name map now (when it has none), with room for `expected`
+// instances: a builder that knows roughly how many come spares the map its growth steps. False
+// when memory ran out.
+bool reserveNameMap(nyxNetlistView *view, uint32_t expected);
 // The instance at a position: 27 beyond the last block, 16 on a free slot.
 nyxInst *findByPosition(nyxNetlistView *view, int32_t position, cfidrErrorT *err);
 int32_t position(const nyxInst *inst);
