@@ -16,7 +16,7 @@
 
 #include "bench_measure.h"
 #include "cfidr.h"
-#include "dm/netlist/ptrindex.h"
+#include "utils/ptrindex.h"
 #include "nyxdr.h"
 #include "utils/heap.h"
 #include "utils/registry.h"

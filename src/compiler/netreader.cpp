@@ -228,14 +228,10 @@ nyxLib *nyxCompilerNetlist::findOrMakeLib(const std::string &name) {
 }
 
 nyxCell *nyxCompilerNetlist::findOrMakeCell(nyxLib *lib, const std::string &name) {
-    nyxDynArray &cells = lib->cells();
-    for (int32_t i = 0; i < cells.nitems(); ++i) {
-        nyxCell *cell = static_cast<nyxCell *>(cells[i]);
-        if (nyxDMUtil::sameName(cell->nameObj(), name.c_str())) {
-            cfidrErrorT e = 0;
-            cell->openObj(&e);  // its objects are listed
-            return cell;
-        }
+    if (nyxCell *cell = lib->cellNamed(name.c_str())) {
+        cfidrErrorT e = 0;
+        cell->openObj(&e);  // its objects are listed
+        return cell;
     }
     if (!nyxDMPath::fitsEntry(name.c_str(), nullptr)) return NYX_COMPILER_CORRUPT(), nullptr;
     cfidrErrorT e = 0;
@@ -393,11 +389,7 @@ nyxObjRef nyxCompilerNetlist::getView(const char *libName, const char *cellName,
     if (libName == nullptr || cellName == nullptr || viewName == nullptr) return {};
     nyxLib *lib = nyxLib::findKnown(libName);
     if (lib == nullptr) return {};
-    nyxCell *cell = nullptr;
-    for (int32_t i = 0; i < lib->cells().nitems() && cell == nullptr; ++i) {
-        nyxCell *c = static_cast<nyxCell *>(lib->cells()[i]);
-        if (nyxDMUtil::sameName(c->nameObj(), cellName)) cell = c;
-    }
+    nyxCell *cell = lib->cellNamed(cellName);
     if (cell == nullptr) return {};
     const char *comma = std::strchr(viewName, ',');
     const std::string cut = comma != nullptr ? std::string(viewName, comma) : std::string(viewName);

@@ -24,11 +24,7 @@ nyxDMObj *listedNetlistView(nyxCell *cell, const std::string &name) {
 nyxCell *listedCell(const std::string &libName, const std::string &cellName) {
     nyxLib *lib = libName.empty() ? nullptr : nyxLib::findKnown(libName.c_str());
     if (lib == nullptr) return nullptr;
-    for (int32_t i = 0; i < lib->cells().nitems(); ++i) {
-        nyxCell *cell = static_cast<nyxCell *>(lib->cells()[i]);
-        if (nyxDMUtil::sameName(cell->nameObj(), cellName.c_str())) return cell;
-    }
-    return nullptr;
+    return lib->cellNamed(cellName.c_str());
 }
 
 nyxDMObj *listedObject(nyxDynArray &list, const std::string &name) {

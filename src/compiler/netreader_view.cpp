@@ -35,6 +35,11 @@ bool nyxCompilerNetlist::readViewBody() {
     if (d_view->buildNetNameMap(static_cast<uint32_t>(d_nets.capacity())) == nullptr) {
         return NYX_COMPILER_CORRUPT();  // memory
     }
+    // The instance name map answers the duplicate names of instances. Gate-level views hold
+    // about as many instances as nets: room for half as many leaves one growth step at most.
+    if (!nyxInstance::reserveNameMap(d_view, static_cast<uint32_t>(d_nets.capacity() / 2))) {
+        return NYX_COMPILER_CORRUPT();  // memory
+    }
     for (;;) {
         const uint8_t t = d_in.readType();
         if (!d_in.good()) return false;

@@ -228,7 +228,7 @@ int nyxTagReader::readBigEndian(size_t count, uint32_t &value) {
     return kRead;
 }
 
-int nyxTagReader::getInt(int32_t &value) {
+int nyxTagReader::getIntChecked(int32_t &value) {
     if (corrupt()) return kCorrupt;
     if (d_pos >= d_size) return kEnd;
     if (!have(5)) return kCorrupt;

@@ -27,6 +27,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include <vector>
@@ -130,7 +131,36 @@ public:
     nyxTagReader(const nyxTagReader &) = delete;
     nyxTagReader &operator=(const nyxTagReader &) = delete;
 
-    int getInt(int32_t &value);
+    // An integer. The common case, a whole integer inside the window of clean data, is decoded
+    // here; every other case (and every error) goes through getIntChecked.
+    int getInt(int32_t &value) {
+        if (d_corruptLine == 0 && d_pos >= d_base && d_pos - d_base + 5 <= d_have) {
+            const unsigned char *p = here();
+            const unsigned n = p[0] - 0x10u;
+            if (n <= 4) {
+                d_pos += 1 + n;
+                int32_t v = n == 0 ? 0 : static_cast<int8_t>(p[1]);
+                for (unsigned i = 2; i <= n; ++i) v = static_cast<int32_t>(static_cast<uint32_t>(v) << 8 | p[i]);
+                value = v;
+                return kRead;
+            }
+        }
+        return getIntChecked(value);
+    }
+    int getIntChecked(int32_t &value);
+    // The short form of a string (fewer than 15 bytes) when it and the 15 bytes after its tag lie
+    // in the window of clean data: copied to `out` (room for 16 bytes) with a terminating zero,
+    // its length returned. -1, with nothing read, for anything else: getString reads that.
+    int getShortString(char *out) {
+        if (d_corruptLine != 0 || d_pos < d_base || d_pos - d_base + 16 > d_have) return -1;
+        const unsigned char *p = here();
+        const unsigned n = p[0] - 0x30u;
+        if (n >= 15) return -1;
+        std::memcpy(out, p + 1, 15);
+        out[n] = '\0';
+        d_pos += 1 + n;
+        return static_cast<int>(n);
+    }
     // Accept integers (converted), doubles and floats.
     int getDouble(double &value);
     int getFloat(float &value);

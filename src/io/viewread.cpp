@@ -2,6 +2,7 @@
 // ordinary create functions, treating every byte as hostile.
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dm/netlist/netlist.h"
@@ -17,9 +18,16 @@ void *scratchAlloc(void *context, size_t bytes) {
 }
 
 bool ViewReader::readName(const char *&name, std::string *buffer, bool storedView) {
+    std::string *into = buffer != nullptr ? buffer : &d_scratch;
     char *text = nullptr;
-    const int r = d_in.getString(text, scratchAlloc, buffer != nullptr ? buffer : &d_scratch);
-    if (r != nyxTagReader::kRead) {
+    size_t length = 0;
+    // Most names are short: they are copied straight out of the window.
+    if (into->size() < 16) into->resize(16);
+    const int shortLength = d_in.getShortString(into->data());
+    if (shortLength >= 0) {
+        text = into->data();
+        length = static_cast<size_t>(shortLength);
+    } else if (d_in.getString(text, scratchAlloc, into, &length) != nyxTagReader::kRead) {
         if (d_in.outOfMemory()) return failed(cfidrErrInternal);
         return corrupt();
     }
@@ -32,7 +40,9 @@ bool ViewReader::readName(const char *&name, std::string *buffer, bool storedVie
             valid = u < 0x80 && (u >= 0x20 || u == '\t' || u == '\n') && u != 0x7F;
         }
         if (!valid) return corrupt();
-    } else if (!nyxNetlistView::validString(text)) {
+    } else if (!nyxDMUtil::validName(std::string_view(text, length)) && !nyxNetlistView::validString(text)) {
+        // The stored length is checked first; a NUL inside the text ends the name there, as the
+        // name rule reads it.
         return corrupt();
     }
     name = text;
@@ -118,10 +128,9 @@ bool ViewReader::readProps(int32_t count, PropOwner owner, int depth) {
     return true;
 }
 
-bool ViewReader::readTrailingLists(PropOwner owner, void *net) {
-    for (;;) {
-        int32_t w = 0;
-        if (!readInt(w)) return false;
+bool ViewReader::readListsFrom(int32_t w, PropOwner owner, void *net) {
+    for (bool first = true;; first = false) {
+        if (!first && !readInt(w)) return false;
         if ((w & 15) == kPropList) {
             if (!readProps(w >> 4, owner, 0)) return false;
         } else if ((w & 15) == kNetAlias && net != nullptr) {

@@ -71,7 +71,19 @@ private:
         return true;
     }
     // Reads the records of type 0 (and 5 for a net) that follow an object; stops before another.
-    bool readTrailingLists(PropOwner owner, void *net);
+    // Most objects have none: the record word that follows is kept for the caller at once.
+    bool readTrailingLists(PropOwner owner, void *net) {
+        int32_t w = 0;
+        if (!readInt(w)) return false;
+        if ((w & 15) != kPropList && ((w & 15) != kNetAlias || net == nullptr)) {
+            d_ahead = w;
+            d_hasAhead = true;
+            return true;
+        }
+        return readListsFrom(w, owner, net);
+    }
+    // The lists that start with record word `w`, and those that follow.
+    bool readListsFrom(int32_t w, PropOwner owner, void *net);
     bool readProps(int32_t count, PropOwner owner, int depth);
     bool readNet(int32_t arg, void *&net, int depth);
     bool readAlias(int32_t arg, void *net);

@@ -111,6 +111,8 @@ private:
     static uintptr_t reserveRange();
     static void linkHeap(Hx_baseheap *heap);
     static void unlinkHeap(Hx_baseheap *heap);
+    // remove_heap_pages without memory for its table of heaps: a pass over the chunks per heap.
+    static void removeHeapPagesOneByOne(Hx_baseheap *heap);
 
     static inline bool s_initialised = false;
     static inline uintptr_t s_rangeBase = 0;

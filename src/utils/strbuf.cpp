@@ -31,13 +31,17 @@ bool nyxVarString::setString(const char *s, Hx_baseheap *heap) {
         clear();
         return true;
     }
-    size_t len = std::strlen(s);
-    // The new form is made before the old copy is freed: `s` may be that copy.
+    // The new form is made before the old copy is freed: `s` may be that copy. A short value is
+    // copied as it is measured (no byte past its NUL is read).
     char in[8] = {};
+    size_t len = 0;
+    while (len < 8 && s[len] != '\0') {
+        in[len] = s[len];
+        ++len;
+    }
     char *copy = nullptr;
-    if (len < 8) {
-        std::memcpy(in, s, len);
-    } else {
+    if (len == 8) {
+        len += std::strlen(s + 8);
         if (heap == nullptr) heap = nyxDefaultGlobalHeap();
         copy = heap != nullptr ? static_cast<char *>(heap->allocBlock(len + 1)) : nullptr;
         if (copy == nullptr) return false;

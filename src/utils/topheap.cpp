@@ -11,8 +11,10 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -347,10 +349,123 @@ void Hx_topheap::deallocate(void *addr, long pages) {
     clearSlots(c, first, pages > kSlots ? kSlots : static_cast<int>(pages));
 }
 
+namespace {
+
+// A live heap and the heap that owns the page holding it (null when none does).
+struct HeapOwner {
+    Hx_baseheap *heap;
+    Hx_baseheap *owner;
+    int32_t state;  // 0 not yet known, 1 dropped with the heap, 2 kept, 3 being followed
+};
+
+HeapOwner *findOwner(HeapOwner *table, size_t n, const Hx_baseheap *h) {
+    size_t lo = 0, hi = n;
+    while (lo < hi) {
+        const size_t mid = (lo + hi) / 2;
+        if (std::less<const Hx_baseheap *>()(table[mid].heap, h)) lo = mid + 1;
+        else hi = mid;
+    }
+    return lo < n && table[lo].heap == h ? &table[lo] : nullptr;
+}
+
+// Whether the heap of `e` lives, directly or through other heaps, in pages of `root`.
+bool droppedWith(HeapOwner *table, size_t n, HeapOwner *e, const Hx_baseheap *root) {
+    // Follow the owners up to a heap whose fate is known; a cycle (which no heap can form) or a
+    // chain leaving the live heaps is kept.
+    HeapOwner *at = e;
+    int32_t fate = 2;
+    while (at != nullptr) {
+        if (at->state == 1 || at->state == 2) {
+            fate = at->state;
+            break;
+        }
+        if (at->state == 3) break;
+        at->state = 3;
+        if (at->owner == root) {
+            fate = 1;
+            break;
+        }
+        at = findOwner(table, n, at->owner);
+    }
+    for (HeapOwner *p = e; p != nullptr && p->state == 3; p = findOwner(table, n, p->owner)) p->state = fate;
+    return fate == 1;
+}
+
+// The heaps to drop: `heap` and every live heap living in its pages, however deep; sorted by
+// address, with h->state == 1 for those. Null when memory ran out.
+HeapOwner *heapsToDrop(Hx_baseheap *heap, size_t *count) {
+    size_t n = 0;
+    for (Hx_baseheap *h = g_heaps; h; h = h->nextHeap()) ++n;
+    auto *table = static_cast<HeapOwner *>(std::malloc((n + 1) * sizeof(HeapOwner)));
+    if (table == nullptr) return nullptr;
+    size_t k = 0;
+    bool listed = false;
+    for (Hx_baseheap *h = g_heaps; h; h = h->nextHeap()) {
+        table[k++] = HeapOwner{h, Hx_topheap::allocated(h), 0};
+        listed = listed || h == heap;
+    }
+    if (!listed) table[k++] = HeapOwner{heap, nullptr, 0};
+    std::sort(table, table + k, [](const HeapOwner &a, const HeapOwner &b) {
+        return std::less<const Hx_baseheap *>()(a.heap, b.heap);
+    });
+    findOwner(table, k, heap)->state = 1;
+    for (size_t i = 0; i < k; ++i) {
+        if (table[i].state == 0) droppedWith(table, k, &table[i], heap);
+    }
+    *count = k;
+    return table;
+}
+
+} // namespace
+
 void Hx_topheap::remove_heap_pages(Hx_baseheap *heap) {
     if (heap == nullptr) return;
-    // Heaps living in this heap's pages go first, while their objects can still be read. They
-    // are unlinked and chained through their own link field, then dropped one by one.
+    // Heaps living in this heap's pages go too. They are found while their records can still be
+    // read, leave the list of live heaps, and every page of the lot is given back in one pass
+    // over the chunks and large blocks (a pass per heap made dropping a library with thousands
+    // of view heaps quadratic).
+    size_t n = 0;
+    HeapOwner *table = heapsToDrop(heap, &n);
+    if (table == nullptr) return removeHeapPagesOneByOne(heap);
+    for (size_t i = 0; i < n; ++i) {
+        if (table[i].state == 1 && table[i].heap != heap) unlinkHeap(table[i].heap);
+    }
+    // Pages of one heap come in runs: the last owner looked up is asked first.
+    const Hx_baseheap *lastOwner = nullptr;
+    bool lastDropped = false;
+    auto dropped = [&](const Hx_baseheap *owner) {
+        if (owner != lastOwner) {
+            const HeapOwner *e = findOwner(table, n, owner);
+            lastOwner = owner;
+            lastDropped = e != nullptr && e->state == 1;
+        }
+        return lastDropped;
+    };
+    for (DirBlock *d = g_dirs; d; d = d->next) {
+        for (ChunkDesc &c : d->chunks) {
+            if (c.sysAddr == nullptr) continue;
+            bool owned = false;
+            for (Slot &s : c.slots) {
+                if (s.inUse == kSlotUsed && dropped(s.owner)) {
+                    s.inUse = kSlotFree;
+                    s.owner = nullptr;
+                    ++c.freePages;
+                    ++g_freePages;
+                    owned = true;
+                }
+            }
+            if (owned && c.freePages == kSlots) releaseChunk(&c);
+        }
+    }
+    for (LargeBlock *lb = g_largeList; lb;) {
+        LargeBlock *next = lb->next;
+        if (dropped(lb->owner)) releaseLarge(lb);
+        lb = next;
+    }
+    std::free(table);
+}
+
+void Hx_topheap::removeHeapPagesOneByOne(Hx_baseheap *heap) {
     Hx_baseheap *nested = nullptr;
     for (Hx_baseheap *h = g_heaps; h;) {
         Hx_baseheap *next = h->d_next_p;
@@ -365,7 +480,7 @@ void Hx_topheap::remove_heap_pages(Hx_baseheap *heap) {
         Hx_baseheap *h = nested;
         nested = h->d_next_p;
         h->d_next_p = nullptr;
-        remove_heap_pages(h);
+        removeHeapPagesOneByOne(h);
     }
     for (DirBlock *d = g_dirs; d; d = d->next) {
         for (ChunkDesc &c : d->chunks) {

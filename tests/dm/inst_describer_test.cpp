@@ -57,18 +57,18 @@ TEST_F(Describers, RecordsSharedPerVersionAndReleasedWithTheLastInstance) {
     cfidrObjectDestroy(i2, &e);
     EXPECT_EQ(records(), 1);
     EXPECT_EQ(viewObj(d)->cachedBy().nitems(), 1);
-    EXPECT_EQ(viewObj(d)->instRefs().nitems(), 1);
+    EXPECT_EQ(nyxInstance::instanceRefs(viewObj(d)).nitems(), 1);
     cfidrObjectDestroy(i3, &e);
     EXPECT_EQ(records(), 0);
     EXPECT_EQ(viewObj(d)->cachedBy().nitems(), 0);
-    EXPECT_EQ(viewObj(d)->instRefs().nitems(), 0);
+    EXPECT_EQ(nyxInstance::instanceRefs(viewObj(d)).nitems(), 0);
 }
 
 TEST_F(Describers, DescriberOfInstanceAndItsReferences) {
     cfiOID d = describer("symbol", 2);
     cfiOID i1 = inst("i1", d), i2 = inst("i2", d);
     EXPECT_TRUE(cfidrObjectIsSame(cfidrInstGetDescriber(i1, &e), d, &e));
-    EXPECT_EQ(viewObj(d)->instRefs().nitems(), 2);
+    EXPECT_EQ(nyxInstance::instanceRefs(viewObj(d)).nitems(), 2);
     EXPECT_STREQ(nyxdrInstGetInterfaceName(i1, &e), "");
     EXPECT_CODE(nyxdrInstGetPrimitiveDescriber(i2, &e), cfidrErrDescriberNotFound);
     ASSERT_TRUE(record(i1)->setInterfaceName("iface"));
@@ -85,11 +85,11 @@ TEST_F(Describers, DescriberOfInstanceAndItsReferences) {
     cfiOID other = cfidrCellCreateNetlistView(topCell, "second", &e);
     cfiOID j = inst("j", d, other);
     cfiOID jp = cfidrObjectCreateProp(j, "w", &e);
-    EXPECT_EQ(viewObj(d)->instRefs().nitems(), 3);
+    EXPECT_EQ(nyxInstance::instanceRefs(viewObj(d)).nitems(), 3);
     EXPECT_CODE(cfidrViewPurge(other, &e), 0);
     EXPECT_FALSE(cfidrObjectIsUsable(j, &e));
     EXPECT_FALSE(cfidrObjectIsUsable(jp, &e));
-    EXPECT_EQ(viewObj(d)->instRefs().nitems(), 2);
+    EXPECT_EQ(nyxInstance::instanceRefs(viewObj(d)).nitems(), 2);
     EXPECT_EQ(viewObj(d)->cachedBy().nitems(), 1);
 
     // Purging the describer (never saved) leaves the record without it; it cannot be found then.
@@ -123,7 +123,7 @@ TEST_F(Describers, ListedDescriberIsFoundByNameAndReadOnDemand) {
     EXPECT_STREQ(viewObj(again)->nameObj(), "symbol");
     EXPECT_FALSE(viewObj(again)->loaded());
     // Every instance of the record is a reference of the describer found.
-    EXPECT_EQ(viewObj(again)->instRefs().nitems(), 2);
+    EXPECT_EQ(nyxInstance::instanceRefs(viewObj(again)).nitems(), 2);
     // Otherwise it is read, and a view that exists but cannot be read is 40.
     EXPECT_CODE(cfidrInstGetDescriber(i1, &e), cfidrErrViewOpenFailed);
     // A record naming a library that does not exist.
@@ -264,4 +264,38 @@ TEST_F(Describers, RecordIndexGivesWhatTheListScanGives) {
     cfiOID i10 = inst("i10", other);
     EXPECT_EQ(record(i10), o);
     EXPECT_EQ(o->d_describer, viewObj(other));
+}
+
+// Instances read from a file come with a record that caches no describer. When the describer is
+// found, the record owes its instances to the describer's references (no scan of the view); the
+// references settle to exactly the live instances whatever was made or destroyed meanwhile, and
+// to none once the instantiating view is purged.
+TEST_F(Describers, StoredInstancesJoinTheDescribersReferencesWhenItIsFound) {
+    cfiOID d = describer("symbol", 2);
+    for (const char *name : {"i1", "i2", "i3"}) inst(name, d);
+    ASSERT_CODE(cfidrLibSave(lib, &e), 0);
+    for (bool settleFirst : {true, false}) {
+        cfidrPIQuit(&e);
+        cfidrPIInit(&e);
+        cfiOID v = cfidrPIOpenView("ilib", "top", "netlist", cfidrUpdateMode, &e);
+        ASSERT_EQ(e, 0);
+        auto instNamed = [&](const char *name) { return cfidrNetlistViewFindInstByName(v, name, &e); };
+        cfiOID i1 = instNamed("i1");
+        ASSERT_EQ(record(i1)->d_describer, nullptr);
+        cfiOID found = cfidrInstGetDescriber(i1, &e);
+        ASSERT_EQ(e, 0);
+        nyxNetlistView *dv = viewObj(found);
+        if (settleFirst) {
+            EXPECT_EQ(nyxInstance::instanceRefs(dv).nitems(), 3);
+        }
+        inst("j", found, v);
+        ASSERT_CODE(cfidrObjectDestroy(instNamed("i2"), &e), 0);
+        EXPECT_EQ(nyxInstance::instanceRefs(dv).nitems(), 3) << settleFirst;
+        for (const char *name : {"i1", "i3", "j"}) {
+            EXPECT_GE(nyxInstance::instanceRefs(dv).index_of(object(instNamed(name))), 0) << name;
+        }
+        ASSERT_CODE(cfidrViewPurge(v, &e), 0);
+        EXPECT_EQ(nyxInstance::instanceRefs(dv).nitems(), 0);
+        EXPECT_EQ(dv->cachedBy().nitems(), 0);
+    }
 }

@@ -167,6 +167,43 @@ TEST_F(Libraries, LibraryAndCellDirectoriesAreReadOnFirstUse) {
     EXPECT_EQ(e, cfidrErrNotFound);
 }
 
+// A long cell list is searched through a name index: it must find what the list order finds,
+// the first of two cells whose names differ only in case, and follow cells made and destroyed.
+TEST_F(Libraries, CellsOfALongListAreFoundByNameAsTheListOrders) {
+    ASSERT_EQ(mkdir("many", 0777), 0);
+    for (int i = 0; i < 40; ++i) ASSERT_EQ(mkdir(("many/c" + std::to_string(i)).c_str(), 0777), 0);
+    ASSERT_EQ(mkdir("many/C7", 0777), 0);
+    cfiOID lib = cfidrPIOpenLib("many", cfidrUpdateMode, &e);
+    ASSERT_EQ(e, 0);
+    // The first of the twins in list order.
+    std::string first;
+    cfidrIterT it = cfidrLibGetCells(lib, &e);
+    for (cfiOID c = cfidrIterNextCell(it, &e); c.object != 0 && first.empty(); c = cfidrIterNextCell(it, &e)) {
+        const std::string name = cfidrNamedObjectGetName(c, &e);
+        if (name == "c7" || name == "C7") first = name;
+    }
+    cfidrIterQuit(it, &e);
+    ASSERT_FALSE(first.empty());
+    const std::string second = first == "c7" ? "C7" : "c7";
+    for (const char *asked : {"c7", "C7"}) {
+        cfiOID found = cfidrLibFindCellByName(lib, asked, &e);
+        ASSERT_EQ(e, 0);
+        EXPECT_EQ(cfidrNamedObjectGetName(found, &e), first) << asked;
+    }
+    EXPECT_STREQ(cfidrNamedObjectGetName(cfidrLibFindCellByName(lib, "C39", &e), &e), "c39");
+    EXPECT_CODE(cfidrLibFindCellByName(lib, "c40", &e), cfidrErrNotFound);
+    // Destroyed, the first twin leaves the index; the other is found then.
+    ASSERT_CODE(cfidrObjectDestroy(cfidrLibFindCellByName(lib, "c7", &e), &e), 0);
+    EXPECT_EQ(cfidrNamedObjectGetName(cfidrLibFindCellByName(lib, "c7", &e), &e), second);
+    ASSERT_CODE(cfidrObjectDestroy(cfidrLibFindCellByName(lib, "c7", &e), &e), 0);
+    EXPECT_CODE(cfidrLibFindCellByName(lib, "C7", &e), cfidrErrNotFound);
+    // A cell made after the index is found by it; a twin of an indexed name is refused.
+    cfiOID late = cfidrLibCreateCell(lib, "Late", &e);
+    ASSERT_EQ(e, 0);
+    EXPECT_TRUE(cfidrObjectIsSame(cfidrLibFindCellByName(lib, "LATE", &e), late, &e));
+    EXPECT_CODE(cfidrLibCreateCell(lib, "C12", &e), cfidrErrAlreadyExists);
+}
+
 TEST_F(Libraries, CellNamesWithSlashesAndDotsRoundTrip) {
     cfiOID lib = cfidrPICreateLib("names", &e);
     const std::set<std::string> names = {"a/b", ".", "..", "x.y", "back\\slash"};

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "dm/netlist/netlist.h"
-#include "dm/netlist/ptrindex.h"
+#include "utils/ptrindex.h"
 #include "pi/pi.h"
 #include "dm/dm_checks.h"
 #include "common/modes.h"

@@ -49,6 +49,42 @@ TEST(GenHeap, NestedHeapsGoWithTheirContainer) {
     EXPECT_EQ(Hx_topheap::committedPages(), 0);
 }
 
+// Heaps nested at any depth (a library's view heaps, a view's own heaps in those) go with the
+// outermost; heaps placed in another heap's memory stay with that heap, wherever they are linked.
+TEST(GenHeap, HeapsNestedAtAnyDepthGoWithTheOutermost) {
+    PageBaseline base;
+    auto place = [](Hx_baseheap *in, const char *name) {
+        void *mem = in->allocBlock(sizeof(Hx_genheap));
+        return mem != nullptr ? new (mem) Hx_genheap(name, 4096) : nullptr;
+    };
+    auto *outer = new Hx_genheap("outer", 4096);
+    Hx_genheap kept("kept", 4096);
+    std::vector<Hx_genheap *> gone;
+    for (int i = 0; i < 40; ++i) {
+        Hx_genheap *mid = place(i % 4 == 0 ? outer : gone.back(), "mid");
+        ASSERT_NE(mid, nullptr);
+        ASSERT_NE(mid->allocBlock(i % 5 == 0 ? 600000 : 3000), nullptr);
+        gone.push_back(mid);
+    }
+    Hx_genheap *stays = place(&kept, "stays");
+    ASSERT_NE(stays, nullptr);
+    void *keptBlock = stays->allocBlock(5000);
+    ASSERT_NE(keptBlock, nullptr);
+    std::memset(keptBlock, 7, 5000);
+    delete outer;
+    int linked = 0;
+    for (Hx_baseheap *h = Hx_topheap::heaps(); h; h = h->nextHeap()) {
+        for (Hx_genheap *g : gone) EXPECT_NE(h, g);
+        linked += h == stays || h == &kept ? 1 : 0;
+    }
+    EXPECT_EQ(linked, 2);
+    EXPECT_EQ(Hx_topheap::allocated(keptBlock), stays);
+    EXPECT_EQ(static_cast<unsigned char *>(keptBlock)[4999], 7);
+    EXPECT_EQ(Hx_topheap::largeBlocksInUse(), base.large);
+    EXPECT_TRUE(Hx_topheap::isValid());
+    stays->~Hx_genheap();
+}
+
 TEST(GenHeap, AccountingAndReturnOfWholeChunks) {
     PageBaseline base;
     {

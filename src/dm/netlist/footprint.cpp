@@ -106,6 +106,7 @@ bool nyxFootPrint::setInterfaceName(const char *name) {
 void nyxFootPrint::uncacheDescriber() {
     nyxRecordIndexOps::describerChanging(this, nullptr);
     d_describer = nullptr;
+    d_refsPending = false;
 }
 
 void nyxFootPrint::setSymbolView(nyxNetlistView *view) {
@@ -197,19 +198,23 @@ void cacheDescriber(nyxFootPrint *record, nyxNetlistView *describer) {
     nyxRecordIndexOps::describerChanging(record, describer);
     record->d_describer = describer;
     // The instances of the record move from the references of the describer cached before (a
-    // view of the same names in another letter case) to those of the new one.
-    if (record->d_useCount == 0) {
-        if (describer != nullptr && describer != record->d_owner) link(record, describer);
-        return;
+    // view of the same names in another letter case; unless they were still owed to it) to
+    // those of the new one, which is owed them: that costs no scan of the owner's instances.
+    const bool owed = record->d_refsPending;
+    const bool other = describer != nullptr && describer != record->d_owner;
+    record->d_refsPending = other && record->d_useCount > 0;
+    const bool leave = old != nullptr && !owed;
+    const bool join = describer != nullptr && !other;
+    if (record->d_useCount > 0 && (leave || join)) {
+        nyxInstCursor c;
+        for (nyxInst *inst = nyxInstance::next(record->d_owner, c); inst != nullptr;
+             inst = nyxInstance::next(record->d_owner, c)) {
+            if (inst->d_footPrint != record) continue;
+            if (leave) nyxInstance::uncacheInstRef(old, inst);
+            if (join) nyxInstance::cacheInstRef(describer, inst);
+        }
     }
-    nyxInstCursor c;
-    for (nyxInst *inst = nyxInstance::next(record->d_owner, c); inst != nullptr;
-         inst = nyxInstance::next(record->d_owner, c)) {
-        if (inst->d_footPrint != record) continue;
-        if (old != nullptr) nyxInstance::uncacheInstRef(old, inst);
-        if (describer != nullptr) nyxInstance::cacheInstRef(describer, inst);
-    }
-    if (describer != nullptr && describer != record->d_owner) link(record, describer);
+    if (other) link(record, describer);
 }
 
 void release(nyxFootPrint *record) {
@@ -330,6 +335,7 @@ void nyxFootPrintOps::viewGoing(nyxNetlistView *view) {
         if (fp->d_describer == view) {
             nyxRecordIndexOps::describerChanging(fp, nullptr);
             fp->d_describer = nullptr;
+            fp->d_refsPending = false;
         }
         if (fp->d_symbolView == view) fp->d_symbolView = nullptr;
     }

@@ -7,17 +7,6 @@
 namespace nyxRecordIndexOps {
 namespace {
 
-// FNV-1a over the names folded to lower case. Bytes outside 7-bit ASCII all hash alike, so
-// that names equal under any case folding of the comparison hash alike too.
-uint32_t foldName(uint32_t h, const char *s) {
-    for (const unsigned char *c = reinterpret_cast<const unsigned char *>(s); *c != 0; ++c) {
-        unsigned char f = *c >= 0x80 ? 0x80 : (*c >= 'A' && *c <= 'Z' ? static_cast<unsigned char>(*c + 32) : *c);
-        h = (h ^ f) * 16777619u;
-    }
-    // A separator, so that ("ab", "c") and ("a", "bc") differ.
-    return (h ^ 0xffu) * 16777619u;
-}
-
 uint32_t describerKey(const nyxNetlistView *d) { return nyxPtrIndex::ofPointer(d); }
 
 bool fill(nyxRecordIndex *index, nyxNetlistView *view) {
@@ -41,10 +30,10 @@ nyxFootPrint *earlier(nyxFootPrint *a, nyxFootPrint *b) {
 } // namespace
 
 uint32_t nameKey(const char *lib, const char *cell, const char *view, int32_t version) {
-    uint32_t h = 2166136261u;
-    h = foldName(h, lib != nullptr ? lib : "");
-    h = foldName(h, cell != nullptr ? cell : "");
-    h = foldName(h, view != nullptr ? view : "");
+    uint32_t h = nyxPtrIndex::kFoldSeed;
+    h = nyxPtrIndex::foldName(h, lib != nullptr ? lib : "");
+    h = nyxPtrIndex::foldName(h, cell != nullptr ? cell : "");
+    h = nyxPtrIndex::foldName(h, view != nullptr ? view : "");
     return nyxPtrIndex::combine(h, static_cast<uint32_t>(version));
 }
 

@@ -13,7 +13,7 @@ void unbuild(nyxNetlistView *view, nyxInst *inst) {
     // Iterators over its port instances end; lists that name them drop them.
     nyxIterObjectGone(inst);
     nyxFootPrint *fp = inst->d_footPrint;
-    if (fp->d_describer != nullptr) nyxInstance::uncacheInstRef(fp->d_describer, inst);
+    if (fp->d_describer != nullptr && !fp->d_refsPending) nyxInstance::uncacheInstRef(fp->d_describer, inst);
     nyxPortInst::destroyTree(inst);
     nyxPropListDestroy(inst->d_propList);
     if (view->instNameMap() != nullptr) view->instNameMap()->remove(inst->name(), inst);
@@ -72,7 +72,7 @@ nyxInst *createInstanceOf(nyxNetlistView *view, nyxFootPrint *fp, const char *na
         nyxInstMap::destroy(view->instNameMap());
         view->instNameMap() = nullptr;
     }
-    if (ok && fp->d_describer != nullptr) cacheInstRef(fp->d_describer, inst);
+    if (ok && fp->d_describer != nullptr && !fp->d_refsPending) cacheInstRef(fp->d_describer, inst);
     if (ok) ok = nyxPortInst::createTree(inst, err);
     if (!ok) {
         ++fp->d_useCount;  // the caller still holds the record
@@ -123,11 +123,33 @@ nyxInst *findByName(nyxNetlistView *view, const char *name, cfidrErrorT *err) {
     return inst;
 }
 
+bool reserveNameMap(nyxNetlistView *view, uint32_t expected) {
+    return nyxInstStore::nameMap(view, expected) != nullptr;
+}
+
 void cacheInstRef(nyxNetlistView *describer, nyxInst *inst) {
     describer->instRefs().add(inst, describer->viewHeap());
 }
 
 void uncacheInstRef(nyxNetlistView *describer, nyxInst *inst) { describer->instRefs().remove(inst); }
+
+nyxDynArray &instanceRefs(nyxNetlistView *describer) {
+    nyxDynArray &by = describer->cachedBy();
+    for (int32_t i = 0; i < by.nitems(); ++i) {
+        auto *owing = static_cast<nyxFootPrint *>(by[i]);
+        if (!owing->d_refsPending || owing->d_describer != describer) continue;
+        // One pass over the owing record's view settles every record of that view that owes.
+        nyxNetlistView *view = owing->d_owner;
+        nyxInstCursor c;
+        for (nyxInst *inst = next(view, c); inst != nullptr; inst = next(view, c)) {
+            nyxFootPrint *fp = inst->d_footPrint;
+            if (fp->d_refsPending) cacheInstRef(fp->d_describer, inst);
+        }
+        nyxDynArray &records = view->describers();
+        for (int32_t k = 0; k < records.nitems(); ++k) static_cast<nyxFootPrint *>(records[k])->d_refsPending = false;
+    }
+    return describer->instRefs();
+}
 
 // --- Iterator over a view's instances ------------------------------------------------------------
 

@@ -73,6 +73,11 @@ public:
     uintptr_t d_defaultModel = 0;     // ~0 (none) unless option bit 0x800 was set at construction
     nyxNetlistView *d_owner = nullptr;  // the view whose describer list holds the record
     int32_t d_checked = 0;            // 1 once the port tree was found complete, -1 found broken
+    // The instances of the record are owed to the instance references of its describer: set when
+    // a record with instances comes to cache a describer, so that caching costs no scan of the
+    // owner's instances; the instances are added when the references are asked for
+    // (nyxInstance::instanceRefs). Never set while no describer is cached.
+    bool d_refsPending = false;
     // Place in the owner's record index: the order of the record in the describer list (records
     // are only appended) and the hash of its names and version.
     uint32_t d_serial = 0;
@@ -189,6 +194,10 @@ void destroy(nyxInst *inst, cfidrErrorT *err);
 void setName(nyxInst *inst, const char *name, cfidrErrorT *err);
 // The instance of a name (exact): 14 bad name unless trusted program mode, 27 none.
 nyxInst *findByName(nyxNetlistView *view, const char *name, cfidrErrorT *err);
+// Makes the view's instance name map now (when it has none), with room for `expected`
+// instances: a builder that knows roughly how many come spares the map its growth steps. False
+// when memory ran out.
+bool reserveNameMap(nyxNetlistView *view, uint32_t expected);
 // The instance at a position: 27 beyond the last block, 16 on a free slot.
 nyxInst *findByPosition(nyxNetlistView *view, int32_t position, cfidrErrorT *err);
 int32_t position(const nyxInst *inst);
@@ -211,9 +220,15 @@ inline nyxInst *next(nyxNetlistView *view, nyxInstCursor &cursor) {
     return nextBlock(view, cursor);
 }
 
-// Instance references of a describer view: instances elsewhere whose describer it is.
+// Instance references of a describer view: instances elsewhere whose describer it is. An
+// instance whose record owes its instances (d_refsPending) is neither added nor removed: it is
+// counted in the records' debt instead. Invariant: instanceRefs(d) lists the instances of every
+// record that caches d, once each.
 void cacheInstRef(nyxNetlistView *describer, nyxInst *inst);
 void uncacheInstRef(nyxNetlistView *describer, nyxInst *inst);
+// The instance references of a describer view, with the instances that records owe added first
+// (one pass over the instances of each view that owes some).
+nyxDynArray &instanceRefs(nyxNetlistView *describer);
 
 // Iterator over a view's instances (kind nyxIterInst).
 nyxIter *viewInsts(nyxNetlistView *view, cfidrErrorT *err);

@@ -6,7 +6,7 @@
 
 #include "dm/netlist/inst.h"
 #include "dm/netlist/portinst.h"
-#include "dm/netlist/ptrindex.h"
+#include "utils/ptrindex.h"
 #include "utils/oatable.h"
 
 // The instance name map of a view: names to instances, an open-addressing table
@@ -55,7 +55,7 @@ nyxInst *newInstance(nyxNetlistView *view, int32_t n);
 // Frees the instance's slot (and its continuation blocks); its record pointer is cleared first.
 void freeInstance(nyxNetlistView *view, nyxInst *inst);
 // The instance name map, built from every live instance on first use; null when out of memory.
-nyxInstMap *nameMap(nyxNetlistView *view);
+nyxInstMap *nameMap(nyxNetlistView *view, uint32_t expected = 0);
 
 } // namespace nyxInstStore
 

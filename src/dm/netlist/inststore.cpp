@@ -191,14 +191,14 @@ void freeInstance(nyxNetlistView *view, nyxInst *inst) {
     view->dropInstPosCache();
 }
 
-nyxInstMap *nameMap(nyxNetlistView *view) {
+nyxInstMap *nameMap(nyxNetlistView *view, uint32_t expected) {
     nyxInstMap *&map = view->instNameMap();
     if (map != nullptr) return map;
     uint32_t n = 0;
     for (nyxInstListHdr *h = view->instLists(); h != nullptr; h = h->next) {
         for (nyxListBlock *b = h->first; b != nullptr; b = b->next()) n += b->count();
     }
-    nyxInstMap *m = nyxInstMap::create(view->viewHeap(), n);
+    nyxInstMap *m = nyxInstMap::create(view->viewHeap(), n > expected ? n : expected);
     if (m == nullptr) return nullptr;
     nyxInstCursor c;
     for (nyxInst *inst = nyxInstance::next(view, c); inst != nullptr; inst = nyxInstance::next(view, c)) {

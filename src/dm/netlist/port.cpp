@@ -10,7 +10,7 @@
 #include "dm/netlist/busname.h"
 #include "dm/netlist/net.h"
 #include "dm/netlist/portInt.h"
-#include "dm/netlist/ptrindex.h"
+#include "utils/ptrindex.h"
 #include "dm/netlist/view.h"
 
 namespace nyxPortInt {

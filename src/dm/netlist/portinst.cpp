@@ -215,11 +215,16 @@ uintptr_t *descend(uintptr_t *word, const nyxFootPrintPort *rec, int32_t pos, in
 
 bool createTree(nyxInst *inst, cfidrErrorT *err) {
     nyxFootPrint *fp = inst->footPrint();
-    nyxNetlistView *v = inst->view();
+    nyxNetlistView *v = nullptr;
     for (int32_t i = 0; i < fp->d_portCount; ++i) {
+        const nyxFootPrintPort *rec = &fp->d_ports[i];
+        // The slots of a new instance are zero: a scalar port instance needs nothing more (the
+        // instance code checked the record's codes before).
+        if (rec->d_code == nyxCodePortScalar) continue;
         uintptr_t *word = inst->slot(i);
         if (word == nullptr) return *err = cfidrErrInternal, false;
-        if (!make(v, word, &fp->d_ports[i], 0, err)) return false;
+        if (v == nullptr) v = inst->view();
+        if (!make(v, word, rec, 0, err)) return false;
     }
     return true;
 }

@@ -194,7 +194,8 @@ public:
     nyxRecordIndex *&recordIndex() { return d_recordIndex; }
     // Index of ports by owner and name (port.h), built when a long port list is first searched.
     nyxPtrIndex *&portIndex() { return d_portIndex; }
-    // Instances in other views whose describer is this view.
+    // Instances in other views whose describer is this view, but those that the records caching
+    // it still owe (nyxFootPrint::d_refsPending; nyxInstance::instanceRefs settles the debt).
     nyxDynArray &instRefs() { return d_instRefs; }
     // Describer records of other views that cache this view (as describer or symbol view).
     nyxDynArray &cachedBy() { return d_cachedBy; }

@@ -66,7 +66,7 @@ nyxCell *nyxCell::construct(nyxLib *lib, const char *name, bool stored, cfidrAcc
     if (p == nullptr) return *err = cfidrErrInternal, nullptr;
     nyxCell *cell = new (p) nyxCell(lib, mode);
     std::string decoded = stored ? nyxDMPath::decodeName(name) : std::string(name);
-    if (!cell->d_name.setString(decoded.c_str(), nyx::getLibCellHeap()) || lib->cells().add(cell) < 0) {
+    if (!cell->d_name.setString(decoded.c_str(), nyx::getLibCellHeap()) || !lib->linkCell(cell)) {
         cell->deleteObj();
         return *err = cfidrErrInternal, nullptr;
     }

@@ -164,10 +164,10 @@ bool validName(std::string_view name) {
         std::memcpy(&w, name.data() + n - 8, 8);
         return !badByteIn(w);
     }
-    for (unsigned char c : name) {
-        if (c >= 0x80 || c < 0x20 || c == 0x7f) return false;
-    }
-    return true;
+    // A short name is checked as one word, its missing bytes filled with a valid letter.
+    uint64_t w = 0x6161616161616161ull;
+    std::memcpy(&w, name.data(), n);
+    return !badByteIn(w);
 }
 
 bool validName(const char *name) { return name != nullptr && validName(std::string_view(name)); }

@@ -4,6 +4,7 @@
 
 #include "dm/store/storeInt.h"
 #include "utils/fileio.h"
+#include "utils/ptrindex.h"
 
 namespace nyxDMInt {
 
@@ -34,6 +35,7 @@ nyxLib::nyxLib(cfidrAccessModeT mode)
     : nyxDMObj(nyxDMTypes::kLib, mode), d_cells(nyx::getLibCellHeap()) {}
 
 nyxLib::~nyxLib() {
+    dropCellIndex();
     nyxPropListDestroy(d_propList);
     d_name.clear();
 }
@@ -254,11 +256,63 @@ nyxCell *nyxLib::findCellByName(nyxLib *lib, const char *name, cfidrErrorT *err)
     if (!nyx::trustedProgram() && !nyxDMUtil::validName(name)) {
         return *err = cfidrErrBadName, nullptr;
     }
-    for (int32_t i = 0; i < lib->d_cells.nitems(); ++i) {
-        nyxCell *cell = static_cast<nyxCell *>(lib->d_cells[i]);
-        if (nyxDMUtil::sameName(cell->nameObj(), name)) return cell;
+    nyxCell *cell = lib->cellNamed(name);
+    return cell != nullptr ? cell : (*err = cfidrErrNotFound, nullptr);
+}
+
+// --- The cell list and its name index ---------------------------------------------------------
+
+namespace {
+
+// Lists shorter than this are searched without an index.
+constexpr int32_t kIndexFrom = 16;
+
+uint32_t cellKey(const char *name) { return nyxPtrIndex::foldName(nyxPtrIndex::kFoldSeed, name); }
+
+} // namespace
+
+bool nyxLib::linkCell(nyxCell *cell) {
+    if (d_cells.add(cell) < 0) return false;
+    if (d_cellIndex != nullptr && !d_cellIndex->add(cellKey(cell->nameObj()), cell)) dropCellIndex();
+    return true;
+}
+
+void nyxLib::unlinkCell(nyxCell *cell) {
+    if (d_cells.remove(cell) >= 0 && d_cellIndex != nullptr) d_cellIndex->remove(cellKey(cell->nameObj()), cell);
+}
+
+void nyxLib::dropCellIndex() {
+    nyxPtrIndex::destroy(d_cellIndex);
+    d_cellIndex = nullptr;
+}
+
+nyxCell *nyxLib::cellNamed(const char *name) {
+    const int32_t n = d_cells.nitems();
+    if (d_cellIndex == nullptr && n >= kIndexFrom) {
+        d_cellIndex = nyxPtrIndex::create(nyx::getLibCellHeap(), static_cast<uint32_t>(n));
+        for (int32_t i = 0; d_cellIndex != nullptr && i < n; ++i) {
+            auto *cell = static_cast<nyxCell *>(d_cells[i]);
+            if (!d_cellIndex->add(cellKey(cell->nameObj()), cell)) dropCellIndex();
+        }
     }
-    return *err = cfidrErrNotFound, nullptr;
+    if (d_cellIndex == nullptr) {
+        for (int32_t i = 0; i < n; ++i) {
+            auto *cell = static_cast<nyxCell *>(d_cells[i]);
+            if (nyxDMUtil::sameName(cell->nameObj(), name)) return cell;
+        }
+        return nullptr;
+    }
+    // Names that differ only in case may both be listed: the earlier one in the list is found.
+    nyxCell *found = nullptr;
+    d_cellIndex->forEach(cellKey(name), [&](void *obj) {
+        auto *cell = static_cast<nyxCell *>(obj);
+        if (nyxDMUtil::sameName(cell->nameObj(), name) &&
+            (found == nullptr || d_cells.index_of(cell) < d_cells.index_of(found))) {
+            found = cell;
+        }
+        return true;
+    });
+    return found;
 }
 
 cfidrErrorT nyxLib::unreadPropertiesError() const {
@@ -295,6 +349,7 @@ nyxLib *nyxLib::purge(nyxLib *lib, cfidrErrorT *) {
         static_cast<nyxCell *>(lib->d_cells[i])->deleteObj();
     }
     lib->d_cells.clear();
+    lib->dropCellIndex();
     nyxPropListDestroy(lib->d_propList);
     lib->d_usable = 0;
     nyxLib::sessionList().remove(lib);

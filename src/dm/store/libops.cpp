@@ -17,19 +17,19 @@ void listQuit(nyxIter *it);
 constexpr nyxIterOps kListIterOps = {listNext, listReset, listQuit};
 
 struct nyxDMListIter : nyxIter {
-    nyxDynArray *list;
+    const nyxDynArray *list;
     int32_t index = 0;
     int32_t code;
     bool tagged;
 
-    nyxDMListIter(nyxDynArray *l, int32_t c, bool t)
+    nyxDMListIter(const nyxDynArray *l, int32_t c, bool t)
         : nyxIter(kListIterOps), list(l), code(c), tagged(t) {}
 };
 
 nyxIterCache<nyxDMListIter, 4> g_listIters;
 
 // `home` is the library or cell that holds the list: the iterator ends when it goes.
-nyxIter *makeListIter(nyxDMObj *home, nyxDynArray &list, int32_t code, bool tagged, cfidrErrorT *err) {
+nyxIter *makeListIter(nyxDMObj *home, const nyxDynArray &list, int32_t code, bool tagged, cfidrErrorT *err) {
     nyxDMListIter *it = g_listIters.make(&list, code, tagged);
     if (it == nullptr) return *err = cfidrErrInternal, nullptr;
     it->home = home;

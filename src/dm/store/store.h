@@ -83,6 +83,7 @@
 class nyxDMObj;
 class nyxLib;
 class nyxCell;
+class nyxPtrIndex;
 
 // --- Persistent type table ---------------------------------------------------------------------
 
@@ -257,9 +258,13 @@ public:
     // Destroys the library on disk and in memory.
     static void destroy(nyxLib *lib, cfidrErrorT *err);
 
+    // Appends a cell to the cell list; false when memory ran out (the cell is not listed).
+    bool linkCell(nyxCell *cell);
     // Removes a cell from the cell list (the cell is not freed).
-    void unlinkCell(nyxCell *cell) { d_cells.remove(cell); }
-    nyxDynArray &cells() { return d_cells; }
+    void unlinkCell(nyxCell *cell);
+    // The first cell of the list whose name equals `name` ignoring case, or null.
+    nyxCell *cellNamed(const char *name);
+    const nyxDynArray &cells() const { return d_cells; }
 
     cfiBooleanEnum d_userOpened = 0;
     cfiBooleanEnum d_usable = 1;
@@ -271,7 +276,12 @@ private:
     ~nyxLib() override;
     // A failed read keeps the cells listed and the properties read so far (see above).
     bool keepsFailedRead() const override { return true; }
+    void dropCellIndex();
     nyxDynArray d_cells;
+    // The cells by the hash of their folded names (nyxPtrIndex::foldName), made by the first
+    // search of a long list and kept with the list from then on; dropped when it cannot take an
+    // entry. Invariant: while it exists it holds every listed cell, once, under its name's hash.
+    nyxPtrIndex *d_cellIndex = nullptr;
 };
 
 // --- Cells -------------------------------------------------------------------------------------

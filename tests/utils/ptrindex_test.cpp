@@ -1,7 +1,7 @@
 // The pointer index of view lists: one object under several hashes of one probe run.
 #include <gtest/gtest.h>
 
-#include "dm/netlist/ptrindex.h"
+#include "utils/ptrindex.h"
 #include "utils/heap.h"
 
 namespace {

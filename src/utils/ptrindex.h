@@ -1,8 +1,9 @@
 // ptrindex.h - an index of objects by a 32-bit key hash, in front of a list that stays the
 // authority on order.
 //
-// Several lists of a view are searched by a key (the describer records by names and version,
-// the ports of one owner by name) and must give the first match in list order. The index holds
+// Several lists are searched by a key (the describer records of a view by names and version,
+// the ports of one owner by name, the cells of a library by name) and must give the first match
+// in list order. The index holds
 // each object under the hash of its key; a search visits the objects of that hash and the caller
 // tests the key itself and decides between several matches. Nothing is copied: the key is read
 // from the object, so the caller removes an object under its old hash before its key changes.
@@ -40,6 +41,17 @@ public:
         uint64_t x = reinterpret_cast<uintptr_t>(p) * 0x9e3779b97f4a7c15ull;
         return static_cast<uint32_t>(x >> 32);
     }
+    // FNV-1a over a name folded to lower case, chained from h and closed by a separator (so that
+    // ("ab", "c") and ("a", "bc") differ). Bytes outside 7-bit ASCII all hash alike, so that names
+    // equal under any case folding of the comparison hash alike too.
+    static uint32_t foldName(uint32_t h, const char *s) {
+        for (const unsigned char *c = reinterpret_cast<const unsigned char *>(s); *c != 0; ++c) {
+            const unsigned lower = *c >= 'A' && *c <= 'Z' ? *c + 32u : *c;
+            h = (h ^ (*c >= 0x80 ? 0x80u : lower)) * 16777619u;
+        }
+        return (h ^ 0xffu) * 16777619u;
+    }
+    static constexpr uint32_t kFoldSeed = 2166136261u;
     static uint32_t combine(uint32_t a, uint32_t b) {
         uint64_t x = ((uint64_t{a} << 32) | b) * 0x9e3779b97f4a7c15ull;
         return static_cast<uint32_t>(x >> 32);

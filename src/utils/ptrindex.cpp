@@ -1,5 +1,5 @@
-// The pointer index of view lists: see ptrindex.h.
-#include "dm/netlist/ptrindex.h"
+// The pointer index of lists searched by a key: see ptrindex.h.
+#include "utils/ptrindex.h"
 
 #include <new>
 
