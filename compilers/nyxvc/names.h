@@ -33,9 +33,35 @@ public:
     }
 
     // Stores value for name unless the name is present; returns the number stored for it.
-    uint32_t insert(std::string_view name, uint32_t value) {
+    uint32_t insert(std::string_view name, uint32_t value) { return insert(name, value, keyOf(name)); }
+
+    // A name's head word and tag, computed once for prefetch() and insert().
+    struct Key {
+        uint64_t head;
+        uint32_t tag;
+    };
+    // The tag is the high half of a hash of the head word and the length; longer names add their
+    // other bytes 8 at a time (the last word overlaps the one before it).
+    static Key keyOf(std::string_view name) {
+        const char *p = name.data();
+        const size_t n = name.size();
+        const uint64_t head = headOf(p, n);
+        uint64_t h = head ^ (uint64_t(n) << 56);
+        if (n > 8) {
+            for (size_t i = 8; i + 8 < n; i += 8) h = mix(h) ^ load8(p + i);
+            h = mix(h) ^ load8(p + n - 8);
+        }
+        return {head, static_cast<uint32_t>(mix(h) >> 32)};
+    }
+    // Asks for the slot where a name's run starts ahead of its insert, so that the memory
+    // latency of several names overlaps (the slots of a module's names are spread over a table
+    // larger than the first-level cache).
+    void prefetch(const Key &k) const {
+        if (used_ != 0) __builtin_prefetch(&slots_[k.tag & mask_]);
+    }
+    // insert() of a name whose key is k = keyOf(name).
+    uint32_t insert(std::string_view name, uint32_t value, const Key &k) {
         if (used_ >= (mask_ + 1) / 2) grow();
-        const Key k = keyOf(name);
         for (size_t i = k.tag & mask_;; i = (i + 1) & mask_) {
             Slot &s = slots_[i];
             if (s.value == kEmpty) {
@@ -74,10 +100,6 @@ private:
         uint32_t value = kEmpty;
         uint32_t tag = 0;  // compared before the name, and kept for growth
     };
-    struct Key {
-        uint64_t head;
-        uint32_t tag;
-    };
 
     static uint64_t load8(const char *p) {
         uint64_t v;
@@ -104,19 +126,6 @@ private:
         h ^= h >> 31;
         h *= 0x94d049bb133111ebull;
         return h;
-    }
-    // The tag is the high half of a hash of the head word and the length; longer names add their
-    // other bytes 8 at a time (the last word overlaps the one before it).
-    static Key keyOf(std::string_view name) {
-        const char *p = name.data();
-        const size_t n = name.size();
-        const uint64_t head = headOf(p, n);
-        uint64_t h = head ^ (uint64_t(n) << 56);
-        if (n > 8) {
-            for (size_t i = 8; i + 8 < n; i += 8) h = mix(h) ^ load8(p + i);
-            h = mix(h) ^ load8(p + n - 8);
-        }
-        return {head, static_cast<uint32_t>(mix(h) >> 32)};
     }
     static bool matches(const Slot &s, const Key &k, std::string_view name) {
         if (s.tag != k.tag || s.head != k.head || s.size != name.size()) return false;

@@ -12,8 +12,12 @@ bool isNetKind(Kw kw) { return kw >= Kw::Wire && kw <= Kw::Supply1; }
 } // namespace
 
 uint32_t Parser::intern(Module &m, std::string_view name, uint32_t line) {
+    return intern(m, name, NameTable::keyOf(name), line);
+}
+
+uint32_t Parser::intern(Module &m, std::string_view name, const NameTable::Key &key, uint32_t line) {
     const uint32_t next = static_cast<uint32_t>(m.symbols.size());
-    const uint32_t s = m.symbolIndex.insert(name, next);
+    const uint32_t s = m.symbolIndex.insert(name, next, key);
     if (s == next) {
         m.symbols.emplace_back();
         m.symbols.back().name = name;

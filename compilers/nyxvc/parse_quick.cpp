@@ -78,6 +78,9 @@ bool Parser::quickInstance(Module &m) {
         c.blanks();
         q.line = c.line;
         if (!c.take('.') || !c.name(q.port, portLine) || !c.take('(') || !c.name(q.net, q.netLine)) return false;
+        // The symbol table's slot is fetched while the rest of the statement is read.
+        q.netKey = NameTable::keyOf(q.net);
+        m.symbolIndex.prefetch(q.netKey);
         if (c.take('[')) {
             if (!c.index(q.index) || !c.take(']')) return false;
             q.select = true;
@@ -103,7 +106,7 @@ bool Parser::quickInstance(Module &m) {
         if (conn.port == m.portNames.size()) m.portNames.push_back(q.port);
         conn.itemBegin = static_cast<uint32_t>(m.items.size());
         conn.itemCount = 1;
-        const uint32_t sym = intern(m, q.net, q.netLine);
+        const uint32_t sym = intern(m, q.net, q.netKey, q.netLine);
         Item &item = m.items.emplace_back();
         item.sym = sym;
         if (q.select) {

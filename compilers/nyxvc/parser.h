@@ -97,6 +97,7 @@ private:
     bool parseRange(int32_t &msb, int32_t &lsb, bool &present);
     bool parseInt(int32_t &value);
     uint32_t intern(Module &m, std::string_view name, uint32_t line);
+    uint32_t intern(Module &m, std::string_view name, const NameTable::Key &key, uint32_t line);
     bool declareNet(Module &m, std::string_view name, uint32_t line, const NetShape &shape);
     bool parseExpr(Module &m);
     bool parsePrimary(Module &m);
@@ -129,6 +130,7 @@ private:
     // The connections of the statement quickInstance() reads, until it is known to be whole.
     struct QuickConn {
         std::string_view port, net;
+        NameTable::Key netKey = {};
         uint32_t line = 0, netLine = 0;
         bool select = false;
         int32_t index = 0;
