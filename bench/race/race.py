@@ -176,7 +176,7 @@ def race_reuse(args, cells, work, nyx, gen, rows, notes):
     f = report_fields(out)
     leaves = int(f["leaf cells"])
     rows.append(("nyx import+tree+flat" + REUSE, leaves, wall, rss, run.cpu))
-    notes.append(f"{cells} reuse: nyx import --flat: {f['modules']} modules, {f['flat nets']} flat nets; "
+    notes.append(f"{cells} reuse: nyx import --flat: {f['modules']} modules, {f['global flat nets']} global flat nets; "
                  f"tree and flat nets {f['tree and flat nets wall s']} s wall")
     opensta(d, leaves, REUSE, rows, notes)
 
