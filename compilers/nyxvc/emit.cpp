@@ -79,13 +79,21 @@ const std::string &Emitter::bitName(const Netlist &n, uint32_t bit) {
 }
 
 // The net of a class: named after its root (a bit of symbol sym, or a constant when sym is
-// null), global when any of its bits is, with the other bits' names as aliases.
+// null), global when any of its bits is, with the other bits' names as aliases. A class whose
+// root is not global but holds a global bit (a supply net joined to a port by assign) is named
+// after that bit, the root's name becoming an alias: global nets join by name across the
+// hierarchy and a global alias joins nothing, so the supply must stay the net's own name.
 void Emitter::defineNet(Netlist &n, uint32_t root, const Symbol *sym) {
     bool global = sym != nullptr && sym->global;
-    if (n.joined) {
-        for (uint32_t b = next_[root]; b != kNoBit && !global; b = next_[b]) global = isGlobalBit(n, b);
+    uint32_t named = root;
+    if (n.joined && !global) {
+        for (uint32_t b = next_[root]; b != kNoBit && !global; b = next_[b]) {
+            if (isGlobalBit(n, b)) global = true, named = b;
+        }
     }
-    if (sym == nullptr) {
+    if (named != root) {
+        w_.netScalar(bitName(n, named), true);
+    } else if (sym == nullptr) {
         w_.netScalar(kConstNames[root - n.bitCount], global);
     } else if (!sym->vector) {
         w_.netScalar(sym->name, global);
@@ -97,7 +105,10 @@ void Emitter::defineNet(Netlist &n, uint32_t root, const Symbol *sym) {
         w_.props({nyxproto::Prop::Str(static_cast<int32_t>(propIndex_.find(kNetType)), std::string(kNetKinds[sym->netKind]))});
     }
     if (!n.joined) return;
-    for (uint32_t b = next_[root]; b != kNoBit; b = next_[b]) w_.alias(bitName(n, b), isGlobalBit(n, b));
+    for (uint32_t b = next_[root]; b != kNoBit; b = next_[b]) {
+        const uint32_t alias = b == named ? root : b;
+        w_.alias(bitName(n, alias), isGlobalBit(n, alias));
+    }
 }
 
 // Nets in bit order: a vector becomes a bus whose members are its bits' nets, defined in the

@@ -130,6 +130,28 @@ from t.v
 )");
 }
 
+// A supply joined to a port by assign keeps its own name, the port's bit becoming an alias:
+// global nets join by name across the hierarchy and a global alias joins nothing, so a net named
+// after the port would split the supply.
+TEST(NyxvcEmit, ASupplyJoinedToAPortKeepsItsName) {
+    const auto r = compileText(R"(
+module sub (y, a);
+  output y; input a;
+  supply1 VDD;
+  assign y = VDD;
+endmodule
+)", "sub", {}, kCells);
+    ASSERT_TRUE(r.ok) << r.messages;
+    EXPECT_EQ(r.records, R"(view L/sub/v CFIDR_NETLISTVIEW nets 2 footprints 0
+  net #0 VDD global
+    alias y
+  net #1 a
+  port y dir 2 net 0
+  port a dir 1 net 1
+from t.v
+)");
+}
+
 // Escaped names lose their backslash and blank; parameters and attributes become instance
 // properties (integer when decimal, else string), positional parameters take the child's
 // names; supply nets are global, other net kinds carry "net_type"; an instance array becomes
