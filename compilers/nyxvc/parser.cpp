@@ -330,7 +330,8 @@ bool Parser::parseItem(Module &m) {
                 return true;
             }
         }
-        if (!lex_.skipTo(Kw::Endspecify, line)) return fail(line, "specify block without endspecify");
+        const uint32_t start = line;  // skipTo moves `line` on to where the search stopped
+        if (!lex_.skipTo(Kw::Endspecify, line)) return fail(start, "specify block without endspecify");
         advance();
         return true;
     }

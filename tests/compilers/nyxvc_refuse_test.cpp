@@ -95,9 +95,9 @@ TEST(NyxvcRefuse, HeadersAndFileStructure) {
     EXPECT_NE(r.messages.find("t.v:1: error: user-defined primitives"), std::string::npos) << r.messages;
     r = compileText("module top;\nwire \\" + std::string(70000, 'n') + " ;\nendmodule\n", "top");
     EXPECT_NE(r.messages.find("t.v:2: error: name longer than 65535 characters"), std::string::npos) << r.messages;
-    // A specify block that never ends is reported where the file ends.
+    // A specify block that never ends is reported where it starts.
     r = compileText("module top;\nspecify (a => y) = 1;\nendmodule\n", "top");
-    EXPECT_NE(r.messages.find("t.v:3: error: specify block without endspecify"), std::string::npos) << r.messages;
+    EXPECT_NE(r.messages.find("t.v:2: error: specify block without endspecify"), std::string::npos) << r.messages;
     r = compileText("module top;\n", "top");
     EXPECT_NE(r.messages.find("unexpected end of file"), std::string::npos) << r.messages;
     r = compileText("module top; endmodule\n", "other");
