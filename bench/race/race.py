@@ -13,7 +13,8 @@ leaf cell; and, marked [reuse], a file of the same number of leaf cells as occur
 small modules: `nyx import --flat` (import, occurrence tree and flat nets in one process) against
 OpenSTA's read and link of it (--no-reuse leaves it out).
 
-Each row is one child process measured by wait4: wall clock from start to exit, peak resident
+Each row is one child process, started after a sync (so that the writeback of what earlier steps
+wrote is not charged to it), measured by wait4: wall clock from start to exit, peak resident
 set (the largest of the process and the children it waited for: for nyx import that is the
 library's process or the compiler's, whichever is larger). `nyx import` also reports its own
 figures; the script prints the library's and the compiler's split below the table.
@@ -45,6 +46,9 @@ def run(cmd, cwd, env=None, stdin=None):
     err = tempfile.TemporaryFile()
     timing = tempfile.NamedTemporaryFile(delete=False)
     timing.close()
+    # Files the step before wrote (a saved library, the source's copy) go to the disk first, so
+    # that their writeback is not charged to this run.
+    os.sync()
     gnu_time = os.access("/usr/bin/time", os.X_OK)
     if gnu_time:
         cmd = ["/usr/bin/time", "-f", "%e %M %U %S", "-o", timing.name] + cmd
