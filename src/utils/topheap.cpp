@@ -391,6 +391,33 @@ bool droppedWith(HeapOwner *table, size_t n, HeapOwner *e, const Hx_baseheap *ro
     return fate == 1;
 }
 
+// Gives back every page and large block whose owner `dropped` names, and every chunk left
+// without a used page.
+template <typename Dropped>
+void releasePages(Dropped dropped) {
+    for (DirBlock *d = g_dirs; d; d = d->next) {
+        for (ChunkDesc &c : d->chunks) {
+            if (c.sysAddr == nullptr) continue;
+            bool owned = false;
+            for (Slot &s : c.slots) {
+                if (s.inUse == kSlotUsed && dropped(s.owner)) {
+                    s.inUse = kSlotFree;
+                    s.owner = nullptr;
+                    ++c.freePages;
+                    ++g_freePages;
+                    owned = true;
+                }
+            }
+            if (owned && c.freePages == kSlots) releaseChunk(&c);
+        }
+    }
+    for (LargeBlock *lb = g_largeList; lb;) {
+        LargeBlock *next = lb->next;
+        if (dropped(lb->owner)) releaseLarge(lb);
+        lb = next;
+    }
+}
+
 // The heaps to drop: `heap` and every live heap living in its pages, however deep; sorted by
 // address, with h->state == 1 for those. Null when memory ran out.
 HeapOwner *heapsToDrop(Hx_baseheap *heap, size_t *count) {
@@ -441,27 +468,7 @@ void Hx_topheap::remove_heap_pages(Hx_baseheap *heap) {
         }
         return lastDropped;
     };
-    for (DirBlock *d = g_dirs; d; d = d->next) {
-        for (ChunkDesc &c : d->chunks) {
-            if (c.sysAddr == nullptr) continue;
-            bool owned = false;
-            for (Slot &s : c.slots) {
-                if (s.inUse == kSlotUsed && dropped(s.owner)) {
-                    s.inUse = kSlotFree;
-                    s.owner = nullptr;
-                    ++c.freePages;
-                    ++g_freePages;
-                    owned = true;
-                }
-            }
-            if (owned && c.freePages == kSlots) releaseChunk(&c);
-        }
-    }
-    for (LargeBlock *lb = g_largeList; lb;) {
-        LargeBlock *next = lb->next;
-        if (dropped(lb->owner)) releaseLarge(lb);
-        lb = next;
-    }
+    releasePages(dropped);
     std::free(table);
 }
 
@@ -482,27 +489,7 @@ void Hx_topheap::removeHeapPagesOneByOne(Hx_baseheap *heap) {
         h->d_next_p = nullptr;
         removeHeapPagesOneByOne(h);
     }
-    for (DirBlock *d = g_dirs; d; d = d->next) {
-        for (ChunkDesc &c : d->chunks) {
-            if (c.sysAddr == nullptr) continue;
-            bool owned = false;
-            for (Slot &s : c.slots) {
-                if (s.inUse == kSlotUsed && s.owner == heap) {
-                    s.inUse = kSlotFree;
-                    s.owner = nullptr;
-                    ++c.freePages;
-                    ++g_freePages;
-                    owned = true;
-                }
-            }
-            if (owned && c.freePages == kSlots) releaseChunk(&c);
-        }
-    }
-    for (LargeBlock *lb = g_largeList; lb;) {
-        LargeBlock *next = lb->next;
-        if (lb->owner == heap) releaseLarge(lb);
-        lb = next;
-    }
+    releasePages([heap](const Hx_baseheap *owner) { return owner == heap; });
 }
 
 Hx_baseheap *Hx_topheap::allocated(const void *addr) {
