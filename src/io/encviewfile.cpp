@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "io/io.h"
+#include "io/propwrite.h"
 #include "io/viewfile.h"
 #include "utils/fileio.h"
 
@@ -53,41 +54,20 @@ void *scratchAlloc(void *context, size_t bytes) {
     return buffer->data();
 }
 
-// Write ids of the name table live only while one file is written.
-struct WriteIds {
-    nyxPropNameTable *table;
-    explicit WriteIds(nyxPropNameTable *t) : table(t) {
-        if (table != nullptr) table->set_all_write_ids(0);
-    }
-    ~WriteIds() {
-        if (table != nullptr) table->set_all_write_ids(0);
-    }
-    WriteIds(const WriteIds &) = delete;
-    WriteIds &operator=(const WriteIds &) = delete;
-};
-
-bool hasLive(const nyxPropList *list) {
-    for (int32_t i = 0; i < nyxPropListSize(list); ++i) {
-        if (nyxPropAt(list, static_cast<uint32_t>(i)) != nullptr) return true;
-    }
-    return false;
-}
-
 // --- Writer -----------------------------------------------------------------------------------
 
 class EncViewWriter {
 public:
-    explicit EncViewWriter(nyxTagWriter &out) : d_out(out) {}
+    explicit EncViewWriter(nyxTagWriter &out) : d_out(out), d_props(out) {}
 
     bool run(nyxEncapsulatedView *view) {
-        WriteIds ids(nyxPropNameTable::peek());
         const unsigned char lead = ' ';
         d_out.putRaw(&lead, 1);
         d_out.put("%d%d%d%s%s%s", kMarker, kVersion, kKindEncapsulated, view->nameObj(),
                   nyxEncapsulatedView::getViewType(view), nyxEncapsulatedView::getKey(view));
-        if (!hasLive(view->d_propList)) {
+        if (!PropWriter::hasLive(view->d_propList)) {
             d_out.putInt(kEnd);
-        } else if (!writeProps(view->d_propList, 0) || !writeDictionary(ids.table)) {
+        } else if (!d_props.writeList(view->d_propList) || !d_props.writeDictionary()) {
             return false;
         }
         d_out.putInt(kClosingMark);
@@ -95,60 +75,8 @@ public:
     }
 
 private:
-    bool writeProps(const nyxPropList *list, int depth) {
-        int32_t live = 0;
-        for (int32_t i = 0; i < nyxPropListSize(list); ++i) {
-            if (nyxPropAt(list, static_cast<uint32_t>(i)) != nullptr) ++live;
-        }
-        if (live > 0xFFFF || depth > nyxPropMaxNesting) return false;
-        d_out.putInt(recordWord(kPropList, live));
-        for (int32_t i = 0; i < nyxPropListSize(list); ++i) {
-            const nyxProp *p = nyxPropAt(list, static_cast<uint32_t>(i));
-            if (p == nullptr) continue;
-            nyxPropNameTableBucket *entry = p->d_entry;
-            if (entry->writeId == 0) {
-                if (d_lastId == 0xFFFF) return false;
-                entry->writeId = ++d_lastId;
-            }
-            const int32_t id = entry->writeId;
-            const nyxPropList *nested = nyxPropsOnProp(list, static_cast<uint32_t>(i));
-            const bool hasNested = hasLive(nested);
-            const int32_t type = entry->type;
-            bool flag = false;
-            switch (type) {
-            case nyxPropBoolean: flag = p->intValue() != 0; break;
-            case nyxPropInt: flag = p->intValue() == 0; break;
-            case nyxPropFloat: flag = p->floatValue() == 0.0f; break;
-            case nyxPropNone: break;
-            default: flag = p->stringValue()[0] == '\0'; break;
-            }
-            d_out.putInt(id <= 15 ? (id << 1 | 1 | (flag ? 1 << 5 : 0) | (hasNested ? 1 << 6 : 0))
-                                  : (id << 1 | (flag ? 1 << 17 : 0) | (hasNested ? 1 << 18 : 0)));
-            if (!flag) {
-                if (type == nyxPropInt) d_out.putInt(p->intValue());
-                else if (type == nyxPropFloat) d_out.putDouble(p->floatValue());
-                else if (nyxPropTypeHasString(type)) d_out.putString(p->stringValue());
-            }
-            if (hasNested && !writeProps(nested, depth + 1)) return false;
-        }
-        return d_out.ok();
-    }
-
-    bool writeDictionary(nyxPropNameTable *table) {
-        std::vector<nyxPropNameTableBucket *> used;
-        if (table == nullptr || !table->get_write_props(used)) return false;
-        d_out.putInt(recordWord(kDictionary, 0));
-        d_out.putInt(static_cast<int32_t>(used.size()));
-        for (const nyxPropNameTableBucket *entry : used) {
-            d_out.putInt(entry->writeId);
-            d_out.putInt(entry->type);
-            d_out.putString(entry->name);
-        }
-        return d_out.ok();
-    }
-
     nyxTagWriter &d_out;
-    uint16_t d_lastId = 0;
+    PropWriter d_props;
 };
 
 // --- Reader -----------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include "dm/netlist/netlist.h"
 #include "io/io.h"
+#include "io/propwrite.h"
 #include "io/viewfile.h"
 #include "utils/fileio.h"
 
@@ -92,88 +93,31 @@ private:
 
 class ViewWriter {
 public:
-    ViewWriter(nyxNetlistView *view, nyxTagWriter &out) : d_view(view), d_out(out), d_netIds(view) {}
+    ViewWriter(nyxNetlistView *view, nyxTagWriter &out) : d_view(view), d_out(out), d_props(out), d_netIds(view) {}
 
     // Writes the whole file; false with the error code in `err`.
     bool run(cfidrErrorT *err);
 
 private:
-    bool writeProps(const nyxPropList *list, int depth = 0);
+    bool writeProps(const nyxPropList *list);
     bool writeNet(void *net, int depth);
     bool writePort(const nyxPort *port, int depth);
     bool writeRecordPort(const nyxFootPrintPort *port, int depth);
     bool writeDescriber(nyxFootPrint *record);
     bool writeInst(nyxInst *inst);
     bool writePortInst(const uintptr_t *word, int depth);
-    bool writeDictionary();
     bool fail() { return d_ok = false; }
 
     nyxNetlistView *d_view;
     nyxTagWriter &d_out;
-    nyxPropNameTable *d_names = nullptr;
-    uint16_t d_lastNameId = 0;
+    PropWriter d_props;  // property lists and the name dictionary
     // Net ids in the order nets are first written; describer records in the order written.
     NetIds d_netIds;
     int32_t d_records = 0;
     bool d_ok = true;
 };
 
-// Write ids of the name table live only while one file is written.
-struct WriteIdReset {
-    nyxPropNameTable *table;
-    explicit WriteIdReset(nyxPropNameTable *t) : table(t) {
-        if (table != nullptr) table->set_all_write_ids(0);
-    }
-    ~WriteIdReset() {
-        if (table != nullptr) table->set_all_write_ids(0);
-    }
-};
-
-bool ViewWriter::writeProps(const nyxPropList *list, int depth) {
-    int32_t live = 0;
-    for (int32_t i = 0; i < nyxPropListSize(list); ++i) {
-        if (nyxPropAt(list, static_cast<uint32_t>(i)) != nullptr) ++live;
-    }
-    // Lists with no properties are not written at all.
-    if (live == 0) return true;
-    // The count must fit the record; the reader takes no deeper nesting than this.
-    if (live > 0xFFFF || depth > kMaxDepth) return fail();
-    d_out.putInt(recordWord(kPropList, live));
-    for (int32_t i = 0; i < nyxPropListSize(list); ++i) {
-        const nyxProp *p = nyxPropAt(list, static_cast<uint32_t>(i));
-        if (p == nullptr) continue;
-        nyxPropNameTableBucket *entry = p->d_entry;
-        if (entry->writeId == 0) {
-            if (d_lastNameId == 0xFFFF) return fail();
-            entry->writeId = ++d_lastNameId;
-        }
-        const int32_t id = entry->writeId;
-        const nyxPropList *nested = nyxPropsOnProp(list, static_cast<uint32_t>(i));
-        bool hasNested = false;
-        for (int32_t k = 0; k < nyxPropListSize(nested) && !hasNested; ++k) {
-            hasNested = nyxPropAt(nested, static_cast<uint32_t>(k)) != nullptr;
-        }
-        bool flag = false;
-        const int32_t type = entry->type;
-        switch (type) {
-        case nyxPropBoolean:
-        case nyxPropInt: flag = type == nyxPropBoolean ? p->intValue() != 0 : p->intValue() == 0; break;
-        case nyxPropFloat: flag = p->floatValue() == 0.0f; break;
-        case nyxPropNone: break;
-        default: flag = p->stringValue()[0] == '\0'; break;
-        }
-        const int32_t word = id <= 15 ? (id << 1 | 1 | (flag ? 1 << 5 : 0) | (hasNested ? 1 << 6 : 0))
-                                      : (id << 1 | (flag ? 1 << 17 : 0) | (hasNested ? 1 << 18 : 0));
-        d_out.putInt(word);
-        if (!flag) {
-            if (type == nyxPropInt) d_out.putInt(p->intValue());
-            else if (type == nyxPropFloat) d_out.putDouble(p->floatValue());
-            else if (nyxPropTypeHasString(type)) d_out.putString(p->stringValue());
-        }
-        if (hasNested && !writeProps(nested, depth + 1)) return false;
-    }
-    return d_out.ok();
-}
+bool ViewWriter::writeProps(const nyxPropList *list) { return d_props.writeList(list) || fail(); }
 
 bool ViewWriter::writeNet(void *net, int depth) {
     const int32_t code = nyxNet::code(net);
@@ -355,22 +299,7 @@ struct RecordIdReset {
     }
 };
 
-bool ViewWriter::writeDictionary() {
-    std::vector<nyxPropNameTableBucket *> used;
-    if (d_names != nullptr && !d_names->get_write_props(used)) return fail();
-    d_out.putInt(recordWord(kDictionary, 0));
-    d_out.putInt(static_cast<int32_t>(used.size()));
-    for (const nyxPropNameTableBucket *entry : used) {
-        d_out.putInt(entry->writeId);
-        d_out.putInt(entry->type);
-        d_out.putString(entry->name);
-    }
-    return d_out.ok();
-}
-
 bool ViewWriter::run(cfidrErrorT *err) {
-    d_names = nyxPropNameTable::peek();
-    WriteIdReset reset(d_names);
     RecordIdReset records(d_view);
     const unsigned char lead = ' ';
     d_out.putRaw(&lead, 1);
@@ -404,7 +333,7 @@ bool ViewWriter::run(cfidrErrorT *err) {
     d_out.putInt(kEnd);
     const uint64_t trailer = d_out.offset();
     d_out.putInt(d_netIds.size());
-    ok = ok && writeDictionary();
+    ok = ok && (d_props.writeDictionary() || fail());
     d_out.putInt(kEnd);
     if (trailer > UINT32_MAX) ok = false;
     d_out.patch32(patchAt, static_cast<uint32_t>(trailer));
